@@ -1,0 +1,34 @@
+#include "platform/clock.hpp"
+
+#include <chrono>
+#include <ctime>
+#include <thread>
+
+namespace zarvo::platform {
+
+uint32_t SystemClock::ticks() {
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now().time_since_epoch());
+    return static_cast<uint32_t>(ms.count());
+}
+
+void SystemClock::sleep(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+LocalTime SystemClock::localTime() { return localTimeOf(static_cast<int64_t>(std::time(nullptr))); }
+
+LocalTime localTimeOf(int64_t epochSeconds) {
+    std::time_t t = static_cast<std::time_t>(epochSeconds);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    LocalTime lt;
+    lt.year = tm.tm_year + 1900;
+    lt.month = tm.tm_mon + 1;
+    lt.day = tm.tm_mday;
+    lt.hour = tm.tm_hour;
+    lt.minute = tm.tm_min;
+    lt.second = tm.tm_sec;
+    lt.weekday = tm.tm_wday;
+    return lt;
+}
+
+}  // namespace zarvo::platform

@@ -1,0 +1,61 @@
+#include <gtest/gtest.h>
+
+#include "base/name_value.hpp"
+#include "base/string_list.hpp"
+#include "support/temp_dir.hpp"
+
+namespace zarvo {
+namespace {
+
+TEST(StringLists, LoadEveryLineEndingAndSaveCrLf) {
+    EXPECT_EQ(splitLines("a\r\nb\rc\nd"), (StringList{"a", "b", "c", "d"}));
+    EXPECT_EQ(splitLines("a\r\n"), (StringList{"a"}));
+    EXPECT_EQ(splitLines("a\n\nb\n"), (StringList{"a", "", "b"}));
+    EXPECT_EQ(splitLines("\r\n\r\n"), (StringList{"", ""}));
+    EXPECT_EQ(splitLines("a\n\r"), (StringList{"a", ""}));  // LF CR is two breaks
+    EXPECT_TRUE(splitLines("").empty());
+    EXPECT_EQ(joinLines({"a", "", "b"}), "a\r\n\r\nb\r\n");
+
+    test::TempDir dir;
+    StringList lines{"x=1", test::sjis("名前=値")};
+    ASSERT_TRUE(saveStringListFile(dir.file("l.txt"), lines));
+    EXPECT_EQ(test::readFile(dir.file("l.txt")), "x=1\r\n" + test::sjis("名前=値") + "\r\n");
+    StringList back{"old"};
+    ASSERT_TRUE(loadStringListFile(dir.file("l.txt"), back));
+    EXPECT_EQ(back, lines);
+    EXPECT_FALSE(loadStringListFile(dir.file("missing.txt"), back));
+    EXPECT_EQ(back, lines);
+}
+
+TEST(NameValueLists, FirstMatchWinsCaseInsensitivelyAndValuesStayUntrimmed) {
+    StringList list{"noequals", " Key=blank before", "key= first ", "KEY=second", "n=$1F", "bad=1 "};
+    EXPECT_EQ(ReadListString(list, "Key", "d"), " first ");
+    EXPECT_EQ(ReadListString(list, "noequals", "d"), "d");
+    EXPECT_EQ(ReadListString(list, "missing", "d"), "d");
+    EXPECT_EQ(ReadListInt(list, "N", 0), 31);
+    EXPECT_EQ(ReadListInt(list, "bad", 5), 5);
+    EXPECT_TRUE(ReadListBool(list, "missing", true));
+    EXPECT_TRUE(ReadListBool(list, "n", false));
+    // A value may itself hold "=".
+    StringList eq{"a=b=c"};
+    EXPECT_EQ(ReadListString(eq, "a", ""), "b=c");
+}
+
+TEST(NameValueLists, WriteReplacesTheFirstLineAndAppendAlwaysAdds) {
+    StringList list{"A=1", "a=2"};
+    WriteListInt(list, "a", 7);
+    EXPECT_EQ(list, (StringList{"a=7", "a=2"}));
+    WriteListBool(list, "flag", true);
+    WriteListString(list, "s", "");
+    EXPECT_EQ(list, (StringList{"a=7", "a=2", "flag=1", "s="}));
+    AppendListBool(list, "flag", false);
+    AppendListInt(list, "n", -3);
+    AppendListString(list, "t", "x y");
+    EXPECT_EQ(list.size(), 7u);
+    EXPECT_EQ(list[4], "flag=0");
+    EXPECT_EQ(list[5], "n=-3");
+    EXPECT_TRUE(ReadListBool(list, "FLAG", false));  // the first line still wins
+}
+
+}  // namespace
+}  // namespace zarvo

@@ -1,0 +1,90 @@
+#include <gtest/gtest.h>
+
+#include "base/sjis.hpp"
+#include "base/text.hpp"
+#include "support/temp_dir.hpp"
+
+namespace zarvo {
+namespace {
+
+TEST(IntegerParsing, AcceptsDecimalHexSignAndLeadingSpaces) {
+    EXPECT_EQ(parseInt("42", -1), 42);
+    EXPECT_EQ(parseInt("  -42", -1), -42);
+    EXPECT_EQ(parseInt("+7", -1), 7);
+    EXPECT_EQ(parseInt("$1F", -1), 31);
+    EXPECT_EQ(parseInt("x1f", -1), 31);
+    EXPECT_EQ(parseInt("X10", -1), 16);
+    EXPECT_EQ(parseInt("0x10", -1), 16);
+    EXPECT_EQ(parseInt("0X7fffffff", -1), 2147483647);
+    EXPECT_EQ(parseInt("-$10", -1), -16);
+    EXPECT_EQ(parseInt("007", -1), 7);
+}
+
+TEST(IntegerParsing, RejectsWithTheCallersDefault) {
+    EXPECT_EQ(parseInt("", -9), -9);
+    EXPECT_EQ(parseInt("   ", -9), -9);
+    EXPECT_EQ(parseInt("12 ", -9), -9);  // trailing blank
+    EXPECT_EQ(parseInt("\t12", -9), -9);  // only spaces may lead
+    EXPECT_EQ(parseInt("1.5", -9), -9);
+    EXPECT_EQ(parseInt("-", -9), -9);
+    EXPECT_EQ(parseInt("$", -9), -9);
+    EXPECT_EQ(parseInt("0x", -9), -9);
+    EXPECT_EQ(parseInt("12abc", -9), -9);
+    EXPECT_EQ(parseInt("ABC", -9), -9);  // hex digits without a prefix
+    EXPECT_EQ(parseInt("--1", -9), -9);
+}
+
+TEST(IntegerParsing, KeepsToTheSigned32BitRange) {
+    EXPECT_EQ(parseInt("2147483647", -9), 2147483647);
+    EXPECT_EQ(parseInt("-2147483648", -9), INT32_MIN);
+    EXPECT_EQ(parseInt("2147483648", -9), -9);
+    EXPECT_EQ(parseInt("-2147483649", -9), -9);
+    EXPECT_EQ(parseInt("$80000000", -9), -9);
+    EXPECT_EQ(parseInt("99999999999999999999999", -9), -9);
+}
+
+TEST(NameComparison, FoldsAsciiLettersButNeverTrailBytes) {
+    EXPECT_TRUE(sameText("MessageDraw.Text", "messagedraw.TEXT"));
+    EXPECT_FALSE(sameText("abc", "abd"));
+    EXPECT_FALSE(sameText("abc", "abcd"));
+    // Two-byte characters that differ only in a trail byte of "A" versus "a".
+    std::string upperTrail = "\x82\x41";  // two-byte character with trail byte 'A'
+    std::string lowerTrail = "\x82\x61";  // same lead byte, trail byte 'a'
+    EXPECT_FALSE(sameText(upperTrail, lowerTrail));
+    EXPECT_TRUE(sameText(upperTrail + "x", upperTrail + "X"));
+    // A single-byte letter right after a two-byte character still folds.
+    EXPECT_TRUE(sameText(test::sjis("変数a"), test::sjis("変数A")));
+    // Full-width letters are not folded.
+    EXPECT_FALSE(sameText(test::sjis("Ａ"), test::sjis("ａ")));
+}
+
+TEST(ShiftJis, LeadBytesAndConversionAtTheEdges) {
+    EXPECT_TRUE(isLeadByte(0x81));
+    EXPECT_TRUE(isLeadByte(0x9F));
+    EXPECT_TRUE(isLeadByte(0xE0));
+    EXPECT_TRUE(isLeadByte(0xFC));
+    EXPECT_FALSE(isLeadByte(0x80));
+    EXPECT_FALSE(isLeadByte(0xA0));  // half-width katakana are single bytes
+    EXPECT_FALSE(isLeadByte(0xDF));
+    EXPECT_FALSE(isLeadByte('\\'));
+
+    std::string so = test::sjis("ソ");
+    ASSERT_EQ(so, "\x83\x5C");  // trail byte is the backslash
+    EXPECT_EQ(sjisToUtf8(so), "ソ");
+    EXPECT_EQ(sjisToUtf8("\\"), "\\");  // code page 932 keeps 0x5C as backslash
+    EXPECT_EQ(sjisToUtf8(test::sjis("①")), "①");  // NEC extension
+    // A cut-off lead byte does not stop the conversion.
+    EXPECT_EQ(sjisToUtf8("a\x83"), "a\xEF\xBF\xBD");
+    std::string out = "kept";
+    EXPECT_FALSE(utf8ToSjis("한", out));
+    EXPECT_EQ(out, "kept");
+}
+
+TEST(Blanks, TrimRemovesEveryControlAndSpace) {
+    EXPECT_EQ(trimBlanks(" \t\x01@if\r "), "@if");
+    EXPECT_EQ(trimBlanks("   "), "");
+    EXPECT_EQ(trimBlanks(test::sjis("　全角")), test::sjis("　全角"));  // ideographic space stays
+}
+
+}  // namespace
+}  // namespace zarvo
