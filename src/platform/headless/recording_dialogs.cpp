@@ -4,9 +4,9 @@ namespace zarvo::platform {
 
 BoxAnswer RecordingDialogs::showMessage(BoxKind kind, std::string_view text) {
     BoxAnswer answer = defaultAnswer(kind);
-    if (!answers_.empty()) {
-        answer = answers_.front();
-        answers_.pop_front();
+    if (auto it = firstDue(answers_); it != answers_.end()) {
+        answer = it->answer;
+        answers_.erase(it);
     }
     shown_.push_back({kind, std::string(text), answer});
     if (onShown) onShown(shown_.back());
@@ -14,10 +14,10 @@ BoxAnswer RecordingDialogs::showMessage(BoxKind kind, std::string_view text) {
 }
 
 bool RecordingDialogs::inputBox(std::string_view, std::string_view, std::string& value) {
-    // Unanswered input boxes are cancelled.
-    if (inputs_.empty()) return false;
-    Input in = std::move(inputs_.front());
-    inputs_.pop_front();
+    auto it = firstDue(inputs_);
+    if (it == inputs_.end()) return false;
+    Input in = std::move(*it);
+    inputs_.erase(it);
     if (in.ok) value = std::move(in.text);
     return in.ok;
 }

@@ -1,6 +1,7 @@
 // Dialogs that answer from a queue and remember every box shown: the headless host's dialogs and
 // the way tests assert on the exact text and kind of each message.
 #pragma once
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <string>
@@ -18,11 +19,17 @@ struct ShownBox {
 
 class RecordingDialogs final : public Dialogs {
 public:
-    // Answers are taken in order; a box with no queued answer gets defaultAnswer(kind).
-    void queueAnswer(BoxAnswer answer) { answers_.push_back(answer); }
-    // Input box answers: a text for OK, or nullopt-like cancel via queueInputCancel.
-    void queueInput(std::string text) { inputs_.push_back({true, std::move(text)}); }
-    void queueInputCancel() { inputs_.push_back({false, {}}); }
+    // A box takes the first queued answer that is due (its time reached on the `now` source,
+    // when one is set); with none due it gets defaultAnswer(kind). Input boxes likewise take a
+    // queued text (OK) or cancel, and are cancelled when nothing is due.
+    void queueAnswer(BoxAnswer answer, uint32_t notBefore = 0) {
+        answers_.push_back({notBefore, answer});
+    }
+    void queueInput(std::string text, uint32_t notBefore = 0) {
+        inputs_.push_back({notBefore, true, std::move(text)});
+    }
+    void queueInputCancel(uint32_t notBefore = 0) { inputs_.push_back({notBefore, false, {}}); }
+    std::function<uint32_t()> now;
 
     // Called after each box with what was shown and answered (traces, stderr).
     std::function<void(const ShownBox&)> onShown;
@@ -34,11 +41,23 @@ public:
     void clear() { shown_.clear(); }
 
 private:
+    struct Answer {
+        uint32_t notBefore;
+        BoxAnswer answer;
+    };
     struct Input {
+        uint32_t notBefore;
         bool ok;
         std::string text;
     };
-    std::deque<BoxAnswer> answers_;
+    template <class Queue>
+    typename Queue::iterator firstDue(Queue& q) {
+        uint32_t t = now ? now() : UINT32_MAX;
+        for (auto it = q.begin(); it != q.end(); ++it)
+            if (it->notBefore <= t) return it;
+        return q.end();
+    }
+    std::deque<Answer> answers_;
     std::deque<Input> inputs_;
     std::vector<ShownBox> shown_;
 };

@@ -1,0 +1,61 @@
+// The headless host: no window, a virtual clock, input from an events list. Time moves only when
+// the player waits: between timer ticks the clock jumps to the next tick or event; processing
+// messages advances it by 1 ms and a sleep by its length, delivering whatever falls due.
+#pragma once
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/headless/events.hpp"
+#include "platform/headless/recording_dialogs.hpp"
+#include "platform/headless/virtual_clock.hpp"
+#include "platform/host.hpp"
+
+namespace zarvo::platform {
+
+class HeadlessHost final : public Host {
+public:
+    static constexpr uint32_t kTimerInterval = 200;
+
+    // Answer and input events go to `dialogs`, due from their time on.
+    HeadlessHost(VirtualClock& clock, RecordingDialogs& dialogs, std::vector<HeadlessEvent> events);
+
+    void setClient(HostClient* client) { client_ = client; }
+    // Called for "shot FILE" events.
+    std::function<void(const std::string& path)> onShot;
+
+    enum class RunEnd { Terminated, MaxTime, Idle };
+    // Runs until the application terminates, `maxTime` virtual ms have passed (0 = no limit),
+    // or nothing can happen any more (timer off and no events left).
+    RunEnd run(uint32_t maxTime);
+
+    // Virtual milliseconds since the host was created: the clock of the events list.
+    uint32_t elapsed() const { return clock_.ticks() - start_; }
+
+    void processMessages() override;
+    void terminate() override { terminating_ = true; }
+    bool isTerminating() const override { return terminating_; }
+    void setTimerEnabled(bool enabled) override;
+    void setCursor(Cursor cursor) override { cursor_ = cursor; }
+    void setCaption(std::string_view text) override { caption_ = text; }
+
+    Cursor cursor() const { return cursor_; }
+    const std::string& caption() const { return caption_; }
+
+private:
+    void deliverDue();
+    void deliver(const HeadlessEvent& ev);
+
+    VirtualClock& clock_;
+    HostClient* client_ = nullptr;
+    uint32_t start_;
+    std::vector<HeadlessEvent> events_;  // input events only, sorted by time
+    size_t nextEvent_ = 0;
+    bool timerEnabled_ = false;
+    uint32_t nextTimer_ = 0;  // elapsed() of the next tick
+    bool terminating_ = false;
+    Cursor cursor_ = Cursor::Default;
+    std::string caption_;
+};
+
+}  // namespace zarvo::platform

@@ -1,0 +1,41 @@
+// The desktop around the player: message pumping, the periodic timer, termination, caption,
+// cursor and full screen. The player implements HostClient and receives events through it.
+#pragma once
+#include <string_view>
+
+namespace zarvo::platform {
+
+enum class MouseButton { Left, Right, Middle };
+enum class Cursor { Default, Select };
+
+// Key codes follow the Windows virtual-key values the stories were written against.
+namespace keys {
+inline constexpr int kEnter = 13;
+inline constexpr int kEscape = 27;
+inline constexpr int kSpace = 32;
+}  // namespace keys
+
+class HostClient {
+public:
+    virtual ~HostClient() = default;
+    virtual void onTimer() = 0;  // the 200 ms main timer
+    virtual void onMouseDown(MouseButton button, int x, int y) = 0;
+    virtual void onMouseMove(int x, int y) = 0;
+    virtual void onKeyDown(int key) = 0;
+    virtual void onPaint() = 0;
+};
+
+class Host {
+public:
+    virtual ~Host() = default;
+    // Delivers pending input and timer events; handlers may run inside it.
+    virtual void processMessages() = 0;
+    // Ask the application to end once control returns to its message loop.
+    virtual void terminate() = 0;
+    virtual bool isTerminating() const = 0;
+    virtual void setTimerEnabled(bool enabled) = 0;
+    virtual void setCursor(Cursor cursor) = 0;
+    virtual void setCaption(std::string_view sjisText) = 0;
+};
+
+}  // namespace zarvo::platform
