@@ -1,0 +1,141 @@
+#include "platform/file_system.hpp"
+
+#include <algorithm>
+
+#include "base/sjis.hpp"
+#include "base/text.hpp"
+
+namespace zarvo::platform {
+namespace {
+
+bool isSeparator(char c) {
+    return c == '\\' || c == '/';
+}
+
+bool isAsciiLetter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+std::string join(const std::string& dir, std::string_view name) {
+    if (dir.empty()) return std::string(name);
+    std::string out = dir;
+    if (out.back() != '/') out += '/';
+    out += name;
+    return out;
+}
+
+}  // namespace
+
+std::vector<std::string> splitScriptName(std::string_view name, bool& rooted, bool& hasDrive) {
+    size_t i = 0;
+    hasDrive = name.size() >= 2 && isAsciiLetter(name[0]) && name[1] == ':';
+    if (hasDrive) i = 2;
+    rooted = i < name.size() && isSeparator(name[i]);
+    std::vector<std::string> parts;
+    std::string part;
+    while (i < name.size()) {
+        size_t n = charLength(name, i);
+        // "/" is never a trail byte: after a stray lead byte it still separates, so no
+        // component ever holds a host separator.
+        if (n == 2 && name[i + 1] == '/') n = 1;
+        if (n == 1 && isSeparator(name[i])) {
+            if (!part.empty()) parts.push_back(std::move(part));
+            part.clear();
+        } else {
+            part.append(name.substr(i, n));
+        }
+        i += n;
+    }
+    if (!part.empty()) parts.push_back(std::move(part));
+    return parts;
+}
+
+bool isSafeRelativeName(std::string_view name) {
+    bool rooted, hasDrive;
+    std::vector<std::string> parts = splitScriptName(name, rooted, hasDrive);
+    if (rooted || hasDrive || name.find(':') != std::string_view::npos ||
+        name.find('\0') != std::string_view::npos)
+        return false;
+    bool named = false;
+    for (const std::string& part : parts) {
+        // The UTF-8 form is checked too: it is the one a new file is created under.
+        for (const std::string& form : {part, sjisToUtf8(part)}) {
+            if (form == ".." || form.empty()) return false;
+        }
+        named = named || part != ".";
+    }
+    return named;
+}
+
+bool sameHostName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        unsigned char ca = static_cast<unsigned char>(a[i]);
+        unsigned char cb = static_cast<unsigned char>(b[i]);
+        if (ca >= 'a' && ca <= 'z') ca -= 32;
+        if (cb >= 'a' && cb <= 'z') cb -= 32;
+        if (ca != cb) return false;
+    }
+    return true;
+}
+
+std::string FileSystem::findEntry(const std::string& dir, const std::string& raw,
+                                  const std::string& utf8) const {
+    auto present = [&](const std::string& name) {
+        std::string path = join(dir.empty() ? "." : dir, name);
+        return exists(path) || directoryExists(path);
+    };
+    if (present(raw)) return raw;
+    if (utf8 != raw && present(utf8)) return utf8;
+    std::vector<std::string> names;
+    if (!listDirectory(dir.empty() ? "." : dir, names)) return {};
+    // Several names may differ only in case; take the smallest so the answer does not depend
+    // on directory order.
+    std::string best;
+    for (const std::string& entry : names) {
+        bool match = sameText(entry, raw) || sameHostName(entry, utf8);
+        if (match && (best.empty() || entry < best)) best = entry;
+    }
+    return best;
+}
+
+std::string FileSystem::resolve(std::string_view base, std::string_view scriptName) const {
+    bool rooted, hasDrive;
+    std::vector<std::string> parts = splitScriptName(scriptName, rooted, hasDrive);
+    std::string path;
+    if (rooted) {
+        path = "/";
+    } else {
+        path = base;
+        while (path.size() > 1 && path.back() == '/') path.pop_back();
+    }
+    // Lengths of `path` before each component this name added, so ".." can step back over
+    // a folder that does not exist, as it would on Windows.
+    std::vector<size_t> added;
+    for (const std::string& part : parts) {
+        if (part == ".") continue;
+        if (part == "..") {
+            if (!added.empty()) {
+                path.resize(added.back());
+                added.pop_back();
+            } else if (path != "/") {
+                path = join(path, "..");
+            }
+            continue;
+        }
+        std::string utf8 = sjisToUtf8(part);
+        std::string found = findEntry(path, part, utf8);
+        added.push_back(path.size());
+        path = join(path, found.empty() ? utf8 : found);
+    }
+    return path;
+}
+
+bool FileSystem::resolveInside(std::string_view folder, std::string_view name,
+                               std::string& path) const {
+    if (!isSafeRelativeName(name)) return false;
+    path = resolve(folder, name);
+    return true;
+}
+
+}  // namespace zarvo::platform
