@@ -23,6 +23,9 @@ public:
     virtual void onMouseMove(int x, int y) = 0;
     virtual void onKeyDown(int key) = 0;
     virtual void onPaint() = 0;
+    // True while only input can move the story on (a wait with no timer): a headless run with no
+    // input left then stops instead of ticking forever.
+    virtual bool waitsForInputOnly() const { return false; }
 };
 
 class Host {

@@ -59,7 +59,8 @@ HeadlessHost::RunEnd HeadlessHost::run(uint32_t maxTime) {
     if (client_) client_->onPaint();
     while (!terminating_) {
         bool haveEvent = nextEvent_ < events_.size();
-        if (!haveEvent && !timerEnabled_) return RunEnd::Idle;
+        if (!haveEvent && (!timerEnabled_ || (client_ && client_->waitsForInputOnly())))
+            return RunEnd::Idle;
         uint32_t next = UINT32_MAX;
         if (haveEvent) next = events_[nextEvent_].at;
         if (timerEnabled_ && nextTimer_ < next) next = nextTimer_;

@@ -26,7 +26,8 @@ public:
 
     enum class RunEnd { Terminated, MaxTime, Idle };
     // Runs until the application terminates, `maxTime` virtual ms have passed (0 = no limit),
-    // or nothing can happen any more (timer off and no events left).
+    // or nothing can happen any more: no events left and the timer off or the client waiting
+    // for input only.
     RunEnd run(uint32_t maxTime);
 
     // Virtual milliseconds since the host was created: the clock of the events list.

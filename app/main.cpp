@@ -1,0 +1,109 @@
+// zarvoplay: option parsing only; the player itself lives in src/.
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <string>
+
+#include "base/text.hpp"
+#include "platform/headless/events.hpp"
+#include "shell/headless_run.hpp"
+#include "shell/main_window.hpp"
+
+namespace {
+
+const char kUsage[] =
+    "usage: zarvoplay [OPTIONS] [PROJECT]\n"
+    "Plays a story: PROJECT is a script file beginning with \"///\" or a package; without it,\n"
+    "the program's own path with the extension .zp7.\n"
+    "\n"
+    "  --headless      no window; a virtual clock (the 200 ms timer fires every 200 virtual ms)\n"
+    "  --events FILE   timed input and answers (headless), one per line: \"MS VERB ARGS\"\n"
+    "                  click X Y | rclick X Y | move X Y | key space|enter|escape|CODE |\n"
+    "                  answer ok|cancel|yes|no|abort|ignore | input TEXT | shot FILE.png | quit\n"
+    "  --max-time MS   stop after MS virtual milliseconds\n"
+    "  --trace FILE    one line per executed command, \"MS BOOK/PAGE#INDEX KEYWORD\", and one per\n"
+    "                  dialog, \"MS box KIND: TEXT\"\n"
+    "  --dump FILE     write the variables when the run ends: \"%NAME%=VALUE\", \"$NAME$=TEXT\"\n"
+    "  --help          this text\n"
+    "\n"
+    "Unanswered dialogs take OK / Ignore / Yes / Cancel and are printed on stderr.\n"
+    "Exit status: 0 the story ended, 1 a fatal error, 2 bad usage, 3 --max-time reached or the\n"
+    "story waits for input with no events left.\n";
+
+std::string programPath(const char* argv0) {
+    char buf[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n > 0) return std::string(buf, static_cast<size_t>(n));
+    return std::filesystem::absolute(argv0).string();
+}
+
+int usageError(const std::string& message) {
+    std::cerr << "zarvoplay: " << message << "\n" << "Try 'zarvoplay --help'.\n";
+    return zarvo::kExitUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    zarvo::HeadlessOptions options;
+    bool headless = false;
+    std::string eventsPath;
+    std::string project;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= argc) return false;
+            out = argv[++i];
+            return true;
+        };
+        if (arg == "--help" || arg == "-h") {
+            std::cout << kUsage;
+            return 0;
+        } else if (arg == "--headless") {
+            headless = true;
+        } else if (arg == "--events") {
+            if (!value(eventsPath)) return usageError("--events needs a file");
+        } else if (arg == "--trace") {
+            if (!value(options.tracePath)) return usageError("--trace needs a file");
+        } else if (arg == "--dump") {
+            if (!value(options.dumpPath)) return usageError("--dump needs a file");
+        } else if (arg == "--max-time") {
+            std::string ms;
+            int32_t v;
+            if (!value(ms) || !zarvo::tryParseInt(ms, v) || v < 0)
+                return usageError("--max-time needs a number of milliseconds");
+            options.maxTime = static_cast<uint32_t>(v);
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return usageError("unknown option " + arg);
+        } else if (project.empty()) {
+            project = arg;
+        } else {
+            return usageError("only one project may be given");
+        }
+    }
+
+    std::string self = programPath(argv[0]);
+    options.programDir = std::filesystem::path(self).parent_path().string();
+    options.projectPath = project.empty() ? zarvo::TfrmMain::defaultProjectPath(self) : project;
+
+    if (!eventsPath.empty()) {
+        std::ifstream in(eventsPath, std::ios::binary);
+        if (!in) return usageError("cannot read the events file " + eventsPath);
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::string error;
+        if (!zarvo::platform::parseEvents(text, options.events, error))
+            return usageError(eventsPath + ": " + error);
+    }
+
+    if (!headless) {
+        // The desktop window is not part of this build: play on the headless host instead.
+        std::cerr << "zarvoplay: no desktop host in this build; playing headless\n";
+    }
+    return zarvo::runHeadless(options);
+}

@@ -1,0 +1,188 @@
+#include "shell/main_window.hpp"
+
+#include <filesystem>
+
+#include "platform/clock.hpp"
+#include "platform/dialogs.hpp"
+#include "platform/file_system.hpp"
+#include "zarvo/texts.hpp"
+
+namespace zarvo {
+
+using platform::BoxKind;
+
+TfrmMain::TfrmMain(const Services& services)
+    : services_(services),
+      access_(std::make_unique<TZarvoAccessControl>(TZarvoAccessControl::Services{
+          services.host, services.clock, services.dialogs, services.files})) {}
+
+TfrmMain::~TfrmMain() {
+    access_->CloseSavePackage();
+    access_->CloseLibrary();
+    access_->CloseProject();
+}
+
+std::string TfrmMain::defaultProjectPath(const std::string& programPath) {
+    return std::filesystem::path(programPath).replace_extension(".zp7").string();
+}
+
+void TfrmMain::FormCreate(const std::string& projectPath, const std::string& programDir) {
+    // Seeded once from the local time, for the random system variable.
+    platform::LocalTime t = services_.clock->localTime();
+    access_->variables().seed(static_cast<uint32_t>(
+        ((t.year * 12 + t.month) * 31 + t.day) * 86400 + t.hour * 3600 + t.minute * 60 + t.second));
+
+    projectPath_ = projectPath;
+    if (!access_->OpenProject(projectPath_)) return;
+
+    std::string library = (std::filesystem::path(programDir) / kLibraryName).string();
+    if (access_->OpenLibrary(library)) {
+        // "_init" runs first; its Return continues with the story's start page.
+        access_->CallPage("_system", "_init");
+    } else {
+        services_.dialogs->showMessage(BoxKind::ErrorOk, texts::kLibraryOpenFailed);
+    }
+}
+
+void TfrmMain::FormShow() {
+    if (!firstShowPending_) return;
+    firstShowPending_ = false;
+    legacyMode_ = access_->script().ReadHeadBool("Zarvo", "LegacyMode", false);
+}
+
+void TfrmMain::activate() {
+    if (!firstActivationPending_) return;
+    firstActivationPending_ = false;
+    if (services_.host->isTerminating()) return;
+    services_.host->setCaption(access_->script().ReadHeadString("Zarvo", "Title", ""));
+    services_.host->setTimerEnabled(true);
+}
+
+void TfrmMain::endProgram(bool fatal) {
+    fatalError_ = fatalError_ || fatal;
+    services_.host->setTimerEnabled(false);
+    services_.host->terminate();
+}
+
+void TfrmMain::RunSteps() {
+    if (stepping_) return;  // a tick arriving while messages are pumped inside a run
+    stepping_ = true;
+    bool first = true;
+    for (;;) {
+        if (!first) services_.host->processMessages();
+        first = false;
+        if (services_.host->isTerminating()) {
+            // The stepping flag stays set: nothing runs any more.
+            services_.host->setTimerEnabled(false);
+            return;
+        }
+        if (!MainLoop_Step() || !access_->process().CanStep()) break;
+    }
+    stepping_ = false;
+}
+
+bool TfrmMain::MainLoop_Step() {
+    TZarvoProcess& process = access_->process();
+    TCommandCtrl& commands = access_->commands();
+
+    if (process.MessageCanAdvance()) {
+        // The message reveal arrives with the screen; until then a message ends at once.
+        process.EndMessageEffect();
+    }
+    process.HalfSecondElapsed();
+
+    if (!process.BeginStep()) return false;
+    process.TakeTimerExpired();
+
+    int32_t count = commands.Get_CommandCount();
+    if (count == 0) {
+        int32_t start, end;
+        if (!access_->script().FindPage(commands.bookName(), commands.pageName(), start, end)) {
+            std::string text(texts::kPageNotFound);
+            text.append(texts::kPageNotFoundBookOpen).append(commands.bookName());
+            text.append(texts::kPageNotFoundBookClose).append(commands.pageName());
+            text.append(texts::kPageNotFoundPageClose);
+            services_.dialogs->showMessage(BoxKind::ErrorOk, text);
+        }
+    }
+    if (access_->commandIndex >= count) {
+        // Passing the end of a page ends the story.
+        endProgram(false);
+        return false;
+    }
+
+    TZarvoCommand command;
+    int32_t index = access_->commandIndex;
+    commands.Get_Command(index, command);
+    access_->commandIndex = index + 1;  // handlers that jump overwrite it
+    if (onCommand) onCommand(commands.bookName(), commands.pageName(), index, command);
+    bool more = (this->*handlerFor(command.type))(command);
+    process.EndStep();
+    return more;
+}
+
+TfrmMain::Handler TfrmMain::handlerFor(CommandType type) {
+    switch (type) {
+        case CommandType::Rem:
+        case CommandType::EndIf: return &TfrmMain::Continue;
+        case CommandType::If: return &TfrmMain::If;
+        case CommandType::Else: return &TfrmMain::Else;
+        case CommandType::Effect:
+        case CommandType::GraphicCtrl:
+        case CommandType::WindowShow: return &TfrmMain::EndTick;
+        case CommandType::ValueCtrl: return &TfrmMain::ValueCtrl;
+        case CommandType::StringCtrl: return &TfrmMain::StringCtrl;
+        case CommandType::Wait: return &TfrmMain::Wait;
+        case CommandType::Move: return &TfrmMain::Move;
+        case CommandType::Call: return &TfrmMain::Call;
+        case CommandType::Return: return &TfrmMain::Return;
+        case CommandType::StringInput: return &TfrmMain::StringInput;
+        // Commands of the screen, layers, audio and saving: their subsystems are not in this
+        // build yet, so they pass without effect.
+        case CommandType::MessageDraw:
+        case CommandType::GraphicDraw:
+        case CommandType::Music:
+        case CommandType::Sound:
+        case CommandType::MusicStop:
+        case CommandType::LayerCtrl:
+        case CommandType::Select:
+        case CommandType::DynamicLayer:
+        case CommandType::DynamicLayerClear:
+        case CommandType::SaveCtrl:
+        case CommandType::System: return &TfrmMain::Continue;
+        case CommandType::Unknown: break;
+    }
+    return &TfrmMain::UnknownCommand;
+}
+
+bool TfrmMain::UnknownCommand(const TZarvoCommand&) {
+    services_.dialogs->showMessage(BoxKind::Plain, "debug error : unknown command - MainLoop_Step()");
+    return false;
+}
+
+void TfrmMain::endWait() { access_->process().EndWait(); }
+
+void TfrmMain::onMouseDown(platform::MouseButton button, int, int) {
+    if (button != platform::MouseButton::Left) return;
+    TZarvoProcess& process = access_->process();
+    process.ClearMessageSkip();
+    // Clickable layers arrive with the screen; until then a click ends what input may end.
+    if (process.InputEndsWait()) endWait();
+}
+
+void TfrmMain::onMouseMove(int, int) {}
+
+void TfrmMain::onKeyDown(int key) {
+    if ((key == platform::keys::kSpace || key == platform::keys::kEnter) &&
+        access_->process().InputEndsWait())
+        endWait();
+}
+
+bool TfrmMain::waitsForInputOnly() const {
+    const TZarvoProcess& process = access_->process();
+    PlayerMode mode = process.playerMode();
+    return (mode == PlayerMode::Waiting || mode == PlayerMode::MessageWait) && !process.timer() &&
+           !process.messageSkip();
+}
+
+}  // namespace zarvo

@@ -1,0 +1,101 @@
+// The main window object: owns the controllers, starts and stops the story, runs the interpreter
+// on the 200 ms timer and sends each command to its handler. Platform work goes through the
+// host, clock, dialogs and file system it is given, so the same object runs on the desktop and
+// headless.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "data/access_control.hpp"
+#include "platform/host.hpp"
+
+namespace zarvo {
+
+namespace platform {
+class Clock;
+class Dialogs;
+class FileSystem;
+}  // namespace platform
+
+class TfrmMain final : public platform::HostClient {
+public:
+    struct Services {
+        platform::Host* host = nullptr;
+        platform::Clock* clock = nullptr;
+        platform::Dialogs* dialogs = nullptr;
+        platform::FileSystem* files = nullptr;
+    };
+
+    static constexpr std::string_view kLibraryName = "zarvoplay.zvl";
+
+    explicit TfrmMain(const Services& services);
+    ~TfrmMain() override;  // the shutdown sequence
+
+    // Start-up: opens the project and the system library and calls "_init". `projectPath` is
+    // the project file (a host path); `programDir` the folder that holds the system library.
+    void FormCreate(const std::string& projectPath, const std::string& programDir);
+    void FormShow();
+    // The first activation of the application: starts the story and the main timer.
+    void activate();
+
+    // The project path when none is given: the program's own path with the extension ".zp7".
+    static std::string defaultProjectPath(const std::string& programPath);
+
+    void MainTimerTimer() { RunSteps(); }
+    void RunSteps();
+    bool MainLoop_Step();
+
+    // HostClient
+    void onTimer() override { MainTimerTimer(); }
+    void onMouseDown(platform::MouseButton button, int x, int y) override;
+    void onMouseMove(int x, int y) override;
+    void onKeyDown(int key) override;
+    void onPaint() override {}
+    bool waitsForInputOnly() const override;
+
+    // Observes each command just before its handler runs (traces).
+    std::function<void(const std::string& book, const std::string& page, int32_t index,
+                        const TZarvoCommand& command)>
+        onCommand;
+
+    TZarvoAccessControl& access() { return *access_; }
+    bool legacyMode() const { return legacyMode_; }
+    // True when the program ends because of a fatal error rather than the story's end.
+    bool endedByFatalError() const { return fatalError_ || access_->fatalError(); }
+
+private:
+    using Handler = bool (TfrmMain::*)(const TZarvoCommand&);
+    static Handler handlerFor(CommandType type);
+
+    void endProgram(bool fatal);
+    void endWait();
+    bool skipToBlockEnd(int32_t level);
+
+    // Handlers: the fetched command in, the continue flag out.
+    bool UnknownCommand(const TZarvoCommand&);
+    bool Continue(const TZarvoCommand&) { return true; }
+    bool EndTick(const TZarvoCommand&) { return false; }
+    bool If(const TZarvoCommand&);
+    bool Else(const TZarvoCommand&);
+    bool Move(const TZarvoCommand&);
+    bool Call(const TZarvoCommand&);
+    bool Return(const TZarvoCommand&);
+    bool ValueCtrl(const TZarvoCommand&);
+    bool StringCtrl(const TZarvoCommand&);
+    bool StringInput(const TZarvoCommand&);
+    bool Wait(const TZarvoCommand&);
+
+    Services services_;
+    std::unique_ptr<TZarvoAccessControl> access_;
+    std::string projectPath_;
+    bool legacyMode_ = false;
+    bool firstShowPending_ = true;
+    bool firstActivationPending_ = true;
+    bool stepping_ = false;
+    bool fatalError_ = false;
+};
+
+}  // namespace zarvo
