@@ -52,10 +52,17 @@ void HeadlessHost::deliverDue() {
 
 void HeadlessHost::processMessages() {
     clock_.advance(1);
+    // A story that loops without ever waiting still stops at the time limit.
+    if (maxTime_ != 0 && elapsed() >= maxTime_) {
+        maxTimeReached_ = true;
+        terminate();
+        return;
+    }
     deliverDue();
 }
 
 HeadlessHost::RunEnd HeadlessHost::run(uint32_t maxTime) {
+    maxTime_ = maxTime;
     if (client_) client_->onPaint();
     while (!terminating_) {
         bool haveEvent = nextEvent_ < events_.size();
@@ -71,7 +78,7 @@ HeadlessHost::RunEnd HeadlessHost::run(uint32_t maxTime) {
         if (next > elapsed()) clock_.advance(next - elapsed());
         deliverDue();
     }
-    return RunEnd::Terminated;
+    return maxTimeReached_ ? RunEnd::MaxTime : RunEnd::Terminated;
 }
 
 }  // namespace zarvo::platform

@@ -55,6 +55,8 @@ private:
     bool timerEnabled_ = false;
     uint32_t nextTimer_ = 0;  // elapsed() of the next tick
     bool terminating_ = false;
+    uint32_t maxTime_ = 0;
+    bool maxTimeReached_ = false;
     Cursor cursor_ = Cursor::Default;
     std::string caption_;
 };

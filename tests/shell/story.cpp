@@ -1,0 +1,82 @@
+#include "story.hpp"
+
+#include <filesystem>
+
+#include "base/string_list.hpp"
+#include "data/package.hpp"
+
+namespace zarvo::test {
+namespace {
+
+std::string crlf(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\n') out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string storyScript(const std::string& body, const std::string& head) {
+    return "/// Game Creative Tool - Zarvo Third -\n/// test story\n<Head=\"Zarvo\">\n" + head +
+           "<Head End>\n" + body;
+}
+
+bool StoryRun::hasCommand(const std::string& line) const {
+    for (const auto& c : commands)
+        if (c == line) return true;
+    return false;
+}
+
+Story::Story() : programDir(dir.file("program")) {
+    std::filesystem::create_directories(programDir);
+    writeLibrary(
+        "/// system\n<Book=\"_system\">\n<Page=\"_init\">\n@Return\n<Page End>\n"
+        "<Page=\"_timer\">\n@Return\n<Page End>\n<Page=\"_reload\">\n@Return\n<Page End>\n"
+        "<Book End>\n");
+}
+
+std::string Story::writeScript(const std::string& utf8Body, const std::string& name) {
+    std::string path = dir.file(name);
+    writeFile(path, sjis(crlf(utf8Body)));
+    return path;
+}
+
+void Story::writeLibrary(const std::string& utf8SystemScript) {
+    PackageWriter writer;
+    InitWriter(writer);
+    SetMagic(writer, "QZ7LIB");
+    std::string path = programDir + "/zarvoplay.zvl";
+    if (!CreatePackage(writer, path)) return;
+    WriteStreamEntry(writer, sjis(crlf(utf8SystemScript)), "system.zf7");
+    FinishPackage(writer);
+}
+
+StoryRun Story::run(const std::string& projectPath, const std::string& events, uint32_t maxTime) {
+    HeadlessOptions options;
+    options.projectPath = projectPath;
+    options.programDir = programDir;
+    options.maxTime = maxTime;
+    options.tracePath = dir.file("trace.txt");
+    options.dumpPath = dir.file("dump.txt");
+    options.quiet = true;
+    std::string error;
+    if (!platform::parseEvents(events, options.events, error)) {
+        StoryRun bad;
+        bad.trace.push_back("bad events: " + error);
+        return bad;
+    }
+    StoryRun result;
+    result.status = runHeadless(options);
+    result.trace = splitLines(readFile(options.tracePath));
+    for (const auto& line : result.trace) {
+        std::string rest = line.substr(line.find(' ') + 1);
+        (rest.rfind("box ", 0) == 0 ? result.boxes : result.commands).push_back(rest);
+    }
+    result.dump = splitLines(readFile(options.dumpPath));
+    return result;
+}
+
+}  // namespace zarvo::test

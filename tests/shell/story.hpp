@@ -1,0 +1,40 @@
+// Story tests: a small script written as readable UTF-8, converted to code page 932 with CR LF,
+// run on the headless host; the trace, dialogs and variable dump come back for assertions.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "shell/headless_run.hpp"
+#include "support/temp_dir.hpp"
+
+namespace zarvo::test {
+
+// A script with a Zarvo head (FileType QZ7 unless `head` says otherwise), and `body` after it.
+std::string storyScript(const std::string& body, const std::string& head = "FileType=QZ7\n");
+
+struct StoryRun {
+    int status = -1;
+    std::vector<std::string> trace;  // every line of the trace, UTF-8
+    std::vector<std::string> commands;  // trace lines of commands without their time: "BOOK/PAGE#I KEYWORD"
+    std::vector<std::string> boxes;  // trace lines of dialogs without their time: "box KIND: TEXT"
+    std::vector<std::string> dump;
+    bool hasCommand(const std::string& line) const;
+};
+
+class Story {
+public:
+    // The program folder starts with a system library whose pages only return.
+    Story();
+    // Writes the project file (code page 932, CR LF) and returns its path.
+    std::string writeScript(const std::string& utf8Body, const std::string& name = "story.zp7");
+    // Adds a system library with the given "_system" book pages to the program folder.
+    void writeLibrary(const std::string& utf8SystemScript);
+    // Events in the --events syntax, UTF-8.
+    StoryRun run(const std::string& projectPath, const std::string& events = "",
+                 uint32_t maxTime = 0);
+
+    TempDir dir;
+    std::string programDir;
+};
+
+}  // namespace zarvo::test

@@ -1,0 +1,283 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "data/package.hpp"
+#include "story.hpp"
+
+namespace zarvo::test {
+namespace {
+
+using ::testing::ElementsAre;
+
+// One page "スタートページ" of the default start book holding `lines`, plus any extra pages.
+std::string startPage(const std::string& lines, const std::string& morePages = "") {
+    return "<Book=\"スタートブック\">\n<Page=\"スタートページ\">\n" + lines + "<Page End>\n" +
+           morePages + "<Book End>\n";
+}
+
+std::string page(const std::string& name, const std::string& lines) {
+    return "<Page=\"" + name + "\">\n" + lines + "<Page End>\n";
+}
+
+std::string setValue(const std::string& var, const std::string& left, const std::string& calc = "",
+                     const std::string& right = "") {
+    return "ValueCtrl.ValueVar=%" + var + "%\nValueCtrl.LeftValue=" + left +
+           "\nValueCtrl.RightValue=" + right + "\nValueCtrl.Calc=" + calc + "\n@ValueCtrl\n";
+}
+
+std::string ifValue(const std::string& a, const std::string& cmp, const std::string& b) {
+    return "if.VariableType=Value\nif.Compare=" + cmp + "\nif.Variable1=" + a + "\nif.Variable2=" +
+           b + "\n@if\n";
+}
+
+TEST(StoryFlow, IfElseEndifRunsOneBranchAndSkipsNestedBlocks) {
+    Story s;
+    std::string body = setValue("n", "3") +
+                       ifValue("%n%", "Down", "10") +  // false: skip to @else
+                       ifValue("1", "Equal", "1") +    // nested, skipped with its block
+                       setValue("wrong", "1") + "@else\n" + setValue("wrong", "2") + "@endif\n" +
+                       "@else\n" +
+                       ifValue("%n%", "UpEqual", "3") +  // true
+                       setValue("inner", "1") + "@else\n" + setValue("inner", "2") + "@endif\n" +
+                       "@endif\n" +
+                       "if.VariableType=Text\nif.Compare=in\nif.Variable1=abcdef\nif.Variable2=cd\n@if\n" +
+                       setValue("text", "1") + "@endif\n" +
+                       "if.VariableType=Text\nif.Compare=in\nif.Variable1=abcdef\nif.Variable2=\n@if\n" +
+                       setValue("empty", "1") + "@endif\n" + ifValue("%n%", "Unequal", "letters") +
+                       setValue("letters", "1") + "@endif\n";
+    StoryRun r = s.run(s.writeScript(storyScript(startPage(body))));
+    EXPECT_EQ(r.status, kExitEnded);
+    EXPECT_THAT(r.dump, ElementsAre("%n%=3", "%inner%=1", "%text%=1", "%letters%=1"));
+    EXPECT_TRUE(r.boxes.empty());
+}
+
+TEST(StoryFlow, IfWithoutEndifReportsAndRunsTheBlock) {
+    Story s;
+    std::string body = ifValue("1", "Equal", "2") + setValue("ran", "1");
+    StoryRun r = s.run(s.writeScript(storyScript(startPage(body))));
+    EXPECT_THAT(r.boxes, ElementsAre("box error: ブロック構文エラー\\nＩＦコマンドに対応するＥＮＤＩＦがありません"));
+    EXPECT_THAT(r.dump, ElementsAre("%ran%=1"));
+
+    std::string elseBody = ifValue("1", "Equal", "1") + "@else\n" + setValue("ran", "1");
+    r = s.run(s.writeScript(storyScript(startPage(elseBody))));
+    EXPECT_THAT(r.boxes, ElementsAre("box error: ブロック構文エラー\\nＥＬＳＥコマンドに対応するＥＮＤＩＦがありません"));
+}
+
+TEST(StoryFlow, CallsNestAndReturnAfterTheCallingCommand) {
+    Story s;
+    std::string callSub = "Call.BookName=スタートブック\nCall.PageName=sub\n@Call\n";
+    std::string callDeep = "Call.BookName=本\nCall.PageName=深い\n@Call\n";
+    std::string script = startPage(setValue("a", "1") + callSub + setValue("c", "%a%", "Add", "100"),
+                                   page("sub", callDeep + setValue("a", "%a%", "Mul", "10") + "@Return\n")) +
+                         "<Book=\"本\">\n" + page("深い", setValue("a", "%a%", "Add", "1") + "@Return\n") +
+                         "<Book End>\n";
+    StoryRun r = s.run(s.writeScript(storyScript(script)));
+    EXPECT_EQ(r.status, kExitEnded);
+    EXPECT_THAT(r.dump, ElementsAre("%a%=20", "%c%=120"));
+    EXPECT_THAT(r.commands,
+                ElementsAre("_system/_init#0 @Return", "スタートブック/スタートページ#0 @ValueCtrl",
+                            "スタートブック/スタートページ#1 @Call", "スタートブック/sub#0 @Call",
+                            "本/深い#0 @ValueCtrl", "本/深い#1 @Return", "スタートブック/sub#1 @ValueCtrl",
+                            "スタートブック/sub#2 @Return", "スタートブック/スタートページ#2 @ValueCtrl"));
+}
+
+TEST(StoryFlow, ReturnWithoutCallWarnsAndGoesOn) {
+    Story s;
+    // Without the library nothing is on the stack.
+    std::filesystem::remove(s.programDir + "/zarvoplay.zvl");
+    StoryRun r = s.run(s.writeScript(storyScript(startPage("@Return\n" + setValue("after", "1")))));
+    EXPECT_THAT(r.boxes, ElementsAre("box error: Zarvoライブラリが開けません\\nCan't open - \"zarvoplay.zvl\"",
+                                     "box warning: スタックアンダーフローです。\\nサブルーチンコールが行われていないのに\\n復帰しようとしました。"));
+    EXPECT_THAT(r.dump, ElementsAre("%after%=1"));
+    EXPECT_EQ(r.status, kExitEnded);
+}
+
+TEST(StoryFlow, InitPageRunsBeforeTheStartPage) {
+    Story s;
+    s.writeLibrary("<Book=\"_system\">\n<Page=\"_init\">\n" + setValue("init", "7") +
+                   "@Return\n<Page End>\n<Book End>\n");
+    StoryRun r = s.run(s.writeScript(storyScript(startPage(setValue("start", "%init%")))));
+    EXPECT_THAT(r.dump, ElementsAre("%init%=7", "%start%=7"));
+    // A story's own "_system" book wins over the library's.
+    std::string own = startPage(setValue("start", "%init%")) + "<Book=\"_system\">\n" +
+                      page("_init", setValue("init", "1") + "@Return\n") + "<Book End>\n";
+    r = s.run(s.writeScript(storyScript(own)));
+    EXPECT_THAT(r.dump, ElementsAre("%init%=1", "%start%=1"));
+}
+
+TEST(StoryVariables, ValueCtrlWrapsDividesTowardZeroAndRefusesZero) {
+    Story s;
+    std::string body = setValue("wrap", "2147483647", "Add", "1") + setValue("mul", "65536", "Mul", "65536") +
+                       setValue("div", "-7", "Div", "2") + setValue("mod", "-7", "Mod", "3") +
+                       setValue("min", "-2147483648", "Div", "-1") + setValue("minmod", "-2147483648", "Mod", "-1") +
+                       setValue("left", "0x10") + setValue("z", "5") + setValue("z", "1", "Div", "0") +
+                       setValue("after", "%z%", "Sub", "6");
+    StoryRun r = s.run(s.writeScript(storyScript(startPage(body))));
+    EXPECT_THAT(r.dump, ElementsAre("%wrap%=-2147483648", "%mul%=0", "%div%=-3", "%mod%=-1",
+                                    "%min%=-2147483648", "%minmod%=0", "%left%=16", "%z%=5", "%after%=-1"));
+    EXPECT_THAT(r.boxes, ElementsAre("box plain: debug: error report:\\n ０で除算しました"));
+    // The division by zero ends the tick: the next command waits for the next timer tick.
+    ASSERT_GE(r.trace.size(), 2u);
+    EXPECT_NE(r.trace.back().substr(0, 3), r.trace.front().substr(0, 3));
+}
+
+TEST(StoryVariables, StringCtrlAndStringInput) {
+    Story s;
+    std::string body = "StringCtrl.StringVar=$名$\nStringCtrl.Text=太郎\n@StringCtrl\n" +
+                       setValue("n", "3") +
+                       "StringCtrl.StringVar=$msg$\nStringCtrl.Text=$名$は%n%歳\n@StringCtrl\n" +
+                       "StringInput.StringVar=$名$\nStringInput.Caption=名前\nStringInput.Text=入力\n@StringInput\n" +
+                       "StringInput.StringVar=$msg$\n@StringInput\n";
+    StoryRun r = s.run(s.writeScript(storyScript(startPage(body))), "0 input 花子\n");
+    EXPECT_THAT(r.dump, ElementsAre("$名$=花子", "%n%=3", "$msg$=太郎は3歳"));
+}
+
+TEST(StoryWaits, WaitEndsByTimeKeysAndLeftClickButNotRightClick) {
+    Story s;
+    std::string timed = "Wait.TimeBreak=1\nWait.Time=1000\n@Wait\n" + setValue("done", "1");
+    StoryRun r = s.run(s.writeScript(storyScript(startPage(timed))));
+    ASSERT_EQ(r.status, kExitEnded);
+    ASSERT_FALSE(r.trace.empty());
+    // Started at the first tick (200 ms); over at 1200; seen by the tick at 1400.
+    EXPECT_EQ(r.trace.back(), "1400 スタートブック/スタートページ#1 @ValueCtrl");
+
+    std::string input = "Wait.InputBreak=1\n@Wait\n" + setValue("done", "1");
+    std::string project = s.writeScript(storyScript(startPage(input)));
+    for (const char* events : {"1000 key space\n", "1000 key enter\n", "1000 click 5 5\n"}) {
+        r = s.run(project, events);
+        EXPECT_EQ(r.status, kExitEnded) << events;
+        EXPECT_EQ(r.trace.back().substr(0, 5), "1000 ") << events;
+    }
+    r = s.run(project, "1000 rclick 5 5\n1200 key 65\n");
+    EXPECT_EQ(r.status, kExitTimeout);  // still waiting: no input is left
+    EXPECT_TRUE(r.dump.empty());
+
+    std::string clickable = "Wait.InputBreak=1\nWait.Input=Clickable\n@Wait\n" + setValue("done", "1");
+    r = s.run(s.writeScript(storyScript(startPage(clickable))), "1000 key space\n1000 click 1 1\n", 5000);
+    EXPECT_EQ(r.status, kExitTimeout);
+
+    std::string zero = "Wait.TimeBreak=1\nWait.Time=0\n@Wait\n" + setValue("done", "1");
+    r = s.run(s.writeScript(storyScript(startPage(zero))));
+    EXPECT_EQ(r.trace.back().substr(0, 4), "202 ");  // same tick
+}
+
+TEST(StoryEnd, UnknownCommandsMissingPagesAndNoOpKeywords) {
+    Story s;
+    std::string body = "@rem\n@Unknown\n@effect\n@Effect\n" + setValue("x", "1") +
+                       "Move.BookName=スタートブック\nMove.PageName=無い\n@Move\n";
+    StoryRun r = s.run(s.writeScript(storyScript(startPage(body))));
+    EXPECT_EQ(r.status, kExitEnded);
+    EXPECT_THAT(r.boxes, ElementsAre("box plain: debug error : unknown command - MainLoop_Step()",
+                                     "box plain: debug error : unknown command - MainLoop_Step()",
+                                     "box error: 存在しないページへのアクセスが発生しました。\\n「スタートブック」ブック、「無い」ページ"));
+    EXPECT_THAT(r.dump, ElementsAre("%x%=1"));
+}
+
+TEST(StoryOpening, MissingOrForeignProjectsAreFatal) {
+    Story s;
+    StoryRun r = s.run(s.dir.file("nothing.zp7"));
+    EXPECT_EQ(r.status, kExitFatal);
+    ASSERT_EQ(r.boxes.size(), 1u);
+    EXPECT_EQ(r.boxes[0], "box error: " + s.dir.file("nothing.zp7") + "が見つかりません");
+
+    writeFile(s.dir.file("foreign.zp7"), "<html>\r\n");
+    r = s.run(s.dir.file("foreign.zp7"));
+    EXPECT_EQ(r.status, kExitFatal);
+    EXPECT_THAT(r.boxes, ElementsAre("box error: ファイルのヘッダIDが違います。\\nこのファイルはZarvo３で利用できるファイルではありません"));
+    EXPECT_TRUE(r.commands.empty());
+}
+
+TEST(StoryOpening, FileTypeAndCommandVersionQuestions) {
+    Story s;
+    std::string project = s.writeScript(storyScript(startPage(setValue("ran", "1")), "CommandVersion=21\n"));
+    StoryRun r = s.run(project, "0 answer abort\n");
+    EXPECT_EQ(r.status, kExitFatal);
+    EXPECT_THAT(r.boxes, ElementsAre("box error-abort-ignore: ファイルタイプが違います\\nこのファイルは正常に読み込めないかもしれません"));
+    EXPECT_TRUE(r.dump.empty());
+
+    r = s.run(project, "0 answer ignore\n0 answer abort\n");
+    EXPECT_EQ(r.status, kExitFatal);
+    ASSERT_EQ(r.boxes.size(), 2u);
+    EXPECT_EQ(r.boxes[1], "box error-abort-ignore: このファイルには現バージョンで対応していない\\nコマンドが含まれている可能性があります\\n最新版のZarvoを入手することをおすすめします");
+
+    r = s.run(project);  // unanswered: Ignore, twice
+    EXPECT_EQ(r.status, kExitEnded);
+    EXPECT_THAT(r.dump, ElementsAre("%ran%=1"));
+}
+
+// A package project with the script and entries flagged for extraction.
+std::string writePackageProject(Story& s, const std::string& script,
+                                const std::vector<std::pair<std::string, std::string>>& files) {
+    std::string path = s.dir.file("game.zp7");
+    PackageWriter w;
+    InitWriter(w);
+    SetMagic(w, "QZ7PKG");
+    EXPECT_TRUE(CreatePackage(w, path));
+    WriteStreamEntry(w, sjis(script), "zarvo.zf7");
+    w.autoExtract = true;
+    for (const auto& [name, bytes] : files) WriteStreamEntry(w, bytes, sjis(name));
+    EXPECT_TRUE(FinishPackage(w));
+    return path;
+}
+
+TEST(StoryOpening, PackageExtractsOnceAndNeverOverwritesOrEscapes) {
+    Story s;
+    std::string script = storyScript(startPage(setValue("x", "1")), "FileType=QZ7\nAutoExtract=1\n");
+    std::string project = writePackageProject(
+        s, script, {{"音楽.txt", "new music"}, {"keep.txt", "new"}, {"..\\escape.txt", "bad"}});
+    std::filesystem::create_directory(s.dir.file("game"));
+    writeFile(s.dir.file("game/keep.txt"), "old");
+
+    StoryRun r = s.run(project);
+    EXPECT_EQ(r.status, kExitEnded);
+    EXPECT_EQ(readFile(s.dir.file("game/音楽.txt")), "new music");
+    EXPECT_EQ(readFile(s.dir.file("game/keep.txt")), "old");
+    EXPECT_FALSE(std::filesystem::exists(s.dir.file("escape.txt")));
+    EXPECT_THAT(r.boxes, ElementsAre("box error: 展開できないファイル名です（フォルダの外を指しています）：..\\escape.txt"));
+    EXPECT_THAT(r.dump, ElementsAre("%x%=1"));
+}
+
+TEST(StoryOpening, ExtractionAsksBeforeCreatingTheFolder) {
+    Story s;
+    std::string script = storyScript(startPage(setValue("x", "1")), "FileType=QZ7\nAutoExtract=1\n");
+    std::string project = writePackageProject(s, script, {{"a.txt", "a"}});
+    StoryRun r = s.run(project, "0 answer no\n");
+    ASSERT_EQ(r.boxes.size(), 1u);
+    EXPECT_EQ(r.boxes[0].rfind("box warning-yes-no: 実行に必要なファイルの展開や、セーブファイルの保存のため\\n\"", 0), 0u);
+    EXPECT_FALSE(std::filesystem::exists(s.dir.file("game")));
+    r = s.run(project);  // unanswered: Yes
+    EXPECT_EQ(readFile(s.dir.file("game/a.txt")), "a");
+}
+
+// The real-time cost of such a run is measured by bench_interpreter.
+TEST(StoryFlow, ThousandCommandStoryRunsToItsEnd) {
+    Story s;
+    std::string body;
+    for (int i = 0; i < 499; ++i) body += setValue("n", "%n%", "Add", "1");
+    body += "Move.BookName=スタートブック\nMove.PageName=後半\n@Move\n";
+    std::string second;
+    for (int i = 0; i < 500; ++i) second += setValue("n", "%n%", "Add", "1");
+    std::string project = s.writeScript(storyScript(startPage(body, page("後半", second))));
+    StoryRun r = s.run(project);
+    EXPECT_EQ(r.status, kExitEnded);
+    EXPECT_THAT(r.dump, ElementsAre("%n%=999"));
+    EXPECT_EQ(r.commands.size(), 1001u);  // with "_init"
+}
+
+TEST(StoryEnd, EndlessLoopStopsAtTheTimeLimitAndQuitEndsTheStory) {
+    Story s;
+    std::string loop = setValue("n", "%n%", "Add", "1") +
+                       "Move.BookName=スタートブック\nMove.PageName=スタートページ\n@Move\n";
+    std::string project = s.writeScript(storyScript(startPage(loop)));
+    StoryRun r = s.run(project, "", 1000);
+    EXPECT_EQ(r.status, kExitTimeout);
+    r = s.run(project, "500 quit\n");
+    EXPECT_EQ(r.status, kExitEnded);
+    ASSERT_EQ(r.dump.size(), 1u);
+    EXPECT_GT(r.dump[0].size(), 4u);
+}
+
+}  // namespace
+}  // namespace zarvo::test
