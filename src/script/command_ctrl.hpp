@@ -1,0 +1,109 @@
+// The commands of a page: TCommandCtrl numbers the current page's command lines once per page
+// change and precomputes the if/else/endif nesting levels; TZarvoCommand is one fetched command
+// with its parameter lines.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "base/string_list.hpp"
+
+namespace zarvo {
+
+namespace platform {
+class Dialogs;
+}
+class TZarvoFile;
+
+// Command types by keyword; the numbers are the ones the interpreter dispatches on.
+enum class CommandType : int32_t {
+    Unknown = 0,
+    Rem = 1,
+    If = 2,
+    Else = 3,
+    EndIf = 4,
+    MessageDraw = 5,
+    GraphicDraw = 6,
+    Effect = 7,
+    Music = 8,
+    Sound = 9,
+    MusicStop = 10,
+    ValueCtrl = 11,
+    StringCtrl = 12,
+    LayerCtrl = 13,
+    GraphicCtrl = 14,
+    Wait = 15,
+    Select = 16,
+    Move = 17,
+    Call = 18,
+    Return = 19,
+    DynamicLayer = 20,
+    DynamicLayerClear = 21,
+    WindowShow = 22,
+    StringInput = 23,
+    SaveCtrl = 24,
+    System = 25,
+};
+
+inline constexpr int32_t kCommandTypeCount = 26;
+
+// Type of a trimmed command line: the whole line compared byte for byte with the keywords.
+CommandType commandTypeOf(std::string_view trimmedLine);
+// The keyword of a type ("@if"); "" for Unknown.
+std::string_view commandKeyword(CommandType type);
+
+class TZarvoCommand {
+public:
+    // First parameter line named `name` (letter case ignored); its value untrimmed.
+    std::string GetParamText(std::string_view name, std::string_view fallback) const;
+    int32_t GetParamValue(std::string_view name, int32_t fallback) const;
+    bool GetParamFlag(std::string_view name, bool fallback) const;
+
+    StringList params;  // parameter lines as stored
+    int32_t level = 0;
+    CommandType type = CommandType::Unknown;
+};
+
+class TCommandCtrl {
+public:
+    static constexpr int32_t kMaxCommands = 500;
+
+    void setFile(TZarvoFile* file) { file_ = file; }
+    void setDialogs(platform::Dialogs* dialogs) { dialogs_ = dialogs; }
+
+    // Changing the book or page invalidates the cache; setting the same name again does not.
+    void Set_BookName(std::string_view name);
+    void Set_PageName(std::string_view name);
+    const std::string& bookName() const { return bookName_; }
+    const std::string& pageName() const { return pageName_; }
+
+    int32_t Get_CommandCount();
+    bool Get_Command(int32_t index, TZarvoCommand& command);
+    // The command's nesting level, or -1 outside the page's commands.
+    int32_t Get_CommandLevel(int32_t index);
+    void Make_CommandCache();
+
+    bool needsRebuild() const { return needsRebuild_; }
+
+private:
+    struct Entry {
+        int32_t line = 0;  // index among the page's lines
+        CommandType type = CommandType::Unknown;
+        int32_t level = 0;
+    };
+
+    void rebuildIfNeeded() {
+        if (needsRebuild_) Make_CommandCache();
+    }
+
+    TZarvoFile* file_ = nullptr;
+    platform::Dialogs* dialogs_ = nullptr;
+    std::string bookName_;
+    std::string pageName_;
+    bool needsRebuild_ = true;
+    std::array<Entry, kMaxCommands> entries_{};
+    int32_t count_ = 0;
+};
+
+}  // namespace zarvo

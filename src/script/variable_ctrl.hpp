@@ -1,0 +1,82 @@
+// The story's variables: integer value variables ("%name%") and text string variables
+// ("$name$"), the read-only system variables whose names begin with "@", and the expansion of
+// both kinds of reference inside texts.
+#pragma once
+#include <cstdint>
+#include <random>
+#include <string>
+#include <string_view>
+
+#include "base/string_list.hpp"
+
+namespace zarvo {
+
+namespace platform {
+class Clock;
+class Dialogs;
+}  // namespace platform
+class SaveContainer;
+class TZarvoFile;
+
+class TVariableCtrl {
+public:
+    static constexpr int32_t kVersion = 3120;
+    static constexpr int32_t kCommandVersion = 20;
+
+    // The clock gives the elapsed play time (counted from now) and the local date and time;
+    // it must outlive the controller. nullptr uses the system clock.
+    explicit TVariableCtrl(platform::Clock* clock = nullptr);
+
+    // Head blocks for "@HEAD:KEY" look-ups; without a file they read as 0 or "".
+    void setFile(TZarvoFile* file) { file_ = file; }
+    // Where the "debug - ..." syntax messages go; nullptr keeps them silent.
+    void setDialogs(platform::Dialogs* dialogs) { dialogs_ = dialogs; }
+    // Seeds "@乱数" once; the owner does it from the time at start-up.
+    void seed(uint32_t value) { random_.seed(value); }
+
+    // `reference` is "%name%" / "$name$": first and last characters dropped. System names are
+    // ignored; a reference with the wrong sign shows a debug message and sets nothing.
+    void Set_Value(std::string_view reference, int32_t value);
+    void Set_Text(std::string_view reference, std::string_view text);
+
+    // A "%name%" reference or an integer literal (0 when it is none).
+    int32_t Get_Value(std::string_view operand);
+    int32_t Get_ValueVar(std::string_view name);
+    std::string Get_TextVar(std::string_view name);
+
+    // "$name$" then "%name%" references replaced. On an unmatched sign the result is the error
+    // message and `error` is true.
+    std::string Expand_Text(std::string_view text, bool& error);
+
+    void GetValueLines(StringList& list) const;
+    void GetTextLines(StringList& list) const;
+    // NAME=VALUE lines in the order the variables were first set.
+    const StringList& values() const { return values_; }
+    const StringList& texts() const { return texts_; }
+
+    bool SaveInfo(SaveContainer& container) const;
+    void LoadInfo(SaveContainer& container);
+
+    void setScriptFileName(std::string_view name) { scriptFileName_ = name; }
+    const std::string& scriptFileName() const { return scriptFileName_; }
+    void setRandomRange(int32_t range) { randomRange_ = range; }
+    int32_t randomRange() const { return randomRange_; }
+
+private:
+    int32_t systemValue(std::string_view name);
+    std::string systemText(std::string_view name);
+    void appendTextVar(std::string& out, std::string_view name);
+    void showSyntaxError(std::string_view operation, std::string_view reference);
+
+    TZarvoFile* file_ = nullptr;
+    platform::Dialogs* dialogs_ = nullptr;
+    platform::Clock* clock_;
+    StringList values_;
+    StringList texts_;
+    std::string scriptFileName_ = "unknown file";
+    int32_t randomRange_ = 1000;
+    uint32_t startTick_ = 0;
+    std::mt19937 random_;
+};
+
+}  // namespace zarvo

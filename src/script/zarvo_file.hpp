@@ -1,0 +1,77 @@
+// The story's script file: its lines kept exactly as read, an index of its Head, Book and Page
+// blocks, and the questions the player asks of it (Head values, page lines, books and pages).
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "base/string_list.hpp"
+
+namespace zarvo {
+
+namespace platform {
+class Dialogs;
+}
+
+class TZarvoFile {
+public:
+    // First line of every script the player writes.
+    static constexpr std::string_view kBanner = "/// Game Creative Tool - Zarvo Third -";
+
+    TZarvoFile();
+
+    // Where integrity faults are reported (error box with OK); nullptr keeps them silent.
+    void setDialogs(platform::Dialogs* dialogs) { dialogs_ = dialogs; }
+
+    void NewScript();
+    // False (and the script unchanged) when the file cannot be read.
+    bool LoadFromFile(const std::string& path);
+    // The whole file's bytes.
+    void LoadFromStream(std::string_view bytes);
+
+    std::string ReadHeadString(std::string_view head, std::string_view key, std::string_view fallback);
+    int32_t ReadHeadInt(std::string_view head, std::string_view key, int32_t fallback);
+    bool ReadHeadBool(std::string_view head, std::string_view key, bool fallback);
+
+    // Start and end marker lines of a block; the content lies strictly between them.
+    bool FindHead(std::string_view head, int32_t& start, int32_t& end);
+    bool FindBook(std::string_view book, int32_t& start, int32_t& end);
+    bool FindPage(std::string_view book, std::string_view page, int32_t& start, int32_t& end);
+
+    int32_t GetPageLineCount(std::string_view book, std::string_view page);
+    // The untrimmed line `index` (0-based) of the page; "" when the page is missing or the index
+    // lies outside it.
+    std::string GetPageLine(std::string_view book, std::string_view page, int32_t index);
+
+    void GetBookList(StringList& list);
+    void GetPageList(std::string_view book, StringList& list);
+    bool BookExists(std::string_view book);
+    bool PageExists(std::string_view book, std::string_view page);
+    // Appends the book's lines from its start marker through its end marker.
+    bool GetBookLines(std::string_view book, StringList& list);
+    // Copies `other`'s book to the end of this script unless this script already has one.
+    void ImportBook(std::string_view book, TZarvoFile& other);
+
+    const StringList& lines() const { return lines_; }
+    const StringList& index() const { return index_; }
+    // Line `n` of the file, or "" outside it.
+    const std::string& lineAt(int32_t n) const;
+
+private:
+    void resetCache();
+    void buildIndex();
+    bool cachedLookup(const std::string& key, int32_t& start, int32_t& end);
+    void reportDamage(std::string_view tag);
+
+    StringList lines_;
+    // One entry per closed block in the order of the end markers: "H/:s,e", "B:s,e", "B/P:s,e".
+    StringList index_;
+    bool needsIndex_ = true;
+    std::string lastKey_;
+    int32_t lastStart_ = -1;
+    int32_t lastEnd_ = -1;
+    std::string keyBuf_;  // reused to build lookup keys without an allocation per query
+    platform::Dialogs* dialogs_ = nullptr;
+};
+
+}  // namespace zarvo

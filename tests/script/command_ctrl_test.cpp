@@ -1,0 +1,167 @@
+#include <gtest/gtest.h>
+
+#include "platform/headless/recording_dialogs.hpp"
+#include "script/command_ctrl.hpp"
+#include "script/zarvo_file.hpp"
+#include "script_test_util.hpp"
+#include "zarvo/texts.hpp"
+
+namespace zarvo {
+namespace {
+
+using platform::BoxKind;
+using platform::RecordingDialogs;
+using test::sjis;
+
+// A script with one book "b" and the given pages, each a list of UTF-8 lines.
+std::string pages(std::initializer_list<std::pair<std::string_view, std::vector<std::string>>> list) {
+    std::string text = "<Book=\"b\">\r\n";
+    for (const auto& [name, lines] : list) {
+        text.append("<Page=\"").append(name).append("\">\r\n");
+        for (const auto& l : lines) text.append(l).append("\r\n");
+        text.append("<Page End>\r\n");
+    }
+    text.append("<Book End>\r\n");
+    return sjis(text);
+}
+
+std::vector<std::string> repeat(std::string_view line, int n) {
+    return std::vector<std::string>(static_cast<size_t>(n), std::string(line));
+}
+
+struct Fixture : ::testing::Test {
+    void open(const std::string& bytes, std::string_view page) {
+        file.LoadFromStream(bytes);
+        ctrl.setFile(&file);
+        ctrl.setDialogs(&dialogs);
+        ctrl.Set_BookName("b");
+        ctrl.Set_PageName(page);
+    }
+    std::vector<int32_t> levels() {
+        std::vector<int32_t> out;
+        for (int32_t i = 0; i < ctrl.Get_CommandCount(); ++i) out.push_back(ctrl.Get_CommandLevel(i));
+        return out;
+    }
+    TZarvoFile file;
+    TCommandCtrl ctrl;
+    RecordingDialogs dialogs;
+};
+
+TEST(CommandKeywords, TableOrderAndExactComparison) {
+    const std::string_view table[] = {
+        "@rem", "@if", "@else", "@endif", "@MessageDraw", "@GraphicDraw", "@Effect", "@Music",
+        "@Sound", "@MusicStop", "@ValueCtrl", "@StringCtrl", "@LayerCtrl", "@GraphicCtrl", "@Wait",
+        "@Select", "@Move", "@Call", "@Return", "@DynamicLayer", "@DynamicLayerClear",
+        "@WindowShow", "@StringInput", "@SaveCtrl", "@System"};
+    for (int32_t t = 1; t <= 25; ++t) {
+        EXPECT_EQ(static_cast<int32_t>(commandTypeOf(table[t - 1])), t) << table[t - 1];
+        EXPECT_EQ(commandKeyword(static_cast<CommandType>(t)), table[t - 1]);
+    }
+    for (std::string_view other : {"@IF", "@rem x", "@", "", "rem", "@DynamicLayerClearX"})
+        EXPECT_EQ(commandTypeOf(other), CommandType::Unknown) << other;
+}
+
+TEST_F(Fixture, CommandsCarryTheLinesAboveThem) {
+    open(pages({{"p",
+                 {"MessageDraw.Text=こんにちは", "messagedraw.text=second", "", "  MessageDraw.Wait=5",
+                  "  @MessageDraw  ", "Wait.Time=abc", "Wait.Flag", "@Wait", "@wait", "trailing line"}},
+                {"none", {"MessageDraw.Text=x", "plain"}}}),
+         "p");
+    ASSERT_EQ(ctrl.Get_CommandCount(), 3);
+    TZarvoCommand cmd;
+    ASSERT_TRUE(ctrl.Get_Command(0, cmd));
+    EXPECT_EQ(cmd.type, CommandType::MessageDraw);
+    EXPECT_EQ(cmd.params, (StringList{sjis("MessageDraw.Text=こんにちは"), "messagedraw.text=second", "",
+                                      "  MessageDraw.Wait=5"}));
+    EXPECT_EQ(cmd.GetParamText("MESSAGEDRAW.TEXT", "d"), sjis("こんにちは"));  // upper line wins
+    EXPECT_EQ(cmd.GetParamValue("MessageDraw.Wait", -1), -1);  // a blank before the name
+    EXPECT_TRUE(cmd.GetParamFlag("MessageDraw.Flag", true));
+    ASSERT_TRUE(ctrl.Get_Command(1, cmd));
+    EXPECT_EQ(cmd.type, CommandType::Wait);
+    EXPECT_EQ(cmd.params, (StringList{"Wait.Time=abc", "Wait.Flag"}));
+    EXPECT_EQ(cmd.GetParamValue("Wait.Time", 250), 250);
+    EXPECT_FALSE(cmd.GetParamFlag("Wait.Flag", false));  // a line without "=" never matches
+    EXPECT_EQ(cmd.GetParamValue("Wait.Missing", 9), 9);
+    ASSERT_TRUE(ctrl.Get_Command(2, cmd));
+    EXPECT_EQ(cmd.type, CommandType::Unknown);
+    EXPECT_TRUE(cmd.params.empty());
+    EXPECT_FALSE(ctrl.Get_Command(3, cmd));
+    EXPECT_FALSE(ctrl.Get_Command(-1, cmd));
+    EXPECT_EQ(ctrl.Get_CommandLevel(3), -1);
+
+    ctrl.Set_PageName("none");
+    EXPECT_EQ(ctrl.Get_CommandCount(), 0);
+    ctrl.Set_PageName("missing");
+    EXPECT_EQ(ctrl.Get_CommandCount(), 0);
+    EXPECT_TRUE(dialogs.shown().empty());
+}
+
+TEST_F(Fixture, IfElseEndifShareALevel) {
+    open(pages({{"p", {"@if", "@rem", "@if", "@else", "@endif", "@else", "@MessageDraw", "@endif", "@Return"}},
+                {"stray", {"@endif", "@if", "@rem", "@endif", "@Return"}}}),
+         "p");
+    EXPECT_EQ(levels(), (std::vector<int32_t>{0, 1, 1, 1, 1, 0, 1, 0, 0}));
+    ctrl.Set_PageName("stray");
+    EXPECT_EQ(levels(), (std::vector<int32_t>{-1, -1, 0, -1, -1}));
+}
+
+TEST_F(Fixture, FiveHundredCommandsFitAndOneMoreIsRefused) {
+    auto full = repeat("@rem", 500);
+    full.push_back("after=1");
+    auto over = repeat("  @Wait", 501);
+    open(pages({{"full", full}, {"over", over}}), "full");
+    EXPECT_EQ(ctrl.Get_CommandCount(), 500);
+    TZarvoCommand cmd;
+    EXPECT_TRUE(ctrl.Get_Command(499, cmd));
+    EXPECT_TRUE(dialogs.shown().empty());
+
+    ctrl.Set_PageName("over");
+    // Nothing of the refused page runs, and the full page's count is not kept for it.
+    EXPECT_EQ(ctrl.Get_CommandCount(), 0);
+    EXPECT_FALSE(ctrl.Get_Command(0, cmd));
+    EXPECT_EQ(ctrl.Get_CommandLevel(0), -1);
+    ASSERT_EQ(dialogs.shown().size(), 3u);  // at every query
+    for (const auto& box : dialogs.shown()) {
+        EXPECT_EQ(box.kind, BoxKind::ErrorOk);
+        EXPECT_EQ(box.text, texts::kTooManyCommands);
+    }
+    ctrl.Set_PageName("full");
+    EXPECT_EQ(ctrl.Get_CommandCount(), 500);
+    EXPECT_EQ(dialogs.shown().size(), 3u);
+}
+
+TEST(CommandCache, WithoutAFileEveryQueryComplains) {
+    TCommandCtrl ctrl;
+    RecordingDialogs dialogs;
+    ctrl.setDialogs(&dialogs);
+    TZarvoCommand cmd;
+    EXPECT_EQ(ctrl.Get_CommandCount(), 0);
+    EXPECT_FALSE(ctrl.Get_Command(0, cmd));
+    ASSERT_EQ(dialogs.shown().size(), 2u);
+    EXPECT_EQ(dialogs.shown()[1].kind, BoxKind::ErrorOk);
+    EXPECT_EQ(dialogs.shown()[1].text, "Error : Make_CommandCache()\nCan't access \"ZarvoFile\"");
+}
+
+TEST_F(Fixture, RebuildsOnlyWhenTheNameChanges) {
+    open(pages({{"p", {"@rem", "@rem", "x=1", "@Wait"}}}), "p");
+    ASSERT_EQ(ctrl.Get_CommandCount(), 3);
+    // The script shrinks under the cache; the same name keeps the old numbering, and fetching
+    // it stays within the new page.
+    file.LoadFromStream(pages({{"p", {"@Return"}}}));
+    ctrl.Set_BookName("b");
+    ctrl.Set_PageName("p");
+    EXPECT_FALSE(ctrl.needsRebuild());
+    EXPECT_EQ(ctrl.Get_CommandCount(), 3);
+    TZarvoCommand cmd;
+    ASSERT_TRUE(ctrl.Get_Command(2, cmd));
+    EXPECT_EQ(cmd.type, CommandType::Unknown);
+    EXPECT_EQ(cmd.params, (StringList{""}));
+    ctrl.Set_PageName("q");
+    ctrl.Set_PageName("p");
+    EXPECT_EQ(ctrl.Get_CommandCount(), 1);
+    ASSERT_TRUE(ctrl.Get_Command(0, cmd));
+    EXPECT_EQ(cmd.type, CommandType::Return);
+}
+
+}  // namespace
+}  // namespace zarvo
