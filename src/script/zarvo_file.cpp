@@ -1,7 +1,6 @@
 #include "script/zarvo_file.hpp"
 
-#include <fstream>
-#include <iterator>
+#include <cstdio>
 
 #include "base/text.hpp"
 #include "platform/dialogs.hpp"
@@ -82,10 +81,16 @@ void TZarvoFile::NewScript() {
 }
 
 bool TZarvoFile::LoadFromFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    // Plain stdio: a stream reading a folder throws from inside the library, this just fails.
+    std::FILE* in = std::fopen(path.c_str(), "rb");
     if (!in) return false;
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return false;
+    std::string bytes;
+    char buf[65536];
+    size_t got;
+    while ((got = std::fread(buf, 1, sizeof buf, in)) > 0) bytes.append(buf, got);
+    bool failed = std::ferror(in) != 0;
+    std::fclose(in);
+    if (failed) return false;
     LoadFromStream(bytes);
     return true;
 }

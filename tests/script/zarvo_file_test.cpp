@@ -231,6 +231,7 @@ TEST(ZarvoFile, NewScriptAndLoadingFromFiles) {
     EXPECT_TRUE(f.BookExists(sjis("本")));
     // A file that cannot be read leaves the script as it was.
     EXPECT_FALSE(f.LoadFromFile(dir.file("missing.zf7")));
+    EXPECT_FALSE(f.LoadFromFile(dir.path()));  // a folder
     EXPECT_TRUE(f.BookExists(sjis("本")));
     f.NewScript();
     EXPECT_FALSE(f.BookExists(sjis("本")));
