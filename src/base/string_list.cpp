@@ -1,5 +1,6 @@
 #include "base/string_list.hpp"
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -36,6 +37,9 @@ std::string joinLines(const StringList& lines) {
 }
 
 bool loadStringListFile(const std::string& path, StringList& lines) {
+    // A folder opens as a stream on this system but cannot be read.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return false;
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

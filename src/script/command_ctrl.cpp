@@ -128,7 +128,8 @@ bool TCommandCtrl::Get_Command(int32_t index, TZarvoCommand& command) {
     if (!file_->FindPage(bookName_, pageName_, start, end)) start = end = 0;
     const Entry& e = entries_[static_cast<size_t>(index)];
     // The type is read from the line as it is now, like the parameters.
-    command.type = commandTypeOf(trimBlanks(pageLine(*file_, start, end, e.line)));
+    command.keyword = trimBlanks(pageLine(*file_, start, end, e.line));
+    command.type = commandTypeOf(command.keyword);
     command.level = e.level;
     command.params.clear();
     int32_t first = index == 0 ? 0 : entries_[static_cast<size_t>(index) - 1].line + 1;

@@ -61,6 +61,7 @@ public:
     bool GetParamFlag(std::string_view name, bool fallback) const;
 
     StringList params;  // parameter lines as stored
+    std::string keyword;  // the command line, trimmed
     int32_t level = 0;
     CommandType type = CommandType::Unknown;
 };

@@ -54,14 +54,18 @@ void TVariableCtrl::Set_Value(std::string_view reference, int32_t value) {
     if (reference.empty() || reference[0] != '%') return showSyntaxError("Set_Value", reference);
     std::string_view name = referenceName(reference);
     if (!name.empty() && name[0] == '@') return;
+    size_t before = values_.size();
     WriteListInt(values_, name, value);
+    if (values_.size() != before) setOrder_.push_back({false, before});
 }
 
 void TVariableCtrl::Set_Text(std::string_view reference, std::string_view text) {
     if (reference.empty() || reference[0] != '$') return showSyntaxError("Set_Text", reference);
     std::string_view name = referenceName(reference);
     if (!name.empty() && name[0] == '@') return;
+    size_t before = texts_.size();
     WriteListString(texts_, name, text);
+    if (texts_.size() != before) setOrder_.push_back({true, before});
 }
 
 int32_t TVariableCtrl::Get_Value(std::string_view operand) {
@@ -189,6 +193,17 @@ void TVariableCtrl::LoadInfo(SaveContainer& container) {
     if (container.readSection(kValueSection, lines)) values_ = std::move(lines);
     lines = StringList();
     if (container.readSection(kTextSection, lines)) texts_ = std::move(lines);
+    // A loaded save knows no order across the two lists: value variables first.
+    setOrder_.clear();
+    for (size_t i = 0; i < values_.size(); ++i) setOrder_.push_back({false, i});
+    for (size_t i = 0; i < texts_.size(); ++i) setOrder_.push_back({true, i});
+}
+
+std::vector<std::pair<bool, std::string_view>> TVariableCtrl::linesInSetOrder() const {
+    std::vector<std::pair<bool, std::string_view>> lines;
+    lines.reserve(setOrder_.size());
+    for (const auto& [isText, i] : setOrder_) lines.emplace_back(isText, (isText ? texts_ : values_)[i]);
+    return lines;
 }
 
 }  // namespace zarvo

@@ -6,6 +6,8 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "base/string_list.hpp"
 
@@ -53,6 +55,9 @@ public:
     // NAME=VALUE lines in the order the variables were first set.
     const StringList& values() const { return values_; }
     const StringList& texts() const { return texts_; }
+    // Every variable line of both lists in the order the variables were first set
+    // (true = a text variable).
+    std::vector<std::pair<bool, std::string_view>> linesInSetOrder() const;
 
     bool SaveInfo(SaveContainer& container) const;
     void LoadInfo(SaveContainer& container);
@@ -73,6 +78,7 @@ private:
     platform::Clock* clock_;
     StringList values_;
     StringList texts_;
+    std::vector<std::pair<bool, size_t>> setOrder_;  // (is text, index in its list)
     std::string scriptFileName_ = "unknown file";
     int32_t randomRange_ = 1000;
     uint32_t startTick_ = 0;

@@ -24,6 +24,7 @@ TEST(StringLists, LoadEveryLineEndingAndSaveCrLf) {
     ASSERT_TRUE(loadStringListFile(dir.file("l.txt"), back));
     EXPECT_EQ(back, lines);
     EXPECT_FALSE(loadStringListFile(dir.file("missing.txt"), back));
+    EXPECT_FALSE(loadStringListFile(dir.path(), back));  // a folder
     EXPECT_EQ(back, lines);
 }
 
