@@ -1,0 +1,413 @@
+#include "data/package.hpp"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <filesystem>
+#include <random>
+
+#include "data/package_fixtures.hpp"
+#include "support/temp_dir.hpp"
+
+namespace zarvo {
+namespace {
+
+using test::readFile;
+using test::writeFile;
+
+std::string textLike(size_t n) {
+    static const char* words[] = {"zarvo ", "page ", "layer ", "message\r\n", "@Wait ", "book "};
+    std::mt19937 gen(7);
+    std::string s;
+    while (s.size() < n) s += words[gen() % 6];
+    s.resize(n);
+    return s;
+}
+
+std::string randomBytes(size_t n, unsigned seed = 1) {
+    std::mt19937 gen(seed);
+    std::string s(n, '\0');
+    for (char& c : s) c = static_cast<char>(gen());
+    return s;
+}
+
+std::string readNamed(PackageReader& r, std::string_view name) {
+    std::string s;
+    EXPECT_TRUE(ReadEntryToStream(s, name, r)) << name;
+    return s;
+}
+
+bool writeOne(const std::string& path, std::string_view name, std::string_view data) {
+    PackageWriter w;
+    SetMagic(w, "QZ7SAVE");
+    return CreatePackage(w, path) && WriteStreamEntry(w, data, name) && FinishPackage(w);
+}
+
+TEST(PackageChecksum, RotatesAndXorsTheSignExtendedByte) {
+    EXPECT_EQ(packageChecksum(0, "\x01\x80", 2), 0xFFFFFF82u);
+    EXPECT_EQ(packageChecksumInt(0, 0x80), 0xFFFFFC07u);  // fed little-endian: 80 00 00 00
+    EXPECT_EQ(packageChecksumByte(0x80000000u, 0), 1u);
+}
+
+TEST(PackageRoundTrip, EveryFlagCombination) {
+    test::TempDir dir;
+    const std::string text = textLike(300000), binary = randomBytes(5000);
+    for (int combo = 0; combo < 8; ++combo) {
+        SCOPED_TRACE(combo);
+        const bool compressed = combo & 1, scrambled = combo & 2, autoExtract = combo & 4;
+        const std::string path = dir.file("p" + std::to_string(combo));
+        PackageWriter w;
+        SetMagic(w, "QZ7PKG");
+        w.compressed = compressed;
+        w.scrambled = scrambled;
+        w.autoExtract = autoExtract;
+        w.reserved = w.flagD = combo == 7;
+        ASSERT_TRUE(CreatePackage(w, path));
+        ASSERT_TRUE(WriteStreamEntry(w, text, "text.txt"));
+        ASSERT_TRUE(WriteStreamEntry(w, "", "empty"));
+        ASSERT_TRUE(WriteStreamEntry(w, binary, "bin\\data.bin"));
+        ASSERT_TRUE(FinishPackage(w));
+        ASSERT_TRUE(HasMagic(path, "QZ7PKG"));
+
+        PackageReader r;
+        ASSERT_TRUE(OpenPackage(path, r));
+        ASSERT_EQ(r.count, 3);
+        EXPECT_EQ(readNamed(r, "TEXT.TXT"), text);
+        EXPECT_EQ(readNamed(r, "empty"), "");
+        EXPECT_EQ(readNamed(r, "bin\\data.bin"), binary);
+        const std::string file = readFile(path);
+        for (const PackageEntry& e : r.entries) {
+            EXPECT_EQ(e.compressed, compressed);
+            EXPECT_EQ(e.scrambled, scrambled);
+            EXPECT_EQ(e.autoExtract, autoExtract);
+            EXPECT_EQ(e.reserved, combo == 7);
+            EXPECT_EQ(e.flagD, combo == 7);
+            // On disk: scrambling is applied after deflate, and the data checksum covers the
+            // unscrambled stored bytes.
+            std::string stored = file.substr(static_cast<size_t>(e.offset), e.storedSize);
+            for (size_t k = 0; scrambled && k < stored.size(); ++k)
+                stored[k] = static_cast<char>(stored[k] ^ r.header.scrambleTable[k % 256]);
+            EXPECT_EQ(packageChecksum(0, stored.data(), stored.size()), e.dataChecksum);
+            if (compressed && !stored.empty()) {
+                EXPECT_EQ(static_cast<uint8_t>(stored[0]), 0x78);
+            }
+        }
+        EXPECT_EQ(r.entries[0].decodedSize, text.size());
+        if (compressed) {
+            EXPECT_LT(r.entries[0].storedSize, text.size() / 3);
+        } else {
+            EXPECT_EQ(r.entries[0].storedSize, text.size());
+        }
+    }
+}
+
+TEST(PackageFormat, RecordFieldsAreBigEndianAndA255ByteNameFits) {
+    test::TempDir dir;
+    const std::string name(255, 'n'), path = dir.file("p");
+    PackageWriter w;
+    w.compressed = true;
+    ASSERT_TRUE(CreatePackage(w, path));
+    EXPECT_FALSE(BeginEntry(w, name + "x"));
+    ASSERT_TRUE(WriteStreamEntry(w, "abc", name));
+    ASSERT_TRUE(FinishPackage(w));
+    PackageReader r;
+    ASSERT_TRUE(OpenPackage(path, r));
+    ASSERT_EQ(r.count, 1);
+    EXPECT_EQ(r.entries[0].name, name);
+    EXPECT_EQ(r.entries[0].offset, 536 + 282);
+    const std::string f = readFile(path);
+    EXPECT_EQ(f.substr(536, 2), "LI");
+    EXPECT_EQ(static_cast<uint8_t>(f[542]), 255);
+    EXPECT_EQ(f.substr(543 + 255, 4), std::string("\x80\0\0\0", 4));  // flags word
+    EXPECT_EQ(f.substr(543 + 267, 4), std::string("\0\0\0\3", 4));    // decoded size
+    EXPECT_EQ(f.substr(f.size() - 2), "EP");
+}
+
+TEST(PackageFormat, StubMarkerNeedsMoreThan200Dashes) {
+    test::TempDir dir;
+    const std::string pkg = test::chainPackage({{"a", 0, "hello", 0}});
+    for (size_t dashes : {201u, 255u, 200u}) {
+        writeFile(dir.file("s"), test::stubbed(pkg, dashes));
+        PackageReader r;
+        ASSERT_EQ(OpenPackage(dir.file("s"), r), dashes > 200) << dashes;
+        if (dashes > 200) {
+            EXPECT_EQ(readNamed(r, "a"), "hello");
+        }
+    }
+    writeFile(dir.file("s"), "MZ" + std::string(300, 'x'));
+    PackageReader r;
+    EXPECT_FALSE(OpenPackage(dir.file("s"), r));
+    EXPECT_FALSE(r.isOpen());
+}
+
+TEST(PackageFormat, ChecksumMismatchesFailToOpen) {
+    test::TempDir dir;
+    std::string pkg = test::chainPackage({{"name", 0, "data", 0}});
+    PackageReader r;
+    writeFile(dir.file("p"), pkg);
+    ASSERT_TRUE(OpenPackage(dir.file("p"), r));
+    std::string header = pkg;
+    header[100] ^= 1;  // comment byte
+    writeFile(dir.file("p"), header);
+    EXPECT_FALSE(OpenPackage(dir.file("p"), r));
+    std::string record = pkg;
+    record[536 + 7] ^= 1;  // name byte
+    writeFile(dir.file("p"), record);
+    EXPECT_FALSE(OpenPackage(dir.file("p"), r));
+    // The data checksum is informational: damaged plain data still reads.
+    std::string data = pkg;
+    data[data.size() - 3] = 'X';
+    writeFile(dir.file("p"), data);
+    ASSERT_TRUE(OpenPackage(dir.file("p"), r));
+    EXPECT_EQ(readNamed(r, "name"), "datX");
+}
+
+TEST(PackageFormat, DirectoryLayoutInBothPlacements) {
+    test::TempDir dir;
+    const std::string text = textLike(20000);
+    const std::string pkg = test::directoryPackage({
+        {"plain.txt", 0, 0x01000000, "plain"},
+        {"deep.bin", 0x80000000u, 0, test::zlibCompress(text)},
+        {"res", 0x02000000, 0, "r"},
+    });
+    for (const std::string& bytes : {pkg, test::stubbed(pkg)}) {
+        writeFile(dir.file("d"), bytes);
+        PackageReader r;
+        ASSERT_TRUE(OpenPackage(dir.file("d"), r));
+        ASSERT_EQ(r.count, 3);
+        EXPECT_EQ(readNamed(r, "plain.txt"), "plain");
+        EXPECT_EQ(readNamed(r, "DEEP.BIN"), text);
+        EXPECT_EQ(readNamed(r, "res"), "r");
+        const PackageEntry& p = r.entries[0];
+        EXPECT_TRUE(p.autoExtract && p.flagD && !p.reserved && !p.compressed && !p.scrambled);
+        EXPECT_EQ(p.decodedSize, 5u);
+        EXPECT_TRUE(r.entries[1].compressed);
+        EXPECT_EQ(r.entries[1].decodedSize, 0u);
+        EXPECT_TRUE(r.entries[2].reserved && !r.entries[2].flagD);
+    }
+}
+
+TEST(PackageDamage, SizesBeyondTheFileFailToOpen) {
+    test::TempDir dir;
+    PackageReader r;
+    auto opens = [&](const std::string& bytes) {
+        writeFile(dir.file("x"), bytes);
+        return OpenPackage(dir.file("x"), r);
+    };
+    std::string dirPkg = test::directoryPackage({{"a", 0, 0, "abcd"}});
+    ASSERT_TRUE(opens(dirPkg));
+    for (uint32_t count : {0x7FFFFFFFu, 0x80000000u, 2u}) {
+        std::string bad = dirPkg;
+        for (int i = 0; i < 4; ++i) bad[264 + i] = static_cast<char>(count >> (8 * i));
+        EXPECT_FALSE(opens(bad)) << count;
+    }
+    std::string farOffset = dirPkg;
+    farOffset[268 + 264] = 1;  // offset 1 + size 4 runs one byte past the end
+    EXPECT_FALSE(opens(farOffset));
+    // A record whose stored size claims more than the file holds.
+    std::string chain = test::chainPackage({{"a", 0, "abc", 0}});
+    EXPECT_FALSE(opens(chain.substr(0, 536 + 28 + 1)));
+    EXPECT_FALSE(opens(chain.substr(0, chain.size() - 1)));  // no end marker
+    EXPECT_FALSE(opens(test::chainPackage({})));             // no entries
+    EXPECT_FALSE(r.isOpen());
+}
+
+TEST(PackageDamage, TruncatedAndBitFlippedPackagesNeverReadOutOfBounds) {
+    test::TempDir dir;
+    const std::string path = dir.file("p");
+    PackageWriter w;
+    ASSERT_TRUE(CreatePackage(w, path));
+    ASSERT_TRUE(WriteStreamEntry(w, textLike(3000), "plain"));
+    w.compressed = w.scrambled = true;
+    ASSERT_TRUE(WriteStreamEntry(w, textLike(3000), "packed"));
+    ASSERT_TRUE(FinishPackage(w));
+    const std::string good = readFile(path);
+    auto readEverything = [&](const std::string& bytes) {
+        std::filesystem::remove(path);  // a fresh file: rewriting one in place waits for the disk
+        writeFile(path, bytes);
+        PackageReader r;
+        if (!OpenPackage(path, r)) return;
+        char buf[700];
+        for (int i = 0; i < r.count; ++i) {
+            ASSERT_TRUE(SelectEntry(r, i));
+            size_t total = 0, n;
+            while ((n = ReadEntry(buf, 1, sizeof buf, r)) > 0) total += n;
+            EXPECT_LE(total, 3000u);
+        }
+    };
+    for (size_t len = 0; len < good.size(); len += 7) {
+        readEverything(good.substr(0, len));
+        PackageReader r;
+        EXPECT_FALSE(OpenPackage(path, r)) << len;
+    }
+    for (size_t pos = 0; pos < good.size(); pos += 3) {
+        std::string bad = good;
+        bad[pos] = static_cast<char>(bad[pos] ^ (1 << (pos % 8)));
+        readEverything(bad);
+    }
+}
+
+TEST(PackageDamage, ZlibErrorSpoilsOnlyItsOwnEntry) {
+    test::TempDir dir;
+    const std::string text = textLike(50000), packed = test::zlibCompress(text);
+    std::string broken = packed;
+    broken[packed.size() / 2] ^= 0x55;
+    writeFile(dir.file("p"), test::chainPackage({
+                                 {"broken", kPackageFlagCompressed, broken, 50000},
+                                 {"cut", kPackageFlagCompressed, packed.substr(0, 300), 50000},
+                                 {"good", kPackageFlagCompressed, packed, 50000},
+                             }));
+    PackageReader r;
+    ASSERT_TRUE(OpenPackage(dir.file("p"), r));
+    for (int round = 0; round < 2; ++round) {
+        std::string s;
+        EXPECT_FALSE(ReadEntryToStream(s, "broken", r));
+        EXPECT_TRUE(EntryFailed(r));
+        EXPECT_EQ(ReadEntry(s.data(), 1, 1, r), 0u);
+        EXPECT_EQ(readNamed(r, "good"), text);
+        // A stream cut short ends the read instead of waiting for more input.
+        ASSERT_TRUE(SelectEntryByName(r, "cut"));
+        std::string out(60000, '\0');
+        size_t n = ReadEntry(out.data(), 1, out.size(), r);
+        EXPECT_LT(n, text.size());
+        EXPECT_EQ(out.substr(0, n), text.substr(0, n));
+        EXPECT_EQ(ReadEntry(out.data(), 1, out.size(), r), 0u);
+        EXPECT_TRUE(EntryFailed(r));
+    }
+}
+
+TEST(PackageRead, StopsExactlyAtTheEntrysEnd) {
+    test::TempDir dir;
+    const std::string block = randomBytes(4096);
+    writeFile(dir.file("p"), test::chainPackage({{"block", 0, block, 0}, {"next", 0, "NEXT", 0}}));
+    PackageReader r;
+    ASSERT_TRUE(OpenPackage(dir.file("p"), r));
+    ASSERT_TRUE(SelectEntryByName(r, "block"));
+    char buf[2048];
+    std::string got;
+    std::vector<size_t> sizes;
+    for (;;) {
+        size_t n = ReadEntry(buf, 1, sizeof buf, r);
+        sizes.push_back(n);
+        got.append(buf, n);
+        if (n == 0) break;
+    }
+    EXPECT_EQ(sizes, (std::vector<size_t>{2048, 2048, 0}));
+    EXPECT_EQ(got, block);
+    // A bigger request than the entry holds: only the entry's bytes, in whole items.
+    ASSERT_TRUE(SelectEntry(r, 1));
+    char wide[16] = {};
+    EXPECT_EQ(ReadEntry(wide, 3, 5, r), 1u);
+    EXPECT_EQ(std::string(wide, 4), "NEXT");
+    EXPECT_FALSE(SelectEntry(r, 2));
+    EXPECT_EQ(GetEntry(r, -1), nullptr);
+    EXPECT_EQ(FindEntry(r, "missing"), -1);
+}
+
+TEST(PackageAppend, LaterEntriesShadowEarlierOnes) {
+    test::TempDir dir;
+    const std::string path = dir.file("save");
+    {
+        PackageWriter w;
+        SetMagic(w, "QZ7SAVE");
+        ASSERT_TRUE(CreatePackage(w, path));
+        ASSERT_TRUE(WriteStringsEntry(w, {"old"}, "stack.info"));
+        ASSERT_TRUE(WriteStringsEntry(w, {"keep", "lines"}, "layer.info"));
+        ASSERT_TRUE(WriteStringsEntry(w, {"same file"}, "Stack.Info"));
+        ASSERT_TRUE(FinishPackage(w));
+    }
+    PackageWriter w;
+    ASSERT_TRUE(AppendPackage(w, path));
+    w.compressed = w.scrambled = true;  // needs the package's own scramble table
+    ASSERT_TRUE(WriteStringsEntry(w, {"new", "stack"}, "STACK.INFO"));
+    ASSERT_TRUE(WriteStreamEntry(w, textLike(10000), "big"));
+    ASSERT_TRUE(FinishPackage(w));
+
+    PackageReader r;
+    ASSERT_TRUE(OpenPackage(path, r));
+    ASSERT_EQ(r.count, 5);
+    EXPECT_TRUE(HasMagic(path, "QZ7SAVE"));
+    EXPECT_EQ(FindEntry(r, "stack.info"), 3);
+    StringList lines;
+    ASSERT_TRUE(ReadEntryToStrings("stack.info", lines, r));
+    EXPECT_EQ(lines, (StringList{"new", "stack"}));
+    ASSERT_TRUE(ReadEntryToStrings("layer.info", lines, r));
+    EXPECT_EQ(lines, (StringList{"keep", "lines"}));
+    EXPECT_EQ(readNamed(r, "big"), textLike(10000));
+    EXPECT_FALSE(ReadEntryToStrings("missing", lines, r));
+    EXPECT_EQ(lines, (StringList{"keep", "lines"}));
+}
+
+TEST(PackageAppend, RefusesPackagesItCannotExtendSafely) {
+    test::TempDir dir;
+    PackageWriter w;
+    EXPECT_FALSE(AppendPackage(w, dir.file("missing")));
+    writeFile(dir.file("d"), test::directoryPackage({{"a", 0, 0, "x"}}));
+    EXPECT_FALSE(AppendPackage(w, dir.file("d")));
+    writeFile(dir.file("t"), test::chainPackage({{"a", 0, "x", 0}}) + "junk");
+    EXPECT_FALSE(AppendPackage(w, dir.file("t")));
+    // An empty package does not open for reading, but entries can be added to it.
+    writeFile(dir.file("e"), test::chainPackage({}));
+    ASSERT_TRUE(AppendPackage(w, dir.file("e")));
+    ASSERT_TRUE(WriteStreamEntry(w, "x", "a"));
+    ASSERT_TRUE(FinishPackage(w));
+    PackageReader r;
+    EXPECT_TRUE(OpenPackage(dir.file("e"), r));
+}
+
+TEST(PackageWriterSafety, UnfinishedWritesKeepTheOldFile) {
+    test::TempDir dir;
+    const std::string path = dir.file("save");
+    ASSERT_TRUE(writeOne(path, "a", "first"));
+    const std::string before = readFile(path);
+    {
+        PackageWriter w;
+        ASSERT_TRUE(CreatePackage(w, path));
+        ASSERT_TRUE(BeginEntry(w, "a"));
+        EXPECT_FALSE(BeginEntry(w, "b"));
+    }  // dropped mid-entry
+    EXPECT_EQ(readFile(path), before);
+    {
+        PackageWriter w;
+        ASSERT_TRUE(AppendPackage(w, path));
+        ASSERT_TRUE(WriteStreamEntry(w, "more", "b"));
+        ASSERT_TRUE(BeginEntry(w, "c"));
+    }
+    EXPECT_EQ(readFile(path), before);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+    PackageWriter w;
+    EXPECT_FALSE(CreatePackage(w, dir.file("no/such/folder/p")));
+    EXPECT_FALSE(FinishPackage(w));
+}
+
+TEST(PackageWriterSafety, WriteErrorsAreReported) {
+    test::TempDir dir;
+    const std::string path = dir.file("save");
+    ASSERT_TRUE(writeOne(path, "a", "first"));
+    const std::string before = readFile(path);
+    // A file size limit makes writes fail the way a full disk does.
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit old;
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const std::string big = randomBytes(100000);
+    bool created, appended;
+    {
+        PackageWriter w;
+        created = CreatePackage(w, path) && WriteStreamEntry(w, big, "big") && FinishPackage(w);
+    }
+    {
+        PackageWriter w;
+        appended = AppendPackage(w, path) && WriteStreamEntry(w, big, "big") && FinishPackage(w);
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_FALSE(created);
+    EXPECT_FALSE(appended);
+    EXPECT_EQ(readFile(path), before);
+}
+
+}  // namespace
+}  // namespace zarvo
