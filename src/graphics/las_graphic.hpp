@@ -140,12 +140,16 @@ private:
     int32_t layOutLine(std::string& s, int32_t width, int32_t bottom, bool drawing);
     void applyTag(std::string_view tag, bool drawing);
     void resetTextState();
+    // Both passes of DrawText / DrawTextSized (sized: the surface takes the laid-out height).
+    int32_t layOut(int32_t width, int32_t limit, bool sized);
 
     TLasGraphic_FontStatus cur_;
     std::array<RevealEntry, kRevealCapacity> reveal_{};
     int32_t revealCount_ = 0;
     int32_t revealPos_ = 0;
     RevealStep step_;
+    bool lineStuck_ = false;  // the last line ended before even one character fitted
+    bool curColorNumeric_ = false;  // the current colour was set by a "0x" tag
 };
 
 // The colour table of text tags and settings: "clBlack" ... and "0x" hexadecimal. False when the

@@ -1,1 +1,437 @@
-// Filled in by its own change.
+// Message text layout of TLasGraphic: a measuring pass fixes the lines that fit, a drawing pass
+// draws them and records the reveal steps the message display replays. Inline tags change the
+// size, style, colour, reveal speed and waits.
+#include <algorithm>
+#include <cstdio>
+
+#include "base/sjis.hpp"
+#include "base/text.hpp"
+#include "graphics/las_graphic.hpp"
+#include "platform/font_engine.hpp"
+
+namespace zarvo {
+namespace {
+
+platform::FontEngine* gFontEngine = nullptr;
+
+// Sizes are kept within what can be drawn and written back as tags; pixel heights beyond this
+// only cost memory.
+constexpr int32_t kMaxFontSize = 999;
+constexpr int32_t kMaxPixelHeight = 1000;
+
+struct NamedColor {
+    std::string_view name;
+    uint32_t value;  // 0x00BBGGRR
+};
+
+// The basic colours, then the desktop colours with the values of a default Windows desktop
+// (there is no desktop scheme to ask), then "no colour".
+constexpr NamedColor kColors[] = {
+    {"clBlack", 0x000000},
+    {"clMaroon", 0x000080},
+    {"clGreen", 0x008000},
+    {"clOlive", 0x008080},
+    {"clNavy", 0x800000},
+    {"clPurple", 0x800080},
+    {"clTeal", 0x808000},
+    {"clGray", 0x808080},
+    {"clSilver", 0xC0C0C0},
+    {"clRed", 0x0000FF},
+    {"clLime", 0x00FF00},
+    {"clYellow", 0x00FFFF},
+    {"clBlue", 0xFF0000},
+    {"clFuchsia", 0xFF00FF},
+    {"clAqua", 0xFFFF00},
+    {"clWhite", 0xFFFFFF},
+    {"clScrollBar", 0xC8C8C8},
+    {"clBackground", 0x000000},
+    {"clActiveCaption", 0xD1B499},
+    {"clInactiveCaption", 0xDBCDBF},
+    {"clMenu", 0xF0F0F0},
+    {"clWindow", 0xFFFFFF},
+    {"clWindowFrame", 0x646464},
+    {"clMenuText", 0x000000},
+    {"clWindowText", 0x000000},
+    {"clCaptionText", 0x000000},
+    {"clActiveBorder", 0xB4B4B4},
+    {"clInactiveBorder", 0xFCF7F4},
+    {"clAppWorkSpace", 0xABABAB},
+    {"clHighlight", 0xFF9933},
+    {"clHighlightText", 0xFFFFFF},
+    {"clBtnFace", 0xF0F0F0},
+    {"clBtnShadow", 0xA0A0A0},
+    {"clGrayText", 0x6D6D6D},
+    {"clBtnText", 0x000000},
+    {"clInactiveCaptionText", 0x544E43},
+    {"clBtnHighlight", 0xFFFFFF},
+    {"cl3DDkShadow", 0x696969},
+    {"cl3DLight", 0xE3E3E3},
+    {"clInfoText", 0x000000},
+    {"clInfoBk", 0xE1FFFF},
+    {"clNone", 0x1FFFFFFF},
+};
+
+// Points at a resolution -> the pixel height of the layout font, -(size * dpi) div 72 as a
+// character height.
+int pixelHeightOf(const TLasGraphic_FontStatus& f) {
+    int64_t h = static_cast<int64_t>(f.size) * f.dpi / 72;
+    if (h < 0) h = -h;
+    return static_cast<int>(std::clamp<int64_t>(h, 1, kMaxPixelHeight));
+}
+
+platform::FontSpec specOf(const TLasGraphic_FontStatus& f) {
+    platform::FontSpec spec;
+    spec.face = f.name;
+    spec.pixelHeight = pixelHeightOf(f);
+    spec.bold = f.bold;
+    spec.italic = f.italic;
+    return spec;
+}
+
+platform::TextExtent measureChar(const platform::FontSpec& spec, std::string_view ch) {
+    if (gFontEngine) return gFontEngine->measure(spec, ch);
+    // No engine: fixed widths keep the layout going.
+    return {ch.size() > 1 ? spec.pixelHeight : spec.pixelHeight / 2, spec.pixelHeight};
+}
+
+// The tag number: the (at most two) characters after the first, 0 when they are no integer.
+int32_t tagNumber(std::string_view tag) { return parseInt(tag.substr(1, 2), 0); }
+
+// "<*n>" tags for a size; a tag carries only two digits, so larger sizes are reached in steps.
+std::string sizeTags(int32_t size) {
+    if (size >= 0 && size <= 99) return "<*" + std::to_string(size) + ">";
+    std::string tags = "<*0>";
+    char sign = size > 0 ? '+' : '-';
+    int32_t rest = size > 0 ? size : -size;
+    while (rest > 0) {
+        int32_t step = std::min<int32_t>(rest, 99);
+        tags += '<';
+        tags += sign;
+        tags += std::to_string(step);
+        tags += '>';
+        rest -= step;
+    }
+    return tags;
+}
+
+}  // namespace
+
+bool colorFromText(std::string_view text, uint32_t& color) {
+    for (const auto& c : kColors) {
+        if (sameText(text, c.name)) {
+            color = c.value;
+            return true;
+        }
+    }
+    // "0x" / "$" hexadecimal takes all 32 bits, so every colour written by colorToText reads back.
+    std::string_view digits;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) digits = text.substr(2);
+    else if (text.size() > 1 && text[0] == '$') digits = text.substr(1);
+    if (!digits.empty()) {
+        if (digits.size() > 8) return false;
+        uint32_t v = 0;
+        for (char ch : digits) {
+            int d;
+            if (ch >= '0' && ch <= '9') d = ch - '0';
+            else if (ch >= 'a' && ch <= 'f') d = ch - 'a' + 10;
+            else if (ch >= 'A' && ch <= 'F') d = ch - 'A' + 10;
+            else return false;
+            v = v << 4 | static_cast<uint32_t>(d);
+        }
+        color = v;
+        return true;
+    }
+    int32_t v;
+    if (!tryParseInt(text, v)) return false;
+    color = static_cast<uint32_t>(v);
+    return true;
+}
+
+std::string colorToText(uint32_t color) {
+    for (const auto& c : kColors)
+        if (c.value == color) return std::string(c.name);
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "0x%08x", color);
+    return buffer;
+}
+
+void TLasGraphic::setFontEngine(platform::FontEngine* engine) { gFontEngine = engine; }
+
+void TLasGraphic::ResetReveal() {
+    step_ = RevealStep{};
+    step_.stepSpeed = 60;
+    revealCount_ = 0;
+    revealPos_ = 0;
+    reveal_[0] = RevealEntry{RevealOp::End, 0};
+}
+
+void TLasGraphic::record(RevealOp op, int32_t value) {
+    if (revealCount_ >= kRevealCapacity) return;
+    reveal_[static_cast<size_t>(revealCount_)] = RevealEntry{op, value};
+    ++revealCount_;
+}
+
+void TLasGraphic::resetTextState() {
+    cur_ = font;
+    curColorNumeric_ = false;
+}
+
+RevealStep TLasGraphic::NextRevealStep() {
+    for (;;) {
+        RevealStep result = step_;
+        // Past the recorded steps there is nothing but the end.
+        if (revealPos_ >= revealCount_ || revealPos_ >= kRevealCapacity) {
+            result.op = RevealOp::End;
+            result.value = 0;
+            return result;
+        }
+        const RevealEntry e = reveal_[static_cast<size_t>(revealPos_)];
+        if (e.op == RevealOp::End) {
+            result.op = RevealOp::End;
+            result.value = 0;
+            return result;
+        }
+        ++revealPos_;
+        switch (e.op) {
+            case RevealOp::SetTop: step_.stepY = e.value; continue;
+            case RevealOp::SetLeft: step_.stepX = e.value; continue;
+            case RevealOp::SetWidth: step_.stepWidth = e.value; continue;
+            case RevealOp::SetHeight: step_.stepHeight = e.value; continue;
+            case RevealOp::SpeedNormal: step_.stepSpeed = 60; continue;
+            case RevealOp::SpeedFast: step_.stepSpeed = 20; continue;
+            case RevealOp::SpeedSlow: step_.stepSpeed = 120; continue;
+            case RevealOp::Char:
+                step_.stepX += step_.stepWidth;
+                step_.stepWidth = e.value - step_.stepX;
+                break;
+            default: break;
+        }
+        result = step_;
+        result.op = e.op;
+        result.value = e.value;
+        return result;
+    }
+}
+
+void TLasGraphic::applyTag(std::string_view tag, bool drawing) {
+    if (tag.empty()) return;
+    auto setSize = [this](int64_t size) {
+        cur_.size = static_cast<int32_t>(std::clamp<int64_t>(size, -kMaxFontSize, kMaxFontSize));
+    };
+    const char first = tag[0];
+    if (first == '+') return setSize(static_cast<int64_t>(cur_.size) + tagNumber(tag));
+    if (first == '-') return setSize(static_cast<int64_t>(cur_.size) - tagNumber(tag));
+    if (first == '*') return setSize(tagNumber(tag));
+    if (tag == "B") {
+        cur_.bold = true;
+        return;
+    }
+    if (tag == "I") {
+        cur_.italic = true;
+        return;
+    }
+    if (tag == "N") {
+        cur_.bold = false;
+        cur_.italic = false;
+        return;
+    }
+    if (tag == "FAST") {
+        if (drawing) record(RevealOp::SpeedFast, 0);
+        return;
+    }
+    if (tag == "NORMAL") {
+        if (drawing) record(RevealOp::SpeedNormal, 0);
+        return;
+    }
+    if (tag == "SLOW") {
+        if (drawing) record(RevealOp::SpeedSlow, 0);
+        return;
+    }
+    if (tag == "KEY") {
+        if (drawing) {
+            record(RevealOp::ShowKeyMarker, 0);
+            record(RevealOp::KeyWait, 0);
+            record(RevealOp::HideKeyMarker, 0);
+        }
+        return;
+    }
+    if (first == 'W') {
+        if (drawing) record(RevealOp::TimedWait, tagNumber(tag) * 100);
+        return;
+    }
+    if (tag.size() >= 2 && (tag.substr(0, 2) == "cl" || tag.substr(0, 2) == "0x")) {
+        // A colour that cannot be read leaves the colour as it was.
+        uint32_t color;
+        if (colorFromText(tag, color)) {
+            cur_.color = color;
+            curColorNumeric_ = tag[0] == '0';
+        }
+    }
+}
+
+int32_t TLasGraphic::layOutLine(std::string& s, int32_t width, int32_t bottom, bool drawing) {
+    lineStuck_ = false;
+    platform::FontSpec spec = specOf(cur_);
+    int64_t x = 0;            // left of the current segment
+    int32_t lineHeight = 1;
+    size_t start = 0, n = 0;  // current segment: s[start, start + n)
+    int64_t segCx = 0;        // its width, grown one character at a time
+    int32_t segCy = 0;
+    size_t consumed = 0;
+    for (bool lineEnd = false; !lineEnd;) {
+        const size_t p = start + n;
+        enum class Kind { Char, Hash, Tag, End } kind;
+        size_t charLen = 0, next = p;
+        std::string_view tag;
+        if (p >= s.size()) {
+            kind = Kind::End;
+        } else if (s[p] == '#') {
+            kind = Kind::Hash;
+            next = p + 1;
+        } else if (s[p] == '<') {
+            kind = Kind::Tag;
+            size_t close = p + 2 <= s.size() ? s.find('>', p + 2) : std::string::npos;
+            if (close != std::string::npos) {
+                tag = std::string_view(s).substr(p + 1, close - p - 1);
+                next = close + 1;
+            } else {
+                // An unclosed tag swallows the "<" and the whole character after it.
+                next = p + 1 < s.size() ? p + 1 + charLength(s, p + 1) : p + 1;
+            }
+        } else {
+            kind = Kind::Char;
+            charLen = charLength(s, p);
+        }
+
+        int64_t cx = segCx;
+        int32_t cy = segCy;
+        if (kind == Kind::Char) {
+            platform::TextExtent e = measureChar(spec, std::string_view(s).substr(p, charLen));
+            cx = segCx + e.cx;
+            cy = std::max(segCy, e.cy);
+        }
+        if (drawing && kind != Kind::Tag)
+            record(RevealOp::Char, static_cast<int32_t>(std::clamp<int64_t>(x + cx, INT32_MIN, INT32_MAX)));
+        const bool fits = x + cx <= width;
+        if (kind == Kind::Char && fits) {
+            n += charLen;
+            segCx = cx;
+            segCy = cy;
+            continue;
+        }
+
+        // The segment ends here: at a tag, "#", the end, or a character that does not fit.
+        lineHeight = std::max(lineHeight, cy);
+        if (drawing && n > 0 && gFontEngine && Width() > 0 && Height() > 0) {
+            platform::GlyphTarget target;
+            target.pixels = row(0);
+            target.stride = Width();
+            if (hasMask()) {
+                target.mask = maskRow(0);
+                target.maskStride = Width();
+            }
+            target.width = Width();
+            target.height = Height();
+            gFontEngine->draw(spec, std::string_view(s).substr(start, n), static_cast<int>(x),
+                              bottom - cy, colorToPixel(cur_.color & 0xFFFFFF), target);
+        }
+        x += segCx;
+        if (!fits) {
+            // The character (or tag) stays for the next line.
+            if (x == 0 && n == 0) lineStuck_ = true;
+            consumed = p;
+            break;
+        }
+        switch (kind) {
+            case Kind::End: consumed = p; lineEnd = true; break;
+            case Kind::Hash: consumed = next; lineEnd = true; break;
+            case Kind::Tag:
+                applyTag(tag, drawing);
+                spec = specOf(cur_);
+                start = next;
+                n = 0;
+                segCx = 0;
+                segCy = 0;
+                break;
+            case Kind::Char: break;
+        }
+    }
+    s.erase(0, consumed);
+    return lineHeight;
+}
+
+int32_t TLasGraphic::layOut(int32_t width, int32_t limit, bool sized) {
+    SetAlphaMode(AlphaMode::Mask);
+    layoutText = text;
+    std::string work = text;
+    if (!sized) {
+        FillRect(0, 0, Width(), Height(), 0xFFFFFF);
+        ClearMask();
+    }
+
+    // Measuring pass: which lines fit, and where each one's bottom lies.
+    resetTextState();
+    std::vector<int32_t> bottoms;
+    int64_t total = 0;
+    for (int i = 0; i < kMaxLines; ++i) {
+        int32_t h = layOutLine(work, width, 0, false);
+        // A line where not even one character fits would repeat unchanged forever.
+        if (lineStuck_) break;
+        if (limit > 0 && total + h > limit) break;
+        total += h;
+        bottoms.push_back(static_cast<int32_t>(total));
+        if (work.empty()) break;
+    }
+
+    if (sized) SetSize(std::max(width, 0), static_cast<int32_t>(total));
+
+    // Drawing pass.
+    resetTextState();
+    ResetReveal();
+    record(RevealOp::SpeedNormal, 0);
+    int32_t top = 0;
+    for (int32_t bottom : bottoms) {
+        record(RevealOp::SetLeft, 0);
+        record(RevealOp::SetWidth, 0);
+        record(RevealOp::SetTop, top);
+        record(RevealOp::SetHeight, bottom - top);
+        layOutLine(text, width, bottom, true);
+        top = bottom;
+    }
+
+    // A page that laid out nothing keeps its text and ends: breaking to a next page would show
+    // the same nothing again and again.
+    if (!text.empty() && !bottoms.empty()) {
+        // The page break must survive a full list, or the rest of the text would never show.
+        revealCount_ = std::min(revealCount_, kRevealCapacity - 5);
+        record(RevealOp::ShowPageMarker, 0);
+        record(RevealOp::PageWait, 0);
+        record(RevealOp::HidePageMarker, 0);
+        record(RevealOp::NextPage, limit);
+        // The colour is repeated the way the text wrote it: a number stays a number.
+        char number[16];
+        std::snprintf(number, sizeof number, "0x%08x", cur_.color);
+        std::string state = sizeTags(cur_.size) + "<" +
+                            (curColorNumeric_ ? std::string(number) : colorToText(cur_.color)) + ">";
+        if (cur_.bold) state += "<B>";
+        if (cur_.italic) state += "<I>";
+        text = state + text;
+    }
+    record(RevealOp::End, 0);
+
+    // Glyph edges count as text wherever they touched the mask.
+    if (hasMask()) {
+        for (int32_t y = 0; y < Height(); ++y) {
+            uint8_t* m = maskRow(y);
+            for (int32_t x = 0; x < Width(); ++x)
+                if (m[x]) m[x] = 255;
+        }
+    }
+    return static_cast<int32_t>(total);
+}
+
+int32_t TLasGraphic::DrawText() { return layOut(Width(), Height(), false); }
+
+int32_t TLasGraphic::DrawTextSized(int32_t width, int32_t limit) { return layOut(width, limit, true); }
+
+}  // namespace zarvo
