@@ -278,6 +278,8 @@ int32_t TLasGraphic::layOutLine(std::string& s, int32_t width, int32_t bottom, b
     int64_t segCx = 0;        // its width, grown one character at a time
     int32_t segCy = 0;
     size_t consumed = 0;
+    // No ">" lies at or after this index: many unclosed tags cost one search, not one each.
+    size_t noCloseFrom = s.size();
     for (bool lineEnd = false; !lineEnd;) {
         const size_t p = start + n;
         enum class Kind { Char, Hash, Tag, End } kind;
@@ -290,7 +292,11 @@ int32_t TLasGraphic::layOutLine(std::string& s, int32_t width, int32_t bottom, b
             next = p + 1;
         } else if (s[p] == '<') {
             kind = Kind::Tag;
-            size_t close = p + 2 <= s.size() ? s.find('>', p + 2) : std::string::npos;
+            size_t close = std::string::npos;
+            if (p + 2 < noCloseFrom) {
+                close = s.find('>', p + 2);
+                if (close == std::string::npos) noCloseFrom = p + 2;
+            }
             if (close != std::string::npos) {
                 tag = std::string_view(s).substr(p + 1, close - p - 1);
                 next = close + 1;
