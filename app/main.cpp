@@ -29,6 +29,7 @@ const char kUsage[] =
     "  --max-time MS   stop after MS virtual milliseconds\n"
     "  --trace FILE    one line per executed command, \"MS BOOK/PAGE#INDEX KEYWORD\", and one per\n"
     "                  dialog, \"MS box KIND: TEXT\"\n"
+    "  --shot FILE     write screen 0 as PNG when the run ends\n"
     "  --dump FILE     write the variables when the run ends: \"%NAME%=VALUE\", \"$NAME$=TEXT\"\n"
     "  --help          this text\n"
     "\n"
@@ -71,6 +72,8 @@ int main(int argc, char** argv) {
             if (!value(eventsPath)) return usageError("--events needs a file");
         } else if (arg == "--trace") {
             if (!value(options.tracePath)) return usageError("--trace needs a file");
+        } else if (arg == "--shot") {
+            if (!value(options.shotPath)) return usageError("--shot needs a file");
         } else if (arg == "--dump") {
             if (!value(options.dumpPath)) return usageError("--dump needs a file");
         } else if (arg == "--max-time") {

@@ -4,6 +4,8 @@
 
 #include "base/name_value.hpp"
 #include "base/sjis.hpp"
+#include "base/text.hpp"
+#include "data/bmp.hpp"
 #include "platform/dialogs.hpp"
 #include "platform/file_system.hpp"
 #include "platform/host.hpp"
@@ -34,7 +36,8 @@ TZarvoAccessControl::TZarvoAccessControl(const Services& services)
       process_(std::make_unique<TZarvoProcess>()),
       commands_(std::make_unique<TCommandCtrl>()),
       variables_(std::make_unique<TVariableCtrl>(services.clock)),
-      systemFont(texts::kDefaultSystemFont) {
+      layers_(std::make_unique<TLayerCtrl>()) {
+    systemFont = texts::kDefaultSystemFont;
     script_->setDialogs(services.dialogs);
     process_->setStack(stack_.get());
     process_->setClock(services.clock);
@@ -78,6 +81,7 @@ bool TZarvoAccessControl::OpenProject(const std::string& path) {
     commands_->Set_PageName(script_->ReadHeadString(kZarvo, "StartPage", texts::kDefaultStartPage));
     commandIndex = 0;
     process_->EndStep();
+    layers_->Load(*script_);
     return true;
 }
 
@@ -203,6 +207,49 @@ std::string TZarvoAccessControl::ResolveDataFile(std::string_view name) {
         if (files.exists(path)) return path;
     }
     return std::string(kNoEntry);
+}
+
+namespace {
+
+bool hasExtension(std::string_view name, std::string_view ext) {
+    return name.size() >= ext.size() && sameText(name.substr(name.size() - ext.size()), ext);
+}
+
+}  // namespace
+
+bool TZarvoAccessControl::decodeFromPackage(PackageReader& package, std::string_view name,
+                                            bool bmp, Picture& out) {
+    std::string bytes;
+    if (!package.isOpen() || !ReadEntryToStream(bytes, name, package)) return false;
+    // Other formats inside packages are for image plug-ins, which this build does not load.
+    return bmp && decodeBmp(bytes, out);
+}
+
+bool TZarvoAccessControl::LoadGraphic(std::string_view name, TLasGraphic& surface) {
+    if (hasExtension(name, ".png")) {
+        if (savePackage_.isOpen() && surface.LoadPngFromPackage(name, savePackage_)) return true;
+        if (projectPackage_.isOpen()) {
+            if (surface.LoadPngFromPackage(name, projectPackage_)) return true;
+        } else {
+            std::string path = ResolveDataFile(name);
+            if (path != kNoEntry && surface.LoadPngFile(path)) return true;
+        }
+        return libraryPackage_.isOpen() && surface.LoadPngFromPackage(name, libraryPackage_);
+    }
+    bool bmp = hasExtension(name, ".bmp");
+    Picture picture;
+    bool loaded = decodeFromPackage(savePackage_, name, bmp, picture);
+    if (!loaded) {
+        if (projectPackage_.isOpen()) {
+            loaded = decodeFromPackage(projectPackage_, name, bmp, picture);
+        } else {
+            std::string path = ResolveDataFile(name);
+            loaded = path != kNoEntry && bmp && decodeBmpFile(path, picture);
+        }
+    }
+    if (!loaded) loaded = decodeFromPackage(libraryPackage_, name, bmp, picture);
+    if (loaded) surface.AssignPicture(picture);
+    return loaded;
 }
 
 bool TZarvoAccessControl::LoadStringList(std::string_view entryName, StringList& lines) {

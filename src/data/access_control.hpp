@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "data/package.hpp"
+#include "graphics/layers.hpp"
 #include "interp/process.hpp"
 #include "interp/process_stack.hpp"
 #include "script/command_ctrl.hpp"
@@ -52,6 +53,9 @@ public:
     // Host path of a data file named by the script (data folder first, then the project's
     // folder), or kNoEntry.
     std::string ResolveDataFile(std::string_view name);
+    // Loads a picture by its file name: PNG through the surface itself, BMP decoded and taken
+    // over; from the save package, then the project (package or data folders), then the library.
+    bool LoadGraphic(std::string_view name, TLasGraphic& surface);
     // A text entry from the save package, the project package or the library, in that order.
     bool LoadStringList(std::string_view entryName, StringList& lines);
 
@@ -66,13 +70,14 @@ public:
     TZarvoProcess& process() { return *process_; }
     TCommandCtrl& commands() { return *commands_; }
     TVariableCtrl& variables() { return *variables_; }
+    TLayerCtrl& layers() { return *layers_; }
     PackageReader& projectPackage() { return projectPackage_; }
     PackageReader& libraryPackage() { return libraryPackage_; }
     PackageReader& savePackage() { return savePackage_; }
 
     int32_t commandIndex = 0;  // index of the next command of the current page
     int32_t windowLeft = 0, windowTop = 0;
-    std::string systemFont;  // fallback font face (code page 932)
+    std::string systemFont;  // fallback font face (code page 932); set at construction
 
     const std::string& projectPath() const { return projectPath_; }
     const std::string& projectDir() const { return projectDir_; }
@@ -84,6 +89,7 @@ private:
     bool checkVersions();
     void extractEntries();
     void fail();
+    bool decodeFromPackage(PackageReader& package, std::string_view name, bool bmp, Picture& out);
     void callPage(std::string_view book, std::string_view page, bool keepState);
 
     Services services_;
@@ -95,6 +101,7 @@ private:
     std::unique_ptr<TZarvoProcess> process_;
     std::unique_ptr<TCommandCtrl> commands_;
     std::unique_ptr<TVariableCtrl> variables_;
+    std::unique_ptr<TLayerCtrl> layers_;
     std::string projectPath_;
     std::string projectDir_;  // host folder of the project file, no trailing separator
     std::string dataDir_;     // host folder searched first; empty until a project is open

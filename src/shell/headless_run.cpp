@@ -5,6 +5,8 @@
 #include <iostream>
 
 #include "base/sjis.hpp"
+#include "platform/fonts/freetype_font_engine.hpp"
+#include "platform/headless/frame_canvas.hpp"
 #include "platform/headless/headless_host.hpp"
 #include "platform/local_file_system.hpp"
 #include "shell/main_window.hpp"
@@ -29,13 +31,10 @@ std::string oneLine(std::string_view sjis) {
 
 void writeDump(const std::string& path, const TVariableCtrl& vars) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    std::vector<std::pair<bool, std::string>> lines;
-    for (const auto& l : vars.values()) lines.emplace_back(false, l);
-    for (const auto& l : vars.texts()) lines.emplace_back(true, l);
-    for (const auto& [isText, line] : lines) {
+    for (const auto& [isText, line] : vars.linesInSetOrder()) {
         size_t eq = line.find('=');
-        std::string name = sjisToUtf8(std::string_view(line).substr(0, eq));
-        std::string value = sjisToUtf8(std::string_view(line).substr(eq + 1));
+        std::string name = sjisToUtf8(line.substr(0, eq));
+        std::string value = sjisToUtf8(line.substr(eq + 1));
         char sign = isText ? '$' : '%';
         out << sign << name << sign << '=' << value << '\n';
     }
@@ -49,6 +48,8 @@ int runHeadless(const HeadlessOptions& options) {
     platform::RecordingDialogs dialogs;
     platform::LocalFileSystem files;
     platform::HeadlessHost host(clock, dialogs, options.events);
+    platform::FrameCanvas canvas;
+    platform::FreeTypeFontEngine fonts;
 
     std::ofstream trace;
     if (!options.tracePath.empty()) {
@@ -66,18 +67,19 @@ int runHeadless(const HeadlessOptions& options) {
             std::cerr << "zarvoplay: " << line << " -> " << platform::boxAnswerName(box.answer)
                       << "\n";
     };
-    host.onShot = [](const std::string& path) {
-        std::cerr << "zarvoplay: shot " << path << ": this build has no screen to capture\n";
-    };
-
     int status = kExitEnded;
     {
-        TfrmMain main({&host, &clock, &dialogs, &files});
+        TfrmMain main({&host, &clock, &dialogs, &files, &fonts, &canvas});
+        auto shot = [&main](const std::string& path) {
+            if (!main.saveScreenshot(path))
+                std::cerr << "zarvoplay: cannot write the screenshot " << path << "\n";
+        };
+        host.onShot = shot;
         if (trace.is_open()) {
             main.onCommand = [&](const std::string& book, const std::string& page, int32_t index,
                                  const TZarvoCommand& command) {
                 trace << host.elapsed() << ' ' << sjisToUtf8(book) << '/' << sjisToUtf8(page) << '#'
-                      << index << ' ' << commandKeyword(command.type) << '\n';
+                      << index << ' ' << sjisToUtf8(command.keyword) << '\n';
             };
         }
         host.setClient(&main);
@@ -96,6 +98,7 @@ int runHeadless(const HeadlessOptions& options) {
             }
         }
         if (main.endedByFatalError()) status = kExitFatal;
+        if (!options.shotPath.empty()) shot(options.shotPath);
         if (!options.dumpPath.empty()) writeDump(options.dumpPath, main.access().variables());
         host.setClient(nullptr);
     }

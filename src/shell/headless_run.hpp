@@ -16,6 +16,7 @@ struct HeadlessOptions {
     uint32_t maxTime = 0;   // virtual ms; 0 = no limit
     std::string tracePath;  // empty = no trace
     std::string dumpPath;   // empty = no variable dump
+    std::string shotPath;   // empty = no screenshot at the end
     bool quiet = false;     // keep dialogs off stderr (tests)
 };
 

@@ -14,7 +14,23 @@ using platform::BoxKind;
 TfrmMain::TfrmMain(const Services& services)
     : services_(services),
       access_(std::make_unique<TZarvoAccessControl>(TZarvoAccessControl::Services{
-          services.host, services.clock, services.dialogs, services.files})) {}
+          services.host, services.clock, services.dialogs, services.files})) {
+    TScreenControl::Services screen;
+    screen.script = &access_->script();
+    screen.process = &access_->process();
+    screen.layerDefinitions = &access_->layers();
+    screen.systemFont = &access_->systemFont;
+    screen.loadGraphic = [this](std::string_view name, TLasGraphic& surface) {
+        return access_->LoadGraphic(name, surface);
+    };
+    screen.endApplication = [this] { endProgram(true); };
+    screen.dialogs = services.dialogs;
+    screen.fonts = services.fonts;
+    screen.effects.clock = services.clock;
+    screen.effects.pumpMessages = [host = services.host] { host->processMessages(); };
+    screen_ = std::make_unique<TScreenControl>(screen);
+    TLasGraphic::setFontEngine(services.fonts);
+}
 
 TfrmMain::~TfrmMain() {
     access_->CloseSavePackage();
@@ -47,14 +63,47 @@ void TfrmMain::FormCreate(const std::string& projectPath, const std::string& pro
 void TfrmMain::FormShow() {
     if (!firstShowPending_) return;
     firstShowPending_ = false;
+    SetUpScreen();
     legacyMode_ = access_->script().ReadHeadBool("Zarvo", "LegacyMode", false);
+}
+
+void TfrmMain::SetUpScreen() {
+    screen_->SetUpWindows();
+    const TZarvoWindow* main = screen_->GetWindow(0);
+    services_.host->setClientSize(main->imageWidth, main->imageHeight);
+    screen_->SetCanvas(services_.canvas, 0);
+}
+
+void TfrmMain::StartStory() {
+    TZarvoFile& script = access_->script();
+    services_.host->setCaption(script.ReadHeadString("Zarvo", "Title", ""));
+    std::string opening = script.ReadHeadString("Zarvo", "Opening", "");
+    if (!opening.empty() && opening != "Default")
+        screen_->LoadLayerImage(0, texts::kBackgroundLayer, opening, false, false);
+    screen_->Compose(0);
+    screen_->Paint(0);
+}
+
+void TfrmMain::composeAndPaint() {
+    screen_->Compose(0);
+    screen_->Paint(0);
+}
+
+void TfrmMain::onPaint() {
+    if (screen_->screen(0)) screen_->Paint(0);
+}
+
+bool TfrmMain::saveScreenshot(const std::string& path) {
+    TLasScreen* s = screen_->screen(0);
+    return s && s->output().SavePngFile(path);
 }
 
 void TfrmMain::activate() {
     if (!firstActivationPending_) return;
     firstActivationPending_ = false;
     if (services_.host->isTerminating()) return;
-    services_.host->setCaption(access_->script().ReadHeadString("Zarvo", "Title", ""));
+    StartStory();
+    if (services_.host->isTerminating()) return;  // Abort in the opening picture's box
     services_.host->setTimerEnabled(true);
 }
 
@@ -85,9 +134,9 @@ bool TfrmMain::MainLoop_Step() {
     TZarvoProcess& process = access_->process();
     TCommandCtrl& commands = access_->commands();
 
-    if (process.MessageCanAdvance()) {
-        // The message reveal arrives with the screen; until then a message ends at once.
+    if (process.MessageCanAdvance() && !screen_->RevealMessage(0, process.layerName())) {
         process.EndMessageEffect();
+        composeAndPaint();
     }
     process.HalfSecondElapsed();
 
@@ -137,10 +186,10 @@ TfrmMain::Handler TfrmMain::handlerFor(CommandType type) {
         case CommandType::Call: return &TfrmMain::Call;
         case CommandType::Return: return &TfrmMain::Return;
         case CommandType::StringInput: return &TfrmMain::StringInput;
-        // Commands of the screen, layers, audio and saving: their subsystems are not in this
-        // build yet, so they pass without effect.
-        case CommandType::MessageDraw:
-        case CommandType::GraphicDraw:
+        case CommandType::MessageDraw: return &TfrmMain::MessageDraw;
+        case CommandType::GraphicDraw: return &TfrmMain::GraphicDraw;
+        // Commands of dynamic layers, audio and saving: their subsystems are not in this build
+        // yet, so they pass without effect.
         case CommandType::Music:
         case CommandType::Sound:
         case CommandType::MusicStop:

@@ -10,14 +10,17 @@
 #include <string_view>
 
 #include "data/access_control.hpp"
+#include "graphics/screen_control.hpp"
 #include "platform/host.hpp"
 
 namespace zarvo {
 
 namespace platform {
+class Canvas;
 class Clock;
 class Dialogs;
 class FileSystem;
+class FontEngine;
 }  // namespace platform
 
 class TfrmMain final : public platform::HostClient {
@@ -27,6 +30,8 @@ public:
         platform::Clock* clock = nullptr;
         platform::Dialogs* dialogs = nullptr;
         platform::FileSystem* files = nullptr;
+        platform::FontEngine* fonts = nullptr;
+        platform::Canvas* canvas = nullptr;  // where screen 0 is presented
     };
 
     static constexpr std::string_view kLibraryName = "zarvoplay.zvl";
@@ -53,7 +58,7 @@ public:
     void onMouseDown(platform::MouseButton button, int x, int y) override;
     void onMouseMove(int x, int y) override;
     void onKeyDown(int key) override;
-    void onPaint() override {}
+    void onPaint() override;
     bool waitsForInputOnly() const override;
 
     // Observes each command just before its handler runs (traces).
@@ -62,6 +67,9 @@ public:
         onCommand;
 
     TZarvoAccessControl& access() { return *access_; }
+    TScreenControl& screen() { return *screen_; }
+    // Writes screen 0 as it is shown now as a PNG file.
+    bool saveScreenshot(const std::string& path);
     bool legacyMode() const { return legacyMode_; }
     // True when the program ends because of a fatal error rather than the story's end.
     bool endedByFatalError() const { return fatalError_ || access_->fatalError(); }
@@ -71,6 +79,9 @@ private:
     static Handler handlerFor(CommandType type);
 
     void endProgram(bool fatal);
+    void SetUpScreen();
+    void StartStory();
+    void composeAndPaint();
     void endWait();
     bool skipToBlockEnd(int32_t level);
 
@@ -87,9 +98,12 @@ private:
     bool StringCtrl(const TZarvoCommand&);
     bool StringInput(const TZarvoCommand&);
     bool Wait(const TZarvoCommand&);
+    bool MessageDraw(const TZarvoCommand&);
+    bool GraphicDraw(const TZarvoCommand&);
 
     Services services_;
     std::unique_ptr<TZarvoAccessControl> access_;
+    std::unique_ptr<TScreenControl> screen_;
     std::string projectPath_;
     bool legacyMode_ = false;
     bool firstShowPending_ = true;

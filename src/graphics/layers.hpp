@@ -1,0 +1,106 @@
+// Layers and their composition. A TLasScreen owns a stack of TLasLayer, bottom first; the visible
+// layers compose bottom to top into `base`, the dynamic layers go over a copy of it (`output`),
+// and `output` is what the window shows. TLayerCtrl reads the story's layer definitions.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/string_list.hpp"
+#include "graphics/las_graphic.hpp"
+
+namespace zarvo {
+
+class TZarvoFile;
+struct EffectContext;
+namespace platform {
+class Canvas;
+}
+
+class TLasLayer {
+public:
+    TLasGraphic surface;
+    int32_t left = 0, top = 0;
+    int32_t width = 0, height = 0;  // visible size; 0 (or 1) means as far as the picture reaches
+    int32_t viewLeft = 0, viewTop = 0;
+    bool visible = false;
+    std::string name;      // code page 932; empty for the bottom layer
+    std::string fileName;  // the picture shown; empty for text or blank layers
+
+    // Copies this layer onto `target` as composition does.
+    void drawOnto(TLasGraphic& target) const;
+};
+
+class TLasScreen {
+public:
+    TLasScreen(int32_t width, int32_t height);
+
+    int32_t width() const { return width_; }
+    int32_t height() const { return height_; }
+
+    // A new layer directly above `below`; the screen owns it.
+    TLasLayer* InsertLayerAfter(TLasLayer* below);
+    TLasLayer* LayerAt(int32_t index);  // 0 = bottom; nullptr past the top
+    const TLasLayer* LayerAt(int32_t index) const;
+    int32_t LayerCount() const { return static_cast<int32_t>(layers_.size()); }
+    // Copies every visible layer from the bottom up to and including `layer` onto `target`.
+    void DrawWithLower(const TLasLayer* layer, TLasGraphic& target) const;
+
+    void Compose();        // base := the visible layers, then RefreshOutput
+    void RefreshOutput();  // output := base, with the dynamic layers over it
+    void Paint();          // output to the canvas, unless an effect runs
+    void DrawCell(const TLasGraphic& surface, int32_t dx, int32_t dy, int32_t width,
+                  int32_t height, int32_t sx, int32_t sy);
+    // Transition from what is shown to the newly composed picture.
+    void RunEffect(int type, int32_t x, int32_t y, int32_t width, int32_t height,
+                   const EffectContext& context);
+    void SetCanvas(platform::Canvas* canvas) { canvas_ = canvas; }
+    platform::Canvas* canvas() const { return canvas_; }
+
+    TLasGraphic& base() { return base_; }
+    TLasGraphic& output() { return output_; }
+    const TLasGraphic& output() const { return output_; }
+
+    // Draws the screen's dynamic layers over `output`; set by the owner of the dynamic layers.
+    std::function<void(TLasGraphic& output)> drawDynamicLayers;
+
+private:
+    int32_t width_, height_;
+    platform::Canvas* canvas_ = nullptr;
+    TLasGraphic output_;
+    TLasGraphic base_;
+    std::vector<std::unique_ptr<TLasLayer>> layers_;  // bottom first
+    bool paintingSuspended_ = false;
+};
+
+struct LayerDefinition {
+    std::string name;
+    std::string fileName;
+    bool attr = false;
+    int32_t left = 0, top = 0;
+};
+
+class TLayerCtrl {
+public:
+    static constexpr int32_t kMaxDefinitions = 32;
+
+    // Reads the definitions from the Head block "LayerList". A count above the table's 32 is
+    // cut to 32; a count below 1 counts as 1 (the background layer alone).
+    void Load(TZarvoFile& script);
+    static std::string GetSectionName(int32_t number, int kind);
+
+    int32_t count() const { return count_; }
+    const LayerDefinition& definition(int32_t i) const { return definitions_[static_cast<size_t>(i)]; }
+    // Definition names from the last one down to definition 0.
+    const StringList& names() const { return names_; }
+
+private:
+    int32_t count_ = 1;
+    std::array<LayerDefinition, kMaxDefinitions> definitions_;
+    StringList names_;
+};
+
+}  // namespace zarvo

@@ -1,0 +1,94 @@
+// The screen as the rest of the player sees it: six windows (0 is the main screen, the only one
+// painted), each a layer stack with its settings from a Head block of the script, operations on
+// layers addressed by name, and the message display that replays a laid-out message character
+// by character.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "graphics/effects.hpp"
+#include "graphics/layers.hpp"
+
+namespace zarvo {
+
+class TZarvoFile;
+class TZarvoProcess;
+namespace platform {
+class Canvas;
+class Clock;
+class Dialogs;
+class FontEngine;
+}  // namespace platform
+
+struct TZarvoWindow {
+    std::unique_ptr<TLasScreen> screen;
+    int32_t imageWidth = 640, imageHeight = 480;
+    int32_t relativeX = 0, relativeY = 0;
+    std::string fontName;
+    int32_t fontSize = 16, fontDpi = 96;
+    bool fontBold = false, fontItalic = false, fontShadow = false;
+    uint32_t shadowColor = 0xC0C0C0;
+};
+
+class TScreenControl {
+public:
+    static constexpr int kWindowCount = 6;
+    enum class MessageMode { Effect = 0, Direct = 1 };
+
+    struct Services {
+        TZarvoFile* script = nullptr;
+        TZarvoProcess* process = nullptr;
+        const TLayerCtrl* layerDefinitions = nullptr;
+        const std::string* systemFont = nullptr;  // fallback face for unknown FontName values
+        std::function<bool(std::string_view fileName, TLasGraphic& surface)> loadGraphic;
+        std::function<void()> endApplication;  // after Abort in the picture-load box
+        platform::Dialogs* dialogs = nullptr;
+        platform::FontEngine* fonts = nullptr;
+        EffectContext effects;  // canvas ignored: each screen paints on its own
+    };
+
+    explicit TScreenControl(const Services& services);
+
+    void SetUpWindows();
+    void SetCanvas(platform::Canvas* canvas, int window);
+    const TZarvoWindow* GetWindow(int window) const;
+    TLasScreen* screen(int window);
+
+    TLasLayer* FindLayer(int window, std::string_view name);
+    void Compose(int window);
+    void Paint(int window);
+    void RefreshAndPaint(int window);
+    void RunEffect(int window, int type, int32_t x, int32_t y, int32_t width, int32_t height);
+
+    bool LoadLayerImage(int window, std::string_view layer, std::string_view fileName,
+                        bool transparent, bool translucent);
+    bool LoadImage(TLasGraphic& surface, std::string_view fileName, bool transparent,
+                   bool translucent);
+    bool BlankLayer(int window, std::string_view layer);
+    bool NewLayerSurface(int window, std::string_view layer, int32_t width, int32_t height);
+    int32_t DrawLayerText(int window, std::string_view layer, std::string_view text);
+    bool SetLayerVisible(int window, std::string_view layer, bool visible);
+    bool GetLayerVisible(int window, std::string_view layer);
+    bool SetLayerPos(int window, std::string_view layer, int32_t left, int32_t top);
+    bool SetLayerSize(int window, std::string_view layer, int32_t width, int32_t height);
+    bool SetLayerView(int window, std::string_view layer, int32_t viewLeft, int32_t viewTop);
+    bool GetLayerRect(int window, std::string_view layer, int32_t& left, int32_t& top,
+                      int32_t& width, int32_t& height);
+    void MergeBackground(int window);
+    // One run of the message display; false when the message is complete.
+    bool RevealMessage(int window, std::string_view layer);
+
+    MessageMode messageMode = MessageMode::Effect;
+
+private:
+    bool validWindow(int window) const { return window >= 0 && window < kWindowCount; }
+
+    Services services_;
+    std::array<TZarvoWindow, kWindowCount> windows_;
+};
+
+}  // namespace zarvo
