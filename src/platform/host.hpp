@@ -39,6 +39,8 @@ public:
     virtual void setTimerEnabled(bool enabled) = 0;
     virtual void setCursor(Cursor cursor) = 0;
     virtual void setCaption(std::string_view sjisText) = 0;
+    // The window's client area takes the main screen's size.
+    virtual void setClientSize(int width, int height) = 0;
 };
 
 }  // namespace zarvo::platform

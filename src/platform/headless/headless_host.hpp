@@ -39,9 +39,15 @@ public:
     void setTimerEnabled(bool enabled) override;
     void setCursor(Cursor cursor) override { cursor_ = cursor; }
     void setCaption(std::string_view text) override { caption_ = text; }
+    void setClientSize(int width, int height) override {
+        clientWidth_ = width;
+        clientHeight_ = height;
+    }
 
     Cursor cursor() const { return cursor_; }
     const std::string& caption() const { return caption_; }
+    int clientWidth() const { return clientWidth_; }
+    int clientHeight() const { return clientHeight_; }
 
 private:
     void deliverDue();
@@ -59,6 +65,7 @@ private:
     bool maxTimeReached_ = false;
     Cursor cursor_ = Cursor::Default;
     std::string caption_;
+    int clientWidth_ = 0, clientHeight_ = 0;
 };
 
 }  // namespace zarvo::platform
