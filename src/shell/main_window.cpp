@@ -78,8 +78,10 @@ void TfrmMain::StartStory() {
     TZarvoFile& script = access_->script();
     services_.host->setCaption(script.ReadHeadString("Zarvo", "Title", ""));
     std::string opening = script.ReadHeadString("Zarvo", "Opening", "");
-    if (!opening.empty() && opening != "Default")
-        screen_->LoadLayerImage(0, texts::kBackgroundLayer, opening, false, false);
+    // Layers start hidden; the opening picture is meant to be seen before the first command.
+    if (!opening.empty() && opening != "Default" &&
+        screen_->LoadLayerImage(0, texts::kBackgroundLayer, opening, false, false))
+        screen_->SetLayerVisible(0, texts::kBackgroundLayer, true);
     screen_->Compose(0);
     screen_->Paint(0);
 }

@@ -54,6 +54,13 @@ void Story::writeLibrary(const std::string& utf8SystemScript) {
     FinishPackage(writer);
 }
 
+void Story::writePicture(const std::string& name, int32_t width, int32_t height, uint32_t color) {
+    TLasGraphic g;
+    g.SetSize(width, height);
+    g.FillRect(0, 0, width, height, color);
+    g.SavePngFile(dir.file(name));
+}
+
 StoryRun Story::run(const std::string& projectPath, const std::string& events, uint32_t maxTime) {
     HeadlessOptions options;
     options.projectPath = projectPath;
@@ -61,6 +68,8 @@ StoryRun Story::run(const std::string& projectPath, const std::string& events, u
     options.maxTime = maxTime;
     options.tracePath = dir.file("trace.txt");
     options.dumpPath = dir.file("dump.txt");
+    options.shotPath = dir.file("shot.png");
+    std::filesystem::remove(options.shotPath);
     options.quiet = true;
     std::string error;
     if (!platform::parseEvents(events, options.events, error)) {
@@ -76,6 +85,7 @@ StoryRun Story::run(const std::string& projectPath, const std::string& events, u
         (rest.rfind("box ", 0) == 0 ? result.boxes : result.commands).push_back(rest);
     }
     result.dump = splitLines(readFile(options.dumpPath));
+    result.shot.LoadPngFile(options.shotPath);
     return result;
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "graphics/las_graphic.hpp"
 #include "shell/headless_run.hpp"
 #include "support/temp_dir.hpp"
 
@@ -18,6 +19,7 @@ struct StoryRun {
     std::vector<std::string> commands;  // trace lines of commands without their time: "BOOK/PAGE#I KEYWORD"
     std::vector<std::string> boxes;  // trace lines of dialogs without their time: "box KIND: TEXT"
     std::vector<std::string> dump;
+    TLasGraphic shot;  // screen 0 at the end of the run (10 x 10 white when none was written)
     bool hasCommand(const std::string& line) const;
 };
 
@@ -29,6 +31,8 @@ public:
     std::string writeScript(const std::string& utf8Body, const std::string& name = "story.zp7");
     // Adds a system library with the given "_system" book pages to the program folder.
     void writeLibrary(const std::string& utf8SystemScript);
+    // A picture file in the project's folder: `width` x `height` of one colour (0x00BBGGRR).
+    void writePicture(const std::string& name, int32_t width, int32_t height, uint32_t color);
     // Events in the --events syntax, UTF-8.
     StoryRun run(const std::string& projectPath, const std::string& events = "",
                  uint32_t maxTime = 0);

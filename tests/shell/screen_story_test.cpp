@@ -1,0 +1,131 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "story.hpp"
+
+namespace zarvo::test {
+namespace {
+
+using ::testing::ElementsAre;
+
+std::string startPage(const std::string& lines) {
+    return "<Book=\"スタートブック\">\n<Page=\"スタートページ\">\n" + lines + "<Page End>\n<Book End>\n";
+}
+
+constexpr uint32_t kRed = 0x0000FF, kBlue = 0xFF0000, kGreen = 0x00FF00;
+
+std::string draw(const std::string& file, const std::string& effect, const std::string& extra = "") {
+    return "GraphicDraw.FileName=" + file + "\nGraphicDraw.EffectType=" + effect + "\n" + extra +
+           "@GraphicDraw\n";
+}
+
+TEST(ScreenStory, EveryEffectEndsExactlyOnTheComposedPicture) {
+    Story s;
+    s.writePicture("red.png", 640, 480, kRed);
+    s.writePicture("blue.png", 640, 480, kBlue);
+    s.writePicture("small.png", 100, 60, kGreen);
+    for (const char* effect :
+         {"Fadein", "LeftTo", "TopTo", "RndPanel", "Blind", "Square", "Wave", "Mosaic", "Nope"}) {
+        std::string body = draw("red.png", "None") + draw("blue.png", effect) +
+                           draw("small.png", effect,
+                                "GraphicDraw.Layer=A\nGraphicDraw.Layer.Move=1\n"
+                                "GraphicDraw.Area.Left=300\nGraphicDraw.Area.Top=200\n"
+                                "GraphicDraw.EffectAreaLimit=1\n");
+        std::string head = "FileType=QZ7\n";
+        std::string script = storyScript(
+            "<Head=\"LayerList\">\nLayerCount=2\nLayer.1.LayerName=A\n<Head End>\n" +
+                startPage(body),
+            head);
+        StoryRun r = s.run(s.writeScript(script));
+        ASSERT_EQ(r.status, kExitEnded) << effect;
+        ASSERT_EQ(r.shot.Width(), 640) << effect;
+        EXPECT_EQ(r.shot.GetPixel(0, 0), kBlue) << effect;
+        EXPECT_EQ(r.shot.GetPixel(639, 479), kBlue) << effect;
+        EXPECT_EQ(r.shot.GetPixel(300, 200), kGreen) << effect;
+        EXPECT_EQ(r.shot.GetPixel(399, 259), kGreen) << effect;
+        EXPECT_EQ(r.shot.GetPixel(400, 260), kBlue) << effect;
+    }
+}
+
+TEST(ScreenStory, EffectsTakeTheirTimeOnTheVirtualClock) {
+    Story s;
+    s.writePicture("red.png", 640, 480, kRed);
+    std::string body = draw("red.png", "Wave") + "@rem\n";
+    StoryRun r = s.run(s.writeScript(storyScript(startPage(body))));
+    ASSERT_EQ(r.commands.size(), 3u);
+    // The two-second wave runs inside the tick that started it.
+    int start = std::stoi(r.trace[1]);
+    int after = std::stoi(r.trace[2]);
+    EXPECT_GE(after - start, 2000);
+    EXPECT_LT(after - start, 2100);
+}
+
+TEST(ScreenStory, MessageRevealsUpToKeyWaitThenTheRestAfterAClick) {
+    Story s;
+    s.writePicture("black.png", 640, 480, 0x000000);
+    std::string body = draw("black.png", "None") +
+                       "MessageDraw.Text=<clWhite>一行目<KEY>#二行目#三行目\n@MessageDraw\n"
+                       "ValueCtrl.ValueVar=%done%\nValueCtrl.LeftValue=1\n@ValueCtrl\n";
+    std::string project = s.writeScript(storyScript(startPage(body)));
+    auto whiteIn = [](const TLasGraphic& g, int x0, int y0, int x1, int y1) {
+        int n = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x) n += g.GetPixel(x, y) == 0xFFFFFF;
+        return n;
+    };
+    // Before the click: line 1 is shown, lines 2 and 3 are not, and the story waits.
+    StoryRun r = s.run(project, "", 5000);
+    EXPECT_EQ(r.status, kExitTimeout);
+    EXPECT_GT(whiteIn(r.shot, 0, 0, 100, 21), 20);
+    EXPECT_EQ(whiteIn(r.shot, 0, 21, 640, 480), 0);
+    EXPECT_TRUE(r.dump.empty());
+    // After the click the rest is revealed and the story goes on.
+    r = s.run(project, "3000 click 1 1\n");
+    EXPECT_EQ(r.status, kExitEnded);
+    EXPECT_GT(whiteIn(r.shot, 0, 21, 100, 42), 20);
+    EXPECT_GT(whiteIn(r.shot, 0, 42, 100, 63), 20);
+    EXPECT_THAT(r.dump, ElementsAre("%done%=1"));
+}
+
+TEST(ScreenStory, LongMessageBreaksPagesAndWaitsForAClick) {
+    Story s;
+    std::string lines;
+    for (int i = 0; i < 30; ++i) lines += "行" + std::to_string(i) + "#";
+    std::string body = "MessageDraw.Text=" + lines + "最後\n@MessageDraw\n"
+                       "ValueCtrl.ValueVar=%done%\nValueCtrl.LeftValue=1\n@ValueCtrl\n";
+    std::string project = s.writeScript(storyScript(startPage(body)));
+    StoryRun r = s.run(project, "", 10000);
+    EXPECT_EQ(r.status, kExitTimeout);  // waiting at the page break
+    // Two clicks: the page break, then the next page's layout; the second page then ends.
+    r = s.run(project, "3000 click 1 1\n4000 click 1 1\n");
+    EXPECT_EQ(r.status, kExitEnded);
+    EXPECT_THAT(r.dump, ElementsAre("%done%=1"));
+}
+
+TEST(ScreenStory, MissingPictureReportsAndTheStoryGoesOn) {
+    Story s;
+    std::string body = draw("nowhere.png", "Fadein") +
+                       "ValueCtrl.ValueVar=%after%\nValueCtrl.LeftValue=1\n@ValueCtrl\n";
+    StoryRun r = s.run(s.writeScript(storyScript(startPage(body))));
+    EXPECT_EQ(r.status, kExitEnded);
+    EXPECT_THAT(r.boxes,
+                ElementsAre("box error-abort-ignore: 画像ファイル「nowhere.png」の読み込みに失敗しました\\nこのファイルが存在しないか、このファイルを読み込むためのSusieプラグインが必要です。",
+                            "box error: 画像「nowhere.png」の読み込みができません"));
+    EXPECT_THAT(r.dump, ElementsAre("%after%=1"));
+    // Abort ends the program as a fatal error.
+    r = s.run(s.writeScript(storyScript(startPage(body))), "0 answer abort\n");
+    EXPECT_EQ(r.status, kExitFatal);
+}
+
+TEST(ScreenStory, OpeningPictureAndTitle) {
+    Story s;
+    s.writePicture("open.png", 640, 480, kGreen);
+    StoryRun r = s.run(s.writeScript(storyScript(startPage("@rem\n"), "FileType=QZ7\nOpening=open.png\n")));
+    EXPECT_EQ(r.shot.GetPixel(320, 240), kGreen);
+    r = s.run(s.writeScript(storyScript(startPage("@rem\n"), "FileType=QZ7\nOpening=Default\n")));
+    EXPECT_EQ(r.shot.GetPixel(320, 240), 0xFFFFFFu);
+    EXPECT_TRUE(r.boxes.empty());
+}
+
+}  // namespace
+}  // namespace zarvo::test
