@@ -100,6 +100,15 @@ private:
     bool Wait(const TZarvoCommand&);
     bool MessageDraw(const TZarvoCommand&);
     bool GraphicDraw(const TZarvoCommand&);
+    // Layers, dynamic layers and choices (layer_commands.cpp).
+    bool LayerCtrl(const TZarvoCommand&);
+    bool DynamicLayer(const TZarvoCommand&);
+    bool DynamicLayerClear(const TZarvoCommand&);
+    bool Select(const TZarvoCommand&);
+    // Music and sound (audio_commands.cpp).
+    bool Music(const TZarvoCommand&);
+    bool Sound(const TZarvoCommand&);
+    bool MusicStop(const TZarvoCommand&);
 
     Services services_;
     std::unique_ptr<TZarvoAccessControl> access_;
