@@ -6,6 +6,7 @@
 #include "base/sjis.hpp"
 #include "base/text.hpp"
 #include "data/bmp.hpp"
+#include "data/mag_decoder.hpp"
 #include "platform/dialogs.hpp"
 #include "platform/file_system.hpp"
 #include "platform/host.hpp"
@@ -36,7 +37,8 @@ TZarvoAccessControl::TZarvoAccessControl(const Services& services)
       process_(std::make_unique<TZarvoProcess>()),
       commands_(std::make_unique<TCommandCtrl>()),
       variables_(std::make_unique<TVariableCtrl>(services.clock)),
-      layers_(std::make_unique<TLayerCtrl>()) {
+      layers_(std::make_unique<TLayerCtrl>()),
+      susie_(std::make_unique<TSusiePlugIn>()) {
     systemFont = texts::kDefaultSystemFont;
     script_->setDialogs(services.dialogs);
     process_->setStack(stack_.get());
@@ -186,7 +188,22 @@ bool TZarvoAccessControl::OpenLibrary(const std::string& path) {
     return true;
 }
 
-void TZarvoAccessControl::CloseProject() { ClosePackage(projectPackage_); }
+void TZarvoAccessControl::CloseProject() {
+    ClosePackage(projectPackage_);
+    if (susieActive_) {
+        susie_->ClosePlugIn();
+        susieActive_ = false;
+    }
+}
+
+TSusiePlugIn& TZarvoAccessControl::plugIns() {
+    if (!susieActive_) {
+        std::string dir = services_.programDir.empty() ? "." : services_.programDir;
+        susie_->OpenPlugIn(dir + "/*.spi");
+        susieActive_ = true;
+    }
+    return *susie_;
+}
 void TZarvoAccessControl::CloseLibrary() { ClosePackage(libraryPackage_); }
 
 bool TZarvoAccessControl::OpenSavePackage(const std::string& path) {
@@ -221,8 +238,21 @@ bool TZarvoAccessControl::decodeFromPackage(PackageReader& package, std::string_
                                             bool bmp, Picture& out) {
     std::string bytes;
     if (!package.isOpen() || !ReadEntryToStream(bytes, name, package)) return false;
-    // Other formats inside packages are for image plug-ins, which this build does not load.
-    return bmp && decodeBmp(bytes, out);
+    // Inside packages every format but BMP (MAG included) goes to the image plug-ins.
+    if (bmp) return decodeBmp(bytes, out);
+    return plugIns().LoadFromStream(bytes, out);
+}
+
+bool TZarvoAccessControl::decodeFromDisk(std::string_view name, bool bmp, Picture& out) {
+    std::string path = ResolveDataFile(name);
+    if (path == kNoEntry) return false;
+    // A damaged BMP or MAG is a failed load, not a picture; plug-ins get what no decoder read.
+    if (bmp) return decodeBmpFile(path, out);
+    if (hasExtension(name, ".mag")) {
+        TM2BC mag;
+        if (mag.LoadMagFile(path, out)) return true;
+    }
+    return plugIns().LoadFromFile(path, out);
 }
 
 bool TZarvoAccessControl::LoadGraphic(std::string_view name, TLasGraphic& surface) {
@@ -240,12 +270,8 @@ bool TZarvoAccessControl::LoadGraphic(std::string_view name, TLasGraphic& surfac
     Picture picture;
     bool loaded = decodeFromPackage(savePackage_, name, bmp, picture);
     if (!loaded) {
-        if (projectPackage_.isOpen()) {
-            loaded = decodeFromPackage(projectPackage_, name, bmp, picture);
-        } else {
-            std::string path = ResolveDataFile(name);
-            loaded = path != kNoEntry && bmp && decodeBmpFile(path, picture);
-        }
+        loaded = projectPackage_.isOpen() ? decodeFromPackage(projectPackage_, name, bmp, picture)
+                                          : decodeFromDisk(name, bmp, picture);
     }
     if (!loaded) loaded = decodeFromPackage(libraryPackage_, name, bmp, picture);
     if (loaded) surface.AssignPicture(picture);

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "data/package.hpp"
+#include "data/susie_plugin.hpp"
 #include "graphics/layers.hpp"
 #include "interp/process.hpp"
 #include "interp/process_stack.hpp"
@@ -35,6 +36,7 @@ public:
         platform::Clock* clock = nullptr;
         platform::Dialogs* dialogs = nullptr;
         platform::FileSystem* files = nullptr;
+        std::string programDir;  // where image plug-ins (*.spi) are looked for
     };
 
     explicit TZarvoAccessControl(const Services& services);
@@ -90,6 +92,8 @@ private:
     void extractEntries();
     void fail();
     bool decodeFromPackage(PackageReader& package, std::string_view name, bool bmp, Picture& out);
+    bool decodeFromDisk(std::string_view name, bool bmp, Picture& out);
+    TSusiePlugIn& plugIns();
     void callPage(std::string_view book, std::string_view page, bool keepState);
 
     Services services_;
@@ -102,6 +106,8 @@ private:
     std::unique_ptr<TCommandCtrl> commands_;
     std::unique_ptr<TVariableCtrl> variables_;
     std::unique_ptr<TLayerCtrl> layers_;
+    std::unique_ptr<TSusiePlugIn> susie_;
+    bool susieActive_ = false;  // plug-ins are loaded on first need, until the project closes
     std::string projectPath_;
     std::string projectDir_;  // host folder of the project file, no trailing separator
     std::string dataDir_;     // host folder searched first; empty until a project is open

@@ -69,7 +69,7 @@ int runHeadless(const HeadlessOptions& options) {
     };
     int status = kExitEnded;
     {
-        TfrmMain main({&host, &clock, &dialogs, &files, &fonts, &canvas});
+        TfrmMain main({&host, &clock, &dialogs, &files, &fonts, &canvas}, options.programDir);
         auto shot = [&main](const std::string& path) {
             if (!main.saveScreenshot(path))
                 std::cerr << "zarvoplay: cannot write the screenshot " << path << "\n";

@@ -11,10 +11,10 @@ namespace zarvo {
 
 using platform::BoxKind;
 
-TfrmMain::TfrmMain(const Services& services)
+TfrmMain::TfrmMain(const Services& services, const std::string& programDir)
     : services_(services),
       access_(std::make_unique<TZarvoAccessControl>(TZarvoAccessControl::Services{
-          services.host, services.clock, services.dialogs, services.files})) {
+          services.host, services.clock, services.dialogs, services.files, programDir})) {
     TScreenControl::Services screen;
     screen.script = &access_->script();
     screen.process = &access_->process();

@@ -36,7 +36,8 @@ public:
 
     static constexpr std::string_view kLibraryName = "zarvoplay.zvl";
 
-    explicit TfrmMain(const Services& services);
+    // `programDir` holds the system library and the image plug-ins.
+    TfrmMain(const Services& services, const std::string& programDir);
     ~TfrmMain() override;  // the shutdown sequence
 
     // Start-up: opens the project and the system library and calls "_init". `projectPath` is
