@@ -104,8 +104,8 @@ public:
     bool LoadPngFile(const std::string& path);
     bool LoadPngFromPackage(std::string_view entryName, PackageReader& package);
     bool LoadPngFromMemory(std::string_view bytes);
-    // Writes the picture (no mask) as an RGB PNG; false on any write failure, leaving no
-    // partial file behind.
+    // Writes the picture as a PNG: RGB, or RGBA with the mask as alpha when the surface has one.
+    // False on any write failure, leaving no partial file behind.
     bool SavePngFile(const std::string& path) const;
 
     // --- text layout (text_layout.cpp) ---

@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "base/text.hpp"
 #include "data/package.hpp"
@@ -232,12 +233,13 @@ struct PngWriteSession {
     PngWriteSession& operator=(const PngWriteSession&) = delete;
 };
 
-void writeSteps(PngWriteSession* s, const uint32_t* pixels, int32_t width, int32_t height) {
+void writeSteps(PngWriteSession* s, const uint32_t* pixels, const uint8_t* mask, int32_t width,
+                int32_t height) {
     png_structp png = s->png;
     png_set_write_fn(png, &s->bytes, writeCallback, flushCallback);
     png_set_IHDR(png, s->info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height),
-                 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
+                 8, mask ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, s->info);
     // Screenshots are written while the player waits: about 3.5 times faster than the default
     // settings for a file some 15% larger.
@@ -245,15 +247,28 @@ void writeSteps(PngWriteSession* s, const uint32_t* pixels, int32_t width, int32
     png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
     // Rows are 0x00RRGGBB words: blue first in memory, and a fourth byte to leave out.
     png_set_bgr(png);
-    png_set_filler(png, 0, PNG_FILLER_AFTER);
-    for (int32_t y = 0; y < height; ++y)
-        png_write_row(png, reinterpret_cast<png_const_bytep>(pixels + size_t(y) * width));
+    if (!mask) {
+        png_set_filler(png, 0, PNG_FILLER_AFTER);
+        for (int32_t y = 0; y < height; ++y)
+            png_write_row(png, reinterpret_cast<png_const_bytep>(pixels + size_t(y) * width));
+    } else {
+        // The mask becomes the alpha channel: the fourth byte of each pixel.
+        std::vector<uint32_t> row(static_cast<size_t>(width));
+        for (int32_t y = 0; y < height; ++y) {
+            const uint32_t* p = pixels + size_t(y) * width;
+            const uint8_t* m = mask + size_t(y) * width;
+            for (int32_t x = 0; x < width; ++x)
+                row[size_t(x)] = (p[x] & 0xFFFFFFu) | (uint32_t(m[x]) << 24);
+            png_write_row(png, reinterpret_cast<png_const_bytep>(row.data()));
+        }
+    }
     png_write_end(png, nullptr);
 }
 
-bool writeUnderGuard(PngWriteSession* s, const uint32_t* pixels, int32_t width, int32_t height) {
+bool writeUnderGuard(PngWriteSession* s, const uint32_t* pixels, const uint8_t* mask,
+                     int32_t width, int32_t height) {
     if (setjmp(png_jmpbuf(s->png))) return false;
-    writeSteps(s, pixels, width, height);
+    writeSteps(s, pixels, mask, width, height);
     return true;
 }
 
@@ -306,7 +321,8 @@ bool TLasGraphic::SavePngFile(const std::string& path) const {
     try {
         PngWriteSession session;
         if (!session.png || !session.info) return false;
-        if (!writeUnderGuard(&session, picture_.data(), width_, height_)) return false;
+        const uint8_t* mask = hasMask() ? mask_.data() : nullptr;
+        if (!writeUnderGuard(&session, picture_.data(), mask, width_, height_)) return false;
         platform::LocalFileSystem files;
         return files.writeFile(path, session.bytes);
     } catch (const std::bad_alloc&) {

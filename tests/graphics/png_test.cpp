@@ -224,15 +224,21 @@ TEST(PngFiles, FilesPackagesAndSaving) {
     EXPECT_FALSE(packed.LoadPngFromPackage("absent.png", reader));
     expectUnchanged(packed);
 
-    // Saving writes the colour only and replaces a file whole or not at all.
+    // Saving writes the colour, with the mask as alpha, and replaces a file whole or not at all.
     g.row(3)[4] |= 0xAB000000u;
     const std::string shot = dir.file("shot.png");
     test::writeFile(shot, "old content");
     ASSERT_TRUE(g.SavePngFile(shot));
     TLasGraphic back;
     ASSERT_TRUE(back.LoadPngFile(shot));
-    EXPECT_EQ(back.alphaMode(), AlphaMode::None);
+    EXPECT_EQ(back.alphaMode(), AlphaMode::Alpha);
     g.row(3)[4] &= 0xFFFFFFu;
+    for (int32_t y = 0; y < 30; ++y) ASSERT_EQ(rowOf(back, y), rowOf(g, y));
+    for (int32_t y = 0; y < 30; ++y) ASSERT_EQ(maskOf(back, y), maskOf(g, y));
+    g.SetAlphaMode(AlphaMode::None);
+    ASSERT_TRUE(g.SavePngFile(shot));
+    ASSERT_TRUE(back.LoadPngFile(shot));
+    EXPECT_EQ(back.alphaMode(), AlphaMode::None);
     for (int32_t y = 0; y < 30; ++y) ASSERT_EQ(rowOf(back, y), rowOf(g, y));
     EXPECT_FALSE(g.SavePngFile(dir.file("no/such/folder/x.png")));
     back.SetSize(0, 0);
