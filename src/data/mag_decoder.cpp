@@ -39,6 +39,9 @@ constexpr size_t kBmpHeaders = 54;
 constexpr uint8_t kDx[16] = {0, 2, 4, 8, 0, 2, 0, 2, 4, 0, 2, 4, 0, 2, 4, 0};
 constexpr uint8_t kDy[16] = {0, 0, 0, 0, 1, 1, 2, 2, 2, 4, 4, 4, 8, 8, 8, 16};
 
+// Stands in for a stream that has ended, where nothing more may be taken from it.
+constexpr uint8_t kNoBytes[2] = {0, 0};
+
 const uint8_t* bytesOf(std::string_view s) {
     return reinterpret_cast<const uint8_t*>(s.data());
 }
@@ -53,8 +56,8 @@ bool readWholeFile(const std::string& path, std::string& bytes) {
 }
 
 // Walks the flag and pixel streams unit by unit (units counted from the top line, left to
-// right) and tells the sink to store a new unit or to copy an earlier one. Returns null or the
-// reason for stopping.
+// right) and has the sink store unit u: the two bytes at `pixels` when `fresh`, else a copy of
+// unit `from` (which is u itself when fresh). Returns null or the reason for stopping.
 template <class Sink>
 const char* expand(const uint8_t* file, const MagLayout& L, Sink& sink) {
     const uint64_t unitsPerLine = L.stride / 2;
@@ -70,31 +73,36 @@ const char* expand(const uint8_t* file, const MagLayout& L, Sink& sink) {
     const uint8_t* pix = file + L.pixelPos;
     const uint8_t* const pixEnd = pix + L.pixelSize;
 
+    // New and copied units, and flag bytes with and without a flag B byte, are mixed at
+    // random in real pictures: both sides are worked out and one is kept by a mask, instead
+    // of branches the processor cannot predict. Only the checks for damage branch.
+    auto step = [&](uint64_t u, uint8_t nib) -> const char* {
+        if (dist[nib] > u) return "MAG copy reaches before the first line";
+        const bool fresh = nib == 0;
+        const bool have = pixEnd - pix >= 2;
+        if (fresh & !have) return "MAG pixel data runs past its size";
+        sink.unit(u, u - dist[nib], have ? pix : kNoBytes, fresh);
+        pix += 2 * uint32_t(fresh);
+        return nullptr;
+    };
     uint8_t aByte = 0, aMask = 0;
     uint64_t u = 0;
     for (int32_t y = 0; y < L.height; ++y) {
-        for (uint32_t k = 0; k < flagsPerLine; ++k) {
+        for (uint32_t k = 0; k < flagsPerLine; ++k, u += 2) {
             if (!aMask) {
                 aByte = *flagA++;
                 aMask = 0x80;
             }
-            if (aByte & aMask) {
-                if (flagB == flagBEnd) return "MAG flag B data runs past its size";
-                flags[k] ^= *flagB++;
-            }
+            const bool changed = (aByte & aMask) != 0;
             aMask >>= 1;
+            const bool haveB = flagB != flagBEnd;
+            if (changed & !haveB) return "MAG flag B data runs past its size";
+            const uint8_t b = haveB ? *flagB : 0;
+            flags[k] ^= b & uint8_t(-int(changed));
+            flagB += uint32_t(changed);
             const uint8_t f = flags[k];
-            for (const uint8_t nib : {uint8_t(f >> 4), uint8_t(f & 15)}) {
-                if (!nib) {
-                    if (pixEnd - pix < 2) return "MAG pixel data runs past its size";
-                    sink.put(u, pix[0], pix[1]);
-                    pix += 2;
-                } else {
-                    if (dist[nib] > u) return "MAG copy reaches before the first line";
-                    sink.copy(u, u - dist[nib]);
-                }
-                ++u;
-            }
+            if (const char* why = step(u, f >> 4)) return why;
+            if (const char* why = step(u + 1, f & 15)) return why;
         }
     }
     return nullptr;
@@ -103,23 +111,26 @@ const char* expand(const uint8_t* file, const MagLayout& L, Sink& sink) {
 // Palette indices, two bytes a unit, top line first.
 struct ByteSink {
     uint8_t* out;
-    void put(uint64_t u, uint8_t a, uint8_t b) {
-        out[2 * u] = a;
-        out[2 * u + 1] = b;
+    void unit(uint64_t u, uint64_t from, const uint8_t* pixels, bool fresh) {
+        uint16_t copied, added;
+        std::memcpy(&copied, out + 2 * from, 2);
+        std::memcpy(&added, pixels, 2);
+        const uint16_t keep = uint16_t(-int(fresh));
+        const uint16_t v = uint16_t(copied ^ ((copied ^ added) & keep));
+        std::memcpy(out + 2 * u, &v, 2);
     }
-    void copy(uint64_t u, uint64_t from) { std::memcpy(out + 2 * u, out + 2 * from, 2); }
 };
 
 // Colours straight into the picture: a unit is two pixels of 256 colours.
 struct Pixel256Sink {
     uint32_t* out;
     const uint32_t* palette;
-    void put(uint64_t u, uint8_t a, uint8_t b) {
-        out[2 * u] = palette[a];
-        out[2 * u + 1] = palette[b];
-    }
-    void copy(uint64_t u, uint64_t from) {
-        std::memcpy(out + 2 * u, out + 2 * from, 2 * sizeof(uint32_t));
+    void unit(uint64_t u, uint64_t from, const uint8_t* pixels, bool fresh) {
+        uint64_t copied;
+        std::memcpy(&copied, out + 2 * from, 8);
+        const uint64_t added = palette[pixels[0]] | uint64_t(palette[pixels[1]]) << 32;
+        const uint64_t v = copied ^ ((copied ^ added) & -uint64_t(fresh));
+        std::memcpy(out + 2 * u, &v, 8);
     }
 };
 
@@ -127,15 +138,16 @@ struct Pixel256Sink {
 struct Pixel16Sink {
     uint32_t* out;
     const uint32_t* palette;
-    void put(uint64_t u, uint8_t a, uint8_t b) {
-        uint32_t* p = out + 4 * u;
-        p[0] = palette[a >> 4];
-        p[1] = palette[a & 15];
-        p[2] = palette[b >> 4];
-        p[3] = palette[b & 15];
-    }
-    void copy(uint64_t u, uint64_t from) {
-        std::memcpy(out + 4 * u, out + 4 * from, 4 * sizeof(uint32_t));
+    void unit(uint64_t u, uint64_t from, const uint8_t* pixels, bool fresh) {
+        uint64_t copied[2];
+        std::memcpy(copied, out + 4 * from, 16);
+        const uint64_t added[2] = {
+            palette[pixels[0] >> 4] | uint64_t(palette[pixels[0] & 15]) << 32,
+            palette[pixels[1] >> 4] | uint64_t(palette[pixels[1] & 15]) << 32};
+        const uint64_t keep = -uint64_t(fresh);
+        const uint64_t v[2] = {copied[0] ^ ((copied[0] ^ added[0]) & keep),
+                               copied[1] ^ ((copied[1] ^ added[1]) & keep)};
+        std::memcpy(out + 4 * u, v, 16);
     }
 };
 
