@@ -1,0 +1,90 @@
+// One background music track and one sound effect at a time, each on its own media player.
+// The music keeps its logical state (file, playing, plays left) while music output is switched
+// off, so switching it on again resumes the track from its beginning.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "base/string_list.hpp"
+#include "platform/media_player.hpp"
+
+namespace zarvo {
+
+namespace platform {
+class Clock;
+class Host;
+}  // namespace platform
+
+enum class SoundMode : uint8_t {
+    Wait = 0,     // the command returns when the sound has ended
+    Protect = 1,  // the next sound waits for this one to end
+    Free = 2,     // the next sound cuts this one off
+};
+
+// A volume in percent as the players take it: hundredths of a decibel, v * 100 - 10000.
+// False when the result lies outside -10000 .. 0, that is v outside 0 .. 100.
+bool percentToHundredthsOfDecibel(int32_t percent, int32_t& level);
+
+class TMusicCtrl {
+public:
+    struct Services {
+        platform::MediaPlayerFactory* players = nullptr;  // none: both channels stay silent
+        platform::Host* host = nullptr;    // pumped while a sound is waited for
+        platform::Clock* clock = nullptr;  // sleeps between the checks of such a wait
+    };
+    static constexpr uint32_t kWaitSleep = 100;  // ms between the checks of a sound wait
+
+    explicit TMusicCtrl(const Services& services);
+    ~TMusicCtrl();
+
+    // Plays `path` `loops` times (0 or less: without end). While music is switched off only the
+    // logical state is recorded and the result is true.
+    bool PlayMusic(const std::string& path, int32_t loops);
+    // Changes nothing while music is switched off.
+    void StopMusic();
+    // Once per main-loop step: restarts a finished track or stops it after its last play.
+    void PollMusic();
+    void SetMusicEnabled(bool enabled);
+
+    // Does nothing while sound is switched off.
+    void PlaySound(const std::string& path, SoundMode mode);
+    void StopSound();
+    void SetSoundEnabled(bool enabled) { soundEnabled_ = enabled; }
+
+    // Stores the percent value even when it is out of range; true when the player took it.
+    bool SetMusicVolume(int32_t percent);
+    bool SetSoundVolume(int32_t percent);
+    int32_t GetMusicVolume() const { return musicVolume_; }
+    int32_t GetSoundVolume() const { return soundVolume_; }
+
+    // The save file's music keys, replacing lines of the same names or appending them.
+    bool WriteMusicInfo(StringList& list) const;
+    bool ReadMusicInfo(const StringList& list);
+
+    const std::string& musicFile() const { return musicFile_; }
+    bool musicPlaying() const { return musicPlaying_; }
+    int32_t musicLoopsLeft() const { return musicLoopsLeft_; }
+    bool musicEnabled() const { return musicEnabled_; }
+    bool soundPlaying() const { return soundPlaying_; }
+    SoundMode soundMode() const { return soundMode_; }
+    bool soundEnabled() const { return soundEnabled_; }
+
+private:
+    void waitForSoundEnd();
+
+    Services services_;
+    std::unique_ptr<platform::MediaPlayer> musicPlayer_;
+    std::unique_ptr<platform::MediaPlayer> soundPlayer_;
+    std::string musicFile_;
+    bool musicPlaying_ = false;
+    bool soundPlaying_ = false;
+    int32_t musicLoopsLeft_ = 0;
+    SoundMode soundMode_ = SoundMode::Free;
+    int32_t musicVolume_ = 100;
+    int32_t soundVolume_ = 100;
+    bool musicEnabled_ = true;
+    bool soundEnabled_ = true;
+};
+
+}  // namespace zarvo
