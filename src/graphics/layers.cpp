@@ -55,6 +55,7 @@ void TLasScreen::Compose() {
 
 void TLasScreen::RefreshOutput() {
     output_.Assign(base_);
+    dynamicLayers_.Draw(output_);
     if (drawDynamicLayers) drawDynamicLayers(output_);
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/string_list.hpp"
+#include "graphics/dynamic_layer.hpp"
 #include "graphics/las_graphic.hpp"
 
 namespace zarvo {
@@ -64,7 +65,10 @@ public:
     TLasGraphic& output() { return output_; }
     const TLasGraphic& output() const { return output_; }
 
-    // Draws the screen's dynamic layers over `output`; set by the owner of the dynamic layers.
+    // The clickable, animated and marker layers drawn over every composite.
+    TDynamicLayer& dynamicLayers() { return dynamicLayers_; }
+
+    // Extra drawing over `output` after the dynamic layers, for whoever needs an overlay.
     std::function<void(TLasGraphic& output)> drawDynamicLayers;
 
 private:
@@ -73,6 +77,7 @@ private:
     TLasGraphic output_;
     TLasGraphic base_;
     std::vector<std::unique_ptr<TLasLayer>> layers_;  // bottom first
+    TDynamicLayer dynamicLayers_;
     bool paintingSuspended_ = false;
 };
 

@@ -26,6 +26,9 @@ constexpr std::array<WindowDefaults, TScreenControl::kWindowCount> kWindowDefaul
     {"UserWindow3", 100, 100, 0, 0},
 }};
 
+constexpr std::string_view kKeyMarkerFile = "_keywait_char.png";
+constexpr std::string_view kPageMarkerFile = "_pagewait_char.png";
+
 bool hasPngExtension(std::string_view name) {
     return name.size() >= 4 && sameText(name.substr(name.size() - 4), ".png");
 }
@@ -257,9 +260,14 @@ bool TScreenControl::RevealMessage(int window, std::string_view layer) {
                 break;
             case RevealOp::ShowKeyMarker:
             case RevealOp::ShowPageMarker:
+                showMarker(window,
+                           step.op == RevealOp::ShowKeyMarker ? kKeyMarkerFile : kPageMarkerFile,
+                           l->left + step.stepX + step.stepWidth,
+                           l->top + step.stepY + step.stepHeight);
+                break;
             case RevealOp::HideKeyMarker:
             case RevealOp::HidePageMarker:
-                // The blinking markers are dynamic layers, which this build does not draw yet.
+                RemoveDynamicLayers(window, dynamic_ids::kMarker);
                 break;
             case RevealOp::KeyWait:
             case RevealOp::PageWait:
@@ -285,6 +293,85 @@ bool TScreenControl::RevealMessage(int window, std::string_view layer) {
             default: return false;
         }
     }
+}
+
+void TScreenControl::showMarker(int window, std::string_view fileName, int32_t x,
+                                int32_t lineBottom) {
+    TLasGraphic image;
+    // A marker is a hint, not content: without its picture the message goes on unmarked.
+    if (!services_.loadGraphic || !services_.loadGraphic(fileName, image)) return;
+    auto marker = std::make_unique<TDynamicLayerList>();
+    marker->attrId = dynamic_ids::kMarker;
+    marker->left = x;
+    marker->top = lineBottom - image.Height();
+    marker->activeArea = DLActiveArea::None;
+    marker->activeMode = DLActiveMode::Disable;
+    marker->imageFile = fileName;
+    marker->animeCount = 2;  // the two halves alternate on the half-second tick
+    marker->divideCount = 1;
+    marker->animeType = DLAnimeType::Repeat;
+    marker->animeIndex = 0;
+    if (!marker->Build(&image)) return;
+    AddDynamicLayer(window, std::move(marker));
+    RefreshAndPaint(window);
+}
+
+TDynamicLayer* TScreenControl::DynamicLayers(int window) {
+    TLasScreen* s = screen(window);
+    return s ? &s->dynamicLayers() : nullptr;
+}
+
+void TScreenControl::AddDynamicLayer(int window, std::unique_ptr<TDynamicLayerList> layer) {
+    if (TDynamicLayer* d = DynamicLayers(window)) d->Add(std::move(layer));
+}
+
+bool TScreenControl::RemoveDynamicLayers(int window, int32_t attrId) {
+    TDynamicLayer* d = DynamicLayers(window);
+    return d && d->RemoveById(attrId);
+}
+
+bool TScreenControl::AdvanceAnimations(bool repaint) {
+    TDynamicLayer* d = DynamicLayers(0);
+    bool changed = d && d->Animate();
+    if (changed && repaint) RefreshAndPaint(0);
+    return changed;
+}
+
+bool TScreenControl::UpdateTimerGauges(bool repaint, int32_t remainingSeconds) {
+    TDynamicLayer* d = DynamicLayers(0);
+    bool changed = d && d->UpdateTimers(remainingSeconds);
+    if (changed && repaint) RefreshAndPaint(0);
+    return changed;
+}
+
+bool TScreenControl::SaveDynamicLayerInfo(StringList& lines) {
+    TDynamicLayer* d = DynamicLayers(0);
+    if (!d) return false;
+    d->WriteInfo(lines);
+    return true;
+}
+
+void TScreenControl::reportDynamicLayerFailure() {
+    if (services_.dialogs)
+        services_.dialogs->showMessage(platform::BoxKind::Plain, texts::kDynamicLayerCreateFailed);
+}
+
+bool TScreenControl::LoadDynamicLayerInfo(const StringList& lines) {
+    TDynamicLayer* d = DynamicLayers(0);
+    if (!d) return false;
+    d->Clear();
+    int32_t failed = 0;
+    auto layers = ReadDynamicLayerInfo(
+        lines,
+        [this](const std::string& name, TLasGraphic& image) {
+            return services_.loadGraphic && services_.loadGraphic(name, image);
+        },
+        &failed);
+    for (int32_t i = 0; i < failed; ++i) reportDynamicLayerFailure();
+    // The lines run newest first; adding from the end puts the first block on top again.
+    for (auto it = layers.rbegin(); it != layers.rend(); ++it) d->Add(std::move(*it));
+    RefreshAndPaint(0);
+    return true;
 }
 
 }  // namespace zarvo

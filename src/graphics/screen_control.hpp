@@ -82,10 +82,28 @@ public:
     // One run of the message display; false when the message is complete.
     bool RevealMessage(int window, std::string_view layer);
 
+    // Dynamic layers of a window's screen.
+    TDynamicLayer* DynamicLayers(int window);
+    void AddDynamicLayer(int window, std::unique_ptr<TDynamicLayerList> layer);
+    bool RemoveDynamicLayers(int window, int32_t attrId);
+    // The half-second steps of window 0; true when a layer changed, and then with `repaint`
+    // window 0 is refreshed and painted.
+    bool AdvanceAnimations(bool repaint);
+    bool UpdateTimerGauges(bool repaint, int32_t remainingSeconds);
+    // The dynamic layers of window 0 as the lines of their save section. An empty set gives an
+    // empty list and still succeeds: having no dynamic layers is no failure.
+    bool SaveDynamicLayerInfo(StringList& lines);
+    // Replaces the dynamic layers of window 0 with those of the lines (an empty list, as for a
+    // save written without the section, leaves none), then refreshes and paints window 0. A
+    // layer that cannot be built is reported and left out; the others are restored.
+    bool LoadDynamicLayerInfo(const StringList& lines);
+
     MessageMode messageMode = MessageMode::Effect;
 
 private:
     bool validWindow(int window) const { return window >= 0 && window < kWindowCount; }
+    void showMarker(int window, std::string_view fileName, int32_t x, int32_t lineBottom);
+    void reportDynamicLayerFailure();
 
     Services services_;
     std::array<TZarvoWindow, kWindowCount> windows_;

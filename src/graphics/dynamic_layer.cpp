@@ -1,0 +1,330 @@
+#include "graphics/dynamic_layer.hpp"
+
+#include <algorithm>
+#include <array>
+#include <string_view>
+
+#include "base/name_value.hpp"
+#include "zarvo/texts.hpp"
+
+namespace zarvo {
+namespace {
+
+constexpr std::string_view kBorder = "@LayerBorder";
+constexpr uint32_t kBarColor = 0xFF0000;  // blue, as a platform colour
+
+// Words of the save section, indexed by the enumeration's value. The save has always spelt the
+// repeating animation "Repert"; files written so must keep reading back.
+constexpr std::array<std::string_view, 3> kAreaWords{"None", "Opaque", "All"};
+constexpr std::array<std::string_view, 3> kModeWords{"Disable", "Waiting", "Always"};
+constexpr std::array<std::string_view, 3> kPageChangeWords{"Move", "Call", "KeepCall"};
+constexpr std::array<std::string_view, 4> kAnimeWords{"None", "Repert", "Once", "Timer"};
+constexpr std::array<std::string_view, 3> kStatusWords{"Disable", "Idle", "Active"};
+
+template <size_t N>
+std::string_view wordOf(const std::array<std::string_view, N>& words, uint8_t value) {
+    return value < N ? words[value] : words[0];
+}
+
+// An exact match gives its index; any other word gives 0.
+template <typename E, size_t N>
+E readWord(const StringList& block, std::string_view key, std::string_view fallback,
+           const std::array<std::string_view, N>& words) {
+    std::string value = ReadListString(block, key, fallback);
+    for (size_t i = 0; i < N; ++i)
+        if (value == words[i]) return static_cast<E>(i);
+    return static_cast<E>(0);
+}
+
+}  // namespace
+
+TDynamicLayerList::TDynamicLayerList() : fontName(texts::kDefaultSystemFont) {}
+
+bool TDynamicLayerList::Build(const TLasGraphic* image) {
+    surface_.reset();
+    if (!imageFile.empty()) {
+        if (!image) return false;
+        surface_ = std::make_unique<TLasGraphic>();
+        surface_->Assign(*image);
+        animeCount = std::max(animeCount, 1);
+        divideCount = std::max(divideCount, 1);
+        width = surface_->Width() / animeCount;
+        height = surface_->Height() / divideCount;
+        return true;
+    }
+    if (!text.empty()) {
+        TLasGraphic plain;
+        plain.font = TLasGraphic_FontStatus{fontName, fontSize, fontDpi, fontColor, false, false};
+        plain.text = text;
+        const int32_t th = plain.DrawTextSized(width, 0);
+        auto strip = std::make_unique<TLasGraphic>();
+        strip->SetSize(width, 2 * std::min(th, int32_t{1} << 24));
+        strip->ClearMask();
+        strip->FillRect(0, th, width, th, kBarColor);
+        strip->MakeTranslucent();
+        plain.CopyTo(*strip, 0, 0, width, th, 0, 0);
+        plain.CopyTo(*strip, 0, th, width, th, 0, 0);
+        surface_ = std::move(strip);
+        height = th;
+        animeCount = 1;
+        divideCount = 2;
+        indexDisable = 0;
+        indexEnable = 0;
+        indexActive = 1;
+        indexClick = 1;
+        return true;
+    }
+    animeCount = 1;
+    divideCount = 1;
+    return true;
+}
+
+bool TDynamicLayerList::hitAt(int32_t x, int32_t y) const {
+    if (x < left || y < top || int64_t{x} >= int64_t{left} + width ||
+        int64_t{y} >= int64_t{top} + height)
+        return false;
+    if (activeArea == DLActiveArea::All) return true;
+    return activeArea == DLActiveArea::Opaque && surface_ && surface_->HitTest(x - left, y - top);
+}
+
+void TDynamicLayerList::drawOnto(TLasGraphic& target) {
+    dirty = false;
+    if (!surface_) return;
+    if (animeIndex < 0 || animeIndex >= animeCount) animeIndex = 0;
+    switch (status) {
+        case DLStatus::Disable: rowIndex = indexDisable; break;
+        case DLStatus::Idle: rowIndex = indexEnable; break;
+        case DLStatus::Active: rowIndex = indexActive; break;
+    }
+    // Counts and indexes come from scripts and saves: a cell that does not exist in the strip
+    // shows nothing rather than a neighbour or a slice of the whole strip.
+    const int32_t columns = std::max(animeCount, 1), rows = std::max(divideCount, 1);
+    const int32_t cw = surface_->Width() / columns, ch = surface_->Height() / rows;
+    if (rowIndex < 0 || rowIndex >= rows || cw < 1 || ch < 1 || width < 1 || height < 1) return;
+    surface_->CopyTo(target, left, top, std::min(width, cw), std::min(height, ch),
+                     cw * animeIndex, ch * rowIndex);
+}
+
+void TDynamicLayer::Add(std::unique_ptr<TDynamicLayerList> layer) {
+    if (layer) layers_.push_back(std::move(layer));
+}
+
+void TDynamicLayer::Clear() { layers_.clear(); }
+
+bool TDynamicLayer::RemoveById(int32_t attrId) {
+    return std::erase_if(layers_, [attrId](const auto& l) { return l->attrId == attrId; }) > 0;
+}
+
+TDynamicLayerList* TDynamicLayer::At(int32_t index) {
+    if (index < 0 || index >= Count()) return nullptr;
+    return layers_[layers_.size() - 1 - static_cast<size_t>(index)].get();
+}
+
+void TDynamicLayer::Draw(TLasGraphic& target) {
+    for (auto& l : layers_) l->drawOnto(target);
+}
+
+bool TDynamicLayer::Animate() {
+    bool changed = false;
+    for (auto& l : layers_) {
+        if (l->animeType != DLAnimeType::Repeat &&
+            !(l->animeType == DLAnimeType::Once && l->animeIndex > 0))
+            continue;
+        const int64_t after = int64_t{l->animeIndex} + 1;
+        const int32_t next =
+            l->animeIndex < 0 || after >= l->animeCount ? 0 : static_cast<int32_t>(after);
+        if (next != l->animeIndex) {
+            l->dirty = true;
+            changed = true;
+        }
+        l->animeIndex = next;
+    }
+    return changed;
+}
+
+bool TDynamicLayer::UpdateTimers(int32_t remainingSeconds) {
+    bool changed = false;
+    for (auto& l : layers_) {
+        if (l->animeType != DLAnimeType::Timer) continue;
+        int32_t frame = 0;
+        if (remainingSeconds <= 0) {
+            l->animeType = DLAnimeType::None;
+            l->attrId = dynamic_ids::kExpiredGauge;
+        } else {
+            frame = static_cast<int32_t>(
+                std::max<int64_t>(int64_t{l->animeCount} - remainingSeconds, 0));
+        }
+        if (frame != l->animeIndex) {
+            l->animeIndex = frame;
+            l->dirty = true;
+            changed = true;
+        }
+    }
+    return changed;
+}
+
+bool TDynamicLayer::HitTest(int32_t x, int32_t y, bool waitingForClick) {
+    bool changed = false;
+    bool hitFound = false;
+    // Newest first: the topmost layer under the pointer takes it, even when it cannot become
+    // active itself, and every other layer lets go.
+    for (auto it = layers_.rbegin(); it != layers_.rend(); ++it) {
+        TDynamicLayerList& l = **it;
+        if (!hitFound && l.hitAt(x, y)) {
+            hitFound = true;
+            // A layer whose mode is Disable never activates, as its name says.
+            bool mayActivate = l.activeMode == DLActiveMode::Always ||
+                               (waitingForClick && l.activeMode == DLActiveMode::Waiting);
+            if (l.status == DLStatus::Idle && mayActivate) {
+                l.status = DLStatus::Active;
+                if (l.animeType == DLAnimeType::Once && l.animeCount > 1) l.animeIndex = 1;
+                l.dirty = true;
+                changed = true;
+            }
+            continue;
+        }
+        if (l.status == DLStatus::Active) {
+            l.status = DLStatus::Idle;
+            l.dirty = true;
+            changed = true;
+        }
+    }
+    return changed;
+}
+
+bool TDynamicLayer::ActiveCursor() const {
+    for (auto it = layers_.rbegin(); it != layers_.rend(); ++it)
+        if ((*it)->status == DLStatus::Active) return (*it)->cursor;
+    return false;
+}
+
+bool TDynamicLayer::TakeClick(DynamicLayerClick& click) {
+    auto it = std::find_if(layers_.rbegin(), layers_.rend(),
+                           [](const auto& l) { return l->status == DLStatus::Active; });
+    if (it == layers_.rend()) return false;
+    const TDynamicLayerList& l = **it;
+    click.book = l.clickBook;
+    click.page = l.clickPage;
+    click.pageChange = l.pageChange;
+    if (l.autoClear) RemoveById(l.attrId);  // removes the clicked layer too
+    Deactivate();
+    return true;
+}
+
+bool TDynamicLayer::Deactivate() {
+    bool changed = false;
+    for (auto& l : layers_) {
+        if (l->status != DLStatus::Active) continue;
+        l->status = DLStatus::Idle;
+        l->dirty = true;
+        changed = true;
+    }
+    return changed;
+}
+
+void TDynamicLayer::WriteInfo(StringList& lines) const {
+    for (auto it = layers_.rbegin(); it != layers_.rend(); ++it) {
+        const TDynamicLayerList& l = **it;
+        AppendListInt(lines, "DynamicLayer.AttrID", l.attrId);
+        AppendListInt(lines, "DynamicLayer.Area.Left", l.left);
+        AppendListInt(lines, "DynamicLayer.Area.Top", l.top);
+        AppendListInt(lines, "DynamicLayer.Area.Width", l.width);
+        AppendListInt(lines, "DynamicLayer.Area.Height", l.height);
+        AppendListString(lines, "DynamicLayer.ActiveArea",
+                         wordOf(kAreaWords, static_cast<uint8_t>(l.activeArea)));
+        AppendListString(lines, "DynamicLayer.ActiveMode",
+                         wordOf(kModeWords, static_cast<uint8_t>(l.activeMode)));
+        AppendListString(lines, "DynamicLayer.Focus.BookName", l.focusBook);
+        AppendListString(lines, "DynamicLayer.Focus.PageName", l.focusPage);
+        AppendListString(lines, "DynamicLayer.Clickable.BookName", l.clickBook);
+        AppendListString(lines, "DynamicLayer.Clickable.PageName", l.clickPage);
+        AppendListBool(lines, "DynamicLayer.Clickable.AutoClear", l.autoClear);
+        AppendListBool(lines, "DynamicLayer.Clickable.Cursor", l.cursor);
+        AppendListString(lines, "DynamicLayer.Clickable.PageChange",
+                         wordOf(kPageChangeWords, static_cast<uint8_t>(l.pageChange)));
+        AppendListString(lines, "DynamicLayer.Image.FileName", l.imageFile);
+        AppendListInt(lines, "DynamicLayer.Image.AnimeCount", l.animeCount);
+        AppendListInt(lines, "DynamicLayer.Image.DivideCount", l.divideCount);
+        AppendListInt(lines, "DynamicLayer.ImageIndex.Disable", l.indexDisable);
+        AppendListInt(lines, "DynamicLayer.ImageIndex.Enable", l.indexEnable);
+        AppendListInt(lines, "DynamicLayer.ImageIndex.Active", l.indexActive);
+        AppendListInt(lines, "DynamicLayer.ImageIndex.Click", l.indexClick);
+        AppendListString(lines, "DynamicLayer.Image.AnimeType",
+                         wordOf(kAnimeWords, static_cast<uint8_t>(l.animeType)));
+        AppendListString(lines, "DynamicLayer.Text.Text", l.text);
+        AppendListString(lines, "DynamicLayer.Text.FontName", l.fontName);
+        AppendListInt(lines, "DynamicLayer.Text.FontSize", l.fontSize);
+        AppendListInt(lines, "DynamicLayer.Text.FontDPI", l.fontDpi);
+        AppendListString(lines, "DynamicLayer.Text.FontColor", colorToText(l.fontColor));
+        AppendListString(lines, "DynamicLayer.Status",
+                         wordOf(kStatusWords, static_cast<uint8_t>(l.status)));
+        AppendListInt(lines, "DynamicLayer.AnimeIndex", l.animeIndex);
+        AppendListInt(lines, "DynamicLayer.FocusIndex", l.rowIndex);
+        lines.emplace_back(kBorder);
+    }
+}
+
+std::vector<std::unique_ptr<TDynamicLayerList>> ReadDynamicLayerInfo(
+    const StringList& lines, const std::function<bool(const std::string&, TLasGraphic&)>& loadImage,
+    int32_t* failed) {
+    std::vector<std::unique_ptr<TDynamicLayerList>> result;
+    if (failed) *failed = 0;
+    StringList block;
+    for (const std::string& line : lines) {
+        if (line != kBorder) {
+            block.push_back(line);
+            continue;
+        }
+        auto l = std::make_unique<TDynamicLayerList>();
+        l->attrId = ReadListInt(block, "DynamicLayer.AttrID", 0);
+        if (l->attrId >= dynamic_ids::kTransientFirst && l->attrId <= dynamic_ids::kTransientLast) {
+            block.clear();
+            continue;
+        }
+        l->left = ReadListInt(block, "DynamicLayer.Area.Left", 0);
+        l->top = ReadListInt(block, "DynamicLayer.Area.Top", 0);
+        l->width = ReadListInt(block, "DynamicLayer.Area.Width", 0);
+        l->height = ReadListInt(block, "DynamicLayer.Area.Height", 0);
+        l->activeArea = readWord<DLActiveArea>(block, "DynamicLayer.ActiveArea", "None", kAreaWords);
+        l->activeMode = readWord<DLActiveMode>(block, "DynamicLayer.ActiveMode", "Disable", kModeWords);
+        l->focusBook = ReadListString(block, "DynamicLayer.Focus.BookName", "");
+        l->focusPage = ReadListString(block, "DynamicLayer.Focus.PageName", "");
+        l->clickBook = ReadListString(block, "DynamicLayer.Clickable.BookName", "");
+        l->clickPage = ReadListString(block, "DynamicLayer.Clickable.PageName", "");
+        l->autoClear = ReadListBool(block, "DynamicLayer.Clickable.AutoClear", false);
+        l->cursor = ReadListBool(block, "DynamicLayer.Clickable.Cursor", true);
+        l->pageChange = readWord<DLPageChange>(block, "DynamicLayer.Clickable.PageChange", "Move",
+                                               kPageChangeWords);
+        l->imageFile = ReadListString(block, "DynamicLayer.Image.FileName", "");
+        l->animeCount = ReadListInt(block, "DynamicLayer.Image.AnimeCount", 1);
+        l->divideCount = ReadListInt(block, "DynamicLayer.Image.DivideCount", 1);
+        l->indexDisable = ReadListInt(block, "DynamicLayer.ImageIndex.Disable", 0);
+        l->indexEnable = ReadListInt(block, "DynamicLayer.ImageIndex.Enable", 0);
+        l->indexActive = ReadListInt(block, "DynamicLayer.ImageIndex.Active", 0);
+        l->indexClick = ReadListInt(block, "DynamicLayer.ImageIndex.Click", 0);
+        l->animeType = readWord<DLAnimeType>(block, "DynamicLayer.Image.AnimeType", "None", kAnimeWords);
+        l->text = ReadListString(block, "DynamicLayer.Text.Text", "");
+        l->fontName = ReadListString(block, "DynamicLayer.Text.FontName", texts::kDefaultSystemFont);
+        l->fontSize = ReadListInt(block, "DynamicLayer.Text.FontSize", 16);
+        l->fontDpi = ReadListInt(block, "DynamicLayer.Text.FontDPI", 96);
+        uint32_t color = 0;
+        if (!colorFromText(ReadListString(block, "DynamicLayer.Text.FontColor", "clBlack"), color))
+            color = 0;
+        l->fontColor = color;
+        l->status = readWord<DLStatus>(block, "DynamicLayer.Status", "Idle", kStatusWords);
+        l->animeIndex = ReadListInt(block, "DynamicLayer.AnimeIndex", 0);
+        l->rowIndex = ReadListInt(block, "DynamicLayer.FocusIndex", 0);
+        block.clear();
+
+        TLasGraphic image;
+        bool haveImage = !l->imageFile.empty() && loadImage && loadImage(l->imageFile, image);
+        if (l->Build(haveImage ? &image : nullptr)) {
+            result.push_back(std::move(l));
+        } else if (failed) {
+            ++*failed;
+        }
+    }
+    return result;
+}
+
+}  // namespace zarvo
