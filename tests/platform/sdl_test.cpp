@@ -1,0 +1,649 @@
+#include <SDL.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/sdl/box_kinds.hpp"
+#include "platform/sdl/input_box_view.hpp"
+#include "platform/sdl/key_map.hpp"
+#include "platform/sdl/line_edit.hpp"
+#include "platform/sdl/sdl_canvas.hpp"
+#include "platform/sdl/sdl_dialogs.hpp"
+#include "platform/sdl/sdl_host.hpp"
+#include "platform/sdl/select_cursor.hpp"
+#include "platform/sdl/window_geometry.hpp"
+#include "support/temp_dir.hpp"
+
+namespace zarvo::platform {
+namespace {
+
+using test::sjis;
+
+// ---- picture placement and pointer mapping ----
+
+TEST(WindowGeometry, PointerMapsToStoryPixelsAtEachScale) {
+    for (int scale : {1, 2, 3}) {
+        SCOPED_TRACE(scale);
+        Viewport v{0, 0, scale};
+        StoryPoint p = mapWindowToStory(0, 0, v, 640, 480);
+        EXPECT_TRUE(p.inside);
+        EXPECT_EQ(p.x, 0);
+        // The last window pixel of a story pixel still belongs to it.
+        p = mapWindowToStory(10 * scale + scale - 1, 7 * scale + scale - 1, v, 640, 480);
+        EXPECT_TRUE(p.inside);
+        EXPECT_EQ(p.x, 10);
+        EXPECT_EQ(p.y, 7);
+        p = mapWindowToStory(640 * scale - 1, 480 * scale - 1, v, 640, 480);
+        EXPECT_TRUE(p.inside);
+        EXPECT_EQ(p.x, 639);
+        EXPECT_EQ(p.y, 479);
+        EXPECT_FALSE(mapWindowToStory(640 * scale, 0, v, 640, 480).inside);
+        EXPECT_FALSE(mapWindowToStory(0, 480 * scale, v, 640, 480).inside);
+        // Just left of or above the picture: truncating division would call this pixel 0.
+        EXPECT_FALSE(mapWindowToStory(-1, 5, v, 640, 480).inside);
+        EXPECT_FALSE(mapWindowToStory(5, -1, v, 640, 480).inside);
+    }
+}
+
+TEST(WindowGeometry, FullScreenCentresThePictureAndMapsThroughTheBorder) {
+    // 640x480 on 1920x1080: factor 2, 320 pixels of border left and right, 60 above and below.
+    Viewport v = fitPicture(1920, 1080, 640, 480, 0);
+    EXPECT_EQ(v.scale, 2);
+    EXPECT_EQ(v.x, 320);
+    EXPECT_EQ(v.y, 60);
+    EXPECT_FALSE(mapWindowToStory(319, 500, v, 640, 480).inside);
+    EXPECT_FALSE(mapWindowToStory(1000, 59, v, 640, 480).inside);
+    StoryPoint p = mapWindowToStory(321, 61, v, 640, 480);
+    EXPECT_TRUE(p.inside);
+    EXPECT_EQ(p.x, 0);
+    EXPECT_EQ(p.y, 0);
+    p = mapWindowToStory(320 + 1279, 60 + 959, v, 640, 480);
+    EXPECT_EQ(p.x, 639);
+    EXPECT_EQ(p.y, 479);
+    EXPECT_FALSE(mapWindowToStory(320 + 1280, 500, v, 640, 480).inside);
+
+    // A fixed factor in a window of exactly that size has no border.
+    v = fitPicture(1920, 1440, 640, 480, 3);
+    EXPECT_EQ(v.x, 0);
+    EXPECT_EQ(v.y, 0);
+    // A picture larger than the display is drawn at 1 and cropped evenly.
+    v = fitPicture(800, 600, 1024, 768, 0);
+    EXPECT_EQ(v.scale, 1);
+    EXPECT_EQ(v.x, -112);
+    EXPECT_EQ(v.y, -84);
+}
+
+TEST(WindowGeometry, AutomaticScaleIsTheLargestThatFits) {
+    EXPECT_EQ(chooseScale(640, 480, 1366 - 16, 768 - 64), 1);
+    EXPECT_EQ(chooseScale(640, 480, 1920 - 16, 1040 - 64), 2);
+    EXPECT_EQ(chooseScale(640, 480, 2560 - 16, 1440 - 64), 2);  // 3 x 480 = 1440 is too tall
+    EXPECT_EQ(chooseScale(640, 480, 3840 - 16, 2160 - 64), 4);
+    EXPECT_EQ(chooseScale(640, 480, 3840 - 16, 2160 - 64, 3), 3);
+    EXPECT_EQ(chooseScale(320, 240, 7680, 4320), 4);  // never above the limit
+    EXPECT_EQ(chooseScale(2000, 2000, 1920, 1080), 1);
+    EXPECT_EQ(chooseScale(0, 480, 1920, 1080), 1);
+    EXPECT_EQ(chooseScale(1 << 30, 1 << 30, 1920, 1080), 1);  // no overflow into "fits"
+}
+
+// ---- keys ----
+
+TEST(KeyMap, KeysGetTheWindowsCodesThePlayerTests) {
+    EXPECT_EQ(virtualKeyOf(SDLK_SPACE), 32);
+    EXPECT_EQ(virtualKeyOf(SDLK_RETURN), 13);
+    EXPECT_EQ(virtualKeyOf(SDLK_KP_ENTER), 13);
+    EXPECT_EQ(virtualKeyOf(SDLK_ESCAPE), 27);
+    EXPECT_EQ(virtualKeyOf(SDLK_a), 'A');
+    EXPECT_EQ(virtualKeyOf(SDLK_z), 'Z');
+    EXPECT_EQ(virtualKeyOf(SDLK_0), '0');
+    EXPECT_EQ(virtualKeyOf(SDLK_9), '9');
+    EXPECT_EQ(virtualKeyOf(SDLK_KP_9), 105);
+    EXPECT_EQ(virtualKeyOf(SDLK_F12), 123);
+    EXPECT_EQ(virtualKeyOf(SDLK_VOLUMEUP), 0);
+}
+
+// ---- message boxes ----
+
+TEST(BoxKinds, EachKindHasItsButtonsAndASafeCloseAnswer) {
+    using A = BoxAnswer;
+    struct Case {
+        BoxKind kind;
+        BoxIcon icon;
+        std::vector<A> buttons;
+        A onClose;
+    };
+    const Case cases[] = {
+        {BoxKind::ErrorOk, BoxIcon::Error, {A::Ok}, A::Ok},
+        {BoxKind::ErrorAbortIgnore, BoxIcon::Error, {A::Abort, A::Ignore}, A::Ignore},
+        {BoxKind::WarningYesNo, BoxIcon::Warning, {A::Yes, A::No}, A::No},
+        {BoxKind::WarningAbortIgnore, BoxIcon::Warning, {A::Abort, A::Ignore}, A::Ignore},
+        {BoxKind::WarningOk, BoxIcon::Warning, {A::Ok}, A::Ok},
+        {BoxKind::InformationOk, BoxIcon::Information, {A::Ok}, A::Ok},
+        {BoxKind::Plain, BoxIcon::None, {A::Ok}, A::Ok},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(boxKindName(c.kind)));
+        BoxLayout l = boxLayout(c.kind);
+        EXPECT_EQ(l.icon, c.icon);
+        EXPECT_EQ(l.buttons, c.buttons);
+        EXPECT_EQ(l.onClose, c.onClose);
+        for (A a : l.buttons) EXPECT_FALSE(buttonLabel(a).empty());
+        EXPECT_FALSE(boxTitle(c.kind).empty());
+    }
+    EXPECT_EQ(buttonLabel(A::Yes), sjis("はい"));
+    EXPECT_EQ(buttonLabel(A::Ignore), sjis("無視"));
+}
+
+TEST(BoxKinds, TextBecomesUtf8WithPlainLineBreaks) {
+    EXPECT_EQ(boxTextUtf8(sjis("ブロック構文エラー\r\nＩＦ\rＥＬＳＥ\n終")),
+              "ブロック構文エラー\nＩＦ\nＥＬＳＥ\n終");
+    EXPECT_EQ(boxTextUtf8(sjis("ソ\r\n")), "ソ\n");  // trail byte 0x5C stays part of its character
+    EXPECT_EQ(boxTextUtf8("a\r\n\r\nb"), "a\n\nb");
+    EXPECT_EQ(boxTextUtf8("\x82"), "\xEF\xBF\xBD");  // a lone lead byte is shown, not dropped
+}
+
+// ---- the edit field and the checks on typed text ----
+
+TEST(LineEdit, BackspaceAndDeleteRemoveWholeCharacters) {
+    LineEdit e("aあ😀b");
+    EXPECT_FALSE(e.edited());
+    e.backspace();
+    EXPECT_EQ(e.text(), "aあ😀");
+    e.backspace();
+    EXPECT_EQ(e.text(), "aあ");
+    e.backspace();
+    EXPECT_EQ(e.text(), "a");
+    e.backspace();
+    e.backspace();
+    EXPECT_EQ(e.text(), "");
+    EXPECT_EQ(e.caret(), 0u);
+    EXPECT_TRUE(e.edited());
+
+    LineEdit f("漢字かな");
+    f.home();
+    f.right();
+    f.deleteForward();
+    EXPECT_EQ(f.text(), "漢かな");
+    f.end();
+    f.left();
+    f.insert("の");
+    EXPECT_EQ(f.text(), "漢かのな");
+    f.right();
+    f.right();  // past the end stays at the end
+    EXPECT_EQ(f.caret(), f.text().size());
+    f.deleteForward();
+    EXPECT_EQ(f.text(), "漢かのな");
+}
+
+TEST(LineEdit, InsertKeepsOneLineAndWholeCharactersWithinTheLimit) {
+    LineEdit e;
+    e.insert("名前\r\n\tです\x7F");
+    EXPECT_EQ(e.text(), "名前です");
+    LineEdit full(std::string(LineEdit::kMaxBytes - 2, 'x'));
+    full.insert("ああ");  // three bytes each: neither fits in the two left
+    EXPECT_EQ(full.text().size(), LineEdit::kMaxBytes - 2);
+    full.insert("ab");
+    EXPECT_EQ(full.text().size(), LineEdit::kMaxBytes);
+    EXPECT_EQ(full.text().substr(full.text().size() - 2), "ab");
+}
+
+TEST(LineEdit, BrokenUtf8StepsOneByteAtATime) {
+    std::string s = "a\xE3\x81z";  // a three-byte lead with only one continuation byte
+    EXPECT_EQ(nextCharEnd(s, 1), 2u);
+    EXPECT_EQ(previousCharStart(s, 3), 2u);
+    LineEdit e(s);
+    e.backspace();
+    e.backspace();
+    e.backspace();
+    EXPECT_EQ(e.text(), "a");
+}
+
+TEST(InputConversion, JapaneseConvertsAndUnusableCharactersAreRefused) {
+    InputConversion c = convertInput("山田 太郎〜ABC");
+    ASSERT_TRUE(c.ok);
+    EXPECT_EQ(c.sjis, sjis("山田 太郎〜ABC"));
+    c = convertInput("");
+    EXPECT_TRUE(c.ok);
+    EXPECT_EQ(c.sjis, "");
+
+    c = convertInput("名前😀です");
+    EXPECT_FALSE(c.ok);
+    EXPECT_EQ(c.badChar, "😀");
+    EXPECT_TRUE(c.sjis.empty());  // nothing half-converted to store by mistake
+    c = convertInput("あ한글");
+    EXPECT_FALSE(c.ok);
+    EXPECT_EQ(c.badChar, "한");
+    c = convertInput("ab\xFF");
+    EXPECT_FALSE(c.ok);
+    EXPECT_EQ(c.badChar, "\xFF");
+
+    EXPECT_EQ(characterName("😀"), "U+1F600");
+    EXPECT_EQ(characterName("한"), "U+D55C");
+    EXPECT_EQ(characterName("é"), "U+00E9");
+    EXPECT_EQ(characterName("\xFF"), "0xFF");
+
+    EXPECT_EQ(displaySjis("あ😀い"), sjis("あ?い"));
+    EXPECT_EQ(displaySjis("ok"), "ok");
+}
+
+// ---- cursor and input box layout ----
+
+TEST(SelectCursor, HandIsAValidCursorPicture) {
+    const CursorBitmap& c = selectCursorBitmap();
+    EXPECT_EQ(c.width % 8, 0);
+    EXPECT_LE(c.width, 32);
+    EXPECT_LE(c.height, 32);
+    EXPECT_EQ(c.data.size(), static_cast<size_t>(c.width / 8 * c.height));
+    EXPECT_TRUE(c.blackAt(c.hotX, c.hotY));  // the hot spot is on the drawn tip
+    // Black pixels only where the mask shows something.
+    for (size_t i = 0; i < c.data.size(); ++i) EXPECT_EQ(c.data[i] & ~c.mask[i], 0);
+
+    CursorBitmap t = cursorFromArt({"X.", " X", ".........X"}, 0, 0);
+    EXPECT_EQ(t.width, 16);
+    EXPECT_TRUE(t.blackAt(0, 0));
+    EXPECT_TRUE(t.opaqueAt(1, 0) && !t.blackAt(1, 0));
+    EXPECT_FALSE(t.opaqueAt(0, 1));
+    EXPECT_TRUE(t.blackAt(9, 2));
+    EXPECT_FALSE(t.opaqueAt(15, 2));
+}
+
+TEST(InputBoxLayout, PanelFitsEveryPictureAndKeepsItsPartsInside) {
+    for (auto [w, h] : std::vector<std::pair<int, int>>{
+             {640, 480}, {320, 240}, {1920, 1080}, {200, 80}, {1, 1}}) {
+        for (int lines : {1, 3, 50}) {
+            SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h) + " " + std::to_string(lines));
+            InputBoxLayout l = inputBoxLayout(w, h, lines);
+            EXPECT_GE(l.panel.x, 0);
+            EXPECT_GE(l.panel.y, 0);
+            EXPECT_LE(l.panel.x + l.panel.w, w);
+            EXPECT_LE(l.panel.y + l.panel.h, h);
+            if (w >= 320 && h >= 200) {
+                for (const BoxRect& r :
+                     {l.titleBar, l.prompt, l.field, l.okButton, l.cancelButton}) {
+                    EXPECT_GE(r.x, 0);
+                    EXPECT_LE(r.x + r.w, l.panel.w);
+                    EXPECT_LE(r.y + r.h, l.panel.h);
+                }
+                EXPECT_LE(l.field.y + l.field.h, l.okButton.y);
+                EXPECT_LE(l.okButton.x + l.okButton.w, l.cancelButton.x);
+            }
+        }
+    }
+}
+
+// ---- the host and dialogs with SDL's display-less driver ----
+
+// Every byte is a solid 6-pixel-wide block: where text lands can be checked without fonts.
+class BlockFonts final : public FontEngine {
+  public:
+    StringList faces() override { return {}; }
+    bool hasFace(std::string_view) override { return false; }
+    TextExtent measure(const FontSpec& f, std::string_view t) override {
+        return {static_cast<int>(t.size()) * 6, f.pixelHeight};
+    }
+    void draw(const FontSpec& f, std::string_view t, int x, int y, uint32_t colour,
+              const GlyphTarget& g) override {
+        int x0 = std::max(0, x), x1 = std::min(g.width, x + static_cast<int>(t.size()) * 6);
+        int y0 = std::max(0, y), y1 = std::min(g.height, y + f.pixelHeight);
+        for (int yy = y0; yy < y1; ++yy)
+            for (int xx = x0; xx < x1; ++xx)
+                g.pixels[static_cast<size_t>(yy) * g.stride + xx] = colour;
+    }
+};
+
+TEST(InputBoxView, LongTextScrollsSoTheCaretStaysInTheField) {
+    BlockFonts fonts;
+    InputBoxView view(fonts, 640, 480, "caption", "prompt");
+    const InputBoxLayout& l = view.layout();
+    auto pixel = [&](int x, int y) {
+        return view.pixels()[static_cast<size_t>(y) * l.panel.w + x];
+    };
+    int midY = l.field.y + l.field.h / 2;
+
+    LineEdit edit("ab");
+    view.draw(edit, "");
+    EXPECT_EQ(pixel(l.field.x + 4, midY), 0x000000u);              // text at the left
+    EXPECT_EQ(pixel(l.field.x + l.field.w - 6, midY), 0xFFFFFFu);  // empty field on the right
+
+    edit.insert(std::string(200, 'x'));  // far wider than the field
+    view.draw(edit, "");
+    BoxRect caret = view.caret();
+    EXPECT_GT(caret.w, 0);
+    EXPECT_GE(caret.x, l.panel.x + l.field.x);
+    EXPECT_LT(caret.x, l.panel.x + l.field.x + l.field.w);
+    EXPECT_EQ(pixel(l.field.x + l.field.w - 6, midY), 0x000000u);  // the end is what shows
+    // Nothing spills over the field's frame or the panel beside it.
+    EXPECT_EQ(pixel(l.field.x + l.field.w - 1, midY), 0x7A7A7Au);
+    EXPECT_EQ(pixel(l.field.x + l.field.w + 2, midY), 0xF0F0F0u);
+    EXPECT_EQ(pixel(l.field.x - 2, midY), 0xF0F0F0u);
+
+    // The input method's text is shown at the caret, before the rest of the line.
+    LineEdit mid("abcd");
+    mid.home();
+    view.draw(mid, "ZZ");
+    EXPECT_EQ(view.caret().x, l.panel.x + l.field.x + 3 + 12);
+}
+
+struct Received {
+    std::vector<std::string> events;
+    int ticks = 0;
+};
+
+class RecordingClient final : public HostClient {
+  public:
+    explicit RecordingClient(Received& r) : r_(r) {}
+    std::function<void()> onTick;
+    void onTimer() override {
+        ++r_.ticks;
+        if (onTick) onTick();
+    }
+    void onMouseDown(MouseButton b, int x, int y) override {
+        const char* n = b == MouseButton::Left ? "left" : b == MouseButton::Right ? "right" : "mid";
+        r_.events.push_back(std::string(n) + " " + std::to_string(x) + "," + std::to_string(y));
+    }
+    void onMouseMove(int x, int y) override {
+        r_.events.push_back("move " + std::to_string(x) + "," + std::to_string(y));
+    }
+    void onKeyDown(int key) override { r_.events.push_back("key " + std::to_string(key)); }
+    void onPaint() override {}
+
+  private:
+    Received& r_;
+};
+
+class SdlWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        // Never a real display: CI has none, and a developer's desktop must not flash windows.
+        setenv("SDL_VIDEODRIVER", "dummy", 1);
+        host = std::make_unique<SdlHost>(2);
+        if (!host->ok()) GTEST_SKIP() << host->error();
+        host->setClient(&client);
+        SDL_Event ev;
+        while (SDL_PollEvent(&ev)) {
+        }
+    }
+    void push(SDL_Event ev) { ASSERT_EQ(SDL_PushEvent(&ev), 1); }
+    void mouse(Uint32 type, int x, int y, Uint8 button = SDL_BUTTON_LEFT) {
+        SDL_Event ev{};
+        ev.type = type;
+        if (type == SDL_MOUSEMOTION) {
+            ev.motion.windowID = SDL_GetWindowID(host->window());
+            ev.motion.x = x;
+            ev.motion.y = y;
+        } else {
+            ev.button.windowID = SDL_GetWindowID(host->window());
+            ev.button.button = button;
+            ev.button.x = x;
+            ev.button.y = y;
+        }
+        push(ev);
+    }
+    void key(SDL_Keycode k, Uint16 mod = 0) {
+        SDL_Event ev{};
+        ev.type = SDL_KEYDOWN;
+        ev.key.windowID = SDL_GetWindowID(host->window());
+        ev.key.keysym.sym = k;
+        ev.key.keysym.mod = mod;
+        push(ev);
+    }
+    void text(const char* utf8) {
+        SDL_Event ev{};
+        ev.type = SDL_TEXTINPUT;
+        ev.text.windowID = SDL_GetWindowID(host->window());
+        SDL_strlcpy(ev.text.text, utf8, sizeof ev.text.text);
+        push(ev);
+    }
+    void presentFrame(int w, int h) {
+        std::vector<uint32_t> px(static_cast<size_t>(w) * h, 0x000000);
+        px[0] = 0x123456;
+        px[static_cast<size_t>(w) * h - 1] = 0xABCDEF;
+        host->canvas().present(px.data(), w, h, w);
+    }
+
+    Received got;
+    RecordingClient client{got};
+    std::unique_ptr<SdlHost> host;
+};
+
+TEST_F(SdlWindowTest, FramesAreShownScaledWithTheirColours) {
+    host->setClientSize(160, 120);
+    EXPECT_TRUE(host->isShown());
+    std::vector<uint32_t> px(160 * 120, 0x00FF00);
+    px[0] = 0x123456;                // top-left story pixel
+    px[160 * 119 + 159] = 0xFF0000;  // bottom-right
+    std::vector<uint32_t> padded(200 * 120);
+    for (int y = 0; y < 120; ++y) std::copy_n(&px[y * 160], 160, &padded[y * 200]);
+    host->canvas().present(padded.data(), 160, 120, 200);  // rows longer than the picture
+
+    std::vector<uint32_t> out;
+    int w = 0, h = 0;
+    ASSERT_TRUE(host->canvas().readBack(out, w, h));
+    ASSERT_EQ(w, 320);
+    ASSERT_EQ(h, 240);
+    auto at = [&](int x, int y) { return out[static_cast<size_t>(y) * w + x] & 0xFFFFFF; };
+    EXPECT_EQ(at(0, 0), 0x123456u);
+    EXPECT_EQ(at(1, 1), 0x123456u);
+    EXPECT_EQ(at(2, 0), 0x00FF00u);
+    EXPECT_EQ(at(318, 238), 0xFF0000u);
+    EXPECT_EQ(at(319, 239), 0xFF0000u);
+    EXPECT_EQ(at(317, 239), 0x00FF00u);
+}
+
+TEST_F(SdlWindowTest, InputReachesTheClientInStoryPixelsAndCloseTerminates) {
+    host->setClientSize(320, 240);
+    presentFrame(320, 240);
+    mouse(SDL_MOUSEBUTTONDOWN, 21, 41);
+    mouse(SDL_MOUSEBUTTONDOWN, 639, 479, SDL_BUTTON_RIGHT);
+    mouse(SDL_MOUSEBUTTONDOWN, 640, 10);  // off the picture: dropped
+    mouse(SDL_MOUSEBUTTONDOWN, 5, 5, SDL_BUTTON_X1);
+    mouse(SDL_MOUSEMOTION, 100, 3);
+    key(SDLK_RETURN);
+    key(SDLK_KP_ENTER);
+    key(SDLK_SPACE);
+    key(SDLK_q);
+    key(SDLK_VOLUMEUP);  // no code: dropped
+    host->processMessages();
+    EXPECT_EQ(got.events, (std::vector<std::string>{"left 10,20", "right 319,239", "move 50,1",
+                                                    "key 13", "key 13", "key 32", "key 81"}));
+    EXPECT_FALSE(host->isTerminating());
+
+    SDL_Event ev{};
+    ev.type = SDL_WINDOWEVENT;
+    ev.window.windowID = SDL_GetWindowID(host->window());
+    ev.window.event = SDL_WINDOWEVENT_CLOSE;
+    push(ev);
+    key(SDLK_SPACE);  // after the close: not delivered any more
+    host->processMessages();
+    EXPECT_TRUE(host->isTerminating());
+    EXPECT_EQ(got.events.size(), 7u);
+}
+
+TEST_F(SdlWindowTest, RunDeliversTimerTicksUntilTerminated) {
+    host->setClientSize(64, 48);
+    client.onTick = [&] {
+        if (got.ticks == 3) host->terminate();
+    };
+    host->setTimerEnabled(true);
+    uint32_t start = SDL_GetTicks();
+    host->run();
+    uint32_t took = SDL_GetTicks() - start;
+    EXPECT_EQ(got.ticks, 3);
+    EXPECT_GE(took, 3 * SdlHost::kTimerInterval - 5);
+    EXPECT_LT(took, 3 * SdlHost::kTimerInterval + 1000);
+
+    // With the timer off, processing messages delivers none.
+    Received none;
+    RecordingClient quiet(none);
+    host->setClient(&quiet);
+    host->setTimerEnabled(false);
+    SDL_Delay(250);
+    host->processMessages();
+    EXPECT_EQ(none.ticks, 0);
+}
+
+TEST_F(SdlWindowTest, FullScreenSwitchesOnceAndBack) {
+    host->setClientSize(64, 48);
+    EXPECT_TRUE(host->setFullScreen(true));
+    EXPECT_TRUE(host->isFullScreen());
+    EXPECT_TRUE(host->setFullScreen(true));
+    EXPECT_TRUE(host->setFullScreen(false));
+    EXPECT_FALSE(host->isFullScreen());
+    int w = 0, h = 0;
+    SDL_GetWindowSize(host->window(), &w, &h);
+    EXPECT_EQ(w, 128);
+    EXPECT_EQ(h, 96);
+}
+
+class SdlInputBoxTest : public SdlWindowTest {
+  protected:
+    void SetUp() override {
+        SdlWindowTest::SetUp();
+        if (IsSkipped()) return;
+        host->setClientSize(320, 240);
+        presentFrame(320, 240);
+        dialogs = std::make_unique<SdlDialogs>(*host, fonts);
+        dialogs->messageHook = [this](BoxKind kind, const std::string& text) {
+            boxes.push_back(std::string(boxKindName(kind)) + ": " + text);
+            return boxLayout(kind).onClose;
+        };
+    }
+    BlockFonts fonts;
+    std::unique_ptr<SdlDialogs> dialogs;
+    std::vector<std::string> boxes;
+};
+
+TEST_F(SdlInputBoxTest, TypedJapaneseIsReturnedInCodePage932) {
+    std::string value = sjis("前");
+    dialogs->inputBoxOpened = [&] {
+        key(SDLK_BACKSPACE);
+        text("山田");
+        text("太郎");
+        key(SDLK_LEFT);
+        key(SDLK_BACKSPACE);  // removes 太, one character of three bytes
+        key(SDLK_RETURN);
+    };
+    EXPECT_TRUE(dialogs->inputBox(sjis("名前"), sjis("名前を入れてください"), value));
+    EXPECT_EQ(value, sjis("山田郎"));
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(SdlInputBoxTest, KeysQueuedForTheStoryDoNotReachTheBox) {
+    // A held Enter or a Space that skipped text is still queued when the command opens the box.
+    key(SDLK_RETURN);
+    text(" ");
+    key(SDLK_SPACE);
+    std::string value = sjis("名");
+    dialogs->inputBoxOpened = [&] {
+        text("x");
+        key(SDLK_RETURN);
+    };
+    EXPECT_TRUE(dialogs->inputBox("", "", value));
+    EXPECT_EQ(value, sjis("名x"));
+}
+
+TEST_F(SdlInputBoxTest, UnusableCharacterIsRefusedAndTheBoxStaysOpen) {
+    std::string value = sjis("元");
+    dialogs->inputBoxOpened = [&] {
+        text("あ😀");
+        key(SDLK_RETURN);  // refused: a message, the box stays
+    };
+    dialogs->messageHook = [&](BoxKind kind, const std::string& text) {
+        boxes.push_back(std::string(boxKindName(kind)) + ": " + text);
+        key(SDLK_BACKSPACE);  // the whole emoji goes
+        this->text("い");
+        key(SDLK_RETURN);
+        return BoxAnswer::Ok;
+    };
+    EXPECT_TRUE(dialogs->inputBox("", "", value));
+    EXPECT_EQ(value, sjis("元あい"));
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].rfind("warning: ", 0), 0u);
+    EXPECT_NE(boxes[0].find("「😀」(U+1F600)"), std::string::npos) << boxes[0];
+
+    dialogs->inputBoxOpened = [&] {
+        text("한");
+        key(SDLK_RETURN);
+    };
+    dialogs->messageHook = [&](BoxKind kind, const std::string& text) {
+        boxes.push_back(std::string(boxKindName(kind)) + ": " + text);
+        key(SDLK_ESCAPE);  // giving up keeps the old value
+        return BoxAnswer::Ok;
+    };
+    EXPECT_FALSE(dialogs->inputBox("", "", value));
+    EXPECT_EQ(value, sjis("元あい"));
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_NE(boxes[1].find("U+D55C"), std::string::npos) << boxes[1];
+}
+
+TEST_F(SdlInputBoxTest, ButtonsAnswerAndUntouchedTextComesBackByteForByte) {
+    // A value with a byte pair that has no Unicode form survives an unchanged OK.
+    std::string odd = std::string("x") + "\x85\x40";
+    std::string value = odd;
+    InputBoxLayout l = inputBoxLayout(320, 240, 1);
+    int okX = (l.panel.x + l.okButton.x + 3) * 2, okY = (l.panel.y + l.okButton.y + 3) * 2;
+    int cancelX = (l.panel.x + l.cancelButton.x + 3) * 2;
+    dialogs->inputBoxOpened = [&] { mouse(SDL_MOUSEBUTTONDOWN, okX, okY); };
+    EXPECT_TRUE(dialogs->inputBox("", "", value));
+    EXPECT_EQ(value, odd);
+
+    dialogs->inputBoxOpened = [&] {
+        text("new");
+        mouse(SDL_MOUSEBUTTONDOWN, 2, 2);  // outside the panel: nothing
+        mouse(SDL_MOUSEBUTTONDOWN, cancelX, okY);
+    };
+    EXPECT_FALSE(dialogs->inputBox("", "", value));
+    EXPECT_EQ(value, odd);
+
+    // Closing the window while the box is open cancels it and ends the program.
+    dialogs->inputBoxOpened = [&] {
+        text("z");
+        SDL_Event ev{};
+        ev.type = SDL_WINDOWEVENT;
+        ev.window.windowID = SDL_GetWindowID(host->window());
+        ev.window.event = SDL_WINDOWEVENT_CLOSE;
+        push(ev);
+    };
+    EXPECT_FALSE(dialogs->inputBox("", "", value));
+    EXPECT_TRUE(host->isTerminating());
+    EXPECT_EQ(value, odd);
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(SdlWindowTest, InputBoxBeforeAnyFrameIsStillShown) {
+    // A story may ask for input before it has drawn anything.
+    host->setClientSize(320, 240);
+    BlockFonts fonts;
+    SdlDialogs dialogs(*host, fonts);
+    uint32_t centre = 0;
+    dialogs.inputBoxOpened = [&] {
+        std::vector<uint32_t> out;
+        int w = 0, h = 0;
+        ASSERT_TRUE(host->canvas().readBack(out, w, h));
+        ASSERT_EQ(w, 640);
+        InputBoxLayout l = inputBoxLayout(320, 240, 1);
+        int y = (l.panel.y + l.prompt.y - 3) * 2;  // face colour between title and prompt
+        centre = out[static_cast<size_t>(y) * w + w / 2] & 0xFFFFFF;
+        key(SDLK_ESCAPE);
+    };
+    std::string value = "v";
+    EXPECT_FALSE(dialogs.inputBox("", "", value));
+    EXPECT_EQ(centre, 0xF0F0F0u);
+}
+
+TEST_F(SdlInputBoxTest, MessageBoxWithoutADesktopGivesTheSafeAnswerAndDropsInput) {
+    // No desktop to show it on (and none reachable): the box cannot appear.
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    dialogs->messageHook = nullptr;
+    mouse(SDL_MOUSEBUTTONDOWN, 10, 10);
+    EXPECT_EQ(dialogs->showMessage(BoxKind::WarningYesNo, sjis("よろしいですか？")), BoxAnswer::No);
+    EXPECT_EQ(dialogs->showMessage(BoxKind::ErrorAbortIgnore, "x"), BoxAnswer::Ignore);
+    host->processMessages();
+    EXPECT_TRUE(got.events.empty());  // the click made while the box was up is not the story's
+}
+
+}  // namespace
+}  // namespace zarvo::platform
