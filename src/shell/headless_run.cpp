@@ -8,6 +8,7 @@
 #include "platform/fonts/freetype_font_engine.hpp"
 #include "platform/headless/frame_canvas.hpp"
 #include "platform/headless/headless_host.hpp"
+#include "platform/headless/silent_media_player.hpp"
 #include "platform/local_file_system.hpp"
 #include "shell/main_window.hpp"
 
@@ -50,6 +51,7 @@ int runHeadless(const HeadlessOptions& options) {
     platform::HeadlessHost host(clock, dialogs, options.events);
     platform::FrameCanvas canvas;
     platform::FreeTypeFontEngine fonts;
+    platform::SilentMediaPlayerFactory players(clock);
 
     std::ofstream trace;
     if (!options.tracePath.empty()) {
@@ -69,7 +71,8 @@ int runHeadless(const HeadlessOptions& options) {
     };
     int status = kExitEnded;
     {
-        TfrmMain main({&host, &clock, &dialogs, &files, &fonts, &canvas}, options.programDir);
+        TfrmMain main({&host, &clock, &dialogs, &files, &fonts, &canvas, &players},
+                      options.programDir);
         auto shot = [&main](const std::string& path) {
             if (!main.saveScreenshot(path))
                 std::cerr << "zarvoplay: cannot write the screenshot " << path << "\n";

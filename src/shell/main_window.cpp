@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "audio/music_ctrl.hpp"
 #include "platform/clock.hpp"
 #include "platform/dialogs.hpp"
 #include "platform/file_system.hpp"
@@ -29,6 +30,8 @@ TfrmMain::TfrmMain(const Services& services, const std::string& programDir)
     screen.effects.clock = services.clock;
     screen.effects.pumpMessages = [host = services.host] { host->processMessages(); };
     screen_ = std::make_unique<TScreenControl>(screen);
+    music_ = std::make_unique<TMusicCtrl>(
+        TMusicCtrl::Services{services.players, services.host, services.clock});
     TLasGraphic::setFontEngine(services.fonts);
 }
 
@@ -141,6 +144,7 @@ bool TfrmMain::MainLoop_Step() {
         composeAndPaint();
     }
     process.HalfSecondElapsed();
+    music_->PollMusic();
 
     if (!process.BeginStep()) return false;
     process.TakeTimerExpired();
@@ -190,11 +194,11 @@ TfrmMain::Handler TfrmMain::handlerFor(CommandType type) {
         case CommandType::StringInput: return &TfrmMain::StringInput;
         case CommandType::MessageDraw: return &TfrmMain::MessageDraw;
         case CommandType::GraphicDraw: return &TfrmMain::GraphicDraw;
+        case CommandType::Music: return &TfrmMain::Music;
+        case CommandType::Sound: return &TfrmMain::Sound;
+        case CommandType::MusicStop: return &TfrmMain::MusicStop;
         // Commands of dynamic layers, audio and saving: their subsystems are not in this build
         // yet, so they pass without effect.
-        case CommandType::Music:
-        case CommandType::Sound:
-        case CommandType::MusicStop:
         case CommandType::LayerCtrl:
         case CommandType::Select:
         case CommandType::DynamicLayer:

@@ -21,7 +21,10 @@ class Clock;
 class Dialogs;
 class FileSystem;
 class FontEngine;
+class MediaPlayerFactory;
 }  // namespace platform
+
+class TMusicCtrl;
 
 class TfrmMain final : public platform::HostClient {
 public:
@@ -32,6 +35,7 @@ public:
         platform::FileSystem* files = nullptr;
         platform::FontEngine* fonts = nullptr;
         platform::Canvas* canvas = nullptr;  // where screen 0 is presented
+        platform::MediaPlayerFactory* players = nullptr;  // music and sound; none: silent
     };
 
     static constexpr std::string_view kLibraryName = "zarvoplay.zvl";
@@ -69,6 +73,7 @@ public:
 
     TZarvoAccessControl& access() { return *access_; }
     TScreenControl& screen() { return *screen_; }
+    TMusicCtrl& music() { return *music_; }
     // Writes screen 0 as it is shown now as a PNG file.
     bool saveScreenshot(const std::string& path);
     bool legacyMode() const { return legacyMode_; }
@@ -114,6 +119,7 @@ private:
     Services services_;
     std::unique_ptr<TZarvoAccessControl> access_;
     std::unique_ptr<TScreenControl> screen_;
+    std::unique_ptr<TMusicCtrl> music_;
     std::string projectPath_;
     bool legacyMode_ = false;
     bool firstShowPending_ = true;

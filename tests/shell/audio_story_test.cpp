@@ -1,0 +1,146 @@
+// Music and sound commands in whole stories on the headless host, where every file plays for its
+// real length on the virtual clock.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "audio/music_ctrl.hpp"
+#include "platform/fonts/freetype_font_engine.hpp"
+#include "platform/headless/frame_canvas.hpp"
+#include "platform/headless/headless_host.hpp"
+#include "platform/headless/silent_media_player.hpp"
+#include "platform/local_file_system.hpp"
+#include "shell/main_window.hpp"
+#include "story.hpp"
+#include "test_media.hpp"
+
+namespace zarvo::test {
+namespace {
+
+using platform::MediaChannel;
+
+std::string startPage(const std::string& lines) {
+    return "<Book=\"スタートブック\">\n<Page=\"スタートページ\">\n" + lines + "<Page End>\n<Book End>\n";
+}
+std::string music(const std::string& file, int loops) {
+    return "Music.FileName=" + file + "\nMusic.Loop=" + std::to_string(loops) + "\n@Music\n";
+}
+std::string sound(const std::string& file, const std::string& extra = "") {
+    return "Sound.FileName=" + file + "\n" + extra + "@Sound\n";
+}
+std::string waitMs(int ms) {
+    return "Wait.TimeBreak=1\nWait.Time=" + std::to_string(ms) + "\n@Wait\n";
+}
+std::string mark(const std::string& name) {
+    return "ValueCtrl.ValueVar=%" + name + "%\nValueCtrl.LeftValue=1\n@ValueCtrl\n";
+}
+
+// The time of the first trace line naming `command`, or -1.
+long timeOf(const StoryRun& run, const std::string& command) {
+    for (const auto& line : run.trace)
+        if (line.size() > command.size() &&
+            line.compare(line.size() - command.size(), command.size(), command) == 0)
+            return std::stol(line.substr(0, line.find(' ')));
+    return -1;
+}
+
+// Runs a story as zarvoplay --headless does, but keeps the players to look at afterwards.
+class AudioStory : public ::testing::Test {
+protected:
+    void SetUp() override {
+        writeFile(story.dir.file("loop.wav"), wavOfMs(1000));
+        writeFile(story.dir.file("long.wav"), wavOfMs(1500));
+        writeFile(story.dir.file("short.wav"), wavOfMs(300));
+    }
+
+    template <class Check>
+    void play(const std::string& body, uint32_t maxTime, Check check,
+              std::vector<platform::HeadlessEvent> events = {}) {
+        std::string project = story.writeScript(storyScript(startPage(body)));
+        platform::HeadlessHost host(clock, dialogs, std::move(events));
+        TfrmMain main({&host, &clock, &dialogs, &files, &fonts, &canvas, &players},
+                      story.programDir);
+        host.setClient(&main);
+        main.FormCreate(project, story.programDir);
+        main.FormShow();
+        main.activate();
+        host.run(maxTime);
+        check(main);
+        host.setClient(nullptr);
+    }
+    platform::SilentMediaPlayer& musicPlayer() { return *players.player(MediaChannel::Music); }
+
+    Story story;
+    platform::VirtualClock clock;
+    platform::RecordingDialogs dialogs;
+    platform::LocalFileSystem files;
+    platform::FrameCanvas canvas;
+    platform::FreeTypeFontEngine fonts;
+    platform::SilentMediaPlayerFactory players{clock};
+};
+
+TEST_F(AudioStory, TheMainLoopRepeatsMusicByItsLoopCount) {
+    play(music("loop.wav", 2) + waitMs(5000), 0, [&](TfrmMain& main) {
+        EXPECT_EQ(musicPlayer().starts(), 2);  // restarted once, then stopped
+        EXPECT_FALSE(musicPlayer().running());
+        EXPECT_FALSE(main.music().musicPlaying());
+    });
+    play(music("loop.wav", 0) + waitMs(4500), 0, [&](TfrmMain& main) {
+        EXPECT_EQ(musicPlayer().starts(), 5);  // restarts each second while the wait runs
+        EXPECT_TRUE(main.music().musicPlaying());
+    });
+    play(music("loop.wav", 0) + waitMs(1500) + "@MusicStop\n" + waitMs(3000),
+         0, [&](TfrmMain& main) {
+             EXPECT_EQ(musicPlayer().starts(), 2);
+             EXPECT_FALSE(musicPlayer().running());
+             EXPECT_FALSE(main.music().musicPlaying());
+         });
+    // A file found nowhere plays nothing and says nothing.
+    play(music("absent.wav", 0) + mark("after"), 0, [&](TfrmMain& main) {
+        EXPECT_FALSE(main.music().musicPlaying());
+        EXPECT_TRUE(dialogs.shown().empty());
+    });
+}
+
+TEST_F(AudioStory, AWaitedSoundKeepsHandlingEventsAndEndsWithTheProgram) {
+    // A quit due 0.8 s into a 1.5 s waiting sound is seen during the wait and ends it there.
+    platform::HeadlessEvent quit;
+    quit.at = 800;
+    uint32_t begin = clock.ticks();
+    play(sound("long.wav", "Sound.Wait=1\n") + mark("a"), 0, [&](TfrmMain& main) {
+        EXPECT_LT(clock.ticks() - begin, 1000u);
+        EXPECT_FALSE(main.music().soundPlaying());
+        EXPECT_TRUE(main.access().variables().linesInSetOrder().empty());
+    }, {quit});
+}
+
+TEST(AudioStoryRun, SoundsWaitOnTheVirtualClockOfAHeadlessRun) {
+    Story s;
+    writeFile(s.dir.file("long.wav"), wavOfMs(1500));
+    writeFile(s.dir.file("short.wav"), wavOfMs(300));
+
+    // Waiting: the next command runs only after the sound's 1.5 s.
+    std::string waiting = sound("long.wav", "Sound.Wait=1\n") + mark("a");
+    StoryRun r = s.run(s.writeScript(storyScript(startPage(waiting))));
+    EXPECT_EQ(r.status, kExitEnded);
+    long start = timeOf(r, "#0 @Sound");
+    ASSERT_GE(start, 0);
+    EXPECT_GE(timeOf(r, "#1 @ValueCtrl") - start, 1500);
+    EXPECT_LE(timeOf(r, "#1 @ValueCtrl") - start, 1700);
+
+    // Protected (the default): the first returns at once, the second waits for the first's end.
+    std::string protect = sound("long.wav") + mark("a") + sound("short.wav") + mark("b");
+    r = s.run(s.writeScript(storyScript(startPage(protect))));
+    start = timeOf(r, "#0 @Sound");
+    EXPECT_LE(timeOf(r, "#1 @ValueCtrl") - start, 5);  // message pumping between commands only
+    EXPECT_GE(timeOf(r, "#3 @ValueCtrl") - start, 1500);
+
+    // Free: the next sound cuts it off, so nothing waits; nor for a missing file.
+    std::string free = sound("long.wav", "Sound.Protect=0\n") + sound("short.wav") +
+                       sound("absent.wav", "Sound.Wait=1\n") + mark("a");
+    r = s.run(s.writeScript(storyScript(startPage(free))));
+    EXPECT_LE(timeOf(r, "#3 @ValueCtrl") - timeOf(r, "#0 @Sound"), 5);
+    EXPECT_TRUE(r.boxes.empty());
+}
+
+}  // namespace
+}  // namespace zarvo::test
