@@ -1,6 +1,8 @@
 #include "data/mag_decoder.hpp"
 
+#include <algorithm>
 #include <cstring>
+#include <type_traits>
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -73,21 +75,16 @@ const char* expand(const uint8_t* file, const MagLayout& L, Sink& sink) {
     const uint8_t* pix = file + L.pixelPos;
     const uint8_t* const pixEnd = pix + L.pixelSize;
 
+    uint64_t farthest = 0;
+    for (uint64_t d : dist) farthest = std::max(farthest, d);
+
     // New and copied units, and flag bytes with and without a flag B byte, are mixed at
     // random in real pictures: both sides are worked out and one is kept by a mask, instead
-    // of branches the processor cannot predict. Only the checks for damage branch.
-    auto step = [&](uint64_t u, uint8_t nib) -> const char* {
-        if (dist[nib] > u) return "MAG copy reaches before the first line";
-        const bool fresh = nib == 0;
-        const bool have = pixEnd - pix >= 2;
-        if (fresh & !have) return "MAG pixel data runs past its size";
-        sink.unit(u, u - dist[nib], have ? pix : kNoBytes, fresh);
-        pix += 2 * uint32_t(fresh);
-        return nullptr;
-    };
+    // of branches the processor cannot predict. Only the checks for damage branch, and a line
+    // that cannot run out of data or reach before the first line skips them.
     uint8_t aByte = 0, aMask = 0;
     uint64_t u = 0;
-    for (int32_t y = 0; y < L.height; ++y) {
+    auto line = [&](auto checked) -> const char* {
         for (uint32_t k = 0; k < flagsPerLine; ++k, u += 2) {
             if (!aMask) {
                 aByte = *flagA++;
@@ -95,15 +92,29 @@ const char* expand(const uint8_t* file, const MagLayout& L, Sink& sink) {
             }
             const bool changed = (aByte & aMask) != 0;
             aMask >>= 1;
-            const bool haveB = flagB != flagBEnd;
-            if (changed & !haveB) return "MAG flag B data runs past its size";
-            const uint8_t b = haveB ? *flagB : 0;
-            flags[k] ^= b & uint8_t(-int(changed));
+            const bool haveB = !checked || flagB != flagBEnd;
+            if (checked && (changed & !haveB)) return "MAG flag B data runs past its size";
+            flags[k] ^= (haveB ? *flagB : 0) & uint8_t(-int(changed));
             flagB += uint32_t(changed);
             const uint8_t f = flags[k];
-            if (const char* why = step(u, f >> 4)) return why;
-            if (const char* why = step(u + 1, f & 15)) return why;
+            for (uint32_t half = 0; half < 2; ++half) {
+                const uint8_t nib = half ? f & 15 : f >> 4;
+                const uint64_t at = u + half;
+                if (checked && dist[nib] > at) return "MAG copy reaches before the first line";
+                const bool fresh = nib == 0;
+                const bool have = !checked || pixEnd - pix >= 2;
+                if (checked && (fresh & !have)) return "MAG pixel data runs past its size";
+                sink.unit(at, at - dist[nib], have ? pix : kNoBytes, fresh);
+                pix += 2 * uint32_t(fresh);
+            }
         }
+        return nullptr;
+    };
+    for (int32_t y = 0; y < L.height; ++y) {
+        const bool safe = u >= farthest && uint64_t(pixEnd - pix) >= 4 * uint64_t(flagsPerLine) &&
+                          uint64_t(flagBEnd - flagB) >= flagsPerLine;
+        const char* why = safe ? line(std::false_type{}) : line(std::true_type{});
+        if (why) return why;
     }
     return nullptr;
 }
