@@ -11,6 +11,7 @@
 #include <string>
 
 #include "base/text.hpp"
+#include "desktop_run.hpp"
 #include "platform/headless/events.hpp"
 #include "shell/headless_run.hpp"
 #include "shell/main_window.hpp"
@@ -22,7 +23,10 @@ const char kUsage[] =
     "Plays a story: PROJECT is a script file beginning with \"///\" or a package; without it,\n"
     "the program's own path with the extension .zp7.\n"
     "\n"
-    "  --headless      no window; a virtual clock (the 200 ms timer fires every 200 virtual ms)\n"
+    "  --headless      no window; a virtual clock (the 200 ms timer fires every 200 virtual ms);\n"
+    "                  without a display the player plays headless anyway\n"
+    "  --scale N       draw the story N times its size in the window (default: the largest\n"
+    "                  whole factor that fits the display)\n"
     "  --events FILE   timed input and answers (headless), one per line: \"MS VERB ARGS\"\n"
     "                  click X Y | rclick X Y | move X Y | key space|enter|escape|CODE |\n"
     "                  answer ok|cancel|yes|no|abort|ignore | input TEXT | shot FILE.png | quit\n"
@@ -54,6 +58,7 @@ int usageError(const std::string& message) {
 int main(int argc, char** argv) {
     zarvo::HeadlessOptions options;
     bool headless = false;
+    int scale = 0;
     std::string eventsPath;
     std::string project;
     for (int i = 1; i < argc; ++i) {
@@ -68,6 +73,12 @@ int main(int argc, char** argv) {
             return 0;
         } else if (arg == "--headless") {
             headless = true;
+        } else if (arg == "--scale") {
+            std::string n;
+            int32_t v;
+            if (!value(n) || !zarvo::tryParseInt(n, v) || v < 1 || v > 8)
+                return usageError("--scale needs a whole number from 1 to 8");
+            scale = v;
         } else if (arg == "--events") {
             if (!value(eventsPath)) return usageError("--events needs a file");
         } else if (arg == "--trace") {
@@ -105,8 +116,9 @@ int main(int argc, char** argv) {
     }
 
     if (!headless) {
-        // The desktop window is not part of this build: play on the headless host instead.
-        std::cerr << "zarvoplay: no desktop host in this build; playing headless\n";
+        int status = zarvo::runDesktop({options.projectPath, options.programDir, scale});
+        if (status >= 0) return status;
+        std::cerr << "zarvoplay: playing headless instead\n";
     }
     return zarvo::runHeadless(options);
 }

@@ -1,0 +1,39 @@
+#include "desktop_run.hpp"
+
+#include <iostream>
+
+#include "platform/clock.hpp"
+#include "platform/fonts/freetype_font_engine.hpp"
+#include "platform/local_file_system.hpp"
+#include "platform/sdl/sdl_canvas.hpp"
+#include "platform/sdl/sdl_dialogs.hpp"
+#include "platform/sdl/sdl_host.hpp"
+#include "shell/headless_run.hpp"
+#include "shell/main_window.hpp"
+
+namespace zarvo {
+
+int runDesktop(const DesktopOptions& options) {
+    platform::SdlHost host(options.scale);
+    if (!host.ok()) {
+        std::cerr << "zarvoplay: cannot open a window: " << host.error() << "\n";
+        return -1;
+    }
+    platform::SystemClock clock;
+    platform::FreeTypeFontEngine fonts;
+    platform::SdlDialogs dialogs(host, fonts);
+    platform::LocalFileSystem files;
+    TfrmMain main({&host, &clock, &dialogs, &files, &fonts, &host.canvas()}, options.programDir);
+    host.setClient(&main);
+    main.FormCreate(options.projectPath, options.programDir);
+    if (!main.endedByFatalError()) {
+        main.FormShow();
+        // The window is shown: this is the application's first activation.
+        main.activate();
+        host.run();
+    }
+    host.setClient(nullptr);
+    return main.endedByFatalError() ? kExitFatal : kExitEnded;
+}
+
+}  // namespace zarvo
