@@ -147,19 +147,6 @@ TEST(PlugInHost, RefusesBlocksThatDoNotHoldThePictureAndFreesTheRest) {
     EXPECT_LT(mallinfo2().uordblks, before + 200000);
 }
 
-TEST(PlugInHost, FileInput) {
-    test::TempDir dir;
-    addPlugIn(dir, "red", "red.spi");
-    TSusiePlugIn host;
-    Picture pic;
-    test::writeFile(dir.file("picture.tst"), kTestPicture + std::string(5000, 'x'));
-    EXPECT_FALSE(host.LoadFromFile(dir.file("picture.tst"), pic));  // nothing loaded yet
-    host.OpenPlugIn(mask(dir));
-    EXPECT_TRUE(host.LoadFromFile(dir.file("picture.tst"), pic));
-    EXPECT_FALSE(host.LoadFromFile(dir.file("missing.tst"), pic));
-    EXPECT_FALSE(host.LoadFromFile(dir.path(), pic));
-}
-
 // The two plug-ins built for the player, in a folder of their own.
 struct RealPlugIns {
     test::TempDir dir;
@@ -223,6 +210,10 @@ TEST(JpegPlugIn, DecodesFromMemoryAndFromFile) {
         ASSERT_TRUE(real.host.LoadFromFile(real.dir.file("picture.jpg"), fromFile));
         EXPECT_EQ(fromFile.pixels, jpeg.decoded);
     }
+    Picture none;
+    EXPECT_FALSE(real.host.LoadFromFile(real.dir.file("missing.jpg"), none));
+    EXPECT_FALSE(real.host.LoadFromFile(real.dir.path(), none));
+    EXPECT_FALSE(TSusiePlugIn().LoadFromFile(real.dir.file("picture.jpg"), none));
     // A JPEG without its tail still shows what it has; one without a frame is refused.
     const Jpeg jpeg = makeJpeg(64, 48, false);
     Picture pic;
