@@ -84,6 +84,10 @@ int runHeadless(const HeadlessOptions& options) {
                 trace << host.elapsed() << ' ' << sjisToUtf8(book) << '/' << sjisToUtf8(page) << '#'
                       << index << ' ' << sjisToUtf8(command.keyword) << '\n';
             };
+            main.onCursorChange = [&](platform::Cursor cursor) {
+                trace << host.elapsed() << " cursor "
+                      << (cursor == platform::Cursor::Select ? "select" : "default") << '\n';
+            };
         }
         host.setClient(&main);
         main.FormCreate(options.projectPath, options.programDir);

@@ -143,11 +143,15 @@ bool TfrmMain::MainLoop_Step() {
         process.EndMessageEffect();
         composeAndPaint();
     }
-    process.HalfSecondElapsed();
+    if (process.HalfSecondElapsed()) {
+        bool changed = screen_->AdvanceAnimations(false);
+        changed = screen_->UpdateTimerGauges(false, process.RemainingWaitSeconds()) || changed;
+        if (changed) screen_->RefreshAndPaint(0);
+    }
     music_->PollMusic();
 
     if (!process.BeginStep()) return false;
-    process.TakeTimerExpired();
+    if (process.TakeTimerExpired()) expireGauges();
 
     int32_t count = commands.Get_CommandCount();
     if (count == 0) {
@@ -197,12 +201,12 @@ TfrmMain::Handler TfrmMain::handlerFor(CommandType type) {
         case CommandType::Music: return &TfrmMain::Music;
         case CommandType::Sound: return &TfrmMain::Sound;
         case CommandType::MusicStop: return &TfrmMain::MusicStop;
-        // Commands of dynamic layers, audio and saving: their subsystems are not in this build
-        // yet, so they pass without effect.
-        case CommandType::LayerCtrl:
-        case CommandType::Select:
-        case CommandType::DynamicLayer:
-        case CommandType::DynamicLayerClear:
+        case CommandType::LayerCtrl: return &TfrmMain::LayerCtrl;
+        case CommandType::Select: return &TfrmMain::Select;
+        case CommandType::DynamicLayer: return &TfrmMain::DynamicLayer;
+        case CommandType::DynamicLayerClear: return &TfrmMain::DynamicLayerClear;
+        // Saving and system commands: their subsystem is not in this build yet, so they pass
+        // without effect.
         case CommandType::SaveCtrl:
         case CommandType::System: return &TfrmMain::Continue;
         case CommandType::Unknown: break;
@@ -215,17 +219,66 @@ bool TfrmMain::UnknownCommand(const TZarvoCommand&) {
     return false;
 }
 
-void TfrmMain::endWait() { access_->process().EndWait(); }
+void TfrmMain::endWait() {
+    access_->process().EndWait();
+    // A countdown gauge belongs to the wait it counts: when input ends that wait, the gauge has
+    // run out as surely as when the time does.
+    expireGauges();
+}
 
-void TfrmMain::onMouseDown(platform::MouseButton button, int, int) {
+void TfrmMain::expireGauges() {
+    bool changed = screen_->UpdateTimerGauges(false, 0);
+    changed = screen_->RemoveDynamicLayers(0, dynamic_ids::kExpiredGauge) || changed;
+    if (changed) screen_->RefreshAndPaint(0);
+}
+
+void TfrmMain::setCursor(platform::Cursor cursor) {
+    if (cursor == cursor_) return;
+    cursor_ = cursor;
+    services_.host->setCursor(cursor);
+    if (onCursorChange) onCursorChange(cursor);
+}
+
+void TfrmMain::onMouseDown(platform::MouseButton button, int x, int y) {
     if (button != platform::MouseButton::Left) return;
     TZarvoProcess& process = access_->process();
     process.ClearMessageSkip();
-    // Clickable layers arrive with the screen; until then a click ends what input may end.
+    int state = process.ClickWaitState();
+    TDynamicLayer* layers = screen_->DynamicLayers(0);
+    if (state != 0 && layers) {
+        // The click counts where it happens, also when the pointer has not moved since the
+        // layer appeared under it.
+        if (layers->HitTest(x, y, state == 2)) screen_->RefreshAndPaint(0);
+        DynamicLayerClick click;
+        if (layers->TakeClick(click)) {
+            switch (click.pageChange) {
+                case DLPageChange::Move: access_->JumpTo(click.book, click.page); break;
+                case DLPageChange::Call: access_->CallPage(click.book, click.page); break;
+                case DLPageChange::KeepCall:
+                    access_->CallPageKeepState(click.book, click.page);
+                    break;
+            }
+            screen_->RefreshAndPaint(0);
+            process.EndWait();
+            // A state-keeping call resumes the wait on return, gauges and all.
+            if (click.pageChange != DLPageChange::KeepCall) expireGauges();
+            setCursor(platform::Cursor::Default);
+            return;
+        }
+    }
     if (process.InputEndsWait()) endWait();
 }
 
-void TfrmMain::onMouseMove(int, int) {}
+void TfrmMain::onMouseMove(int x, int y) {
+    int state = access_->process().ClickWaitState();
+    TDynamicLayer* layers = screen_->DynamicLayers(0);
+    platform::Cursor wanted = platform::Cursor::Default;
+    if (state != 0 && layers) {
+        if (layers->HitTest(x, y, state == 2)) screen_->RefreshAndPaint(0);
+        if (layers->ActiveCursor()) wanted = platform::Cursor::Select;
+    }
+    setCursor(wanted);
+}
 
 void TfrmMain::onKeyDown(int key) {
     if ((key == platform::keys::kSpace || key == platform::keys::kEnter) &&

@@ -70,6 +70,8 @@ public:
     std::function<void(const std::string& book, const std::string& page, int32_t index,
                         const TZarvoCommand& command)>
         onCommand;
+    // Observes every change of the pointer's cursor (traces).
+    std::function<void(platform::Cursor cursor)> onCursorChange;
 
     TZarvoAccessControl& access() { return *access_; }
     TScreenControl& screen() { return *screen_; }
@@ -89,6 +91,8 @@ private:
     void StartStory();
     void composeAndPaint();
     void endWait();
+    void expireGauges();
+    void setCursor(platform::Cursor cursor);
     bool skipToBlockEnd(int32_t level);
 
     // Handlers: the fetched command in, the continue flag out.
@@ -125,6 +129,7 @@ private:
     bool firstShowPending_ = true;
     bool firstActivationPending_ = true;
     bool stepping_ = false;
+    platform::Cursor cursor_ = platform::Cursor::Default;
     bool fatalError_ = false;
 };
 

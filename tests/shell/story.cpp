@@ -82,7 +82,10 @@ StoryRun Story::run(const std::string& projectPath, const std::string& events, u
     result.trace = splitLines(readFile(options.tracePath));
     for (const auto& line : result.trace) {
         std::string rest = line.substr(line.find(' ') + 1);
-        (rest.rfind("box ", 0) == 0 ? result.boxes : result.commands).push_back(rest);
+        if (rest.rfind("cursor ", 0) == 0)
+            result.cursors.push_back(line);
+        else
+            (rest.rfind("box ", 0) == 0 ? result.boxes : result.commands).push_back(rest);
     }
     result.dump = splitLines(readFile(options.dumpPath));
     result.shot.LoadPngFile(options.shotPath);

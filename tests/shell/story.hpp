@@ -18,6 +18,7 @@ struct StoryRun {
     std::vector<std::string> trace;  // every line of the trace, UTF-8
     std::vector<std::string> commands;  // trace lines of commands without their time: "BOOK/PAGE#I KEYWORD"
     std::vector<std::string> boxes;  // trace lines of dialogs without their time: "box KIND: TEXT"
+    std::vector<std::string> cursors;  // cursor changes with their time: "MS cursor select"
     std::vector<std::string> dump;
     TLasGraphic shot;  // screen 0 at the end of the run (10 x 10 white when none was written)
     bool hasCommand(const std::string& line) const;
