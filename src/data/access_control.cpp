@@ -249,7 +249,7 @@ bool TZarvoAccessControl::decodeFromDisk(std::string_view name, bool bmp, Pictur
     // A damaged BMP or MAG is a failed load, not a picture; plug-ins get what no decoder read.
     if (bmp) return decodeBmpFile(path, out);
     if (hasExtension(name, ".mag")) {
-        TM2BC mag;
+        TM2BC mag(services_.dialogs);
         if (mag.LoadMagFile(path, out)) return true;
     }
     return plugIns().LoadFromFile(path, out);

@@ -1,6 +1,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "story.hpp"
 
 namespace zarvo::test {
@@ -115,6 +117,21 @@ TEST(ScreenStory, MissingPictureReportsAndTheStoryGoesOn) {
     // Abort ends the program as a fatal error.
     r = s.run(s.writeScript(storyScript(startPage(body))), "0 answer abort\n");
     EXPECT_EQ(r.status, kExitFatal);
+}
+
+TEST(ScreenStory, PicturesResolveJapaneseNamesBackslashesAndLetterCase) {
+    Story s;
+    std::filesystem::create_directories(s.dir.file("story/画像"));
+    s.writePicture("story/画像/ソフト.png", 640, 480, kGreen);  // ソ ends in byte 0x5C
+    s.writePicture("story/表紙.PNG", 640, 480, kRed);             // 表 too
+    std::string body = draw("画像\\ソフト.png", "None") + "@Effect\n" + draw("表紙.png", "None");
+    std::string project = s.writeScript(storyScript(startPage(body)));
+    StoryRun r = s.run(project, "250 shot " + s.dir.file("first.png") + "\n");
+    EXPECT_TRUE(r.boxes.empty());
+    EXPECT_EQ(r.shot.GetPixel(10, 10), kRed);
+    TLasGraphic first;
+    ASSERT_TRUE(first.LoadPngFile(s.dir.file("first.png")));
+    EXPECT_EQ(first.GetPixel(10, 10), kGreen);
 }
 
 TEST(ScreenStory, OpeningPictureAndTitle) {
