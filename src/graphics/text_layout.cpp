@@ -80,18 +80,18 @@ int pixelHeightOf(const TLasGraphic_FontStatus& f) {
 }
 
 platform::FontSpec specOf(const TLasGraphic_FontStatus& f) {
-    platform::FontSpec spec;
-    spec.face = f.name;
-    spec.pixelHeight = pixelHeightOf(f);
-    spec.bold = f.bold;
-    spec.italic = f.italic;
-    return spec;
+    platform::FontSpec fontSpec;
+    fontSpec.face = f.name;
+    fontSpec.pixelHeight = pixelHeightOf(f);
+    fontSpec.bold = f.bold;
+    fontSpec.italic = f.italic;
+    return fontSpec;
 }
 
-platform::TextExtent measureChar(const platform::FontSpec& spec, std::string_view ch) {
-    if (gFontEngine) return gFontEngine->measure(spec, ch);
+platform::TextExtent measureChar(const platform::FontSpec& fontSpec, std::string_view ch) {
+    if (gFontEngine) return gFontEngine->measure(fontSpec, ch);
     // No engine: fixed widths keep the layout going.
-    return {ch.size() > 1 ? spec.pixelHeight : spec.pixelHeight / 2, spec.pixelHeight};
+    return {ch.size() > 1 ? fontSpec.pixelHeight : fontSpec.pixelHeight / 2, fontSpec.pixelHeight};
 }
 
 // The tag number: the (at most two) characters after the first, 0 when they are no integer.
@@ -271,7 +271,7 @@ void TLasGraphic::applyTag(std::string_view tag, bool drawing) {
 
 int32_t TLasGraphic::layOutLine(std::string& s, int32_t width, int32_t bottom, bool drawing) {
     lineStuck_ = false;
-    platform::FontSpec spec = specOf(cur_);
+    platform::FontSpec fontSpec = specOf(cur_);
     int64_t x = 0;            // left of the current segment
     int32_t lineHeight = 1;
     size_t start = 0, n = 0;  // current segment: s[start, start + n)
@@ -312,7 +312,7 @@ int32_t TLasGraphic::layOutLine(std::string& s, int32_t width, int32_t bottom, b
         int64_t cx = segCx;
         int32_t cy = segCy;
         if (kind == Kind::Char) {
-            platform::TextExtent e = measureChar(spec, std::string_view(s).substr(p, charLen));
+            platform::TextExtent e = measureChar(fontSpec, std::string_view(s).substr(p, charLen));
             cx = segCx + e.cx;
             cy = std::max(segCy, e.cy);
         }
@@ -338,7 +338,7 @@ int32_t TLasGraphic::layOutLine(std::string& s, int32_t width, int32_t bottom, b
             }
             target.width = Width();
             target.height = Height();
-            gFontEngine->draw(spec, std::string_view(s).substr(start, n), static_cast<int>(x),
+            gFontEngine->draw(fontSpec, std::string_view(s).substr(start, n), static_cast<int>(x),
                               bottom - cy, colorToPixel(cur_.color & 0xFFFFFF), target);
         }
         x += segCx;
@@ -353,7 +353,7 @@ int32_t TLasGraphic::layOutLine(std::string& s, int32_t width, int32_t bottom, b
             case Kind::Hash: consumed = next; lineEnd = true; break;
             case Kind::Tag:
                 applyTag(tag, drawing);
-                spec = specOf(cur_);
+                fontSpec = specOf(cur_);
                 start = next;
                 n = 0;
                 segCx = 0;

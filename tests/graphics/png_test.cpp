@@ -96,7 +96,7 @@ TEST(PngModes, EveryColourTypeAndDepthGivesColoursAndTheRightMode) {
     const std::vector<png_color> palette{{255, 0, 0}, {0, 255, 0}, {7, 8, 9}};
     struct Case {
         const char* what;
-        PngSpec spec;
+        PngSpec pngCase;
         AlphaMode mode;
         std::vector<uint32_t> pixels;
         std::vector<uint8_t> mask;
@@ -128,19 +128,19 @@ TEST(PngModes, EveryColourTypeAndDepthGivesColoursAndTheRightMode) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         TLasGraphic g = previousPicture();  // a mask from before does not survive an opaque PNG
-        ASSERT_TRUE(g.LoadPngFromMemory(makePng(c.spec)));
+        ASSERT_TRUE(g.LoadPngFromMemory(makePng(c.pngCase)));
         EXPECT_EQ(g.alphaMode(), c.mode);
         EXPECT_EQ(rowOf(g, 0), c.pixels);  // the fourth byte never stays in the pixel word
         EXPECT_EQ(maskOf(g, 0), c.mask);
     }
     // Interlaced pictures come out as plain ones.
-    PngSpec spec{13, 8, PNG_COLOR_TYPE_RGB, {}};
-    for (int i = 0; i < 39; ++i) spec.row.push_back(uint8_t(i * 37));
-    spec.height = 11;
+    PngSpec pngCase{13, 8, PNG_COLOR_TYPE_RGB, {}};
+    for (int i = 0; i < 39; ++i) pngCase.row.push_back(uint8_t(i * 37));
+    pngCase.height = 11;
     TLasGraphic plain, interlaced;
-    ASSERT_TRUE(plain.LoadPngFromMemory(makePng(spec)));
-    spec.interlaced = true;
-    ASSERT_TRUE(interlaced.LoadPngFromMemory(makePng(spec)));
+    ASSERT_TRUE(plain.LoadPngFromMemory(makePng(pngCase)));
+    pngCase.interlaced = true;
+    ASSERT_TRUE(interlaced.LoadPngFromMemory(makePng(pngCase)));
     EXPECT_EQ(rowOf(interlaced, 10), rowOf(plain, 10));
     EXPECT_EQ(plain.row(10)[12], 0x34597Eu);
 }

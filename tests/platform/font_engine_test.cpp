@@ -50,7 +50,7 @@ protected:
         return e;
     }
     static std::string gothic() { return sjis("ＭＳ ゴシック"); }
-    static FontSpec spec(int h = 16, bool bold = false, bool italic = false) {
+    static FontSpec fontSpec(int h = 16, bool bold = false, bool italic = false) {
         return FontSpec{gothic(), h, bold, italic};
     }
 };
@@ -74,28 +74,28 @@ TEST_F(IpaFontTest, WindowsFacesMapToIpaFaces) {
 }
 
 TEST_F(IpaFontTest, MeasuresFullAndHalfWidths) {
-    TextExtent half = engine().measure(spec(), "a");
-    TextExtent full = engine().measure(spec(), sjis("あ"));
+    TextExtent half = engine().measure(fontSpec(), "a");
+    TextExtent full = engine().measure(fontSpec(), sjis("あ"));
     EXPECT_EQ(half.cy, 16);
     EXPECT_EQ(full.cy, 16);
     EXPECT_EQ(half.cx, 8);
     EXPECT_EQ(full.cx, 16);
     // Half-width katakana is half width; the advances add up.
-    EXPECT_EQ(engine().measure(spec(), sjis("ｱ")).cx, 8);
-    EXPECT_EQ(engine().measure(spec(), sjis("aあｱ漢")).cx, 48);
-    EXPECT_EQ(engine().measure(spec(24), sjis("あ")).cx, 24);
+    EXPECT_EQ(engine().measure(fontSpec(), sjis("ｱ")).cx, 8);
+    EXPECT_EQ(engine().measure(fontSpec(), sjis("aあｱ漢")).cx, 48);
+    EXPECT_EQ(engine().measure(fontSpec(24), sjis("あ")).cx, 24);
     // The proportional face has narrow and wide letters.
     FontSpec p{sjis("ＭＳ Ｐゴシック"), 16, false, false};
     EXPECT_LT(engine().measure(p, "i").cx, engine().measure(p, "W").cx);
 
     // Bold is wider; italic keeps the advance.
-    EXPECT_GT(engine().measure(spec(16, true), sjis("あ")).cx, 16);
-    EXPECT_EQ(engine().measure(spec(16, false, true), sjis("あ")).cx, 16);
+    EXPECT_GT(engine().measure(fontSpec(16, true), sjis("あ")).cx, 16);
+    EXPECT_EQ(engine().measure(fontSpec(16, false, true), sjis("あ")).cx, 16);
 }
 
 TEST_F(IpaFontTest, DrawsSolidGlyphsInsideTheirBox) {
     Canvas c(64, 40);
-    engine().draw(spec(), sjis("あ"), 10, 8, 0x00FF00, c.target());
+    engine().draw(fontSpec(), sjis("あ"), 10, 8, 0x00FF00, c.target());
     ASSERT_GT(c.ink(), 20);
     auto b = c.box();
     EXPECT_GE(b[0], 10);
@@ -110,8 +110,8 @@ TEST_F(IpaFontTest, DrawsSolidGlyphsInsideTheirBox) {
 
     // A line of text stays inside the height it measures.
     Canvas line(200, 40);
-    TextExtent e = engine().measure(spec(), sjis("gjpqy漢字"));
-    engine().draw(spec(), sjis("gjpqy漢字"), 0, 10, 0, line.target());
+    TextExtent e = engine().measure(fontSpec(), sjis("gjpqy漢字"));
+    engine().draw(fontSpec(), sjis("gjpqy漢字"), 0, 10, 0, line.target());
     b = line.box();
     EXPECT_GE(b[1], 10);
     EXPECT_LE(b[3], 10 + e.cy);
@@ -120,9 +120,9 @@ TEST_F(IpaFontTest, DrawsSolidGlyphsInsideTheirBox) {
 
 TEST_F(IpaFontTest, BoldIsHeavierAndItalicLeans) {
     Canvas regular(40, 30), bold(40, 30), italic(40, 30);
-    engine().draw(spec(), sjis("国"), 4, 4, 0, regular.target());
-    engine().draw(spec(16, true), sjis("国"), 4, 4, 0, bold.target());
-    engine().draw(spec(16, false, true), sjis("国"), 4, 4, 0, italic.target());
+    engine().draw(fontSpec(), sjis("国"), 4, 4, 0, regular.target());
+    engine().draw(fontSpec(16, true), sjis("国"), 4, 4, 0, bold.target());
+    engine().draw(fontSpec(16, false, true), sjis("国"), 4, 4, 0, italic.target());
     EXPECT_GT(bold.ink(), regular.ink() * 11 / 10);
     EXPECT_GE(bold.box()[2], regular.box()[2]);
     EXPECT_NE(italic.mask, regular.mask);
@@ -134,36 +134,36 @@ TEST_F(IpaFontTest, ClipsAndSurvivesOddInput) {
     Canvas c(20, 10);
     // Partly and wholly outside: no write outside the buffers (the sanitizer build checks).
     for (auto [x, y] : {std::pair{-8, -8}, {12, 4}, {-1000, 0}, {0, 1000}, {2147483000, 0}})
-        engine().draw(spec(), sjis("漢字ab"), x, y, 0, c.target());
+        engine().draw(fontSpec(), sjis("漢字ab"), x, y, 0, c.target());
     EXPECT_GT(c.ink(), 0);
     // Undefined bytes, a lone lead byte, control characters and a huge size.
     std::string odd = std::string("\x80\xA0\xFD\xFF\x01\t", 6) + sjis("あ") + "\x82";
-    TextExtent e = engine().measure(spec(), odd);
+    TextExtent e = engine().measure(fontSpec(), odd);
     EXPECT_GT(e.cx, 0);
-    engine().draw(spec(), odd, 0, 0, 0, c.target());
-    engine().draw(spec(5000), "W", -100, -100, 0, c.target());
-    EXPECT_EQ(engine().measure(spec(5000), "").cy, FreeTypeFontEngine::kMaxPixelHeight);
-    engine().draw(spec(0), "a", 0, 0, 0, c.target());
+    engine().draw(fontSpec(), odd, 0, 0, 0, c.target());
+    engine().draw(fontSpec(5000), "W", -100, -100, 0, c.target());
+    EXPECT_EQ(engine().measure(fontSpec(5000), "").cy, FreeTypeFontEngine::kMaxPixelHeight);
+    engine().draw(fontSpec(0), "a", 0, 0, 0, c.target());
     GlyphTarget noMask{c.pixels.data(), 20, nullptr, 0, 20, 10};
-    engine().draw(spec(), "abc", 0, 0, 0, noMask);
+    engine().draw(fontSpec(), "abc", 0, 0, 0, noMask);
     // Many sizes in turn: the cache starts over and still answers the same.
-    for (int h = 1; h <= 150; ++h) engine().draw(spec(h, h % 2 == 0), sjis("あ"), 0, 0, 0, c.target());
-    EXPECT_EQ(engine().measure(spec(), sjis("aあ")).cx, 24);
+    for (int h = 1; h <= 150; ++h) engine().draw(fontSpec(h, h % 2 == 0), sjis("あ"), 0, 0, 0, c.target());
+    EXPECT_EQ(engine().measure(fontSpec(), sjis("aあ")).cx, 24);
 }
 
 TEST(FontEngineWithoutFonts, MeasuresFixedWidthsAndDrawsNothing) {
     FreeTypeFontEngine engine(false);
-    FontSpec spec{sjis("ＭＳ ゴシック"), 16, false, false};
-    TextExtent e = engine.measure(spec, sjis("aあ"));
-    EXPECT_EQ(engine.measure(spec, "").cx, 0);
+    FontSpec fontSpec{sjis("ＭＳ ゴシック"), 16, false, false};
+    TextExtent e = engine.measure(fontSpec, sjis("aあ"));
+    EXPECT_EQ(engine.measure(fontSpec, "").cx, 0);
     EXPECT_EQ(e.cx, 24);
     EXPECT_EQ(e.cy, 16);
     Canvas c(40, 20);
-    engine.draw(spec, "abc", 0, 0, 0, c.target());
+    engine.draw(fontSpec, "abc", 0, 0, 0, c.target());
     EXPECT_EQ(c.ink(), 0);
     EXPECT_TRUE(engine.faces().empty());
-    EXPECT_FALSE(engine.hasFace(spec.face));
-    EXPECT_EQ(engine.resolvedFamily(spec.face), "");
+    EXPECT_FALSE(engine.hasFace(fontSpec.face));
+    EXPECT_EQ(engine.resolvedFamily(fontSpec.face), "");
 }
 
 TEST(Cp932, CharactersMapToUnicode) {
