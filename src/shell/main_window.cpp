@@ -39,6 +39,7 @@ TfrmMain::~TfrmMain() {
     access_->CloseSavePackage();
     access_->CloseLibrary();
     access_->CloseProject();
+    debug_.reset();  // first of the owned windows and controllers to go
 }
 
 std::string TfrmMain::defaultProjectPath(const std::string& programPath) {
@@ -68,6 +69,18 @@ void TfrmMain::FormShow() {
     firstShowPending_ = false;
     SetUpScreen();
     legacyMode_ = access_->script().ReadHeadBool("Zarvo", "LegacyMode", false);
+    // The debug window is for packaged stories only: a plain script never opens it.
+    TZarvoFile& script = access_->script();
+    if (access_->IsPackaged() && script.ReadHeadBool("Zarvo", "DebugMode", false) &&
+        createDebugWindow) {
+        DebugWindowRequest request;
+        request.access = access_.get();
+        request.screen = screen_.get();
+        request.imageWidth = script.ReadHeadInt("Zarvo", "ImageWidth", 640);
+        request.left = request.imageWidth + access_->windowLeft + 32;
+        request.top = access_->windowTop;
+        debug_ = createDebugWindow(request);
+    }
 }
 
 void TfrmMain::SetUpScreen() {
@@ -149,6 +162,11 @@ bool TfrmMain::MainLoop_Step() {
         if (changed) screen_->RefreshAndPaint(0);
     }
     music_->PollMusic();
+    if (debug_) {
+        debug_->DebugGate();
+        // Closing the program while paused ends the gate; no command runs after that.
+        if (services_.host->isTerminating()) return false;
+    }
 
     if (!process.BeginStep()) return false;
     if (process.TakeTimerExpired()) expireGauges();
@@ -177,6 +195,7 @@ bool TfrmMain::MainLoop_Step() {
     if (onCommand) onCommand(commands.bookName(), commands.pageName(), index, command);
     bool more = (this->*handlerFor(command.type))(command);
     process.EndStep();
+    if (debug_) debug_->RefreshDebugInfo();
     return more;
 }
 

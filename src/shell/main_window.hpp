@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "data/access_control.hpp"
+#include "debug/debug_hooks.hpp"
 #include "graphics/screen_control.hpp"
 #include "platform/host.hpp"
 
@@ -72,6 +73,10 @@ public:
         onCommand;
     // Observes every change of the pointer's cursor (traces).
     std::function<void(platform::Cursor cursor)> onCursorChange;
+    // Makes the debug window when a packaged story turns DebugMode on (at the first show); the
+    // main window owns it and passes its gate and refresh around every step. None: no window.
+    DebugWindowFactory createDebugWindow;
+    DebugHooks* debugWindow() const { return debug_.get(); }
 
     TZarvoAccessControl& access() { return *access_; }
     TScreenControl& screen() { return *screen_; }
@@ -131,6 +136,7 @@ private:
     bool stepping_ = false;
     platform::Cursor cursor_ = platform::Cursor::Default;
     bool fatalError_ = false;
+    std::unique_ptr<DebugHooks> debug_;  // only in debug mode
 };
 
 }  // namespace zarvo
