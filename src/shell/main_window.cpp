@@ -49,8 +49,10 @@ std::string TfrmMain::defaultProjectPath(const std::string& programPath) {
 void TfrmMain::FormCreate(const std::string& projectPath, const std::string& programDir) {
     // Seeded once from the local time, for the random system variable.
     platform::LocalTime t = services_.clock->localTime();
-    access_->variables().seed(static_cast<uint32_t>(
-        ((t.year * 12 + t.month) * 31 + t.day) * 86400 + t.hour * 3600 + t.minute * 60 + t.second));
+    // In unsigned arithmetic: the seconds since year 0 overflow a signed 32-bit value, and a
+    // seed may wrap.
+    uint32_t days = (static_cast<uint32_t>(t.year) * 12 + t.month) * 31 + t.day;
+    access_->variables().seed(days * 86400u + t.hour * 3600u + t.minute * 60u + t.second);
 
     projectPath_ = projectPath;
     if (!access_->OpenProject(projectPath_)) return;
