@@ -211,19 +211,6 @@ TEST_F(SoundWaitTest, AWaitingSoundReturnsAfterItsEndWhileInputGoesOn) {
     EXPECT_FALSE(soundPlayer().running());
 }
 
-TEST_F(MusicCtrlTest, AWaitEndsWhenTheApplicationIsClosing) {
-    platform::HeadlessEvent quit;
-    quit.at = 300;
-    platform::RecordingDialogs answers;
-    platform::HeadlessHost closing(clock, answers, {quit});
-    closing.setClient(&recorder);
-    TMusicCtrl withClosingHost({&factory, &closing, &clock});
-    withClosingHost.PlaySound(sound, SoundMode::Wait);
-    EXPECT_GE(clock.ticks(), 300u);
-    EXPECT_LT(clock.ticks(), 500u);
-    EXPECT_FALSE(withClosingHost.soundPlaying());
-}
-
 TEST_F(MusicCtrlTest, OutOfRangeVolumesAreStoredSavedAndReloadedButNeverApplied) {
     ctrl.PlayMusic(music, 0);
     EXPECT_TRUE(ctrl.SetMusicVolume(30));
@@ -271,19 +258,6 @@ TEST_F(MusicCtrlTest, ReadingMusicInfoRestoresTheSavedMusicAndEndsTheSound) {
     ctrl.SetMusicEnabled(true);
     EXPECT_EQ(musicPlayer().path(), chime);
     EXPECT_TRUE(musicPlayer().running());
-}
-
-TEST(MusicCtrlWithoutPlayers, EverythingIsRecordedAndNothingWaits) {
-    platform::VirtualClock clock;
-    platform::RecordingDialogs dialogs;
-    platform::HeadlessHost host(clock, dialogs, {});
-    TMusicCtrl ctrl({nullptr, &host, &clock});
-    EXPECT_FALSE(ctrl.PlayMusic("/nowhere.ogg", 2));
-    EXPECT_TRUE(ctrl.musicPlaying());
-    ctrl.PlaySound("/nowhere.wav", SoundMode::Wait);
-    EXPECT_EQ(clock.ticks(), 0u);
-    EXPECT_FALSE(ctrl.SetMusicVolume(50));
-    EXPECT_EQ(ctrl.GetMusicVolume(), 50);
 }
 
 }  // namespace

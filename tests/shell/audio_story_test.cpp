@@ -49,7 +49,6 @@ protected:
     void SetUp() override {
         writeFile(story.dir.file("loop.wav"), wavOfMs(1000));
         writeFile(story.dir.file("long.wav"), wavOfMs(1500));
-        writeFile(story.dir.file("short.wav"), wavOfMs(300));
     }
 
     template <class Check>
@@ -94,11 +93,6 @@ TEST_F(AudioStory, TheMainLoopRepeatsMusicByItsLoopCount) {
              EXPECT_FALSE(musicPlayer().running());
              EXPECT_FALSE(main.music().musicPlaying());
          });
-    // A file found nowhere plays nothing and says nothing.
-    play(music("absent.wav", 0) + mark("after"), 0, [&](TfrmMain& main) {
-        EXPECT_FALSE(main.music().musicPlaying());
-        EXPECT_TRUE(dialogs.shown().empty());
-    });
 }
 
 TEST_F(AudioStory, AWaitedSoundKeepsHandlingEventsAndEndsWithTheProgram) {
