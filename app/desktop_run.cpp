@@ -8,6 +8,7 @@
 #include "platform/sdl/sdl_canvas.hpp"
 #include "platform/sdl/sdl_dialogs.hpp"
 #include "platform/sdl/sdl_host.hpp"
+#include "platform/sdl_audio/sdl_media_player.hpp"
 #include "shell/headless_run.hpp"
 #include "shell/main_window.hpp"
 
@@ -23,7 +24,10 @@ int runDesktop(const DesktopOptions& options) {
     platform::FreeTypeFontEngine fonts;
     platform::SdlDialogs dialogs(host, fonts);
     platform::LocalFileSystem files;
-    TfrmMain main({&host, &clock, &dialogs, &files, &fonts, &host.canvas()}, options.programDir);
+    // Without an audio device every open fails and the story plays on silently.
+    platform::SdlMediaPlayerFactory players;
+    TfrmMain main({&host, &clock, &dialogs, &files, &fonts, &host.canvas(), &players},
+                  options.programDir);
     host.setClient(&main);
     main.FormCreate(options.projectPath, options.programDir);
     if (!main.endedByFatalError()) {
