@@ -7,7 +7,9 @@
 #include <cstdio>
 #include <string>
 
+#include "base/sjis.hpp"
 #include "graphics/las_graphic.hpp"
+#include "platform/fonts/freetype_font_engine.hpp"
 
 namespace {
 
@@ -137,6 +139,63 @@ TLasGraphic messageWindow() {
     return g;
 }
 
+// A menu button strip: the idle look above, the pointed-at look below, with a centred label.
+TLasGraphic button(const char* utf8Label) {
+    constexpr int kW = 200, kH = 44;
+    TLasGraphic g;
+    g.SetSize(kW, kH * 2);
+    g.SetAlphaMode(AlphaMode::Alpha);
+    for (int row = 0; row < 2; ++row) {
+        uint32_t top = row ? rgb(255, 190, 90) : rgb(60, 80, 160);
+        uint32_t bottom = row ? rgb(220, 120, 40) : rgb(30, 40, 100);
+        for (int y = 0; y < kH; ++y)
+            for (int x = 0; x < kW; ++x) {
+                // Rounded corners of radius 10: outside them the button is transparent.
+                int cx = std::clamp(x, 10, kW - 11), cy = std::clamp(y, 10, kH - 11);
+                double d = std::hypot(x - cx, y - cy);
+                bool border = d > 8 || x < 2 || y < 2 || x >= kW - 2 || y >= kH - 2;
+                g.row(row * kH + y)[x] = border ? rgb(255, 255, 255) : mix(top, bottom, y / double(kH));
+                g.maskRow(row * kH + y)[x] = d > 10 ? 0 : 255;
+            }
+    }
+    TLasGraphic label;
+    label.font.size = 14;
+    label.font.color = 0xFFFFFF;
+    std::string text;
+    zarvo::utf8ToSjis(utf8Label, text);
+    label.text = text;
+    int32_t h = label.DrawTextSized(kW, 0);
+    // The label's own width: the rightmost column it drew in.
+    int32_t w = 0;
+    for (int y = 0; y < label.Height(); ++y)
+        for (int x = 0; x < label.Width(); ++x)
+            if (label.maskRow(y)[x]) w = std::max(w, x + 1);
+    for (int row = 0; row < 2; ++row) label.CopyTo(g, (kW - w) / 2, row * kH + (kH - h) / 2, w, h, 0, 0);
+    return g;
+}
+
+// A four-frame twinkling star, frames side by side.
+TLasGraphic star() {
+    constexpr int kSize = 48;
+    TLasGraphic g;
+    g.SetSize(kSize * 4, kSize);
+    g.SetAlphaMode(AlphaMode::Alpha);
+    for (int f = 0; f < 4; ++f) {
+        double turn = f * kPi / 10, scale = 1.0 - 0.12 * (f % 2);
+        for (int y = 0; y < kSize; ++y)
+            for (int x = 0; x < kSize; ++x) {
+                double dx = x - kSize / 2.0 + 0.5, dy = y - kSize / 2.0 + 0.5;
+                double a = std::atan2(dy, dx) + turn, r = std::hypot(dx, dy);
+                // Radius of a five-pointed star at this angle.
+                double edge = scale * 22 * (0.55 + 0.45 * std::pow(std::abs(std::cos(2.5 * a)), 3));
+                double cover = std::clamp(edge - r + 0.5, 0.0, 1.0);
+                g.row(y)[f * kSize + x] = mix(rgb(255, 250, 200), rgb(255, 200, 40), r / 22);
+                g.maskRow(y)[f * kSize + x] = static_cast<uint8_t>(cover * 255);
+            }
+    }
+    return g;
+}
+
 // Pictures with a mask are written with it as their alpha channel.
 bool save(const TLasGraphic& g, const std::string& dir, const char* name) {
     return g.SavePngFile(dir + "/" + name);
@@ -150,9 +209,14 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::string dir = argv[1];
+    zarvo::platform::FreeTypeFontEngine fonts;
+    TLasGraphic::setFontEngine(&fonts);
     bool ok = save(morning(), dir, "bg_morning.png") && save(night(), dir, "bg_night.png") &&
               save(room(), dir, "bg_room.png") && save(character(), dir, "chara.png") &&
-              save(messageWindow(), dir, "window.png");
+              save(messageWindow(), dir, "window.png") &&
+              save(button("はじめる"), dir, "button_start.png") &&
+              save(button("画面効果"), dir, "button_effects.png") &&
+              save(button("おわる"), dir, "button_end.png") && save(star(), dir, "sprite_star.png");
     if (!ok) std::fprintf(stderr, "demo_art: cannot write the pictures into %s\n", dir.c_str());
     return ok ? 0 : 1;
 }
