@@ -11,6 +11,7 @@
 #include <string>
 
 #include "base/text.hpp"
+#include "check/project_check.hpp"
 #include "desktop_run.hpp"
 #include "platform/headless/events.hpp"
 #include "shell/headless_run.hpp"
@@ -35,6 +36,10 @@ const char kUsage[] =
     "                  dialog, \"MS box KIND: TEXT\"\n"
     "  --shot FILE     write screen 0 as PNG when the run ends\n"
     "  --dump FILE     write the variables when the run ends: \"%NAME%=VALUE\", \"$NAME$=TEXT\"\n"
+    "  --check         list what the story's author can fix, without running it, one problem a\n"
+    "                  line: \"FILE:LINE: MESSAGE\" (FILE is zarvo.zf7 for a package); file and\n"
+    "                  page names holding % or $ are not looked up. Exit 0 clean, 1 problems\n"
+    "                  found, 2 the project cannot be read\n"
     "  --help          this text\n"
     "\n"
     "Unanswered dialogs take OK / Ignore / Yes / Cancel and are printed on stderr.\n"
@@ -58,6 +63,7 @@ int usageError(const std::string& message) {
 int main(int argc, char** argv) {
     zarvo::HeadlessOptions options;
     bool headless = false;
+    bool check = false;
     int scale = 0;
     std::string eventsPath;
     std::string project;
@@ -71,6 +77,8 @@ int main(int argc, char** argv) {
         if (arg == "--help" || arg == "-h") {
             std::cout << kUsage;
             return 0;
+        } else if (arg == "--check") {
+            check = true;
         } else if (arg == "--headless") {
             headless = true;
         } else if (arg == "--scale") {
@@ -105,6 +113,7 @@ int main(int argc, char** argv) {
     std::string self = programPath(argv[0]);
     options.programDir = std::filesystem::path(self).parent_path().string();
     options.projectPath = project.empty() ? zarvo::TfrmMain::defaultProjectPath(self) : project;
+    if (check) return zarvo::checkProject(options.projectPath, options.programDir, std::cout);
 
     if (!eventsPath.empty()) {
         std::ifstream in(eventsPath, std::ios::binary);

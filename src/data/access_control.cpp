@@ -139,6 +139,7 @@ void TZarvoAccessControl::extractEntries() {
     if (!script_->ReadHeadBool(kZarvo, "AutoExtract", false)) return;
     std::filesystem::path p(projectPath_);
     dataDir_ = (p.parent_path() / p.stem()).string();
+    if (services_.readOnly) return;
     platform::FileSystem& files = *services_.files;
     if (!files.directoryExists(dataDir_)) {
         std::string ask(texts::kExtractFolderAskBefore);
@@ -282,6 +283,20 @@ bool TZarvoAccessControl::LoadStringList(std::string_view entryName, StringList&
     for (PackageReader* reader : {&savePackage_, &projectPackage_, &libraryPackage_})
         if (reader->isOpen() && ReadEntryToStrings(entryName, lines, *reader)) return true;
     return false;
+}
+
+bool TZarvoAccessControl::pictureExists(std::string_view name) {
+    if (savePackage_.isOpen() && FindEntry(savePackage_, name) >= 0) return true;
+    bool inProject = projectPackage_.isOpen() ? FindEntry(projectPackage_, name) >= 0
+                                              : ResolveDataFile(name) != kNoEntry;
+    return inProject || (libraryPackage_.isOpen() && FindEntry(libraryPackage_, name) >= 0);
+}
+
+bool TZarvoAccessControl::dataFileExists(std::string_view name) {
+    if (ResolveDataFile(name) != kNoEntry) return true;
+    if (!IsPackaged() || !script_->ReadHeadBool(kZarvo, "AutoExtract", false)) return false;
+    const PackageEntry* entry = GetEntry(projectPackage_, FindEntry(projectPackage_, name));
+    return entry && entry->autoExtract && platform::isSafeRelativeName(entry->name);
 }
 
 void TZarvoAccessControl::JumpTo(std::string_view book, std::string_view page) {

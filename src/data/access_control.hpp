@@ -37,6 +37,9 @@ public:
         platform::Dialogs* dialogs = nullptr;
         platform::FileSystem* files = nullptr;
         std::string programDir;  // where image plug-ins (*.spi) are looked for
+        // Open without creating the data folder or writing package entries into it (checking
+        // a story); the data folder is still chosen as for a run.
+        bool readOnly = false;
     };
 
     explicit TZarvoAccessControl(const Services& services);
@@ -60,6 +63,12 @@ public:
     bool LoadGraphic(std::string_view name, TLasGraphic& surface);
     // A text entry from the save package, the project package or the library, in that order.
     bool LoadStringList(std::string_view entryName, StringList& lines);
+    // Whether LoadGraphic would find a picture of that name, searching in its order without
+    // decoding anything.
+    bool pictureExists(std::string_view name);
+    // Whether the music and sound commands would find a plain file of that name: on disk now,
+    // or an entry that the automatic extraction writes into the data folder.
+    bool dataFileExists(std::string_view name);
 
     void JumpTo(std::string_view book, std::string_view page);
     void CallPage(std::string_view book, std::string_view page);
