@@ -9,6 +9,7 @@
 #include "platform/sdl/sdl_dialogs.hpp"
 #include "platform/sdl/sdl_host.hpp"
 #include "platform/sdl_audio/sdl_media_player.hpp"
+#include "platform/sdl_debug/sdl_debug_window.hpp"
 #include "shell/headless_run.hpp"
 #include "shell/main_window.hpp"
 
@@ -29,6 +30,16 @@ int runDesktop(const DesktopOptions& options) {
     TfrmMain main({&host, &clock, &dialogs, &files, &fonts, &host.canvas(), &players},
                   options.programDir);
     host.setClient(&main);
+    // A packaged story in debug mode gets the debug window beside its own.
+    main.createDebugWindow = [&host, &clock](const DebugWindowRequest& request) {
+        auto window = std::make_unique<platform::SdlDebugWindow>(host, clock, request);
+        std::unique_ptr<DebugHooks> hooks;
+        if (window->ok())
+            hooks = std::move(window);
+        else
+            std::cerr << "zarvoplay: " << window->error() << "\n";
+        return hooks;
+    };
     main.FormCreate(options.projectPath, options.programDir);
     if (!main.endedByFatalError()) {
         main.FormShow();

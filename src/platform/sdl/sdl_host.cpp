@@ -114,6 +114,7 @@ void SdlHost::paintClient() {
 }
 
 void SdlHost::dispatch(const SDL_Event& ev) {
+    if (side_ && side_->takeEvent(ev)) return;
     switch (ev.type) {
         case SDL_QUIT:
             terminate();
@@ -181,6 +182,7 @@ void SdlHost::processMessages() {
     // One event at a time: a handler may pump messages itself, and continues with the queue.
     while (!terminating_ && SDL_PollEvent(&ev)) dispatch(ev);
     deliverTimer();
+    if (side_ && !terminating_) side_->afterMessages();
 }
 
 void SdlHost::run() {

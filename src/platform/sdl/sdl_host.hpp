@@ -19,6 +19,16 @@ namespace zarvo::platform {
 
 class SdlCanvas;
 
+// Another window of the program on this host's event loop (the debug window): it takes the
+// events that are its own and may draw after every round of messages.
+class SdlSideWindow {
+  public:
+    virtual ~SdlSideWindow() = default;
+    // True when the event was for this window and has been handled.
+    virtual bool takeEvent(const SDL_Event& ev) = 0;
+    virtual void afterMessages() = 0;
+};
+
 class SdlHost final : public Host {
   public:
     static constexpr uint32_t kTimerInterval = 200;
@@ -39,6 +49,8 @@ class SdlHost final : public Host {
     const std::string& error() const { return error_; }
 
     void setClient(HostClient* client) { client_ = client; }
+    // None: only the main window. Not owned; unset it before it goes.
+    void setSideWindow(SdlSideWindow* window) { side_ = window; }
     // The window's canvas (owned by the host, valid while it lives).
     SdlCanvas& canvas() { return *canvas_; }
     SDL_Window* window() const { return window_; }
@@ -103,6 +115,7 @@ class SdlHost final : public Host {
     std::unique_ptr<SdlCanvas> canvas_;
     uint32_t windowId_ = 0;
     HostClient* client_ = nullptr;
+    SdlSideWindow* side_ = nullptr;
 
     bool terminating_ = false;
     bool timerEnabled_ = false;
