@@ -12,6 +12,7 @@
 
 #include "base/text.hpp"
 #include "check/project_check.hpp"
+#include "data_dir.hpp"
 #include "desktop_run.hpp"
 #include "platform/headless/events.hpp"
 #include "shell/headless_run.hpp"
@@ -111,7 +112,9 @@ int main(int argc, char** argv) {
     }
 
     std::string self = programPath(argv[0]);
-    options.programDir = std::filesystem::path(self).parent_path().string();
+    // The system library and plug-ins: beside the program or in the installed data folder.
+    options.programDir =
+        zarvo::playerDataDir(std::filesystem::path(self).parent_path().string());
     options.projectPath = project.empty() ? zarvo::TfrmMain::defaultProjectPath(self) : project;
     if (check) return zarvo::checkProject(options.projectPath, options.programDir, std::cout);
 
