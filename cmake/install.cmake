@@ -15,3 +15,4 @@ install(FILES ${CMAKE_BINARY_DIR}/zarvoplay.zvl DESTINATION ${ZARVO_INSTALL_DATA
 install(TARGETS jpeg_spi gif_spi LIBRARY DESTINATION ${ZARVO_INSTALL_DATA_DIR})
 install(FILES ${CMAKE_SOURCE_DIR}/app/zarvoplay.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${CMAKE_SOURCE_DIR}/doc/zarvoplay.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
