@@ -155,6 +155,11 @@ void StoryChecker::checkBlocks() {
     BlockFault fault = findBlockFault(lines_);
     if (fault.line >= 0) {
         add(fault.line, describeBlockFault(fault.text));
+        // The player's index holds the blocks closed before the fault, and every lookup builds it
+        // again (with its message). The lines before the fault give the same index once, so the
+        // later checks see what the player sees at the cost of one build.
+        access_.script().LoadFromStream(
+            joinLines(StringList(lines_.begin(), lines_.begin() + fault.line)));
         return;
     }
     for (const OpenBlock& open : findOpenBlocks(lines_))

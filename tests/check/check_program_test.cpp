@@ -40,10 +40,6 @@ TEST(CheckOption, ReportsOnStdoutWithTheExitStatus) {
     EXPECT_EQ(run.out, dir.file("s.zf7") +
                            ":8: page \"_nowhere\" of book \"_system\" does not exist "
                            "(Move.PageName)\n");
-
-    run = runCheck(dir.file("missing.zf7"));
-    EXPECT_EQ(run.status, 2);
-    EXPECT_EQ(run.out, dir.file("missing.zf7") + ": cannot read the project file\n");
 }
 
 TEST(CheckOption, TheBundledDemoIsClean) {
