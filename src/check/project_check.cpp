@@ -454,8 +454,11 @@ void StoryChecker::checkDataFile(const At& at, std::string_view name, std::strin
                           " is not found in the data folder or beside the project (" +
                           std::string(name) + ")";
     if (access_.IsPackaged() && FindEntry(access_.projectPackage(), fileName) >= 0)
-        message += "; it is in the package, but music and sounds play from files on disk only: "
-                   "flag the entry for extraction and set AutoExtract=1";
+        message += script_.ReadHeadBool(kZarvo, "AutoExtract", false)
+                       ? "; it is in the package, but music and sounds play from files on disk "
+                         "only: flag the entry for extraction"
+                       : "; it is in the package, but music and sounds play from files on disk "
+                         "only: flag the entry for extraction and set AutoExtract=1";
     add(paramLine(at, name), message);
 }
 
