@@ -299,7 +299,7 @@ class DebugLists : public ::testing::Test {
             "<Head=\"LayerList\">\nLayerCount=3\nLayer.1.LayerName=人物\nLayer.2.LayerName=窓\n"
             "<Head End>\n";
         std::string body =
-            "@rem\n@rem\nGraphicDraw.FileName=bg.png\n@GraphicDraw\n" + setValue("zeta", "26") +
+            "@rem\n@rem\nGraphicDraw.FileName=bg.png\n@GraphicDraw\n" + setValue("Zeta", "26") +
             setValue("Alpha", "1") + setValue("beta", "2") +
             // 40 bytes of text: 20 two-byte characters with one ASCII letter in front, so the
             // 32-byte cut falls in the middle of a character.
@@ -366,12 +366,12 @@ TEST_F(DebugLists, ScreenTabListsDynamicLayersThenEveryLayerFromTheTopIncludingH
 TEST_F(DebugLists, VariablesTabSortsEachKindWithoutRegardToCaseAndCutsLongValues) {
     TfrmDebugInfo& d = *run.debug;
     d.TabControlChange(DebugTab::Variables);
-    EXPECT_THAT(d.numberLines(), ElementsAre("Alpha=1", "beta=2", "zeta=26"));
+    EXPECT_THAT(d.numberLines(), ElementsAre("Alpha=1", "beta=2", "Zeta=26"));
     std::string longText = sjis("xあいうえおかきくけこさしすせそたちつてと");
     EXPECT_THAT(d.textLines(), ElementsAre("long=" + longText, "Name=ok"));
     ASSERT_EQ(d.items().size(), 5u);
     EXPECT_EQ(d.row(2).icon, DebugIcon::NumberVariable);
-    EXPECT_EQ(d.row(2).label, "zeta");
+    EXPECT_EQ(d.row(2).label, "Zeta");
     DebugRow text = d.row(3);
     EXPECT_EQ(text.icon, DebugIcon::TextVariable);
     EXPECT_EQ(text.label, "long");
