@@ -41,6 +41,16 @@ public:
     virtual void setCaption(std::string_view sjisText) = 0;
     // The window's client area takes the main screen's size.
     virtual void setClientSize(int width, int height) = 0;
+    // Full screen over the whole display, the story scaled up and centred. False when the
+    // desktop refused; asking for the present state does nothing and succeeds. A host without
+    // a display stays in its window.
+    virtual bool setFullScreen(bool on) { return !on; }
+    // The window's place on the desktop, kept between runs.
+    virtual void setWindowPosition(int x, int y) {
+        (void)x;
+        (void)y;
+    }
+    virtual void windowPosition(int& x, int& y) const { x = y = 0; }
 };
 
 }  // namespace zarvo::platform

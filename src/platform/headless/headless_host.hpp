@@ -43,11 +43,27 @@ public:
         clientWidth_ = width;
         clientHeight_ = height;
     }
+    // No display to switch: the state and each real change are recorded.
+    bool setFullScreen(bool on) override {
+        if (on != fullScreen_) ++fullScreenChanges_;
+        fullScreen_ = on;
+        return true;
+    }
+    void setWindowPosition(int x, int y) override {
+        windowX_ = x;
+        windowY_ = y;
+    }
+    void windowPosition(int& x, int& y) const override {
+        x = windowX_;
+        y = windowY_;
+    }
 
     Cursor cursor() const { return cursor_; }
     const std::string& caption() const { return caption_; }
     int clientWidth() const { return clientWidth_; }
     int clientHeight() const { return clientHeight_; }
+    bool fullScreen() const { return fullScreen_; }
+    int fullScreenChanges() const { return fullScreenChanges_; }
 
 private:
     void deliverDue();
@@ -66,6 +82,9 @@ private:
     Cursor cursor_ = Cursor::Default;
     std::string caption_;
     int clientWidth_ = 0, clientHeight_ = 0;
+    bool fullScreen_ = false;
+    int fullScreenChanges_ = 0;
+    int windowX_ = 0, windowY_ = 0;
 };
 
 }  // namespace zarvo::platform

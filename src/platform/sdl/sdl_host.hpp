@@ -71,7 +71,7 @@ class SdlHost final : public Host {
     // Full screen over the whole desktop (the display mode is not changed; the picture is drawn
     // at the largest whole factor that fits, centred on black). False when the desktop refused;
     // asking for the present state does nothing and succeeds.
-    bool setFullScreen(bool on);
+    bool setFullScreen(bool on) override;
     bool isFullScreen() const { return fullScreen_; }
 
     // 0 = automatic. Applies at once when the window already has its size.
@@ -79,8 +79,8 @@ class SdlHost final : public Host {
     int scale() const { return scale_; }
 
     // Window position on the desktop (the position kept between runs).
-    void setWindowPosition(int x, int y);
-    void windowPosition(int& x, int& y) const;
+    void setWindowPosition(int x, int y) override;
+    void windowPosition(int& x, int& y) const override;
 
     int clientWidth() const { return clientW_; }
     int clientHeight() const { return clientH_; }
