@@ -15,6 +15,7 @@
 
 namespace zarvo {
 
+class SaveContainer;
 class TZarvoFile;
 class TZarvoProcess;
 namespace platform {
@@ -97,6 +98,18 @@ public:
     // save written without the section, leaves none), then refreshes and paints window 0. A
     // layer that cannot be built is reported and left out; the others are restored.
     bool LoadDynamicLayerInfo(const StringList& lines);
+
+    // The save sections of window 0 (screen_control_save.cpp): "layer.info" with every layer
+    // from the bottom up, "dynamiclayer.info", and with `withBackground` the bottom layer's
+    // picture as "_background.bmp". False when a section could not be written.
+    bool SaveInfo(SaveContainer& save, bool withBackground);
+    // Restores them, matching saved layers to the stack by position; text layers are laid out
+    // again and image layers reloaded. False when a part is missing; what is there is restored.
+    bool LoadInfo(SaveContainer& save, bool withBackground);
+    // Looks the sections over before anything is restored: blocks closed by their border line,
+    // numbers that parse, sizes a picture can take, a background that decodes. False names the
+    // damaged section in `section`.
+    static bool CheckInfo(SaveContainer& save, bool withBackground, std::string& section);
 
     MessageMode messageMode = MessageMode::Effect;
 
