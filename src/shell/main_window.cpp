@@ -3,9 +3,11 @@
 #include <filesystem>
 
 #include "audio/music_ctrl.hpp"
+#include "base/name_value.hpp"
 #include "platform/clock.hpp"
 #include "platform/dialogs.hpp"
 #include "platform/file_system.hpp"
+#include "save/save_system.hpp"
 #include "zarvo/texts.hpp"
 
 namespace zarvo {
@@ -32,10 +34,16 @@ TfrmMain::TfrmMain(const Services& services, const std::string& programDir)
     screen_ = std::make_unique<TScreenControl>(screen);
     music_ = std::make_unique<TMusicCtrl>(
         TMusicCtrl::Services{services.players, services.host, services.clock});
+    save_ = std::make_unique<TSaveSystem>(
+        TSaveSystem::Services{access_.get(), screen_.get(), music_.get(), services.dialogs,
+                              services.files, services.clock, [this] { endProgram(true); }});
     TLasGraphic::setFontEngine(services.fonts);
 }
 
 TfrmMain::~TfrmMain() {
+    LeaveFullScreen();
+    SaveWindowState();
+    save_->CloseSaveFile();
     access_->CloseSavePackage();
     access_->CloseLibrary();
     access_->CloseProject();
@@ -70,7 +78,7 @@ void TfrmMain::FormShow() {
     if (!firstShowPending_) return;
     firstShowPending_ = false;
     SetUpScreen();
-    legacyMode_ = access_->script().ReadHeadBool("Zarvo", "LegacyMode", false);
+    LoadSettings();
     // The debug window is for packaged stories only: a plain script never opens it.
     TZarvoFile& script = access_->script();
     if (access_->IsPackaged() && script.ReadHeadBool("Zarvo", "DebugMode", false) &&
@@ -83,6 +91,36 @@ void TfrmMain::FormShow() {
         request.top = access_->windowTop;
         debug_ = createDebugWindow(request);
     }
+}
+
+void TfrmMain::LoadSettings() {
+    legacyMode_ = access_->script().ReadHeadBool("Zarvo", "LegacyMode", false);
+    if (access_->dataDir().empty()) return;  // no project: no settings of its own
+    settingsLoaded_ = true;
+    // The window goes where it was last time; the first time the desktop places it.
+    if (save_->LoadSystemSettings(save_->SettingsPath()) &&
+        (findNameLine(save_->settings(), "System.Left") >= 0 ||
+         findNameLine(save_->settings(), "System.Top") >= 0))
+        services_.host->setWindowPosition(access_->windowLeft, access_->windowTop);
+}
+
+void TfrmMain::SaveWindowState() {
+    if (!settingsLoaded_) return;  // nothing was read that could be kept
+    services_.host->windowPosition(access_->windowLeft, access_->windowTop);
+    save_->SaveSystemSettings(save_->SettingsPath());
+}
+
+void TfrmMain::EnterFullScreen() {
+    if (fullScreen_ || !services_.host->setFullScreen(true)) return;
+    fullScreen_ = true;
+    access_->variables().Set_Value("%_fullscreen%", 1);
+}
+
+void TfrmMain::LeaveFullScreen() {
+    if (!fullScreen_) return;
+    services_.host->setFullScreen(false);
+    fullScreen_ = false;
+    access_->variables().Set_Value("%_fullscreen%", 0);
 }
 
 void TfrmMain::SetUpScreen() {
@@ -226,10 +264,8 @@ TfrmMain::Handler TfrmMain::handlerFor(CommandType type) {
         case CommandType::Select: return &TfrmMain::Select;
         case CommandType::DynamicLayer: return &TfrmMain::DynamicLayer;
         case CommandType::DynamicLayerClear: return &TfrmMain::DynamicLayerClear;
-        // Saving and system commands: their subsystem is not in this build yet, so they pass
-        // without effect.
-        case CommandType::SaveCtrl:
-        case CommandType::System: return &TfrmMain::Continue;
+        case CommandType::SaveCtrl: return &TfrmMain::SaveCtrl;
+        case CommandType::System: return &TfrmMain::System;
         case CommandType::Unknown: break;
     }
     return &TfrmMain::UnknownCommand;

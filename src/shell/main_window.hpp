@@ -26,6 +26,7 @@ class MediaPlayerFactory;
 }  // namespace platform
 
 class TMusicCtrl;
+class TSaveSystem;
 
 class TfrmMain final : public platform::HostClient {
 public:
@@ -81,9 +82,14 @@ public:
     TZarvoAccessControl& access() { return *access_; }
     TScreenControl& screen() { return *screen_; }
     TMusicCtrl& music() { return *music_; }
+    TSaveSystem& saveSystem() { return *save_; }
     // Writes screen 0 as it is shown now as a PNG file.
     bool saveScreenshot(const std::string& path);
     bool legacyMode() const { return legacyMode_; }
+    // Full screen and back (the System command, shutdown); "%_fullscreen%" follows.
+    void EnterFullScreen();
+    void LeaveFullScreen();
+    bool fullScreen() const { return fullScreen_; }
     // True when the program ends because of a fatal error rather than the story's end.
     bool endedByFatalError() const { return fatalError_ || access_->fatalError(); }
 
@@ -94,6 +100,9 @@ private:
     void endProgram(bool fatal);
     void SetUpScreen();
     void StartStory();
+    // The settings kept between runs: read at the first show, written at shutdown.
+    void LoadSettings();
+    void SaveWindowState();
     void composeAndPaint();
     void endWait();
     void expireGauges();
@@ -124,11 +133,15 @@ private:
     bool Music(const TZarvoCommand&);
     bool Sound(const TZarvoCommand&);
     bool MusicStop(const TZarvoCommand&);
+    // Save files, settings and player-wide switches (system_commands.cpp).
+    bool SaveCtrl(const TZarvoCommand&);
+    bool System(const TZarvoCommand&);
 
     Services services_;
     std::unique_ptr<TZarvoAccessControl> access_;
     std::unique_ptr<TScreenControl> screen_;
     std::unique_ptr<TMusicCtrl> music_;
+    std::unique_ptr<TSaveSystem> save_;
     std::string projectPath_;
     bool legacyMode_ = false;
     bool firstShowPending_ = true;
@@ -136,6 +149,8 @@ private:
     bool stepping_ = false;
     platform::Cursor cursor_ = platform::Cursor::Default;
     bool fatalError_ = false;
+    bool fullScreen_ = false;
+    bool settingsLoaded_ = false;  // only settings that were read are written back
     std::unique_ptr<DebugHooks> debug_;  // only in debug mode
 };
 

@@ -1,0 +1,47 @@
+// A whole player on the headless host, held by a test: run it to a point, then look at and act
+// on its controllers directly.
+#pragma once
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/fonts/freetype_font_engine.hpp"
+#include "platform/headless/frame_canvas.hpp"
+#include "platform/headless/headless_host.hpp"
+#include "platform/headless/silent_media_player.hpp"
+#include "platform/local_file_system.hpp"
+#include "save/save_system.hpp"
+#include "shell/main_window.hpp"
+
+namespace zarvo::test {
+
+class Player {
+  public:
+    // Opens the project and shows the window; the story starts with the first run.
+    Player(const std::string& project, const std::string& programDir,
+           std::vector<platform::HeadlessEvent> events = {});
+    ~Player();  // the shutdown sequence
+
+    // Runs until the story waits for input only, ends, or `until` virtual ms have passed.
+    platform::HeadlessHost::RunEnd run(uint32_t until = 60000) { return host.run(until); }
+
+    TfrmMain& main() { return *main_; }
+    TSaveSystem& save() { return main_->saveSystem(); }
+    TZarvoAccessControl& access() { return main_->access(); }
+    TVariableCtrl& vars() { return main_->access().variables(); }
+    // "BOOK/PAGE#INDEX" of the next command.
+    std::string position();
+
+    platform::VirtualClock clock;
+    platform::RecordingDialogs dialogs;
+    platform::LocalFileSystem files;
+    platform::HeadlessHost host;
+    platform::FrameCanvas canvas;
+    platform::FreeTypeFontEngine fonts;
+    platform::SilentMediaPlayerFactory players;
+
+  private:
+    std::unique_ptr<TfrmMain> main_;
+};
+
+}  // namespace zarvo::test

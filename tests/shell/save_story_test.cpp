@@ -1,0 +1,160 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "base/name_value.hpp"
+#include "story.hpp"
+
+namespace zarvo::test {
+namespace {
+
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+constexpr uint32_t kRed = 0x0000FF, kBlue = 0xFF0000, kWhite = 0xFFFFFF, kGrey = 0x808080;
+
+std::string setValue(const std::string& var, const std::string& value) {
+    return "ValueCtrl.ValueVar=%" + var + "%\nValueCtrl.LeftValue=" + value + "\n@ValueCtrl\n";
+}
+
+std::string saveCtrl(const std::string& command, const std::string& extra) {
+    return "SaveCtrl.Command=" + command + "\n" + extra + "@SaveCtrl\n";
+}
+
+std::string draw(const std::string& file) {
+    return "GraphicDraw.FileName=" + file + "\n@GraphicDraw\n";
+}
+
+std::string pages(const std::string& start, const std::string& more) {
+    return "<Book=\"スタートブック\">\n<Page=\"スタートページ\">\n" + start + "<Page End>\n" +
+           more + "<Book End>\n";
+}
+
+std::string page(const std::string& name, const std::string& lines) {
+    return "<Page=\"" + name + "\">\n" + lines + "<Page End>\n";
+}
+
+int count(const TLasGraphic& g, uint32_t color, int x0, int y0, int x1, int y1) {
+    int n = 0;
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x) n += g.GetPixel(x, y) == color;
+    return n;
+}
+
+TEST(SaveStory, PlaysSavesChangesLoadsAndGoesOnAfterTheCallingCommand) {
+    Story s;
+    s.writeLibrary(
+        "<Book=\"_system\">\n<Page=\"_init\">\n@Return\n<Page End>\n"
+        "<Page=\"_reload\">\n" +
+        setValue("reloaded", "1") +
+        "@Return\n<Page End>\n"
+        "<Book End>\n");
+    s.writePicture("red.png", 640, 480, kRed);
+    s.writePicture("blue.png", 640, 480, kBlue);
+    // The first time through, the story changes everything and loads the save made in "menu";
+    // what it learnt is kept in the settings, which a load leaves alone.
+    std::string start = draw("red.png") + setValue("hp", "10") +
+                        "Call.BookName=スタートブック\nCall.PageName=menu\n@Call\n" +
+                        saveCtrl("LoadValue", "SaveCtrl.Key=loaded\nSaveCtrl.Variable=%loaded%\n") +
+                        "if.Variable1=%loaded%\nif.Variable2=0\n@if\n" +
+                        saveCtrl("SaveValue", "SaveCtrl.Key=loaded\nSaveCtrl.Value=1\n") +
+                        setValue("hp", "99") + draw("blue.png") +
+                        saveCtrl("AutoLoad", "SaveCtrl.FileName=slot1.sav\n") +
+                        setValue("never", "1") + "@endif\n" + setValue("final", "%hp%");
+    std::string project = s.writeScript(storyScript(pages(
+        start, page("menu", saveCtrl("AutoSave", "SaveCtrl.FileName=slot1.sav\n") + "@Return\n"))));
+    StoryRun r = s.run(project, "", 60000);
+    EXPECT_EQ(r.status, 0);
+    // The save asked to make the data folder; nothing else was said.
+    EXPECT_THAT(r.boxes,
+                ElementsAre("box warning-yes-no: セーブファイルの保存のため\\n\"" +
+                            s.dir.file("story") + "\" フォルダを作成します。\\nよろしいですか？"));
+    // After the load "_reload" ran, then the command after the Call, with the saved values.
+    std::vector<std::string> tail(r.commands.end() - 6, r.commands.end());
+    EXPECT_THAT(tail, ElementsAre("スタートブック/スタートページ#8 @SaveCtrl",
+                                  "_system/_reload#0 @ValueCtrl", "_system/_reload#1 @Return",
+                                  "スタートブック/スタートページ#3 @SaveCtrl",
+                                  "スタートブック/スタートページ#4 @if",
+                                  "スタートブック/スタートページ#11 @ValueCtrl"));
+    EXPECT_THAT(r.dump, Contains("%hp%=10"));
+    EXPECT_THAT(r.dump, Contains("%final%=10"));
+    EXPECT_THAT(r.dump, Contains("%loaded%=1"));
+    EXPECT_THAT(r.dump, Contains("%reloaded%=1"));
+    for (const auto& line : r.dump) EXPECT_NE(line, "%never%=1");
+    // The background shows the saved picture again.
+    EXPECT_EQ(count(r.shot, kRed, 0, 0, 640, 480), 640 * 480);
+}
+
+TEST(SaveStory, AMessageWaitingForAClickIsWaitingAgainAfterALoadInTheNextRun) {
+    Story s;
+    s.writePicture("grey.png", 640, 480, kGrey);
+    // A button that saves from inside the message's key wait, keeping the run state.
+    auto script = [](const std::string& startPage) {
+        return storyScript(
+            pages(draw("grey.png") +
+                      "DynamicLayer.Type=Text\nDynamicLayer.Text.Text=セーブ\n"
+                      "DynamicLayer.Area.Left=500\nDynamicLayer.Area.Top=400\n"
+                      "DynamicLayer.Area.Width=100\nDynamicLayer.Clickable.Mode=All\n"
+                      "DynamicLayer.ActiveMode=Always\nDynamicLayer.Clickable.BookName="
+                      "スタートブック\n"
+                      "DynamicLayer.Clickable.PageName=save\nDynamicLayer.Clickable.Move=Call\n"
+                      "DynamicLayer.Clickable.KeepExecuteMode=1\n@DynamicLayer\n"
+                      "MessageDraw.Text=<clWhite>一行目<KEY>#二行目\n@MessageDraw\n" +
+                      setValue("done", "1"),
+                  page("save", saveCtrl("AutoSave", "SaveCtrl.FileName=m.sav\n") + "@Return\n") +
+                      page("load", saveCtrl("AutoLoad", "SaveCtrl.FileName=m.sav\n"))),
+            "FileType=QZ7\nStartPage=" + startPage + "\n");
+    };
+    StoryRun r = s.run(s.writeScript(script("スタートページ")), "1000 click 510 405\n", 3000);
+    EXPECT_EQ(r.status, 3);  // still in the key wait after saving
+    EXPECT_THAT(r.dump, IsEmpty());
+    EXPECT_TRUE(r.hasCommand("スタートブック/save#0 @SaveCtrl"));
+
+    // The next run loads at once: the story waits for the click it waited for.
+    std::string project = s.writeScript(script("load"));
+    r = s.run(project, "", 3000);
+    EXPECT_EQ(r.status, 3);
+    EXPECT_THAT(r.dump, IsEmpty());
+    EXPECT_EQ(r.commands.back(), "_system/_reload#0 @Return");
+    EXPECT_GT(count(r.shot, 0x000000, 500, 400, 600, 421), 10);  // the button came back
+    EXPECT_EQ(count(r.shot, kWhite, 0, 0, 640, 480), 0);         // the message starts afresh
+    // The message starts over: its first key wait, then the rest, then the story goes on.
+    r = s.run(project, "1000 click 1 1\n2000 click 1 1\n", 60000);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_THAT(r.dump, Contains("%done%=1"));
+    EXPECT_GT(count(r.shot, kWhite, 0, 0, 100, 21), 20);
+    EXPECT_GT(count(r.shot, kWhite, 0, 21, 100, 42), 20);
+}
+
+TEST(SaveStory, ValuesSavedWithNoFileOpenComeBackInTheNextRun) {
+    Story s;
+    std::filesystem::create_directories(s.dir.file("story"));
+    std::string first = pages(
+        setValue("n", "3") + saveCtrl("SaveValue", "SaveCtrl.Key=name\nSaveCtrl.Value=太郎%n%\n"),
+        "");
+    StoryRun r = s.run(s.writeScript(storyScript(first)));
+    EXPECT_EQ(r.status, 0);
+    StringList settings = splitLines(readFile(s.dir.file("story/c_save00.svi")));
+    EXPECT_EQ(ReadListString(settings, "name", ""), sjis("太郎3"));
+    EXPECT_EQ(ReadListString(settings, "System.MusicVolume", ""), "100");
+
+    auto load = [](const std::string& key, const std::string& variable) {
+        return saveCtrl("LoadValue",
+                        "SaveCtrl.Key=" + key + "\nSaveCtrl.Variable=" + variable + "\n");
+    };
+    std::string second =
+        pages(load("name", "$name$") + load("name", "%name%") + load("missing", "%m%") +
+                  load("missing", "$t$") + load("name", "name") + setValue("after", "1"),
+              "");
+    r = s.run(s.writeScript(storyScript(second)));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_THAT(r.dump, ElementsAre("%_musicvolume%=100", "%_soundvolume%=100", "$name$=太郎3",
+                                    "%name%=0", "%m%=0", "$t$=", "%after%=1"));
+    EXPECT_THAT(r.boxes,
+                ElementsAre("box warning: セーブコントロール：\\n代入先の変数名が不正です"));
+}
+
+}  // namespace
+}  // namespace zarvo::test
