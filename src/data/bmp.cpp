@@ -7,26 +7,13 @@
 #include <filesystem>
 #include <fstream>
 
+#include "base/byte_order.hpp"
+
 namespace zarvo {
 namespace {
 
 // Pixel rows are moved with whole-word loads and stores.
 static_assert(std::endian::native == std::endian::little);
-
-uint16_t rd16(const uint8_t* p) {
-    return uint16_t(p[0] | p[1] << 8);
-}
-uint32_t rd32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-void wr16(uint8_t* p, uint32_t v) {
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-}
-void wr32(uint8_t* p, uint32_t v) {
-    wr16(p, v);
-    wr16(p + 2, v >> 16);
-}
 
 bool fail(std::string* error, const char* text) {
     if (error) *error = text;
@@ -68,8 +55,8 @@ bool parse(std::string_view bytes, Layout& L, std::string* error) {
     const size_t size = bytes.size();
     if (size < kFileHeader + 4) return fail(error, "file too short for a BMP header");
     if (b[0] != 'B' || b[1] != 'M') return fail(error, "not a BMP image");
-    const uint32_t offBits = rd32(b + 10);
-    const uint32_t hs = rd32(b + 14);
+    const uint32_t offBits = readLe32(b + 10);
+    const uint32_t hs = readLe32(b + 14);
     if (hs != 12 && hs != 40 && hs != 52 && hs != 56 && hs != 108 && hs != 124)
         return fail(error, "unsupported BMP header size");
     if (size < kFileHeader + hs) return fail(error, "truncated BMP header");
@@ -79,16 +66,16 @@ bool parse(std::string_view bytes, Layout& L, std::string* error) {
     int64_t width, height;
     uint32_t bpp, comp = kBmpRgb, sizeImage = 0, clrUsed = 0;
     if (core) {
-        width = rd16(h + 4);
-        height = rd16(h + 6);
-        bpp = rd16(h + 10);
+        width = readLe16(h + 4);
+        height = readLe16(h + 6);
+        bpp = readLe16(h + 10);
     } else {
-        width = int32_t(rd32(h + 4));
-        height = int32_t(rd32(h + 8));
-        bpp = rd16(h + 14);
-        comp = rd32(h + 16);
-        sizeImage = rd32(h + 20);
-        clrUsed = rd32(h + 32);
+        width = int32_t(readLe32(h + 4));
+        height = int32_t(readLe32(h + 8));
+        bpp = readLe16(h + 14);
+        comp = readLe32(h + 16);
+        sizeImage = readLe32(h + 20);
+        clrUsed = readLe32(h + 32);
     }
     const bool topDown = height < 0;
     if (topDown) height = -height;  // 64-bit, so INT32_MIN is safe
@@ -126,7 +113,7 @@ bool parse(std::string_view bytes, Layout& L, std::string* error) {
             m = b + pos;
             pos += n;
         }
-        for (int i = 0; i < 3; ++i) L.masks[i] = rd32(m + 4 * i);
+        for (int i = 0; i < 3; ++i) L.masks[i] = readLe32(m + 4 * i);
     } else if (bpp == 16) {
         L.masks[0] = 0x7C00, L.masks[1] = 0x03E0, L.masks[2] = 0x001F;
     } else if (bpp == 32) {
@@ -193,7 +180,7 @@ void decodeRows(const Layout& L, Picture& pic) {
                 break;
             case 16:
                 for (size_t x = 0; x < w; ++x) {
-                    const uint32_t px = rd16(s + 2 * x);
+                    const uint32_t px = readLe16(s + 2 * x);
                     d[x] = cr(px) << 16 | cg(px) << 8 | cb(px);
                 }
                 break;
@@ -227,7 +214,7 @@ void decodeRows(const Layout& L, Picture& pic) {
                     }
                 } else {
                     for (size_t x = 0; x < w; ++x) {
-                        const uint32_t px = rd32(s + 4 * x);
+                        const uint32_t px = readLe32(s + 4 * x);
                         d[x] = cr(px) << 16 | cg(px) << 8 | cb(px);
                     }
                 }
@@ -337,15 +324,15 @@ std::string encodeBmp(const Picture& picture) {
     auto* b = reinterpret_cast<uint8_t*>(file.data());
     b[0] = 'B';
     b[1] = 'M';
-    wr32(b + 2, uint32_t(file.size()));
-    wr32(b + 10, uint32_t(headers));
+    writeLe32(b + 2, uint32_t(file.size()));
+    writeLe32(b + 10, uint32_t(headers));
     uint8_t* i = b + kFileHeader;
-    wr32(i, 40);
-    wr32(i + 4, uint32_t(w));
-    wr32(i + 8, uint32_t(h));
-    wr16(i + 12, 1);
-    wr16(i + 14, 24);
-    wr32(i + 20, uint32_t(dataSize));
+    writeLe32(i, 40);
+    writeLe32(i + 4, uint32_t(w));
+    writeLe32(i + 8, uint32_t(h));
+    writeLe16(i + 12, 1);
+    writeLe16(i + 14, 24);
+    writeLe32(i + 20, uint32_t(dataSize));
     for (size_t r = 0; r < size_t(h); ++r) {
         const uint32_t* __restrict s = picture.pixels.data() + (size_t(h) - 1 - r) * size_t(w);
         uint8_t* __restrict d = b + headers + r * stride;

@@ -7,26 +7,12 @@
 #include <fstream>
 #include <vector>
 
+#include "base/byte_order.hpp"
 #include "data/bmp.hpp"
 #include "platform/dialogs.hpp"
 
 namespace zarvo {
 namespace {
-
-uint16_t rd16(const uint8_t* p) {
-    return uint16_t(p[0] | p[1] << 8);
-}
-uint32_t rd32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-void wr16(uint8_t* p, uint32_t v) {
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-}
-void wr32(uint8_t* p, uint32_t v) {
-    wr16(p, v);
-    wr16(p + 2, v >> 16);
-}
 
 bool fail(std::string* error, const char* text) {
     if (error) *error = text;
@@ -200,7 +186,7 @@ MagCheck checkMagHeader(std::string_view bytes, MagLayout& L) {
     L = MagLayout{};
     L.headerPos = uint32_t(h);
     L.colors256 = (H[3] & 0x80) != 0;
-    const uint32_t sx = rd16(H + 4), sy = rd16(H + 6), ex = rd16(H + 8), ey = rd16(H + 10);
+    const uint32_t sx = readLe16(H + 4), sy = readLe16(H + 6), ex = readLe16(H + 8), ey = readLe16(H + 10);
     // Reversed corners would wrap the sizes around to nonsense.
     if (H[0] != 0 || sx > ex || sy > ey) return kMagBadHeader;
     const uint32_t g = L.colors256 ? 4 : 8;
@@ -214,11 +200,11 @@ MagCheck checkMagHeader(std::string_view bytes, MagLayout& L) {
         int64_t(L.width) * L.height > kBmpMaxPixels)
         return kMagBadHeader;
     L.stride = L.colors256 ? uint32_t(L.width) : uint32_t(L.width) / 2;
-    L.flagAPos = h + rd32(H + 12);
-    L.flagBPos = h + rd32(H + 16);
-    L.flagBSize = rd32(H + 20);
-    L.pixelPos = h + rd32(H + 24);
-    L.pixelSize = rd32(H + 28);
+    L.flagAPos = h + readLe32(H + 12);
+    L.flagBPos = h + readLe32(H + 16);
+    L.flagBSize = readLe32(H + 20);
+    L.pixelPos = h + readLe32(H + 24);
+    L.pixelSize = readLe32(H + 28);
 
     // Flag A is one bit per flag byte, running on from line to line.
     const uint64_t flagABytes = (uint64_t(L.height) * (L.stride / 4) + 7) / 8;
@@ -276,13 +262,13 @@ int TM2BC::MMAG_MagtoBmp(std::string_view bytes, std::string& out) {
     auto* o = reinterpret_cast<uint8_t*>(out.data());
     o[0] = 'B';
     o[1] = 'M';
-    wr32(o + 2, uint32_t(out.size()));
-    wr32(o + 10, uint32_t(kBmpHeaders + paletteBytes));
-    wr32(o + 14, 40);
-    wr32(o + 18, uint32_t(L.width));
-    wr32(o + 22, uint32_t(L.height));
-    wr16(o + 26, 1);
-    wr16(o + 28, L.colors256 ? 8 : 4);
+    writeLe32(o + 2, uint32_t(out.size()));
+    writeLe32(o + 10, uint32_t(kBmpHeaders + paletteBytes));
+    writeLe32(o + 14, 40);
+    writeLe32(o + 18, uint32_t(L.width));
+    writeLe32(o + 22, uint32_t(L.height));
+    writeLe16(o + 26, 1);
+    writeLe16(o + 28, L.colors256 ? 8 : 4);
     uint8_t* p = o + kBmpHeaders;
     for (uint32_t i = 0; i < L.paletteEntries(); ++i, p += 4) {
         p[0] = rgb[i][2];
