@@ -435,6 +435,8 @@ void StoryChecker::checkPicture(const At& at, std::string_view name, std::string
         return;
     }
     if (holdsReference(fileName) || access_.pictureExists(fileName)) return;
+    // The pictures a save file holds are read from the save file a story has open at the time.
+    if (sameText(fileName, "_smallimage.bmp") || sameText(fileName, "_background.bmp")) return;
     std::string where = access_.IsPackaged() ? "in the package or the system library"
                                              : "in the data folder, beside the project or in the "
                                                "system library";
