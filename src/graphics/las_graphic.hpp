@@ -126,6 +126,10 @@ public:
 
 private:
     // --- picture state ---
+    // Takes over a decoded picture whole (the PNG readers decode into their own buffers first,
+    // so a damaged file leaves the surface unchanged).
+    void adoptPicture(int32_t width, int32_t height, std::vector<uint32_t>&& pixels,
+                      std::vector<uint8_t>&& mask, AlphaMode mode);
     int32_t width_ = 0, height_ = 0;
     std::vector<uint32_t> picture_;
     std::vector<uint8_t> mask_;

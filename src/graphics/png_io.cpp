@@ -283,11 +283,7 @@ bool TLasGraphic::LoadPngFile(const std::string& path) {
     FileSource source(path);
     DecodedPng png;
     if (!source.isOpen() || !decodePng(source, png)) return false;
-    width_ = png.width;
-    height_ = png.height;
-    picture_ = std::move(png.pixels);
-    mask_ = std::move(png.mask);
-    alphaMode_ = png.mode;
+    adoptPicture(png.width, png.height, std::move(png.pixels), std::move(png.mask), png.mode);
     return true;
 }
 
@@ -296,11 +292,7 @@ bool TLasGraphic::LoadPngFromPackage(std::string_view entryName, PackageReader& 
     PackageSource source(package);
     DecodedPng png;
     if (!decodePng(source, png)) return false;
-    width_ = png.width;
-    height_ = png.height;
-    picture_ = std::move(png.pixels);
-    mask_ = std::move(png.mask);
-    alphaMode_ = png.mode;
+    adoptPicture(png.width, png.height, std::move(png.pixels), std::move(png.mask), png.mode);
     return true;
 }
 
@@ -308,12 +300,17 @@ bool TLasGraphic::LoadPngFromMemory(std::string_view bytes) {
     MemorySource source(bytes);
     DecodedPng png;
     if (!decodePng(source, png)) return false;
-    width_ = png.width;
-    height_ = png.height;
-    picture_ = std::move(png.pixels);
-    mask_ = std::move(png.mask);
-    alphaMode_ = png.mode;
+    adoptPicture(png.width, png.height, std::move(png.pixels), std::move(png.mask), png.mode);
     return true;
+}
+
+void TLasGraphic::adoptPicture(int32_t width, int32_t height, std::vector<uint32_t>&& pixels,
+                               std::vector<uint8_t>&& mask, AlphaMode mode) {
+    width_ = width;
+    height_ = height;
+    picture_ = std::move(pixels);
+    mask_ = std::move(mask);
+    alphaMode_ = mode;
 }
 
 bool TLasGraphic::SavePngFile(const std::string& path) const {
