@@ -31,4 +31,30 @@ LocalTime localTimeOf(int64_t epochSeconds) {
     return lt;
 }
 
+int64_t calendarSeconds(const LocalTime& time) {
+    std::tm tm{};
+    tm.tm_year = time.year - 1900;
+    tm.tm_mon = time.month - 1;
+    tm.tm_mday = time.day;
+    tm.tm_hour = time.hour;
+    tm.tm_min = time.minute;
+    tm.tm_sec = time.second;
+    return static_cast<int64_t>(timegm(&tm));
+}
+
+LocalTime calendarTime(int64_t seconds) {
+    std::time_t t = static_cast<std::time_t>(seconds);
+    std::tm tm{};
+    gmtime_r(&t, &tm);
+    LocalTime lt;
+    lt.year = tm.tm_year + 1900;
+    lt.month = tm.tm_mon + 1;
+    lt.day = tm.tm_mday;
+    lt.hour = tm.tm_hour;
+    lt.minute = tm.tm_min;
+    lt.second = tm.tm_sec;
+    lt.weekday = tm.tm_wday;
+    return lt;
+}
+
 }  // namespace zarvo::platform

@@ -35,4 +35,9 @@ public:
 // Local date and time of a moment given as seconds since the epoch.
 LocalTime localTimeOf(int64_t epochSeconds);
 
+// Calendar arithmetic with no time zone: a date and time as a count of seconds and back, so a
+// virtual clock shows the same local time on every machine.
+int64_t calendarSeconds(const LocalTime& time);
+LocalTime calendarTime(int64_t seconds);
+
 }  // namespace zarvo::platform

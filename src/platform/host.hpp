@@ -13,6 +13,11 @@ namespace keys {
 inline constexpr int kEnter = 13;
 inline constexpr int kEscape = 27;
 inline constexpr int kSpace = 32;
+inline constexpr int kShift = 16;
+inline constexpr int kControl = 17;
+inline constexpr int kAlt = 18;
+inline constexpr int kF11 = 122;
+inline constexpr int kF12 = 123;
 }  // namespace keys
 
 class HostClient {
@@ -21,7 +26,9 @@ public:
     virtual void onTimer() = 0;  // the 200 ms main timer
     virtual void onMouseDown(MouseButton button, int x, int y) = 0;
     virtual void onMouseMove(int x, int y) = 0;
+    // Held keys repeat their key-down; each release comes once.
     virtual void onKeyDown(int key) = 0;
+    virtual void onKeyUp(int key) { (void)key; }
     virtual void onPaint() = 0;
     // True while only input can move the story on (a wait with no timer): a headless run with no
     // input left then stops instead of ticking forever.

@@ -132,7 +132,8 @@ void TfrmMain::SetUpScreen() {
 
 void TfrmMain::StartStory() {
     TZarvoFile& script = access_->script();
-    services_.host->setCaption(script.ReadHeadString("Zarvo", "Title", ""));
+    storyCaption_ = script.ReadHeadString("Zarvo", "Title", "");
+    services_.host->setCaption(storyCaption_);
     std::string opening = script.ReadHeadString("Zarvo", "Opening", "");
     // Layers start hidden; the opening picture is meant to be seen before the first command.
     if (!opening.empty() && opening != "Default" &&
@@ -169,6 +170,11 @@ void TfrmMain::endProgram(bool fatal) {
     fatalError_ = fatalError_ || fatal;
     services_.host->setTimerEnabled(false);
     services_.host->terminate();
+}
+
+void TfrmMain::MainTimerTimer() {
+    tickPlayerKeys();
+    RunSteps();
 }
 
 void TfrmMain::RunSteps() {
@@ -300,6 +306,7 @@ void TfrmMain::onMouseDown(platform::MouseButton button, int x, int y) {
     if (button != platform::MouseButton::Left) return;
     TZarvoProcess& process = access_->process();
     process.ClearMessageSkip();
+    ctrlSkips_ = false;  // a click ends the skip even while Ctrl is held
     int state = process.ClickWaitState();
     TDynamicLayer* layers = screen_->DynamicLayers(0);
     if (state != 0 && layers) {
@@ -335,12 +342,6 @@ void TfrmMain::onMouseMove(int x, int y) {
         if (layers->ActiveCursor()) wanted = platform::Cursor::Select;
     }
     setCursor(wanted);
-}
-
-void TfrmMain::onKeyDown(int key) {
-    if ((key == platform::keys::kSpace || key == platform::keys::kEnter) &&
-        access_->process().InputEndsWait())
-        endWait();
 }
 
 bool TfrmMain::waitsForInputOnly() const {

@@ -41,6 +41,8 @@ public:
     };
 
     static constexpr std::string_view kLibraryName = "zarvoplay.zvl";
+    static constexpr std::string_view kScreenshotFolder = "screenshots";
+    static constexpr uint32_t kCaptionNoticeMs = 2000;
 
     // `programDir` holds the system library and the image plug-ins.
     TfrmMain(const Services& services, const std::string& programDir);
@@ -56,7 +58,7 @@ public:
     // The project path when none is given: the program's own path with the extension ".zp7".
     static std::string defaultProjectPath(const std::string& programPath);
 
-    void MainTimerTimer() { RunSteps(); }
+    void MainTimerTimer();
     void RunSteps();
     bool MainLoop_Step();
 
@@ -64,7 +66,10 @@ public:
     void onTimer() override { MainTimerTimer(); }
     void onMouseDown(platform::MouseButton button, int x, int y) override;
     void onMouseMove(int x, int y) override;
+    // The player's own keys come first (player_keys.cpp): Alt+Enter and F11 full screen, Ctrl
+    // held to skip messages, F12 screenshot; Space and Enter then end a wait.
     void onKeyDown(int key) override;
+    void onKeyUp(int key) override;
     void onPaint() override;
     bool waitsForInputOnly() const override;
 
@@ -108,6 +113,13 @@ private:
     void expireGauges();
     void setCursor(platform::Cursor cursor);
     bool skipToBlockEnd(int32_t level);
+    // Player keys (player_keys.cpp).
+    void toggleFullScreen();
+    void takeScreenshot();
+    // Shows `sjisText` in the caption for kCaptionNoticeMs, then the story's title again.
+    void showCaptionNotice(const std::string& sjisText);
+    // On every timer tick: keeps Ctrl's message skip on and ends an expired caption notice.
+    void tickPlayerKeys();
 
     // Handlers: the fetched command in, the continue flag out.
     bool UnknownCommand(const TZarvoCommand&);
@@ -151,6 +163,12 @@ private:
     bool fatalError_ = false;
     bool fullScreen_ = false;
     bool settingsLoaded_ = false;  // only settings that were read are written back
+    std::string storyCaption_;
+    bool captionNotice_ = false;
+    uint32_t captionNoticeStart_ = 0;
+    bool altHeld_ = false;
+    bool ctrlHeld_ = false;
+    bool ctrlSkips_ = false;  // the held Ctrl key turned message skip on and keeps it on
     std::unique_ptr<DebugHooks> debug_;  // only in debug mode
 };
 

@@ -1,6 +1,7 @@
 #include "platform/headless/events.hpp"
 
 #include <algorithm>
+#include <cstdio>
 #include <sstream>
 
 #include "base/sjis.hpp"
@@ -17,16 +18,45 @@ bool parseNumber(const std::string& s, int& out) {
     return true;
 }
 
+const std::pair<const char*, BoxAnswer> kAnswerNames[] = {
+    {"ok", BoxAnswer::Ok},  {"cancel", BoxAnswer::Cancel}, {"yes", BoxAnswer::Yes},
+    {"no", BoxAnswer::No},  {"abort", BoxAnswer::Abort},   {"ignore", BoxAnswer::Ignore}};
+
+// Keys with a name in the file; any other key is written as its code.
+const std::pair<const char*, int> kKeyNames[] = {
+    {"space", 32}, {"enter", 13}, {"escape", 27}, {"shift", 16},
+    {"ctrl", 17},  {"alt", 18},   {"f11", 122},   {"f12", 123}};
+
 bool parseAnswer(const std::string& s, BoxAnswer& out) {
-    static const std::pair<const char*, BoxAnswer> names[] = {
-        {"ok", BoxAnswer::Ok},       {"cancel", BoxAnswer::Cancel}, {"yes", BoxAnswer::Yes},
-        {"no", BoxAnswer::No},       {"abort", BoxAnswer::Abort},   {"ignore", BoxAnswer::Ignore}};
-    for (auto& [name, answer] : names)
+    for (auto& [name, answer] : kAnswerNames)
         if (s == name) {
             out = answer;
             return true;
         }
     return false;
+}
+
+bool parseKey(std::string_view s, int& out) {
+    for (auto& [name, code] : kKeyNames)
+        if (s == name) {
+            out = code;
+            return true;
+        }
+    return parseNumber(std::string(s), out) && out > 0 && out < 256;
+}
+
+// "YYYY-MM-DD HH:MM:SS"
+bool parseDate(std::string_view s, LocalTime& out) {
+    int y, mo, d, h, mi, sec;
+    char tail;
+    if (std::sscanf(std::string(s).c_str(), "%4d-%2d-%2d %2d:%2d:%2d%c", &y, &mo, &d, &h, &mi, &sec,
+                    &tail) != 6)
+        return false;
+    if (y < 1900 || mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || sec > 60 ||
+        h < 0 || mi < 0 || sec < 0)
+        return false;
+    out = calendarTime(calendarSeconds({y, mo, d, h, mi, sec, 0}));
+    return true;
 }
 
 bool parseLine(const std::string& line, HeadlessEvent& ev) {
@@ -56,13 +86,9 @@ bool parseLine(const std::string& line, HeadlessEvent& ev) {
         ev.kind = HeadlessEvent::Kind::Move;
         return xy();
     }
-    if (verb == "key") {
-        ev.kind = HeadlessEvent::Kind::Key;
-        if (args == "space") ev.key = 32;
-        else if (args == "enter") ev.key = 13;
-        else if (args == "escape") ev.key = 27;
-        else return parseNumber(std::string(args), ev.key);
-        return true;
+    if (verb == "key" || verb == "keyup") {
+        ev.kind = verb == "key" ? HeadlessEvent::Kind::Key : HeadlessEvent::Kind::KeyUp;
+        return parseKey(args, ev.key);
     }
     if (verb == "answer") {
         ev.kind = HeadlessEvent::Kind::Answer;
@@ -73,6 +99,14 @@ bool parseLine(const std::string& line, HeadlessEvent& ev) {
         ev.kind = HeadlessEvent::Kind::Input;
         std::string text = rest.empty() ? "" : rest.substr(1);
         return utf8ToSjis(text, ev.text);
+    }
+    if (verb == "input-cancel") {
+        ev.kind = HeadlessEvent::Kind::InputCancel;
+        return args.empty();
+    }
+    if (verb == "date") {
+        ev.kind = HeadlessEvent::Kind::Date;
+        return parseDate(args, ev.date);
     }
     if (verb == "shot") {
         ev.kind = HeadlessEvent::Kind::Shot;
@@ -104,6 +138,40 @@ bool parseEvents(std::string_view text, std::vector<HeadlessEvent>& events, std:
     std::stable_sort(events.begin(), events.end(),
                      [](const HeadlessEvent& a, const HeadlessEvent& b) { return a.at < b.at; });
     return true;
+}
+
+std::string formatEvent(const HeadlessEvent& ev) {
+    std::string line = std::to_string(ev.at) + ' ';
+    auto xy = [&] { return ' ' + std::to_string(ev.x) + ' ' + std::to_string(ev.y); };
+    auto key = [&] {
+        for (auto& [name, code] : kKeyNames)
+            if (code == ev.key) return std::string(name);
+        return std::to_string(ev.key);
+    };
+    using Kind = HeadlessEvent::Kind;
+    switch (ev.kind) {
+        case Kind::Click: return line + "click" + xy();
+        case Kind::RightClick: return line + "rclick" + xy();
+        case Kind::Move: return line + "move" + xy();
+        case Kind::Key: return line + "key " + key();
+        case Kind::KeyUp: return line + "keyup " + key();
+        case Kind::Answer:
+            for (auto& [name, answer] : kAnswerNames)
+                if (answer == ev.answer) return line + "answer " + name;
+            return line + "answer ok";
+        case Kind::Input: return line + "input " + sjisToUtf8(ev.text);
+        case Kind::InputCancel: return line + "input-cancel";
+        case Kind::Shot: return line + "shot " + ev.text;
+        case Kind::Quit: return line + "quit";
+        case Kind::Date: {
+            char text[32];
+            std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", ev.date.year % 10000,
+                          ev.date.month % 100, ev.date.day % 100, ev.date.hour % 100,
+                          ev.date.minute % 100, ev.date.second % 100);
+            return line + "date " + text;
+        }
+    }
+    return line + "quit";
 }
 
 }  // namespace zarvo::platform

@@ -11,7 +11,9 @@ HeadlessHost::HeadlessHost(VirtualClock& clock, RecordingDialogs& dialogs,
             dialogs.queueAnswer(ev.answer, ev.at);
         else if (ev.kind == HeadlessEvent::Kind::Input)
             dialogs.queueInput(ev.text, ev.at);
-        else
+        else if (ev.kind == HeadlessEvent::Kind::InputCancel)
+            dialogs.queueInputCancel(ev.at);
+        else if (ev.kind != HeadlessEvent::Kind::Date)  // the clock's start, set by its owner
             events_.push_back(std::move(ev));
     }
 }
@@ -30,12 +32,15 @@ void HeadlessHost::deliver(const HeadlessEvent& ev) {
             break;
         case HeadlessEvent::Kind::Move: client_->onMouseMove(ev.x, ev.y); break;
         case HeadlessEvent::Kind::Key: client_->onKeyDown(ev.key); break;
+        case HeadlessEvent::Kind::KeyUp: client_->onKeyUp(ev.key); break;
         case HeadlessEvent::Kind::Shot:
             if (onShot) onShot(ev.text);
             break;
         case HeadlessEvent::Kind::Quit: terminate(); break;
         case HeadlessEvent::Kind::Answer:
-        case HeadlessEvent::Kind::Input: break;
+        case HeadlessEvent::Kind::Input:
+        case HeadlessEvent::Kind::InputCancel:
+        case HeadlessEvent::Kind::Date: break;
     }
 }
 

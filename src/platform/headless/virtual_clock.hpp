@@ -7,14 +7,17 @@ namespace zarvo::platform {
 
 class VirtualClock final : public Clock {
 public:
-    // Local time starts at `epochSeconds` and advances with the virtual ticks.
-    explicit VirtualClock(uint32_t startTicks = 0, int64_t epochSeconds = 1767225600 /*2026-01-01*/)
-        : ticks_(startTicks), start_(startTicks), epoch_(epochSeconds) {}
+    static constexpr LocalTime kDefaultStart{2026, 1, 1, 0, 0, 0, 4};
+
+    // Local time starts at `start` and advances with the virtual ticks, the same on every
+    // machine whatever its time zone.
+    explicit VirtualClock(uint32_t startTicks = 0, const LocalTime& start = kDefaultStart)
+        : ticks_(startTicks), start_(startTicks), startSeconds_(calendarSeconds(start)) {}
 
     uint32_t ticks() override { return ticks_; }
     void sleep(uint32_t ms) override { ticks_ += ms; }
     LocalTime localTime() override {
-        return localTimeOf(epoch_ + static_cast<uint32_t>(ticks_ - start_) / 1000);
+        return calendarTime(startSeconds_ + static_cast<uint32_t>(ticks_ - start_) / 1000);
     }
 
     void advance(uint32_t ms) { ticks_ += ms; }
@@ -23,7 +26,7 @@ public:
 private:
     uint32_t ticks_;
     uint32_t start_;
-    int64_t epoch_;
+    int64_t startSeconds_;
 };
 
 }  // namespace zarvo::platform
