@@ -1,10 +1,16 @@
 #include "desktop_run.hpp"
 
+#include <fstream>
 #include <iostream>
+#include <optional>
 
+#include "base/sjis.hpp"
 #include "platform/clock.hpp"
 #include "platform/fonts/freetype_font_engine.hpp"
+#include "platform/headless/events.hpp"
+#include "platform/headless/replay_timed_player.hpp"
 #include "platform/local_file_system.hpp"
+#include "platform/replay_clock.hpp"
 #include "platform/sdl/sdl_canvas.hpp"
 #include "platform/sdl/sdl_dialogs.hpp"
 #include "platform/sdl/sdl_host.hpp"
@@ -12,26 +18,93 @@
 #include "platform/sdl_debug/sdl_debug_window.hpp"
 #include "shell/headless_run.hpp"
 #include "shell/main_window.hpp"
+#include "shell/run_trace.hpp"
 
 namespace zarvo {
+namespace {
+
+using platform::HeadlessEvent;
+
+// The events file of a recorded run, written as it happens: a run that crashes leaves
+// everything up to the crash.
+class EventLog {
+public:
+    bool open(const std::string& path) {
+        out_.open(path, std::ios::binary | std::ios::trunc);
+        return out_.is_open();
+    }
+    void write(const HeadlessEvent& ev) { out_ << platform::formatEvent(ev) << '\n' << std::flush; }
+
+private:
+    std::ofstream out_;
+};
+
+}  // namespace
 
 int runDesktop(const DesktopOptions& options) {
+    platform::SystemClock systemClock;
+    const uint32_t start = systemClock.ticks();
+    EventLog record;
+    std::optional<platform::ReplayClock> replay;
+    if (!options.recordPath.empty()) {
+        if (!record.open(options.recordPath)) {
+            std::cerr << "zarvoplay: cannot write the record to " << options.recordPath << "\n";
+            return kExitUsage;
+        }
+        replay.emplace(systemClock);
+    }
+    // A recorded run keeps the replay's time; any other the system's.
+    platform::Clock& clock = replay ? static_cast<platform::Clock&>(*replay) : systemClock;
+    RunTrace trace([&] { return replay ? replay->ticks() : systemClock.ticks() - start; });
+    if (!options.tracePath.empty() && !trace.open(options.tracePath)) {
+        std::cerr << "zarvoplay: cannot write the trace to " << options.tracePath << "\n";
+        return kExitUsage;
+    }
+
     platform::SdlHost host(options.scale);
     if (!host.ok()) {
         std::cerr << "zarvoplay: cannot open a window: " << host.error() << "\n";
         return -1;
     }
-    platform::SystemClock clock;
     platform::FreeTypeFontEngine fonts;
-    platform::SdlDialogs dialogs(host, fonts);
+    platform::SdlDialogs sdlDialogs(host, fonts);
+    platform::ObservedDialogs dialogs(sdlDialogs);
     platform::LocalFileSystem files;
     // Without an audio device every open fails and the story plays on silently.
-    platform::SdlMediaPlayerFactory players;
-    TfrmMain main({&host, &clock, &dialogs, &files, &fonts, &host.canvas(), &players},
+    platform::SdlMediaPlayerFactory sdlPlayers;
+    std::optional<platform::ReplayTimedPlayerFactory> timedPlayers;
+    platform::MediaPlayerFactory* players = &sdlPlayers;
+    if (replay) {
+        HeadlessEvent date = HeadlessEvent::of(HeadlessEvent::Kind::Date);
+        date.date = replay->startTime();
+        record.write(date);
+        host.record(*replay, [&record](const HeadlessEvent& ev) { record.write(ev); });
+        timedPlayers.emplace(sdlPlayers, *replay);
+        players = &*timedPlayers;
+    }
+    // Each answer is recorded at the moment its box was shown: a replay's boxes take no time.
+    dialogs.onShown = [&](const platform::ShownBox& box) {
+        trace.box(box);
+        if (!replay) return;
+        HeadlessEvent answer = HeadlessEvent::of(HeadlessEvent::Kind::Answer, replay->ticks());
+        answer.answer = box.answer;
+        record.write(answer);
+    };
+    dialogs.onInput = [&](bool ok, const std::string& text) {
+        if (!replay) return;
+        HeadlessEvent input = HeadlessEvent::of(
+            ok ? HeadlessEvent::Kind::Input : HeadlessEvent::Kind::InputCancel, replay->ticks());
+        input.text = text;
+        record.write(input);
+    };
+
+    TfrmMain main({&host, &clock, &dialogs, &files, &fonts, &host.canvas(), players},
                   options.programDir);
     host.setClient(&main);
-    // A packaged story in debug mode gets the debug window beside its own.
-    main.createDebugWindow = [&host, &clock](const DebugWindowRequest& request) {
+    trace.follow(main);
+    // A packaged story in debug mode gets the debug window beside its own; not while recording,
+    // as a replay could not repeat what is done in it.
+    if (!replay) main.createDebugWindow = [&host, &clock](const DebugWindowRequest& request) {
         auto window = std::make_unique<platform::SdlDebugWindow>(host, clock, request);
         std::unique_ptr<DebugHooks> hooks;
         if (window->ok())
@@ -47,6 +120,10 @@ int runDesktop(const DesktopOptions& options) {
         main.activate();
         host.run();
     }
+    if (!options.shotPath.empty() && !main.saveScreenshot(options.shotPath))
+        std::cerr << "zarvoplay: cannot write the screenshot " << options.shotPath << "\n";
+    if (!options.dumpPath.empty() && !writeVariableDump(options.dumpPath, main.access().variables()))
+        std::cerr << "zarvoplay: cannot write the variable dump to " << options.dumpPath << "\n";
     host.setClient(nullptr);
     return main.endedByFatalError() ? kExitFatal : kExitEnded;
 }

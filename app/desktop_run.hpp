@@ -9,6 +9,12 @@ struct DesktopOptions {
     std::string projectPath;
     std::string programDir;
     int scale = 0;  // whole-number picture scale; 0 = the largest that fits the display
+    // Every input and dialog answer in the events format, timed so that a headless run with
+    // these events replays this one exactly. Empty: not recorded.
+    std::string recordPath;
+    std::string tracePath;  // as a headless run writes them; empty: none
+    std::string shotPath;
+    std::string dumpPath;
 };
 
 int runDesktop(const DesktopOptions& options);

@@ -30,11 +30,18 @@ const char kUsage[] =
     "  --scale N       draw the story N times its size in the window (default: the largest\n"
     "                  whole factor that fits the display)\n"
     "  --events FILE   timed input and answers (headless), one per line: \"MS VERB ARGS\"\n"
-    "                  click X Y | rclick X Y | move X Y | key space|enter|escape|CODE |\n"
-    "                  answer ok|cancel|yes|no|abort|ignore | input TEXT | shot FILE.png | quit\n"
+    "                  click X Y | rclick X Y | move X Y | key KEY |\n"
+    "                  keyup KEY | answer ok|cancel|yes|no|abort|ignore | input TEXT |\n"
+    "                  input-cancel | date YYYY-MM-DD HH:MM:SS (the local time at the start) |\n"
+    "                  shot FILE.png | quit. KEY is space|enter|escape|shift|ctrl|alt|f11|f12\n"
+    "                  or a Windows virtual-key code\n"
+    "  --record FILE   write every input and dialog answer of a desktop run to FILE in the\n"
+    "                  --events format; --headless --events FILE then replays the run exactly\n"
+    "                  (replay on a fresh copy of the story: saves and settings are files too).\n"
+    "                  A recorded run has no debug window\n"
     "  --max-time MS   stop after MS virtual milliseconds\n"
-    "  --trace FILE    one line per executed command, \"MS BOOK/PAGE#INDEX KEYWORD\", and one per\n"
-    "                  dialog, \"MS box KIND: TEXT\"\n"
+    "  --trace FILE    one line per executed command, \"MS BOOK/PAGE#INDEX KEYWORD\", one per\n"
+    "                  dialog, \"MS box KIND: TEXT\", one per cursor change, \"MS cursor KIND\"\n"
     "  --shot FILE     write screen 0 as PNG when the run ends\n"
     "  --dump FILE     write the variables when the run ends: \"%NAME%=VALUE\", \"$NAME$=TEXT\"\n"
     "  --check         list what the story's author can fix, without running it, one problem a\n"
@@ -42,6 +49,12 @@ const char kUsage[] =
     "                  page names holding % or $ are not looked up. Exit 0 clean, 1 problems\n"
     "                  found, 2 the project cannot be read\n"
     "  --help          this text\n"
+    "\n"
+    "--trace, --shot and --dump work on the desktop too; there MS counts from the start.\n"
+    "\n"
+    "Keys: Alt+Enter or F11 full screen and back; Ctrl held skips messages (a left click ends\n"
+    "the skip); F12 saves a screenshot in the story's folder \"screenshots\" and shows where in\n"
+    "the caption; Space or Enter ends a wait. See zarvoplay(1).\n"
     "\n"
     "Unanswered dialogs take OK / Ignore / Yes / Cancel and are printed on stderr.\n"
     "Exit status: 0 the story ended, 1 a fatal error, 2 bad usage, 3 --max-time reached or the\n"
@@ -67,6 +80,7 @@ int main(int argc, char** argv) {
     bool check = false;
     int scale = 0;
     std::string eventsPath;
+    std::string recordPath;
     std::string project;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
@@ -90,6 +104,8 @@ int main(int argc, char** argv) {
             scale = v;
         } else if (arg == "--events") {
             if (!value(eventsPath)) return usageError("--events needs a file");
+        } else if (arg == "--record") {
+            if (!value(recordPath)) return usageError("--record needs a file");
         } else if (arg == "--trace") {
             if (!value(options.tracePath)) return usageError("--trace needs a file");
         } else if (arg == "--shot") {
@@ -127,9 +143,16 @@ int main(int argc, char** argv) {
             return usageError(eventsPath + ": " + error);
     }
 
+    if (headless && !recordPath.empty())
+        return usageError("--record records a desktop run; a headless run replays its --events");
     if (!headless) {
-        int status = zarvo::runDesktop({options.projectPath, options.programDir, scale});
+        int status = zarvo::runDesktop({options.projectPath, options.programDir, scale, recordPath,
+                                        options.tracePath, options.shotPath, options.dumpPath});
         if (status >= 0) return status;
+        if (!recordPath.empty()) {
+            std::cerr << "zarvoplay: nothing to record without a window\n";
+            return zarvo::kExitUsage;
+        }
         std::cerr << "zarvoplay: playing headless instead\n";
     }
     return zarvo::runHeadless(options);

@@ -1,6 +1,7 @@
 // Modal message boxes and the one-line input box. Texts are code page 932 bytes, as the player
 // holds them; each host converts them for display.
 #pragma once
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,37 @@ public:
     virtual BoxAnswer showMessage(BoxKind kind, std::string_view text) = 0;
     // Returns false on Cancel; on OK `value` holds the entered text.
     virtual bool inputBox(std::string_view caption, std::string_view prompt, std::string& value) = 0;
+};
+
+// A message box as it was shown and answered.
+struct ShownBox {
+    BoxKind kind;
+    std::string text;  // code page 932, as shown
+    BoxAnswer answer;
+};
+
+// Another host's dialogs, with every answer reported after the box closes (traces, records).
+class ObservedDialogs final : public Dialogs {
+public:
+    explicit ObservedDialogs(Dialogs& inner) : inner_(inner) {}
+
+    std::function<void(const ShownBox&)> onShown;
+    // An input box closed: with OK and its text (code page 932), or cancelled.
+    std::function<void(bool ok, const std::string& text)> onInput;
+
+    BoxAnswer showMessage(BoxKind kind, std::string_view text) override {
+        BoxAnswer answer = inner_.showMessage(kind, text);
+        if (onShown) onShown({kind, std::string(text), answer});
+        return answer;
+    }
+    bool inputBox(std::string_view caption, std::string_view prompt, std::string& value) override {
+        bool ok = inner_.inputBox(caption, prompt, value);
+        if (onInput) onInput(ok, ok ? value : std::string());
+        return ok;
+    }
+
+private:
+    Dialogs& inner_;
 };
 
 }  // namespace zarvo::platform

@@ -1,51 +1,29 @@
 #include "shell/headless_run.hpp"
 
-#include <cstdio>
-#include <fstream>
 #include <iostream>
 
-#include "base/sjis.hpp"
 #include "platform/fonts/freetype_font_engine.hpp"
 #include "platform/headless/frame_canvas.hpp"
 #include "platform/headless/headless_host.hpp"
 #include "platform/headless/silent_media_player.hpp"
 #include "platform/local_file_system.hpp"
 #include "shell/main_window.hpp"
+#include "shell/run_trace.hpp"
 
 namespace zarvo {
 namespace {
 
-// Dialog texts on one line: every line break written as \n.
-std::string oneLine(std::string_view sjis) {
-    std::string utf8 = sjisToUtf8(sjis);
-    std::string out;
-    for (size_t i = 0; i < utf8.size(); ++i) {
-        if (utf8[i] == '\r' || utf8[i] == '\n') {
-            out += "\\n";
-            if (utf8[i] == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n') ++i;
-        } else {
-            out += utf8[i];
-        }
-    }
-    return out;
-}
-
-void writeDump(const std::string& path, const TVariableCtrl& vars) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    for (const auto& [isText, line] : vars.linesInSetOrder()) {
-        size_t eq = line.find('=');
-        std::string name = sjisToUtf8(line.substr(0, eq));
-        std::string value = sjisToUtf8(line.substr(eq + 1));
-        char sign = isText ? '$' : '%';
-        out << sign << name << sign << '=' << value << '\n';
-    }
-    if (!out) std::cerr << "zarvoplay: cannot write the variable dump to " << path << "\n";
+// A recorded run names the local time it began at; the replay's clock starts there too.
+platform::LocalTime startTimeOf(const std::vector<platform::HeadlessEvent>& events) {
+    for (const auto& ev : events)
+        if (ev.kind == platform::HeadlessEvent::Kind::Date) return ev.date;
+    return platform::VirtualClock::kDefaultStart;
 }
 
 }  // namespace
 
 int runHeadless(const HeadlessOptions& options) {
-    platform::VirtualClock clock;
+    platform::VirtualClock clock(0, startTimeOf(options.events));
     platform::RecordingDialogs dialogs;
     platform::LocalFileSystem files;
     platform::HeadlessHost host(clock, dialogs, options.events);
@@ -53,21 +31,16 @@ int runHeadless(const HeadlessOptions& options) {
     platform::FreeTypeFontEngine fonts;
     platform::SilentMediaPlayerFactory players(clock);
 
-    std::ofstream trace;
-    if (!options.tracePath.empty()) {
-        trace.open(options.tracePath, std::ios::binary | std::ios::trunc);
-        if (!trace) {
-            std::cerr << "zarvoplay: cannot write the trace to " << options.tracePath << "\n";
-            return kExitUsage;
-        }
+    RunTrace trace([&host] { return host.elapsed(); });
+    if (!options.tracePath.empty() && !trace.open(options.tracePath)) {
+        std::cerr << "zarvoplay: cannot write the trace to " << options.tracePath << "\n";
+        return kExitUsage;
     }
     dialogs.onShown = [&](const platform::ShownBox& box) {
-        std::string line = std::to_string(host.elapsed()) + " box " +
-                           std::string(platform::boxKindName(box.kind)) + ": " + oneLine(box.text);
-        if (trace.is_open()) trace << line << '\n';
+        trace.box(box);
         if (!options.quiet)
-            std::cerr << "zarvoplay: " << line << " -> " << platform::boxAnswerName(box.answer)
-                      << "\n";
+            std::cerr << "zarvoplay: " << trace.boxLine(box) << " -> "
+                      << platform::boxAnswerName(box.answer) << "\n";
     };
     int status = kExitEnded;
     {
@@ -78,17 +51,7 @@ int runHeadless(const HeadlessOptions& options) {
                 std::cerr << "zarvoplay: cannot write the screenshot " << path << "\n";
         };
         host.onShot = shot;
-        if (trace.is_open()) {
-            main.onCommand = [&](const std::string& book, const std::string& page, int32_t index,
-                                 const TZarvoCommand& command) {
-                trace << host.elapsed() << ' ' << sjisToUtf8(book) << '/' << sjisToUtf8(page) << '#'
-                      << index << ' ' << sjisToUtf8(command.keyword) << '\n';
-            };
-            main.onCursorChange = [&](platform::Cursor cursor) {
-                trace << host.elapsed() << " cursor "
-                      << (cursor == platform::Cursor::Select ? "select" : "default") << '\n';
-            };
-        }
+        trace.follow(main);
         host.setClient(&main);
         main.FormCreate(options.projectPath, options.programDir);
         if (!main.endedByFatalError()) {
@@ -106,7 +69,9 @@ int runHeadless(const HeadlessOptions& options) {
         }
         if (main.endedByFatalError()) status = kExitFatal;
         if (!options.shotPath.empty()) shot(options.shotPath);
-        if (!options.dumpPath.empty()) writeDump(options.dumpPath, main.access().variables());
+        if (!options.dumpPath.empty() &&
+            !writeVariableDump(options.dumpPath, main.access().variables()))
+            std::cerr << "zarvoplay: cannot write the variable dump to " << options.dumpPath << "\n";
         host.setClient(nullptr);
     }
     return status;

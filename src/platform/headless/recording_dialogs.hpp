@@ -11,12 +11,6 @@
 
 namespace zarvo::platform {
 
-struct ShownBox {
-    BoxKind kind;
-    std::string text;  // code page 932, as shown
-    BoxAnswer answer;
-};
-
 class RecordingDialogs final : public Dialogs {
 public:
     // A box takes the first queued answer that is due (its time reached on the `now` source,

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "base/sjis.hpp"
+#include "platform/replay_clock.hpp"
 #include "platform/sdl/key_map.hpp"
 #include "platform/sdl/sdl_canvas.hpp"
 #include "platform/sdl/select_cursor.hpp"
@@ -67,14 +68,32 @@ SdlHost::~SdlHost() {
     if (videoStarted_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
+void SdlHost::record(ReplayClock& clock, std::function<void(const HeadlessEvent&)> onInput) {
+    replay_ = &clock;
+    onInput_ = std::move(onInput);
+}
+
+uint32_t SdlHost::timerNow() const {
+    return replay_ ? replay_->ticks() : SDL_GetTicks();
+}
+
 void SdlHost::setTimerEnabled(bool enabled) {
-    if (enabled && !timerEnabled_) nextTick_ = SDL_GetTicks() + kTimerInterval;
+    if (enabled && !timerEnabled_) nextTick_ = timerNow() + kTimerInterval;
     timerEnabled_ = enabled;
+}
+
+bool SdlHost::recordInput(HeadlessEvent ev, bool idle) {
+    if (replay_) {
+        ev.at = idle ? replay_->idleArrival(timerEnabled_ ? nextTick_ : UINT32_MAX)
+                     : replay_->ticks();
+        if (onInput_) onInput_(ev);
+    }
+    return client_ != nullptr;
 }
 
 void SdlHost::deliverTimer() {
     if (!timerEnabled_ || terminating_) return;
-    uint32_t now = SDL_GetTicks();
+    uint32_t now = timerNow();
     if (!tickDue(now, nextTick_)) return;
     // Ticks missed while the player was busy collapse into one, as a desktop timer's do.
     nextTick_ = now + kTimerInterval - (now - nextTick_) % kTimerInterval;
@@ -113,16 +132,21 @@ void SdlHost::paintClient() {
     if (client_) client_->onPaint();
 }
 
-void SdlHost::dispatch(const SDL_Event& ev) {
+void SdlHost::dispatch(const SDL_Event& ev, bool idle) {
     if (side_ && side_->takeEvent(ev)) return;
+    using Kind = HeadlessEvent::Kind;
     switch (ev.type) {
         case SDL_QUIT:
+            if (terminating_) break;
+            recordInput(HeadlessEvent::of(Kind::Quit), idle);
             terminate();
             break;
         case SDL_WINDOWEVENT:
             if (ev.window.windowID != windowId_) break;
             switch (ev.window.event) {
                 case SDL_WINDOWEVENT_CLOSE:
+                    if (terminating_) break;
+                    recordInput(HeadlessEvent::of(Kind::Quit), idle);
                     terminate();
                     break;
                 case SDL_WINDOWEVENT_EXPOSED:
@@ -152,19 +176,36 @@ void SdlHost::dispatch(const SDL_Event& ev) {
             else
                 break;
             StoryPoint p = toStory(ev.button.x, ev.button.y);
-            if (p.inside) client_->onMouseDown(button, p.x, p.y);
+            if (button == MouseButton::Middle) {
+                // Stories never see the middle button; a replay has no way to send it.
+                if (p.inside) client_->onMouseDown(button, p.x, p.y);
+                break;
+            }
+            Kind kind = button == MouseButton::Left ? Kind::Click : Kind::RightClick;
+            if (p.inside && recordInput(HeadlessEvent::pointer(kind, p.x, p.y), idle))
+                client_->onMouseDown(button, p.x, p.y);
             break;
         }
         case SDL_MOUSEMOTION: {
             if (ev.motion.windowID != windowId_ || !client_) break;
             StoryPoint p = toStory(ev.motion.x, ev.motion.y);
-            if (p.inside) client_->onMouseMove(p.x, p.y);
+            if (p.inside && recordInput(HeadlessEvent::pointer(Kind::Move, p.x, p.y), idle))
+                client_->onMouseMove(p.x, p.y);
             break;
         }
-        case SDL_KEYDOWN: {
+        case SDL_KEYDOWN:
+        case SDL_KEYUP: {
             if (ev.key.windowID != windowId_ || !client_) break;
             int key = virtualKeyOf(ev.key.keysym.sym);
-            if (key != 0) client_->onKeyDown(key);
+            if (key == 0) break;
+            bool down = ev.type == SDL_KEYDOWN;
+            HeadlessEvent keyEvent = HeadlessEvent::of(down ? Kind::Key : Kind::KeyUp);
+            keyEvent.key = key;
+            if (!recordInput(keyEvent, idle)) break;
+            if (down)
+                client_->onKeyDown(key);
+            else
+                client_->onKeyUp(key);
             break;
         }
         case SDL_TEXTEDITING_EXT:
@@ -178,9 +219,16 @@ void SdlHost::dispatch(const SDL_Event& ev) {
 
 void SdlHost::processMessages() {
     if (!ok()) return;
+    // A round of messages asked for by the player costs a millisecond on a recording's clock.
+    if (replay_) replay_->pump();
+    handleMessages(false);
+}
+
+void SdlHost::handleMessages(bool idle) {
     SDL_Event ev;
     // One event at a time: a handler may pump messages itself, and continues with the queue.
-    while (!terminating_ && SDL_PollEvent(&ev)) dispatch(ev);
+    while (!terminating_ && SDL_PollEvent(&ev)) dispatch(ev, idle);
+    if (idle && replay_) replay_->idle(timerEnabled_ ? nextTick_ : UINT32_MAX);
     deliverTimer();
     if (side_ && !terminating_) side_->afterMessages();
 }
@@ -190,12 +238,13 @@ void SdlHost::run() {
     while (!terminating_) {
         int timeout = 100;
         if (timerEnabled_) {
-            int32_t left = static_cast<int32_t>(nextTick_ - SDL_GetTicks());
+            int32_t left = replay_ ? static_cast<int32_t>(replay_->realWaitUntil(nextTick_))
+                                   : static_cast<int32_t>(nextTick_ - SDL_GetTicks());
             timeout = std::clamp<int32_t>(left, 0, 100);
         }
         SDL_Event ev;
-        if (SDL_WaitEventTimeout(&ev, timeout)) dispatch(ev);
-        processMessages();
+        if (SDL_WaitEventTimeout(&ev, timeout)) dispatch(ev, true);
+        handleMessages(true);
     }
 }
 

@@ -3,10 +3,12 @@
 // Windows key codes, the selection cursor, the caption and full screen.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 
+#include "platform/headless/events.hpp"
 #include "platform/host.hpp"
 #include "platform/sdl/window_geometry.hpp"
 
@@ -17,6 +19,7 @@ union SDL_Event;
 
 namespace zarvo::platform {
 
+class ReplayClock;
 class SdlCanvas;
 
 // Another window of the program on this host's event loop (the debug window): it takes the
@@ -54,6 +57,10 @@ class SdlHost final : public Host {
     // The window's canvas (owned by the host, valid while it lives).
     SdlCanvas& canvas() { return *canvas_; }
     SDL_Window* window() const { return window_; }
+
+    // Records the run: the timer and every input go by `clock`, and each input reaches
+    // `onInput` with its moment on that clock before the client sees it. Set before run().
+    void record(ReplayClock& clock, std::function<void(const HeadlessEvent&)> onInput);
 
     // Delivers input, paints and timer ticks to the client, waiting for them, until terminate()
     // is called: by the client (end of the story), by closing the window, or by SIGINT/SIGTERM.
@@ -103,8 +110,13 @@ class SdlHost final : public Host {
     Cursor cursor() const { return cursor_; }
 
   private:
-    void dispatch(const SDL_Event& ev);
+    // `idle`: the player is waiting in run(), not pumping messages inside its own work.
+    void dispatch(const SDL_Event& ev, bool idle);
+    void handleMessages(bool idle);
     void deliverTimer();
+    uint32_t timerNow() const;
+    // Tells the recorder about an input; true when there is a client to deliver it to.
+    bool recordInput(HeadlessEvent ev, bool idle);
     int automaticScale() const;
     void applySize();
 
@@ -116,6 +128,8 @@ class SdlHost final : public Host {
     uint32_t windowId_ = 0;
     HostClient* client_ = nullptr;
     SdlSideWindow* side_ = nullptr;
+    ReplayClock* replay_ = nullptr;
+    std::function<void(const HeadlessEvent&)> onInput_;
 
     bool terminating_ = false;
     bool timerEnabled_ = false;

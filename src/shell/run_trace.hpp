@@ -1,0 +1,39 @@
+// What a run writes for whoever asked, headless or on the desktop: the trace (one line per
+// executed command, dialog and cursor change, each with its time on the run's clock) and the
+// variable dump.
+#pragma once
+#include <cstdint>
+#include <fstream>
+#include <functional>
+#include <string>
+
+#include "platform/dialogs.hpp"
+
+namespace zarvo {
+
+class TfrmMain;
+class TVariableCtrl;
+
+class RunTrace {
+public:
+    // `now`: milliseconds on the run's clock, written at the start of each line.
+    explicit RunTrace(std::function<uint32_t()> now) : now_(std::move(now)) {}
+
+    // False when the file cannot be written.
+    bool open(const std::string& path);
+    bool isOpen() const { return out_.is_open(); }
+    // Traces the commands and cursor changes of `main` from now on.
+    void follow(TfrmMain& main);
+    // "MS box KIND: TEXT", the text on one line (UTF-8, line breaks as \n).
+    std::string boxLine(const platform::ShownBox& box) const;
+    void box(const platform::ShownBox& box);
+
+private:
+    std::function<uint32_t()> now_;
+    std::ofstream out_;
+};
+
+// "%NAME%=VALUE" and "$NAME$=TEXT" lines in UTF-8, in the order the variables were first set.
+bool writeVariableDump(const std::string& path, const TVariableCtrl& variables);
+
+}  // namespace zarvo
