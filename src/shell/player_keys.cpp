@@ -90,7 +90,11 @@ void TfrmMain::takeScreenshot() {
                  files.makeDirectory(folder.string()) && saveScreenshot(path);
     // The caption shows the path as far as code page 932 can; the folder and name always can.
     std::string shown;
+    // A whole path: the story may have been started from anywhere.
+    std::error_code error;
     std::string where = path.empty() ? folder.string() : path;
+    std::filesystem::path whole = std::filesystem::absolute(where, error);
+    if (!error) where = whole.string();
     if (!utf8ToSjis(where, shown)) {
         shown = std::string(kScreenshotFolder) + "/";
         if (!path.empty()) shown += std::filesystem::path(path).filename().string();
