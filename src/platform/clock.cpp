@@ -14,12 +14,9 @@ uint32_t SystemClock::ticks() {
 
 void SystemClock::sleep(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-LocalTime SystemClock::localTime() { return localTimeOf(static_cast<int64_t>(std::time(nullptr))); }
+namespace {
 
-LocalTime localTimeOf(int64_t epochSeconds) {
-    std::time_t t = static_cast<std::time_t>(epochSeconds);
-    std::tm tm{};
-    localtime_r(&t, &tm);
+LocalTime fromTm(const std::tm& tm) {
     LocalTime lt;
     lt.year = tm.tm_year + 1900;
     lt.month = tm.tm_mon + 1;
@@ -29,6 +26,17 @@ LocalTime localTimeOf(int64_t epochSeconds) {
     lt.second = tm.tm_sec;
     lt.weekday = tm.tm_wday;
     return lt;
+}
+
+}  // namespace
+
+LocalTime SystemClock::localTime() { return localTimeOf(static_cast<int64_t>(std::time(nullptr))); }
+
+LocalTime localTimeOf(int64_t epochSeconds) {
+    std::time_t t = static_cast<std::time_t>(epochSeconds);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    return fromTm(tm);
 }
 
 int64_t calendarSeconds(const LocalTime& time) {
@@ -46,15 +54,7 @@ LocalTime calendarTime(int64_t seconds) {
     std::time_t t = static_cast<std::time_t>(seconds);
     std::tm tm{};
     gmtime_r(&t, &tm);
-    LocalTime lt;
-    lt.year = tm.tm_year + 1900;
-    lt.month = tm.tm_mon + 1;
-    lt.day = tm.tm_mday;
-    lt.hour = tm.tm_hour;
-    lt.minute = tm.tm_min;
-    lt.second = tm.tm_sec;
-    lt.weekday = tm.tm_wday;
-    return lt;
+    return fromTm(tm);
 }
 
 }  // namespace zarvo::platform

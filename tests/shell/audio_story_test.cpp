@@ -34,14 +34,6 @@ std::string mark(const std::string& name) {
     return "ValueCtrl.ValueVar=%" + name + "%\nValueCtrl.LeftValue=1\n@ValueCtrl\n";
 }
 
-// The time of the first trace line naming `command`, or -1.
-long timeOf(const StoryRun& run, const std::string& command) {
-    for (const auto& line : run.trace)
-        if (line.size() > command.size() &&
-            line.compare(line.size() - command.size(), command.size(), command) == 0)
-            return std::stol(line.substr(0, line.find(' ')));
-    return -1;
-}
 
 // Runs a story as zarvoplay --headless does, but keeps the players to look at afterwards.
 class AudioStory : public ::testing::Test {
@@ -116,23 +108,23 @@ TEST(AudioStoryRun, SoundsWaitOnTheVirtualClockOfAHeadlessRun) {
     std::string waiting = sound("long.wav", "Sound.Wait=1\n") + mark("a");
     StoryRun r = s.run(s.writeScript(storyScript(startPage(waiting))));
     EXPECT_EQ(r.status, kExitEnded);
-    long start = timeOf(r, "#0 @Sound");
+    long start = r.timeOf("#0 @Sound");
     ASSERT_GE(start, 0);
-    EXPECT_GE(timeOf(r, "#1 @ValueCtrl") - start, 1500);
-    EXPECT_LE(timeOf(r, "#1 @ValueCtrl") - start, 1700);
+    EXPECT_GE(r.timeOf("#1 @ValueCtrl") - start, 1500);
+    EXPECT_LE(r.timeOf("#1 @ValueCtrl") - start, 1700);
 
     // Protected (the default): the first returns at once, the second waits for the first's end.
     std::string protect = sound("long.wav") + mark("a") + sound("short.wav") + mark("b");
     r = s.run(s.writeScript(storyScript(startPage(protect))));
-    start = timeOf(r, "#0 @Sound");
-    EXPECT_LE(timeOf(r, "#1 @ValueCtrl") - start, 5);  // message pumping between commands only
-    EXPECT_GE(timeOf(r, "#3 @ValueCtrl") - start, 1500);
+    start = r.timeOf("#0 @Sound");
+    EXPECT_LE(r.timeOf("#1 @ValueCtrl") - start, 5);  // message pumping between commands only
+    EXPECT_GE(r.timeOf("#3 @ValueCtrl") - start, 1500);
 
     // Free: the next sound cuts it off, so nothing waits; nor for a missing file.
     std::string free = sound("long.wav", "Sound.Protect=0\n") + sound("short.wav") +
                        sound("absent.wav", "Sound.Wait=1\n") + mark("a");
     r = s.run(s.writeScript(storyScript(startPage(free))));
-    EXPECT_LE(timeOf(r, "#3 @ValueCtrl") - timeOf(r, "#0 @Sound"), 5);
+    EXPECT_LE(r.timeOf("#3 @ValueCtrl") - r.timeOf("#0 @Sound"), 5);
     EXPECT_TRUE(r.boxes.empty());
 }
 

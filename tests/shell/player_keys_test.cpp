@@ -26,15 +26,6 @@ std::string message(const std::string& text) {
     return "MessageDraw.Text=" + text + "\n@MessageDraw\n";
 }
 
-// The virtual time of the first traced command with this keyword, or -1.
-long timeOf(const StoryRun& r, const std::string& keyword) {
-    for (const auto& line : r.trace)
-        if (line.size() > keyword.size() &&
-            line.compare(line.size() - keyword.size(), keyword.size(), keyword) == 0)
-            return std::stol(line);
-    return -1;
-}
-
 TEST(PlayerKeys, F11AndAltEnterToggleFullScreenWithoutEndingTheWait) {
     Story s;
     std::string project = s.writeScript(book(kClickWait + kDone));
@@ -44,7 +35,7 @@ TEST(PlayerKeys, F11AndAltEnterToggleFullScreenWithoutEndingTheWait) {
                        "700 key enter\n");
     EXPECT_EQ(r.status, kExitEnded);
     EXPECT_THAT(r.dump, Contains("%_fullscreen%=1"));
-    EXPECT_GE(timeOf(r, "ValueCtrl"), 700);
+    EXPECT_GE(r.timeOf("ValueCtrl"), 700);
 }
 
 TEST(PlayerKeys, HeldCtrlSkipsMessagesUntilReleasedOrClicked) {

@@ -30,6 +30,14 @@ bool StoryRun::hasCommand(const std::string& line) const {
     return false;
 }
 
+long StoryRun::timeOf(const std::string& command) const {
+    for (const auto& line : trace)
+        if (line.size() > command.size() &&
+            line.compare(line.size() - command.size(), command.size(), command) == 0)
+            return std::stol(line.substr(0, line.find(' ')));
+    return -1;
+}
+
 Story::Story() : programDir(dir.file("program")) {
     std::filesystem::create_directories(programDir);
     writeLibrary(

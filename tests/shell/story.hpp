@@ -22,6 +22,8 @@ struct StoryRun {
     std::vector<std::string> dump;
     TLasGraphic shot;  // screen 0 at the end of the run (10 x 10 white when none was written)
     bool hasCommand(const std::string& line) const;
+    // The time of the first trace line ending in `command` ("@Wait", "cursor select"), or -1.
+    long timeOf(const std::string& command) const;
 };
 
 class Story {
