@@ -28,14 +28,14 @@ using platform::HeadlessEvent;
 // The events file of a recorded run, written as it happens: a run that crashes leaves
 // everything up to the crash.
 class EventLog {
-public:
+  public:
     bool open(const std::string& path) {
         out_.open(path, std::ios::binary | std::ios::trunc);
         return out_.is_open();
     }
     void write(const HeadlessEvent& ev) { out_ << platform::formatEvent(ev) << '\n' << std::flush; }
 
-private:
+  private:
     std::ofstream out_;
 };
 
@@ -104,15 +104,16 @@ int runDesktop(const DesktopOptions& options) {
     trace.follow(main);
     // A packaged story in debug mode gets the debug window beside its own; not while recording,
     // as a replay could not repeat what is done in it.
-    if (!replay) main.createDebugWindow = [&host, &clock](const DebugWindowRequest& request) {
-        auto window = std::make_unique<platform::SdlDebugWindow>(host, clock, request);
-        std::unique_ptr<DebugHooks> hooks;
-        if (window->ok())
-            hooks = std::move(window);
-        else
-            std::cerr << "zarvoplay: " << window->error() << "\n";
-        return hooks;
-    };
+    if (!replay)
+        main.createDebugWindow = [&host, &clock](const DebugWindowRequest& request) {
+            auto window = std::make_unique<platform::SdlDebugWindow>(host, clock, request);
+            std::unique_ptr<DebugHooks> hooks;
+            if (window->ok())
+                hooks = std::move(window);
+            else
+                std::cerr << "zarvoplay: " << window->error() << "\n";
+            return hooks;
+        };
     main.FormCreate(options.projectPath, options.programDir);
     if (!main.endedByFatalError()) {
         main.FormShow();
@@ -122,7 +123,8 @@ int runDesktop(const DesktopOptions& options) {
     }
     if (!options.shotPath.empty() && !main.saveScreenshot(options.shotPath))
         std::cerr << "zarvoplay: cannot write the screenshot " << options.shotPath << "\n";
-    if (!options.dumpPath.empty() && !writeVariableDump(options.dumpPath, main.access().variables()))
+    if (!options.dumpPath.empty() &&
+        !writeVariableDump(options.dumpPath, main.access().variables()))
         std::cerr << "zarvoplay: cannot write the variable dump to " << options.dumpPath << "\n";
     host.setClient(nullptr);
     return main.endedByFatalError() ? kExitFatal : kExitEnded;

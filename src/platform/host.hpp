@@ -5,7 +5,7 @@
 
 namespace zarvo::platform {
 
-enum class MouseButton { Left, Right, Middle };
+enum class MouseButton { Left, Right };
 enum class Cursor { Default, Select };
 
 // Key codes follow the Windows virtual-key values the stories were written against.

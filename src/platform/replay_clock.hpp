@@ -12,7 +12,7 @@
 namespace zarvo::platform {
 
 class ReplayClock final : public Clock {
-public:
+  public:
     // Starts at 0, its local time at `real`'s local time now.
     explicit ReplayClock(Clock& real);
 
@@ -32,7 +32,7 @@ public:
     // round of messages, which would have taken it on replay.
     uint32_t idleArrival(uint32_t limit);
 
-private:
+  private:
     uint32_t realElapsed() { return real_.ticks() - realStart_; }
     void pace();
 

@@ -16,7 +16,9 @@ namespace keys = platform::keys;
 void TfrmMain::onKeyDown(int key) {
     TZarvoProcess& process = access_->process();
     switch (key) {
-        case keys::kAlt: altHeld_ = true; return;
+        case keys::kAlt:
+            altHeld_ = true;
+            return;
         case keys::kControl:
             if (ctrlHeld_) return;  // the key repeats while held
             ctrlHeld_ = true;
@@ -26,15 +28,20 @@ void TfrmMain::onKeyDown(int key) {
                 ctrlSkips_ = true;
             }
             return;
-        case keys::kF11: toggleFullScreen(); return;
-        case keys::kF12: takeScreenshot(); return;
+        case keys::kF11:
+            toggleFullScreen();
+            return;
+        case keys::kF12:
+            takeScreenshot();
+            return;
         case keys::kEnter:
             if (altHeld_) {
                 toggleFullScreen();
                 return;
             }
             break;
-        default: break;
+        default:
+            break;
     }
     if ((key == keys::kSpace || key == keys::kEnter) && process.InputEndsWait()) endWait();
 }
@@ -50,8 +57,8 @@ void TfrmMain::onKeyUp(int key) {
 void TfrmMain::tickPlayerKeys() {
     // Every wait turns the skip off; while Ctrl is held the next tick turns it on again.
     if (ctrlSkips_) access_->process().SetMessageSkip();
-    if (captionNotice_ && platform::tickReached(services_.clock->ticks(), captionNoticeStart_,
-                                                kCaptionNoticeMs)) {
+    if (captionNotice_ &&
+        platform::tickReached(services_.clock->ticks(), captionNoticeStart_, kCaptionNoticeMs)) {
         captionNotice_ = false;
         services_.host->setCaption(storyCaption_);
     }

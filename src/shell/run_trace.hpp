@@ -15,7 +15,7 @@ class TfrmMain;
 class TVariableCtrl;
 
 class RunTrace {
-public:
+  public:
     // `now`: milliseconds on the run's clock, written at the start of each line.
     explicit RunTrace(std::function<uint32_t()> now) : now_(std::move(now)) {}
 
@@ -28,7 +28,7 @@ public:
     std::string boxLine(const platform::ShownBox& box) const;
     void box(const platform::ShownBox& box);
 
-private:
+  private:
     std::function<uint32_t()> now_;
     std::ofstream out_;
 };

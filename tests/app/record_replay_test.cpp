@@ -20,7 +20,7 @@ using namespace std::chrono_literals;
 using test::readFile;
 
 class HandInput {
-public:
+  public:
     // Waits until the window exists (the record has begun).
     bool waitForWindow(const std::string& recordPath) {
         for (int i = 0; i < 200; ++i) {
@@ -63,7 +63,7 @@ public:
         SDL_PushEvent(&ev);
     }
 
-private:
+  private:
     Uint32 window_ = 0;
 };
 

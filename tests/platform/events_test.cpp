@@ -1,7 +1,8 @@
 // The events file: what a recorded run writes, a headless run reads back unchanged.
+#include "platform/headless/events.hpp"
+
 #include <gtest/gtest.h>
 
-#include "platform/headless/events.hpp"
 #include "platform/headless/virtual_clock.hpp"
 #include "platform/replay_clock.hpp"
 #include "support/temp_dir.hpp"
@@ -53,7 +54,7 @@ TEST(EventsFile, BadLinesAreRefusedWithTheirNumber) {
 
 // A real clock that only moves when slept on or told to.
 class FakeRealClock final : public Clock {
-public:
+  public:
     uint32_t ticks() override { return now; }
     void sleep(uint32_t ms) override { now += ms; }
     LocalTime localTime() override { return VirtualClock::kDefaultStart; }

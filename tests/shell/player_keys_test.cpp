@@ -16,7 +16,9 @@ using ::testing::Contains;
 using ::testing::Not;
 
 std::string book(const std::string& lines, const std::string& head = "FileType=QZ7\n") {
-    return storyScript("<Book=\"スタートブック\">\n<Page=\"スタートページ\">\n" + lines + "<Page End>\n<Book End>\n", head);
+    return storyScript("<Book=\"スタートブック\">\n<Page=\"スタートページ\">\n" + lines +
+                           "<Page End>\n<Book End>\n",
+                       head);
 }
 
 const std::string kClickWait = "Wait.InputBreak=1\n@Wait\n";
@@ -42,7 +44,8 @@ TEST(PlayerKeys, HeldCtrlSkipsMessagesUntilReleasedOrClicked) {
     Story s;
     std::string timed = "Wait.TimeBreak=1\nWait.Time=500\n@Wait\n";
     // Held throughout: both messages' key waits pass, also after the wait that turns skipping off.
-    std::string project = s.writeScript(book(message("あ<KEY>い") + timed + message("う<KEY>え") + kDone));
+    std::string project =
+        s.writeScript(book(message("あ<KEY>い") + timed + message("う<KEY>え") + kDone));
     StoryRun r = s.run(project, "100 key ctrl\n");
     EXPECT_EQ(r.status, kExitEnded);
     EXPECT_THAT(r.dump, Contains("%done%=1"));

@@ -6,7 +6,7 @@ namespace zarvo::platform {
 namespace {
 
 class ReplayTimedPlayer final : public MediaPlayer {
-public:
+  public:
     ReplayTimedPlayer(std::unique_ptr<MediaPlayer> audible, Clock& clock)
         : audible_(std::move(audible)), timing_(clock) {}
 
@@ -33,7 +33,7 @@ public:
         return timing_.setVolume(level);
     }
 
-private:
+  private:
     std::unique_ptr<MediaPlayer> audible_;
     SilentMediaPlayer timing_;
 };

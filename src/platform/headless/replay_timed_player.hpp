@@ -11,12 +11,12 @@ namespace zarvo::platform {
 class Clock;
 
 class ReplayTimedPlayerFactory final : public MediaPlayerFactory {
-public:
+  public:
     ReplayTimedPlayerFactory(MediaPlayerFactory& audible, Clock& clock)
         : audible_(audible), clock_(clock) {}
     std::unique_ptr<MediaPlayer> createPlayer(MediaChannel channel) override;
 
-private:
+  private:
     MediaPlayerFactory& audible_;
     Clock& clock_;
 };

@@ -82,13 +82,10 @@ void SdlHost::setTimerEnabled(bool enabled) {
     timerEnabled_ = enabled;
 }
 
-bool SdlHost::recordInput(HeadlessEvent ev, bool idle) {
-    if (replay_) {
-        ev.at = idle ? replay_->idleArrival(timerEnabled_ ? nextTick_ : UINT32_MAX)
-                     : replay_->ticks();
-        if (onInput_) onInput_(ev);
-    }
-    return client_ != nullptr;
+void SdlHost::recordInput(HeadlessEvent ev, bool idle) {
+    if (!replay_) return;
+    ev.at = idle ? replay_->idleArrival(timerEnabled_ ? nextTick_ : UINT32_MAX) : replay_->ticks();
+    if (onInput_) onInput_(ev);
 }
 
 void SdlHost::deliverTimer() {
@@ -166,31 +163,22 @@ void SdlHost::dispatch(const SDL_Event& ev, bool idle) {
             break;
         case SDL_MOUSEBUTTONDOWN: {
             if (ev.button.windowID != windowId_ || !client_) break;
-            MouseButton button;
-            if (ev.button.button == SDL_BUTTON_LEFT)
-                button = MouseButton::Left;
-            else if (ev.button.button == SDL_BUTTON_RIGHT)
-                button = MouseButton::Right;
-            else if (ev.button.button == SDL_BUTTON_MIDDLE)
-                button = MouseButton::Middle;
-            else
-                break;
+            // The player answers the left button and the right; a replay can send no other.
+            bool left = ev.button.button == SDL_BUTTON_LEFT;
+            if (!left && ev.button.button != SDL_BUTTON_RIGHT) break;
             StoryPoint p = toStory(ev.button.x, ev.button.y);
-            if (button == MouseButton::Middle) {
-                // Stories never see the middle button; a replay has no way to send it.
-                if (p.inside) client_->onMouseDown(button, p.x, p.y);
-                break;
-            }
-            Kind kind = button == MouseButton::Left ? Kind::Click : Kind::RightClick;
-            if (p.inside && recordInput(HeadlessEvent::pointer(kind, p.x, p.y), idle))
-                client_->onMouseDown(button, p.x, p.y);
+            if (!p.inside) break;
+            recordInput(HeadlessEvent::pointer(left ? Kind::Click : Kind::RightClick, p.x, p.y),
+                        idle);
+            client_->onMouseDown(left ? MouseButton::Left : MouseButton::Right, p.x, p.y);
             break;
         }
         case SDL_MOUSEMOTION: {
             if (ev.motion.windowID != windowId_ || !client_) break;
             StoryPoint p = toStory(ev.motion.x, ev.motion.y);
-            if (p.inside && recordInput(HeadlessEvent::pointer(Kind::Move, p.x, p.y), idle))
-                client_->onMouseMove(p.x, p.y);
+            if (!p.inside) break;
+            recordInput(HeadlessEvent::pointer(Kind::Move, p.x, p.y), idle);
+            client_->onMouseMove(p.x, p.y);
             break;
         }
         case SDL_KEYDOWN:
@@ -201,7 +189,7 @@ void SdlHost::dispatch(const SDL_Event& ev, bool idle) {
             bool down = ev.type == SDL_KEYDOWN;
             HeadlessEvent keyEvent = HeadlessEvent::of(down ? Kind::Key : Kind::KeyUp);
             keyEvent.key = key;
-            if (!recordInput(keyEvent, idle)) break;
+            recordInput(keyEvent, idle);
             if (down)
                 client_->onKeyDown(key);
             else

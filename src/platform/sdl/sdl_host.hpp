@@ -115,8 +115,8 @@ class SdlHost final : public Host {
     void handleMessages(bool idle);
     void deliverTimer();
     uint32_t timerNow() const;
-    // Tells the recorder about an input; true when there is a client to deliver it to.
-    bool recordInput(HeadlessEvent ev, bool idle);
+    // Tells the recorder about an input about to be delivered, with its moment.
+    void recordInput(HeadlessEvent ev, bool idle);
     int automaticScale() const;
     void applySize();
 
