@@ -29,9 +29,9 @@ const char kUsage[] =
     "                  without a display the player plays headless anyway\n"
     "  --scale N       draw the story N times its size in the window (default: the largest\n"
     "                  whole factor that fits the display)\n"
-    "  --events FILE   timed input and answers (headless), one per line: \"MS VERB ARGS\"\n"
-    "                  click X Y | rclick X Y | move X Y | key KEY |\n"
-    "                  keyup KEY | answer ok|cancel|yes|no|abort|ignore | input TEXT |\n"
+    "  --events FILE   timed input and answers, played headless; one per line, \"MS VERB ARGS\":\n"
+    "                  click X Y | rclick X Y | move X Y | key KEY | keyup KEY |\n"
+    "                  answer ok|cancel|yes|no|abort|ignore | input TEXT |\n"
     "                  input-cancel | date YYYY-MM-DD HH:MM:SS (the local time at the start) |\n"
     "                  shot FILE.png | quit. KEY is space|enter|escape|shift|ctrl|alt|f11|f12\n"
     "                  or a Windows virtual-key code\n"
@@ -104,6 +104,7 @@ int main(int argc, char** argv) {
             scale = v;
         } else if (arg == "--events") {
             if (!value(eventsPath)) return usageError("--events needs a file");
+            headless = true;  // events are replayed, never mixed with a player's own input
         } else if (arg == "--record") {
             if (!value(recordPath)) return usageError("--record needs a file");
         } else if (arg == "--trace") {
@@ -144,7 +145,7 @@ int main(int argc, char** argv) {
     }
 
     if (headless && !recordPath.empty())
-        return usageError("--record records a desktop run; a headless run replays its --events");
+        return usageError("--record records a run in a window; a headless run replays --events");
     if (!headless) {
         int status = zarvo::runDesktop({options.projectPath, options.programDir, scale, recordPath,
                                         options.tracePath, options.shotPath, options.dumpPath});
