@@ -237,12 +237,13 @@ void decodeRle(const Layout& L, Picture& pic) {
         p += 2;
         uint32_t* row = pic.pixels.data() + (h - 1 - y) * w;
         if (n != 0) {
-            const size_t todo = x < w ? std::min<size_t>(n, w - x) : 0;
+            // Pixels past the row's end are dropped, not written into the next row.
+            const size_t inRow = x < w ? std::min<size_t>(n, w - x) : 0;
             if (four) {
                 const uint32_t even = pal[c >> 4], odd = pal[c & 15];
-                for (size_t i = 0; i < todo; ++i) row[x + i] = i & 1 ? odd : even;
+                for (size_t i = 0; i < inRow; ++i) row[x + i] = i & 1 ? odd : even;
             } else {
-                std::fill_n(row + x, todo, pal[c]);
+                std::fill_n(row + x, inRow, pal[c]);
             }
             x += n;
         } else if (c == 0) {
@@ -259,8 +260,8 @@ void decodeRle(const Layout& L, Picture& pic) {
             const size_t bytes = four ? (c + 1u) / 2 : c;
             const size_t have = std::min<size_t>(bytes, size_t(end - p));
             const size_t pixels = std::min<size_t>(four ? have * 2 : have, c);
-            const size_t todo = x < w ? std::min(pixels, w - x) : 0;
-            for (size_t i = 0; i < todo; ++i)
+            const size_t inRow = x < w ? std::min(pixels, w - x) : 0;
+            for (size_t i = 0; i < inRow; ++i)
                 row[x + i] = pal[four ? (p[i >> 1] >> (i & 1 ? 0 : 4)) & 15 : p[i]];
             if (have < bytes) break;
             p += std::min<size_t>((bytes + 1) & ~size_t(1), size_t(end - p));
