@@ -30,6 +30,8 @@ public:
     bool visible = false;
     std::string name;      // code page 932; empty for the bottom layer
     std::string fileName;  // the picture shown; empty for text or blank layers
+    // How that picture was loaded: its key colour see-through, the whole of it half so.
+    bool transparent = false, translucent = false;
 
     // Copies this layer onto `target` as composition does.
     void drawOnto(TLasGraphic& target) const;

@@ -126,6 +126,8 @@ bool TScreenControl::LoadLayerImage(int window, std::string_view layer, std::str
     TLasLayer* l = FindLayer(window, layer);
     if (!l) return false;
     l->fileName = fileName;
+    l->transparent = transparent;
+    l->translucent = translucent;
     return LoadImage(l->surface, fileName, transparent, translucent);
 }
 

@@ -20,8 +20,9 @@ constexpr std::string_view kDynamicSection = "dynamiclayer.info";
 constexpr std::string_view kBackgroundSection = "_background.bmp";
 constexpr std::string_view kBorder = "@LayerBorder";
 
-// Larger sizes in a save come from damage, not from a story: no screen is that big, and
-// restoring one would allocate a picture of gigabytes.
+// A larger background in a save comes from damage, not from a story: no screen is that big, and
+// restoring one would allocate a picture of gigabytes. Layer sizes are any a story may set: the
+// surfaces refuse sizes they cannot hold, as they do while the story runs.
 constexpr int32_t kMaxSavedSide = 8192;
 
 // How the numbers of a block are checked.
@@ -33,13 +34,11 @@ struct NumberRule {
 constexpr int32_t kAny = INT32_MIN, kAnyMax = INT32_MAX;
 
 constexpr std::array kLayerRules{
-    NumberRule{"Layer.Visible", kAny, kAnyMax},
-    NumberRule{"Layer.Pos.Left", kAny, kAnyMax},
-    NumberRule{"Layer.Pos.Top", kAny, kAnyMax},
-    NumberRule{"Layer.Size.Width", kAny, kMaxSavedSide},
-    NumberRule{"Layer.Size.Height", kAny, kMaxSavedSide},
-    NumberRule{"Layer.ViewPos.Left", kAny, kAnyMax},
-    NumberRule{"Layer.ViewPos.Top", kAny, kAnyMax},
+    NumberRule{"Layer.Visible", kAny, kAnyMax},     NumberRule{"Layer.Pos.Left", kAny, kAnyMax},
+    NumberRule{"Layer.Pos.Top", kAny, kAnyMax},     NumberRule{"Layer.Size.Width", kAny, kAnyMax},
+    NumberRule{"Layer.Size.Height", kAny, kAnyMax}, NumberRule{"Layer.ViewPos.Left", kAny, kAnyMax},
+    NumberRule{"Layer.ViewPos.Top", kAny, kAnyMax}, NumberRule{"Layer.Transparent", kAny, kAnyMax},
+    NumberRule{"Layer.Translucent", kAny, kAnyMax},
 };
 
 // Every layer that was built has at least one frame and one row: a count below 1 is damage.
@@ -47,12 +46,12 @@ constexpr std::array kDynamicRules{
     NumberRule{"DynamicLayer.AttrID", kAny, kAnyMax},
     NumberRule{"DynamicLayer.Area.Left", kAny, kAnyMax},
     NumberRule{"DynamicLayer.Area.Top", kAny, kAnyMax},
-    NumberRule{"DynamicLayer.Area.Width", kAny, kMaxSavedSide},
-    NumberRule{"DynamicLayer.Area.Height", kAny, kMaxSavedSide},
+    NumberRule{"DynamicLayer.Area.Width", kAny, kAnyMax},
+    NumberRule{"DynamicLayer.Area.Height", kAny, kAnyMax},
     NumberRule{"DynamicLayer.Clickable.AutoClear", kAny, kAnyMax},
     NumberRule{"DynamicLayer.Clickable.Cursor", kAny, kAnyMax},
-    NumberRule{"DynamicLayer.Image.AnimeCount", 1, kMaxSavedSide},
-    NumberRule{"DynamicLayer.Image.DivideCount", 1, kMaxSavedSide},
+    NumberRule{"DynamicLayer.Image.AnimeCount", 1, kAnyMax},
+    NumberRule{"DynamicLayer.Image.DivideCount", 1, kAnyMax},
     NumberRule{"DynamicLayer.ImageIndex.Disable", kAny, kAnyMax},
     NumberRule{"DynamicLayer.ImageIndex.Enable", kAny, kAnyMax},
     NumberRule{"DynamicLayer.ImageIndex.Active", kAny, kAnyMax},
@@ -129,6 +128,9 @@ bool TScreenControl::SaveInfo(SaveContainer& save, bool withBackground) {
         AppendListInt(lines, "Layer.Size.Height", l.height);
         AppendListInt(lines, "Layer.ViewPos.Left", l.viewLeft);
         AppendListInt(lines, "Layer.ViewPos.Top", l.viewTop);
+        // Keys of our own at the end of the block: readers of the older form pass over them.
+        AppendListBool(lines, "Layer.Transparent", l.transparent);
+        AppendListBool(lines, "Layer.Translucent", l.translucent);
         lines.emplace_back(kBorder);
     }
     bool ok = save.writeSection(kLayerSection, lines);
@@ -187,11 +189,13 @@ bool TScreenControl::LoadInfo(SaveContainer& save, bool withBackground) {
             l.height = ReadListInt(block, "Layer.Size.Height", 10);
             l.viewLeft = ReadListInt(block, "Layer.ViewPos.Left", 0);
             l.viewTop = ReadListInt(block, "Layer.ViewPos.Top", 0);
+            l.transparent = ReadListBool(block, "Layer.Transparent", false);
+            l.translucent = ReadListBool(block, "Layer.Translucent", false);
             if (l.name.empty()) continue;  // the bottom layer keeps its picture
             if (l.fileName.empty())
                 DrawLayerText(0, l.name, ReadListString(block, "Layer.Text", ""));
             else
-                LoadImage(l.surface, l.fileName, false, false);
+                LoadImage(l.surface, l.fileName, l.transparent, l.translucent);
         }
     } else {
         ok = false;

@@ -68,21 +68,17 @@ std::string folderOf(const std::string& path) {
     return std::filesystem::path(path).parent_path().string();
 }
 
-// The decoded bytes of an entry, which must come out whole. Save entries are written plain, so
-// their recorded checksum covers exactly these bytes and tells a damaged one from a good one.
+// The decoded bytes of an entry, which must come out whole. The data checksum is not compared:
+// saves written elsewhere are not refused over how they computed it, and the checks of each
+// section's contents tell damage from a good save.
 bool readWholeEntry(PackageReader& reader, int index, std::string& bytes) {
     bytes.clear();
-    const PackageEntry* entry = GetEntry(reader, index);
-    if (!entry) return false;
-    if (!ReadEntryIndexToStream(
-            [&bytes](const char* data, size_t size) {
-                bytes.append(data, size);
-                return true;
-            },
-            index, reader))
-        return false;
-    bool checksummed = reader.header.count == 0 && !entry->compressed && !entry->scrambled;
-    return !checksummed || packageChecksum(0, bytes.data(), bytes.size()) == entry->dataChecksum;
+    return ReadEntryIndexToStream(
+        [&bytes](const char* data, size_t size) {
+            bytes.append(data, size);
+            return true;
+        },
+        index, reader);
 }
 
 // Area average of `g` into a width x height picture: a thumbnail that keeps thin lines.
@@ -141,15 +137,16 @@ bool intLine(std::string_view value, bool required, int32_t min) {
     return value.empty() ? !required : tryParseInt(value, v) && v >= min;
 }
 
-// One frame of a saved stack: it must say where to go back to, and that place must exist.
-bool frameIsSound(const StringList& frame, TZarvoFile& script) {
+// One frame of a saved stack: it must say where to go back to. Only the place resumed at once
+// must exist; a deeper one that is missing is reported when a return reaches it.
+bool frameIsSound(const StringList& frame, TZarvoFile& script, bool resumed) {
     std::string_view book, page, index, value;
     if (!findNameValue(frame, TZarvoProcessStack::kBookName, book) ||
         !findNameValue(frame, TZarvoProcessStack::kPageName, page) ||
         !findNameValue(frame, TZarvoProcessStack::kCommandIndex, index) || !intLine(index, true, 0))
         return false;
     int32_t start, end;
-    if (!script.FindPage(book, page, start, end)) return false;
+    if (resumed && !script.FindPage(book, page, start, end)) return false;
     for (std::string_view key :
          {TZarvoProcess::kPlayerMode, TZarvoProcess::kWaitTime, TZarvoProcess::kActiveClick,
           TZarvoProcess::kAnykeyClick, TZarvoProcess::kTimer, TZarvoProcess::kWindowIndex}) {
@@ -159,25 +156,29 @@ bool frameIsSound(const StringList& frame, TZarvoFile& script) {
 }
 
 // The stack section, top line first: frames of Name=Value lines, each closed by its border.
-// An empty section is no stack at all; anything else that does not hold is damage.
+// At least one frame, the place to resume; anything that does not hold is damage.
 bool stackIsSound(const StringList& lines, TZarvoFile& script) {
     StringList frame;
+    bool top = true;
     for (const std::string& line : lines) {
         if (line == TZarvoProcessStack::kBorder) {
-            if (frame.empty() || !frameIsSound(frame, script)) return false;
+            if (frame.empty() || !frameIsSound(frame, script, top)) return false;
             frame.clear();
+            top = false;
         } else if (line.find('=') == std::string::npos) {
             return false;
         } else {
             frame.push_back(line);
         }
     }
-    return frame.empty();  // a last frame without its border was cut short
+    return !top && frame.empty();  // a last frame without its border was cut short
 }
 
+// A name may hold "=" (such a variable is set but never found), so a value is what follows the
+// last one.
 bool variablesAreSound(const StringList& lines, bool values) {
     for (const std::string& line : lines) {
-        size_t eq = line.find('=');
+        size_t eq = line.rfind('=');
         if (eq == std::string::npos) return false;
         int32_t v;
         if (values && !tryParseInt(std::string_view(line).substr(eq + 1), v)) return false;
@@ -329,7 +330,18 @@ bool TSaveSystem::AutoSave(const std::string& path) {
     }
     PackageSections sections(writer);
     sections.writeBytes(kThumbnailEntry, thumbnailBmp(*services_.screen));
-    access.process().SaveInfo(sections);
+    if (access.stack().lineCount() > 0) {
+        access.process().SaveInfo(sections);
+    } else {
+        // Saved in the main flow, with no call to return to: the command after this one is the
+        // place to resume, ready to run.
+        TZarvoProcessStack resume;
+        resume.SetFrameText(TZarvoProcessStack::kBookName, access.commands().bookName());
+        resume.SetFrameText(TZarvoProcessStack::kPageName, access.commands().pageName());
+        resume.SetFrameValue(TZarvoProcessStack::kCommandIndex, access.commandIndex);
+        resume.Push();
+        resume.SaveInfo(sections);
+    }
     if (!services_.screen->SaveInfo(sections, legacy) && sections.ok())
         services_.dialogs->showMessage(BoxKind::Plain, "debug error : FScreenControl->SaveInfo()");
     services_.music->WriteMusicInfo(info_);
@@ -398,8 +410,10 @@ bool TSaveSystem::AutoLoad(const std::string& path) {
             damaged = kBackgroundEntry;
     }
     ClosePackage(reader);
+    // A save that cannot say where to go on is refused like any other damage.
     StringList lines;
-    if (damaged.empty() && sections.readSection(kStackEntry, lines) && !stackIsSound(lines, script))
+    if (damaged.empty() &&
+        (!sections.readSection(kStackEntry, lines) || !stackIsSound(lines, script)))
         damaged = kStackEntry;
     std::string screenSection;
     if (damaged.empty() && !TScreenControl::CheckInfo(sections, legacy, screenSection))
@@ -416,13 +430,9 @@ bool TSaveSystem::AutoLoad(const std::string& path) {
         return false;
     }
 
-    // A save without its stack cannot say where to go on.
-    lines.clear();
-    if (!sections.readSection(kStackEntry, lines)) sections.writeSection(kStackEntry, lines);
     TZarvoProcess& process = access.process();
-    if (!process.LoadInfo(sections)) {
+    if (!process.LoadInfo(sections)) {  // the check above leaves nothing that fails here
         info_.clear();
-        if (services_.endApplication) services_.endApplication();
         return false;
     }
     std::string messageLayer = process.layerName();

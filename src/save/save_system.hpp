@@ -9,7 +9,6 @@
 // before any of the running story is touched.
 #pragma once
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 
@@ -48,8 +47,6 @@ class TSaveSystem {
         platform::Dialogs* dialogs = nullptr;
         platform::FileSystem* files = nullptr;
         platform::Clock* clock = nullptr;
-        // Called when a loaded save has no stack to resume: the story cannot go on.
-        std::function<void()> endApplication;
     };
 
     explicit TSaveSystem(const Services& services);
@@ -73,8 +70,8 @@ class TSaveSystem {
 
     bool AutoSave(const std::string& path);
     // False, with the story as it was, when the file is missing, of a newer version, refused at
-    // the compatibility question, or damaged (with a message). A save without a stack to resume
-    // ends the application.
+    // the compatibility question, or damaged (with a message; a save without a place to resume
+    // is damaged too).
     bool AutoLoad(const std::string& path);
 
     std::string GetInfoValue(std::string_view key) const;

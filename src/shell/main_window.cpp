@@ -34,9 +34,9 @@ TfrmMain::TfrmMain(const Services& services, const std::string& programDir)
     screen_ = std::make_unique<TScreenControl>(screen);
     music_ = std::make_unique<TMusicCtrl>(
         TMusicCtrl::Services{services.players, services.host, services.clock});
-    save_ = std::make_unique<TSaveSystem>(
-        TSaveSystem::Services{access_.get(), screen_.get(), music_.get(), services.dialogs,
-                              services.files, services.clock, [this] { endProgram(true); }});
+    save_ = std::make_unique<TSaveSystem>(TSaveSystem::Services{access_.get(), screen_.get(),
+                                                                music_.get(), services.dialogs,
+                                                                services.files, services.clock});
     TLasGraphic::setFontEngine(services.fonts);
 }
 

@@ -4,6 +4,8 @@
 #include <filesystem>
 
 #include "base/name_value.hpp"
+#include "data/bmp.hpp"
+#include "data/package.hpp"
 #include "story.hpp"
 
 namespace zarvo::test {
@@ -12,6 +14,7 @@ namespace {
 using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using ::testing::Not;
 
 constexpr uint32_t kRed = 0x0000FF, kBlue = 0xFF0000, kWhite = 0xFFFFFF, kGrey = 0x808080;
 
@@ -34,6 +37,17 @@ std::string pages(const std::string& start, const std::string& more) {
 
 std::string page(const std::string& name, const std::string& lines) {
     return "<Page=\"" + name + "\">\n" + lines + "<Page End>\n";
+}
+
+// A BMP of 100 x 60 pixels (0x00RRGGBB): `field`, with a square of `square` in its middle.
+void writeBmp(Story& s, const std::string& name, uint32_t field, uint32_t square) {
+    Picture p;
+    p.width = 100;
+    p.height = 60;
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 100; ++x)
+            p.pixels.push_back(x >= 30 && x < 70 && y >= 10 && y < 50 ? square : field);
+    writeFile(s.dir.file(name), encodeBmp(p));
 }
 
 int count(const TLasGraphic& g, uint32_t color, int x0, int y0, int x1, int y1) {
@@ -85,6 +99,76 @@ TEST(SaveStory, PlaysSavesChangesLoadsAndGoesOnAfterTheCallingCommand) {
     for (const auto& line : r.dump) EXPECT_NE(line, "%never%=1");
     // The background shows the saved picture again.
     EXPECT_EQ(count(r.shot, kRed, 0, 0, 640, 480), 640 * 480);
+}
+
+TEST(SaveStory, ASaveMadeInTheMainFlowResumesAfterItsCommandWithItsPicturesAsTheyWere) {
+    Story s;
+    s.writeLibrary(
+        "<Book=\"_system\">\n<Page=\"_init\">\n@Return\n<Page End>\n"
+        "<Page=\"_reload\">\n" +
+        setValue("reloaded", "1") + "@Return\n<Page End>\n<Book End>\n");
+    s.writePicture("red.png", 640, 480, kRed);
+    writeBmp(s, "key.bmp", 0xFF00FF, 0x00FF00);   // magenta, the key colour, round green
+    writeBmp(s, "half.bmp", 0x0000FF, 0x0000FF);  // all blue
+    auto sprite = [](const std::string& file, const std::string& layer, const std::string& left,
+                     const std::string& extra) {
+        return "GraphicDraw.FileName=" + file + "\nGraphicDraw.Layer=" + layer +
+               "\nGraphicDraw.Layer.Move=1\nGraphicDraw.Area.Left=" + left +
+               "\nGraphicDraw.Area.Top=100\n" + extra + "@GraphicDraw\n";
+    };
+    // After "_init" returned the stack is empty. A variable named with "=" and a layer wider
+    // than any screen are the story's own and come back with the rest.
+    std::string start =
+        draw("red.png") +
+        sprite("key.bmp", "A", "100",
+               "GraphicDraw.Transparent=1\nGraphicDraw.AutoSize=0\n"
+               "GraphicDraw.Area.Width=9000\nGraphicDraw.Area.Height=9000\n") +
+        sprite("half.bmp", "B", "300", "GraphicDraw.Translucent=1\n") + setValue("a=b", "5") +
+        setValue("hp", "10") + saveCtrl("AutoSave", "SaveCtrl.FileName=main.sav\n") +
+        saveCtrl("LoadValue", "SaveCtrl.Key=loaded\nSaveCtrl.Variable=%loaded%\n") +
+        "if.Variable1=%loaded%\nif.Variable2=0\n@if\n" +
+        saveCtrl("SaveValue", "SaveCtrl.Key=loaded\nSaveCtrl.Value=1\n") + setValue("hp", "99") +
+        saveCtrl("AutoLoad", "SaveCtrl.FileName=main.sav\n") + setValue("never", "1") + "@endif\n" +
+        setValue("final", "%hp%");
+    StoryRun r = s.run(s.writeScript(
+        storyScript("<Head=\"LayerList\">\nLayerCount=3\nLayer.1.LayerName=A\nLayer.2.LayerName=B\n"
+                    "<Head End>\n" +
+                    pages(start, ""))));
+    EXPECT_EQ(r.status, 0);
+    ASSERT_EQ(r.boxes.size(), 1u);  // only the question before making the data folder
+    EXPECT_THAT(r.boxes[0], ::testing::StartsWith("box warning-yes-no: "));
+    EXPECT_TRUE(r.hasCommand("_system/_reload#1 @Return"));
+    EXPECT_THAT(r.dump, Contains("%reloaded%=1"));
+    EXPECT_THAT(r.dump, Contains("%final%=10"));
+    EXPECT_THAT(r.dump, Not(Contains("%never%=1")));
+    // The key colour is see-through again, the square shows, the blue lets the red through.
+    EXPECT_EQ(count(r.shot, kRed, 100, 100, 200, 160), 100 * 60 - 40 * 40);
+    EXPECT_EQ(count(r.shot, 0x00FF00, 130, 110, 170, 150), 40 * 40);
+    uint32_t half = r.shot.GetPixel(310, 110);
+    EXPECT_GT(half & 0xFF, 0x40u);
+    EXPECT_GT(half >> 16, 0x40u);
+}
+
+// The saved stack names a page the story no longer has below the place it resumes at.
+TEST(SaveStory, AStoryChangedSinceTheSaveLoadsItAndTellsOfAMissingPageWhenItReturnsThere) {
+    Story s;
+    std::string call = "Call.BookName=スタートブック\nCall.PageName=";
+    std::string first =
+        pages(call + "A\n@Call\n",
+              page("A", call + "B\n@Call\n@Return\n") +
+                  page("B", saveCtrl("AutoSave", "SaveCtrl.FileName=s.sav\n") + "@Return\n"));
+    std::filesystem::create_directories(s.dir.file("story"));
+    StoryRun r = s.run(s.writeScript(storyScript(first)));
+    ASSERT_EQ(r.status, 0);
+
+    std::string changed =
+        "<Book=\"スタートブック\">\n" +
+        page("load", saveCtrl("AutoLoad", "SaveCtrl.FileName=s.sav\n") + setValue("refused", "1")) +
+        page("A", setValue("old", "1") + setValue("resumed", "1") + "@Return\n") + "<Book End>\n";
+    r = s.run(s.writeScript(storyScript(changed, "FileType=QZ7\nStartPage=load\n")));
+    EXPECT_THAT(r.userDump(), ElementsAre("%resumed%=1"));
+    EXPECT_THAT(r.boxes, ElementsAre("box error: 存在しないページへのアクセスが発生しました。\\n"
+                                     "「スタートブック」ブック、「スタートページ」ページ"));
 }
 
 TEST(SaveStory, AMessageWaitingForAClickIsWaitingAgainAfterALoadInTheNextRun) {

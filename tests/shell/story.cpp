@@ -30,6 +30,14 @@ bool StoryRun::hasCommand(const std::string& line) const {
     return false;
 }
 
+std::vector<std::string> StoryRun::userDump() const {
+    std::vector<std::string> out;
+    for (const auto& line : dump)
+        if (line.rfind("%_musicvolume%=", 0) != 0 && line.rfind("%_soundvolume%=", 0) != 0)
+            out.push_back(line);
+    return out;
+}
+
 long StoryRun::timeOf(const std::string& command) const {
     for (const auto& line : trace)
         if (line.size() > command.size() &&

@@ -20,6 +20,8 @@ struct StoryRun {
     std::vector<std::string> boxes;  // trace lines of dialogs without their time: "box KIND: TEXT"
     std::vector<std::string> cursors;  // cursor changes with their time: "MS cursor select"
     std::vector<std::string> dump;
+    // The dump without the volume variables that the settings written by an earlier run set.
+    std::vector<std::string> userDump() const;
     TLasGraphic shot;  // screen 0 at the end of the run (10 x 10 white when none was written)
     bool hasCommand(const std::string& line) const;
     // The time of the first trace line ending in `command` ("@Wait", "cursor select"), or -1.
