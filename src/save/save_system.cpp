@@ -255,43 +255,74 @@ void TSaveSystem::reportDamaged(const std::string& path, std::string_view entry)
     services_.dialogs->showMessage(BoxKind::ErrorOk, text);
 }
 
+bool TSaveSystem::ensureSaveFolder(const std::string& path) {
+    platform::FileSystem& files = *services_.files;
+    std::string dir = folderOf(path);
+    if (dir.empty() || files.directoryExists(dir)) return true;
+    std::string ask(texts::kSaveFolderAskBefore);
+    ask += forDisplay(dir);
+    ask += texts::kExtractFolderAskAfter;
+    if (services_.dialogs->showMessage(BoxKind::WarningYesNo, ask) != BoxAnswer::Yes) return false;
+    if (!files.makeDirectory(dir)) {
+        services_.dialogs->showMessage(BoxKind::ErrorOk, texts::kFolderCreateFailed);
+        return false;
+    }
+    return true;
+}
+
+bool TSaveSystem::openFailed() {
+    openFailed_ = true;
+    return false;
+}
+
 bool TSaveSystem::OpenSaveFile(const std::string& path, int mode) {
     TZarvoAccessControl& access = *services_.access;
     // Re-opening must not leave the earlier file without its end.
-    if (writer_.file) {
-        finishWriter();
-        openMode_ = OpenMode::None;
-    }
+    if (writer_.file) finishWriter();
+    access.CloseSavePackage();
+    openMode_ = OpenMode::None;
+    openFailed_ = false;
     info_.clear();
     if (mode == kRead) {
-        if (!access.OpenSavePackage(path)) return false;
+        if (!access.OpenSavePackage(path)) {
+            // A slot never saved to is no damage: nothing is said.
+            if (services_.files->exists(path)) reportDamaged(path, "");
+            return openFailed();
+        }
         openMode_ = OpenMode::Read;
         return ReadEntryToStrings(kInfoEntry, info_, access.savePackage());
     }
-    if (mode == kAppend && access.OpenSavePackage(path))
-        ReadEntryToStrings(kInfoEntry, info_, access.savePackage());
-    access.CloseSavePackage();
+    if (!ensureSaveFolder(path)) return openFailed();
 
     InitWriter(writer_);
     SetMagic(writer_, kMagic);
-    bool open = false;
-    // The file itself is touched only by the rename that ends a complete append. A save that
-    // cannot be copied is not replaced by a new one holding nothing but the list.
+    // The file itself is touched only by the rename that ends a complete append. A save whose
+    // entries cannot be read, or that cannot be copied, is never replaced by a new one holding
+    // nothing but the list.
     if (mode == kAppend && HasMagic(path, kMagic)) {
-        if (!copyBeside(path, appendCopy_)) return false;
-        open = AppendPackage(writer_, appendCopy_);
-        if (open) {
-            appendTarget_ = path;
-        } else {
-            unlink(appendCopy_.c_str());
-            appendCopy_.clear();
-            InitWriter(writer_);
-            SetMagic(writer_, kMagic);
+        if (!copyBeside(path, appendCopy_)) {
+            reportWriteFailure(path);
+            return openFailed();
         }
+        PackageReader old;
+        bool readable = OpenPackage(appendCopy_, old);
+        if (readable) ReadEntryToStrings(kInfoEntry, info_, old);
+        ClosePackage(old);
+        if (!readable || !AppendPackage(writer_, appendCopy_)) {
+            info_.clear();
+            abandonWriter();
+            if (services_.dialogs)
+                services_.dialogs->showMessage(
+                    BoxKind::ErrorOk, std::string(texts::kSaveAppendUnreadable) + forDisplay(path));
+            return openFailed();
+        }
+        appendTarget_ = path;
+    } else if (!CreatePackage(writer_, path)) {
+        reportWriteFailure(path);
+        return openFailed();
     }
-    if (!open) open = CreatePackage(writer_, path);
-    if (open) openMode_ = OpenMode::Write;
-    return open;
+    openMode_ = OpenMode::Write;
+    return true;
 }
 
 bool TSaveSystem::CloseSaveFile() {
@@ -299,24 +330,13 @@ bool TSaveSystem::CloseSaveFile() {
     bool ok = finishWriter();
     info_.clear();
     openMode_ = OpenMode::None;
+    openFailed_ = false;
     return ok;
 }
 
 bool TSaveSystem::AutoSave(const std::string& path) {
     TZarvoAccessControl& access = *services_.access;
-    platform::FileSystem& files = *services_.files;
-    std::string dir = folderOf(path);
-    if (!dir.empty() && !files.directoryExists(dir)) {
-        std::string ask(texts::kSaveFolderAskBefore);
-        ask += forDisplay(dir);
-        ask += texts::kExtractFolderAskAfter;
-        if (services_.dialogs->showMessage(BoxKind::WarningYesNo, ask) != BoxAnswer::Yes)
-            return false;
-        if (!files.makeDirectory(dir)) {
-            services_.dialogs->showMessage(BoxKind::ErrorOk, texts::kFolderCreateFailed);
-            return false;
-        }
-    }
+    if (!ensureSaveFolder(path)) return false;
     TZarvoFile& script = access.script();
     bool legacy = script.ReadHeadBool(kZarvo, "LegacyMode", false);
 
@@ -483,10 +503,12 @@ void TSaveSystem::SetSettingValue(std::string_view key, std::string_view value) 
 }
 
 std::string TSaveSystem::LoadValue(std::string_view key) const {
+    if (openFailed_) return {};
     return openMode_ == OpenMode::None ? GetSettingValue(key) : GetInfoValue(key);
 }
 
 void TSaveSystem::SaveValue(std::string_view key, std::string_view value) {
+    if (openFailed_) return;
     if (openMode_ == OpenMode::None)
         SetSettingValue(key, value);
     else

@@ -62,7 +62,10 @@ class TSaveSystem {
     // Opens a save file for its information list. A file still open for writing is finished
     // first. Read: the file becomes the save package slot (its pictures are found first) and
     // its list is loaded. Create: an empty list. Append: the list it has, and the file keeps
-    // its entries. False when the file cannot be opened.
+    // its entries; a save whose entries cannot be read is refused, never replaced. False when
+    // the file cannot be opened (said in a box, except for a slot never saved to); until the
+    // next Open, Create, Append or Close, values then go nowhere and read as empty, so that
+    // one slot's values never mix with another's or with the settings.
     bool OpenSaveFile(const std::string& path, int mode);
     // Writes the list into a file open for writing and closes it. False when that failed; the
     // file then keeps what it had.
@@ -92,6 +95,9 @@ class TSaveSystem {
     const StringList& settings() const { return settings_; }
 
   private:
+    // Asks before making the missing folder of a save; false when there is none to write in.
+    bool ensureSaveFolder(const std::string& path);
+    bool openFailed();
     bool finishWriter();
     void abandonWriter();
     void reportWriteFailure(const std::string& path);
@@ -101,6 +107,8 @@ class TSaveSystem {
     StringList settings_;
     StringList info_;
     OpenMode openMode_ = OpenMode::None;
+    // The last Open, Create or Append failed: values neither come from nor go anywhere.
+    bool openFailed_ = false;
     PackageWriter writer_;
     // An append goes to a copy beside the file, moved over it when finished.
     std::string appendCopy_;

@@ -240,5 +240,43 @@ TEST(SaveStory, ValuesSavedWithNoFileOpenComeBackInTheNextRun) {
                 ElementsAre("box warning: セーブコントロール：\\n代入先の変数名が不正です"));
 }
 
+// A slot that cannot be opened lends no values of another file or of the settings, and a save
+// whose entries cannot be read is never replaced by an append.
+TEST(SaveStory, AFailedOpenOrAppendReadsAndWritesNoValuesAndLeavesTheFileAlone) {
+    Story s;
+    std::filesystem::create_directories(s.dir.file("story"));
+    writeFile(s.dir.file("story/c_save00.svi"), sjis("name=設定\r\n"));
+    PackageWriter writer;
+    InitWriter(writer);
+    SetMagic(writer, "QZ7SAVE");
+    ASSERT_TRUE(CreatePackage(writer, s.dir.file("story/cut.sav")));
+    WriteStreamEntry(writer, sjis("name=切れた\r\n"), "savefile.info");
+    FinishPackage(writer);
+    std::string cut = readFile(s.dir.file("story/cut.sav"));
+    cut.resize(cut.size() - 2);  // without its end marker
+    writeFile(s.dir.file("story/cut.sav"), cut);
+
+    auto load = [](const std::string& variable) {
+        return saveCtrl("LoadValue", "SaveCtrl.Key=name\nSaveCtrl.Variable=" + variable + "\n");
+    };
+    auto store = [](const std::string& key) {
+        return saveCtrl("SaveValue", "SaveCtrl.Key=" + key + "\nSaveCtrl.Value=1\n");
+    };
+    std::string start = saveCtrl("Open", "SaveCtrl.FileName=never.sav\n") + load("$a$") +
+                        store("leak1") + saveCtrl("Append", "SaveCtrl.FileName=cut.sav\n") +
+                        load("$b$") + store("leak2") + saveCtrl("Close", "") + load("$c$");
+    StoryRun r = s.run(s.writeScript(storyScript(pages(start, ""))));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_THAT(r.userDump(), ElementsAre("$a$=", "$b$=", "$c$=設定"));
+    ASSERT_EQ(r.boxes.size(), 1u);
+    EXPECT_THAT(r.boxes[0],
+                ::testing::StartsWith("box error: セーブファイルの中身を読み取れないため"));
+    EXPECT_EQ(readFile(s.dir.file("story/cut.sav")), cut);
+    StringList settings = splitLines(readFile(s.dir.file("story/c_save00.svi")));
+    EXPECT_LT(findNameLine(settings, "leak1"), 0);
+    EXPECT_LT(findNameLine(settings, "leak2"), 0);
+    EXPECT_FALSE(std::filesystem::exists(s.dir.file("story/never.sav")));
+}
+
 }  // namespace
 }  // namespace zarvo::test
