@@ -145,8 +145,11 @@ void TZarvoAccessControl::extractEntries() {
         std::string ask(texts::kExtractFolderAskBefore);
         ask += hostPathForDisplay(dataDir_);
         ask += texts::kExtractFolderAskAfter;
-        if (services_.dialogs->showMessage(BoxKind::WarningYesNo, ask) != platform::BoxAnswer::Yes)
+        if (services_.dialogs->showMessage(BoxKind::WarningYesNo, ask) !=
+            platform::BoxAnswer::Yes) {
+            dataDirDeclined_ = true;
             return;
+        }
         if (!files.makeDirectory(dataDir_)) {
             services_.dialogs->showMessage(BoxKind::ErrorOk, texts::kFolderCreateFailed);
             return;

@@ -94,6 +94,8 @@ public:
     const std::string& projectDir() const { return projectDir_; }
     const std::string& dataDir() const { return dataDir_; }
     bool fatalError() const { return fatalError_; }
+    // The user said no to making the data folder: nothing makes it unasked in this run.
+    bool dataDirDeclined() const { return dataDirDeclined_; }
 
 private:
     bool openProjectFile();
@@ -121,6 +123,7 @@ private:
     std::string projectDir_;  // host folder of the project file, no trailing separator
     std::string dataDir_;     // host folder searched first; empty until a project is open
     bool fatalError_ = false;
+    bool dataDirDeclined_ = false;
 };
 
 }  // namespace zarvo

@@ -536,8 +536,13 @@ bool TSaveSystem::LoadSystemSettings(const std::string& path) {
 }
 
 bool TSaveSystem::SaveSystemSettings(const std::string& path) {
+    // A story that never had a data folder gets one here, as its first save would: without
+    // it, values, volumes and the window position would be lost at every shutdown. Nobody is
+    // asked, the program is closing; a folder the user refused at the start is not made.
     std::string dir = folderOf(path);
-    if (!dir.empty() && !services_.files->directoryExists(dir)) return false;
+    if (!dir.empty() && !services_.files->directoryExists(dir) &&
+        (services_.access->dataDirDeclined() || !services_.files->makeDirectory(dir)))
+        return false;
     const TMusicCtrl& music = *services_.music;
     const TZarvoAccessControl& access = *services_.access;
     WriteListBool(settings_, "System.UseMusic", music.musicEnabled());

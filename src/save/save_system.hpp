@@ -87,7 +87,7 @@ class TSaveSystem {
 
     // A missing file changes nothing. True when the file was read.
     bool LoadSystemSettings(const std::string& path);
-    // Does nothing when the folder is missing. True when the file was written.
+    // Makes the data folder (one level) when it is missing. True when the file was written.
     bool SaveSystemSettings(const std::string& path);
 
     OpenMode openMode() const { return openMode_; }

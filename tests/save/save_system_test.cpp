@@ -405,11 +405,6 @@ TEST(Settings, ReadAtFirstShowKeptWhileRunningAndWrittenAtShutdown) {
     EXPECT_EQ(ReadListString(saved, "System.Top", ""), "60");
     EXPECT_EQ(ReadListString(saved, "System.UseSound", ""), "1");
     EXPECT_EQ(ReadListString(saved, "System.MusicVolume", ""), "40");
-
-    // Without a data folder nothing is written, and no folder is made for it.
-    std::filesystem::remove_all(s.dir.file("story"));
-    { Player p(project, s.programDir); }
-    EXPECT_FALSE(std::filesystem::exists(s.dir.file("story")));
 }
 
 }  // namespace

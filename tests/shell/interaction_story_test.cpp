@@ -85,7 +85,7 @@ TEST(InteractionStory, ClickedChoiceJumpsToItsPageWithTheCursorFollowing) {
     StoryRun r = s.run(project, "1000 move 290 80\n1100 shot " + shot +
                                     "\n1200 move 5 5\n1300 move 290 80\n1400 click 290 80\n");
     EXPECT_EQ(r.status, kExitEnded);
-    EXPECT_THAT(r.dump, ElementsAre("%answer%=2"));
+    EXPECT_THAT(r.userDump(), ElementsAre("%answer%=2"));
     EXPECT_TRUE(r.hasCommand("スタートブック/no#0 @ValueCtrl"));
     EXPECT_THAT(r.cursors, ElementsAre("1000 cursor select", "1200 cursor default",
                                        "1300 cursor select", "1400 cursor default"));
@@ -100,7 +100,7 @@ TEST(InteractionStory, ClickedChoiceJumpsToItsPageWithTheCursorFollowing) {
 
     // A click where a choice has appeared counts without a move first.
     r = s.run(project, "1000 click 120 55\n");
-    EXPECT_THAT(r.dump, ElementsAre("%answer%=1"));
+    EXPECT_THAT(r.userDump(), ElementsAre("%answer%=1"));
 }
 
 TEST(InteractionStory, ChoiceListsStopAtAnEmptyPageAndAtTwenty) {
@@ -110,14 +110,14 @@ TEST(InteractionStory, ChoiceListsStopAtAnEmptyPageAndAtTwenty) {
         book(select({{"A", ""}, {"B", "b"}}, 0, 0, 0) + setValue("fell", "1"), page("b", "@rem\n")));
     StoryRun r = s.run(project, "1000 click 5 5\n1200 key space\n");
     EXPECT_EQ(r.status, kExitTimeout);
-    EXPECT_THAT(r.dump, IsEmpty());
+    EXPECT_THAT(r.userDump(), IsEmpty());
     EXPECT_EQ(countNot(r.shot, kWhite, 0, 0, 640, 480), 0);
 
     // An empty text skips its choice without ending the list or taking room.
     project = s.writeScript(book(select({{"", "a"}, {"B", "b"}}, 0, 0, 0),
                                  page("a", setValue("p", "1")) + page("b", setValue("p", "2"))));
     r = s.run(project, "1000 click 5 5\n");
-    EXPECT_THAT(r.dump, ElementsAre("%p%=2"));
+    EXPECT_THAT(r.userDump(), ElementsAre("%p%=2"));
 
     // Twenty-one choices show twenty.
     std::vector<std::pair<std::string, std::string>> choices;
@@ -129,11 +129,11 @@ TEST(InteractionStory, ChoiceListsStopAtAnEmptyPageAndAtTwenty) {
     project = s.writeScript(book(select(choices, 0, 0, 0), pages));
     r = s.run(project, "1000 click 5 " + std::to_string(20 * kLine + 5) + "\n");
     EXPECT_EQ(r.status, kExitTimeout);  // below the twentieth: nothing there
-    EXPECT_THAT(r.dump, IsEmpty());
+    EXPECT_THAT(r.userDump(), IsEmpty());
     EXPECT_GT(countNot(r.shot, kWhite, 0, 19 * kLine, 640, 20 * kLine), 10);
     EXPECT_EQ(countNot(r.shot, kWhite, 0, 20 * kLine, 640, 480), 0);
     r = s.run(project, "1000 click 5 " + std::to_string(19 * kLine + 5) + "\n");
-    EXPECT_THAT(r.dump, ElementsAre("%picked%=20"));
+    EXPECT_THAT(r.userDump(), ElementsAre("%picked%=20"));
 }
 
 TEST(InteractionStory, TimedChoiceEndsWithItsItemsGoneAndTheStoryGoesOn) {
@@ -242,25 +242,25 @@ TEST(InteractionStory, ClickableLayersCallMoveAndKeepTheWait) {
     // A call leaves the wait behind: the return goes on after it.
     StoryRun r = s.run(story("DynamicLayer.Clickable.Move=Call\n"), "1000 click 20 20\n");
     EXPECT_EQ(r.status, kExitEnded);
-    EXPECT_THAT(r.dump, ElementsAre("%sub%=1", "%after%=1"));
+    EXPECT_THAT(r.userDump(), ElementsAre("%sub%=1", "%after%=1"));
     EXPECT_EQ(countColor(r.shot, kRed), 800);  // the button stays without its clear flag
 
     // Keeping the state: the return waits again, and a key ends that wait.
     r = s.run(story("DynamicLayer.Clickable.Move=Call\nDynamicLayer.Clickable.KeepExecuteMode=1\n"),
               "1000 click 20 20\n3000 key space\n");
-    EXPECT_THAT(r.dump, ElementsAre("%sub%=1", "%after%=1"));
+    EXPECT_THAT(r.userDump(), ElementsAre("%sub%=1", "%after%=1"));
     ASSERT_FALSE(r.trace.empty());
     EXPECT_GE(std::stoi(r.trace.back()), 3000);
 
     // A right click never ends a wait; a click beside the button ends a key-ending wait only.
     r = s.run(story("DynamicLayer.Clickable.Clear=1\n"), "1000 rclick 20 20\n");
     EXPECT_EQ(r.status, kExitTimeout);
-    EXPECT_THAT(r.dump, IsEmpty());
+    EXPECT_THAT(r.userDump(), IsEmpty());
     r = s.run(story("DynamicLayer.Clickable.Clear=1\n"), "1000 click 20 20\n");
-    EXPECT_THAT(r.dump, ElementsAre("%sub%=1"));  // a move: no return to come back to
+    EXPECT_THAT(r.userDump(), ElementsAre("%sub%=1"));  // a move: no return to come back to
     EXPECT_EQ(countColor(r.shot, kRed), 0);       // cleared with its group
     r = s.run(story(""), "1000 click 300 300\n");
-    EXPECT_THAT(r.dump, ElementsAre("%after%=1"));
+    EXPECT_THAT(r.userDump(), ElementsAre("%after%=1"));
 }
 
 TEST(InteractionStory, DynamicLayerGroupsGoByIdAndExpiredOnesWithTheNextWait) {

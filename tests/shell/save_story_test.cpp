@@ -212,9 +212,9 @@ TEST(SaveStory, AMessageWaitingForAClickIsWaitingAgainAfterALoadInTheNextRun) {
     EXPECT_GT(count(r.shot, kWhite, 0, 21, 100, 42), 20);
 }
 
+// The story has no data folder: the settings make one.
 TEST(SaveStory, ValuesSavedWithNoFileOpenComeBackInTheNextRun) {
     Story s;
-    std::filesystem::create_directories(s.dir.file("story"));
     std::string first = pages(
         setValue("n", "3") + saveCtrl("SaveValue", "SaveCtrl.Key=name\nSaveCtrl.Value=太郎%n%\n"),
         "");

@@ -80,13 +80,13 @@ TEST(ScreenStory, MessageRevealsUpToKeyWaitThenTheRestAfterAClick) {
     EXPECT_EQ(r.status, kExitTimeout);
     EXPECT_GT(whiteIn(r.shot, 0, 0, 100, 21), 20);
     EXPECT_EQ(whiteIn(r.shot, 0, 21, 640, 480), 0);
-    EXPECT_TRUE(r.dump.empty());
+    EXPECT_TRUE(r.userDump().empty());
     // After the click the rest is revealed and the story goes on.
     r = s.run(project, "3000 click 1 1\n");
     EXPECT_EQ(r.status, kExitEnded);
     EXPECT_GT(whiteIn(r.shot, 0, 21, 100, 42), 20);
     EXPECT_GT(whiteIn(r.shot, 0, 42, 100, 63), 20);
-    EXPECT_THAT(r.dump, ElementsAre("%done%=1"));
+    EXPECT_THAT(r.userDump(), ElementsAre("%done%=1"));
 }
 
 TEST(ScreenStory, LongMessageBreaksPagesAndWaitsForAClick) {
@@ -101,7 +101,7 @@ TEST(ScreenStory, LongMessageBreaksPagesAndWaitsForAClick) {
     // Two clicks: the page break, then the next page's layout; the second page then ends.
     r = s.run(project, "3000 click 1 1\n4000 click 1 1\n");
     EXPECT_EQ(r.status, kExitEnded);
-    EXPECT_THAT(r.dump, ElementsAre("%done%=1"));
+    EXPECT_THAT(r.userDump(), ElementsAre("%done%=1"));
 }
 
 TEST(ScreenStory, MissingPictureReportsAndTheStoryGoesOn) {

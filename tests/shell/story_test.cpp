@@ -99,12 +99,12 @@ TEST(StoryFlow, InitPageRunsBeforeTheStartPage) {
     s.writeLibrary("<Book=\"_system\">\n<Page=\"_init\">\n" + setValue("init", "7") +
                    "@Return\n<Page End>\n<Book End>\n");
     StoryRun r = s.run(s.writeScript(storyScript(startPage(setValue("start", "%init%")))));
-    EXPECT_THAT(r.dump, ElementsAre("%init%=7", "%start%=7"));
+    EXPECT_THAT(r.userDump(), ElementsAre("%init%=7", "%start%=7"));
     // A story's own "_system" book wins over the library's.
     std::string own = startPage(setValue("start", "%init%")) + "<Book=\"_system\">\n" +
                       page("_init", setValue("init", "1") + "@Return\n") + "<Book End>\n";
     r = s.run(s.writeScript(storyScript(own)));
-    EXPECT_THAT(r.dump, ElementsAre("%init%=1", "%start%=1"));
+    EXPECT_THAT(r.userDump(), ElementsAre("%init%=1", "%start%=1"));
 }
 
 TEST(StoryVariables, ValueCtrlWrapsDividesTowardZeroAndRefusesZero) {
@@ -152,7 +152,7 @@ TEST(StoryWaits, WaitEndsByTimeKeysAndLeftClickButNotRightClick) {
     }
     r = s.run(project, "1000 rclick 5 5\n1200 key 65\n");
     EXPECT_EQ(r.status, kExitTimeout);  // still waiting: no input is left
-    EXPECT_TRUE(r.dump.empty());
+    EXPECT_TRUE(r.userDump().empty());
 
     std::string clickable = "Wait.InputBreak=1\nWait.Input=Clickable\n@Wait\n" + setValue("done", "1");
     r = s.run(s.writeScript(storyScript(startPage(clickable))), "1000 key space\n1000 click 1 1\n", 5000);
@@ -275,8 +275,8 @@ TEST(StoryEnd, EndlessLoopStopsAtTheTimeLimitAndQuitEndsTheStory) {
     EXPECT_EQ(r.status, kExitTimeout);
     r = s.run(project, "500 quit\n");
     EXPECT_EQ(r.status, kExitEnded);
-    ASSERT_EQ(r.dump.size(), 1u);
-    EXPECT_GT(r.dump[0].size(), 4u);
+    ASSERT_EQ(r.userDump().size(), 1u);
+    EXPECT_GT(r.userDump()[0].size(), 4u);
 }
 
 }  // namespace
