@@ -282,13 +282,6 @@ bool TfrmMain::UnknownCommand(const TZarvoCommand&) {
     return false;
 }
 
-void TfrmMain::endWait() {
-    access_->process().EndWait();
-    // A countdown gauge belongs to the wait it counts: when input ends that wait, the gauge has
-    // run out as surely as when the time does.
-    expireGauges();
-}
-
 void TfrmMain::expireGauges() {
     bool changed = screen_->UpdateTimerGauges(false, 0);
     changed = screen_->RemoveDynamicLayers(0, dynamic_ids::kExpiredGauge) || changed;
@@ -323,14 +316,14 @@ void TfrmMain::onMouseDown(platform::MouseButton button, int x, int y) {
                     break;
             }
             screen_->RefreshAndPaint(0);
+            // Only a wait whose time runs out takes the expired layers (id 2000) along; stories
+            // keep layers of that id up across waits that input ends.
             process.EndWait();
-            // A state-keeping call resumes the wait on return, gauges and all.
-            if (click.pageChange != DLPageChange::KeepCall) expireGauges();
             setCursor(platform::Cursor::Default);
             return;
         }
     }
-    if (process.InputEndsWait()) endWait();
+    if (process.InputEndsWait()) process.EndWait();
 }
 
 void TfrmMain::onMouseMove(int x, int y) {

@@ -109,7 +109,6 @@ private:
     void LoadSettings();
     void SaveWindowState();
     void composeAndPaint();
-    void endWait();
     void expireGauges();
     void setCursor(platform::Cursor cursor);
     bool skipToBlockEnd(int32_t level);
