@@ -218,6 +218,9 @@ bool TfrmMain::MainLoop_Step() {
     if (process.TakeTimerExpired()) expireGauges();
 
     int32_t count = commands.Get_CommandCount();
+    // A page that is not there, or that has more commands than can run, ends the story with an
+    // error; only the end of a page that ran is a story's own end.
+    bool broken = false;
     if (count == 0) {
         int32_t start, end;
         if (!access_->script().FindPage(commands.bookName(), commands.pageName(), start, end)) {
@@ -226,11 +229,14 @@ bool TfrmMain::MainLoop_Step() {
             text.append(texts::kPageNotFoundBookClose).append(commands.pageName());
             text.append(texts::kPageNotFoundPageClose);
             services_.dialogs->showMessage(BoxKind::ErrorOk, text);
+            broken = true;
+        } else {
+            broken = commands.needsRebuild();  // the page was refused and reported
         }
     }
     if (access_->commandIndex >= count) {
         // Passing the end of a page ends the story.
-        endProgram(false);
+        endProgram(broken);
         return false;
     }
 

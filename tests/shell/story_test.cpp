@@ -168,11 +168,23 @@ TEST(StoryEnd, UnknownCommandsMissingPagesAndNoOpKeywords) {
     std::string body = "@rem\n@Unknown\n@effect\n@Effect\n" + setValue("x", "1") +
                        "Move.BookName=スタートブック\nMove.PageName=無い\n@Move\n";
     StoryRun r = s.run(s.writeScript(storyScript(startPage(body))));
-    EXPECT_EQ(r.status, kExitEnded);
+    EXPECT_EQ(r.status, kExitFatal);  // the story did not end where it was written to
     EXPECT_THAT(r.boxes, ElementsAre("box plain: debug error : unknown command - MainLoop_Step()",
                                      "box plain: debug error : unknown command - MainLoop_Step()",
                                      "box error: 存在しないページへのアクセスが発生しました。\\n「スタートブック」ブック、「無い」ページ"));
     EXPECT_THAT(r.dump, ElementsAre("%x%=1"));
+
+    // So does a page refused for holding too many commands; an empty page is a plain end.
+    std::string crowded;
+    for (int i = 0; i < 501; ++i) crowded += "@rem\n";
+    body = "Move.BookName=スタートブック\nMove.PageName=多い\n@Move\n";
+    r = s.run(s.writeScript(storyScript(startPage(body, page("多い", crowded)))));
+    EXPECT_EQ(r.status, kExitFatal);
+    EXPECT_THAT(r.boxes, ElementsAre("box error: １ページあたりのコマンド数が多すぎます"));
+    body = "Move.BookName=スタートブック\nMove.PageName=空\n@Move\n";
+    r = s.run(s.writeScript(storyScript(startPage(body, page("空", "")))));
+    EXPECT_EQ(r.status, kExitEnded);
+    EXPECT_TRUE(r.boxes.empty());
 }
 
 TEST(StoryOpening, MissingOrForeignProjectsAreFatal) {
