@@ -12,12 +12,54 @@
 
 namespace zarvo {
 
+using platform::BoxAnswer;
 using platform::BoxKind;
 
+// Once the program is terminating, the rest of the run shows no box: each one that would follow
+// (the report after an aborted load, say) takes the answer that changes nothing. The shutdown
+// sequence reports again, so a setting that cannot be written is still told.
+class TfrmMain::EndingDialogs final : public platform::Dialogs {
+public:
+    EndingDialogs(platform::Dialogs& inner, platform::Host& host) : inner_(inner), host_(host) {}
+
+    BoxAnswer showMessage(BoxKind kind, std::string_view text) override {
+        if (!silent()) return inner_.showMessage(kind, text);
+        switch (kind) {
+            case BoxKind::ErrorAbortIgnore:
+            case BoxKind::WarningAbortIgnore: return BoxAnswer::Abort;
+            case BoxKind::WarningYesNo: return BoxAnswer::No;
+            default: return BoxAnswer::Ok;
+        }
+    }
+    bool inputBox(std::string_view caption, std::string_view prompt, std::string& value) override {
+        return !silent() && inner_.inputBox(caption, prompt, value);
+    }
+
+    bool shuttingDown = false;
+
+private:
+    bool silent() const { return !shuttingDown && host_.isTerminating(); }
+
+    platform::Dialogs& inner_;
+    platform::Host& host_;
+};
+
+namespace {
+
+TfrmMain::Services withDialogs(TfrmMain::Services services, platform::Dialogs* dialogs) {
+    if (dialogs) services.dialogs = dialogs;
+    return services;
+}
+
+}  // namespace
+
 TfrmMain::TfrmMain(const Services& services, const std::string& programDir)
-    : services_(services),
+    : endingDialogs_(services.dialogs && services.host
+                         ? std::make_unique<EndingDialogs>(*services.dialogs, *services.host)
+                         : nullptr),
+      services_(withDialogs(services, endingDialogs_.get())),
       access_(std::make_unique<TZarvoAccessControl>(TZarvoAccessControl::Services{
-          services.host, services.clock, services.dialogs, services.files, programDir})) {
+          services.host, services.clock, services_.dialogs, services.files, programDir})) {
     TScreenControl::Services screen;
     screen.script = &access_->script();
     screen.process = &access_->process();
@@ -27,7 +69,7 @@ TfrmMain::TfrmMain(const Services& services, const std::string& programDir)
         return access_->LoadGraphic(name, surface);
     };
     screen.endApplication = [this] { endProgram(true); };
-    screen.dialogs = services.dialogs;
+    screen.dialogs = services_.dialogs;
     screen.fonts = services.fonts;
     screen.effects.clock = services.clock;
     screen.effects.pumpMessages = [host = services.host] { host->processMessages(); };
@@ -35,12 +77,13 @@ TfrmMain::TfrmMain(const Services& services, const std::string& programDir)
     music_ = std::make_unique<TMusicCtrl>(
         TMusicCtrl::Services{services.players, services.host, services.clock});
     save_ = std::make_unique<TSaveSystem>(
-        TSaveSystem::Services{access_.get(), screen_.get(), music_.get(), services.dialogs,
+        TSaveSystem::Services{access_.get(), screen_.get(), music_.get(), services_.dialogs,
                               services.files, services.clock, [this] { endProgram(true); }});
     TLasGraphic::setFontEngine(services.fonts);
 }
 
 TfrmMain::~TfrmMain() {
+    if (endingDialogs_) endingDialogs_->shuttingDown = true;
     LeaveFullScreen();
     SaveWindowState();
     save_->CloseSaveFile();

@@ -101,6 +101,7 @@ public:
 private:
     using Handler = bool (TfrmMain::*)(const TZarvoCommand&);
     static Handler handlerFor(CommandType type);
+    class EndingDialogs;
 
     void endProgram(bool fatal);
     void SetUpScreen();
@@ -148,7 +149,8 @@ private:
     bool SaveCtrl(const TZarvoCommand&);
     bool System(const TZarvoCommand&);
 
-    Services services_;
+    std::unique_ptr<EndingDialogs> endingDialogs_;
+    Services services_;  // with endingDialogs_ for the host's dialogs
     std::unique_ptr<TZarvoAccessControl> access_;
     std::unique_ptr<TScreenControl> screen_;
     std::unique_ptr<TMusicCtrl> music_;

@@ -114,9 +114,12 @@ TEST(ScreenStory, MissingPictureReportsAndTheStoryGoesOn) {
                 ElementsAre("box error-abort-ignore: 画像ファイル「nowhere.png」の読み込みに失敗しました\\nこのファイルが存在しないか、このファイルを読み込むためのSusieプラグインが必要です。",
                             "box error: 画像「nowhere.png」の読み込みができません"));
     EXPECT_THAT(r.dump, ElementsAre("%after%=1"));
-    // Abort ends the program as a fatal error.
+    // Abort ends the program as a fatal error, with no box after it and no command.
+    std::string loadBox = r.boxes[0];
     r = s.run(s.writeScript(storyScript(startPage(body))), "0 answer abort\n");
     EXPECT_EQ(r.status, kExitFatal);
+    EXPECT_THAT(r.boxes, ElementsAre(loadBox));
+    EXPECT_TRUE(r.dump.empty());
 }
 
 TEST(ScreenStory, PicturesResolveJapaneseNamesBackslashesAndLetterCase) {
