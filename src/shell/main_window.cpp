@@ -288,7 +288,16 @@ bool TfrmMain::MainLoop_Step() {
     commands.Get_Command(index, command);
     access_->commandIndex = index + 1;  // handlers that jump overwrite it
     if (onCommand) onCommand(commands.bookName(), commands.pageName(), index, command);
-    bool more = (this->*handlerFor(command.type))(command);
+    // Where the command ran, for a report: a handler may jump before it fails.
+    std::string book = commands.bookName(), page = commands.pageName();
+    bool more = false;
+    try {
+        more = (this->*handlerFor(command.type))(command);
+    } catch (const std::exception& e) {
+        reportCommandFailure(command, book, page, e.what());
+    } catch (...) {
+        reportCommandFailure(command, book, page, {});
+    }
     process.EndStep();
     if (debug_) debug_->RefreshDebugInfo();
     return more;
@@ -324,6 +333,21 @@ TfrmMain::Handler TfrmMain::handlerFor(CommandType type) {
         case CommandType::Unknown: break;
     }
     return &TfrmMain::UnknownCommand;
+}
+
+void TfrmMain::reportCommandFailure(const TZarvoCommand& command, const std::string& book,
+                                    const std::string& page, std::string_view what) {
+    std::string text(texts::kCommandFailedBefore);
+    text.append(book).append(texts::kCommandFailedBookClose).append(page);
+    text.append(texts::kCommandFailedPageClose).append(std::to_string(command.line + 1));
+    text.append(texts::kCommandFailedLineClose).append(command.keyword);
+    text.append(texts::kCommandFailedAfter);
+    // The library's own words, when they are plain ASCII and so read the same in code page 932.
+    bool plain = !what.empty() && what.size() <= 200;
+    for (char c : what) plain = plain && c >= 0x20 && c < 0x7F;
+    if (plain) text.append("\r\n(").append(what).append(")");
+    text.append(texts::kCommandFailedGoOn);
+    services_.dialogs->showMessage(BoxKind::ErrorOk, text);
 }
 
 bool TfrmMain::UnknownCommand(const TZarvoCommand&) {

@@ -103,6 +103,10 @@ private:
     static Handler handlerFor(CommandType type);
     class EndingDialogs;
 
+    // A handler that failed with an exception: says which command, where, and goes on.
+    void reportCommandFailure(const TZarvoCommand& command, const std::string& book,
+                              const std::string& page, std::string_view what);
+
     void endProgram(bool fatal);
     void SetUpScreen();
     void StartStory();

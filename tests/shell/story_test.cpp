@@ -2,8 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <stdexcept>
 
+#include "base/sjis.hpp"
 #include "data/package.hpp"
+#include "save/player.hpp"
 #include "story.hpp"
 
 namespace zarvo::test {
@@ -92,6 +95,31 @@ TEST(StoryFlow, ReturnWithoutCallWarnsAndGoesOn) {
                                      "box warning: スタックアンダーフローです。\\nサブルーチンコールが行われていないのに\\n復帰しようとしました。"));
     EXPECT_THAT(r.dump, ElementsAre("%after%=1"));
     EXPECT_EQ(r.status, kExitEnded);
+}
+
+TEST(StoryFlow, ACommandThatFailsIsReportedWithItsPlaceAndTheStoryGoesOn) {
+    Story s;
+    std::string project =
+        s.writeScript(storyScript(startPage("@rem\n@Return\n" + setValue("after", "1"))));
+    Player p(project, s.programDir);
+    // The host fails once, inside the Return command's warning box.
+    bool failed = false;
+    p.dialogs.onShown = [&](const platform::ShownBox&) {
+        if (!failed) {
+            failed = true;
+            throw std::runtime_error("no box today");
+        }
+    };
+    EXPECT_EQ(p.run(), platform::HeadlessHost::RunEnd::Terminated);
+    ASSERT_EQ(p.dialogs.shown().size(), 2u);
+    const platform::ShownBox& report = p.dialogs.shown()[1];
+    EXPECT_EQ(report.kind, platform::BoxKind::ErrorOk);
+    EXPECT_EQ(sjisToUtf8(report.text),
+              "コマンドの実行中にエラーが発生しました。\r\n"
+              "「スタートブック」ブック、「スタートページ」ページ、2行目の「@Return」\r\n"
+              "(no box today)\r\nこのコマンドを打ち切って続きを実行します。");
+    EXPECT_EQ(p.vars().Get_Value("%after%"), 1);
+    EXPECT_FALSE(p.main().endedByFatalError());
 }
 
 TEST(StoryFlow, InitPageRunsBeforeTheStartPage) {
