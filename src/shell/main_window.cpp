@@ -1,9 +1,11 @@
 #include "shell/main_window.hpp"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "audio/music_ctrl.hpp"
 #include "base/name_value.hpp"
+#include "platform/canvas.hpp"
 #include "platform/clock.hpp"
 #include "platform/dialogs.hpp"
 #include "platform/file_system.hpp"
@@ -42,6 +44,31 @@ private:
 
     platform::Dialogs& inner_;
     platform::Host& host_;
+};
+
+// Passes every frame on to the host's canvas and keeps the last one: a screenshot is what the
+// window shows, also halfway through an effect, when the composed picture is not shown yet.
+class TfrmMain::ShownCanvas final : public platform::Canvas {
+public:
+    explicit ShownCanvas(platform::Canvas& inner) : inner_(inner) {}
+
+    void present(const uint32_t* pixels, int width, int height, int stride) override {
+        if (width != frame_.Width() || height != frame_.Height()) frame_.SetSize(width, height);
+        if (frame_.Width() == width && frame_.Height() == height) {
+            for (int y = 0; y < height; ++y)
+                std::copy_n(pixels + static_cast<size_t>(y) * static_cast<size_t>(stride), width,
+                            frame_.row(y));
+            shown_ = true;
+        }
+        inner_.present(pixels, width, height, stride);
+    }
+    // Nothing until the first frame.
+    const TLasGraphic* frame() const { return shown_ ? &frame_ : nullptr; }
+
+private:
+    platform::Canvas& inner_;
+    TLasGraphic frame_;
+    bool shown_ = false;
 };
 
 namespace {
@@ -170,7 +197,8 @@ void TfrmMain::SetUpScreen() {
     screen_->SetUpWindows();
     const TZarvoWindow* main = screen_->GetWindow(0);
     services_.host->setClientSize(main->imageWidth, main->imageHeight);
-    screen_->SetCanvas(services_.canvas, 0);
+    if (services_.canvas && !shown_) shown_ = std::make_unique<ShownCanvas>(*services_.canvas);
+    screen_->SetCanvas(shown_.get(), 0);
 }
 
 void TfrmMain::StartStory() {
@@ -196,6 +224,8 @@ void TfrmMain::onPaint() {
 }
 
 bool TfrmMain::saveScreenshot(const std::string& path) {
+    if (const TLasGraphic* frame = shown_ ? shown_->frame() : nullptr)
+        return frame->SavePngFile(path);
     TLasScreen* s = screen_->screen(0);
     return s && s->output().SavePngFile(path);
 }

@@ -102,6 +102,7 @@ private:
     using Handler = bool (TfrmMain::*)(const TZarvoCommand&);
     static Handler handlerFor(CommandType type);
     class EndingDialogs;
+    class ShownCanvas;
 
     // A handler that failed with an exception: says which command, where, and goes on.
     void reportCommandFailure(const TZarvoCommand& command, const std::string& book,
@@ -154,7 +155,8 @@ private:
     bool System(const TZarvoCommand&);
 
     std::unique_ptr<EndingDialogs> endingDialogs_;
-    Services services_;  // with endingDialogs_ for the host's dialogs
+    Services services_;                   // with endingDialogs_ for the host's dialogs
+    std::unique_ptr<ShownCanvas> shown_;  // between screen 0 and the host's canvas
     std::unique_ptr<TZarvoAccessControl> access_;
     std::unique_ptr<TScreenControl> screen_;
     std::unique_ptr<TMusicCtrl> music_;

@@ -122,6 +122,27 @@ TEST(ScreenStory, MissingPictureReportsAndTheStoryGoesOn) {
     EXPECT_TRUE(r.dump.empty());
 }
 
+TEST(ScreenStory, ScreenshotsDuringAnEffectShowTheFrameOnScreen) {
+    Story s;
+    s.writePicture("red.png", 640, 480, kRed);
+    s.writePicture("blue.png", 640, 480, kBlue);
+    std::string mid = s.dir.file("mid.png");
+    // The fade runs from about 200 ms for 1.2 s; halfway it shows neither picture whole.
+    StoryRun r = s.run(
+        s.writeScript(storyScript(startPage(draw("red.png", "None") + draw("blue.png", "Fadein")))),
+        "700 shot " + mid + "\n700 key f12\n");
+    EXPECT_EQ(r.status, kExitEnded);
+    TLasGraphic event, key;
+    ASSERT_TRUE(event.LoadPngFile(mid));
+    ASSERT_TRUE(key.LoadPngFile(s.dir.file("story/screenshots/20260101-000000.png")));
+    for (const TLasGraphic* shot : {&event, &key}) {
+        uint32_t c = shot->GetPixel(320, 240);
+        EXPECT_GT(c & 0xFF, 0u) << std::hex << c;  // some red left
+        EXPECT_GT(c >> 16, 0u) << std::hex << c;   // some blue come
+    }
+    EXPECT_EQ(r.shot.GetPixel(320, 240), kBlue);
+}
+
 TEST(ScreenStory, PicturesResolveJapaneseNamesBackslashesAndLetterCase) {
     Story s;
     std::filesystem::create_directories(s.dir.file("story/画像"));
