@@ -65,8 +65,10 @@ bool TMusicCtrl::PlayMusic(const std::string& path, int32_t loops) {
 }
 
 void TMusicCtrl::StopMusic() {
-    if (!musicEnabled_ || !musicPlaying_) return;
-    musicPlayer_->stop();
+    if (!musicPlaying_) return;
+    // While music is off the player is silent already, but the track still ends: switching
+    // music on again or saving must not bring back what the story stopped.
+    if (musicEnabled_) musicPlayer_->stop();
     musicPlaying_ = false;
     musicLoopsLeft_ = 0;
 }
@@ -158,15 +160,7 @@ bool TMusicCtrl::ReadMusicInfo(const StringList& list) {
     int32_t loops = ReadListInt(list, "Music.Loop", 0);
     SetMusicVolume(ReadListInt(list, "Music.Volume", 100));
     SetSoundVolume(ReadListInt(list, "Sound.Volume", 100));
-    if (!file.empty() && playing) {
-        PlayMusic(file, loops);
-    } else {
-        StopMusic();
-        // While music is off StopMusic keeps the old track; the loaded state has none, and
-        // switching music on later must not bring back a track from before the load.
-        musicPlaying_ = false;
-        musicLoopsLeft_ = 0;
-    }
+    if (!file.empty() && playing) PlayMusic(file, loops);
     return true;
 }
 

@@ -1,6 +1,6 @@
 // One background music track and one sound effect at a time, each on its own media player.
 // The music keeps its logical state (file, playing, plays left) while music output is switched
-// off, so switching it on again resumes the track from its beginning.
+// off, so switching it on again resumes a playing track from its beginning.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -41,7 +41,7 @@ public:
     // Plays `path` `loops` times (0 or less: without end). While music is switched off only the
     // logical state is recorded and the result is true.
     bool PlayMusic(const std::string& path, int32_t loops);
-    // Changes nothing while music is switched off.
+    // Ends the track; while music is switched off only the logical state changes.
     void StopMusic();
     // Once per main-loop step: restarts a finished track or stops it after its last play.
     void PollMusic();

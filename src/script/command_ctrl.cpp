@@ -130,6 +130,7 @@ bool TCommandCtrl::Get_Command(int32_t index, TZarvoCommand& command) {
     // The type is read from the line as it is now, like the parameters.
     command.keyword = trimBlanks(pageLine(*file_, start, end, e.line));
     command.type = commandTypeOf(command.keyword);
+    command.line = e.line;
     command.level = e.level;
     command.params.clear();
     int32_t first = index == 0 ? 0 : entries_[static_cast<size_t>(index) - 1].line + 1;

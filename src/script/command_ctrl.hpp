@@ -62,6 +62,7 @@ public:
 
     StringList params;  // parameter lines as stored
     std::string keyword;  // the command line, trimmed
+    int32_t line = 0;     // of the command line within the page, from 0
     int32_t level = 0;
     CommandType type = CommandType::Unknown;
 };

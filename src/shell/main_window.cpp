@@ -1,9 +1,11 @@
 #include "shell/main_window.hpp"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "audio/music_ctrl.hpp"
 #include "base/name_value.hpp"
+#include "platform/canvas.hpp"
 #include "platform/clock.hpp"
 #include "platform/dialogs.hpp"
 #include "platform/file_system.hpp"
@@ -12,12 +14,79 @@
 
 namespace zarvo {
 
+using platform::BoxAnswer;
 using platform::BoxKind;
 
+// Once the program is terminating, the rest of the run shows no box: each one that would follow
+// (the report after an aborted load, say) takes the answer that changes nothing. The shutdown
+// sequence reports again, so a setting that cannot be written is still told.
+class TfrmMain::EndingDialogs final : public platform::Dialogs {
+public:
+    EndingDialogs(platform::Dialogs& inner, platform::Host& host) : inner_(inner), host_(host) {}
+
+    BoxAnswer showMessage(BoxKind kind, std::string_view text) override {
+        if (!silent()) return inner_.showMessage(kind, text);
+        switch (kind) {
+            case BoxKind::ErrorAbortIgnore:
+            case BoxKind::WarningAbortIgnore: return BoxAnswer::Abort;
+            case BoxKind::WarningYesNo: return BoxAnswer::No;
+            default: return BoxAnswer::Ok;
+        }
+    }
+    bool inputBox(std::string_view caption, std::string_view prompt, std::string& value) override {
+        return !silent() && inner_.inputBox(caption, prompt, value);
+    }
+
+    bool shuttingDown = false;
+
+private:
+    bool silent() const { return !shuttingDown && host_.isTerminating(); }
+
+    platform::Dialogs& inner_;
+    platform::Host& host_;
+};
+
+// Passes every frame on to the host's canvas and keeps the last one: a screenshot is what the
+// window shows, also halfway through an effect, when the composed picture is not shown yet.
+class TfrmMain::ShownCanvas final : public platform::Canvas {
+public:
+    explicit ShownCanvas(platform::Canvas& inner) : inner_(inner) {}
+
+    void present(const uint32_t* pixels, int width, int height, int stride) override {
+        if (width != frame_.Width() || height != frame_.Height()) frame_.SetSize(width, height);
+        if (frame_.Width() == width && frame_.Height() == height) {
+            for (int y = 0; y < height; ++y)
+                std::copy_n(pixels + static_cast<size_t>(y) * static_cast<size_t>(stride), width,
+                            frame_.row(y));
+            shown_ = true;
+        }
+        inner_.present(pixels, width, height, stride);
+    }
+    // Nothing until the first frame.
+    const TLasGraphic* frame() const { return shown_ ? &frame_ : nullptr; }
+
+private:
+    platform::Canvas& inner_;
+    TLasGraphic frame_;
+    bool shown_ = false;
+};
+
+namespace {
+
+TfrmMain::Services withDialogs(TfrmMain::Services services, platform::Dialogs* dialogs) {
+    if (dialogs) services.dialogs = dialogs;
+    return services;
+}
+
+}  // namespace
+
 TfrmMain::TfrmMain(const Services& services, const std::string& programDir)
-    : services_(services),
+    : endingDialogs_(services.dialogs && services.host
+                         ? std::make_unique<EndingDialogs>(*services.dialogs, *services.host)
+                         : nullptr),
+      services_(withDialogs(services, endingDialogs_.get())),
       access_(std::make_unique<TZarvoAccessControl>(TZarvoAccessControl::Services{
-          services.host, services.clock, services.dialogs, services.files, programDir})) {
+          services.host, services.clock, services_.dialogs, services.files, programDir})) {
     TScreenControl::Services screen;
     screen.script = &access_->script();
     screen.process = &access_->process();
@@ -27,7 +96,7 @@ TfrmMain::TfrmMain(const Services& services, const std::string& programDir)
         return access_->LoadGraphic(name, surface);
     };
     screen.endApplication = [this] { endProgram(true); };
-    screen.dialogs = services.dialogs;
+    screen.dialogs = services_.dialogs;
     screen.fonts = services.fonts;
     screen.effects.clock = services.clock;
     screen.effects.pumpMessages = [host = services.host] { host->processMessages(); };
@@ -35,12 +104,13 @@ TfrmMain::TfrmMain(const Services& services, const std::string& programDir)
     music_ = std::make_unique<TMusicCtrl>(
         TMusicCtrl::Services{services.players, services.host, services.clock});
     save_ = std::make_unique<TSaveSystem>(TSaveSystem::Services{access_.get(), screen_.get(),
-                                                                music_.get(), services.dialogs,
+                                                                music_.get(), services_.dialogs,
                                                                 services.files, services.clock});
     TLasGraphic::setFontEngine(services.fonts);
 }
 
 TfrmMain::~TfrmMain() {
+    if (endingDialogs_) endingDialogs_->shuttingDown = true;
     LeaveFullScreen();
     SaveWindowState();
     save_->CloseSaveFile();
@@ -127,7 +197,8 @@ void TfrmMain::SetUpScreen() {
     screen_->SetUpWindows();
     const TZarvoWindow* main = screen_->GetWindow(0);
     services_.host->setClientSize(main->imageWidth, main->imageHeight);
-    screen_->SetCanvas(services_.canvas, 0);
+    if (services_.canvas && !shown_) shown_ = std::make_unique<ShownCanvas>(*services_.canvas);
+    screen_->SetCanvas(shown_.get(), 0);
 }
 
 void TfrmMain::StartStory() {
@@ -153,6 +224,8 @@ void TfrmMain::onPaint() {
 }
 
 bool TfrmMain::saveScreenshot(const std::string& path) {
+    if (const TLasGraphic* frame = shown_ ? shown_->frame() : nullptr)
+        return frame->SavePngFile(path);
     TLasScreen* s = screen_->screen(0);
     return s && s->output().SavePngFile(path);
 }
@@ -218,6 +291,9 @@ bool TfrmMain::MainLoop_Step() {
     if (process.TakeTimerExpired()) expireGauges();
 
     int32_t count = commands.Get_CommandCount();
+    // A page that is not there, or that has more commands than can run, ends the story with an
+    // error; only the end of a page that ran is a story's own end.
+    bool broken = false;
     if (count == 0) {
         int32_t start, end;
         if (!access_->script().FindPage(commands.bookName(), commands.pageName(), start, end)) {
@@ -226,11 +302,14 @@ bool TfrmMain::MainLoop_Step() {
             text.append(texts::kPageNotFoundBookClose).append(commands.pageName());
             text.append(texts::kPageNotFoundPageClose);
             services_.dialogs->showMessage(BoxKind::ErrorOk, text);
+            broken = true;
+        } else {
+            broken = commands.needsRebuild();  // the page was refused and reported
         }
     }
     if (access_->commandIndex >= count) {
         // Passing the end of a page ends the story.
-        endProgram(false);
+        endProgram(broken);
         return false;
     }
 
@@ -239,7 +318,16 @@ bool TfrmMain::MainLoop_Step() {
     commands.Get_Command(index, command);
     access_->commandIndex = index + 1;  // handlers that jump overwrite it
     if (onCommand) onCommand(commands.bookName(), commands.pageName(), index, command);
-    bool more = (this->*handlerFor(command.type))(command);
+    // Where the command ran, for a report: a handler may jump before it fails.
+    std::string book = commands.bookName(), page = commands.pageName();
+    bool more = false;
+    try {
+        more = (this->*handlerFor(command.type))(command);
+    } catch (const std::exception& e) {
+        reportCommandFailure(command, book, page, e.what());
+    } catch (...) {
+        reportCommandFailure(command, book, page, {});
+    }
     process.EndStep();
     if (debug_) debug_->RefreshDebugInfo();
     return more;
@@ -277,16 +365,24 @@ TfrmMain::Handler TfrmMain::handlerFor(CommandType type) {
     return &TfrmMain::UnknownCommand;
 }
 
+void TfrmMain::reportCommandFailure(const TZarvoCommand& command, const std::string& book,
+                                    const std::string& page, std::string_view what) {
+    std::string text(texts::kCommandFailedBefore);
+    text.append(book).append(texts::kCommandFailedBookClose).append(page);
+    text.append(texts::kCommandFailedPageClose).append(std::to_string(command.line + 1));
+    text.append(texts::kCommandFailedLineClose).append(command.keyword);
+    text.append(texts::kCommandFailedAfter);
+    // The library's own words, when they are plain ASCII and so read the same in code page 932.
+    bool plain = !what.empty() && what.size() <= 200;
+    for (char c : what) plain = plain && c >= 0x20 && c < 0x7F;
+    if (plain) text.append("\r\n(").append(what).append(")");
+    text.append(texts::kCommandFailedGoOn);
+    services_.dialogs->showMessage(BoxKind::ErrorOk, text);
+}
+
 bool TfrmMain::UnknownCommand(const TZarvoCommand&) {
     services_.dialogs->showMessage(BoxKind::Plain, "debug error : unknown command - MainLoop_Step()");
     return false;
-}
-
-void TfrmMain::endWait() {
-    access_->process().EndWait();
-    // A countdown gauge belongs to the wait it counts: when input ends that wait, the gauge has
-    // run out as surely as when the time does.
-    expireGauges();
 }
 
 void TfrmMain::expireGauges() {
@@ -323,14 +419,14 @@ void TfrmMain::onMouseDown(platform::MouseButton button, int x, int y) {
                     break;
             }
             screen_->RefreshAndPaint(0);
+            // Only a wait whose time runs out takes the expired layers (id 2000) along; stories
+            // keep layers of that id up across waits that input ends.
             process.EndWait();
-            // A state-keeping call resumes the wait on return, gauges and all.
-            if (click.pageChange != DLPageChange::KeepCall) expireGauges();
             setCursor(platform::Cursor::Default);
             return;
         }
     }
-    if (process.InputEndsWait()) endWait();
+    if (process.InputEndsWait()) process.EndWait();
 }
 
 void TfrmMain::onMouseMove(int x, int y) {

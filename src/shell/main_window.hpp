@@ -101,6 +101,12 @@ public:
 private:
     using Handler = bool (TfrmMain::*)(const TZarvoCommand&);
     static Handler handlerFor(CommandType type);
+    class EndingDialogs;
+    class ShownCanvas;
+
+    // A handler that failed with an exception: says which command, where, and goes on.
+    void reportCommandFailure(const TZarvoCommand& command, const std::string& book,
+                              const std::string& page, std::string_view what);
 
     void endProgram(bool fatal);
     void SetUpScreen();
@@ -109,7 +115,6 @@ private:
     void LoadSettings();
     void SaveWindowState();
     void composeAndPaint();
-    void endWait();
     void expireGauges();
     void setCursor(platform::Cursor cursor);
     bool skipToBlockEnd(int32_t level);
@@ -149,7 +154,9 @@ private:
     bool SaveCtrl(const TZarvoCommand&);
     bool System(const TZarvoCommand&);
 
-    Services services_;
+    std::unique_ptr<EndingDialogs> endingDialogs_;
+    Services services_;                   // with endingDialogs_ for the host's dialogs
+    std::unique_ptr<ShownCanvas> shown_;  // between screen 0 and the host's canvas
     std::unique_ptr<TZarvoAccessControl> access_;
     std::unique_ptr<TScreenControl> screen_;
     std::unique_ptr<TMusicCtrl> music_;

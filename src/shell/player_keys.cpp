@@ -43,7 +43,7 @@ void TfrmMain::onKeyDown(int key) {
         default:
             break;
     }
-    if ((key == keys::kSpace || key == keys::kEnter) && process.InputEndsWait()) endWait();
+    if ((key == keys::kSpace || key == keys::kEnter) && process.InputEndsWait()) process.EndWait();
 }
 
 void TfrmMain::onKeyUp(int key) {

@@ -136,7 +136,7 @@ TEST_F(MusicCtrlTest, MusicStartedWhileSwitchedOffStartsFromItsBeginningWhenSwit
     EXPECT_FALSE(ctrl.musicPlaying());
 }
 
-TEST_F(MusicCtrlTest, SwitchingMusicOffKeepsTheTrackAndMusicStopThenChangesNothing) {
+TEST_F(MusicCtrlTest, SwitchingMusicOffKeepsTheTrackUntilTheStoryStopsIt) {
     ctrl.PlayMusic(music, 0);
     runSteps(500);
     ctrl.SetMusicEnabled(false);
@@ -144,15 +144,26 @@ TEST_F(MusicCtrlTest, SwitchingMusicOffKeepsTheTrackAndMusicStopThenChangesNothi
     runSteps(3000);  // a stopped player is not finished: no restarts meanwhile
     EXPECT_FALSE(musicPlayer().running());
 
-    ctrl.StopMusic();  // ignored while music is off
-    EXPECT_TRUE(ctrl.musicPlaying());
-    EXPECT_EQ(ctrl.musicFile(), music);
     uint32_t on = clock.ticks();
     ctrl.SetMusicEnabled(true);
     EXPECT_TRUE(musicPlayer().running());
     EXPECT_EQ(musicPlayer().lastStartTick(), on);
     EXPECT_EQ(musicPlayer().positionMs(), 0u);
 
+    // Stopped while off: nothing comes back on, and a save says so.
+    ctrl.SetMusicEnabled(false);
+    ctrl.StopMusic();
+    EXPECT_FALSE(ctrl.musicPlaying());
+    StringList saved;
+    ctrl.WriteMusicInfo(saved);
+    EXPECT_EQ(ReadListString(saved, "Music.Playing", ""), "0");
+    int starts = musicPlayer().starts();
+    ctrl.SetMusicEnabled(true);
+    runSteps(1500);
+    EXPECT_EQ(musicPlayer().starts(), starts);
+    EXPECT_FALSE(musicPlayer().running());
+
+    ctrl.PlayMusic(music, 0);
     ctrl.StopMusic();
     EXPECT_FALSE(ctrl.musicPlaying());
     EXPECT_FALSE(musicPlayer().running());

@@ -85,6 +85,15 @@ TEST_F(AudioStory, TheMainLoopRepeatsMusicByItsLoopCount) {
              EXPECT_FALSE(musicPlayer().running());
              EXPECT_FALSE(main.music().musicPlaying());
          });
+    // Stopped while music is switched off: switching it on brings nothing back.
+    std::string system = "System.Command=";
+    play(music("loop.wav", 0) + waitMs(500) + system + "MusicDisable\n@System\n@MusicStop\n" +
+             system + "MusicEnable\n@System\n" + waitMs(2000),
+         0, [&](TfrmMain& main) {
+             EXPECT_EQ(musicPlayer().starts(), 1);
+             EXPECT_FALSE(musicPlayer().running());
+             EXPECT_FALSE(main.music().musicPlaying());
+         });
 }
 
 TEST_F(AudioStory, AWaitedSoundKeepsHandlingEventsAndEndsWithTheProgram) {

@@ -284,12 +284,14 @@ TEST(InteractionStory, DynamicLayerGroupsGoByIdAndExpiredOnesWithTheNextWait) {
     EXPECT_EQ(countColor(r.shot, kGreen, 0, 0, 30, 10), 0);  // id 0 cleared by default
     EXPECT_EQ(countColor(r.shot, kGreen, 40, 0, 50, 10), 100);
 
-    // A wait ended by a key is as over as one whose time ran out.
+    // Waits that a key or a click ends leave them up; the next wait whose time runs out takes them.
     project = s.writeScript(book(dynamicImage("red.png", 0, 0, "DynamicLayer.AttrID=2000\n") +
-                                 "Wait.InputBreak=1\n@Wait\n@Effect\n@Effect\n"));
-    r = s.run(project, "300 shot " + before + "\n1000 key enter\n1100 shot " + mid + "\n");
-    EXPECT_EQ(countColor(load(before), kRed), 100);
-    EXPECT_EQ(countColor(load(mid), kRed), 0);
+                                 "Wait.InputBreak=1\n@Wait\n@Effect\nWait.InputBreak=1\n@Wait\n" +
+                                 "@Effect\n@Effect\n" + wait));
+    r = s.run(project, "1000 key enter\n1500 click 300 300\n1700 shot " + mid + "\n");
+    EXPECT_EQ(r.status, kExitEnded);
+    EXPECT_EQ(countColor(load(mid), kRed), 100);
+    EXPECT_EQ(countColor(r.shot, kRed), 0);
 
     // A picture that does not load leaves its name as text and no dialog.
     project = s.writeScript(book(dynamicImage("none.png", 0, 0, "")));

@@ -114,9 +114,33 @@ TEST(ScreenStory, MissingPictureReportsAndTheStoryGoesOn) {
                 ElementsAre("box error-abort-ignore: 画像ファイル「nowhere.png」の読み込みに失敗しました\\nこのファイルが存在しないか、このファイルを読み込むためのSusieプラグインが必要です。",
                             "box error: 画像「nowhere.png」の読み込みができません"));
     EXPECT_THAT(r.dump, ElementsAre("%after%=1"));
-    // Abort ends the program as a fatal error.
+    // Abort ends the program as a fatal error, with no box after it and no command.
+    std::string loadBox = r.boxes[0];
     r = s.run(s.writeScript(storyScript(startPage(body))), "0 answer abort\n");
     EXPECT_EQ(r.status, kExitFatal);
+    EXPECT_THAT(r.boxes, ElementsAre(loadBox));
+    EXPECT_TRUE(r.userDump().empty());
+}
+
+TEST(ScreenStory, ScreenshotsDuringAnEffectShowTheFrameOnScreen) {
+    Story s;
+    s.writePicture("red.png", 640, 480, kRed);
+    s.writePicture("blue.png", 640, 480, kBlue);
+    std::string mid = s.dir.file("mid.png");
+    // The fade runs from about 200 ms for 1.2 s; halfway it shows neither picture whole.
+    StoryRun r = s.run(
+        s.writeScript(storyScript(startPage(draw("red.png", "None") + draw("blue.png", "Fadein")))),
+        "700 shot " + mid + "\n700 key f12\n");
+    EXPECT_EQ(r.status, kExitEnded);
+    TLasGraphic event, key;
+    ASSERT_TRUE(event.LoadPngFile(mid));
+    ASSERT_TRUE(key.LoadPngFile(s.dir.file("story/screenshots/20260101-000000.png")));
+    for (const TLasGraphic* shot : {&event, &key}) {
+        uint32_t c = shot->GetPixel(320, 240);
+        EXPECT_GT(c & 0xFF, 0u) << std::hex << c;  // some red left
+        EXPECT_GT(c >> 16, 0u) << std::hex << c;   // some blue come
+    }
+    EXPECT_EQ(r.shot.GetPixel(320, 240), kBlue);
 }
 
 TEST(ScreenStory, PicturesResolveJapaneseNamesBackslashesAndLetterCase) {

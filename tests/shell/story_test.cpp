@@ -2,8 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <stdexcept>
 
+#include "base/sjis.hpp"
 #include "data/package.hpp"
+#include "save/player.hpp"
 #include "story.hpp"
 
 namespace zarvo::test {
@@ -94,6 +97,31 @@ TEST(StoryFlow, ReturnWithoutCallWarnsAndGoesOn) {
     EXPECT_EQ(r.status, kExitEnded);
 }
 
+TEST(StoryFlow, ACommandThatFailsIsReportedWithItsPlaceAndTheStoryGoesOn) {
+    Story s;
+    std::string project =
+        s.writeScript(storyScript(startPage("@rem\n@Return\n" + setValue("after", "1"))));
+    Player p(project, s.programDir);
+    // The host fails once, inside the Return command's warning box.
+    bool failed = false;
+    p.dialogs.onShown = [&](const platform::ShownBox&) {
+        if (!failed) {
+            failed = true;
+            throw std::runtime_error("no box today");
+        }
+    };
+    EXPECT_EQ(p.run(), platform::HeadlessHost::RunEnd::Terminated);
+    ASSERT_EQ(p.dialogs.shown().size(), 2u);
+    const platform::ShownBox& report = p.dialogs.shown()[1];
+    EXPECT_EQ(report.kind, platform::BoxKind::ErrorOk);
+    EXPECT_EQ(sjisToUtf8(report.text),
+              "コマンドの実行中にエラーが発生しました。\r\n"
+              "「スタートブック」ブック、「スタートページ」ページ、2行目の「@Return」\r\n"
+              "(no box today)\r\nこのコマンドを打ち切って続きを実行します。");
+    EXPECT_EQ(p.vars().Get_Value("%after%"), 1);
+    EXPECT_FALSE(p.main().endedByFatalError());
+}
+
 TEST(StoryFlow, InitPageRunsBeforeTheStartPage) {
     Story s;
     s.writeLibrary("<Book=\"_system\">\n<Page=\"_init\">\n" + setValue("init", "7") +
@@ -168,11 +196,23 @@ TEST(StoryEnd, UnknownCommandsMissingPagesAndNoOpKeywords) {
     std::string body = "@rem\n@Unknown\n@effect\n@Effect\n" + setValue("x", "1") +
                        "Move.BookName=スタートブック\nMove.PageName=無い\n@Move\n";
     StoryRun r = s.run(s.writeScript(storyScript(startPage(body))));
-    EXPECT_EQ(r.status, kExitEnded);
+    EXPECT_EQ(r.status, kExitFatal);  // the story did not end where it was written to
     EXPECT_THAT(r.boxes, ElementsAre("box plain: debug error : unknown command - MainLoop_Step()",
                                      "box plain: debug error : unknown command - MainLoop_Step()",
                                      "box error: 存在しないページへのアクセスが発生しました。\\n「スタートブック」ブック、「無い」ページ"));
     EXPECT_THAT(r.dump, ElementsAre("%x%=1"));
+
+    // So does a page refused for holding too many commands; an empty page is a plain end.
+    std::string crowded;
+    for (int i = 0; i < 501; ++i) crowded += "@rem\n";
+    body = "Move.BookName=スタートブック\nMove.PageName=多い\n@Move\n";
+    r = s.run(s.writeScript(storyScript(startPage(body, page("多い", crowded)))));
+    EXPECT_EQ(r.status, kExitFatal);
+    EXPECT_THAT(r.boxes, ElementsAre("box error: １ページあたりのコマンド数が多すぎます"));
+    body = "Move.BookName=スタートブック\nMove.PageName=空\n@Move\n";
+    r = s.run(s.writeScript(storyScript(startPage(body, page("空", "")))));
+    EXPECT_EQ(r.status, kExitEnded);
+    EXPECT_TRUE(r.boxes.empty());
 }
 
 TEST(StoryOpening, MissingOrForeignProjectsAreFatal) {
