@@ -453,7 +453,7 @@ void ClosePackage(PackageReader& reader) {
 
 int FindEntry(const PackageReader& reader, std::string_view name) {
     for (size_t i = reader.entries.size(); i-- > 0;)
-        if (sameText(reader.entries[i].name, name)) return static_cast<int>(i);
+        if (sameAsciiText(reader.entries[i].name, name)) return static_cast<int>(i);
     return -1;
 }
 

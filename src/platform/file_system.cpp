@@ -93,7 +93,7 @@ std::string FileSystem::findEntry(const std::string& dir, const std::string& raw
     // on directory order.
     std::string best;
     for (const std::string& entry : names) {
-        bool match = sameText(entry, raw) || sameHostName(entry, utf8);
+        bool match = sameAsciiText(entry, raw) || sameHostName(entry, utf8);
         if (match && (best.empty() || entry < best)) best = entry;
     }
     return best;
