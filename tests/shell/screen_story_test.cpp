@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "data/bmp.hpp"
+#include "data/package_fixtures.hpp"
 #include "story.hpp"
 
 namespace zarvo::test {
@@ -170,6 +172,30 @@ TEST(ScreenStory, RootedAndDriveNamesStayInsideTheFolderTheyAreAppendedTo) {
     StoryRun r = s.run(s.writeScript(storyScript(startPage(draw("\\blue.png", "None")), head)));
     EXPECT_TRUE(r.boxes.empty());
     EXPECT_EQ(r.shot.GetPixel(10, 10), kBlue);
+}
+
+TEST(ScreenStory, PackagedPicturesReadWholeWhateverTheirRecordedSize) {
+    Story s;
+    auto bmp = [](uint32_t color) {
+        Picture p{640, 480, std::vector<uint32_t>(640 * 480, color)};
+        return encodeBmp(p);
+    };
+    std::string blue = bmp(0x0000FF), green = bmp(kGreen);  // BMP colours are 0x00RRGGBB
+    std::string body = draw("zero.bmp", "None") + "@Effect\n" + draw("bomb.bmp", "None");
+    // Packers that record 0 or too small a size, and a picture followed by a gigabyte of zeros:
+    // the picture takes what its headers ask for and no more.
+    writeFile(
+        s.dir.file("game.zp7"),
+        chainPackage({{"zarvo.zf7", 0, readFile(s.writeScript(storyScript(startPage(body)))), 0},
+                      {"zero.bmp", kPackageFlagCompressed, zlibCompress(blue), 0},
+                      {"bomb.bmp", kPackageFlagCompressed, inflatingBomb(green, 1024), 100}}));
+    StoryRun r = s.run(s.dir.file("game.zp7"), "250 shot " + s.dir.file("first.png") + "\n");
+    EXPECT_EQ(r.status, kExitEnded);
+    EXPECT_TRUE(r.boxes.empty());
+    EXPECT_EQ(r.shot.GetPixel(10, 10), kGreen);
+    TLasGraphic first;
+    ASSERT_TRUE(first.LoadPngFile(s.dir.file("first.png")));
+    EXPECT_EQ(first.GetPixel(10, 10), kBlue);
 }
 
 TEST(ScreenStory, OpeningPictureAndTitle) {
