@@ -4,23 +4,45 @@
 
 namespace zarvo {
 
+uint32_t foldedChar(std::string_view s, size_t i, size_t& length) {
+    const auto lead = static_cast<unsigned char>(s[i]);
+    length = charLength(s, i);
+    if (length == 1) return lead >= 'A' && lead <= 'Z' ? lead + 32u : lead;
+    const auto trail = static_cast<unsigned char>(s[i + 1]);
+    uint32_t code = uint32_t{lead} << 8 | trail;
+    // Upper-case rows of code page 932 and the distance to their lower-case letters. Cyrillic
+    // lower case skips the trail byte 0x7F, so its upper case comes in two runs.
+    if (code >= 0x8260 && code <= 0x8279) return code + 0x21;  // Ａ-Ｚ
+    if (code >= 0x839F && code <= 0x83B6) return code + 0x20;  // Α-Ω
+    if (code >= 0x8440 && code <= 0x844E) return code + 0x30;  // А-Н
+    if (code >= 0x844F && code <= 0x8460) return code + 0x31;  // О-Я
+    return code;
+}
+
 bool sameText(std::string_view a, std::string_view b) {
+    size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        size_t na, nb;
+        if (foldedChar(a, i, na) != foldedChar(b, j, nb)) return false;
+        i += na;
+        j += nb;
+    }
+    return i == a.size() && j == b.size();
+}
+
+bool sameAsciiText(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
-    size_t i = 0;
-    while (i < a.size()) {
-        unsigned char ca = static_cast<unsigned char>(a[i]);
-        unsigned char cb = static_cast<unsigned char>(b[i]);
-        if (isLeadByte(ca)) {
-            // A two-byte character compares exactly, trail byte included.
+    for (size_t i = 0; i < a.size();) {
+        size_t n = charLength(a, i);
+        if (n == 2) {
+            if (a.compare(i, 2, b.substr(i, 2)) != 0) return false;
+        } else {
+            auto ca = static_cast<unsigned char>(a[i]), cb = static_cast<unsigned char>(b[i]);
+            if (ca >= 'a' && ca <= 'z') ca -= 32;
+            if (cb >= 'a' && cb <= 'z') cb -= 32;
             if (ca != cb) return false;
-            if (i + 1 < a.size() && a[i + 1] != b[i + 1]) return false;
-            i += 2;
-            continue;
         }
-        if (ca >= 'a' && ca <= 'z') ca -= 32;
-        if (cb >= 'a' && cb <= 'z') cb -= 32;
-        if (ca != cb) return false;
-        ++i;
+        i += n;
     }
     return true;
 }

@@ -7,9 +7,20 @@
 
 namespace zarvo {
 
-// Case-insensitive comparison of parameter, variable, frame and list names. Only single-byte
-// ASCII letters fold; the trail byte of a two-byte character is always compared exactly.
+// Case-insensitive comparison of parameter, variable, frame and list names, as Japanese Windows
+// compares them: ASCII letters fold, and so do the double-byte Latin, Greek and Cyrillic
+// letters of code page 932. Text is walked by characters, so a trail byte that happens to be an
+// ASCII letter never folds.
 bool sameText(std::string_view a, std::string_view b);
+
+// The same comparison with only single-byte ASCII letters folded (package entry names).
+// Two-byte characters compare exactly.
+bool sameAsciiText(std::string_view a, std::string_view b);
+
+// The character starting at s[i] in its lower-case form, as one code: a single byte, or lead
+// byte * 256 + trail byte. `length` receives its byte length (1, or 2 for a whole two-byte
+// character).
+uint32_t foldedChar(std::string_view s, size_t i, size_t& length);
 
 // Removes leading and trailing blanks: every byte with a code of 32 or less.
 std::string_view trimBlanks(std::string_view s);

@@ -1,6 +1,8 @@
 #include "data/access_control.hpp"
 
 #include <filesystem>
+#include <new>
+#include <stdexcept>
 
 #include "base/name_value.hpp"
 #include "base/sjis.hpp"
@@ -240,8 +242,16 @@ bool hasExtension(std::string_view name, std::string_view ext) {
 
 bool TZarvoAccessControl::decodeFromPackage(PackageReader& package, std::string_view name,
                                             bool bmp, Picture& out) {
+    if (!package.isOpen()) return false;
     std::string bytes;
-    if (!package.isOpen() || !ReadEntryToStream(bytes, name, package)) return false;
+    // A BMP is read no further than its headers say it reaches: whatever an entry inflates to
+    // beyond that is never needed.
+    uint64_t limit = UINT64_MAX;
+    if (bmp) {
+        if (!ReadEntryToStream(bytes, name, package, kBmpHeadSize)) return false;
+        limit = bmpSizeLimit(bytes);
+    }
+    if (!ReadEntryToStream(bytes, name, package, limit)) return false;
     // Inside packages every format but BMP (MAG included) goes to the image plug-ins.
     if (bmp) return decodeBmp(bytes, out);
     return plugIns().LoadFromStream(bytes, out);
@@ -260,6 +270,18 @@ bool TZarvoAccessControl::decodeFromDisk(std::string_view name, bool bmp, Pictur
 }
 
 bool TZarvoAccessControl::LoadGraphic(std::string_view name, TLasGraphic& surface) {
+    // The decoders report running out of memory as a failed load; this catches what a plug-in
+    // host or a later step might still let through.
+    try {
+        return loadGraphic(name, surface);
+    } catch (const std::bad_alloc&) {
+        return false;
+    } catch (const std::length_error&) {
+        return false;
+    }
+}
+
+bool TZarvoAccessControl::loadGraphic(std::string_view name, TLasGraphic& surface) {
     if (hasExtension(name, ".png")) {
         if (savePackage_.isOpen() && surface.LoadPngFromPackage(name, savePackage_)) return true;
         if (projectPackage_.isOpen()) {

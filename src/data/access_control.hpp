@@ -102,6 +102,7 @@ private:
     bool checkVersions();
     void extractEntries();
     void fail();
+    bool loadGraphic(std::string_view name, TLasGraphic& surface);
     bool decodeFromPackage(PackageReader& package, std::string_view name, bool bmp, Picture& out);
     bool decodeFromDisk(std::string_view name, bool bmp, Picture& out);
     TSusiePlugIn& plugIns();

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <new>
+#include <vector>
 
 #include "base/byte_order.hpp"
 
@@ -279,20 +281,58 @@ bool readBmpInfo(std::string_view bytes, BmpInfo& info, std::string* error) {
     return true;
 }
 
+uint64_t bmpSizeLimit(std::string_view head) {
+    const auto* b = reinterpret_cast<const uint8_t*>(head.data());
+    if (head.size() < kFileHeader + 12 || b[0] != 'B' || b[1] != 'M') return UINT64_MAX;
+    const uint32_t hs = readLe32(b + 14);
+    const bool core = hs == 12;
+    if ((!core && hs < 40) || head.size() < kFileHeader + (core ? 12 : 40)) return UINT64_MAX;
+    const uint8_t* h = b + kFileHeader;
+    int64_t width = core ? readLe16(h + 4) : int32_t(readLe32(h + 4));
+    int64_t height = core ? readLe16(h + 6) : int32_t(readLe32(h + 8));
+    const uint64_t bpp = core ? readLe16(h + 10) : readLe16(h + 14);
+    const uint32_t comp = core ? kBmpRgb : readLe32(h + 16);
+    if (height < 0) height = -height;
+    if (width <= 0 || height == 0 || width > kBmpMaxSide || height > kBmpMaxSide || bpp > 32)
+        return UINT64_MAX;
+    // Headers, colour masks and a full colour table, or up to the pixel offset.
+    const uint64_t headers =
+        std::max<uint64_t>(readLe32(b + 10), kFileHeader + uint64_t(hs) + 16 + 4 * 256);
+    // Run-length data takes at most two bytes a pixel and an end of line a row; twice that
+    // leaves room for writers that move or pad.
+    const uint64_t pixels = comp == kBmpRle8 || comp == kBmpRle4
+                                ? 4 * (uint64_t(width) + 2) * uint64_t(height) + 16
+                                : (uint64_t(width) * bpp + 31) / 32 * 4 * uint64_t(height);
+    return headers + pixels;
+}
+
 bool decodeBmp(std::string_view bytes, Picture& out, std::string* error) {
     Layout L;
     if (!parse(bytes, L, error)) return false;
-    // Nothing fails past the checks, so the caller's buffer is reused as it is.
+    const size_t count = size_t(L.info.width) * size_t(L.info.height);
+    // The only allocation: when it fails, the caller's picture is left as it was. Nothing fails
+    // past it, so the caller's buffer is reused when it is large enough.
+    try {
+        if (out.pixels.capacity() < count) {
+            std::vector<uint32_t> fresh;
+            fresh.reserve(count);
+            out.pixels.swap(fresh);
+        }
+    } catch (const std::bad_alloc&) {
+        return fail(error, "not enough memory for the BMP image");
+    }
+    const bool rle = L.info.compression == kBmpRle8 || L.info.compression == kBmpRle4;
+    // Pixels the runs skip keep colour index 0, as in a Windows bitmap.
+    if (rle)
+        out.pixels.assign(count, L.palette[0]);
+    else
+        out.pixels.resize(count);  // every pixel is written
     out.width = L.info.width;
     out.height = L.info.height;
-    const size_t count = size_t(out.width) * size_t(out.height);
-    if (L.info.compression == kBmpRle8 || L.info.compression == kBmpRle4) {
-        out.pixels.assign(count, 0);
+    if (rle)
         decodeRle(L, out);
-    } else {
-        out.pixels.resize(count);  // every pixel is written
+    else
         decodeRows(L, out);
-    }
     return true;
 }
 
@@ -308,7 +348,12 @@ bool decodeBmpFile(const std::string& path, Picture& out, std::string* error) {
     if (size < 0) return fail(error, "cannot read the BMP file");
     if (size > kBmpMaxPixels * 4 + (int64_t(64) << 20)) return fail(error, "BMP file too large");
     in.seekg(0);
-    std::string bytes(size_t(size), '\0');
+    std::string bytes;
+    try {
+        bytes.resize(size_t(size));
+    } catch (const std::bad_alloc&) {
+        return fail(error, "not enough memory for the BMP file");
+    }
     if (!in.read(bytes.data(), size)) return fail(error, "cannot read the BMP file");
     return decodeBmp(bytes, out, error);
 }

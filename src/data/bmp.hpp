@@ -9,7 +9,8 @@
 // Partial data: an uncompressed image whose pixel rows do not all fit in the file is rejected
 // (only the padding of the very last row may be missing). Compressed data is read as far as it
 // goes: a stream that stops early, runs past the end of a row (clipped) or moves above the top
-// row (ignored) still gives a picture, and every pixel it never set stays black.
+// row (ignored) still gives a picture, and every pixel it never set (skipped by a move or an
+// end of line too) has colour index 0.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -42,6 +43,11 @@ struct BmpInfo {
 };
 
 bool readBmpInfo(std::string_view bytes, BmpInfo& info, std::string* error = nullptr);
+// Most bytes a BMP file whose first bytes are `head` (at least its file and information
+// headers) can take up, with room to spare; UINT64_MAX when the head tells nothing.
+uint64_t bmpSizeLimit(std::string_view head);
+// The head bmpSizeLimit needs.
+inline constexpr size_t kBmpHeadSize = 14 + 40;
 bool decodeBmp(std::string_view bytes, Picture& out, std::string* error = nullptr);
 bool decodeBmpFile(const std::string& path, Picture& out, std::string* error = nullptr);
 

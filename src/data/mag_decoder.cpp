@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
-#include <type_traits>
 #include <filesystem>
 #include <fstream>
+#include <new>
+#include <stdexcept>
+#include <type_traits>
 #include <vector>
 
 #include "base/byte_order.hpp"
@@ -39,7 +41,13 @@ bool readWholeFile(const std::string& path, std::string& bytes) {
     if (!std::filesystem::is_regular_file(path, ec)) return false;
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    try {
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    } catch (const std::bad_alloc&) {
+        return false;
+    } catch (const std::length_error&) {
+        return false;
+    }
     return !in.bad();
 }
 
@@ -213,7 +221,9 @@ MagCheck checkMagHeader(std::string_view bytes, MagLayout& L) {
     return kMagGood;
 }
 
-bool decodeMag(std::string_view bytes, Picture& out, std::string* error) {
+namespace {
+
+bool decodeMagPicture(std::string_view bytes, Picture& out, std::string* error) {
     MagLayout L;
     const MagCheck check = checkMagHeader(bytes, L);
     if (check != kMagGood) return fail(error, checkText(check));
@@ -240,14 +250,7 @@ bool decodeMag(std::string_view bytes, Picture& out, std::string* error) {
     return true;
 }
 
-uint32_t TM2BC::MMAG_GetBmpSize(std::string_view bytes) {
-    MagLayout L;
-    const MagCheck check = checkMagHeader(bytes, L);
-    if (check != kMagGood && check != kMagIncomplete) return 0;
-    return uint32_t(kBmpHeaders + 4 * L.paletteEntries() + uint64_t(L.stride) * L.height);
-}
-
-int TM2BC::MMAG_MagtoBmp(std::string_view bytes, std::string& out) {
+int magToBmp(std::string_view bytes, std::string& out) {
     MagLayout L;
     if (checkMagHeader(bytes, L) != kMagGood) return -1;
     uint8_t rgb[256][3];
@@ -279,6 +282,31 @@ int TM2BC::MMAG_MagtoBmp(std::string_view bytes, std::string& out) {
         std::memcpy(p + size_t(L.height - 1 - y) * L.stride, topDown.data() + size_t(y) * L.stride,
                     L.stride);
     return 0;
+}
+
+}  // namespace
+
+bool decodeMag(std::string_view bytes, Picture& out, std::string* error) {
+    try {
+        return decodeMagPicture(bytes, out, error);
+    } catch (const std::bad_alloc&) {
+        return fail(error, "not enough memory for the MAG picture");
+    }
+}
+
+int TM2BC::MMAG_MagtoBmp(std::string_view bytes, std::string& out) {
+    try {
+        return magToBmp(bytes, out);
+    } catch (const std::bad_alloc&) {
+        return -1;
+    }
+}
+
+uint32_t TM2BC::MMAG_GetBmpSize(std::string_view bytes) {
+    MagLayout L;
+    const MagCheck check = checkMagHeader(bytes, L);
+    if (check != kMagGood && check != kMagIncomplete) return 0;
+    return uint32_t(kBmpHeaders + 4 * L.paletteEntries() + uint64_t(L.stride) * L.height);
 }
 
 void TM2BC::warn() const {

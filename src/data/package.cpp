@@ -11,8 +11,10 @@
 #include <climits>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <ostream>
 #include <random>
+#include <stdexcept>
 
 #include "base/text.hpp"
 
@@ -312,15 +314,13 @@ size_t inflateInto(PackageReader& r, uint8_t* dst, size_t total) {
 
 size_t readCompressed(PackageReader& r, uint8_t* dst, size_t total) {
     if (r.inflateState != kInflating) return 0;
-    const PackageEntry& e = r.entries[static_cast<size_t>(r.selected)];
-    // The record chain records the decoded size, and a stream that would give more is damaged.
-    // (The directory layout does not record it.)
-    const bool sized = r.header.count == 0;
-    size_t want = total;
-    if (sized) want = static_cast<size_t>(std::min<uint64_t>(total, e.decodedSize - r.decoded));
+    // The recorded decoded size is only a hint (other packers write 0 or a wrong value); what
+    // bounds a stream is the reader's limit, beyond which it counts as damaged, so that a
+    // small entry that inflates without end cannot exhaust memory.
+    const uint64_t left = r.entryLimit > r.decoded ? r.entryLimit - r.decoded : 0;
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(total, left));
     size_t produced = want > 0 ? inflateInto(r, dst, want) : 0;
-    if (sized && r.inflateState == kInflating && r.decoded == e.decodedSize) {
-        // All recorded bytes are out: the stream must end here.
+    if (r.inflateState == kInflating && r.decoded >= r.entryLimit) {
         uint8_t probe;
         if (inflateInto(r, &probe, 1) > 0) r.inflateState = kInflateFailed;
     }
@@ -453,7 +453,7 @@ void ClosePackage(PackageReader& reader) {
 
 int FindEntry(const PackageReader& reader, std::string_view name) {
     for (size_t i = reader.entries.size(); i-- > 0;)
-        if (sameText(reader.entries[i].name, name)) return static_cast<int>(i);
+        if (sameAsciiText(reader.entries[i].name, name)) return static_cast<int>(i);
     return -1;
 }
 
@@ -507,38 +507,56 @@ size_t ReadEntry(void* buffer, size_t itemSize, size_t itemCount, PackageReader&
     return got / itemSize;
 }
 
-bool ReadEntryToStream(std::string& stream, std::string_view name, PackageReader& reader) {
+bool ReadEntryToStream(std::string& stream, std::string_view name, PackageReader& reader,
+                       uint64_t limit) {
     int index = FindEntry(reader, name);
     if (index < 0 || !SelectEntry(reader, index)) return false;
     const PackageEntry& e = reader.entries[static_cast<size_t>(index)];
     // A plain entry's size is exact and checked against the file; a recorded decoded size is
     // only a hint (deflate expands at most about 1032 times).
-    size_t expect = e.storedSize;
+    uint64_t expect = e.storedSize;
     if (e.compressed && e.decodedSize != 0)
         expect = std::min<uint64_t>(
             {e.decodedSize, uint64_t{e.storedSize} * 1032 + 64, kMaxTrustedReserve});
-    std::string out;
-    out.resize(expect + 1024);
-    size_t len = 0;
-    for (;;) {
-        if (out.size() - len < 4096) out.resize(std::max(out.size() * 2, len + kCopyChunk));
-        size_t n = ReadEntry(out.data() + len, 1, out.size() - len, reader);
-        if (n == 0) break;
-        len += n;
+    // No entry gives more than this: a plain one its stored size, a compressed one the limit.
+    const uint64_t most =
+        std::min<uint64_t>(limit, e.compressed ? reader.entryLimit : uint64_t{e.storedSize});
+    expect = std::min(expect, most);
+    try {
+        std::string out(static_cast<size_t>(expect), '\0');
+        uint64_t len = 0;
+        while (len < most) {
+            if (len == out.size())
+                out.resize(static_cast<size_t>(std::min<uint64_t>(
+                    std::max<uint64_t>(uint64_t{out.size()} * 2, len + kCopyChunk), most)));
+            size_t n = ReadEntry(out.data() + len, 1, out.size() - len, reader);
+            if (n == 0) break;
+            len += n;
+        }
+        if (EntryFailed(reader)) return false;
+        out.resize(static_cast<size_t>(len));
+        stream = std::move(out);
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    } catch (const std::length_error&) {
+        return false;
     }
-    if (EntryFailed(reader)) return false;
-    out.resize(len);
-    stream = std::move(out);
-    return true;
 }
 
 bool ReadEntryIndexToStream(const ByteSink& sink, int index, PackageReader& reader) {
     if (!SelectEntry(reader, index)) return false;
-    std::vector<char> buffer(kCopyChunk);
-    for (;;) {
-        size_t n = ReadEntry(buffer.data(), 1, buffer.size(), reader);
-        if (n == 0) break;
-        if (!sink(buffer.data(), n)) return false;
+    try {
+        std::vector<char> buffer(kCopyChunk);
+        for (;;) {
+            size_t n = ReadEntry(buffer.data(), 1, buffer.size(), reader);
+            if (n == 0) break;
+            if (!sink(buffer.data(), n)) return false;
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    } catch (const std::length_error&) {
+        return false;
     }
     return !EntryFailed(reader);
 }

@@ -34,6 +34,8 @@ inline constexpr uint32_t kPackageFlagScrambled = 0x00080000u;
 inline constexpr size_t kPackageHeaderSize = 536;    // where the record chain starts
 inline constexpr size_t kPackageDirEntrySize = 272;  // one entry of the directory layout
 inline constexpr size_t kPackageMaxName = 255;
+// Most a compressed entry may decode to; a stream that gives more is taken for damaged.
+inline constexpr uint64_t kPackageEntryLimit = uint64_t{512} << 20;
 // A stub is followed by this many '-' and one '+'; readers accept any run of more than 200.
 inline constexpr size_t kPackageStubDashes = 255;
 
@@ -107,6 +109,8 @@ struct PackageReader {
     // Read-ahead size. Larger than the old 1024 bytes: inflate runs at full speed only when it
     // gets input in big pieces.
     size_t inputBufferSize = 64 * 1024;
+    // Most a compressed entry of this package may decode to.
+    uint64_t entryLimit = kPackageEntryLimit;
 };
 
 // Reader.
@@ -118,9 +122,10 @@ const PackageEntry* GetEntry(const PackageReader& reader, int index);
 bool SelectEntry(PackageReader& reader, int index);
 bool SelectEntryByName(PackageReader& reader, std::string_view name);
 // Decoded bytes of the selected entry, in whole items; 0 at its end or after a failure. Never
-// returns more than the entry's stored data decodes to, nor, in the record chain, more than its
-// recorded decoded size (a stream that runs past it counts as damaged). A PNG read callback is a
-// thin wrapper over this that treats a short read as an error.
+// returns more than the entry's stored data decodes to. A recorded decoded size is not trusted:
+// a compressed entry reads as far as it inflates, up to the reader's entryLimit (a stream that
+// runs past the limit counts as damaged). A PNG read callback is a thin wrapper over this that
+// treats a short read as an error.
 size_t ReadEntry(void* buffer, size_t itemSize, size_t itemCount, PackageReader& reader);
 // True when the selected entry could not be decoded in full (zlib error or stream cut short).
 inline bool EntryFailed(const PackageReader& reader) {
@@ -130,9 +135,12 @@ inline bool EntryFailed(const PackageReader& reader) {
 // A sink for decoded bytes; returns false to stop (e.g. a write error).
 using ByteSink = std::function<bool(const char* data, size_t size)>;
 
-// Adapters. Each returns false when the entry is missing, cannot be decoded in full, or the
-// sink refuses the bytes.
-bool ReadEntryToStream(std::string& stream, std::string_view name, PackageReader& reader);
+// Adapters. Each returns false when the entry is missing, cannot be decoded in full, the sink
+// refuses the bytes, or memory runs out.
+// `limit` stops the read early without failing: a caller that knows how much it needs (a
+// picture's headers tell its size) takes no more than that.
+bool ReadEntryToStream(std::string& stream, std::string_view name, PackageReader& reader,
+                       uint64_t limit = UINT64_MAX);
 bool ReadEntryIndexToStream(const ByteSink& sink, int index, PackageReader& reader);
 bool ReadEntryIndexToStream(std::ostream& stream, int index, PackageReader& reader);
 // Leaves the list unchanged when the entry cannot be read.

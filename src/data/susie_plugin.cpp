@@ -10,6 +10,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <new>
+#include <stdexcept>
 
 #include "data/bmp.hpp"
 
@@ -156,9 +158,14 @@ bool TSusiePlugIn::LoadFromMemory(const void* data, size_t size, Picture& out) {
         std::memcpy(padded.data(), bytes, size);
         head = padded.data();
     }
-    for (const auto& plugin : plugins_) {
-        if (plugin->isSupported(nullptr, head) && decodeWith(*plugin, bytes, size, out))
-            return true;
+    // A picture too large for memory is a failed load like any other.
+    try {
+        for (const auto& plugin : plugins_) {
+            if (plugin->isSupported(nullptr, head) && decodeWith(*plugin, bytes, size, out))
+                return true;
+        }
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
     }
     return false;
 }
@@ -218,7 +225,14 @@ bool TSusiePlugIn::LoadFromFile(const std::string& path, Picture& out) {
     if (plugins_.empty() || !fs::is_regular_file(path, ec)) return false;
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
-    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::string bytes;
+    try {
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    } catch (const std::bad_alloc&) {
+        return false;
+    } catch (const std::length_error&) {
+        return false;
+    }
     if (in.bad()) return false;
     return LoadFromStream(bytes, out);
 }

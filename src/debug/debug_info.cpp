@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/sjis.hpp"
+#include "base/text.hpp"
 #include "data/access_control.hpp"
 #include "graphics/screen_control.hpp"
 #include "platform/clock.hpp"
@@ -12,26 +13,18 @@
 namespace zarvo {
 namespace {
 
-// Byte order with single-byte letters folded to lower case; trail bytes compare as they are.
+// Byte order of the texts with letters folded to lower case as names compare (sameText).
 bool lessNoCase(const std::string& a, const std::string& b) {
     size_t i = 0, j = 0;
     while (i < a.size() && j < b.size()) {
-        bool twoA = charLength(a, i) == 2, twoB = charLength(b, j) == 2;
-        // Lead bytes lie above the letters, so only single-byte characters fold.
-        auto fold = [](char c) {
-            unsigned char u = static_cast<unsigned char>(c);
-            return u >= 'A' && u <= 'Z' ? static_cast<unsigned char>(u + 32) : u;
-        };
-        unsigned char ca = fold(a[i]), cb = fold(b[j]);
+        size_t na, nb;
+        uint32_t ca = foldedChar(a, i, na), cb = foldedChar(b, j, nb);
+        // A single byte sorts as if followed by 0: before every two-byte character of that lead.
+        if (na == 1) ca <<= 8;
+        if (nb == 1) cb <<= 8;
         if (ca != cb) return ca < cb;
-        if (twoA != twoB) return twoA < twoB;  // a lead byte cut off at the end of one text
-        if (twoA) {
-            unsigned char ta = static_cast<unsigned char>(a[i + 1]);
-            unsigned char tb = static_cast<unsigned char>(b[j + 1]);
-            if (ta != tb) return ta < tb;
-        }
-        i += twoA ? 2 : 1;
-        j += twoB ? 2 : 1;
+        i += na;
+        j += nb;
     }
     return a.size() - i < b.size() - j;
 }

@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <stdexcept>
 #include <vector>
 
 #include "base/text.hpp"
@@ -201,6 +202,8 @@ bool decodePng(PngSource& source, DecodedPng& result) {
         result = std::move(out);
         return true;
     } catch (const std::bad_alloc&) {
+        return false;
+    } catch (const std::length_error&) {
         return false;
     }
 }

@@ -71,18 +71,25 @@ constexpr NamedColor kColors[] = {
     {"clNone", 0x1FFFFFFF},
 };
 
-// Points at a resolution -> the pixel height of the layout font, -(size * dpi) div 72 as a
-// character height.
-int pixelHeightOf(const TLasGraphic_FontStatus& f) {
+// Points at a resolution -> the character height in pixels, |size * dpi div 72|.
+int64_t heightOf(const TLasGraphic_FontStatus& f) {
     int64_t h = static_cast<int64_t>(f.size) * f.dpi / 72;
-    if (h < 0) h = -h;
+    return h < 0 ? -h : h;
+}
+
+// The pixel height of the layout font. A height of 0 ("<*0>", or a size tag whose digits read
+// as 0) asks for the default size, as on Windows: the surface's own text size, else 10 points.
+int pixelHeightOf(const TLasGraphic_FontStatus& f, const TLasGraphic_FontStatus& defaults) {
+    int64_t h = heightOf(f);
+    if (h == 0) h = heightOf(defaults);
+    if (h == 0) h = heightOf(TLasGraphic_FontStatus{});
     return static_cast<int>(std::clamp<int64_t>(h, 1, kMaxPixelHeight));
 }
 
-platform::FontSpec specOf(const TLasGraphic_FontStatus& f) {
+platform::FontSpec specOf(const TLasGraphic_FontStatus& f, const TLasGraphic_FontStatus& defaults) {
     platform::FontSpec fontSpec;
     fontSpec.face = f.name;
-    fontSpec.pixelHeight = pixelHeightOf(f);
+    fontSpec.pixelHeight = pixelHeightOf(f, defaults);
     fontSpec.bold = f.bold;
     fontSpec.italic = f.italic;
     return fontSpec;
@@ -271,7 +278,7 @@ void TLasGraphic::applyTag(std::string_view tag, bool drawing) {
 
 int32_t TLasGraphic::layOutLine(std::string& s, int32_t width, int32_t bottom, bool drawing) {
     lineStuck_ = false;
-    platform::FontSpec fontSpec = specOf(cur_);
+    platform::FontSpec fontSpec = specOf(cur_, font);
     int64_t x = 0;            // left of the current segment
     int32_t lineHeight = 1;
     size_t start = 0, n = 0;  // current segment: s[start, start + n)
@@ -353,7 +360,7 @@ int32_t TLasGraphic::layOutLine(std::string& s, int32_t width, int32_t bottom, b
             case Kind::Hash: consumed = next; lineEnd = true; break;
             case Kind::Tag:
                 applyTag(tag, drawing);
-                fontSpec = specOf(cur_);
+                fontSpec = specOf(cur_, font);
                 start = next;
                 n = 0;
                 segCx = 0;

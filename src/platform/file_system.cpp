@@ -93,7 +93,7 @@ std::string FileSystem::findEntry(const std::string& dir, const std::string& raw
     // on directory order.
     std::string best;
     for (const std::string& entry : names) {
-        bool match = sameText(entry, raw) || sameHostName(entry, utf8);
+        bool match = sameAsciiText(entry, raw) || sameHostName(entry, utf8);
         if (match && (best.empty() || entry < best)) best = entry;
     }
     return best;
@@ -102,13 +102,12 @@ std::string FileSystem::findEntry(const std::string& dir, const std::string& raw
 std::string FileSystem::resolve(std::string_view base, std::string_view scriptName) const {
     bool rooted, hasDrive;
     std::vector<std::string> parts = splitScriptName(scriptName, rooted, hasDrive);
-    std::string path;
-    if (rooted) {
-        path = "/";
-    } else {
-        path = base;
-        while (path.size() > 1 && path.back() == '/') path.pop_back();
-    }
+    // The name is appended to the folder, as the original appends it to a folder path: a
+    // leading separator only doubles one (and doubled separators collapse), and a drive cannot
+    // stand in the middle of a path. Such a name is taken from the folder as from a root.
+    const bool fromRoot = rooted || hasDrive;
+    std::string path(base);
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
     // Lengths of `path` before each component this name added, so ".." can step back over
     // a folder that does not exist, as it would on Windows.
     std::vector<size_t> added;
@@ -118,7 +117,7 @@ std::string FileSystem::resolve(std::string_view base, std::string_view scriptNa
             if (!added.empty()) {
                 path.resize(added.back());
                 added.pop_back();
-            } else if (path != "/") {
+            } else if (!fromRoot && path != "/") {
                 path = join(path, "..");
             }
             continue;

@@ -24,13 +24,14 @@ public:
     // Names of the entries of a folder, without "." and ".."; false when it cannot be listed.
     virtual bool listDirectory(const std::string& path, std::vector<std::string>& names) const = 0;
 
-    // Host path of a file name from a script, relative to the host folder `base` unless it is
-    // rooted ("\dir\file") or has a drive ("C:\dir\file"; the drive letter is dropped and the rest
-    // is taken from the host root, "C:file" is relative). Both "\" and "/" separate components;
-    // a two-byte character whose second byte is 0x5C does not. Empty and "." components are
-    // skipped, ".." steps back. Each component is looked up in its folder as written, then in
-    // its UTF-8 form, then ignoring the case of ASCII letters. When nothing matches, the result
-    // still names where the file would be: found folders as found, the rest in UTF-8 form.
+    // Host path of a file name from a script, inside the host folder `base`. A rooted name
+    // ("\dir\file") or one with a drive ("C:\dir\file", "C:file"; the drive is dropped) is
+    // taken from `base` as from a root: its ".." never leaves `base`. Both "\" and "/" separate
+    // components; a two-byte character whose second byte is 0x5C does not. Empty and "."
+    // components are skipped, ".." steps back. Each component is looked up in its folder as
+    // written, then in its UTF-8 form, then ignoring the case of ASCII letters. When nothing
+    // matches, the result still names where the file would be: found folders as found, the rest in
+    // UTF-8 form.
     std::string resolve(std::string_view base, std::string_view scriptName) const;
 
     // For writing a package entry (or other untrusted name) into `folder`: resolves the name as

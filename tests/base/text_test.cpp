@@ -43,7 +43,7 @@ TEST(IntegerParsing, KeepsToTheSigned32BitRange) {
     EXPECT_EQ(parseInt("99999999999999999999999", -9), -9);
 }
 
-TEST(NameComparison, FoldsAsciiLettersButNeverTrailBytes) {
+TEST(NameComparison, FoldsAsciiAndDoubleByteLettersButNeverTrailBytes) {
     EXPECT_TRUE(sameText("MessageDraw.Text", "messagedraw.TEXT"));
     EXPECT_FALSE(sameText("abc", "abd"));
     EXPECT_FALSE(sameText("abc", "abcd"));
@@ -54,8 +54,19 @@ TEST(NameComparison, FoldsAsciiLettersButNeverTrailBytes) {
     EXPECT_TRUE(sameText(upperTrail + "x", upperTrail + "X"));
     // A single-byte letter right after a two-byte character still folds.
     EXPECT_TRUE(sameText(test::sjis("変数a"), test::sjis("変数A")));
-    // Full-width letters are not folded.
-    EXPECT_FALSE(sameText(test::sjis("Ａ"), test::sjis("ａ")));
+    // The double-byte Latin, Greek and Cyrillic letters fold as on Japanese Windows; the
+    // Cyrillic rows are split around the trail byte 0x7F.
+    EXPECT_TRUE(sameText(test::sjis("ＡＺ変数ａｚ"), test::sjis("ａｚ変数ＡＺ")));
+    EXPECT_TRUE(sameText(test::sjis("ΑΩ"), test::sjis("αω")));
+    EXPECT_TRUE(sameText(test::sjis("АЁНОЯ"), test::sjis("аёноя")));
+    EXPECT_FALSE(sameText(test::sjis("Ａ"), "A"));               // width still counts
+    EXPECT_FALSE(sameText(test::sjis("Н"), test::sjis("о")));    // neighbours across the split
+    EXPECT_FALSE(sameText(test::sjis("ア"), test::sjis("ヂ")));  // 83 41 versus 83 61
+    EXPECT_FALSE(sameText(test::sjis("Ａ"), test::sjis("ａａ")));
+    // Package entry names fold ASCII letters only.
+    EXPECT_TRUE(sameAsciiText("Title.PNG", "title.png"));
+    EXPECT_FALSE(sameAsciiText(test::sjis("Ａ.png"), test::sjis("ａ.png")));
+    EXPECT_FALSE(sameAsciiText(upperTrail, lowerTrail));
 }
 
 TEST(ShiftJis, LeadBytesAndConversionAtTheEdges) {

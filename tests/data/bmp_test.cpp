@@ -139,14 +139,16 @@ TEST(BmpDecode, TwentyFourBitRowsPaddingAndDirection) {
 
 TEST(BmpDecode, RunLengthEscapes) {
     // 6 x 4, bottom row first: run, literal run with padding, end of line, move, end of image.
+    // Pixels the escapes skip keep colour index 0, which need not be black.
+    const uint32_t c0 = 0x0000AA;
     Bmp b{.width = 6, .height = 4, .bits = 8, .compression = 1};
-    b.palette = {0, 0x111111, 0x222222, 0x333333, 0x444444};
+    b.palette = {c0, 0x111111, 0x222222, 0x333333, 0x444444};
     b.data = bytes({3, 1, 0, 3, 2, 3, 4, 0, 0, 0,  // row 0: 1 1 1 2 3 4
                     9, 2,                          // row 1: run past the row end is clipped
                     0, 2, 1, 1, 1, 3,              // move to row 2, x 7: off the row, dropped
                     0, 0, 0, 2, 2, 0, 2, 4, 0, 1,  // row 3 from x 2, then end of image
                     5, 1});                        // after the end: ignored
-    Pixels want(24, 0);
+    Pixels want(24, c0);
     for (int x = 0; x < 6; ++x) want[18 + x] = x < 3 ? 0x111111 : 0x111111 * (x - 1);
     for (int x = 0; x < 6; ++x) want[12 + x] = 0x222222;
     want[2] = want[3] = 0x444444;
@@ -155,7 +157,7 @@ TEST(BmpDecode, RunLengthEscapes) {
     // RLE4 alternates the two halves of a run byte; literal runs of nibbles pad to 2 bytes.
     b = {.width = 5, .height = 2, .bits = 4, .compression = 2, .palette = b.palette};
     b.data = bytes({5, 0x12, 0, 0, 0, 2, 1, 0, 0, 3, 0x43, 0x21, 0, 1});
-    EXPECT_EQ(decoded(b).pixels, (Pixels{0, 0x444444, 0x333333, 0x222222, 0,  //
+    EXPECT_EQ(decoded(b).pixels, (Pixels{c0, 0x444444, 0x333333, 0x222222, c0,  //
                                          0x111111, 0x222222, 0x111111, 0x222222, 0x111111}));
 }
 

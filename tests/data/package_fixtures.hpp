@@ -26,6 +26,39 @@ inline std::string zlibCompress(const std::string& data) {
     return out;
 }
 
+// A zlib stream of `prefix` then `mib` MiB of zero bytes, cheap to build and about 1 KB stored
+// a MiB: after a full flush every MiB of zeros compresses to the same block, so one is repeated.
+inline std::string inflatingBomb(const std::string& prefix, size_t mib) {
+    const std::string zeros(size_t{1} << 20, '\0');
+    z_stream z{};
+    deflateInit(&z, Z_BEST_COMPRESSION);
+    auto run = [&z](const std::string& in, int flush) {
+        std::string out(compressBound(static_cast<uLong>(in.size())) + 64, '\0');
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
+        z.avail_in = static_cast<uInt>(in.size());
+        z.next_out = reinterpret_cast<Bytef*>(out.data());
+        z.avail_out = static_cast<uInt>(out.size());
+        deflate(&z, flush);
+        out.resize(out.size() - z.avail_out);
+        return out;
+    };
+    std::string stream = run(prefix, Z_FULL_FLUSH);
+    const std::string block = run(zeros, Z_FULL_FLUSH);
+    std::string end = run("", Z_FINISH);
+    deflateEnd(&z);
+    for (size_t i = 0; i < mib; ++i) stream += block;
+    // The trailer's checksum is that of the whole content.
+    const uLong zerosSum =
+        adler32(adler32(0, nullptr, 0), reinterpret_cast<const Bytef*>(zeros.data()),
+                static_cast<uInt>(zeros.size()));
+    uLong sum = adler32(adler32(0, nullptr, 0), reinterpret_cast<const Bytef*>(prefix.data()),
+                        static_cast<uInt>(prefix.size()));
+    for (size_t i = 0; i < mib; ++i) sum = adler32_combine(sum, zerosSum, zeros.size());
+    end.resize(end.size() - 4);
+    appendBe32(end, static_cast<uint32_t>(sum));
+    return stream + end;
+}
+
 struct RawRecord {
     std::string name;
     uint32_t flags = 0;

@@ -165,7 +165,7 @@ TEST_F(TextLayoutTest, SizeStyleAndColourTags) {
     EXPECT_EQ(engine.calls[1].font.pixelHeight, 10);  // 8 pt
     EXPECT_EQ(engine.calls[2].font.pixelHeight, 8);   // 6 pt
     EXPECT_EQ(engine.calls[3].font.pixelHeight, 21);  // 6 + 10 pt
-    EXPECT_EQ(engine.calls[4].font.pixelHeight, 1);   // 0 pt: the smallest height
+    EXPECT_EQ(engine.calls[4].font.pixelHeight, 16);  // 0 pt: the default size, 12 pt
 
     // Style: B then I gives both; N returns to plain.
     engine.calls.clear();

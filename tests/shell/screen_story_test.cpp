@@ -1,8 +1,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
+#include "data/bmp.hpp"
+#include "data/package_fixtures.hpp"
 #include "story.hpp"
 
 namespace zarvo::test {
@@ -89,6 +92,25 @@ TEST(ScreenStory, MessageRevealsUpToKeyWaitThenTheRestAfterAClick) {
     EXPECT_THAT(r.userDump(), ElementsAre("%done%=1"));
 }
 
+TEST(ScreenStory, SizeZeroMeansTheWindowsDefaultSize) {
+    Story s;
+    s.writePicture("black.png", 640, 480, 0x000000);
+    auto shown = [&](const std::string& tags) {
+        std::string body = draw("black.png", "None") + "MessageDraw.Text=<clWhite>" + tags +
+                           "あいう漢字ABC\n@MessageDraw\n";
+        StoryRun r = s.run(s.writeScript(storyScript(startPage(body))));
+        EXPECT_EQ(r.status, kExitEnded) << tags;
+        std::vector<uint32_t> pixels;
+        for (int y = 0; y < r.shot.Height(); ++y)
+            for (int x = 0; x < r.shot.Width(); ++x) pixels.push_back(r.shot.GetPixel(x, y));
+        return pixels;
+    };
+    std::vector<uint32_t> plain = shown("");
+    ASSERT_GT(std::count(plain.begin(), plain.end(), 0xFFFFFFu), 100);
+    for (const char* tags : {"<*0>", "<*ab>", "<*5><-5>", "<*00>"})
+        EXPECT_TRUE(shown(tags) == plain) << tags;
+}
+
 TEST(ScreenStory, LongMessageBreaksPagesAndWaitsForAClick) {
     Story s;
     std::string lines;
@@ -156,6 +178,48 @@ TEST(ScreenStory, PicturesResolveJapaneseNamesBackslashesAndLetterCase) {
     TLasGraphic first;
     ASSERT_TRUE(first.LoadPngFile(s.dir.file("first.png")));
     EXPECT_EQ(first.GetPixel(10, 10), kGreen);
+}
+
+TEST(ScreenStory, RootedAndDriveNamesStayInsideTheFolderTheyAreAppendedTo) {
+    Story s;
+    std::filesystem::create_directories(s.dir.file("data/img"));
+    s.writePicture("data/img/green.png", 640, 480, kGreen);
+    s.writePicture("blue.png", 640, 480, kBlue);  // beside the project
+    std::string head = "FileType=QZ7\nDataDirectory=\\data\n";
+    for (std::string name :
+         {"\\img\\green.png", "C:\\img\\\\green.png", "\\..\\..\\img\\green.png"}) {
+        StoryRun r = s.run(s.writeScript(storyScript(startPage(draw(name, "None")), head)));
+        EXPECT_TRUE(r.boxes.empty()) << name;
+        EXPECT_EQ(r.shot.GetPixel(10, 10), kGreen) << name;
+    }
+    // The project's folder is still searched after the data folder.
+    StoryRun r = s.run(s.writeScript(storyScript(startPage(draw("\\blue.png", "None")), head)));
+    EXPECT_TRUE(r.boxes.empty());
+    EXPECT_EQ(r.shot.GetPixel(10, 10), kBlue);
+}
+
+TEST(ScreenStory, PackagedPicturesReadWholeWhateverTheirRecordedSize) {
+    Story s;
+    auto bmp = [](uint32_t color) {
+        Picture p{640, 480, std::vector<uint32_t>(640 * 480, color)};
+        return encodeBmp(p);
+    };
+    std::string blue = bmp(0x0000FF), green = bmp(kGreen);  // BMP colours are 0x00RRGGBB
+    std::string body = draw("zero.bmp", "None") + "@Effect\n" + draw("bomb.bmp", "None");
+    // Packers that record 0 or too small a size, and a picture followed by a gigabyte of zeros:
+    // the picture takes what its headers ask for and no more.
+    writeFile(
+        s.dir.file("game.zp7"),
+        chainPackage({{"zarvo.zf7", 0, readFile(s.writeScript(storyScript(startPage(body)))), 0},
+                      {"zero.bmp", kPackageFlagCompressed, zlibCompress(blue), 0},
+                      {"bomb.bmp", kPackageFlagCompressed, inflatingBomb(green, 1024), 100}}));
+    StoryRun r = s.run(s.dir.file("game.zp7"), "250 shot " + s.dir.file("first.png") + "\n");
+    EXPECT_EQ(r.status, kExitEnded);
+    EXPECT_TRUE(r.boxes.empty());
+    EXPECT_EQ(r.shot.GetPixel(10, 10), kGreen);
+    TLasGraphic first;
+    ASSERT_TRUE(first.LoadPngFile(s.dir.file("first.png")));
+    EXPECT_EQ(first.GetPixel(10, 10), kBlue);
 }
 
 TEST(ScreenStory, OpeningPictureAndTitle) {

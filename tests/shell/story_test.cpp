@@ -56,6 +56,18 @@ TEST(StoryFlow, IfElseEndifRunsOneBranchAndSkipsNestedBlocks) {
     EXPECT_TRUE(r.boxes.empty());
 }
 
+TEST(StoryVariables, NamesIgnoreTheCaseOfDoubleByteLettersButNotOfTrailBytes) {
+    Story s;
+    std::string body =
+        setValue("ＳＣＯＲＥ", "1") + setValue("ｓｃｏｒｅ", "%Ｓｃｏｒｅ%", "Add", "1") +
+        setValue("ΑΒΓ", "5") + setValue("αβγ", "%αβγ%", "Add", "1") + setValue("ЖЁЯ", "7") +
+        setValue("жёя", "%жёя%", "Add", "1") + setValue("ア", "1") + setValue("ヂ", "2");
+    StoryRun r = s.run(s.writeScript(storyScript(startPage(body))));
+    EXPECT_EQ(r.status, kExitEnded);
+    // One variable each, under the name last written.
+    EXPECT_THAT(r.dump, ElementsAre("%ｓｃｏｒｅ%=2", "%αβγ%=6", "%жёя%=8", "%ア%=1", "%ヂ%=2"));
+}
+
 TEST(StoryFlow, IfWithoutEndifReportsAndRunsTheBlock) {
     Story s;
     std::string body = ifValue("1", "Equal", "2") + setValue("ran", "1");
