@@ -14,9 +14,9 @@
 #include "check/project_check.hpp"
 #include "data_dir.hpp"
 #include "desktop_run.hpp"
-#include "platform/headless/events.hpp"
-#include "shell/headless_run.hpp"
-#include "shell/main_window.hpp"
+#include "backends/headless/events.hpp"
+#include "backends/headless/headless_run.hpp"
+#include "player/player.hpp"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <random>
 
-#include "data/bmp.hpp"
+#include "formats/bmp.hpp"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <fstream>
 #include <string>
 
-#include "platform/headless/headless_host.hpp"
-#include "platform/local_file_system.hpp"
-#include "shell/main_window.hpp"
+#include "backends/headless/headless_host.hpp"
+#include "backends/posix/local_file_system.hpp"
+#include "player/player.hpp"
 
 namespace {
 

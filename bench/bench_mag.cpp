@@ -6,7 +6,7 @@
 #include <random>
 
 #include "../tests/data/mag_encoder.hpp"
-#include "data/mag_decoder.hpp"
+#include "formats/mag_decoder.hpp"
 
 namespace {
 

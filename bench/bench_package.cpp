@@ -9,7 +9,7 @@
 #include <random>
 #include <string>
 
-#include "data/package.hpp"
+#include "archive/package.hpp"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "graphics/las_graphic.hpp"
+#include "graphics/surface.hpp"
 
 namespace zarvo {
 namespace {

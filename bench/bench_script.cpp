@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "platform/headless/virtual_clock.hpp"
-#include "script/command_ctrl.hpp"
-#include "script/variable_ctrl.hpp"
-#include "script/zarvo_file.hpp"
+#include "backends/headless/virtual_clock.hpp"
+#include "script/command_cache.hpp"
+#include "script/variables.hpp"
+#include "script/script_file.hpp"
 
 using namespace zarvo;
 

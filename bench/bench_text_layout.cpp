@@ -5,8 +5,8 @@
 #include <string>
 
 #include "base/sjis.hpp"
-#include "graphics/las_graphic.hpp"
-#include "platform/fonts/freetype_font_engine.hpp"
+#include "graphics/surface.hpp"
+#include "backends/freetype/freetype_font_engine.hpp"
 
 namespace {
 

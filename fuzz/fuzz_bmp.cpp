@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "data/bmp.hpp"
+#include "formats/bmp.hpp"
 
 using namespace zarvo;
 

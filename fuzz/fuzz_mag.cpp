@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "data/bmp.hpp"
-#include "data/mag_decoder.hpp"
+#include "formats/bmp.hpp"
+#include "formats/mag_decoder.hpp"
 
 using namespace zarvo;
 

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "data/package.hpp"
+#include "archive/package.hpp"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "graphics/las_graphic.hpp"
+#include "graphics/surface.hpp"
 
 extern "C" size_t LLVMFuzzerMutate(uint8_t* data, size_t size, size_t maxSize);
 

@@ -5,11 +5,11 @@
 #include <string_view>
 
 #include "base/string_list.hpp"
-#include "platform/headless/recording_dialogs.hpp"
-#include "platform/headless/virtual_clock.hpp"
-#include "script/command_ctrl.hpp"
-#include "script/variable_ctrl.hpp"
-#include "script/zarvo_file.hpp"
+#include "backends/headless/recording_dialogs.hpp"
+#include "backends/headless/virtual_clock.hpp"
+#include "script/command_cache.hpp"
+#include "script/variables.hpp"
+#include "script/script_file.hpp"
 
 using namespace zarvo;
 

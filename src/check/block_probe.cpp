@@ -3,8 +3,8 @@
 #include <string_view>
 
 #include "base/text.hpp"
-#include "platform/headless/recording_dialogs.hpp"
-#include "script/zarvo_file.hpp"
+#include "backends/headless/recording_dialogs.hpp"
+#include "script/script_file.hpp"
 
 namespace zarvo {
 namespace {

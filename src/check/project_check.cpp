@@ -14,11 +14,11 @@
 #include "base/sjis.hpp"
 #include "base/text.hpp"
 #include "check/block_probe.hpp"
-#include "data/access_control.hpp"
-#include "data/package.hpp"
+#include "story/story.hpp"
+#include "archive/package.hpp"
 #include "platform/clock.hpp"
-#include "platform/headless/recording_dialogs.hpp"
-#include "platform/local_file_system.hpp"
+#include "backends/headless/recording_dialogs.hpp"
+#include "backends/posix/local_file_system.hpp"
 #include "zarvo/texts.hpp"
 
 namespace zarvo {

@@ -4,7 +4,7 @@
 #include <array>
 #include <cstdint>
 
-#include "debug/debug_info.hpp"
+#include "debug/debug_model.hpp"
 
 namespace zarvo {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "base/string_list.hpp"
-#include "graphics/las_graphic.hpp"
+#include "graphics/surface.hpp"
 
 namespace zarvo {
 

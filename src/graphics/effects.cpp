@@ -8,7 +8,7 @@
 #include <random>
 #include <utility>
 
-#include "graphics/las_graphic.hpp"
+#include "graphics/surface.hpp"
 #include "platform/canvas.hpp"
 #include "platform/clock.hpp"
 

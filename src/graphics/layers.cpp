@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "graphics/effects.hpp"
-#include "script/zarvo_file.hpp"
+#include "script/script_file.hpp"
 #include "zarvo/texts.hpp"
 
 namespace zarvo {

@@ -11,7 +11,7 @@
 
 #include "base/string_list.hpp"
 #include "graphics/dynamic_layer.hpp"
-#include "graphics/las_graphic.hpp"
+#include "graphics/surface.hpp"
 
 namespace zarvo {
 

@@ -20,9 +20,9 @@
 #include <vector>
 
 #include "base/text.hpp"
-#include "data/package.hpp"
-#include "graphics/las_graphic.hpp"
-#include "platform/local_file_system.hpp"
+#include "archive/package.hpp"
+#include "graphics/surface.hpp"
+#include "backends/posix/local_file_system.hpp"
 
 namespace zarvo {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "base/sjis.hpp"
 #include "base/text.hpp"
-#include "graphics/las_graphic.hpp"
+#include "graphics/surface.hpp"
 #include "platform/font_engine.hpp"
 
 namespace zarvo {

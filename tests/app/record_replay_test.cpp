@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "desktop_run.hpp"
-#include "shell/headless_run.hpp"
+#include "backends/headless/headless_run.hpp"
 #include "support/temp_dir.hpp"
 
 namespace zarvo {

@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <random>
 
-#include "platform/headless/media_duration.hpp"
-#include "platform/headless/silent_media_player.hpp"
-#include "platform/headless/virtual_clock.hpp"
+#include "formats/media_duration.hpp"
+#include "backends/headless/silent_media_player.hpp"
+#include "backends/headless/virtual_clock.hpp"
 #include "support/temp_dir.hpp"
 #include "test_media.hpp"
 

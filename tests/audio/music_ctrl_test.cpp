@@ -4,10 +4,10 @@
 
 #include <climits>
 
-#include "audio/music_ctrl.hpp"
+#include "audio/music_control.hpp"
 #include "base/name_value.hpp"
-#include "platform/headless/headless_host.hpp"
-#include "platform/headless/silent_media_player.hpp"
+#include "backends/headless/headless_host.hpp"
+#include "backends/headless/silent_media_player.hpp"
 #include "support/temp_dir.hpp"
 #include "test_media.hpp"
 

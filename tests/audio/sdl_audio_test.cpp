@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/sdl_audio/sdl_media_player.hpp"
+#include "backends/sdl/sdl_media_player.hpp"
 #include "support/temp_dir.hpp"
 #include "test_media.hpp"
 

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/headless/recording_dialogs.hpp"
-#include "script/zarvo_file.hpp"
+#include "backends/headless/recording_dialogs.hpp"
+#include "script/script_file.hpp"
 
 namespace zarvo {
 namespace {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "check/project_check.hpp"
-#include "data/package.hpp"
+#include "archive/package.hpp"
 #include "support/temp_dir.hpp"
 
 namespace zarvo {

@@ -1,4 +1,4 @@
-#include "data/bmp.hpp"
+#include "formats/bmp.hpp"
 
 #include <gtest/gtest.h>
 

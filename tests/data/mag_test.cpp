@@ -1,12 +1,12 @@
-#include "data/mag_decoder.hpp"
+#include "formats/mag_decoder.hpp"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "data/bmp.hpp"
+#include "formats/bmp.hpp"
 #include "mag_encoder.hpp"
-#include "platform/headless/recording_dialogs.hpp"
+#include "backends/headless/recording_dialogs.hpp"
 #include "support/temp_dir.hpp"
 
 namespace zarvo {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "data/package.hpp"
+#include "archive/package.hpp"
 
 namespace zarvo::test {
 

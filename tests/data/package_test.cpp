@@ -1,4 +1,4 @@
-#include "data/package.hpp"
+#include "archive/package.hpp"
 
 #include <gtest/gtest.h>
 #include <signal.h>

@@ -1,4 +1,4 @@
-#include "data/susie_plugin.hpp"
+#include "formats/image_plugin_host.hpp"
 
 #include <gif_lib.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "debug/debug_info.hpp"
+#include "debug/debug_model.hpp"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -7,13 +7,13 @@
 #include <memory>
 
 #include "base/sjis.hpp"
-#include "data/package.hpp"
-#include "platform/fonts/freetype_font_engine.hpp"
-#include "platform/headless/frame_canvas.hpp"
-#include "platform/headless/headless_host.hpp"
-#include "platform/headless/silent_media_player.hpp"
-#include "platform/local_file_system.hpp"
-#include "shell/main_window.hpp"
+#include "archive/package.hpp"
+#include "backends/freetype/freetype_font_engine.hpp"
+#include "backends/headless/frame_canvas.hpp"
+#include "backends/headless/headless_host.hpp"
+#include "backends/headless/silent_media_player.hpp"
+#include "backends/posix/local_file_system.hpp"
+#include "player/player.hpp"
 #include "shell/story.hpp"
 #include "zarvo/texts.hpp"
 

@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "graphics/las_graphic.hpp"
+#include "graphics/surface.hpp"
 #include "platform/canvas.hpp"
 #include "platform/clock.hpp"
 

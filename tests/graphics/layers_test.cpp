@@ -2,12 +2,12 @@
 #include <gtest/gtest.h>
 
 #include "graphics/layers.hpp"
-#include "graphics/screen_control.hpp"
-#include "interp/process.hpp"
-#include "platform/headless/frame_canvas.hpp"
-#include "platform/headless/recording_dialogs.hpp"
-#include "platform/headless/virtual_clock.hpp"
-#include "script/zarvo_file.hpp"
+#include "graphics/screen.hpp"
+#include "interp/run_state.hpp"
+#include "backends/headless/frame_canvas.hpp"
+#include "backends/headless/recording_dialogs.hpp"
+#include "backends/headless/virtual_clock.hpp"
+#include "script/script_file.hpp"
 #include "support/temp_dir.hpp"
 #include "zarvo/texts.hpp"
 

@@ -6,8 +6,8 @@
 #include <csetjmp>
 #include <vector>
 
-#include "data/package.hpp"
-#include "graphics/las_graphic.hpp"
+#include "archive/package.hpp"
+#include "graphics/surface.hpp"
 #include "support/temp_dir.hpp"
 
 namespace zarvo {

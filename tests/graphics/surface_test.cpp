@@ -5,7 +5,7 @@
 #include <random>
 #include <vector>
 
-#include "graphics/las_graphic.hpp"
+#include "graphics/surface.hpp"
 #include "graphics/pixel_kernels.hpp"
 #include "zarvo/texts.hpp"
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "base/sjis.hpp"
-#include "graphics/las_graphic.hpp"
+#include "graphics/surface.hpp"
 #include "platform/font_engine.hpp"
 #include "support/temp_dir.hpp"
 

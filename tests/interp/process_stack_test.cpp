@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "interp/process.hpp"
+#include "interp/run_state.hpp"
 
 namespace zarvo {
 namespace {

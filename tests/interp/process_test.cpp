@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "interp/process.hpp"
-#include "platform/headless/recording_dialogs.hpp"
-#include "platform/headless/virtual_clock.hpp"
+#include "interp/run_state.hpp"
+#include "backends/headless/recording_dialogs.hpp"
+#include "backends/headless/virtual_clock.hpp"
 #include "support/temp_dir.hpp"
 
 namespace zarvo {

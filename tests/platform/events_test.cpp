@@ -1,10 +1,10 @@
 // The events file: what a recorded run writes, a headless run reads back unchanged.
-#include "platform/headless/events.hpp"
+#include "backends/headless/events.hpp"
 
 #include <gtest/gtest.h>
 
-#include "platform/headless/virtual_clock.hpp"
-#include "platform/replay_clock.hpp"
+#include "backends/headless/virtual_clock.hpp"
+#include "backends/headless/replay_clock.hpp"
 #include "support/temp_dir.hpp"
 
 namespace zarvo::platform {

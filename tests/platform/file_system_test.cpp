@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "platform/local_file_system.hpp"
+#include "backends/posix/local_file_system.hpp"
 #include "support/temp_dir.hpp"
 
 namespace zarvo::platform {

@@ -6,7 +6,7 @@
 #include <array>
 #include <vector>
 
-#include "platform/fonts/freetype_font_engine.hpp"
+#include "backends/freetype/freetype_font_engine.hpp"
 #include "support/temp_dir.hpp"
 
 namespace zarvo::platform {

@@ -6,15 +6,15 @@
 #include <string>
 #include <vector>
 
-#include "platform/sdl/box_kinds.hpp"
-#include "platform/sdl/input_box_view.hpp"
-#include "platform/sdl/key_map.hpp"
-#include "platform/sdl/line_edit.hpp"
-#include "platform/sdl/sdl_canvas.hpp"
-#include "platform/sdl/sdl_dialogs.hpp"
-#include "platform/sdl/sdl_host.hpp"
-#include "platform/sdl/select_cursor.hpp"
-#include "platform/sdl/window_geometry.hpp"
+#include "backends/sdl/box_kinds.hpp"
+#include "backends/sdl/input_box_view.hpp"
+#include "backends/sdl/key_map.hpp"
+#include "backends/sdl/line_edit.hpp"
+#include "backends/sdl/sdl_canvas.hpp"
+#include "backends/sdl/sdl_dialogs.hpp"
+#include "backends/sdl/sdl_host.hpp"
+#include "backends/sdl/select_cursor.hpp"
+#include "backends/sdl/window_geometry.hpp"
 #include "support/temp_dir.hpp"
 
 namespace zarvo::platform {

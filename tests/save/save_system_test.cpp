@@ -8,10 +8,10 @@
 #include <filesystem>
 #include <functional>
 
-#include "audio/music_ctrl.hpp"
+#include "audio/music_control.hpp"
 #include "base/name_value.hpp"
 #include "base/sjis.hpp"
-#include "data/package.hpp"
+#include "archive/package.hpp"
 #include "player.hpp"
 #include "shell/story.hpp"
 #include "zarvo/texts.hpp"

@@ -1,7 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "audio/music_ctrl.hpp"
+#include "audio/music_control.hpp"
 #include "base/sjis.hpp"
 #include "player.hpp"
 #include "shell/story.hpp"

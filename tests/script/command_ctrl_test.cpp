@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "platform/headless/recording_dialogs.hpp"
-#include "script/command_ctrl.hpp"
-#include "script/zarvo_file.hpp"
+#include "backends/headless/recording_dialogs.hpp"
+#include "script/command_cache.hpp"
+#include "script/script_file.hpp"
 #include "script_test_util.hpp"
 #include "zarvo/texts.hpp"
 

@@ -3,10 +3,10 @@
 #include <set>
 
 #include "base/save_container.hpp"
-#include "platform/headless/recording_dialogs.hpp"
-#include "platform/headless/virtual_clock.hpp"
-#include "script/variable_ctrl.hpp"
-#include "script/zarvo_file.hpp"
+#include "backends/headless/recording_dialogs.hpp"
+#include "backends/headless/virtual_clock.hpp"
+#include "script/variables.hpp"
+#include "script/script_file.hpp"
 #include "script_test_util.hpp"
 #include "zarvo/texts.hpp"
 

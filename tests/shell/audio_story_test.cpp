@@ -3,13 +3,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "audio/music_ctrl.hpp"
-#include "platform/fonts/freetype_font_engine.hpp"
-#include "platform/headless/frame_canvas.hpp"
-#include "platform/headless/headless_host.hpp"
-#include "platform/headless/silent_media_player.hpp"
-#include "platform/local_file_system.hpp"
-#include "shell/main_window.hpp"
+#include "audio/music_control.hpp"
+#include "backends/freetype/freetype_font_engine.hpp"
+#include "backends/headless/frame_canvas.hpp"
+#include "backends/headless/headless_host.hpp"
+#include "backends/headless/silent_media_player.hpp"
+#include "backends/posix/local_file_system.hpp"
+#include "player/player.hpp"
 #include "story.hpp"
 #include "test_media.hpp"
 

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "data/package.hpp"
+#include "archive/package.hpp"
 #include "story.hpp"
 
 namespace zarvo::test {

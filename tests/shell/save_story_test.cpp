@@ -4,8 +4,8 @@
 #include <filesystem>
 
 #include "base/name_value.hpp"
-#include "data/bmp.hpp"
-#include "data/package.hpp"
+#include "formats/bmp.hpp"
+#include "archive/package.hpp"
 #include "story.hpp"
 
 namespace zarvo::test {

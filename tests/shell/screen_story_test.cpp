@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "data/bmp.hpp"
+#include "formats/bmp.hpp"
 #include "data/package_fixtures.hpp"
 #include "story.hpp"
 

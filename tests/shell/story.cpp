@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "base/string_list.hpp"
-#include "data/package.hpp"
+#include "archive/package.hpp"
 
 namespace zarvo::test {
 namespace {

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "graphics/las_graphic.hpp"
-#include "shell/headless_run.hpp"
+#include "graphics/surface.hpp"
+#include "backends/headless/headless_run.hpp"
 #include "support/temp_dir.hpp"
 
 namespace zarvo::test {

@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "base/sjis.hpp"
-#include "data/package.hpp"
+#include "archive/package.hpp"
 #include "save/player.hpp"
 #include "story.hpp"
 

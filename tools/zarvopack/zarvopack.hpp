@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "data/package.hpp"
+#include "archive/package.hpp"
 
 namespace zarvo::pack {
 

@@ -1,0 +1,485 @@
+#include "backends/freetype/freetype_font_engine.hpp"
+
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_OUTLINE_H
+#include FT_SIZES_H
+#include <iconv.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <map>
+#include <unordered_map>
+#include <vector>
+
+#include "base/sjis.hpp"
+#include "base/text.hpp"
+#include "zarvo/texts.hpp"
+
+namespace zarvo::platform {
+namespace {
+
+// Faces that stories name by their Windows names, and the installed faces drawn instead.
+struct FaceAlias {
+    std::string_view windowsName;  // code page 932
+    const char* family;            // UTF-8 family for fontconfig
+};
+const FaceAlias kAliases[] = {
+    {texts::kFaceMsGothic, "IPAGothic"},
+    {texts::kFaceMsPGothic, "IPAPGothic"},
+    {texts::kFaceMsMincho, "IPAMincho"},
+    {texts::kFaceMsPMincho, "IPAPMincho"},
+};
+constexpr const char* kDefaultFamily = "IPAGothic";
+
+// 16-bit code of the character at s[i] of byte length len: the byte, or lead << 8 | trail.
+uint16_t charCode(std::string_view s, size_t i, size_t len) {
+    auto b0 = static_cast<unsigned char>(s[i]);
+    if (len == 1) return b0;
+    return static_cast<uint16_t>(b0 << 8 | static_cast<unsigned char>(s[i + 1]));
+}
+
+// Code page 932 -> Unicode for every possible character, built once with one iconv handle
+// (opening a converter per character would dominate measuring).
+const std::vector<char32_t>& cp932Table() {
+    static const std::vector<char32_t> table = [] {
+        std::vector<char32_t> t(65536, 0);
+        iconv_t cd = iconv_open("UTF-32LE", "CP932");
+        if (cd == reinterpret_cast<iconv_t>(-1)) {
+            for (char32_t c = 0x20; c < 0x7F; ++c) t[c] = c;
+            return t;
+        }
+        auto one = [cd](const unsigned char* in, size_t n) -> char32_t {
+            char buffer[2];
+            std::memcpy(buffer, in, n);
+            char* src = buffer;
+            size_t srcLeft = n;
+            unsigned char out[8];
+            char* dst = reinterpret_cast<char*>(out);
+            size_t dstLeft = sizeof out;
+            size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+            if (r == static_cast<size_t>(-1) || srcLeft != 0 || sizeof out - dstLeft != 4) return 0;
+            return static_cast<char32_t>(out[0] | out[1] << 8 | out[2] << 16 |
+                                         static_cast<uint32_t>(out[3]) << 24);
+        };
+        for (unsigned b = 1; b < 256; ++b) {
+            if (isLeadByte(static_cast<unsigned char>(b))) continue;
+            unsigned char c = static_cast<unsigned char>(b);
+            t[b] = one(&c, 1);
+        }
+        for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
+            if (!isLeadByte(static_cast<unsigned char>(lead))) continue;
+            for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
+                if (trail == 0x7F) continue;
+                unsigned char pair[2] = {static_cast<unsigned char>(lead),
+                                         static_cast<unsigned char>(trail)};
+                t[lead << 8 | trail] = one(pair, 2);
+            }
+        }
+        iconv_close(cd);
+        return t;
+    }();
+    return table;
+}
+
+struct Glyph {
+    int advance = 0;
+    bool hasBitmap = false;
+    int left = 0, top = 0, width = 0, rows = 0, pitch = 0;
+    std::vector<uint8_t> bits;  // 1 bit a pixel, most significant bit first
+};
+
+// Bitmaps of glyphs up to this height are kept; larger ones are rendered on every draw so a
+// few huge characters cannot hold megabytes.
+constexpr int kMaxCachedBitmapHeight = 128;
+
+struct Resolved {
+    bool ok = false;
+    bool familyMatched = false;
+    std::string path, family;
+    int index = 0;
+};
+
+struct FaceAtSize {
+    FT_Face face = nullptr;
+    FT_Size size = nullptr;
+};
+
+// One face at one pixel height and style, with its advances and glyph bitmaps.
+struct Instance {
+    Instance() = default;
+    Instance(const Instance&) = delete;
+    Instance& operator=(const Instance&) = delete;
+    ~Instance() {
+        if (primary.size) FT_Done_Size(primary.size);
+        if (fallback.size) FT_Done_Size(fallback.size);
+    }
+    int pixelHeight = 16;
+    int baseline = 13;
+    bool synthBold = false, synthItalic = false;
+    int boldPx = 0;
+    FaceAtSize primary, fallback;
+    // Advances by character code in pages of 256, allocated as characters are met.
+    using AdvancePage = std::array<int32_t, 256>;
+    std::array<std::unique_ptr<AdvancePage>, 256> advances;
+    std::unordered_map<uint16_t, Glyph> glyphs;
+};
+
+// Instances kept before the cache starts over (a story uses a handful of sizes).
+constexpr size_t kMaxInstances = 64;
+
+int fixedAdvance(int pixelHeight, uint16_t code) { return code > 0xFF ? pixelHeight : pixelHeight / 2; }
+
+}  // namespace
+
+char32_t cp932ToUnicode(std::string_view s, size_t i) {
+    if (i >= s.size()) return 0;
+    return cp932Table()[charCode(s, i, charLength(s, i))];
+}
+
+struct FreeTypeFontEngine::Impl {
+    FT_Library library = nullptr;
+    FcConfig* config = nullptr;
+    std::map<std::string, Resolved> resolved;  // key: face + style flags
+    std::map<std::pair<std::string, int>, FT_Face> openFaces;
+    std::unordered_map<std::string, std::unique_ptr<Instance>> instances;
+    // The last instance used: layout measures one character at a time with the same font.
+    FontSpec lastSpec;
+    Instance* last = nullptr;
+    bool facesListed = false;
+    StringList faceList;
+
+    Impl() = default;
+    Impl(const Impl&) = delete;
+    Impl& operator=(const Impl&) = delete;
+    ~Impl() {
+        instances.clear();
+        for (auto& [key, face] : openFaces) FT_Done_Face(face);
+        if (library) FT_Done_FreeType(library);
+        if (config) FcConfigDestroy(config);
+    }
+
+    Resolved matchFamily(const char* family, bool bold, bool italic, bool japanese) {
+        Resolved r;
+        if (!config) return r;
+        FcPattern* pattern = FcPatternCreate();
+        if (!pattern) return r;
+        if (family) FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family));
+        if (japanese) FcPatternAddString(pattern, FC_LANG, reinterpret_cast<const FcChar8*>("ja"));
+        FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+        FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+        FcConfigSubstitute(config, pattern, FcMatchPattern);
+        FcDefaultSubstitute(pattern);
+        FcResult result = FcResultNoMatch;
+        FcPattern* match = FcFontMatch(config, pattern, &result);
+        FcPatternDestroy(pattern);
+        if (!match) return r;
+        FcChar8* file = nullptr;
+        if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file) {
+            r.ok = true;
+            r.path = reinterpret_cast<const char*>(file);
+            FcPatternGetInteger(match, FC_INDEX, 0, &r.index);
+            FcChar8* name = nullptr;
+            for (int i = 0; FcPatternGetString(match, FC_FAMILY, i, &name) == FcResultMatch; ++i) {
+                if (i == 0) r.family = reinterpret_cast<const char*>(name);
+                if (family && FcStrCmpIgnoreCase(name, reinterpret_cast<const FcChar8*>(family)) == 0) {
+                    r.familyMatched = true;
+                    r.family = reinterpret_cast<const char*>(name);
+                }
+            }
+        }
+        FcPatternDestroy(match);
+        return r;
+    }
+
+    // A face name as stories write it -> the font file drawn. Names that are not installed fall
+    // back to the default Japanese face, then to whatever Japanese font fontconfig offers.
+    const Resolved& resolve(std::string_view face, bool bold, bool italic) {
+        std::string key(face);
+        key += bold ? "\x01" : "\x02";
+        key += italic ? "\x01" : "\x02";
+        auto it = resolved.find(key);
+        if (it != resolved.end()) return it->second;
+        std::string family;
+        for (const auto& alias : kAliases)
+            if (sameText(face, alias.windowsName)) family = alias.family;
+        if (family.empty()) family = sjisToUtf8(face);
+        Resolved r = matchFamily(family.c_str(), bold, italic, false);
+        if (!r.familyMatched) {
+            Resolved d = matchFamily(kDefaultFamily, bold, italic, false);
+            if (!d.familyMatched) d = matchFamily(nullptr, bold, italic, true);
+            if (d.ok) r = d;
+        }
+        return resolved.emplace(key, r).first->second;
+    }
+
+    FT_Face openFace(const Resolved& r) {
+        auto key = std::make_pair(r.path, r.index);
+        auto it = openFaces.find(key);
+        if (it != openFaces.end()) return it->second;
+        FT_Face face = nullptr;
+        if (FT_New_Face(library, r.path.c_str(), r.index, &face) != 0) face = nullptr;
+        openFaces.emplace(key, face);
+        return face;
+    }
+
+    FaceAtSize faceAtSize(const Resolved& r, int pixelHeight) {
+        FaceAtSize f;
+        if (!r.ok || !library) return f;
+        FT_Face face = openFace(r);
+        if (!face) return f;
+        FT_Size size = nullptr;
+        if (FT_New_Size(face, &size) != 0) return f;
+        FT_Activate_Size(size);
+        if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixelHeight)) != 0) {
+            FT_Done_Size(size);
+            return f;
+        }
+        f.face = face;
+        f.size = size;
+        return f;
+    }
+
+    Instance& instanceFor(const FontSpec& font) {
+        int h = std::clamp(font.pixelHeight, 1, kMaxPixelHeight);
+        if (last && h == last->pixelHeight && font.bold == lastSpec.bold &&
+            font.italic == lastSpec.italic && font.face == lastSpec.face)
+            return *last;
+        std::string key = font.face;
+        key += '\0';
+        key += std::to_string(h);
+        key += font.bold ? 'B' : '-';
+        key += font.italic ? 'I' : '-';
+        auto it = instances.find(key);
+        if (it == instances.end()) {
+            if (instances.size() >= kMaxInstances) instances.clear();
+            it = instances.emplace(key, makeInstance(font, h)).first;
+        }
+        lastSpec = font;
+        last = it->second.get();
+        return *last;
+    }
+
+    std::unique_ptr<Instance> makeInstance(const FontSpec& font, int h) {
+        auto inst = std::make_unique<Instance>();
+        inst->pixelHeight = h;
+        inst->baseline = h * 4 / 5;
+        const Resolved& r = resolve(font.face, font.bold, font.italic);
+        inst->primary = faceAtSize(r, h);
+        if (!inst->primary.face) return inst;
+        FT_Face face = inst->primary.face;
+        long ascender = face->ascender, descender = -face->descender;
+        if (ascender > 0 && descender >= 0 && ascender + descender > 0)
+            inst->baseline = static_cast<int>((static_cast<long>(h) * ascender * 2 + (ascender + descender)) /
+                                              (2 * (ascender + descender)));
+        // fontconfig reports the asked style even for a face it will only embolden or slant, so
+        // the face itself tells whether it has the style.
+        inst->synthBold = font.bold && !(face->style_flags & FT_STYLE_FLAG_BOLD);
+        inst->synthItalic = font.italic && !(face->style_flags & FT_STYLE_FLAG_ITALIC);
+        inst->boldPx = std::max(1, (h + 12) / 24);
+        // Characters the face lacks come from the default Japanese face, as the desktop's font
+        // linking would show them.
+        const Resolved& d = resolve(std::string_view(texts::kFaceMsGothic), font.bold, font.italic);
+        if (d.ok && (d.path != r.path || d.index != r.index)) inst->fallback = faceAtSize(d, h);
+        return inst;
+    }
+
+    // Loads (and for draw renders) one glyph; false when the face has no glyph for the code.
+    bool loadGlyph(Instance& inst, uint16_t code, bool render, Glyph& g) {
+        char32_t u = cp932Table()[code];
+        g = Glyph{};
+        g.advance = fixedAdvance(inst.pixelHeight, code);
+        if (u == 0 || !inst.primary.face) return false;
+        FaceAtSize src = inst.primary;
+        FT_UInt index = FT_Get_Char_Index(src.face, u);
+        if (index == 0 && inst.fallback.face) {
+            src = inst.fallback;
+            index = FT_Get_Char_Index(src.face, u);
+        }
+        if (index == 0) return false;
+        FT_Activate_Size(src.size);
+        FT_Int32 flags = FT_LOAD_TARGET_MONO;
+        if (inst.synthBold || inst.synthItalic) flags |= FT_LOAD_NO_BITMAP;
+        if (FT_Load_Glyph(src.face, index, flags) != 0 &&
+            FT_Load_Glyph(src.face, index, FT_LOAD_TARGET_MONO) != 0)
+            return false;
+        FT_GlyphSlot slot = src.face->glyph;
+        g.advance = static_cast<int>((slot->advance.x + 32) >> 6);
+        if (slot->format == FT_GLYPH_FORMAT_OUTLINE) {
+            if (inst.synthBold) {
+                FT_Outline_EmboldenXY(&slot->outline, inst.boldPx * 64, 0);
+                g.advance += inst.boldPx;
+            }
+            if (inst.synthItalic) {
+                // Lean about 11 degrees around the baseline.
+                FT_Matrix shear{0x10000, 0x3333, 0, 0x10000};
+                FT_Outline_Transform(&slot->outline, &shear);
+            }
+        }
+        if (!render) return true;
+        if (FT_Render_Glyph(slot, FT_RENDER_MODE_MONO) != 0) return true;
+        const FT_Bitmap& bm = slot->bitmap;
+        if (bm.width == 0 || bm.rows == 0 || !bm.buffer) return true;
+        if (bm.pixel_mode != FT_PIXEL_MODE_MONO && bm.pixel_mode != FT_PIXEL_MODE_GRAY) return true;
+        g.width = static_cast<int>(bm.width);
+        g.rows = static_cast<int>(bm.rows);
+        g.pitch = (g.width + 7) / 8;
+        g.left = slot->bitmap_left;
+        g.top = slot->bitmap_top;
+        g.bits.assign(static_cast<size_t>(g.pitch) * static_cast<size_t>(g.rows), 0);
+        int srcPitch = bm.pitch < 0 ? -bm.pitch : bm.pitch;
+        for (int y = 0; y < g.rows; ++y) {
+            const unsigned char* in = bm.buffer + static_cast<ptrdiff_t>(bm.pitch < 0 ? g.rows - 1 - y : y) * srcPitch;
+            uint8_t* out = g.bits.data() + static_cast<size_t>(y) * static_cast<size_t>(g.pitch);
+            if (bm.pixel_mode == FT_PIXEL_MODE_MONO) {
+                std::memcpy(out, in, static_cast<size_t>(g.pitch));
+            } else {
+                // Solid edges: half coverage or more is text.
+                for (int x = 0; x < g.width; ++x)
+                    if (in[x] >= 128) out[x >> 3] = static_cast<uint8_t>(out[x >> 3] | (0x80 >> (x & 7)));
+            }
+        }
+        g.hasBitmap = true;
+        return true;
+    }
+
+    int advanceOf(Instance& inst, uint16_t code) {
+        auto& page = inst.advances[code >> 8];
+        if (!page) {
+            page = std::make_unique<Instance::AdvancePage>();
+            page->fill(-1);
+        }
+        int32_t& a = (*page)[code & 0xFF];
+        if (a < 0) {
+            Glyph g;
+            loadGlyph(inst, code, false, g);
+            a = g.advance;
+        }
+        return a;
+    }
+
+    // The glyph with its bitmap; `scratch` holds it when it is too large to keep.
+    const Glyph& glyphOf(Instance& inst, uint16_t code, Glyph& scratch) {
+        if (inst.pixelHeight > kMaxCachedBitmapHeight) {
+            loadGlyph(inst, code, true, scratch);
+            return scratch;
+        }
+        auto it = inst.glyphs.find(code);
+        if (it == inst.glyphs.end()) {
+            Glyph g;
+            loadGlyph(inst, code, true, g);
+            it = inst.glyphs.emplace(code, std::move(g)).first;
+        }
+        return it->second;
+    }
+};
+
+FreeTypeFontEngine::FreeTypeFontEngine(bool useInstalledFonts) : impl_(std::make_unique<Impl>()) {
+    if (!useInstalledFonts) return;
+    if (FT_Init_FreeType(&impl_->library) != 0) {
+        impl_->library = nullptr;
+        return;
+    }
+    impl_->config = FcInitLoadConfigAndFonts();
+}
+
+FreeTypeFontEngine::~FreeTypeFontEngine() = default;
+
+StringList FreeTypeFontEngine::faces() {
+    Impl& m = *impl_;
+    if (m.facesListed) return m.faceList;
+    m.facesListed = true;
+    if (!m.config) return m.faceList;
+    FcPattern* pattern = FcPatternCreate();
+    FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, static_cast<char*>(nullptr));
+    FcFontSet* set = pattern && objects ? FcFontList(m.config, pattern, objects) : nullptr;
+    std::vector<std::string> utf8Families;
+    if (set) {
+        for (int i = 0; i < set->nfont; ++i) {
+            FcChar8* name = nullptr;
+            for (int k = 0; FcPatternGetString(set->fonts[i], FC_FAMILY, k, &name) == FcResultMatch; ++k)
+                utf8Families.emplace_back(reinterpret_cast<const char*>(name));
+        }
+        FcFontSetDestroy(set);
+    }
+    if (objects) FcObjectSetDestroy(objects);
+    if (pattern) FcPatternDestroy(pattern);
+    std::sort(utf8Families.begin(), utf8Families.end());
+    utf8Families.erase(std::unique(utf8Families.begin(), utf8Families.end()), utf8Families.end());
+    for (const auto& family : utf8Families) {
+        std::string cp932;
+        if (utf8ToSjis(family, cp932)) m.faceList.push_back(std::move(cp932));
+    }
+    for (const auto& alias : kAliases) {
+        bool installed = std::any_of(utf8Families.begin(), utf8Families.end(), [&](const std::string& f) {
+            return FcStrCmpIgnoreCase(reinterpret_cast<const FcChar8*>(f.c_str()),
+                                      reinterpret_cast<const FcChar8*>(alias.family)) == 0;
+        });
+        if (installed) m.faceList.emplace_back(alias.windowsName);
+    }
+    return m.faceList;
+}
+
+bool FreeTypeFontEngine::hasFace(std::string_view face) {
+    faces();
+    for (const auto& f : impl_->faceList)
+        if (sameText(f, face)) return true;
+    return false;
+}
+
+TextExtent FreeTypeFontEngine::measure(const FontSpec& font, std::string_view text) {
+    Instance& inst = impl_->instanceFor(font);
+    TextExtent e;
+    e.cy = inst.pixelHeight;
+    for (size_t i = 0; i < text.size();) {
+        size_t len = charLength(text, i);
+        e.cx += impl_->advanceOf(inst, charCode(text, i, len));
+        i += len;
+    }
+    return e;
+}
+
+void FreeTypeFontEngine::draw(const FontSpec& font, std::string_view text, int x, int y,
+                              uint32_t colour, const GlyphTarget& target) {
+    if (!target.pixels || target.width <= 0 || target.height <= 0) return;
+    Instance& inst = impl_->instanceFor(font);
+    if (!inst.primary.face) return;
+    const uint32_t pixel = colour & 0xFFFFFF;
+    int64_t pen = x;
+    const int64_t baseline = static_cast<int64_t>(y) + inst.baseline;
+    Glyph scratch;
+    for (size_t i = 0; i < text.size();) {
+        size_t len = charLength(text, i);
+        uint16_t code = charCode(text, i, len);
+        i += len;
+        const Glyph& g = impl_->glyphOf(inst, code, scratch);
+        const int64_t left = pen + g.left, top = baseline - g.top;
+        pen += g.advance;
+        if (!g.hasBitmap) continue;
+        const int64_t x0 = std::max<int64_t>(0, left), x1 = std::min<int64_t>(target.width, left + g.width);
+        const int64_t y0 = std::max<int64_t>(0, top), y1 = std::min<int64_t>(target.height, top + g.rows);
+        for (int64_t ty = y0; ty < y1; ++ty) {
+            const uint8_t* bits = g.bits.data() + static_cast<size_t>(ty - top) * static_cast<size_t>(g.pitch);
+            uint32_t* row = target.pixels + static_cast<size_t>(ty) * static_cast<size_t>(target.stride);
+            uint8_t* maskRow = target.mask ? target.mask + static_cast<size_t>(ty) * static_cast<size_t>(target.maskStride)
+                                           : nullptr;
+            for (int64_t tx = x0; tx < x1; ++tx) {
+                const int64_t bx = tx - left;
+                if (!(bits[bx >> 3] & (0x80 >> (bx & 7)))) continue;
+                row[tx] = pixel;
+                if (maskRow) maskRow[tx] = 255;
+            }
+        }
+    }
+}
+
+std::string FreeTypeFontEngine::resolvedFamily(std::string_view face) {
+    if (!impl_->library) return {};
+    const Resolved& r = impl_->resolve(face, false, false);
+    return r.ok ? r.family : std::string();
+}
+
+}  // namespace zarvo::platform

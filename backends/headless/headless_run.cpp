@@ -1,0 +1,80 @@
+#include "backends/headless/headless_run.hpp"
+
+#include <iostream>
+
+#include "backends/freetype/freetype_font_engine.hpp"
+#include "backends/headless/frame_canvas.hpp"
+#include "backends/headless/headless_host.hpp"
+#include "backends/headless/silent_media_player.hpp"
+#include "backends/posix/local_file_system.hpp"
+#include "player/player.hpp"
+#include "player/run_trace.hpp"
+
+namespace zarvo {
+namespace {
+
+// A recorded run names the local time it began at; the replay's clock starts there too.
+platform::LocalTime startTimeOf(const std::vector<platform::HeadlessEvent>& events) {
+    for (const auto& ev : events)
+        if (ev.kind == platform::HeadlessEvent::Kind::Date) return ev.date;
+    return platform::VirtualClock::kDefaultStart;
+}
+
+}  // namespace
+
+int runHeadless(const HeadlessOptions& options) {
+    platform::VirtualClock clock(0, startTimeOf(options.events));
+    platform::RecordingDialogs dialogs;
+    platform::LocalFileSystem files;
+    platform::HeadlessHost host(clock, dialogs, options.events);
+    platform::FrameCanvas canvas;
+    platform::FreeTypeFontEngine fonts;
+    platform::SilentMediaPlayerFactory players(clock);
+
+    RunTrace trace([&host] { return host.elapsed(); });
+    if (!options.tracePath.empty() && !trace.open(options.tracePath)) {
+        std::cerr << "zarvoplay: cannot write the trace to " << options.tracePath << "\n";
+        return kExitUsage;
+    }
+    dialogs.onShown = [&](const platform::ShownBox& box) {
+        trace.box(box);
+        if (!options.quiet)
+            std::cerr << "zarvoplay: " << trace.boxLine(box) << " -> "
+                      << platform::boxAnswerName(box.answer) << "\n";
+    };
+    int status = kExitEnded;
+    {
+        TfrmMain main({&host, &clock, &dialogs, &files, &fonts, &canvas, &players},
+                      options.programDir);
+        auto shot = [&main](const std::string& path) {
+            if (!main.saveScreenshot(path))
+                std::cerr << "zarvoplay: cannot write the screenshot " << path << "\n";
+        };
+        host.onShot = shot;
+        trace.follow(main);
+        host.setClient(&main);
+        main.FormCreate(options.projectPath, options.programDir);
+        if (!main.endedByFatalError()) {
+            main.FormShow();
+            main.activate();
+            switch (host.run(options.maxTime)) {
+                case platform::HeadlessHost::RunEnd::Terminated: break;
+                case platform::HeadlessHost::RunEnd::MaxTime: status = kExitTimeout; break;
+                case platform::HeadlessHost::RunEnd::Idle:
+                    if (!options.quiet)
+                        std::cerr << "zarvoplay: the story waits for input and no events are left\n";
+                    status = kExitTimeout;
+                    break;
+            }
+        }
+        if (main.endedByFatalError()) status = kExitFatal;
+        if (!options.shotPath.empty()) shot(options.shotPath);
+        if (!options.dumpPath.empty() &&
+            !writeVariableDump(options.dumpPath, main.access().variables()))
+            std::cerr << "zarvoplay: cannot write the variable dump to " << options.dumpPath << "\n";
+        host.setClient(nullptr);
+    }
+    return status;
+}
+
+}  // namespace zarvo

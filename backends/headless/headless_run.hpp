@@ -1,0 +1,32 @@
+// A whole story run on the headless host: the engine of `zarvoplay --headless`, also called
+// directly by the story tests.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "backends/headless/events.hpp"
+
+namespace zarvo {
+
+struct HeadlessOptions {
+    std::string projectPath;  // host path of the project file
+    std::string programDir;   // folder of the system library
+    std::vector<platform::HeadlessEvent> events;
+    uint32_t maxTime = 0;   // virtual ms; 0 = no limit
+    std::string tracePath;  // empty = no trace
+    std::string dumpPath;   // empty = no variable dump
+    std::string shotPath;   // empty = no screenshot at the end
+    bool quiet = false;     // keep dialogs off stderr (tests)
+};
+
+// Exit status of a run: the story ended (end of a page, quit event).
+inline constexpr int kExitEnded = 0;
+inline constexpr int kExitFatal = 1;
+inline constexpr int kExitUsage = 2;
+// --max-time reached, or the story waits for input and no events are left.
+inline constexpr int kExitTimeout = 3;
+
+int runHeadless(const HeadlessOptions& options);
+
+}  // namespace zarvo

@@ -1,0 +1,319 @@
+#include "backends/sdl/sdl_host.hpp"
+
+#include <SDL.h>
+
+#include <algorithm>
+
+#include "base/sjis.hpp"
+#include "backends/headless/replay_clock.hpp"
+#include "backends/sdl/key_map.hpp"
+#include "backends/sdl/sdl_canvas.hpp"
+#include "backends/sdl/select_cursor.hpp"
+#include "zarvo/texts.hpp"
+
+namespace zarvo::platform {
+namespace {
+
+// Room left for the window frame and title bar when the automatic scale is chosen.
+constexpr int kFrameAllowanceW = 16;
+constexpr int kFrameAllowanceH = 64;
+// The window's size before the story gives its own.
+constexpr int kInitialW = 640, kInitialH = 480;
+
+bool tickDue(uint32_t now, uint32_t due) {
+    return static_cast<int32_t>(now - due) >= 0;
+}
+
+}  // namespace
+
+SdlHost::SdlHost(int scale) : requestedScale_(std::clamp(scale, 0, kMaxScale)) {
+    // Sharp whole-factor scaling; a full-screen player keeps its window when focus moves away;
+    // the desktop's compositor stays on for a windowed program.
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+    SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+    SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+    SDL_SetHint(SDL_HINT_IME_SUPPORT_EXTENDED_TEXT, "1");
+    SDL_SetHint(SDL_HINT_IME_SHOW_UI, "1");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        error_ = std::string("cannot start the desktop video: ") + SDL_GetError();
+        return;
+    }
+    videoStarted_ = true;
+    std::string title = sjisToUtf8(texts::kApplicationTitle);
+    window_ = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                               kInitialW, kInitialH, SDL_WINDOW_HIDDEN);
+    if (!window_) {
+        error_ = std::string("cannot create the window: ") + SDL_GetError();
+        return;
+    }
+    windowId_ = SDL_GetWindowID(window_);
+    renderer_ = SDL_CreateRenderer(window_, -1, 0);
+    if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+    if (!renderer_) {
+        error_ = std::string("cannot draw into the window: ") + SDL_GetError();
+        return;
+    }
+    canvas_ = std::make_unique<SdlCanvas>(*this, renderer_);
+    // Desktop SDL starts with text input on; with an input method active that would swallow
+    // Space and Enter. Only the input box turns it on.
+    SDL_StopTextInput();
+    scale_ = requestedScale_ > 0 ? requestedScale_ : 1;
+}
+
+SdlHost::~SdlHost() {
+    canvas_.reset();
+    if (selectCursor_) SDL_FreeCursor(selectCursor_);
+    if (renderer_) SDL_DestroyRenderer(renderer_);
+    if (window_) SDL_DestroyWindow(window_);
+    if (videoStarted_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+void SdlHost::record(ReplayClock& clock, std::function<void(const HeadlessEvent&)> onInput) {
+    replay_ = &clock;
+    onInput_ = std::move(onInput);
+}
+
+uint32_t SdlHost::timerNow() const {
+    return replay_ ? replay_->ticks() : SDL_GetTicks();
+}
+
+void SdlHost::setTimerEnabled(bool enabled) {
+    if (enabled && !timerEnabled_) nextTick_ = timerNow() + kTimerInterval;
+    timerEnabled_ = enabled;
+}
+
+void SdlHost::recordInput(HeadlessEvent ev, bool idle) {
+    if (!replay_) return;
+    ev.at = idle ? replay_->idleArrival(timerEnabled_ ? nextTick_ : UINT32_MAX) : replay_->ticks();
+    if (onInput_) onInput_(ev);
+}
+
+void SdlHost::deliverTimer() {
+    if (!timerEnabled_ || terminating_) return;
+    uint32_t now = timerNow();
+    if (!tickDue(now, nextTick_)) return;
+    // Ticks missed while the player was busy collapse into one, as a desktop timer's do.
+    nextTick_ = now + kTimerInterval - (now - nextTick_) % kTimerInterval;
+    if (client_) client_->onTimer();
+}
+
+StoryPoint SdlHost::toStory(int windowX, int windowY) const {
+    if (!canvas_) return {};
+    int pictureW = canvas_->pictureWidth() ? canvas_->pictureWidth() : clientW_;
+    int pictureH = canvas_->pictureHeight() ? canvas_->pictureHeight() : clientH_;
+    Viewport view = canvas_->pictureWidth() ? canvas_->viewport() : Viewport{0, 0, scale_};
+    // Events come in window points; the picture is placed in output pixels (they differ on
+    // displays with high pixel density).
+    int winW = 0, winH = 0, outW = 0, outH = 0;
+    SDL_GetWindowSize(window_, &winW, &winH);
+    SDL_GetRendererOutputSize(renderer_, &outW, &outH);
+    if (winW > 0 && winH > 0 && (winW != outW || winH != outH)) {
+        windowX = static_cast<int>(static_cast<long long>(windowX) * outW / winW);
+        windowY = static_cast<int>(static_cast<long long>(windowY) * outH / winH);
+    }
+    return mapWindowToStory(windowX, windowY, view, pictureW, pictureH);
+}
+
+void SdlHost::discardPendingInput() {
+    if (!ok()) return;
+    SDL_PumpEvents();
+    SDL_Event ev;
+    // Key, text and mouse events lie between SDL_KEYDOWN and SDL_MOUSEWHEEL.
+    while (SDL_PeepEvents(&ev, 1, SDL_GETEVENT, SDL_KEYDOWN, SDL_MOUSEWHEEL) == 1)
+        if (ev.type == SDL_TEXTEDITING_EXT) SDL_free(ev.editExt.text);
+}
+
+void SdlHost::paintClient() {
+    // The last frame first: the client may have nothing to paint yet.
+    canvas_->redraw();
+    if (client_) client_->onPaint();
+}
+
+void SdlHost::dispatch(const SDL_Event& ev, bool idle) {
+    if (side_ && side_->takeEvent(ev)) return;
+    using Kind = HeadlessEvent::Kind;
+    switch (ev.type) {
+        case SDL_QUIT:
+            if (terminating_) break;
+            recordInput(HeadlessEvent::of(Kind::Quit), idle);
+            terminate();
+            break;
+        case SDL_WINDOWEVENT:
+            if (ev.window.windowID != windowId_) break;
+            switch (ev.window.event) {
+                case SDL_WINDOWEVENT_CLOSE:
+                    if (terminating_) break;
+                    recordInput(HeadlessEvent::of(Kind::Quit), idle);
+                    terminate();
+                    break;
+                case SDL_WINDOWEVENT_EXPOSED:
+                case SDL_WINDOWEVENT_SIZE_CHANGED:
+                    paintClient();
+                    break;
+                default:
+                    break;
+            }
+            break;
+        case SDL_RENDER_DEVICE_RESET:
+            canvas_->resetTextures();
+            paintClient();
+            break;
+        case SDL_RENDER_TARGETS_RESET:
+            paintClient();
+            break;
+        case SDL_MOUSEBUTTONDOWN: {
+            if (ev.button.windowID != windowId_ || !client_) break;
+            // The player answers the left button and the right; a replay can send no other.
+            bool left = ev.button.button == SDL_BUTTON_LEFT;
+            if (!left && ev.button.button != SDL_BUTTON_RIGHT) break;
+            StoryPoint p = toStory(ev.button.x, ev.button.y);
+            if (!p.inside) break;
+            recordInput(HeadlessEvent::pointer(left ? Kind::Click : Kind::RightClick, p.x, p.y),
+                        idle);
+            client_->onMouseDown(left ? MouseButton::Left : MouseButton::Right, p.x, p.y);
+            break;
+        }
+        case SDL_MOUSEMOTION: {
+            if (ev.motion.windowID != windowId_ || !client_) break;
+            StoryPoint p = toStory(ev.motion.x, ev.motion.y);
+            if (!p.inside) break;
+            recordInput(HeadlessEvent::pointer(Kind::Move, p.x, p.y), idle);
+            client_->onMouseMove(p.x, p.y);
+            break;
+        }
+        case SDL_KEYDOWN:
+        case SDL_KEYUP: {
+            if (ev.key.windowID != windowId_ || !client_) break;
+            int key = virtualKeyOf(ev.key.keysym.sym);
+            if (key == 0) break;
+            bool down = ev.type == SDL_KEYDOWN;
+            HeadlessEvent keyEvent = HeadlessEvent::of(down ? Kind::Key : Kind::KeyUp);
+            keyEvent.key = key;
+            recordInput(keyEvent, idle);
+            if (down)
+                client_->onKeyDown(key);
+            else
+                client_->onKeyUp(key);
+            break;
+        }
+        case SDL_TEXTEDITING_EXT:
+            // Its text is ours to free even when nobody reads it.
+            SDL_free(ev.editExt.text);
+            break;
+        default:
+            break;
+    }
+}
+
+void SdlHost::processMessages() {
+    if (!ok()) return;
+    // A round of messages asked for by the player costs a millisecond on a recording's clock.
+    if (replay_) replay_->pump();
+    handleMessages(false);
+}
+
+void SdlHost::handleMessages(bool idle) {
+    SDL_Event ev;
+    // One event at a time: a handler may pump messages itself, and continues with the queue.
+    while (!terminating_ && SDL_PollEvent(&ev)) dispatch(ev, idle);
+    if (idle && replay_) replay_->idle(timerEnabled_ ? nextTick_ : UINT32_MAX);
+    deliverTimer();
+    if (side_ && !terminating_) side_->afterMessages();
+}
+
+void SdlHost::run() {
+    if (!ok()) return;
+    while (!terminating_) {
+        int timeout = 100;
+        if (timerEnabled_) {
+            int32_t left = replay_ ? static_cast<int32_t>(replay_->realWaitUntil(nextTick_))
+                                   : static_cast<int32_t>(nextTick_ - SDL_GetTicks());
+            timeout = std::clamp<int32_t>(left, 0, 100);
+        }
+        SDL_Event ev;
+        if (SDL_WaitEventTimeout(&ev, timeout)) dispatch(ev, true);
+        handleMessages(true);
+    }
+}
+
+void SdlHost::setCursor(Cursor cursor) {
+    if (cursor == cursor_ || !ok()) return;
+    cursor_ = cursor;
+    if (cursor == Cursor::Select) {
+        if (!selectCursor_) {
+            const CursorBitmap& c = selectCursorBitmap();
+            selectCursor_ =
+                SDL_CreateCursor(c.data.data(), c.mask.data(), c.width, c.height, c.hotX, c.hotY);
+            if (!selectCursor_) selectCursor_ = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_HAND);
+        }
+        if (selectCursor_) SDL_SetCursor(selectCursor_);
+    } else {
+        SDL_SetCursor(SDL_GetDefaultCursor());
+    }
+}
+
+void SdlHost::setCaption(std::string_view sjisText) {
+    caption_ = sjisText;
+    if (window_) SDL_SetWindowTitle(window_, sjisToUtf8(sjisText).c_str());
+}
+
+int SdlHost::automaticScale() const {
+    int display = SDL_GetWindowDisplayIndex(window_);
+    SDL_Rect usable;
+    if (SDL_GetDisplayUsableBounds(display < 0 ? 0 : display, &usable) != 0) return 1;
+    return chooseScale(clientW_, clientH_, usable.w - kFrameAllowanceW, usable.h - kFrameAllowanceH,
+                       kMaxAutoScale);
+}
+
+void SdlHost::applySize() {
+    if (!ok() || clientW_ <= 0 || clientH_ <= 0) return;
+    scale_ = requestedScale_ > 0 ? requestedScale_ : automaticScale();
+    if (!fullScreen_) SDL_SetWindowSize(window_, clientW_ * scale_, clientH_ * scale_);
+}
+
+void SdlHost::setClientSize(int width, int height) {
+    if (!ok() || width <= 0 || height <= 0) return;
+    clientW_ = width;
+    clientH_ = height;
+    applySize();
+    show();
+}
+
+void SdlHost::setScale(int scale) {
+    requestedScale_ = std::clamp(scale, 0, kMaxScale);
+    if (clientW_ > 0) applySize();
+}
+
+void SdlHost::show() {
+    if (!ok() || shown_) return;
+    if (clientW_ <= 0) {
+        clientW_ = kInitialW;
+        clientH_ = kInitialH;
+        applySize();
+    }
+    SDL_ShowWindow(window_);
+    shown_ = true;
+}
+
+bool SdlHost::setFullScreen(bool on) {
+    if (!ok()) return false;
+    if (on == fullScreen_) return true;
+    if (on) show();
+    if (SDL_SetWindowFullscreen(window_, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) return false;
+    fullScreen_ = on;
+    // Back in a window: the desktop may not restore the size it had.
+    if (!on) applySize();
+    canvas_->redraw();
+    return true;
+}
+
+void SdlHost::setWindowPosition(int x, int y) {
+    if (window_) SDL_SetWindowPosition(window_, x, y);
+}
+
+void SdlHost::windowPosition(int& x, int& y) const {
+    x = y = 0;
+    if (window_) SDL_GetWindowPosition(window_, &x, &y);
+}
+
+}  // namespace zarvo::platform

@@ -1,0 +1,147 @@
+// The desktop host: one SDL window showing the story's picture at a whole scale factor, the
+// 200 ms timer delivered on the main thread, mouse and keyboard input mapped to story pixels and
+// Windows key codes, the selection cursor, the caption and full screen.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "backends/headless/events.hpp"
+#include "platform/host.hpp"
+#include "backends/sdl/window_geometry.hpp"
+
+struct SDL_Window;
+struct SDL_Renderer;
+struct SDL_Cursor;
+union SDL_Event;
+
+namespace zarvo::platform {
+
+class ReplayClock;
+class SdlCanvas;
+
+// Another window of the program on this host's event loop (the debug window): it takes the
+// events that are its own and may draw after every round of messages.
+class SdlSideWindow {
+  public:
+    virtual ~SdlSideWindow() = default;
+    // True when the event was for this window and has been handled.
+    virtual bool takeEvent(const SDL_Event& ev) = 0;
+    virtual void afterMessages() = 0;
+};
+
+class SdlHost final : public Host {
+  public:
+    static constexpr uint32_t kTimerInterval = 200;
+    // Largest factor picked automatically; --scale may ask for more.
+    static constexpr int kMaxAutoScale = 4;
+    static constexpr int kMaxScale = 8;
+
+    // Starts SDL's video and creates the main window, hidden until it gets its size
+    // (setClientSize) or the first frame. `scale` 0 picks the largest whole factor up to
+    // kMaxAutoScale at which the window fits the display's usable area; 1..kMaxScale fixes it.
+    // Check ok(): without a display the host does nothing and error() tells why.
+    explicit SdlHost(int scale = 0);
+    ~SdlHost() override;
+    SdlHost(const SdlHost&) = delete;
+    SdlHost& operator=(const SdlHost&) = delete;
+
+    bool ok() const { return renderer_ != nullptr; }
+    const std::string& error() const { return error_; }
+
+    void setClient(HostClient* client) { client_ = client; }
+    // None: only the main window. Not owned; unset it before it goes.
+    void setSideWindow(SdlSideWindow* window) { side_ = window; }
+    // The window's canvas (owned by the host, valid while it lives).
+    SdlCanvas& canvas() { return *canvas_; }
+    SDL_Window* window() const { return window_; }
+
+    // Records the run: the timer and every input go by `clock`, and each input reaches
+    // `onInput` with its moment on that clock before the client sees it. Set before run().
+    void record(ReplayClock& clock, std::function<void(const HeadlessEvent&)> onInput);
+
+    // Delivers input, paints and timer ticks to the client, waiting for them, until terminate()
+    // is called: by the client (end of the story), by closing the window, or by SIGINT/SIGTERM.
+    void run();
+
+    void processMessages() override;
+    void terminate() override { terminating_ = true; }
+    bool isTerminating() const override { return terminating_; }
+    void setTimerEnabled(bool enabled) override;
+    void setCursor(Cursor cursor) override;
+    void setCaption(std::string_view sjisText) override;
+    // The story picture's size; the window becomes that times the scale and is shown.
+    void setClientSize(int width, int height) override;
+
+    // Full screen over the whole desktop (the display mode is not changed; the picture is drawn
+    // at the largest whole factor that fits, centred on black). False when the desktop refused;
+    // asking for the present state does nothing and succeeds.
+    bool setFullScreen(bool on) override;
+    bool isFullScreen() const { return fullScreen_; }
+
+    // 0 = automatic. Applies at once when the window already has its size.
+    void setScale(int scale);
+    int scale() const { return scale_; }
+
+    // Window position on the desktop (the position kept between runs).
+    void setWindowPosition(int x, int y) override;
+    void windowPosition(int& x, int& y) const override;
+
+    int clientWidth() const { return clientW_; }
+    int clientHeight() const { return clientH_; }
+    bool isShown() const { return shown_; }
+    // Shows the window at its present size (used before modal boxes that need it).
+    void show();
+
+    // Story pixel under a window position, as mouse events are delivered.
+    StoryPoint toStory(int windowX, int windowY) const;
+
+    // Drops keyboard and mouse input already queued: it was aimed at the window before a modal
+    // box opened, or at the window while a desktop box had it disabled.
+    void discardPendingInput();
+
+    // Asks the client to paint (its picture was lost or uncovered).
+    void paintClient();
+
+    // Caption as last set (code page 932).
+    const std::string& caption() const { return caption_; }
+    Cursor cursor() const { return cursor_; }
+
+  private:
+    // `idle`: the player is waiting in run(), not pumping messages inside its own work.
+    void dispatch(const SDL_Event& ev, bool idle);
+    void handleMessages(bool idle);
+    void deliverTimer();
+    uint32_t timerNow() const;
+    // Tells the recorder about an input about to be delivered, with its moment.
+    void recordInput(HeadlessEvent ev, bool idle);
+    int automaticScale() const;
+    void applySize();
+
+    std::string error_;
+    bool videoStarted_ = false;
+    SDL_Window* window_ = nullptr;
+    SDL_Renderer* renderer_ = nullptr;
+    std::unique_ptr<SdlCanvas> canvas_;
+    uint32_t windowId_ = 0;
+    HostClient* client_ = nullptr;
+    SdlSideWindow* side_ = nullptr;
+    ReplayClock* replay_ = nullptr;
+    std::function<void(const HeadlessEvent&)> onInput_;
+
+    bool terminating_ = false;
+    bool timerEnabled_ = false;
+    uint32_t nextTick_ = 0;
+    int requestedScale_ = 0;
+    int scale_ = 1;
+    int clientW_ = 0, clientH_ = 0;
+    bool shown_ = false;
+    bool fullScreen_ = false;
+    Cursor cursor_ = Cursor::Default;
+    SDL_Cursor* selectCursor_ = nullptr;
+    std::string caption_;
+};
+
+}  // namespace zarvo::platform

@@ -1,0 +1,218 @@
+#include "backends/sdl/sdl_media_player.hpp"
+
+#include <SDL.h>
+#include <SDL_mixer.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+#include "formats/media_duration.hpp"
+
+namespace zarvo::platform {
+namespace {
+
+constexpr int kChannels = 8;  // mixer channels; all reserved, each player owns one
+
+// FluidSynth needs a General MIDI sound font; SDL_mixer itself looks only for FluidR3.
+void chooseSoundFont() {
+    if (std::getenv("SDL_SOUNDFONTS")) return;
+    for (const char* path : {"/usr/share/sounds/sf2/default-GM.sf2",
+                             "/usr/share/sounds/sf2/TimGM6mb.sf2",
+                             "/usr/share/sounds/sf2/FluidR3_GM.sf2"}) {
+        std::error_code ec;
+        if (std::filesystem::exists(path, ec)) {
+            Mix_SetSoundFonts(path);
+            return;
+        }
+    }
+}
+
+// The length of a MIDI sequence in ms, or 0 for any other file. FluidSynth keeps a finished
+// sequence going for about three seconds of silence; a looping track would pause that long, so
+// MIDI ends where its last event is, as the headless players count it.
+uint32_t midiSequenceMs(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes(12, '\0');
+    if (!in.read(bytes.data(), 12)) return 0;
+    if (bytes.compare(0, 4, "MThd") != 0 &&
+        (bytes.compare(0, 4, "RIFF") != 0 || bytes.compare(8, 4, "RMID") != 0))
+        return 0;
+    bytes.append(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    MediaFormat format;
+    double seconds;
+    if (!probeMediaDuration(bytes, format, seconds) || format != MediaFormat::Midi) return 0;
+    return static_cast<uint32_t>(std::lround(std::min(seconds, 86400.0) * 1000));
+}
+
+bool validLevel(int32_t level) { return level >= kVolumeSilent && level <= kVolumeFull; }
+
+// The one streamed track of SDL_mixer.
+class StreamPlayer final : public MediaPlayer {
+public:
+    StreamPlayer(bool audioOpen, bool& taken) : audioOpen_(audioOpen), taken_(taken) {}
+    ~StreamPlayer() override {
+        release();
+        taken_ = false;
+    }
+    bool open(const std::string& path) override {
+        release();
+        if (!audioOpen_) return false;
+        music_ = Mix_LoadMUS(path.c_str());
+        volume_ = MIX_MAX_VOLUME;
+        endMs_ = music_ ? midiSequenceMs(path) : 0;
+        return music_ != nullptr;
+    }
+    void play() override {
+        if (!music_ || running_) return;
+        start();
+    }
+    void stop() override {
+        if (running_) Mix_HaltMusic();
+        running_ = false;
+    }
+    void seekToStart() override {
+        if (running_) start();
+    }
+    // A track that failed to start counts as ended, so nothing waits for it.
+    bool isComplete() override {
+        if (!music_) return true;
+        if (!running_) return false;
+        return !Mix_PlayingMusic() || (endMs_ != 0 && SDL_GetTicks() - startTicks_ >= endMs_);
+    }
+    bool setVolume(int32_t level) override {
+        if (!music_ || !validLevel(level)) return false;
+        volume_ = mixerVolumeOf(level);
+        Mix_VolumeMusic(volume_);
+        return true;
+    }
+
+private:
+    void start() {
+        Mix_VolumeMusic(volume_);
+        Mix_PlayMusic(music_, 0);
+        startTicks_ = SDL_GetTicks();
+        running_ = true;
+    }
+    void release() {
+        stop();
+        if (music_) Mix_FreeMusic(music_);
+        music_ = nullptr;
+    }
+
+    bool audioOpen_;
+    bool& taken_;
+    Mix_Music* music_ = nullptr;
+    uint32_t endMs_ = 0;  // MIDI: where the sequence ends
+    uint32_t startTicks_ = 0;
+    bool running_ = false;
+    int volume_ = MIX_MAX_VOLUME;
+};
+
+// A file decoded into memory, played on its own mixer channel.
+class ChannelPlayer final : public MediaPlayer {
+public:
+    ChannelPlayer(bool audioOpen, int channel) : audioOpen_(audioOpen), channel_(channel) {}
+    ~ChannelPlayer() override { release(); }
+    bool open(const std::string& path) override {
+        release();
+        if (!audioOpen_ || channel_ >= kChannels) return false;
+        chunk_ = Mix_LoadWAV(path.c_str());
+        volume_ = MIX_MAX_VOLUME;
+        if (!chunk_) return false;
+        if (uint32_t ms = midiSequenceMs(path)) cutChunk(ms);
+        return true;
+    }
+    void play() override {
+        if (!chunk_ || running_) return;
+        start();
+    }
+    void stop() override {
+        if (running_) Mix_HaltChannel(channel_);
+        running_ = false;
+    }
+    void seekToStart() override {
+        if (running_) start();
+    }
+    bool isComplete() override { return !chunk_ || (running_ && !Mix_Playing(channel_)); }
+    bool setVolume(int32_t level) override {
+        if (!chunk_ || !validLevel(level)) return false;
+        volume_ = mixerVolumeOf(level);
+        Mix_Volume(channel_, volume_);
+        return true;
+    }
+
+private:
+    // Drops the decoded silence after a MIDI sequence's end.
+    void cutChunk(uint32_t ms) {
+        int rate, channels;
+        Uint16 format;
+        if (!Mix_QuerySpec(&rate, &format, &channels)) return;
+        uint64_t frame = uint64_t{SDL_AUDIO_BITSIZE(format) / 8u} * static_cast<uint32_t>(channels);
+        uint64_t bytes = uint64_t{ms} * static_cast<uint32_t>(rate) / 1000 * frame;
+        if (bytes < chunk_->alen) chunk_->alen = static_cast<Uint32>(bytes);
+    }
+    void start() {
+        Mix_Volume(channel_, volume_);
+        Mix_PlayChannel(channel_, chunk_, 0);
+        running_ = true;
+    }
+    void release() {
+        if (chunk_) {
+            Mix_HaltChannel(channel_);
+            Mix_FreeChunk(chunk_);
+        }
+        chunk_ = nullptr;
+        running_ = false;
+    }
+
+    bool audioOpen_;
+    int channel_;
+    Mix_Chunk* chunk_ = nullptr;
+    bool running_ = false;
+    int volume_ = MIX_MAX_VOLUME;
+};
+
+}  // namespace
+
+int mixerVolumeOf(int32_t level) {
+    if (level <= kVolumeSilent) return 0;
+    if (level >= kVolumeFull) return MIX_MAX_VOLUME;
+    double gain = std::pow(10.0, level / 2000.0);
+    return std::clamp(static_cast<int>(std::lround(gain * MIX_MAX_VOLUME)), 1, MIX_MAX_VOLUME);
+}
+
+SdlMediaPlayerFactory::SdlMediaPlayerFactory() {
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return;
+    Mix_Init(MIX_INIT_OGG | MIX_INIT_MP3 | MIX_INIT_MID);
+    chooseSoundFont();
+    if (Mix_OpenAudio(44100, MIX_DEFAULT_FORMAT, 2, 2048) != 0) {
+        Mix_Quit();
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        return;
+    }
+    Mix_AllocateChannels(kChannels);
+    Mix_ReserveChannels(kChannels);
+    audioOpen_ = true;
+}
+
+SdlMediaPlayerFactory::~SdlMediaPlayerFactory() {
+    if (!audioOpen_) return;
+    Mix_CloseAudio();
+    Mix_Quit();
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+std::unique_ptr<MediaPlayer> SdlMediaPlayerFactory::createPlayer(MediaChannel channel) {
+    if (channel == MediaChannel::Music && !streamTaken_) {
+        streamTaken_ = true;
+        return std::make_unique<StreamPlayer>(audioOpen_, streamTaken_);
+    }
+    return std::make_unique<ChannelPlayer>(audioOpen_, nextChannel_++);
+}
+
+}  // namespace zarvo::platform

@@ -1,0 +1,167 @@
+#include "audio/music_control.hpp"
+
+#include "base/name_value.hpp"
+#include "platform/clock.hpp"
+#include "platform/host.hpp"
+
+namespace zarvo {
+namespace {
+
+// Stands in for a channel when no player service was given: nothing opens, nothing plays.
+class NoPlayer final : public platform::MediaPlayer {
+public:
+    bool open(const std::string&) override { return false; }
+    void play() override {}
+    void stop() override {}
+    void seekToStart() override {}
+    bool isComplete() override { return true; }
+    bool setVolume(int32_t) override { return false; }
+};
+
+std::unique_ptr<platform::MediaPlayer> makePlayer(platform::MediaPlayerFactory* factory,
+                                                  platform::MediaChannel channel) {
+    std::unique_ptr<platform::MediaPlayer> player;
+    if (factory) player = factory->createPlayer(channel);
+    if (!player) player = std::make_unique<NoPlayer>();
+    return player;
+}
+
+bool applyVolume(platform::MediaPlayer& player, int32_t percent) {
+    int32_t level;
+    return percentToHundredthsOfDecibel(percent, level) && player.setVolume(level);
+}
+
+}  // namespace
+
+bool percentToHundredthsOfDecibel(int32_t percent, int32_t& level) {
+    // In 64 bits: a huge percent value must not wrap around into the valid range.
+    int64_t v = int64_t{percent} * 100 - 10000;
+    if (v < platform::kVolumeSilent || v > platform::kVolumeFull) return false;
+    level = static_cast<int32_t>(v);
+    return true;
+}
+
+TMusicCtrl::TMusicCtrl(const Services& services)
+    : services_(services),
+      musicPlayer_(makePlayer(services.players, platform::MediaChannel::Music)),
+      soundPlayer_(makePlayer(services.players, platform::MediaChannel::Sound)) {}
+
+TMusicCtrl::~TMusicCtrl() = default;
+
+bool TMusicCtrl::PlayMusic(const std::string& path, int32_t loops) {
+    bool opened = true;
+    if (musicEnabled_) {
+        StopMusic();
+        opened = musicPlayer_->open(path);
+        if (opened) {
+            applyVolume(*musicPlayer_, musicVolume_);
+            musicPlayer_->play();
+        }
+    }
+    musicFile_ = path;
+    musicPlaying_ = true;
+    musicLoopsLeft_ = loops;
+    return opened;
+}
+
+void TMusicCtrl::StopMusic() {
+    if (!musicPlaying_) return;
+    // While music is off the player is silent already, but the track still ends: switching
+    // music on again or saving must not bring back what the story stopped.
+    if (musicEnabled_) musicPlayer_->stop();
+    musicPlaying_ = false;
+    musicLoopsLeft_ = 0;
+}
+
+void TMusicCtrl::PollMusic() {
+    // While music is off nothing plays, so nothing can end: a channel that never opened a file
+    // reports itself complete and would otherwise count the plays down in silence.
+    if (!musicEnabled_ || !musicPlaying_ || !musicPlayer_->isComplete()) return;
+    if (musicLoopsLeft_ > 0 && --musicLoopsLeft_ == 0) {
+        StopMusic();
+        return;
+    }
+    musicPlayer_->seekToStart();
+    musicPlayer_->play();
+}
+
+void TMusicCtrl::SetMusicEnabled(bool enabled) {
+    if (enabled == musicEnabled_) return;
+    if (musicPlaying_) {
+        if (enabled && !musicFile_.empty()) {
+            musicPlayer_->open(musicFile_);
+            applyVolume(*musicPlayer_, musicVolume_);
+            musicPlayer_->play();
+        } else if (!enabled) {
+            musicPlayer_->stop();
+        }
+    }
+    musicEnabled_ = enabled;
+}
+
+void TMusicCtrl::PlaySound(const std::string& path, SoundMode mode) {
+    if (!soundEnabled_) return;
+    if (soundMode_ == SoundMode::Protect && soundPlaying_) waitForSoundEnd();
+    StopSound();
+    if (!soundPlayer_->open(path)) return;
+    applyVolume(*soundPlayer_, soundVolume_);
+    soundPlayer_->play();
+    soundPlaying_ = true;
+    soundMode_ = mode;
+    if (mode == SoundMode::Wait) {
+        waitForSoundEnd();
+        StopSound();
+        soundMode_ = SoundMode::Free;
+    }
+}
+
+void TMusicCtrl::StopSound() {
+    if (!soundEnabled_ || !soundPlaying_) return;
+    soundPlayer_->stop();
+    soundPlaying_ = false;
+    soundMode_ = SoundMode::Free;
+}
+
+void TMusicCtrl::waitForSoundEnd() {
+    platform::Host* host = services_.host;
+    platform::Clock* clock = services_.clock;
+    if (!host || !clock) return;
+    // Input and paint go on meanwhile; a closing window does not wait for the sound's end.
+    while (!soundPlayer_->isComplete() && !host->isTerminating()) {
+        host->processMessages();
+        clock->sleep(kWaitSleep);
+    }
+}
+
+bool TMusicCtrl::SetMusicVolume(int32_t percent) {
+    musicVolume_ = percent;
+    return applyVolume(*musicPlayer_, percent);
+}
+
+bool TMusicCtrl::SetSoundVolume(int32_t percent) {
+    soundVolume_ = percent;
+    return applyVolume(*soundPlayer_, percent);
+}
+
+bool TMusicCtrl::WriteMusicInfo(StringList& list) const {
+    WriteListString(list, "Music.FileName", musicFile_);
+    WriteListBool(list, "Music.Playing", musicPlaying_);
+    WriteListInt(list, "Music.Loop", musicLoopsLeft_);
+    WriteListInt(list, "Music.Volume", musicVolume_);
+    WriteListInt(list, "Sound.Volume", soundVolume_);
+    return true;
+}
+
+bool TMusicCtrl::ReadMusicInfo(const StringList& list) {
+    StopMusic();
+    StopSound();
+    std::string file = ReadListString(list, "Music.FileName", "");
+    bool playing = ReadListBool(list, "Music.Playing", false);
+    int32_t loops = ReadListInt(list, "Music.Loop", 0);
+    SetMusicVolume(ReadListInt(list, "Music.Volume", 100));
+    SetSoundVolume(ReadListInt(list, "Sound.Volume", 100));
+    if (!file.empty() && playing) PlayMusic(file, loops);
+    return true;
+}
+
+}  // namespace zarvo

@@ -1,0 +1,78 @@
+// The host of image plug-ins: shared objects "*.spi" that decode further picture formats into a
+// device-independent bitmap (see plugins/zarvo_image_plugin.h for what a plug-in provides).
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "formats/picture.hpp"
+
+namespace zarvo {
+
+class TSusiePlugIn {
+public:
+    using GetPluginInfoFn = int (*)(int, char*, int);
+    using IsSupportedFn = int (*)(const char*, const void*);
+    using ProgressFn = int (*)(int, int, intptr_t);
+    using GetPictureFn = int (*)(const char*, long, unsigned int, void**, void**, ProgressFn,
+                                 intptr_t);
+
+    struct PlugIn {
+        void* module = nullptr;  // dlopen handle
+        std::string path;        // full path, symbolic links and "." / ".." resolved
+        std::string apiVersion;
+        std::string name;
+        std::string filter;  // upper-cased
+        std::string description;
+        GetPluginInfoFn getPluginInfo = nullptr;
+        IsSupportedFn isSupported = nullptr;
+        GetPictureFn getPicture = nullptr;
+    };
+
+    // Folder plus the file pattern the player uses for its plug-ins.
+    static constexpr std::string_view kPattern = "*.spi";
+
+    TSusiePlugIn() = default;
+    ~TSusiePlugIn();
+    TSusiePlugIn(const TSusiePlugIn&) = delete;
+    TSusiePlugIn& operator=(const TSusiePlugIn&) = delete;
+
+    // Loads the plug-ins matching `mask`, a folder and a file pattern with "*" and "?" compared
+    // without regard to the case of ASCII letters (e.g. "/opt/zarvoplay/*.spi"), in the byte
+    // order of their names. Hidden files, folders, objects that do not load, plug-ins without
+    // GetPluginInfo or of another API version than "00IN", and files already loaded are
+    // skipped. Returns how many were added.
+    int OpenPlugIn(const std::string& mask);
+    // Unloads every plug-in. Always true.
+    bool ClosePlugIn();
+    // 0 when a plug-in with exactly this full path is loaded, else -1.
+    int CheckPlug(const std::string& path) const;
+    int GetPlugNum() const { return int(plugins_.size()); }
+    // Null outside 0 .. GetPlugNum() - 1.
+    const PlugIn* GetPlugInInfo(int index) const;
+
+    // Decodes with the first plug-in that claims the data and succeeds. On failure `out` is
+    // left as it was.
+    bool LoadFromMemory(const void* data, size_t size, Picture& out);
+    bool LoadFromStream(std::string_view bytes, Picture& out) {
+        return LoadFromMemory(bytes.data(), bytes.size(), out);
+    }
+    // Reads the whole file (host path) first.
+    bool LoadFromFile(const std::string& path, Picture& out);
+
+    // Told of each plug-in's progress reports (numerator, denominator); may stay empty.
+    std::function<void(int, int)> OnProgress;
+    // Kept for the record: the player never loads plug-ins by itself.
+    bool AutoSusie = false;
+
+private:
+    static int ProgressCallback(int num, int denom, intptr_t self);
+    bool decodeWith(const PlugIn& plugin, const char* data, size_t size, Picture& out);
+
+    std::vector<std::unique_ptr<PlugIn>> plugins_;
+};
+
+}  // namespace zarvo

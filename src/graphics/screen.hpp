@@ -1,0 +1,125 @@
+// The screen as the rest of the player sees it: six windows (0 is the main screen, the only one
+// painted), each a layer stack with its settings from a Head block of the script, operations on
+// layers addressed by name, and the message display that replays a laid-out message character
+// by character.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "graphics/effects.hpp"
+#include "graphics/layers.hpp"
+
+namespace zarvo {
+
+class SaveContainer;
+class TZarvoFile;
+class TZarvoProcess;
+namespace platform {
+class Canvas;
+class Clock;
+class Dialogs;
+class FontEngine;
+}  // namespace platform
+
+struct TZarvoWindow {
+    std::unique_ptr<TLasScreen> screen;
+    int32_t imageWidth = 640, imageHeight = 480;
+    int32_t relativeX = 0, relativeY = 0;
+    std::string fontName;
+    int32_t fontSize = 16, fontDpi = 96;
+    bool fontBold = false, fontItalic = false, fontShadow = false;
+    uint32_t shadowColor = 0xC0C0C0;
+};
+
+class TScreenControl {
+public:
+    static constexpr int kWindowCount = 6;
+    enum class MessageMode { Effect = 0, Direct = 1 };
+
+    struct Services {
+        TZarvoFile* script = nullptr;
+        TZarvoProcess* process = nullptr;
+        const TLayerCtrl* layerDefinitions = nullptr;
+        const std::string* systemFont = nullptr;  // fallback face for unknown FontName values
+        std::function<bool(std::string_view fileName, TLasGraphic& surface)> loadGraphic;
+        std::function<void()> endApplication;  // after Abort in the picture-load box
+        platform::Dialogs* dialogs = nullptr;
+        platform::FontEngine* fonts = nullptr;
+        EffectContext effects;  // canvas ignored: each screen paints on its own
+    };
+
+    explicit TScreenControl(const Services& services);
+
+    void SetUpWindows();
+    void SetCanvas(platform::Canvas* canvas, int window);
+    const TZarvoWindow* GetWindow(int window) const;
+    TLasScreen* screen(int window);
+
+    TLasLayer* FindLayer(int window, std::string_view name);
+    void Compose(int window);
+    void Paint(int window);
+    void RefreshAndPaint(int window);
+    void RunEffect(int window, int type, int32_t x, int32_t y, int32_t width, int32_t height);
+
+    bool LoadLayerImage(int window, std::string_view layer, std::string_view fileName,
+                        bool transparent, bool translucent);
+    bool LoadImage(TLasGraphic& surface, std::string_view fileName, bool transparent,
+                   bool translucent);
+    bool BlankLayer(int window, std::string_view layer);
+    bool NewLayerSurface(int window, std::string_view layer, int32_t width, int32_t height);
+    int32_t DrawLayerText(int window, std::string_view layer, std::string_view text);
+    bool SetLayerVisible(int window, std::string_view layer, bool visible);
+    bool GetLayerVisible(int window, std::string_view layer);
+    bool SetLayerPos(int window, std::string_view layer, int32_t left, int32_t top);
+    bool SetLayerSize(int window, std::string_view layer, int32_t width, int32_t height);
+    bool SetLayerView(int window, std::string_view layer, int32_t viewLeft, int32_t viewTop);
+    bool GetLayerRect(int window, std::string_view layer, int32_t& left, int32_t& top,
+                      int32_t& width, int32_t& height);
+    void MergeBackground(int window);
+    // One run of the message display; false when the message is complete.
+    bool RevealMessage(int window, std::string_view layer);
+
+    // Dynamic layers of a window's screen.
+    TDynamicLayer* DynamicLayers(int window);
+    void AddDynamicLayer(int window, std::unique_ptr<TDynamicLayerList> layer);
+    bool RemoveDynamicLayers(int window, int32_t attrId);
+    // The half-second steps of window 0; true when a layer changed, and then with `repaint`
+    // window 0 is refreshed and painted.
+    bool AdvanceAnimations(bool repaint);
+    bool UpdateTimerGauges(bool repaint, int32_t remainingSeconds);
+    // The dynamic layers of window 0 as the lines of their save section. An empty set gives an
+    // empty list and still succeeds: having no dynamic layers is no failure.
+    bool SaveDynamicLayerInfo(StringList& lines);
+    // Replaces the dynamic layers of window 0 with those of the lines (an empty list, as for a
+    // save written without the section, leaves none), then refreshes and paints window 0. A
+    // layer that cannot be built is reported and left out; the others are restored.
+    bool LoadDynamicLayerInfo(const StringList& lines);
+
+    // The save sections of window 0 (screen_save.cpp): "layer.info" with every layer
+    // from the bottom up, "dynamiclayer.info", and with `withBackground` the bottom layer's
+    // picture as "_background.bmp". False when a section could not be written.
+    bool SaveInfo(SaveContainer& save, bool withBackground);
+    // Restores them, matching saved layers to the stack by position; text layers are laid out
+    // again and image layers reloaded. False when a part is missing; what is there is restored.
+    bool LoadInfo(SaveContainer& save, bool withBackground);
+    // Looks the sections over before anything is restored: blocks closed by their border line,
+    // numbers that parse, sizes a picture can take, a background that decodes. False names the
+    // damaged section in `section`.
+    static bool CheckInfo(SaveContainer& save, bool withBackground, std::string& section);
+
+    MessageMode messageMode = MessageMode::Effect;
+
+private:
+    bool validWindow(int window) const { return window >= 0 && window < kWindowCount; }
+    void showMarker(int window, std::string_view fileName, int32_t x, int32_t lineBottom);
+    void reportDynamicLayerFailure();
+
+    Services services_;
+    std::array<TZarvoWindow, kWindowCount> windows_;
+};
+
+}  // namespace zarvo

@@ -1,0 +1,121 @@
+// The interpreter's run state apart from its position: whether the next command may run, what
+// a wait is waiting for, and which message is being revealed. It travels with the call stack: a
+// state-keeping call writes it into the stack's working frame and a return reads it back.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "base/save_container.hpp"
+#include "interp/call_stack.hpp"
+#include "platform/clock.hpp"
+#include "platform/dialogs.hpp"
+
+namespace zarvo {
+
+enum class PlayerMode : int32_t {
+    Ready = 0,        // the next command may run
+    Running = 1,      // a command runs in this step
+    Waiting = 2,      // a wait or choice waits for a timer, a click or a key
+    Message = 3,      // a message is revealed character by character
+    MessageWait = 4,  // the reveal pauses (character, line, key or page wait)
+};
+
+class TZarvoProcess {
+public:
+    // Keys of the state inside a stack frame.
+    static constexpr std::string_view kPlayerMode = "Stack.PlayerMode";
+    static constexpr std::string_view kWaitTime = "Stack.WaitTime";
+    static constexpr std::string_view kActiveClick = "Stack.WaitCancel.ActiveClick";
+    static constexpr std::string_view kAnykeyClick = "Stack.WaitCancel.AnykeyClick";
+    static constexpr std::string_view kTimer = "Stack.WaitCancel.Timer";
+    static constexpr std::string_view kWindowIndex = "Stack.MessageEffect.WindowIndex";
+    static constexpr std::string_view kLayerName = "Stack.MessageEffect.LayerName";
+
+    // Starts Running: nothing runs until opening the project ends with EndStep.
+    TZarvoProcess() = default;
+
+    // Set by the owner; none of them is owned. Without a clock the time stands at 0.
+    void setStack(TZarvoProcessStack* stack) { stack_ = stack; }
+    void setClock(platform::Clock* clock) { clock_ = clock; }
+    void setDialogs(platform::Dialogs* dialogs) { dialogs_ = dialogs; }
+
+    // Stepping. CanStep also ends a Waiting mode whose timer has run out.
+    bool CanStep();
+    bool BeginStep();
+    void EndStep();
+    bool TakeTimerExpired();
+    void Reset();
+
+    // Waits of the wait and choice commands.
+    void BeginWait();
+    void StartWaitTimer(int32_t milliseconds);
+    void EnableActiveClick() { activeClick_ = true; }
+    void EnableAnykeyClick() { anykeyClick_ = true; }
+    void EndWait();
+    bool InputEndsWait() const;
+    // 2: a click may hit a clickable layer and then ends the wait; 1: a click may end a message
+    // or plain wait; 0: clicks do not matter now.
+    int ClickWaitState() const;
+
+    // Message reveal.
+    void BeginMessageEffect(int32_t windowIndex, std::string_view layerName);
+    void BeginMessageWait();
+    bool MessageCanAdvance();
+    void EndMessageEffect();
+    void SetMessageSkip() { messageSkip_ = true; }
+    void ClearMessageSkip() { messageSkip_ = false; }
+
+    // True at the first call and then at most once per 500 ms, across the tick-count wrap too.
+    bool HalfSecondElapsed();
+    // Whole seconds left of the running wait timer; 0 without one.
+    int32_t RemainingWaitSeconds();
+
+    // The state in the stack's working frame; both do nothing without a stack.
+    void SaveState();
+    void LoadState();
+
+    bool SaveInfo(SaveContainer& save);
+    // Reads the saved stack, pops the saved position into the working frame and restores the
+    // state from it. When no frame can be popped the save is broken beyond use: the user is told
+    // so and the result is false, upon which the owner must end the application (this class
+    // cannot end it).
+    [[nodiscard]] bool LoadInfo(SaveContainer& save);
+
+    PlayerMode playerMode() const { return playerMode_; }
+    int32_t waitTime() const { return waitTime_; }
+    uint32_t waitStart() const { return waitStart_; }
+    bool activeClick() const { return activeClick_; }
+    bool anykeyClick() const { return anykeyClick_; }
+    bool timer() const { return timer_; }
+    bool timerExpired() const { return timerExpired_; }
+    bool messageSkip() const { return messageSkip_; }
+    int32_t windowIndex() const { return windowIndex_; }
+    const std::string& layerName() const { return layerName_; }
+
+private:
+    uint32_t now() const { return clock_ ? clock_->ticks() : 0; }
+    // A negative length counts as 0, so that a bad wait time ends at once instead of lasting
+    // for the ~49 days it would be read as unsigned.
+    bool waitTimerOver() const;
+    void clearWaitFlags() { activeClick_ = anykeyClick_ = timer_ = false; }
+
+    TZarvoProcessStack* stack_ = nullptr;
+    platform::Clock* clock_ = nullptr;
+    platform::Dialogs* dialogs_ = nullptr;
+
+    uint32_t waitStart_ = 0;
+    int32_t waitTime_ = 0;
+    uint32_t lastHalfSecond_ = 0;
+    bool halfSecondStarted_ = false;
+    bool timerExpired_ = false;
+    PlayerMode playerMode_ = PlayerMode::Running;
+    bool activeClick_ = false;
+    bool anykeyClick_ = false;
+    bool timer_ = false;
+    bool messageSkip_ = false;
+    int32_t windowIndex_ = 0;
+    std::string layerName_;
+};
+
+}  // namespace zarvo

@@ -1,0 +1,450 @@
+#include "player/player.hpp"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "audio/music_control.hpp"
+#include "base/name_value.hpp"
+#include "platform/canvas.hpp"
+#include "platform/clock.hpp"
+#include "platform/dialogs.hpp"
+#include "platform/file_system.hpp"
+#include "save/save_files.hpp"
+#include "zarvo/texts.hpp"
+
+namespace zarvo {
+
+using platform::BoxAnswer;
+using platform::BoxKind;
+
+// Once the program is terminating, the rest of the run shows no box: each one that would follow
+// (the report after an aborted load, say) takes the answer that changes nothing. The shutdown
+// sequence reports again, so a setting that cannot be written is still told.
+class TfrmMain::EndingDialogs final : public platform::Dialogs {
+public:
+    EndingDialogs(platform::Dialogs& inner, platform::Host& host) : inner_(inner), host_(host) {}
+
+    BoxAnswer showMessage(BoxKind kind, std::string_view text) override {
+        if (!silent()) return inner_.showMessage(kind, text);
+        switch (kind) {
+            case BoxKind::ErrorAbortIgnore:
+            case BoxKind::WarningAbortIgnore: return BoxAnswer::Abort;
+            case BoxKind::WarningYesNo: return BoxAnswer::No;
+            default: return BoxAnswer::Ok;
+        }
+    }
+    bool inputBox(std::string_view caption, std::string_view prompt, std::string& value) override {
+        return !silent() && inner_.inputBox(caption, prompt, value);
+    }
+
+    bool shuttingDown = false;
+
+private:
+    bool silent() const { return !shuttingDown && host_.isTerminating(); }
+
+    platform::Dialogs& inner_;
+    platform::Host& host_;
+};
+
+// Passes every frame on to the host's canvas and keeps the last one: a screenshot is what the
+// window shows, also halfway through an effect, when the composed picture is not shown yet.
+class TfrmMain::ShownCanvas final : public platform::Canvas {
+public:
+    explicit ShownCanvas(platform::Canvas& inner) : inner_(inner) {}
+
+    void present(const uint32_t* pixels, int width, int height, int stride) override {
+        if (width != frame_.Width() || height != frame_.Height()) frame_.SetSize(width, height);
+        if (frame_.Width() == width && frame_.Height() == height) {
+            for (int y = 0; y < height; ++y)
+                std::copy_n(pixels + static_cast<size_t>(y) * static_cast<size_t>(stride), width,
+                            frame_.row(y));
+            shown_ = true;
+        }
+        inner_.present(pixels, width, height, stride);
+    }
+    // Nothing until the first frame.
+    const TLasGraphic* frame() const { return shown_ ? &frame_ : nullptr; }
+
+private:
+    platform::Canvas& inner_;
+    TLasGraphic frame_;
+    bool shown_ = false;
+};
+
+namespace {
+
+TfrmMain::Services withDialogs(TfrmMain::Services services, platform::Dialogs* dialogs) {
+    if (dialogs) services.dialogs = dialogs;
+    return services;
+}
+
+}  // namespace
+
+TfrmMain::TfrmMain(const Services& services, const std::string& programDir)
+    : endingDialogs_(services.dialogs && services.host
+                         ? std::make_unique<EndingDialogs>(*services.dialogs, *services.host)
+                         : nullptr),
+      services_(withDialogs(services, endingDialogs_.get())),
+      access_(std::make_unique<TZarvoAccessControl>(TZarvoAccessControl::Services{
+          services.host, services.clock, services_.dialogs, services.files, programDir})) {
+    TScreenControl::Services screen;
+    screen.script = &access_->script();
+    screen.process = &access_->process();
+    screen.layerDefinitions = &access_->layers();
+    screen.systemFont = &access_->systemFont;
+    screen.loadGraphic = [this](std::string_view name, TLasGraphic& surface) {
+        return access_->LoadGraphic(name, surface);
+    };
+    screen.endApplication = [this] { endProgram(true); };
+    screen.dialogs = services_.dialogs;
+    screen.fonts = services.fonts;
+    screen.effects.clock = services.clock;
+    screen.effects.pumpMessages = [host = services.host] { host->processMessages(); };
+    screen_ = std::make_unique<TScreenControl>(screen);
+    music_ = std::make_unique<TMusicCtrl>(
+        TMusicCtrl::Services{services.players, services.host, services.clock});
+    save_ = std::make_unique<TSaveSystem>(TSaveSystem::Services{access_.get(), screen_.get(),
+                                                                music_.get(), services_.dialogs,
+                                                                services.files, services.clock});
+    TLasGraphic::setFontEngine(services.fonts);
+}
+
+TfrmMain::~TfrmMain() {
+    if (endingDialogs_) endingDialogs_->shuttingDown = true;
+    LeaveFullScreen();
+    SaveWindowState();
+    save_->CloseSaveFile();
+    access_->CloseSavePackage();
+    access_->CloseLibrary();
+    access_->CloseProject();
+    debug_.reset();  // first of the owned windows and controllers to go
+}
+
+std::string TfrmMain::defaultProjectPath(const std::string& programPath) {
+    return std::filesystem::path(programPath).replace_extension(".zp7").string();
+}
+
+void TfrmMain::FormCreate(const std::string& projectPath, const std::string& programDir) {
+    // Seeded once from the local time, for the random system variable.
+    platform::LocalTime t = services_.clock->localTime();
+    // In unsigned arithmetic: the seconds since year 0 overflow a signed 32-bit value, and a
+    // seed may wrap.
+    uint32_t days = (static_cast<uint32_t>(t.year) * 12 + t.month) * 31 + t.day;
+    access_->variables().seed(days * 86400u + t.hour * 3600u + t.minute * 60u + t.second);
+
+    projectPath_ = projectPath;
+    if (!access_->OpenProject(projectPath_)) return;
+
+    std::string library = (std::filesystem::path(programDir) / kLibraryName).string();
+    if (access_->OpenLibrary(library)) {
+        // "_init" runs first; its Return continues with the story's start page.
+        access_->CallPage("_system", "_init");
+    } else {
+        services_.dialogs->showMessage(BoxKind::ErrorOk, texts::kLibraryOpenFailed);
+    }
+}
+
+void TfrmMain::FormShow() {
+    if (!firstShowPending_) return;
+    firstShowPending_ = false;
+    SetUpScreen();
+    LoadSettings();
+    // The debug window is for packaged stories only: a plain script never opens it.
+    TZarvoFile& script = access_->script();
+    if (access_->IsPackaged() && script.ReadHeadBool("Zarvo", "DebugMode", false) &&
+        createDebugWindow) {
+        DebugWindowRequest request;
+        request.access = access_.get();
+        request.screen = screen_.get();
+        request.imageWidth = script.ReadHeadInt("Zarvo", "ImageWidth", 640);
+        request.left = request.imageWidth + access_->windowLeft + 32;
+        request.top = access_->windowTop;
+        debug_ = createDebugWindow(request);
+    }
+}
+
+void TfrmMain::LoadSettings() {
+    legacyMode_ = access_->script().ReadHeadBool("Zarvo", "LegacyMode", false);
+    if (access_->dataDir().empty()) return;  // no project: no settings of its own
+    settingsLoaded_ = true;
+    // The window goes where it was last time; the first time the desktop places it.
+    if (save_->LoadSystemSettings(save_->SettingsPath()) &&
+        (findNameLine(save_->settings(), "System.Left") >= 0 ||
+         findNameLine(save_->settings(), "System.Top") >= 0))
+        services_.host->setWindowPosition(access_->windowLeft, access_->windowTop);
+}
+
+void TfrmMain::SaveWindowState() {
+    if (!settingsLoaded_) return;  // nothing was read that could be kept
+    services_.host->windowPosition(access_->windowLeft, access_->windowTop);
+    save_->SaveSystemSettings(save_->SettingsPath());
+}
+
+void TfrmMain::EnterFullScreen() {
+    if (fullScreen_ || !services_.host->setFullScreen(true)) return;
+    fullScreen_ = true;
+    access_->variables().Set_Value("%_fullscreen%", 1);
+}
+
+void TfrmMain::LeaveFullScreen() {
+    if (!fullScreen_) return;
+    services_.host->setFullScreen(false);
+    fullScreen_ = false;
+    access_->variables().Set_Value("%_fullscreen%", 0);
+}
+
+void TfrmMain::SetUpScreen() {
+    screen_->SetUpWindows();
+    const TZarvoWindow* main = screen_->GetWindow(0);
+    services_.host->setClientSize(main->imageWidth, main->imageHeight);
+    if (services_.canvas && !shown_) shown_ = std::make_unique<ShownCanvas>(*services_.canvas);
+    screen_->SetCanvas(shown_.get(), 0);
+}
+
+void TfrmMain::StartStory() {
+    TZarvoFile& script = access_->script();
+    storyCaption_ = script.ReadHeadString("Zarvo", "Title", "");
+    services_.host->setCaption(storyCaption_);
+    std::string opening = script.ReadHeadString("Zarvo", "Opening", "");
+    // Layers start hidden; the opening picture is meant to be seen before the first command.
+    if (!opening.empty() && opening != "Default" &&
+        screen_->LoadLayerImage(0, texts::kBackgroundLayer, opening, false, false))
+        screen_->SetLayerVisible(0, texts::kBackgroundLayer, true);
+    screen_->Compose(0);
+    screen_->Paint(0);
+}
+
+void TfrmMain::composeAndPaint() {
+    screen_->Compose(0);
+    screen_->Paint(0);
+}
+
+void TfrmMain::onPaint() {
+    if (screen_->screen(0)) screen_->Paint(0);
+}
+
+bool TfrmMain::saveScreenshot(const std::string& path) {
+    if (const TLasGraphic* frame = shown_ ? shown_->frame() : nullptr)
+        return frame->SavePngFile(path);
+    TLasScreen* s = screen_->screen(0);
+    return s && s->output().SavePngFile(path);
+}
+
+void TfrmMain::activate() {
+    if (!firstActivationPending_) return;
+    firstActivationPending_ = false;
+    if (services_.host->isTerminating()) return;
+    StartStory();
+    if (services_.host->isTerminating()) return;  // Abort in the opening picture's box
+    services_.host->setTimerEnabled(true);
+}
+
+void TfrmMain::endProgram(bool fatal) {
+    fatalError_ = fatalError_ || fatal;
+    services_.host->setTimerEnabled(false);
+    services_.host->terminate();
+}
+
+void TfrmMain::MainTimerTimer() {
+    tickPlayerKeys();
+    RunSteps();
+}
+
+void TfrmMain::RunSteps() {
+    if (stepping_) return;  // a tick arriving while messages are pumped inside a run
+    stepping_ = true;
+    bool first = true;
+    for (;;) {
+        if (!first) services_.host->processMessages();
+        first = false;
+        if (services_.host->isTerminating()) {
+            // The stepping flag stays set: nothing runs any more.
+            services_.host->setTimerEnabled(false);
+            return;
+        }
+        if (!MainLoop_Step() || !access_->process().CanStep()) break;
+    }
+    stepping_ = false;
+}
+
+bool TfrmMain::MainLoop_Step() {
+    TZarvoProcess& process = access_->process();
+    TCommandCtrl& commands = access_->commands();
+
+    if (process.MessageCanAdvance() && !screen_->RevealMessage(0, process.layerName())) {
+        process.EndMessageEffect();
+        composeAndPaint();
+    }
+    if (process.HalfSecondElapsed()) {
+        bool changed = screen_->AdvanceAnimations(false);
+        changed = screen_->UpdateTimerGauges(false, process.RemainingWaitSeconds()) || changed;
+        if (changed) screen_->RefreshAndPaint(0);
+    }
+    music_->PollMusic();
+    if (debug_) {
+        debug_->DebugGate();
+        // Closing the program while paused ends the gate; no command runs after that.
+        if (services_.host->isTerminating()) return false;
+    }
+
+    if (!process.BeginStep()) return false;
+    if (process.TakeTimerExpired()) expireGauges();
+
+    int32_t count = commands.Get_CommandCount();
+    // A page that is not there, or that has more commands than can run, ends the story with an
+    // error; only the end of a page that ran is a story's own end.
+    bool broken = false;
+    if (count == 0) {
+        int32_t start, end;
+        if (!access_->script().FindPage(commands.bookName(), commands.pageName(), start, end)) {
+            std::string text(texts::kPageNotFound);
+            text.append(texts::kPageNotFoundBookOpen).append(commands.bookName());
+            text.append(texts::kPageNotFoundBookClose).append(commands.pageName());
+            text.append(texts::kPageNotFoundPageClose);
+            services_.dialogs->showMessage(BoxKind::ErrorOk, text);
+            broken = true;
+        } else {
+            broken = commands.needsRebuild();  // the page was refused and reported
+        }
+    }
+    if (access_->commandIndex >= count) {
+        // Passing the end of a page ends the story.
+        endProgram(broken);
+        return false;
+    }
+
+    TZarvoCommand command;
+    int32_t index = access_->commandIndex;
+    commands.Get_Command(index, command);
+    access_->commandIndex = index + 1;  // handlers that jump overwrite it
+    if (onCommand) onCommand(commands.bookName(), commands.pageName(), index, command);
+    // Where the command ran, for a report: a handler may jump before it fails.
+    std::string book = commands.bookName(), page = commands.pageName();
+    bool more = false;
+    try {
+        more = (this->*handlerFor(command.type))(command);
+    } catch (const std::exception& e) {
+        reportCommandFailure(command, book, page, e.what());
+    } catch (...) {
+        reportCommandFailure(command, book, page, {});
+    }
+    process.EndStep();
+    if (debug_) debug_->RefreshDebugInfo();
+    return more;
+}
+
+TfrmMain::Handler TfrmMain::handlerFor(CommandType type) {
+    switch (type) {
+        case CommandType::Rem:
+        case CommandType::EndIf: return &TfrmMain::Continue;
+        case CommandType::If: return &TfrmMain::If;
+        case CommandType::Else: return &TfrmMain::Else;
+        case CommandType::Effect:
+        case CommandType::GraphicCtrl:
+        case CommandType::WindowShow: return &TfrmMain::EndTick;
+        case CommandType::ValueCtrl: return &TfrmMain::ValueCtrl;
+        case CommandType::StringCtrl: return &TfrmMain::StringCtrl;
+        case CommandType::Wait: return &TfrmMain::Wait;
+        case CommandType::Move: return &TfrmMain::Move;
+        case CommandType::Call: return &TfrmMain::Call;
+        case CommandType::Return: return &TfrmMain::Return;
+        case CommandType::StringInput: return &TfrmMain::StringInput;
+        case CommandType::MessageDraw: return &TfrmMain::MessageDraw;
+        case CommandType::GraphicDraw: return &TfrmMain::GraphicDraw;
+        case CommandType::Music: return &TfrmMain::Music;
+        case CommandType::Sound: return &TfrmMain::Sound;
+        case CommandType::MusicStop: return &TfrmMain::MusicStop;
+        case CommandType::LayerCtrl: return &TfrmMain::LayerCtrl;
+        case CommandType::Select: return &TfrmMain::Select;
+        case CommandType::DynamicLayer: return &TfrmMain::DynamicLayer;
+        case CommandType::DynamicLayerClear: return &TfrmMain::DynamicLayerClear;
+        case CommandType::SaveCtrl: return &TfrmMain::SaveCtrl;
+        case CommandType::System: return &TfrmMain::System;
+        case CommandType::Unknown: break;
+    }
+    return &TfrmMain::UnknownCommand;
+}
+
+void TfrmMain::reportCommandFailure(const TZarvoCommand& command, const std::string& book,
+                                    const std::string& page, std::string_view what) {
+    std::string text(texts::kCommandFailedBefore);
+    text.append(book).append(texts::kCommandFailedBookClose).append(page);
+    text.append(texts::kCommandFailedPageClose).append(std::to_string(command.line + 1));
+    text.append(texts::kCommandFailedLineClose).append(command.keyword);
+    text.append(texts::kCommandFailedAfter);
+    // The library's own words, when they are plain ASCII and so read the same in code page 932.
+    bool plain = !what.empty() && what.size() <= 200;
+    for (char c : what) plain = plain && c >= 0x20 && c < 0x7F;
+    if (plain) text.append("\r\n(").append(what).append(")");
+    text.append(texts::kCommandFailedGoOn);
+    services_.dialogs->showMessage(BoxKind::ErrorOk, text);
+}
+
+bool TfrmMain::UnknownCommand(const TZarvoCommand&) {
+    services_.dialogs->showMessage(BoxKind::Plain, "debug error : unknown command - MainLoop_Step()");
+    return false;
+}
+
+void TfrmMain::expireGauges() {
+    bool changed = screen_->UpdateTimerGauges(false, 0);
+    changed = screen_->RemoveDynamicLayers(0, dynamic_ids::kExpiredGauge) || changed;
+    if (changed) screen_->RefreshAndPaint(0);
+}
+
+void TfrmMain::setCursor(platform::Cursor cursor) {
+    if (cursor == cursor_) return;
+    cursor_ = cursor;
+    services_.host->setCursor(cursor);
+    if (onCursorChange) onCursorChange(cursor);
+}
+
+void TfrmMain::onMouseDown(platform::MouseButton button, int x, int y) {
+    if (button != platform::MouseButton::Left) return;
+    TZarvoProcess& process = access_->process();
+    process.ClearMessageSkip();
+    ctrlSkips_ = false;  // a click ends the skip even while Ctrl is held
+    int state = process.ClickWaitState();
+    TDynamicLayer* layers = screen_->DynamicLayers(0);
+    if (state != 0 && layers) {
+        // The click counts where it happens, also when the pointer has not moved since the
+        // layer appeared under it.
+        if (layers->HitTest(x, y, state == 2)) screen_->RefreshAndPaint(0);
+        DynamicLayerClick click;
+        if (layers->TakeClick(click)) {
+            switch (click.pageChange) {
+                case DLPageChange::Move: access_->JumpTo(click.book, click.page); break;
+                case DLPageChange::Call: access_->CallPage(click.book, click.page); break;
+                case DLPageChange::KeepCall:
+                    access_->CallPageKeepState(click.book, click.page);
+                    break;
+            }
+            screen_->RefreshAndPaint(0);
+            // Only a wait whose time runs out takes the expired layers (id 2000) along; stories
+            // keep layers of that id up across waits that input ends.
+            process.EndWait();
+            setCursor(platform::Cursor::Default);
+            return;
+        }
+    }
+    if (process.InputEndsWait()) process.EndWait();
+}
+
+void TfrmMain::onMouseMove(int x, int y) {
+    int state = access_->process().ClickWaitState();
+    TDynamicLayer* layers = screen_->DynamicLayers(0);
+    platform::Cursor wanted = platform::Cursor::Default;
+    if (state != 0 && layers) {
+        if (layers->HitTest(x, y, state == 2)) screen_->RefreshAndPaint(0);
+        if (layers->ActiveCursor()) wanted = platform::Cursor::Select;
+    }
+    setCursor(wanted);
+}
+
+bool TfrmMain::waitsForInputOnly() const {
+    const TZarvoProcess& process = access_->process();
+    PlayerMode mode = process.playerMode();
+    return (mode == PlayerMode::Waiting || mode == PlayerMode::MessageWait) && !process.timer() &&
+           !process.messageSkip();
+}
+
+}  // namespace zarvo

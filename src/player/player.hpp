@@ -1,0 +1,182 @@
+// The main window object: owns the controllers, starts and stops the story, runs the interpreter
+// on the 200 ms timer and sends each command to its handler. Platform work goes through the
+// host, clock, dialogs and file system it is given, so the same object runs on the desktop and
+// headless.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "story/story.hpp"
+#include "debug/debug_hooks.hpp"
+#include "graphics/screen.hpp"
+#include "platform/host.hpp"
+
+namespace zarvo {
+
+namespace platform {
+class Canvas;
+class Clock;
+class Dialogs;
+class FileSystem;
+class FontEngine;
+class MediaPlayerFactory;
+}  // namespace platform
+
+class TMusicCtrl;
+class TSaveSystem;
+
+class TfrmMain final : public platform::HostClient {
+public:
+    struct Services {
+        platform::Host* host = nullptr;
+        platform::Clock* clock = nullptr;
+        platform::Dialogs* dialogs = nullptr;
+        platform::FileSystem* files = nullptr;
+        platform::FontEngine* fonts = nullptr;
+        platform::Canvas* canvas = nullptr;  // where screen 0 is presented
+        platform::MediaPlayerFactory* players = nullptr;  // music and sound; none: silent
+    };
+
+    static constexpr std::string_view kLibraryName = "zarvoplay.zvl";
+    static constexpr std::string_view kScreenshotFolder = "screenshots";
+    static constexpr uint32_t kCaptionNoticeMs = 2000;
+
+    // `programDir` holds the system library and the image plug-ins.
+    TfrmMain(const Services& services, const std::string& programDir);
+    ~TfrmMain() override;  // the shutdown sequence
+
+    // Start-up: opens the project and the system library and calls "_init". `projectPath` is
+    // the project file (a host path); `programDir` the folder that holds the system library.
+    void FormCreate(const std::string& projectPath, const std::string& programDir);
+    void FormShow();
+    // The first activation of the application: starts the story and the main timer.
+    void activate();
+
+    // The project path when none is given: the program's own path with the extension ".zp7".
+    static std::string defaultProjectPath(const std::string& programPath);
+
+    void MainTimerTimer();
+    void RunSteps();
+    bool MainLoop_Step();
+
+    // HostClient
+    void onTimer() override { MainTimerTimer(); }
+    void onMouseDown(platform::MouseButton button, int x, int y) override;
+    void onMouseMove(int x, int y) override;
+    // The player's own keys come first (player_keys.cpp): Alt+Enter and F11 full screen, Ctrl
+    // held to skip messages, F12 screenshot; Space and Enter then end a wait.
+    void onKeyDown(int key) override;
+    void onKeyUp(int key) override;
+    void onPaint() override;
+    bool waitsForInputOnly() const override;
+
+    // Observes each command just before its handler runs (traces).
+    std::function<void(const std::string& book, const std::string& page, int32_t index,
+                        const TZarvoCommand& command)>
+        onCommand;
+    // Observes every change of the pointer's cursor (traces).
+    std::function<void(platform::Cursor cursor)> onCursorChange;
+    // Makes the debug window when a packaged story turns DebugMode on (at the first show); the
+    // main window owns it and passes its gate and refresh around every step. None: no window.
+    DebugWindowFactory createDebugWindow;
+    DebugHooks* debugWindow() const { return debug_.get(); }
+
+    TZarvoAccessControl& access() { return *access_; }
+    TScreenControl& screen() { return *screen_; }
+    TMusicCtrl& music() { return *music_; }
+    TSaveSystem& saveSystem() { return *save_; }
+    // Writes screen 0 as it is shown now as a PNG file.
+    bool saveScreenshot(const std::string& path);
+    bool legacyMode() const { return legacyMode_; }
+    // Full screen and back (the System command, shutdown); "%_fullscreen%" follows.
+    void EnterFullScreen();
+    void LeaveFullScreen();
+    bool fullScreen() const { return fullScreen_; }
+    // True when the program ends because of a fatal error rather than the story's end.
+    bool endedByFatalError() const { return fatalError_ || access_->fatalError(); }
+
+private:
+    using Handler = bool (TfrmMain::*)(const TZarvoCommand&);
+    static Handler handlerFor(CommandType type);
+    class EndingDialogs;
+    class ShownCanvas;
+
+    // A handler that failed with an exception: says which command, where, and goes on.
+    void reportCommandFailure(const TZarvoCommand& command, const std::string& book,
+                              const std::string& page, std::string_view what);
+
+    void endProgram(bool fatal);
+    void SetUpScreen();
+    void StartStory();
+    // The settings kept between runs: read at the first show, written at shutdown.
+    void LoadSettings();
+    void SaveWindowState();
+    void composeAndPaint();
+    void expireGauges();
+    void setCursor(platform::Cursor cursor);
+    bool skipToBlockEnd(int32_t level);
+    // Player keys (player_keys.cpp).
+    void toggleFullScreen();
+    void takeScreenshot();
+    // Shows `sjisText` in the caption for kCaptionNoticeMs, then the story's title again.
+    void showCaptionNotice(const std::string& sjisText);
+    // On every timer tick: keeps Ctrl's message skip on and ends an expired caption notice.
+    void tickPlayerKeys();
+
+    // Handlers: the fetched command in, the continue flag out.
+    bool UnknownCommand(const TZarvoCommand&);
+    bool Continue(const TZarvoCommand&) { return true; }
+    bool EndTick(const TZarvoCommand&) { return false; }
+    bool If(const TZarvoCommand&);
+    bool Else(const TZarvoCommand&);
+    bool Move(const TZarvoCommand&);
+    bool Call(const TZarvoCommand&);
+    bool Return(const TZarvoCommand&);
+    bool ValueCtrl(const TZarvoCommand&);
+    bool StringCtrl(const TZarvoCommand&);
+    bool StringInput(const TZarvoCommand&);
+    bool Wait(const TZarvoCommand&);
+    bool MessageDraw(const TZarvoCommand&);
+    bool GraphicDraw(const TZarvoCommand&);
+    // Layers, dynamic layers and choices (layer_commands.cpp).
+    bool LayerCtrl(const TZarvoCommand&);
+    bool DynamicLayer(const TZarvoCommand&);
+    bool DynamicLayerClear(const TZarvoCommand&);
+    bool Select(const TZarvoCommand&);
+    // Music and sound (audio_commands.cpp).
+    bool Music(const TZarvoCommand&);
+    bool Sound(const TZarvoCommand&);
+    bool MusicStop(const TZarvoCommand&);
+    // Save files, settings and player-wide switches (system_commands.cpp).
+    bool SaveCtrl(const TZarvoCommand&);
+    bool System(const TZarvoCommand&);
+
+    std::unique_ptr<EndingDialogs> endingDialogs_;
+    Services services_;                   // with endingDialogs_ for the host's dialogs
+    std::unique_ptr<ShownCanvas> shown_;  // between screen 0 and the host's canvas
+    std::unique_ptr<TZarvoAccessControl> access_;
+    std::unique_ptr<TScreenControl> screen_;
+    std::unique_ptr<TMusicCtrl> music_;
+    std::unique_ptr<TSaveSystem> save_;
+    std::string projectPath_;
+    bool legacyMode_ = false;
+    bool firstShowPending_ = true;
+    bool firstActivationPending_ = true;
+    bool stepping_ = false;
+    platform::Cursor cursor_ = platform::Cursor::Default;
+    bool fatalError_ = false;
+    bool fullScreen_ = false;
+    bool settingsLoaded_ = false;  // only settings that were read are written back
+    std::string storyCaption_;
+    bool captionNotice_ = false;
+    uint32_t captionNoticeStart_ = 0;
+    bool altHeld_ = false;
+    bool ctrlHeld_ = false;
+    bool ctrlSkips_ = false;  // the held Ctrl key turned message skip on and keeps it on
+    std::unique_ptr<DebugHooks> debug_;  // only in debug mode
+};
+
+}  // namespace zarvo

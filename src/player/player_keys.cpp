@@ -1,0 +1,113 @@
+// Keys the player answers itself, whatever the story does: full screen, message skip while Ctrl
+// is held, and screenshots. The story sees none of them.
+#include <cstdio>
+#include <filesystem>
+
+#include "base/sjis.hpp"
+#include "platform/clock.hpp"
+#include "platform/file_system.hpp"
+#include "player/player.hpp"
+#include "zarvo/texts.hpp"
+
+namespace zarvo {
+
+namespace keys = platform::keys;
+
+void TfrmMain::onKeyDown(int key) {
+    TZarvoProcess& process = access_->process();
+    switch (key) {
+        case keys::kAlt:
+            altHeld_ = true;
+            return;
+        case keys::kControl:
+            if (ctrlHeld_) return;  // the key repeats while held
+            ctrlHeld_ = true;
+            // A skip the story turned on itself stays on when the key is let go.
+            if (!process.messageSkip()) {
+                process.SetMessageSkip();
+                ctrlSkips_ = true;
+            }
+            return;
+        case keys::kF11:
+            toggleFullScreen();
+            return;
+        case keys::kF12:
+            takeScreenshot();
+            return;
+        case keys::kEnter:
+            if (altHeld_) {
+                toggleFullScreen();
+                return;
+            }
+            break;
+        default:
+            break;
+    }
+    if ((key == keys::kSpace || key == keys::kEnter) && process.InputEndsWait()) process.EndWait();
+}
+
+void TfrmMain::onKeyUp(int key) {
+    if (key == keys::kAlt) altHeld_ = false;
+    if (key != keys::kControl) return;
+    ctrlHeld_ = false;
+    if (ctrlSkips_) access_->process().ClearMessageSkip();
+    ctrlSkips_ = false;
+}
+
+void TfrmMain::tickPlayerKeys() {
+    // Every wait turns the skip off; while Ctrl is held the next tick turns it on again.
+    if (ctrlSkips_) access_->process().SetMessageSkip();
+    if (captionNotice_ &&
+        platform::tickReached(services_.clock->ticks(), captionNoticeStart_, kCaptionNoticeMs)) {
+        captionNotice_ = false;
+        services_.host->setCaption(storyCaption_);
+    }
+}
+
+void TfrmMain::toggleFullScreen() {
+    if (fullScreen_)
+        LeaveFullScreen();
+    else
+        EnterFullScreen();
+}
+
+void TfrmMain::showCaptionNotice(const std::string& sjisText) {
+    services_.host->setCaption(sjisText);
+    captionNotice_ = true;
+    captionNoticeStart_ = services_.clock->ticks();
+}
+
+void TfrmMain::takeScreenshot() {
+    if (access_->dataDir().empty() || !screen_->screen(0)) return;
+    std::filesystem::path folder = std::filesystem::path(access_->dataDir()) / kScreenshotFolder;
+    platform::LocalTime t = services_.clock->localTime();
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%04d%02d%02d-%02d%02d%02d", t.year % 10000, t.month % 100,
+                  t.day % 100, t.hour % 100, t.minute % 100, t.second % 100);
+    // Several shots in one second get numbers; an earlier shot is never replaced.
+    std::string path;
+    for (int n = 1; n < 1000 && path.empty(); ++n) {
+        std::string name = std::string(stamp) + (n > 1 ? "-" + std::to_string(n) : "") + ".png";
+        std::string candidate = (folder / name).string();
+        if (!services_.files->exists(candidate)) path = candidate;
+    }
+    // The data folder itself may not be there yet: a story that never saved has none.
+    platform::FileSystem& files = *services_.files;
+    bool saved = !path.empty() && files.makeDirectory(access_->dataDir()) &&
+                 files.makeDirectory(folder.string()) && saveScreenshot(path);
+    // The caption shows the path as far as code page 932 can; the folder and name always can.
+    std::string shown;
+    // A whole path: the story may have been started from anywhere.
+    std::error_code error;
+    std::string where = path.empty() ? folder.string() : path;
+    std::filesystem::path whole = std::filesystem::absolute(where, error);
+    if (!error) where = whole.string();
+    if (!utf8ToSjis(where, shown)) {
+        shown = std::string(kScreenshotFolder) + "/";
+        if (!path.empty()) shown += std::filesystem::path(path).filename().string();
+    }
+    showCaptionNotice(std::string(saved ? texts::kScreenshotSaved : texts::kScreenshotFailed) +
+                      shown);
+}
+
+}  // namespace zarvo

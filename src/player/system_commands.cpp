@@ -1,0 +1,90 @@
+// Save files, keyed values and player-wide switches. The save system reports its own failures;
+// these handlers go on whatever it answers.
+#include <string>
+
+#include "audio/music_control.hpp"
+#include "base/text.hpp"
+#include "platform/dialogs.hpp"
+#include "save/save_files.hpp"
+#include "player/player.hpp"
+#include "zarvo/texts.hpp"
+
+namespace zarvo {
+
+using platform::BoxKind;
+
+bool TfrmMain::SaveCtrl(const TZarvoCommand& command) {
+    TSaveSystem& save = *save_;
+    TVariableCtrl& vars = access_->variables();
+    std::string what = command.GetParamText("SaveCtrl.Command", "");
+    // The file commands act on a file in the data folder; without a name there is none (the
+    // folder itself must never be taken for a save file).
+    bool error;
+    std::string name = vars.Expand_Text(command.GetParamText("SaveCtrl.FileName", ""), error);
+    std::string path = name.empty() ? std::string() : save.SaveFilePath(name);
+    if (what == "Open" || what == "Create" || what == "Append") {
+        int mode = what == "Open"     ? TSaveSystem::kRead
+                   : what == "Create" ? TSaveSystem::kCreate
+                                      : TSaveSystem::kAppend;
+        if (!path.empty()) save.OpenSaveFile(path, mode);
+    } else if (what == "Close") {
+        save.CloseSaveFile();
+    } else if (what == "AutoSave") {
+        if (!path.empty()) save.AutoSave(path);
+    } else if (what == "AutoLoad") {
+        if (!path.empty()) save.AutoLoad(path);
+    } else if (what == "LoadValue") {
+        std::string value = save.LoadValue(command.GetParamText("SaveCtrl.Key", ""));
+        std::string variable = command.GetParamText("SaveCtrl.Variable", "");
+        if (variable.starts_with('%')) {
+            vars.Set_Value(variable, parseInt(value, 0));
+        } else if (variable.starts_with('$')) {
+            vars.Set_Text(variable, value);
+        } else {
+            services_.dialogs->showMessage(BoxKind::WarningOk, texts::kLoadValueBadVariable);
+            return false;
+        }
+    } else if (what == "SaveValue") {
+        save.SaveValue(command.GetParamText("SaveCtrl.Key", ""),
+                       vars.Expand_Text(command.GetParamText("SaveCtrl.Value", ""), error));
+    } else {
+        return false;
+    }
+    return true;
+}
+
+bool TfrmMain::System(const TZarvoCommand& command) {
+    std::string what = command.GetParamText("System.Command", "");
+    TVariableCtrl& vars = access_->variables();
+    if (what == "MessageSkip") {
+        access_->process().SetMessageSkip();
+    } else if (what == "MessageEffect") {
+        screen_->messageMode = TScreenControl::MessageMode::Effect;
+    } else if (what == "MessageDirect") {
+        screen_->messageMode = TScreenControl::MessageMode::Direct;
+    } else if (what == "MusicEnable" || what == "MusicDisable") {
+        music_->SetMusicEnabled(what == "MusicEnable");
+    } else if (what == "SoundEnable" || what == "SoundDisable") {
+        music_->SetSoundEnabled(what == "SoundEnable");
+    } else if (what == "MusicVolume") {
+        int32_t volume = command.GetParamValue("System.Volume", 100);
+        music_->SetMusicVolume(volume);
+        vars.Set_Value("%_musicvolume%", volume);
+    } else if (what == "SoundVolume") {
+        int32_t volume = command.GetParamValue("System.Volume", 100);
+        music_->SetSoundVolume(volume);
+        vars.Set_Value("%_soundvolume%", volume);
+    } else if (what == "FullScreen") {
+        EnterFullScreen();
+    } else if (what == "WindowMode") {
+        LeaveFullScreen();
+    } else {
+        std::string text(texts::kUnknownSystemCommandBefore);
+        text.append(what).append(texts::kUnknownSystemCommandAfter);
+        services_.dialogs->showMessage(BoxKind::Plain, text);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace zarvo

@@ -1,0 +1,558 @@
+#include "save/save_files.hpp"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "audio/music_control.hpp"
+#include "base/name_value.hpp"
+#include "base/save_container.hpp"
+#include "base/sjis.hpp"
+#include "base/text.hpp"
+#include "story/story.hpp"
+#include "formats/bmp.hpp"
+#include "graphics/screen.hpp"
+#include "platform/clock.hpp"
+#include "platform/dialogs.hpp"
+#include "platform/file_system.hpp"
+#include "zarvo/texts.hpp"
+
+namespace zarvo {
+
+using platform::BoxAnswer;
+using platform::BoxKind;
+
+namespace {
+
+constexpr std::string_view kZarvo = "Zarvo";
+constexpr std::string_view kStackEntry = "stack.info";
+constexpr std::string_view kValueEntry = "valuevar.info";
+constexpr std::string_view kTextEntry = "stringvar.info";
+constexpr std::string_view kBackgroundEntry = "_background.bmp";
+// Every text section AutoLoad reads; each is checked before anything is restored.
+constexpr std::array<std::string_view, 5> kTextSections{
+    kStackEntry, "layer.info", "dynamiclayer.info", kValueEntry, kTextEntry};
+
+// The sections of a save being written, straight into its package.
+class PackageSections final : public SaveContainer {
+  public:
+    explicit PackageSections(PackageWriter& writer) : writer_(writer) {}
+    bool writeSection(std::string_view name, const StringList& lines) override {
+        return note(WriteStringsEntry(writer_, lines, name));
+    }
+    bool readSection(std::string_view, StringList&) override { return false; }
+    bool writeBytes(std::string_view name, std::string_view bytes) override {
+        return note(WriteStreamEntry(writer_, bytes, name));
+    }
+    bool ok() const { return ok_; }
+
+  private:
+    bool note(bool written) {
+        ok_ = ok_ && written;
+        return written;
+    }
+    PackageWriter& writer_;
+    bool ok_ = true;
+};
+
+std::string forDisplay(const std::string& hostPath) {
+    std::string sjis;
+    return utf8ToSjis(hostPath, sjis) ? sjis : hostPath;
+}
+
+std::string folderOf(const std::string& path) {
+    return std::filesystem::path(path).parent_path().string();
+}
+
+// The decoded bytes of an entry, which must come out whole. The data checksum is not compared:
+// saves written elsewhere are not refused over how they computed it, and the checks of each
+// section's contents tell damage from a good save.
+bool readWholeEntry(PackageReader& reader, int index, std::string& bytes) {
+    bytes.clear();
+    return ReadEntryIndexToStream(
+        [&bytes](const char* data, size_t size) {
+            bytes.append(data, size);
+            return true;
+        },
+        index, reader);
+}
+
+// Area average of `g` into a width x height picture: a thumbnail that keeps thin lines.
+Picture shrink(const TLasGraphic& g, int32_t width, int32_t height) {
+    Picture p;
+    p.width = width;
+    p.height = height;
+    p.pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0xFFFFFF);
+    const int64_t sw = g.Width(), sh = g.Height();
+    if (sw <= 0 || sh <= 0) return p;
+    for (int32_t ty = 0; ty < height; ++ty) {
+        int64_t y0 = ty * sh / height, y1 = std::max((ty + 1) * sh / height, y0 + 1);
+        for (int32_t tx = 0; tx < width; ++tx) {
+            int64_t x0 = tx * sw / width, x1 = std::max((tx + 1) * sw / width, x0 + 1);
+            uint64_t r = 0, gr = 0, b = 0;
+            for (int64_t y = y0; y < y1; ++y) {
+                const uint32_t* row = g.row(static_cast<int32_t>(y));
+                for (int64_t x = x0; x < x1; ++x) {
+                    r += (row[x] >> 16) & 0xFF;
+                    gr += (row[x] >> 8) & 0xFF;
+                    b += row[x] & 0xFF;
+                }
+            }
+            uint64_t n = static_cast<uint64_t>((y1 - y0) * (x1 - x0));
+            p.pixels[static_cast<size_t>(ty) * static_cast<size_t>(width) +
+                     static_cast<size_t>(tx)] =
+                static_cast<uint32_t>(((r + n / 2) / n) << 16 | ((gr + n / 2) / n) << 8 |
+                                      ((b + n / 2) / n));
+        }
+    }
+    return p;
+}
+
+std::string thumbnailBmp(TScreenControl& screen) {
+    TLasGraphic picture;
+    if (TLasScreen* s = screen.screen(0)) {
+        picture.SetSize(s->width(), s->height());
+        // Everything but the topmost layer, which holds the message text.
+        s->DrawWithLower(s->LayerAt(std::max(s->LayerCount() - 2, 0)), picture);
+    }
+    return encodeBmp(shrink(picture, TSaveSystem::kThumbnailWidth, TSaveSystem::kThumbnailHeight));
+}
+
+std::string twoDigits(int v) {
+    return (v < 10 ? "0" : "") + std::to_string(v);
+}
+
+// The date as the stories' home systems showed it: short date, then the long time.
+std::string saveDate(const platform::LocalTime& t) {
+    return std::to_string(t.year) + "/" + twoDigits(t.month) + "/" + twoDigits(t.day) + " " +
+           std::to_string(t.hour) + ":" + twoDigits(t.minute) + ":" + twoDigits(t.second);
+}
+
+bool intLine(std::string_view value, bool required, int32_t min) {
+    int32_t v;
+    return value.empty() ? !required : tryParseInt(value, v) && v >= min;
+}
+
+// One frame of a saved stack: it must say where to go back to. Only the place resumed at once
+// must exist; a deeper one that is missing is reported when a return reaches it.
+bool frameIsSound(const StringList& frame, TZarvoFile& script, bool resumed) {
+    std::string_view book, page, index, value;
+    if (!findNameValue(frame, TZarvoProcessStack::kBookName, book) ||
+        !findNameValue(frame, TZarvoProcessStack::kPageName, page) ||
+        !findNameValue(frame, TZarvoProcessStack::kCommandIndex, index) || !intLine(index, true, 0))
+        return false;
+    int32_t start, end;
+    if (resumed && !script.FindPage(book, page, start, end)) return false;
+    for (std::string_view key :
+         {TZarvoProcess::kPlayerMode, TZarvoProcess::kWaitTime, TZarvoProcess::kActiveClick,
+          TZarvoProcess::kAnykeyClick, TZarvoProcess::kTimer, TZarvoProcess::kWindowIndex}) {
+        if (findNameValue(frame, key, value) && !intLine(value, true, INT32_MIN)) return false;
+    }
+    return true;
+}
+
+// The stack section, top line first: frames of Name=Value lines, each closed by its border.
+// At least one frame, the place to resume; anything that does not hold is damage.
+bool stackIsSound(const StringList& lines, TZarvoFile& script) {
+    StringList frame;
+    bool top = true;
+    for (const std::string& line : lines) {
+        if (line == TZarvoProcessStack::kBorder) {
+            if (frame.empty() || !frameIsSound(frame, script, top)) return false;
+            frame.clear();
+            top = false;
+        } else if (line.find('=') == std::string::npos) {
+            return false;
+        } else {
+            frame.push_back(line);
+        }
+    }
+    return !top && frame.empty();  // a last frame without its border was cut short
+}
+
+// A name may hold "=" (such a variable is set but never found), so a value is what follows the
+// last one.
+bool variablesAreSound(const StringList& lines, bool values) {
+    for (const std::string& line : lines) {
+        size_t eq = line.rfind('=');
+        if (eq == std::string::npos) return false;
+        int32_t v;
+        if (values && !tryParseInt(std::string_view(line).substr(eq + 1), v)) return false;
+    }
+    return true;
+}
+
+// A copy of `path` beside it under a fresh hidden name, so that a rename can later replace it.
+bool copyBeside(const std::string& path, std::string& copy) {
+    static unsigned counter = 0;
+    std::string dir = folderOf(path);
+    if (!dir.empty()) dir += '/';
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        copy = dir + ".zarvo-save-" + std::to_string(getpid()) + "-" + std::to_string(++counter) +
+               ".part";
+        std::error_code ec;
+        if (std::filesystem::copy_file(path, copy, std::filesystem::copy_options::none, ec))
+            return true;
+        std::filesystem::remove(copy, ec);
+        if (!std::filesystem::exists(path)) break;
+    }
+    copy.clear();
+    return false;
+}
+
+}  // namespace
+
+TSaveSystem::TSaveSystem(const Services& services) : services_(services) {}
+
+TSaveSystem::~TSaveSystem() {
+    abandonWriter();
+}
+
+std::string TSaveSystem::SaveFilePath(std::string_view scriptName) const {
+    return services_.files->resolve(services_.access->dataDir(), scriptName);
+}
+
+std::string TSaveSystem::SettingsPath() const {
+    return (std::filesystem::path(services_.access->dataDir()) / kSettingsFile).string();
+}
+
+void TSaveSystem::abandonWriter() {
+    InitWriter(writer_);  // an unfinished package is rolled back or removed
+    if (!appendCopy_.empty()) {
+        unlink(appendCopy_.c_str());
+        appendCopy_.clear();
+    }
+}
+
+bool TSaveSystem::finishWriter() {
+    if (!writer_.file) return true;
+    std::string target = appendCopy_.empty() ? writer_.path : appendTarget_;
+    bool ok = WriteStringsEntry(writer_, info_, kInfoEntry) && FinishPackage(writer_);
+    if (ok && !appendCopy_.empty()) ok = std::rename(appendCopy_.c_str(), target.c_str()) == 0;
+    if (ok)
+        appendCopy_.clear();
+    else
+        abandonWriter();
+    if (!ok) reportWriteFailure(target);
+    return ok;
+}
+
+void TSaveSystem::reportWriteFailure(const std::string& path) {
+    if (services_.dialogs)
+        services_.dialogs->showMessage(BoxKind::ErrorOk,
+                                       std::string(texts::kSaveWriteFailed) + forDisplay(path));
+}
+
+void TSaveSystem::reportDamaged(const std::string& path, std::string_view entry) {
+    if (!services_.dialogs) return;
+    std::string text(texts::kSaveDamaged);
+    text += forDisplay(path);
+    if (!entry.empty()) text.append(texts::kSaveDamagedEntry).append(entry);
+    services_.dialogs->showMessage(BoxKind::ErrorOk, text);
+}
+
+bool TSaveSystem::ensureSaveFolder(const std::string& path) {
+    platform::FileSystem& files = *services_.files;
+    std::string dir = folderOf(path);
+    if (dir.empty() || files.directoryExists(dir)) return true;
+    std::string ask(texts::kSaveFolderAskBefore);
+    ask += forDisplay(dir);
+    ask += texts::kExtractFolderAskAfter;
+    if (services_.dialogs->showMessage(BoxKind::WarningYesNo, ask) != BoxAnswer::Yes) return false;
+    if (!files.makeDirectory(dir)) {
+        services_.dialogs->showMessage(BoxKind::ErrorOk, texts::kFolderCreateFailed);
+        return false;
+    }
+    return true;
+}
+
+bool TSaveSystem::openFailed() {
+    openFailed_ = true;
+    return false;
+}
+
+bool TSaveSystem::OpenSaveFile(const std::string& path, int mode) {
+    TZarvoAccessControl& access = *services_.access;
+    // Re-opening must not leave the earlier file without its end.
+    if (writer_.file) finishWriter();
+    access.CloseSavePackage();
+    openMode_ = OpenMode::None;
+    openFailed_ = false;
+    info_.clear();
+    if (mode == kRead) {
+        if (!access.OpenSavePackage(path)) {
+            // A slot never saved to is no damage: nothing is said.
+            if (services_.files->exists(path)) reportDamaged(path, "");
+            return openFailed();
+        }
+        openMode_ = OpenMode::Read;
+        return ReadEntryToStrings(kInfoEntry, info_, access.savePackage());
+    }
+    if (!ensureSaveFolder(path)) return openFailed();
+
+    InitWriter(writer_);
+    SetMagic(writer_, kMagic);
+    // The file itself is touched only by the rename that ends a complete append. A save whose
+    // entries cannot be read, or that cannot be copied, is never replaced by a new one holding
+    // nothing but the list.
+    if (mode == kAppend && HasMagic(path, kMagic)) {
+        if (!copyBeside(path, appendCopy_)) {
+            reportWriteFailure(path);
+            return openFailed();
+        }
+        PackageReader old;
+        bool readable = OpenPackage(appendCopy_, old);
+        if (readable) ReadEntryToStrings(kInfoEntry, info_, old);
+        ClosePackage(old);
+        if (!readable || !AppendPackage(writer_, appendCopy_)) {
+            info_.clear();
+            abandonWriter();
+            if (services_.dialogs)
+                services_.dialogs->showMessage(
+                    BoxKind::ErrorOk, std::string(texts::kSaveAppendUnreadable) + forDisplay(path));
+            return openFailed();
+        }
+        appendTarget_ = path;
+    } else if (!CreatePackage(writer_, path)) {
+        reportWriteFailure(path);
+        return openFailed();
+    }
+    openMode_ = OpenMode::Write;
+    return true;
+}
+
+bool TSaveSystem::CloseSaveFile() {
+    services_.access->CloseSavePackage();
+    bool ok = finishWriter();
+    info_.clear();
+    openMode_ = OpenMode::None;
+    openFailed_ = false;
+    return ok;
+}
+
+bool TSaveSystem::AutoSave(const std::string& path) {
+    TZarvoAccessControl& access = *services_.access;
+    if (!ensureSaveFolder(path)) return false;
+    TZarvoFile& script = access.script();
+    bool legacy = script.ReadHeadBool(kZarvo, "LegacyMode", false);
+
+    // Written beside the old save and moved over it only when every entry is in.
+    PackageWriter writer;
+    InitWriter(writer);
+    SetMagic(writer, kMagic);
+    if (!CreatePackage(writer, path)) {
+        reportWriteFailure(path);
+        return false;
+    }
+    PackageSections sections(writer);
+    sections.writeBytes(kThumbnailEntry, thumbnailBmp(*services_.screen));
+    if (access.stack().lineCount() > 0) {
+        access.process().SaveInfo(sections);
+    } else {
+        // Saved in the main flow, with no call to return to: the command after this one is the
+        // place to resume, ready to run.
+        TZarvoProcessStack resume;
+        resume.SetFrameText(TZarvoProcessStack::kBookName, access.commands().bookName());
+        resume.SetFrameText(TZarvoProcessStack::kPageName, access.commands().pageName());
+        resume.SetFrameValue(TZarvoProcessStack::kCommandIndex, access.commandIndex);
+        resume.Push();
+        resume.SaveInfo(sections);
+    }
+    if (!services_.screen->SaveInfo(sections, legacy) && sections.ok())
+        services_.dialogs->showMessage(BoxKind::Plain, "debug error : FScreenControl->SaveInfo()");
+    services_.music->WriteMusicInfo(info_);
+    access.variables().SaveInfo(sections);
+    WriteListInt(info_, "SaveSystem.Version", kVersion);
+    WriteListString(info_, "SaveSystem.ZarvoID", script.ReadHeadString(kZarvo, "ZarvoID", ""));
+    WriteListString(info_, "SaveSystem.BuildID", script.ReadHeadString(kZarvo, "BuildID", ""));
+    WriteListString(info_, "Supplement.SaveDate", saveDate(services_.clock->localTime()));
+    sections.writeSection(kInfoEntry, info_);
+    if (!sections.ok() || !FinishPackage(writer)) {
+        InitWriter(writer);
+        reportWriteFailure(path);
+        return false;
+    }
+    return true;
+}
+
+bool TSaveSystem::AutoLoad(const std::string& path) {
+    TZarvoAccessControl& access = *services_.access;
+    TZarvoFile& script = access.script();
+    bool legacy = script.ReadHeadBool(kZarvo, "LegacyMode", false);
+
+    PackageReader reader;
+    if (!OpenPackage(path, reader)) {
+        // No file is no save; a file that does not open as a package is a damaged one.
+        if (services_.files->exists(path)) reportDamaged(path, "");
+        return false;
+    }
+    int infoIndex = FindEntry(reader, kInfoEntry);
+    if (infoIndex < 0) return false;
+    std::string bytes;
+    if (!readWholeEntry(reader, infoIndex, bytes)) {
+        reportDamaged(path, kInfoEntry);
+        return false;
+    }
+    info_ = splitLines(bytes);
+    if (ReadListInt(info_, "SaveSystem.Version", kVersion) > kVersion) {
+        info_.clear();
+        return false;
+    }
+    if (script.ReadHeadString(kZarvo, "BuildID", "") !=
+            ReadListString(info_, "SaveSystem.BuildID", "") &&
+        services_.dialogs->showMessage(BoxKind::WarningAbortIgnore, texts::kIncompatibleSave) ==
+            BoxAnswer::Abort) {
+        info_.clear();
+        return false;
+    }
+
+    // Everything is read and looked over before the first change to the running story.
+    MemorySaveContainer sections;
+    std::string_view damaged;
+    for (std::string_view name : kTextSections) {
+        int index = FindEntry(reader, name);
+        if (index < 0) continue;
+        if (!readWholeEntry(reader, index, bytes)) {
+            damaged = name;
+            break;
+        }
+        sections.writeSection(name, splitLines(bytes));
+    }
+    if (damaged.empty() && legacy) {
+        int index = FindEntry(reader, kBackgroundEntry);
+        if (index >= 0 && readWholeEntry(reader, index, bytes))
+            sections.writeBytes(kBackgroundEntry, bytes);
+        else if (index >= 0)
+            damaged = kBackgroundEntry;
+    }
+    ClosePackage(reader);
+    // A save that cannot say where to go on is refused like any other damage.
+    StringList lines;
+    if (damaged.empty() &&
+        (!sections.readSection(kStackEntry, lines) || !stackIsSound(lines, script)))
+        damaged = kStackEntry;
+    std::string screenSection;
+    if (damaged.empty() && !TScreenControl::CheckInfo(sections, legacy, screenSection))
+        damaged = screenSection;
+    if (damaged.empty() && sections.readSection(kValueEntry, lines) &&
+        !variablesAreSound(lines, true))
+        damaged = kValueEntry;
+    if (damaged.empty() && sections.readSection(kTextEntry, lines) &&
+        !variablesAreSound(lines, false))
+        damaged = kTextEntry;
+    if (!damaged.empty()) {
+        info_.clear();
+        reportDamaged(path, damaged);
+        return false;
+    }
+
+    TZarvoProcess& process = access.process();
+    if (!process.LoadInfo(sections)) {  // the check above leaves nothing that fails here
+        info_.clear();
+        return false;
+    }
+    std::string messageLayer = process.layerName();
+    TZarvoProcessStack& stack = access.stack();
+    TCommandCtrl& commands = access.commands();
+    commands.Set_BookName(stack.GetFrameText(TZarvoProcessStack::kBookName, ""));
+    commands.Set_PageName(stack.GetFrameText(TZarvoProcessStack::kPageName, ""));
+    access.commandIndex = stack.GetFrameValue(TZarvoProcessStack::kCommandIndex, 0);
+    // "_reload" runs first and its Return resumes the saved place. Without the system library
+    // the story resumes there at once instead of stopping at a page that does not exist.
+    int32_t start, end;
+    if (script.FindPage("_system", "_reload", start, end))
+        access.CallPageKeepState("_system", "_reload");
+
+    TScreenControl& screen = *services_.screen;
+    if (!screen.LoadInfo(sections, legacy))
+        services_.dialogs->showMessage(BoxKind::Plain, "debug error : FScreenControl->LoadInfo()");
+    services_.music->ReadMusicInfo(info_);
+    access.variables().LoadInfo(sections);
+    info_.clear();
+
+    // A message in progress is shown again from its start: the screen shows what lies under it.
+    bool hasMessageLayer = false;
+    if (TLasScreen* s = screen.screen(0); s && !messageLayer.empty())
+        for (int32_t i = 1; i < s->LayerCount(); ++i)
+            hasMessageLayer = hasMessageLayer || s->LayerAt(i)->name == messageLayer;
+    if (hasMessageLayer) screen.SetLayerVisible(0, messageLayer, false);
+    screen.Compose(0);
+    if (hasMessageLayer) screen.SetLayerVisible(0, messageLayer, true);
+    screen.Paint(0);
+    return true;
+}
+
+std::string TSaveSystem::GetInfoValue(std::string_view key) const {
+    return ReadListString(info_, key, "");
+}
+
+void TSaveSystem::SetInfoValue(std::string_view key, std::string_view value) {
+    WriteListString(info_, key, value);
+}
+
+std::string TSaveSystem::GetSettingValue(std::string_view key) const {
+    return ReadListString(settings_, key, "");
+}
+
+void TSaveSystem::SetSettingValue(std::string_view key, std::string_view value) {
+    WriteListString(settings_, key, value);
+}
+
+std::string TSaveSystem::LoadValue(std::string_view key) const {
+    if (openFailed_) return {};
+    return openMode_ == OpenMode::None ? GetSettingValue(key) : GetInfoValue(key);
+}
+
+void TSaveSystem::SaveValue(std::string_view key, std::string_view value) {
+    if (openFailed_) return;
+    if (openMode_ == OpenMode::None)
+        SetSettingValue(key, value);
+    else
+        SetInfoValue(key, value);
+}
+
+bool TSaveSystem::LoadSystemSettings(const std::string& path) {
+    std::string bytes;
+    if (!services_.files->exists(path) || !services_.files->readFile(path, bytes)) return false;
+    settings_ = splitLines(bytes);
+    TMusicCtrl& music = *services_.music;
+    TZarvoAccessControl& access = *services_.access;
+    music.SetMusicEnabled(ReadListBool(settings_, "System.UseMusic", true));
+    music.SetSoundEnabled(ReadListBool(settings_, "System.UseSound", true));
+    int32_t musicVolume = ReadListInt(settings_, "System.MusicVolume", 100);
+    int32_t soundVolume = ReadListInt(settings_, "System.SoundVolume", 100);
+    music.SetMusicVolume(musicVolume);
+    music.SetSoundVolume(soundVolume);
+    access.variables().Set_Value("%_musicvolume%", musicVolume);
+    access.variables().Set_Value("%_soundvolume%", soundVolume);
+    access.windowLeft = ReadListInt(settings_, "System.Left", 0);
+    access.windowTop = ReadListInt(settings_, "System.Top", 0);
+    access.systemFont = ReadListString(settings_, "System.Font", texts::kDefaultSystemFont);
+    return true;
+}
+
+bool TSaveSystem::SaveSystemSettings(const std::string& path) {
+    // A story that never had a data folder gets one here, as its first save would: without
+    // it, values, volumes and the window position would be lost at every shutdown. Nobody is
+    // asked, the program is closing; a folder the user refused at the start is not made.
+    std::string dir = folderOf(path);
+    if (!dir.empty() && !services_.files->directoryExists(dir) &&
+        (services_.access->dataDirDeclined() || !services_.files->makeDirectory(dir)))
+        return false;
+    const TMusicCtrl& music = *services_.music;
+    const TZarvoAccessControl& access = *services_.access;
+    WriteListBool(settings_, "System.UseMusic", music.musicEnabled());
+    WriteListBool(settings_, "System.UseSound", music.soundEnabled());
+    WriteListInt(settings_, "System.MusicVolume", music.GetMusicVolume());
+    WriteListInt(settings_, "System.SoundVolume", music.GetSoundVolume());
+    WriteListInt(settings_, "System.Left", access.windowLeft);
+    WriteListInt(settings_, "System.Top", access.windowTop);
+    WriteListString(settings_, "System.Font", access.systemFont);
+    return services_.files->writeFile(path, joinLines(settings_));
+}
+
+}  // namespace zarvo

@@ -1,0 +1,118 @@
+// Saved games and the settings kept between runs. A save file is a package whose entries hold
+// each controller's state (call stack with the run state, layers, variables, a thumbnail and an
+// information list); AutoSave writes the whole state and AutoLoad restores it. Open, Create,
+// Append and Close open a save file so that single keys of its information list can be read and
+// written. The system settings are a Name=Value list in the data folder's "c_save00.svi".
+//
+// Nothing here ever replaces a good file with a damaged one: packages are written beside their
+// target and moved over it only when complete, and a save file is read and checked in full
+// before any of the running story is touched.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "base/string_list.hpp"
+#include "archive/package.hpp"
+
+namespace zarvo {
+
+namespace platform {
+class Clock;
+class Dialogs;
+class FileSystem;
+}  // namespace platform
+
+class TMusicCtrl;
+class TScreenControl;
+class TZarvoAccessControl;
+
+class TSaveSystem {
+  public:
+    static constexpr std::string_view kMagic = "QZ7SAVE";
+    static constexpr std::string_view kSettingsFile = "c_save00.svi";
+    static constexpr std::string_view kInfoEntry = "savefile.info";
+    static constexpr std::string_view kThumbnailEntry = "_smallimage.bmp";
+    static constexpr int32_t kVersion = 1;
+    static constexpr int32_t kThumbnailWidth = 80;
+    static constexpr int32_t kThumbnailHeight = 60;
+
+    enum class OpenMode : uint8_t { None = 0, Read = 1, Write = 2 };
+    enum FileMode : int { kRead = 0, kCreate = 1, kAppend = 2 };
+
+    struct Services {
+        TZarvoAccessControl* access = nullptr;
+        TScreenControl* screen = nullptr;
+        TMusicCtrl* music = nullptr;
+        platform::Dialogs* dialogs = nullptr;
+        platform::FileSystem* files = nullptr;
+        platform::Clock* clock = nullptr;
+    };
+
+    explicit TSaveSystem(const Services& services);
+    // A file still open for writing is abandoned: its old contents stay as they were.
+    ~TSaveSystem();
+    TSaveSystem(const TSaveSystem&) = delete;
+    TSaveSystem& operator=(const TSaveSystem&) = delete;
+
+    // Host path of a save file named by the script: in the data folder.
+    std::string SaveFilePath(std::string_view scriptName) const;
+    std::string SettingsPath() const;
+
+    // Opens a save file for its information list. A file still open for writing is finished
+    // first. Read: the file becomes the save package slot (its pictures are found first) and
+    // its list is loaded. Create: an empty list. Append: the list it has, and the file keeps
+    // its entries; a save whose entries cannot be read is refused, never replaced. False when
+    // the file cannot be opened (said in a box, except for a slot never saved to); until the
+    // next Open, Create, Append or Close, values then go nowhere and read as empty, so that
+    // one slot's values never mix with another's or with the settings.
+    bool OpenSaveFile(const std::string& path, int mode);
+    // Writes the list into a file open for writing and closes it. False when that failed; the
+    // file then keeps what it had.
+    bool CloseSaveFile();
+
+    bool AutoSave(const std::string& path);
+    // False, with the story as it was, when the file is missing, of a newer version, refused at
+    // the compatibility question, or damaged (with a message; a save without a place to resume
+    // is damaged too).
+    bool AutoLoad(const std::string& path);
+
+    std::string GetInfoValue(std::string_view key) const;
+    void SetInfoValue(std::string_view key, std::string_view value);
+    std::string GetSettingValue(std::string_view key) const;
+    void SetSettingValue(std::string_view key, std::string_view value);
+    // "LoadValue" and "SaveValue": the open file's list, or the settings when none is open.
+    std::string LoadValue(std::string_view key) const;
+    void SaveValue(std::string_view key, std::string_view value);
+
+    // A missing file changes nothing. True when the file was read.
+    bool LoadSystemSettings(const std::string& path);
+    // Makes the data folder (one level) when it is missing. True when the file was written.
+    bool SaveSystemSettings(const std::string& path);
+
+    OpenMode openMode() const { return openMode_; }
+    const StringList& info() const { return info_; }
+    const StringList& settings() const { return settings_; }
+
+  private:
+    // Asks before making the missing folder of a save; false when there is none to write in.
+    bool ensureSaveFolder(const std::string& path);
+    bool openFailed();
+    bool finishWriter();
+    void abandonWriter();
+    void reportWriteFailure(const std::string& path);
+    void reportDamaged(const std::string& path, std::string_view entry);
+
+    Services services_;
+    StringList settings_;
+    StringList info_;
+    OpenMode openMode_ = OpenMode::None;
+    // The last Open, Create or Append failed: values neither come from nor go anywhere.
+    bool openFailed_ = false;
+    PackageWriter writer_;
+    // An append goes to a copy beside the file, moved over it when finished.
+    std::string appendCopy_;
+    std::string appendTarget_;
+};
+
+}  // namespace zarvo

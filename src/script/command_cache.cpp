@@ -1,0 +1,141 @@
+#include "script/command_cache.hpp"
+
+#include "base/name_value.hpp"
+#include "base/text.hpp"
+#include "platform/dialogs.hpp"
+#include "script/script_file.hpp"
+#include "zarvo/texts.hpp"
+
+namespace zarvo {
+
+namespace {
+
+// Indexed by type; entry 0 stands for every unknown keyword.
+constexpr std::array<std::string_view, kCommandTypeCount> kKeywords = {
+    "",           "@rem",        "@if",          "@else",     "@endif",      "@MessageDraw",
+    "@GraphicDraw", "@Effect",   "@Music",       "@Sound",    "@MusicStop",  "@ValueCtrl",
+    "@StringCtrl", "@LayerCtrl", "@GraphicCtrl", "@Wait",     "@Select",     "@Move",
+    "@Call",      "@Return",     "@DynamicLayer", "@DynamicLayerClear", "@WindowShow",
+    "@StringInput", "@SaveCtrl", "@System",
+};
+
+// A page's line `i`, or "" when the page (as found now) has no such line: the script may have
+// been reloaded since the cache was built.
+const std::string& pageLine(const TZarvoFile& file, int32_t start, int32_t end, int32_t i) {
+    static const std::string empty;
+    if (i < 0 || i >= end - start - 1) return empty;
+    return file.lineAt(start + 1 + i);
+}
+
+}  // namespace
+
+CommandType commandTypeOf(std::string_view trimmedLine) {
+    if (trimmedLine.size() < 2 || trimmedLine[0] != '@') return CommandType::Unknown;
+    for (int32_t t = 1; t < kCommandTypeCount; ++t)
+        if (kKeywords[static_cast<size_t>(t)] == trimmedLine) return static_cast<CommandType>(t);
+    return CommandType::Unknown;
+}
+
+std::string_view commandKeyword(CommandType type) {
+    int32_t t = static_cast<int32_t>(type);
+    return t >= 0 && t < kCommandTypeCount ? kKeywords[static_cast<size_t>(t)] : std::string_view{};
+}
+
+std::string TZarvoCommand::GetParamText(std::string_view name, std::string_view fallback) const {
+    return ReadListString(params, name, fallback);
+}
+
+int32_t TZarvoCommand::GetParamValue(std::string_view name, int32_t fallback) const {
+    return ReadListInt(params, name, fallback);
+}
+
+bool TZarvoCommand::GetParamFlag(std::string_view name, bool fallback) const {
+    return ReadListBool(params, name, fallback);
+}
+
+void TCommandCtrl::Set_BookName(std::string_view name) {
+    if (name == bookName_) return;
+    bookName_ = name;
+    needsRebuild_ = true;
+}
+
+void TCommandCtrl::Set_PageName(std::string_view name) {
+    if (name == pageName_) return;
+    pageName_ = name;
+    needsRebuild_ = true;
+}
+
+void TCommandCtrl::Make_CommandCache() {
+    if (!file_) {
+        if (dialogs_)
+            dialogs_->showMessage(platform::BoxKind::ErrorOk,
+                                  "Error : Make_CommandCache()\nCan't access \"ZarvoFile\"");
+        return;
+    }
+    int32_t start = 0, end = 0;
+    int32_t n = 0;
+    if (file_->FindPage(bookName_, pageName_, start, end)) n = end - start - 1;
+    int32_t c = 0;
+    int32_t depth = 0;
+    for (int32_t i = 0; i < n; ++i) {
+        std::string_view t = trimBlanks(pageLine(*file_, start, end, i));
+        if (t.empty() || t[0] != '@') continue;
+        if (c == kMaxCommands) {
+            if (dialogs_) dialogs_->showMessage(platform::BoxKind::ErrorOk, texts::kTooManyCommands);
+            // The entries now hold part of this page, so none of them may run; the cache stays
+            // invalid and the next query reports the page again.
+            count_ = 0;
+            return;
+        }
+        Entry& e = entries_[static_cast<size_t>(c)];
+        e.line = i;
+        e.type = commandTypeOf(t);
+        switch (e.type) {
+        case CommandType::If:
+            e.level = depth++;
+            break;
+        case CommandType::Else:
+            e.level = depth - 1;
+            break;
+        case CommandType::EndIf:
+            e.level = --depth;
+            break;
+        default:
+            e.level = depth;
+            break;
+        }
+        ++c;
+    }
+    count_ = c;
+    needsRebuild_ = false;
+}
+
+int32_t TCommandCtrl::Get_CommandCount() {
+    rebuildIfNeeded();
+    return count_;
+}
+
+int32_t TCommandCtrl::Get_CommandLevel(int32_t index) {
+    rebuildIfNeeded();
+    if (index < 0 || index >= count_) return -1;
+    return entries_[static_cast<size_t>(index)].level;
+}
+
+bool TCommandCtrl::Get_Command(int32_t index, TZarvoCommand& command) {
+    rebuildIfNeeded();
+    if (index < 0 || index >= count_ || !file_) return false;
+    int32_t start = 0, end = 0;
+    if (!file_->FindPage(bookName_, pageName_, start, end)) start = end = 0;
+    const Entry& e = entries_[static_cast<size_t>(index)];
+    // The type is read from the line as it is now, like the parameters.
+    command.keyword = trimBlanks(pageLine(*file_, start, end, e.line));
+    command.type = commandTypeOf(command.keyword);
+    command.line = e.line;
+    command.level = e.level;
+    command.params.clear();
+    int32_t first = index == 0 ? 0 : entries_[static_cast<size_t>(index) - 1].line + 1;
+    for (int32_t i = first; i < e.line; ++i) command.params.push_back(pageLine(*file_, start, end, i));
+    return true;
+}
+
+}  // namespace zarvo

@@ -1,0 +1,209 @@
+#include "script/variables.hpp"
+
+#include "base/name_value.hpp"
+#include "base/save_container.hpp"
+#include "base/text.hpp"
+#include "platform/clock.hpp"
+#include "platform/dialogs.hpp"
+#include "script/script_file.hpp"
+#include "zarvo/texts.hpp"
+
+namespace zarvo {
+
+namespace {
+
+constexpr std::string_view kValueSection = "valuevar.info";
+constexpr std::string_view kTextSection = "stringvar.info";
+
+// "%name%" or "$name$" without its first and last characters, whatever they are.
+std::string_view referenceName(std::string_view reference) {
+    return reference.size() < 2 ? std::string_view{} : reference.substr(1, reference.size() - 2);
+}
+
+// "@HEAD:KEY"; without a ":" the head is empty and the key is the whole name.
+void splitHeadKey(std::string_view name, std::string_view& head, std::string_view& key) {
+    size_t colon = name.find(':');
+    if (colon == std::string_view::npos) {
+        head = {};
+        key = name;
+    } else {
+        head = name.substr(1, colon - 1);
+        key = name.substr(colon + 1);
+    }
+}
+
+platform::Clock& systemClock() {
+    static platform::SystemClock clock;
+    return clock;
+}
+
+}  // namespace
+
+TVariableCtrl::TVariableCtrl(platform::Clock* clock) : clock_(clock ? clock : &systemClock()) {
+    startTick_ = clock_->ticks();
+}
+
+void TVariableCtrl::showSyntaxError(std::string_view operation, std::string_view reference) {
+    if (!dialogs_) return;
+    std::string text = "debug - TVariableCtrl::";
+    text.append(operation).append("()\r\nsyntax error : VarName=").append(reference);
+    dialogs_->showMessage(platform::BoxKind::Plain, text);
+}
+
+void TVariableCtrl::Set_Value(std::string_view reference, int32_t value) {
+    if (reference.empty() || reference[0] != '%') return showSyntaxError("Set_Value", reference);
+    std::string_view name = referenceName(reference);
+    if (!name.empty() && name[0] == '@') return;
+    size_t before = values_.size();
+    WriteListInt(values_, name, value);
+    if (values_.size() != before) setOrder_.push_back({false, before});
+}
+
+void TVariableCtrl::Set_Text(std::string_view reference, std::string_view text) {
+    if (reference.empty() || reference[0] != '$') return showSyntaxError("Set_Text", reference);
+    std::string_view name = referenceName(reference);
+    if (!name.empty() && name[0] == '@') return;
+    size_t before = texts_.size();
+    WriteListString(texts_, name, text);
+    if (texts_.size() != before) setOrder_.push_back({true, before});
+}
+
+int32_t TVariableCtrl::Get_Value(std::string_view operand) {
+    if (!operand.empty() && operand[0] == '%') return Get_ValueVar(referenceName(operand));
+    return parseInt(operand, 0);
+}
+
+int32_t TVariableCtrl::Get_ValueVar(std::string_view name) {
+    if (!name.empty() && name[0] == '@') return systemValue(name);
+    return ReadListInt(values_, name, 0);
+}
+
+std::string TVariableCtrl::Get_TextVar(std::string_view name) {
+    if (!name.empty() && name[0] == '@') return systemText(name);
+    return ReadListString(texts_, name, "");
+}
+
+int32_t TVariableCtrl::systemValue(std::string_view name) {
+    if (name == texts::kSysRandom) {
+        if (randomRange_ <= 0) return 0;
+        // Scale a 32-bit draw into 0 .. range-1.
+        return static_cast<int32_t>((static_cast<uint64_t>(random_()) * static_cast<uint32_t>(randomRange_)) >> 32);
+    }
+    if (name == texts::kSysElapsed) return static_cast<int32_t>((clock_->ticks() - startTick_) / 1000u);
+    if (name == texts::kSysDate || name == texts::kSysYear || name == texts::kSysMonth ||
+        name == texts::kSysDay || name == texts::kSysTime || name == texts::kSysHour ||
+        name == texts::kSysMinute || name == texts::kSysSecond) {
+        platform::LocalTime t = clock_->localTime();
+        if (name == texts::kSysDate) return t.year * 10000 + t.month * 100 + t.day;
+        if (name == texts::kSysYear) return t.year;
+        if (name == texts::kSysMonth) return t.month;
+        if (name == texts::kSysDay) return t.day;
+        if (name == texts::kSysTime) return t.hour * 10000 + t.minute * 100 + t.second;
+        if (name == texts::kSysHour) return t.hour;
+        if (name == texts::kSysMinute) return t.minute;
+        return t.second;
+    }
+    if (name == "@Version") return kVersion;
+    if (name == "@CommandVersion") return kCommandVersion;
+    if (!file_) return 0;
+    std::string_view head, key;
+    splitHeadKey(name, head, key);
+    return file_->ReadHeadInt(head, key, 0);
+}
+
+std::string TVariableCtrl::systemText(std::string_view name) {
+    if (name == texts::kSysWeekday) {
+        int wd = clock_->localTime().weekday;
+        // One two-byte character per day, Sunday first.
+        if (wd < 0 || wd > 6 || texts::kWeekdays.size() < 14) return {};
+        return std::string(texts::kWeekdays.substr(static_cast<size_t>(wd) * 2, 2));
+    }
+    if (name == "@ScriptFile") return scriptFileName_;
+    if (!file_) return {};
+    std::string_view head, key;
+    splitHeadKey(name, head, key);
+    return file_->ReadHeadString(head, key, "");
+}
+
+void TVariableCtrl::appendTextVar(std::string& out, std::string_view name) {
+    if (!name.empty() && name[0] == '@') {
+        out += systemText(name);
+        return;
+    }
+    std::string_view value;
+    if (findNameValue(texts_, name, value)) out += value;
+}
+
+std::string TVariableCtrl::Expand_Text(std::string_view text, bool& error) {
+    error = false;
+    // "$" and "%" are never trail bytes of a two-byte character, so plain byte searches are safe.
+    std::string strings;
+    strings.reserve(text.size() + 16);
+    size_t pos = 0;
+    for (;;) {
+        size_t open = text.find('$', pos);
+        if (open == std::string_view::npos) break;
+        size_t close = text.find('$', open + 1);
+        if (close == std::string_view::npos) {
+            error = true;
+            return std::string(texts::kDollarMismatch);
+        }
+        strings.append(text, pos, open - pos);
+        appendTextVar(strings, text.substr(open + 1, close - open - 1));
+        pos = close + 1;
+    }
+    strings.append(text, pos);
+
+    std::string_view rest = strings;
+    if (rest.find('%') == std::string_view::npos) return strings;
+    std::string out;
+    out.reserve(rest.size() + 16);
+    pos = 0;
+    for (;;) {
+        size_t open = rest.find('%', pos);
+        if (open == std::string_view::npos) break;
+        size_t close = rest.find('%', open + 1);
+        if (close == std::string_view::npos) {
+            error = true;
+            return std::string(texts::kPercentMismatch);
+        }
+        out.append(rest, pos, open - pos);
+        out += intToStr(Get_ValueVar(rest.substr(open + 1, close - open - 1)));
+        pos = close + 1;
+    }
+    out.append(rest, pos);
+    return out;
+}
+
+void TVariableCtrl::GetValueLines(StringList& list) const {
+    list.insert(list.end(), values_.begin(), values_.end());
+}
+
+void TVariableCtrl::GetTextLines(StringList& list) const {
+    list.insert(list.end(), texts_.begin(), texts_.end());
+}
+
+bool TVariableCtrl::SaveInfo(SaveContainer& container) const {
+    bool ok = container.writeSection(kValueSection, values_);
+    return container.writeSection(kTextSection, texts_) && ok;
+}
+
+void TVariableCtrl::LoadInfo(SaveContainer& container) {
+    StringList lines;
+    if (container.readSection(kValueSection, lines)) values_ = std::move(lines);
+    lines = StringList();
+    if (container.readSection(kTextSection, lines)) texts_ = std::move(lines);
+    // A loaded save knows no order across the two lists: value variables first.
+    setOrder_.clear();
+    for (size_t i = 0; i < values_.size(); ++i) setOrder_.push_back({false, i});
+    for (size_t i = 0; i < texts_.size(); ++i) setOrder_.push_back({true, i});
+}
+
+std::vector<std::pair<bool, std::string_view>> TVariableCtrl::linesInSetOrder() const {
+    std::vector<std::pair<bool, std::string_view>> lines;
+    lines.reserve(setOrder_.size());
+    for (const auto& [isText, i] : setOrder_) lines.emplace_back(isText, (isText ? texts_ : values_)[i]);
+    return lines;
+}
+
+}  // namespace zarvo

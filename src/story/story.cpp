@@ -1,0 +1,369 @@
+#include "story/story.hpp"
+
+#include <filesystem>
+#include <new>
+#include <stdexcept>
+
+#include "base/name_value.hpp"
+#include "base/sjis.hpp"
+#include "base/text.hpp"
+#include "formats/bmp.hpp"
+#include "formats/mag_decoder.hpp"
+#include "platform/dialogs.hpp"
+#include "platform/file_system.hpp"
+#include "platform/host.hpp"
+#include "zarvo/texts.hpp"
+
+namespace zarvo {
+namespace {
+
+constexpr std::string_view kZarvo = "Zarvo";
+
+// Host paths are shown in code page 932 boxes; a path with no such form is shown as it is.
+std::string hostPathForDisplay(const std::string& path) {
+    std::string sjis;
+    return utf8ToSjis(path, sjis) ? sjis : path;
+}
+
+std::string hostNameToScript(const std::string& name) {
+    std::string sjis;
+    return utf8ToSjis(name, sjis) ? sjis : name;
+}
+
+}  // namespace
+
+TZarvoAccessControl::TZarvoAccessControl(const Services& services)
+    : services_(services),
+      script_(std::make_unique<TZarvoFile>()),
+      stack_(std::make_unique<TZarvoProcessStack>()),
+      process_(std::make_unique<TZarvoProcess>()),
+      commands_(std::make_unique<TCommandCtrl>()),
+      variables_(std::make_unique<TVariableCtrl>(services.clock)),
+      layers_(std::make_unique<TLayerCtrl>()),
+      susie_(std::make_unique<TSusiePlugIn>()) {
+    systemFont = texts::kDefaultSystemFont;
+    script_->setDialogs(services.dialogs);
+    process_->setStack(stack_.get());
+    process_->setClock(services.clock);
+    process_->setDialogs(services.dialogs);
+    commands_->setFile(script_.get());
+    commands_->setDialogs(services.dialogs);
+    variables_->setFile(script_.get());
+    variables_->setDialogs(services.dialogs);
+}
+
+TZarvoAccessControl::~TZarvoAccessControl() {
+    CloseSavePackage();
+    CloseLibrary();
+    CloseProject();
+}
+
+void TZarvoAccessControl::fail() {
+    fatalError_ = true;
+    if (services_.host) services_.host->terminate();
+}
+
+bool TZarvoAccessControl::OpenProject(const std::string& path) {
+    projectPath_ = path;
+    std::filesystem::path p(path);
+    variables_->setScriptFileName(hostNameToScript(p.filename().string()));
+    if (!openProjectFile()) return false;
+    if (!checkVersions()) return false;
+
+    projectDir_ = p.parent_path().string();
+    if (projectDir_.empty()) projectDir_ = ".";
+    std::string dataDirectory = script_->ReadHeadString(kZarvo, "DataDirectory", "");
+    if (!dataDirectory.empty())
+        dataDir_ = services_.files->resolve(projectDir_, dataDirectory);
+    else
+        dataDir_ = (std::filesystem::path(projectDir_) / p.stem()).string();
+
+    if (IsPackaged()) extractEntries();
+
+    stack_->ClearFrame();
+    commands_->Set_BookName(script_->ReadHeadString(kZarvo, "StartBook", texts::kDefaultStartBook));
+    commands_->Set_PageName(script_->ReadHeadString(kZarvo, "StartPage", texts::kDefaultStartPage));
+    commandIndex = 0;
+    process_->EndStep();
+    layers_->Load(*script_);
+    return true;
+}
+
+bool TZarvoAccessControl::openProjectFile() {
+    auto notFound = [this] {
+        std::string text = hostPathForDisplay(projectPath_);
+        text += texts::kNotFoundSuffix;
+        services_.dialogs->showMessage(platform::BoxKind::ErrorOk, text);
+        fail();
+        return false;
+    };
+    if (!services_.files->exists(projectPath_)) return notFound();
+    if (HasMagic(projectPath_, "QZ7PKG") || HasMagic(projectPath_, "MZ")) {
+        OpenPackage(projectPath_, projectPackage_);
+    } else if (!HasMagic(projectPath_, "///")) {
+        services_.dialogs->showMessage(platform::BoxKind::ErrorOk, texts::kWrongHeaderId);
+        fail();
+        return false;
+    }
+    std::string bytes;
+    if (projectPackage_.isOpen()) {
+        // A package without a script entry gives an empty script.
+        ReadEntryToStream(bytes, "zarvo.zf7", projectPackage_);
+    } else if (!services_.files->readFile(projectPath_, bytes)) {
+        // A plain script, or a stub file that holds no package, that cannot be read.
+        return notFound();
+    }
+    script_->LoadFromStream(bytes);
+    return true;
+}
+
+bool TZarvoAccessControl::checkVersions() {
+    using platform::BoxAnswer;
+    using platform::BoxKind;
+    if (script_->ReadHeadString(kZarvo, "FileType", "") != "QZ7" &&
+        services_.dialogs->showMessage(BoxKind::ErrorAbortIgnore, texts::kWrongFileType) ==
+            BoxAnswer::Abort) {
+        fail();
+        return false;
+    }
+    if (script_->ReadHeadInt(kZarvo, "CommandVersion", TVariableCtrl::kCommandVersion) >
+            TVariableCtrl::kCommandVersion &&
+        services_.dialogs->showMessage(BoxKind::ErrorAbortIgnore, texts::kNewerCommandVersion) ==
+            BoxAnswer::Abort) {
+        fail();
+        return false;
+    }
+    return true;
+}
+
+void TZarvoAccessControl::extractEntries() {
+    using platform::BoxKind;
+    if (!script_->ReadHeadBool(kZarvo, "AutoExtract", false)) return;
+    std::filesystem::path p(projectPath_);
+    dataDir_ = (p.parent_path() / p.stem()).string();
+    if (services_.readOnly) return;
+    platform::FileSystem& files = *services_.files;
+    if (!files.directoryExists(dataDir_)) {
+        std::string ask(texts::kExtractFolderAskBefore);
+        ask += hostPathForDisplay(dataDir_);
+        ask += texts::kExtractFolderAskAfter;
+        if (services_.dialogs->showMessage(BoxKind::WarningYesNo, ask) !=
+            platform::BoxAnswer::Yes) {
+            dataDirDeclined_ = true;
+            return;
+        }
+        if (!files.makeDirectory(dataDir_)) {
+            services_.dialogs->showMessage(BoxKind::ErrorOk, texts::kFolderCreateFailed);
+            return;
+        }
+    }
+    for (int i = 0; i < projectPackage_.count; ++i) {
+        const PackageEntry* entry = GetEntry(projectPackage_, i);
+        if (!entry || !entry->autoExtract) continue;
+        std::string target;
+        if (!files.resolveInside(dataDir_, entry->name, target)) {
+            // A name that is absolute or climbs out of the folder is never written.
+            std::string text(texts::kExtractUnsafeName);
+            services_.dialogs->showMessage(BoxKind::ErrorOk, text + entry->name);
+            continue;
+        }
+        if (files.exists(target)) continue;  // files on disk are never overwritten
+        std::string bytes;
+        bool read = ReadEntryIndexToStream(
+            [&bytes](const char* data, size_t size) {
+                bytes.append(data, size);
+                return true;
+            },
+            i, projectPackage_);
+        if (!read || !files.writeFile(target, bytes)) {
+            std::string text(texts::kExtractWriteFailed);
+            services_.dialogs->showMessage(BoxKind::ErrorOk, text + entry->name);
+        }
+    }
+}
+
+bool TZarvoAccessControl::OpenLibrary(const std::string& path) {
+    CloseLibrary();
+    if (!HasMagic(path, "QZ7LIB") || !OpenPackage(path, libraryPackage_)) return false;
+    std::string bytes;
+    if (!ReadEntryToStream(bytes, "system.zf7", libraryPackage_)) return false;
+    TZarvoFile library;
+    library.setDialogs(services_.dialogs);
+    library.LoadFromStream(bytes);
+    script_->ImportBook("_system", library);
+    return true;
+}
+
+void TZarvoAccessControl::CloseProject() {
+    ClosePackage(projectPackage_);
+    if (susieActive_) {
+        susie_->ClosePlugIn();
+        susieActive_ = false;
+    }
+}
+
+TSusiePlugIn& TZarvoAccessControl::plugIns() {
+    if (!susieActive_) {
+        std::string dir = services_.programDir.empty() ? "." : services_.programDir;
+        susie_->OpenPlugIn(dir + "/*.spi");
+        susieActive_ = true;
+    }
+    return *susie_;
+}
+void TZarvoAccessControl::CloseLibrary() { ClosePackage(libraryPackage_); }
+
+bool TZarvoAccessControl::OpenSavePackage(const std::string& path) {
+    CloseSavePackage();
+    return HasMagic(path, "QZ7SAVE") && OpenPackage(path, savePackage_);
+}
+
+void TZarvoAccessControl::CloseSavePackage() { ClosePackage(savePackage_); }
+
+std::string TZarvoAccessControl::ResolveDataFile(std::string_view name) {
+    platform::FileSystem& files = *services_.files;
+    if (!dataDir_.empty()) {
+        std::string path = files.resolve(dataDir_, name);
+        if (files.exists(path)) return path;
+    }
+    if (!projectDir_.empty()) {
+        std::string path = files.resolve(projectDir_, name);
+        if (files.exists(path)) return path;
+    }
+    return std::string(kNoEntry);
+}
+
+namespace {
+
+bool hasExtension(std::string_view name, std::string_view ext) {
+    return name.size() >= ext.size() && sameText(name.substr(name.size() - ext.size()), ext);
+}
+
+}  // namespace
+
+bool TZarvoAccessControl::decodeFromPackage(PackageReader& package, std::string_view name,
+                                            bool bmp, Picture& out) {
+    if (!package.isOpen()) return false;
+    std::string bytes;
+    // A BMP is read no further than its headers say it reaches: whatever an entry inflates to
+    // beyond that is never needed.
+    uint64_t limit = UINT64_MAX;
+    if (bmp) {
+        if (!ReadEntryToStream(bytes, name, package, kBmpHeadSize)) return false;
+        limit = bmpSizeLimit(bytes);
+    }
+    if (!ReadEntryToStream(bytes, name, package, limit)) return false;
+    // Inside packages every format but BMP (MAG included) goes to the image plug-ins.
+    if (bmp) return decodeBmp(bytes, out);
+    return plugIns().LoadFromStream(bytes, out);
+}
+
+bool TZarvoAccessControl::decodeFromDisk(std::string_view name, bool bmp, Picture& out) {
+    std::string path = ResolveDataFile(name);
+    if (path == kNoEntry) return false;
+    // A damaged BMP or MAG is a failed load, not a picture; plug-ins get what no decoder read.
+    if (bmp) return decodeBmpFile(path, out);
+    if (hasExtension(name, ".mag")) {
+        TM2BC mag(services_.dialogs);
+        if (mag.LoadMagFile(path, out)) return true;
+    }
+    return plugIns().LoadFromFile(path, out);
+}
+
+bool TZarvoAccessControl::LoadGraphic(std::string_view name, TLasGraphic& surface) {
+    // The decoders report running out of memory as a failed load; this catches what a plug-in
+    // host or a later step might still let through.
+    try {
+        return loadGraphic(name, surface);
+    } catch (const std::bad_alloc&) {
+        return false;
+    } catch (const std::length_error&) {
+        return false;
+    }
+}
+
+bool TZarvoAccessControl::loadGraphic(std::string_view name, TLasGraphic& surface) {
+    if (hasExtension(name, ".png")) {
+        if (savePackage_.isOpen() && surface.LoadPngFromPackage(name, savePackage_)) return true;
+        if (projectPackage_.isOpen()) {
+            if (surface.LoadPngFromPackage(name, projectPackage_)) return true;
+        } else {
+            std::string path = ResolveDataFile(name);
+            if (path != kNoEntry && surface.LoadPngFile(path)) return true;
+        }
+        return libraryPackage_.isOpen() && surface.LoadPngFromPackage(name, libraryPackage_);
+    }
+    bool bmp = hasExtension(name, ".bmp");
+    Picture picture;
+    bool loaded = decodeFromPackage(savePackage_, name, bmp, picture);
+    if (!loaded) {
+        loaded = projectPackage_.isOpen() ? decodeFromPackage(projectPackage_, name, bmp, picture)
+                                          : decodeFromDisk(name, bmp, picture);
+    }
+    if (!loaded) loaded = decodeFromPackage(libraryPackage_, name, bmp, picture);
+    if (loaded) surface.AssignPicture(picture);
+    return loaded;
+}
+
+bool TZarvoAccessControl::LoadStringList(std::string_view entryName, StringList& lines) {
+    for (PackageReader* reader : {&savePackage_, &projectPackage_, &libraryPackage_})
+        if (reader->isOpen() && ReadEntryToStrings(entryName, lines, *reader)) return true;
+    return false;
+}
+
+bool TZarvoAccessControl::pictureExists(std::string_view name) {
+    if (savePackage_.isOpen() && FindEntry(savePackage_, name) >= 0) return true;
+    bool inProject = projectPackage_.isOpen() ? FindEntry(projectPackage_, name) >= 0
+                                              : ResolveDataFile(name) != kNoEntry;
+    return inProject || (libraryPackage_.isOpen() && FindEntry(libraryPackage_, name) >= 0);
+}
+
+bool TZarvoAccessControl::dataFileExists(std::string_view name) {
+    if (ResolveDataFile(name) != kNoEntry) return true;
+    if (!IsPackaged() || !script_->ReadHeadBool(kZarvo, "AutoExtract", false)) return false;
+    const PackageEntry* entry = GetEntry(projectPackage_, FindEntry(projectPackage_, name));
+    return entry && entry->autoExtract && platform::isSafeRelativeName(entry->name);
+}
+
+void TZarvoAccessControl::JumpTo(std::string_view book, std::string_view page) {
+    commands_->Set_BookName(book);
+    commands_->Set_PageName(page);
+    commandIndex = 0;
+}
+
+void TZarvoAccessControl::callPage(std::string_view book, std::string_view page, bool keepState) {
+    stack_->ClearFrame();
+    if (keepState) process_->SaveState();
+    stack_->SetFrameText(TZarvoProcessStack::kBookName, commands_->bookName());
+    stack_->SetFrameText(TZarvoProcessStack::kPageName, commands_->pageName());
+    stack_->SetFrameValue(TZarvoProcessStack::kCommandIndex, commandIndex);
+    stack_->Push();
+    process_->Reset();
+    JumpTo(book, page);
+}
+
+void TZarvoAccessControl::CallPage(std::string_view book, std::string_view page) {
+    callPage(book, page, false);
+}
+
+void TZarvoAccessControl::CallPageKeepState(std::string_view book, std::string_view page) {
+    callPage(book, page, true);
+}
+
+bool TZarvoAccessControl::ReturnFromCall() {
+    if (!stack_->Pop()) return false;
+    process_->LoadState();
+    commands_->Set_BookName(stack_->GetFrameText(TZarvoProcessStack::kBookName, ""));
+    commands_->Set_PageName(stack_->GetFrameText(TZarvoProcessStack::kPageName, ""));
+    commandIndex = stack_->GetFrameValue(TZarvoProcessStack::kCommandIndex, 0);
+    return true;
+}
+
+void TZarvoAccessControl::WriteStackInfo(StringList& list) {
+    AppendListString(list, TZarvoProcessStack::kBookName, commands_->bookName());
+    AppendListString(list, TZarvoProcessStack::kPageName, commands_->pageName());
+    AppendListInt(list, TZarvoProcessStack::kCommandIndex, commandIndex);
+    list.emplace_back(TZarvoProcessStack::kBorder);
+    stack_->GetStackLines(list);
+}
+
+}  // namespace zarvo
