@@ -5,7 +5,7 @@
 #include <array>
 #include <random>
 
-#include "../tests/data/mag_encoder.hpp"
+#include "../tests/formats/mag_encoder.hpp"
 #include "formats/mag_decoder.hpp"
 
 namespace {

@@ -14,7 +14,7 @@
 #include "backends/headless/silent_media_player.hpp"
 #include "backends/posix/local_file_system.hpp"
 #include "player/player.hpp"
-#include "shell/story.hpp"
+#include "support/story.hpp"
 #include "zarvo/texts.hpp"
 
 namespace zarvo::test {

@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "story.hpp"
+#include "support/story.hpp"
 
 namespace zarvo::test {
 namespace {

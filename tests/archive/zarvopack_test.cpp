@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "data/package_fixtures.hpp"
+#include "archive/package_fixtures.hpp"
 #include "support/temp_dir.hpp"
 
 namespace zarvo {

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "archive/package.hpp"
-#include "story.hpp"
+#include "support/story.hpp"
 
 namespace zarvo::test {
 namespace {

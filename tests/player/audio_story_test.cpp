@@ -10,8 +10,8 @@
 #include "backends/headless/silent_media_player.hpp"
 #include "backends/posix/local_file_system.hpp"
 #include "player/player.hpp"
-#include "story.hpp"
-#include "test_media.hpp"
+#include "support/story.hpp"
+#include "support/test_media.hpp"
 
 namespace zarvo::test {
 namespace {

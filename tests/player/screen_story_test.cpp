@@ -5,8 +5,8 @@
 #include <filesystem>
 
 #include "formats/bmp.hpp"
-#include "data/package_fixtures.hpp"
-#include "story.hpp"
+#include "archive/package_fixtures.hpp"
+#include "support/story.hpp"
 
 namespace zarvo::test {
 namespace {

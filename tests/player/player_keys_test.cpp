@@ -5,8 +5,8 @@
 #include <filesystem>
 
 #include "base/sjis.hpp"
-#include "save/player.hpp"
-#include "story.hpp"
+#include "support/player.hpp"
+#include "support/story.hpp"
 #include "zarvo/texts.hpp"
 
 namespace zarvo::test {

@@ -1,4 +1,4 @@
-#include "story.hpp"
+#include "support/story.hpp"
 
 #include <filesystem>
 

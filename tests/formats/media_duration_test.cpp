@@ -11,7 +11,7 @@
 #include "backends/headless/silent_media_player.hpp"
 #include "backends/headless/virtual_clock.hpp"
 #include "support/temp_dir.hpp"
-#include "test_media.hpp"
+#include "support/test_media.hpp"
 
 namespace zarvo::test {
 namespace {

@@ -9,7 +9,7 @@
 #include "backends/headless/headless_host.hpp"
 #include "backends/headless/silent_media_player.hpp"
 #include "support/temp_dir.hpp"
-#include "test_media.hpp"
+#include "support/test_media.hpp"
 
 namespace zarvo::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "player.hpp"
+#include "support/player.hpp"
 
 #include "base/sjis.hpp"
 

@@ -10,7 +10,7 @@
 
 #include "backends/sdl/sdl_media_player.hpp"
 #include "support/temp_dir.hpp"
-#include "test_media.hpp"
+#include "support/test_media.hpp"
 
 // SDL keeps a few bytes of its audio set-up until the process ends; they are not ours to free.
 extern "C" const char* __lsan_default_suppressions() {

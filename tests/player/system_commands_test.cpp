@@ -3,8 +3,8 @@
 
 #include "audio/music_control.hpp"
 #include "base/sjis.hpp"
-#include "player.hpp"
-#include "shell/story.hpp"
+#include "support/player.hpp"
+#include "support/story.hpp"
 
 namespace zarvo::test {
 namespace {

@@ -6,8 +6,8 @@
 
 #include "base/sjis.hpp"
 #include "archive/package.hpp"
-#include "save/player.hpp"
-#include "story.hpp"
+#include "support/player.hpp"
+#include "support/story.hpp"
 
 namespace zarvo::test {
 namespace {

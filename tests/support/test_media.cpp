@@ -1,4 +1,4 @@
-#include "test_media.hpp"
+#include "support/test_media.hpp"
 
 #include <ogg/ogg.h>
 #include <vorbis/vorbisenc.h>

@@ -6,7 +6,7 @@
 #include "base/name_value.hpp"
 #include "formats/bmp.hpp"
 #include "archive/package.hpp"
-#include "story.hpp"
+#include "support/story.hpp"
 
 namespace zarvo::test {
 namespace {

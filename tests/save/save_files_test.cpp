@@ -12,8 +12,8 @@
 #include "base/name_value.hpp"
 #include "base/sjis.hpp"
 #include "archive/package.hpp"
-#include "player.hpp"
-#include "shell/story.hpp"
+#include "support/player.hpp"
+#include "support/story.hpp"
 #include "zarvo/texts.hpp"
 
 namespace zarvo::test {
