@@ -98,7 +98,7 @@ int runDesktop(const DesktopOptions& options) {
         record.write(input);
     };
 
-    TfrmMain main({&host, &clock, &dialogs, &files, &fonts, &host.canvas(), players},
+    Player main({&host, &clock, &dialogs, &files, &fonts, &host.canvas(), players},
                   options.programDir);
     host.setClient(&main);
     trace.follow(main);

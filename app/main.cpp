@@ -132,7 +132,7 @@ int main(int argc, char** argv) {
     // The system library and plug-ins: beside the program or in the installed data folder.
     options.programDir =
         zarvo::playerDataDir(std::filesystem::path(self).parent_path().string());
-    options.projectPath = project.empty() ? zarvo::TfrmMain::defaultProjectPath(self) : project;
+    options.projectPath = project.empty() ? zarvo::Player::defaultProjectPath(self) : project;
     if (check) return zarvo::checkProject(options.projectPath, options.programDir, std::cout);
 
     if (!eventsPath.empty()) {

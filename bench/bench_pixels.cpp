@@ -18,15 +18,15 @@ namespace {
 
 constexpr int kW = 640, kH = 480;
 
-void paint(TLasGraphic& g, uint32_t seed) {
+void paint(Surface& g, uint32_t seed) {
     std::mt19937 gen(seed);
     for (int y = 0; y < g.Height(); ++y)
         for (int x = 0; x < g.Width(); ++x) g.row(y)[x] = gen() & 0xFFFFFF;
 }
 
 // A layer with a few upright ellipses of coverage, like standing characters, rest empty.
-TLasGraphic spriteLayer(uint32_t seed, AlphaMode mode) {
-    TLasGraphic g;
+Surface spriteLayer(uint32_t seed, AlphaMode mode) {
+    Surface g;
     g.SetAlphaMode(mode);
     g.SetSize(kW, kH);
     paint(g, seed);
@@ -46,8 +46,8 @@ TLasGraphic spriteLayer(uint32_t seed, AlphaMode mode) {
 }
 
 struct Scene {
-    TLasGraphic screen, background;
-    std::vector<TLasGraphic> layers;
+    Surface screen, background;
+    std::vector<Surface> layers;
     explicit Scene(AlphaMode mode) {
         screen.SetSize(kW, kH);
         background.SetSize(kW, kH);
@@ -125,7 +125,7 @@ void BM_MemcpySixFrames(benchmark::State& state) {
 BENCHMARK(BM_MemcpySixFrames)->Unit(benchmark::kMicrosecond);
 
 void BM_BlendFullFrame(benchmark::State& state) {
-    TLasGraphic screen, picture;
+    Surface screen, picture;
     screen.SetSize(kW, kH);
     picture.SetSize(kW, kH);
     paint(screen, 2);
@@ -146,9 +146,9 @@ void BM_MaskedLayerByVersion(benchmark::State& state) {
         return;
     }
     const pixels::RowKernels& k = pixels::rowKernels(level);
-    const TLasGraphic layer = spriteLayer(20, AlphaMode::Mask);
-    const TLasGraphic alpha = spriteLayer(21, AlphaMode::Alpha);
-    TLasGraphic screen;
+    const Surface layer = spriteLayer(20, AlphaMode::Mask);
+    const Surface alpha = spriteLayer(21, AlphaMode::Alpha);
+    Surface screen;
     screen.SetSize(kW, kH);
     for (auto _ : state) {
         for (int y = 0; y < kH; ++y) k.copyMasked(screen.row(y), layer.row(y), layer.maskRow(y), kW);

@@ -114,7 +114,7 @@ void BM_LoadPngVsPlainLibpng(benchmark::State& state) {
     double ours = 0, plain = 0;
     for (auto _ : state) {
         const double t0 = cpuSeconds();
-        TLasGraphic g;
+        Surface g;
         if (!g.LoadPngFromMemory(bytes) || g.alphaMode() != AlphaMode::Alpha) std::abort();
         const double t1 = cpuSeconds();
         plainDecode(bytes);
@@ -131,13 +131,13 @@ BENCHMARK(BM_LoadPngVsPlainLibpng)->Unit(benchmark::kMillisecond);
 
 void BM_LoadPngFromMemory(benchmark::State& state) {
     const std::string& bytes = samplePng();
-    TLasGraphic g;
+    Surface g;
     for (auto _ : state) benchmark::DoNotOptimize(g.LoadPngFromMemory(bytes));
 }
 BENCHMARK(BM_LoadPngFromMemory)->Unit(benchmark::kMillisecond);
 
 void BM_SavePng(benchmark::State& state) {
-    TLasGraphic g;
+    Surface g;
     if (!g.LoadPngFromMemory(samplePng())) std::abort();
     const std::string path = "/tmp/zarvo_bench_save_" + std::to_string(::getpid()) + ".png";
     for (auto _ : state) benchmark::DoNotOptimize(g.SavePngFile(path));

@@ -69,7 +69,7 @@ struct Typical {
           players(clock) {
         fs::remove_all(dir);
         fs::create_directories(dir + "/story");
-        TLasGraphic g;
+        Surface g;
         g.SetSize(640, 480);
         g.FillRect(0, 0, 640, 480, 0x336699);
         g.SavePngFile(dir + "/bg.png");
@@ -88,8 +88,8 @@ struct Typical {
                               "<Page=\"_reload\">\n@Return\n<Page End>\n<Book End>\n"),
                          "system.zf7");
         FinishPackage(library);
-        main = std::make_unique<TfrmMain>(
-            TfrmMain::Services{&host, &clock, &dialogs, &files, &fonts, &canvas, &players}, dir);
+        main = std::make_unique<Player>(
+            Player::Services{&host, &clock, &dialogs, &files, &fonts, &canvas, &players}, dir);
         host.setClient(main.get());
         main->FormCreate(dir + "/story.zp7", dir);
         main->FormShow();
@@ -110,7 +110,7 @@ struct Typical {
     platform::FrameCanvas canvas;
     platform::FreeTypeFontEngine fonts;
     platform::SilentMediaPlayerFactory players;
-    std::unique_ptr<TfrmMain> main;
+    std::unique_ptr<Player> main;
     std::string path;
 };
 

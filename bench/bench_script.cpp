@@ -39,7 +39,7 @@ std::string makeScript(int lines, int* produced) {
 void BM_IndexScript(benchmark::State& state) {
     int lines = 0;
     const std::string text = makeScript(100000, &lines);
-    TZarvoFile file;
+    ScriptFile file;
     for (auto _ : state) {
         file.LoadFromStream(text);
         benchmark::DoNotOptimize(file.index().data());
@@ -60,9 +60,9 @@ void BM_MakeCommandCache500(benchmark::State& state) {
         else text += "MessageDraw.Text=Some text of a message line\r\n  @MessageDraw  \r\n";
     }
     text += "<Page End>\r\n<Book End>\r\n";
-    TZarvoFile file;
+    ScriptFile file;
     file.LoadFromStream(text);
-    TCommandCtrl ctrl;
+    CommandCache ctrl;
     ctrl.setFile(&file);
     ctrl.Set_BookName("b");
     ctrl.Set_PageName("p");
@@ -79,13 +79,13 @@ void BM_GetCommand(benchmark::State& state) {
     for (int c = 0; c < 100; ++c)
         text += "MessageDraw.Text=Some text of a message line\r\nMessageDraw.Wait=1\r\n@MessageDraw\r\n";
     text += "<Page End>\r\n<Book End>\r\n";
-    TZarvoFile file;
+    ScriptFile file;
     file.LoadFromStream(text);
-    TCommandCtrl ctrl;
+    CommandCache ctrl;
     ctrl.setFile(&file);
     ctrl.Set_BookName("b");
     ctrl.Set_PageName("p");
-    TZarvoCommand cmd;
+    Command cmd;
     int32_t k = 0;
     for (auto _ : state) {
         ctrl.Get_Command(k, cmd);
@@ -97,7 +97,7 @@ BENCHMARK(BM_GetCommand);
 
 void BM_ExpandText(benchmark::State& state) {
     platform::VirtualClock clock;
-    TVariableCtrl vars(&clock);
+    Variables vars(&clock);
     for (int i = 0; i < 20; ++i) {
         vars.Set_Value("%v" + std::to_string(i) + "%", i);
         vars.Set_Text("$t" + std::to_string(i) + "$", "name" + std::to_string(i));
@@ -113,7 +113,7 @@ BENCHMARK(BM_ExpandText);
 
 void BM_ExpandPlainText(benchmark::State& state) {
     platform::VirtualClock clock;
-    TVariableCtrl vars(&clock);
+    Variables vars(&clock);
     const std::string line = "A message line without any references, as most lines are.";
     bool error;
     for (auto _ : state) benchmark::DoNotOptimize(vars.Expand_Text(line, error));

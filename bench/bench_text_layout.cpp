@@ -38,8 +38,8 @@ std::string message() {
 
 void BM_LayOutJapaneseMessage(benchmark::State& state) {
     zarvo::platform::FreeTypeFontEngine engine;
-    zarvo::TLasGraphic::setFontEngine(&engine);
-    zarvo::TLasGraphic layer;
+    zarvo::Surface::setFontEngine(&engine);
+    zarvo::Surface layer;
     layer.SetSize(640, 480);
     layer.font.name = cp932("ＭＳ ゴシック");
     layer.font.size = 8;  // 10-pixel lines: the whole message fits the layer
@@ -53,23 +53,23 @@ void BM_LayOutJapaneseMessage(benchmark::State& state) {
     }
     state.counters["chars/s"] =
         benchmark::Counter(2000.0 * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
-    zarvo::TLasGraphic::setFontEngine(nullptr);
+    zarvo::Surface::setFontEngine(nullptr);
 }
 BENCHMARK(BM_LayOutJapaneseMessage)->Unit(benchmark::kMillisecond);
 
 // The same with cold caches: a new engine for every layout (the first message of a run).
 void BM_LayOutJapaneseMessageColdEngine(benchmark::State& state) {
-    zarvo::TLasGraphic layer;
+    zarvo::Surface layer;
     layer.SetSize(640, 480);
     layer.font.name = cp932("ＭＳ ゴシック");
     layer.font.size = 8;
     const std::string text = message();
     for (auto _ : state) {
         zarvo::platform::FreeTypeFontEngine engine;
-        zarvo::TLasGraphic::setFontEngine(&engine);
+        zarvo::Surface::setFontEngine(&engine);
         layer.text = text;
         benchmark::DoNotOptimize(layer.DrawText());
-        zarvo::TLasGraphic::setFontEngine(nullptr);
+        zarvo::Surface::setFontEngine(nullptr);
     }
     state.counters["chars/s"] =
         benchmark::Counter(2000.0 * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);

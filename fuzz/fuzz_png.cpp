@@ -43,11 +43,11 @@ extern "C" size_t LLVMFuzzerCustomMutator(uint8_t* data, size_t size, size_t max
 volatile uint32_t fuzzPngSink;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    zarvo::TLasGraphic picture;
+    zarvo::Surface picture;
     if (!picture.LoadPngFromMemory(
             std::string_view(reinterpret_cast<const char*>(data), size)))
         return 0;
-    zarvo::TLasGraphic screen;
+    zarvo::Surface screen;
     screen.SetAlphaMode(zarvo::AlphaMode::Mask);
     screen.SetSize(64, 48);
     picture.CopyTo(screen, -3, -2, 0, 0, 0, 0);

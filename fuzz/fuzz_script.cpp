@@ -17,11 +17,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view bytes(reinterpret_cast<const char*>(data), size);
     platform::RecordingDialogs dialogs;
     platform::VirtualClock clock;
-    TZarvoFile file;
+    ScriptFile file;
     file.setDialogs(&dialogs);
     file.LoadFromStream(bytes);
 
-    TVariableCtrl vars(&clock);
+    Variables vars(&clock);
     vars.setFile(&file);
     vars.setDialogs(&dialogs);
     vars.seed(1);
@@ -35,10 +35,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     (void)file.ReadHeadInt("Zarvo", "ImageWidth", 640);
     (void)file.ReadHeadBool("Zarvo", "DebugMode", false);
 
-    TCommandCtrl ctrl;
+    CommandCache ctrl;
     ctrl.setFile(&file);
     ctrl.setDialogs(&dialogs);
-    TZarvoCommand cmd;
+    Command cmd;
     StringList books, pages, lines;
     file.GetBookList(books);
     for (const std::string& book : books) {
@@ -70,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     // A book of the input imported into a fresh script must index cleanly beside its banner.
     if (!books.empty()) {
-        TZarvoFile other;
+        ScriptFile other;
         other.ImportBook(books.front(), file);
         other.GetBookList(pages);
     }

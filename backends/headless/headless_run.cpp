@@ -44,7 +44,7 @@ int runHeadless(const HeadlessOptions& options) {
     };
     int status = kExitEnded;
     {
-        TfrmMain main({&host, &clock, &dialogs, &files, &fonts, &canvas, &players},
+        Player main({&host, &clock, &dialogs, &files, &fonts, &canvas, &players},
                       options.programDir);
         auto shot = [&main](const std::string& path) {
             if (!main.saveScreenshot(path))

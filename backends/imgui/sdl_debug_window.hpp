@@ -1,5 +1,5 @@
 // The debug information window on the desktop: a second SDL window beside the story, drawn with
-// Dear ImGui. It shows what TfrmDebugInfo holds (tool buttons, three tabs, the list with icons)
+// Dear ImGui. It shows what DebugModel holds (tool buttons, three tabs, the list with icons)
 // and turns clicks into its button, tab and selection operations; the gate and the lists stay
 // in the core. Events reach it through the main host's loop, so it stays responsive while the
 // gate holds the story.
@@ -34,7 +34,7 @@ class SdlDebugWindow final : public DebugHooks, public SdlSideWindow {
 
     bool ok() const { return renderer_ != nullptr; }
     const std::string& error() const { return error_; }
-    TfrmDebugInfo& info() { return info_; }
+    DebugModel& info() { return info_; }
 
     // DebugHooks
     void DebugGate() override { info_.DebugGate(); }
@@ -54,7 +54,7 @@ class SdlDebugWindow final : public DebugHooks, public SdlSideWindow {
     bool toolButton(DebugIcon icon, const char* id, std::string_view hint);
 
     SdlHost& host_;
-    TfrmDebugInfo info_;
+    DebugModel info_;
     std::string error_;
     SDL_Window* window_ = nullptr;
     SDL_Renderer* renderer_ = nullptr;

@@ -41,14 +41,14 @@ bool percentToHundredthsOfDecibel(int32_t percent, int32_t& level) {
     return true;
 }
 
-TMusicCtrl::TMusicCtrl(const Services& services)
+MusicControl::MusicControl(const Services& services)
     : services_(services),
       musicPlayer_(makePlayer(services.players, platform::MediaChannel::Music)),
       soundPlayer_(makePlayer(services.players, platform::MediaChannel::Sound)) {}
 
-TMusicCtrl::~TMusicCtrl() = default;
+MusicControl::~MusicControl() = default;
 
-bool TMusicCtrl::PlayMusic(const std::string& path, int32_t loops) {
+bool MusicControl::PlayMusic(const std::string& path, int32_t loops) {
     bool opened = true;
     if (musicEnabled_) {
         StopMusic();
@@ -64,7 +64,7 @@ bool TMusicCtrl::PlayMusic(const std::string& path, int32_t loops) {
     return opened;
 }
 
-void TMusicCtrl::StopMusic() {
+void MusicControl::StopMusic() {
     if (!musicPlaying_) return;
     // While music is off the player is silent already, but the track still ends: switching
     // music on again or saving must not bring back what the story stopped.
@@ -73,7 +73,7 @@ void TMusicCtrl::StopMusic() {
     musicLoopsLeft_ = 0;
 }
 
-void TMusicCtrl::PollMusic() {
+void MusicControl::PollMusic() {
     // While music is off nothing plays, so nothing can end: a channel that never opened a file
     // reports itself complete and would otherwise count the plays down in silence.
     if (!musicEnabled_ || !musicPlaying_ || !musicPlayer_->isComplete()) return;
@@ -85,7 +85,7 @@ void TMusicCtrl::PollMusic() {
     musicPlayer_->play();
 }
 
-void TMusicCtrl::SetMusicEnabled(bool enabled) {
+void MusicControl::SetMusicEnabled(bool enabled) {
     if (enabled == musicEnabled_) return;
     if (musicPlaying_) {
         if (enabled && !musicFile_.empty()) {
@@ -99,7 +99,7 @@ void TMusicCtrl::SetMusicEnabled(bool enabled) {
     musicEnabled_ = enabled;
 }
 
-void TMusicCtrl::PlaySound(const std::string& path, SoundMode mode) {
+void MusicControl::PlaySound(const std::string& path, SoundMode mode) {
     if (!soundEnabled_) return;
     if (soundMode_ == SoundMode::Protect && soundPlaying_) waitForSoundEnd();
     StopSound();
@@ -115,14 +115,14 @@ void TMusicCtrl::PlaySound(const std::string& path, SoundMode mode) {
     }
 }
 
-void TMusicCtrl::StopSound() {
+void MusicControl::StopSound() {
     if (!soundEnabled_ || !soundPlaying_) return;
     soundPlayer_->stop();
     soundPlaying_ = false;
     soundMode_ = SoundMode::Free;
 }
 
-void TMusicCtrl::waitForSoundEnd() {
+void MusicControl::waitForSoundEnd() {
     platform::Host* host = services_.host;
     platform::Clock* clock = services_.clock;
     if (!host || !clock) return;
@@ -133,17 +133,17 @@ void TMusicCtrl::waitForSoundEnd() {
     }
 }
 
-bool TMusicCtrl::SetMusicVolume(int32_t percent) {
+bool MusicControl::SetMusicVolume(int32_t percent) {
     musicVolume_ = percent;
     return applyVolume(*musicPlayer_, percent);
 }
 
-bool TMusicCtrl::SetSoundVolume(int32_t percent) {
+bool MusicControl::SetSoundVolume(int32_t percent) {
     soundVolume_ = percent;
     return applyVolume(*soundPlayer_, percent);
 }
 
-bool TMusicCtrl::WriteMusicInfo(StringList& list) const {
+bool MusicControl::WriteMusicInfo(StringList& list) const {
     WriteListString(list, "Music.FileName", musicFile_);
     WriteListBool(list, "Music.Playing", musicPlaying_);
     WriteListInt(list, "Music.Loop", musicLoopsLeft_);
@@ -152,7 +152,7 @@ bool TMusicCtrl::WriteMusicInfo(StringList& list) const {
     return true;
 }
 
-bool TMusicCtrl::ReadMusicInfo(const StringList& list) {
+bool MusicControl::ReadMusicInfo(const StringList& list) {
     StopMusic();
     StopSound();
     std::string file = ReadListString(list, "Music.FileName", "");

@@ -26,7 +26,7 @@ enum class SoundMode : uint8_t {
 // False when the result lies outside -10000 .. 0, that is v outside 0 .. 100.
 bool percentToHundredthsOfDecibel(int32_t percent, int32_t& level);
 
-class TMusicCtrl {
+class MusicControl {
 public:
     struct Services {
         platform::MediaPlayerFactory* players = nullptr;  // none: both channels stay silent
@@ -35,8 +35,8 @@ public:
     };
     static constexpr uint32_t kWaitSleep = 100;  // ms between the checks of a sound wait
 
-    explicit TMusicCtrl(const Services& services);
-    ~TMusicCtrl();
+    explicit MusicControl(const Services& services);
+    ~MusicControl();
 
     // Plays `path` `loops` times (0 or less: without end). While music is switched off only the
     // logical state is recorded and the result is true.

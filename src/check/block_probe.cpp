@@ -10,7 +10,7 @@ namespace zarvo {
 namespace {
 
 // Indexes `text` with a fresh script reader; true with the first message when it complains.
-bool indexComplains(std::string_view text, TZarvoFile& file, std::string* message) {
+bool indexComplains(std::string_view text, ScriptFile& file, std::string* message) {
     platform::RecordingDialogs dialogs;
     file.setDialogs(&dialogs);
     file.LoadFromStream(text);
@@ -31,7 +31,7 @@ BlockFault findBlockFault(const StringList& lines) {
         text.append(line).append("\r\n");
         ends.push_back(text.size());
     }
-    TZarvoFile file;
+    ScriptFile file;
     if (!indexComplains(text, file, &fault.text)) return fault;
     // The build stops at the faulty line whatever follows it, so the shortest run of leading
     // lines that still makes it complain ends with that line.
@@ -50,7 +50,7 @@ BlockFault findBlockFault(const StringList& lines) {
 std::vector<OpenBlock> findOpenBlocks(const StringList& lines) {
     std::vector<OpenBlock> open;
     std::string text = joinLines(lines);
-    TZarvoFile file;
+    ScriptFile file;
     for (std::string_view kind : {"Head", "Book", "Page"}) {
         // An end marker after the last line closes a block of that kind only when one is open;
         // its index entry, appended last, tells where the block starts.

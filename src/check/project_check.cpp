@@ -68,7 +68,7 @@ std::string describeBlockFault(const std::string& text) {
 
 class StoryChecker {
 public:
-    StoryChecker(TZarvoAccessControl& access, StringList lines, std::string file,
+    StoryChecker(Story& access, StringList lines, std::string file,
                  CheckReport& report)
         : access_(access), script_(access.script()), lines_(std::move(lines)),
           file_(std::move(file)), report_(report) {}
@@ -96,7 +96,7 @@ private:
     // The command being checked: its line and where its parameter lines begin.
     struct At {
         const Page* page = nullptr;
-        const TZarvoCommand* command = nullptr;
+        const Command* command = nullptr;
         int32_t line = 0;
         int32_t paramsStart = 0;
     };
@@ -127,8 +127,8 @@ private:
     void checkChoice(const At& at, std::string_view name, std::string_view fallback,
                      std::string_view what, std::initializer_list<std::string_view> known);
 
-    TZarvoAccessControl& access_;
-    TZarvoFile& script_;
+    Story& access_;
+    ScriptFile& script_;
     const StringList lines_;  // the story's own lines (the library's book comes after them)
     const std::string file_;
     CheckReport& report_;
@@ -182,7 +182,7 @@ void StoryChecker::checkHead(const std::vector<platform::ShownBox>& openingBoxes
             add(headKeyLine("CommandVersion"),
                 "CommandVersion " + inQuotes(script_.ReadHeadString(kZarvo, "CommandVersion", "")) +
                     " is newer than this player's " +
-                    std::to_string(TVariableCtrl::kCommandVersion) +
+                    std::to_string(Variables::kCommandVersion) +
                     "; the player asks whether to go on (\"" + oneLine(box.text) + "\")");
         } else if (!box.text.starts_with(texts::kFileDamaged) &&
                    !box.text.starts_with(texts::kUnknownBlock)) {
@@ -242,7 +242,7 @@ void StoryChecker::checkPages() {
 
 void StoryChecker::checkPage(const Page& page) {
     std::vector<IfBlock> ifs;
-    TZarvoCommand command;
+    Command command;
     int32_t count = 0;
     int32_t paramsStart = page.start + 1;
     // Every trimmed line that begins with "@" is a command line; the lines above it, up to the
@@ -250,9 +250,9 @@ void StoryChecker::checkPage(const Page& page) {
     for (int32_t n = page.start + 1; n < page.end; ++n) {
         std::string_view t = trimBlanks(lines_[static_cast<size_t>(n)]);
         if (t.empty() || t[0] != '@') continue;
-        if (++count == TCommandCtrl::kMaxCommands + 1)
+        if (++count == CommandCache::kMaxCommands + 1)
             add(n, "page " + inQuotes(page.page) + " of book " + inQuotes(page.book) +
-                       " has more than " + std::to_string(TCommandCtrl::kMaxCommands) +
+                       " has more than " + std::to_string(CommandCache::kMaxCommands) +
                        " commands; the player refuses to run it");
         command.params.assign(lines_.begin() + paramsStart, lines_.begin() + n);
         command.keyword = t;
@@ -264,7 +264,7 @@ void StoryChecker::checkPage(const Page& page) {
 }
 
 void StoryChecker::checkCommand(const At& at, std::vector<IfBlock>& ifs) {
-    const TZarvoCommand& c = *at.command;
+    const Command& c = *at.command;
     switch (c.type) {
     case CommandType::Unknown: {
         std::string message = "unknown command " + inQuotes(c.keyword);
@@ -531,13 +531,13 @@ CheckReport checkStory(const std::string& projectPath, const std::string& progra
 
     platform::RecordingDialogs dialogs;
     platform::SystemClock clock;
-    TZarvoAccessControl::Services services;
+    Story::Services services;
     services.clock = &clock;
     services.dialogs = &dialogs;
     services.files = &files;
     services.programDir = programDir;
     services.readOnly = true;
-    TZarvoAccessControl access(services);
+    Story access(services);
     bool opened = access.OpenProject(projectPath);
 
     std::string file = access.IsPackaged() ? std::string(kScriptEntry) : projectPath;

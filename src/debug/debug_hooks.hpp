@@ -7,8 +7,8 @@
 
 namespace zarvo {
 
-class TZarvoAccessControl;
-class TScreenControl;
+class Story;
+class Screen;
 
 class DebugHooks {
   public:
@@ -21,8 +21,8 @@ class DebugHooks {
 
 // Where the main window wants its debug window and what it shows.
 struct DebugWindowRequest {
-    TZarvoAccessControl* access = nullptr;
-    TScreenControl* screen = nullptr;
+    Story* access = nullptr;
+    Screen* screen = nullptr;
     int left = 0, top = 0;  // desktop position: right of the main window
     int imageWidth = 640;   // the main screen's width the position was taken from
 };

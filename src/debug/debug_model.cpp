@@ -45,14 +45,14 @@ std::string_view cutText(std::string_view text, size_t maxBytes) {
     return text.substr(0, end);
 }
 
-TfrmDebugInfo::TfrmDebugInfo(const Services& services) : services_(services) {}
+DebugModel::DebugModel(const Services& services) : services_(services) {}
 
-void TfrmDebugInfo::setControls(TZarvoAccessControl* access, TScreenControl* screen) {
+void DebugModel::setControls(Story* access, Screen* screen) {
     access_ = access;
     screen_ = screen;
 }
 
-void TfrmDebugInfo::DebugGate() {
+void DebugModel::DebugGate() {
     platform::Host* host = services_.host;
     host->processMessages();
     if (stepState_ == DebugStepState::Running) return;
@@ -68,16 +68,16 @@ void TfrmDebugInfo::DebugGate() {
     }
 }
 
-void TfrmDebugInfo::RefreshDebugInfo() {
+void DebugModel::RefreshDebugInfo() {
     if (!access_ || !screen_) return;
 
     stackLines_.clear();
     access_->WriteStackInfo(stackLines_);
 
     layerLines_.clear();
-    if (const TLasScreen* screen = screen_->screen(0)) {
+    if (const LayerStack* screen = screen_->screen(0)) {
         for (int32_t i = screen->LayerCount() - 1; i >= 0; --i) {
-            const TLasLayer* layer = screen->LayerAt(i);
+            const Layer* layer = screen->LayerAt(i);
             std::string line = layer->name;
             line += '=';
             if (layer->visible)
@@ -89,9 +89,9 @@ void TfrmDebugInfo::RefreshDebugInfo() {
     }
 
     dynamicLines_.clear();
-    if (TDynamicLayer* dynamic = screen_->DynamicLayers(0)) {
+    if (DynamicLayer* dynamic = screen_->DynamicLayers(0)) {
         for (int32_t i = 0; i < dynamic->Count(); ++i) {
-            const TDynamicLayerList* layer = dynamic->At(i);
+            const DynamicLayerList* layer = dynamic->At(i);
             if (!layer->imageFile.empty())
                 dynamicLines_.push_back(layer->imageFile);
             else if (!layer->text.empty())
@@ -111,7 +111,7 @@ void TfrmDebugInfo::RefreshDebugInfo() {
     FillDebugList();
 }
 
-void TfrmDebugInfo::FillDebugList() {
+void DebugModel::FillDebugList() {
     int selected = itemIndex_;
     int top = topIndex_;
     items_.clear();
@@ -139,26 +139,26 @@ void TfrmDebugInfo::FillDebugList() {
     changed();
 }
 
-void TfrmDebugInfo::tbPlayClick() {
+void DebugModel::tbPlayClick() {
     stepState_ = DebugStepState::Running;
     changed();
 }
 
-void TfrmDebugInfo::tbStepClick() {
+void DebugModel::tbStepClick() {
     stepState_ = DebugStepState::SingleStep;
     changed();
 }
 
-void TfrmDebugInfo::tbPauseClick() {
+void DebugModel::tbPauseClick() {
     stepState_ = DebugStepState::Paused;
     changed();
 }
 
-void TfrmDebugInfo::FormClose() {
+void DebugModel::FormClose() {
     tbPlayClick();
 }
 
-DebugIcon TfrmDebugInfo::downButton() const {
+DebugIcon DebugModel::downButton() const {
     switch (stepState_) {
         case DebugStepState::Running:
             return DebugIcon::Run;
@@ -170,22 +170,22 @@ DebugIcon TfrmDebugInfo::downButton() const {
     return DebugIcon::Pause;
 }
 
-void TfrmDebugInfo::TabControlChange(DebugTab tab) {
+void DebugModel::TabControlChange(DebugTab tab) {
     tab_ = tab;
     FillDebugList();
 }
 
-void TfrmDebugInfo::select(int index) {
+void DebugModel::select(int index) {
     if (index < -1 || index >= static_cast<int>(items_.size()) || index == itemIndex_) return;
     itemIndex_ = index;
     changed();
 }
 
-void TfrmDebugInfo::setTopIndex(int index) {
+void DebugModel::setTopIndex(int index) {
     if (index >= 0 && index < static_cast<int>(items_.size())) topIndex_ = index;
 }
 
-DebugRow TfrmDebugInfo::row(int index) const {
+DebugRow DebugModel::row(int index) const {
     DebugRow row;
     if (index < 0 || index >= static_cast<int>(items_.size())) return row;
     const std::string& item = items_[static_cast<size_t>(index)];
@@ -200,13 +200,13 @@ DebugRow TfrmDebugInfo::row(int index) const {
     switch (tab_) {
         case DebugTab::Process:
             if (name.empty()) return {};  // border lines: an empty row
-            if (name == TZarvoProcessStack::kBookName) {
+            if (name == CallStack::kBookName) {
                 row.icon = DebugIcon::Book;
                 row.label = texts::kDebugLabelBookName;
-            } else if (name == TZarvoProcessStack::kPageName) {
+            } else if (name == CallStack::kPageName) {
                 row.icon = DebugIcon::Page;
                 row.label = texts::kDebugLabelPageName;
-            } else if (name == TZarvoProcessStack::kCommandIndex) {
+            } else if (name == CallStack::kCommandIndex) {
                 row.icon = DebugIcon::CommandIndex;
                 row.label = texts::kDebugLabelCommandIndex;
             } else {

@@ -51,7 +51,7 @@ struct DebugRow {
 // At most `maxBytes` of `text`, never ending in the first half of a two-byte character.
 std::string_view cutText(std::string_view text, size_t maxBytes);
 
-class TfrmDebugInfo final : public DebugHooks {
+class DebugModel final : public DebugHooks {
   public:
     static constexpr uint32_t kPauseSleep = 100;  // ms between message pumps while paused
     static constexpr size_t kValueBytes = 32;     // longest value shown, and dynamic layer text
@@ -61,10 +61,10 @@ class TfrmDebugInfo final : public DebugHooks {
         platform::Clock* clock = nullptr;
     };
 
-    explicit TfrmDebugInfo(const Services& services);
+    explicit DebugModel(const Services& services);
 
     // The objects whose state is shown; not owned. Without both, refreshing does nothing.
-    void setControls(TZarvoAccessControl* access, TScreenControl* screen);
+    void setControls(Story* access, Screen* screen);
 
     void DebugGate() override;
     void RefreshDebugInfo() override;
@@ -106,8 +106,8 @@ class TfrmDebugInfo final : public DebugHooks {
     }
 
     Services services_;
-    TZarvoAccessControl* access_ = nullptr;
-    TScreenControl* screen_ = nullptr;
+    Story* access_ = nullptr;
+    Screen* screen_ = nullptr;
     StringList stackLines_, layerLines_, dynamicLines_, numberLines_, textLines_;
     StringList items_;
     DebugTab tab_ = DebugTab::Process;

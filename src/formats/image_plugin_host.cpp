@@ -56,7 +56,7 @@ bool matchPattern(std::string_view pattern, std::string_view name) {
     return p == pattern.size();
 }
 
-std::string infoText(TSusiePlugIn::GetPluginInfoFn fn, int number) {
+std::string infoText(ImagePluginHost::GetPluginInfoFn fn, int number) {
     std::array<char, kInfoText> buf{};
     fn(number, buf.data(), int(kInfoText - 1));
     buf.back() = '\0';  // whatever the plug-in wrote
@@ -70,11 +70,11 @@ using Block = std::unique_ptr<void, FreeBlock>;
 
 }  // namespace
 
-TSusiePlugIn::~TSusiePlugIn() {
+ImagePluginHost::~ImagePluginHost() {
     ClosePlugIn();
 }
 
-int TSusiePlugIn::OpenPlugIn(const std::string& mask) {
+int ImagePluginHost::OpenPlugIn(const std::string& mask) {
     const size_t slash = mask.rfind('/');
     const std::string dir = slash == std::string::npos ? "." : mask.substr(0, slash + 1);
     const std::string pattern = slash == std::string::npos ? mask : mask.substr(slash + 1);
@@ -125,30 +125,30 @@ int TSusiePlugIn::OpenPlugIn(const std::string& mask) {
     return added;
 }
 
-bool TSusiePlugIn::ClosePlugIn() {
+bool ImagePluginHost::ClosePlugIn() {
     for (auto& plugin : plugins_) ::dlclose(plugin->module);
     plugins_.clear();
     return true;
 }
 
-int TSusiePlugIn::CheckPlug(const std::string& path) const {
+int ImagePluginHost::CheckPlug(const std::string& path) const {
     for (const auto& plugin : plugins_)
         if (plugin->path == path) return 0;
     return -1;
 }
 
-const TSusiePlugIn::PlugIn* TSusiePlugIn::GetPlugInInfo(int index) const {
+const ImagePluginHost::PlugIn* ImagePluginHost::GetPlugInInfo(int index) const {
     if (index < 0 || index >= GetPlugNum()) return nullptr;
     return plugins_[size_t(index)].get();
 }
 
-int TSusiePlugIn::ProgressCallback(int num, int denom, intptr_t self) {
-    auto* host = reinterpret_cast<TSusiePlugIn*>(self);
+int ImagePluginHost::ProgressCallback(int num, int denom, intptr_t self) {
+    auto* host = reinterpret_cast<ImagePluginHost*>(self);
     if (host && host->OnProgress) host->OnProgress(num, denom);
     return 0;
 }
 
-bool TSusiePlugIn::LoadFromMemory(const void* data, size_t size, Picture& out) {
+bool ImagePluginHost::LoadFromMemory(const void* data, size_t size, Picture& out) {
     if (!data || plugins_.empty() || size > size_t(LONG_MAX)) return false;
     const char* bytes = static_cast<const char*>(data);
     // Plug-ins look at a fixed-size head; a shorter picture must not make them read past it.
@@ -170,11 +170,11 @@ bool TSusiePlugIn::LoadFromMemory(const void* data, size_t size, Picture& out) {
     return false;
 }
 
-bool TSusiePlugIn::decodeWith(const PlugIn& plugin, const char* data, size_t size, Picture& out) {
+bool ImagePluginHost::decodeWith(const PlugIn& plugin, const char* data, size_t size, Picture& out) {
     void* infoRaw = nullptr;
     void* bitsRaw = nullptr;
     const int result = plugin.getPicture(data, long(size), 1, &infoRaw, &bitsRaw,
-                                         &TSusiePlugIn::ProgressCallback, intptr_t(this));
+                                         &ImagePluginHost::ProgressCallback, intptr_t(this));
     if (result != 0) return false;  // nothing was handed over
     Block infoBlock(infoRaw), bitsBlock(bitsRaw);
     if (!infoRaw || !bitsRaw) return false;
@@ -220,7 +220,7 @@ bool TSusiePlugIn::decodeWith(const PlugIn& plugin, const char* data, size_t siz
     return decodeBmp(bmp, out);
 }
 
-bool TSusiePlugIn::LoadFromFile(const std::string& path, Picture& out) {
+bool ImagePluginHost::LoadFromFile(const std::string& path, Picture& out) {
     std::error_code ec;
     if (plugins_.empty() || !fs::is_regular_file(path, ec)) return false;
     std::ifstream in(path, std::ios::binary);

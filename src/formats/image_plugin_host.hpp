@@ -12,7 +12,7 @@
 
 namespace zarvo {
 
-class TSusiePlugIn {
+class ImagePluginHost {
 public:
     using GetPluginInfoFn = int (*)(int, char*, int);
     using IsSupportedFn = int (*)(const char*, const void*);
@@ -35,10 +35,10 @@ public:
     // Folder plus the file pattern the player uses for its plug-ins.
     static constexpr std::string_view kPattern = "*.spi";
 
-    TSusiePlugIn() = default;
-    ~TSusiePlugIn();
-    TSusiePlugIn(const TSusiePlugIn&) = delete;
-    TSusiePlugIn& operator=(const TSusiePlugIn&) = delete;
+    ImagePluginHost() = default;
+    ~ImagePluginHost();
+    ImagePluginHost(const ImagePluginHost&) = delete;
+    ImagePluginHost& operator=(const ImagePluginHost&) = delete;
 
     // Loads the plug-ins matching `mask`, a folder and a file pattern with "*" and "?" compared
     // without regard to the case of ASCII letters (e.g. "/opt/zarvoplay/*.spi"), in the byte

@@ -294,7 +294,7 @@ bool decodeMag(std::string_view bytes, Picture& out, std::string* error) {
     }
 }
 
-int TM2BC::MMAG_MagtoBmp(std::string_view bytes, std::string& out) {
+int MagDecoder::MMAG_MagtoBmp(std::string_view bytes, std::string& out) {
     try {
         return magToBmp(bytes, out);
     } catch (const std::bad_alloc&) {
@@ -302,18 +302,18 @@ int TM2BC::MMAG_MagtoBmp(std::string_view bytes, std::string& out) {
     }
 }
 
-uint32_t TM2BC::MMAG_GetBmpSize(std::string_view bytes) {
+uint32_t MagDecoder::MMAG_GetBmpSize(std::string_view bytes) {
     MagLayout L;
     const MagCheck check = checkMagHeader(bytes, L);
     if (check != kMagGood && check != kMagIncomplete) return 0;
     return uint32_t(kBmpHeaders + 4 * L.paletteEntries() + uint64_t(L.stride) * L.height);
 }
 
-void TM2BC::warn() const {
+void MagDecoder::warn() const {
     if (dialogs_) dialogs_->showMessage(platform::BoxKind::WarningOk, kFailedText);
 }
 
-bool TM2BC::LoadMagBytes(std::string_view bytes, Picture& out) {
+bool MagDecoder::LoadMagBytes(std::string_view bytes, Picture& out) {
     if (MMAG_GetBmpSize(bytes) == 0) return false;
     if (!decodeMag(bytes, out)) {
         warn();
@@ -322,12 +322,12 @@ bool TM2BC::LoadMagBytes(std::string_view bytes, Picture& out) {
     return true;
 }
 
-bool TM2BC::LoadMagFile(const std::string& path, Picture& out) {
+bool MagDecoder::LoadMagFile(const std::string& path, Picture& out) {
     std::string bytes;
     return readWholeFile(path, bytes) && LoadMagBytes(bytes, out);
 }
 
-bool TM2BC::MagToStream(const std::string& path, std::string& bmp) {
+bool MagDecoder::MagToStream(const std::string& path, std::string& bmp) {
     std::string bytes;
     if (!readWholeFile(path, bytes) || MMAG_GetBmpSize(bytes) == 0) return false;
     if (MMAG_MagtoBmp(bytes, bmp) != 0) {

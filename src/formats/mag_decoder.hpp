@@ -48,10 +48,10 @@ MagCheck checkMagHeader(std::string_view bytes, MagLayout& layout);
 bool decodeMag(std::string_view bytes, Picture& out, std::string* error = nullptr);
 
 // The MAG decoder of the data access: it keeps nothing between calls.
-class TM2BC {
+class MagDecoder {
 public:
     // `dialogs` (not owned, may be null) shows the warning for a damaged picture.
-    explicit TM2BC(platform::Dialogs* dialogs = nullptr) : dialogs_(dialogs) {}
+    explicit MagDecoder(platform::Dialogs* dialogs = nullptr) : dialogs_(dialogs) {}
 
     // The text of the warning for a MAG picture that cannot be expanded.
     static constexpr std::string_view kFailedText = "Failed by MMAG_MagtoBmp";

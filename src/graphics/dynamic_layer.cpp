@@ -38,13 +38,13 @@ E readWord(const StringList& block, std::string_view key, std::string_view fallb
 
 }  // namespace
 
-TDynamicLayerList::TDynamicLayerList() : fontName(texts::kDefaultSystemFont) {}
+DynamicLayerList::DynamicLayerList() : fontName(texts::kDefaultSystemFont) {}
 
-bool TDynamicLayerList::Build(const TLasGraphic* image) {
+bool DynamicLayerList::Build(const Surface* image) {
     surface_.reset();
     if (!imageFile.empty()) {
         if (!image) return false;
-        surface_ = std::make_unique<TLasGraphic>();
+        surface_ = std::make_unique<Surface>();
         surface_->Assign(*image);
         animeCount = std::max(animeCount, 1);
         divideCount = std::max(divideCount, 1);
@@ -53,11 +53,11 @@ bool TDynamicLayerList::Build(const TLasGraphic* image) {
         return true;
     }
     if (!text.empty()) {
-        TLasGraphic plain;
-        plain.font = TLasGraphic_FontStatus{fontName, fontSize, fontDpi, fontColor, false, false};
+        Surface plain;
+        plain.font = FontStatus{fontName, fontSize, fontDpi, fontColor, false, false};
         plain.text = text;
         const int32_t th = plain.DrawTextSized(width, 0);
-        auto strip = std::make_unique<TLasGraphic>();
+        auto strip = std::make_unique<Surface>();
         strip->SetSize(width, 2 * std::min(th, int32_t{1} << 24));
         strip->ClearMask();
         strip->FillRect(0, th, width, th, kBarColor);
@@ -79,7 +79,7 @@ bool TDynamicLayerList::Build(const TLasGraphic* image) {
     return true;
 }
 
-bool TDynamicLayerList::hitAt(int32_t x, int32_t y) const {
+bool DynamicLayerList::hitAt(int32_t x, int32_t y) const {
     if (x < left || y < top || int64_t{x} >= int64_t{left} + width ||
         int64_t{y} >= int64_t{top} + height)
         return false;
@@ -87,7 +87,7 @@ bool TDynamicLayerList::hitAt(int32_t x, int32_t y) const {
     return activeArea == DLActiveArea::Opaque && surface_ && surface_->HitTest(x - left, y - top);
 }
 
-void TDynamicLayerList::drawOnto(TLasGraphic& target) {
+void DynamicLayerList::drawOnto(Surface& target) {
     dirty = false;
     if (!surface_) return;
     if (animeIndex < 0 || animeIndex >= animeCount) animeIndex = 0;
@@ -105,26 +105,26 @@ void TDynamicLayerList::drawOnto(TLasGraphic& target) {
                      cw * animeIndex, ch * rowIndex);
 }
 
-void TDynamicLayer::Add(std::unique_ptr<TDynamicLayerList> layer) {
+void DynamicLayer::Add(std::unique_ptr<DynamicLayerList> layer) {
     if (layer) layers_.push_back(std::move(layer));
 }
 
-void TDynamicLayer::Clear() { layers_.clear(); }
+void DynamicLayer::Clear() { layers_.clear(); }
 
-bool TDynamicLayer::RemoveById(int32_t attrId) {
+bool DynamicLayer::RemoveById(int32_t attrId) {
     return std::erase_if(layers_, [attrId](const auto& l) { return l->attrId == attrId; }) > 0;
 }
 
-TDynamicLayerList* TDynamicLayer::At(int32_t index) {
+DynamicLayerList* DynamicLayer::At(int32_t index) {
     if (index < 0 || index >= Count()) return nullptr;
     return layers_[layers_.size() - 1 - static_cast<size_t>(index)].get();
 }
 
-void TDynamicLayer::Draw(TLasGraphic& target) {
+void DynamicLayer::Draw(Surface& target) {
     for (auto& l : layers_) l->drawOnto(target);
 }
 
-bool TDynamicLayer::Animate() {
+bool DynamicLayer::Animate() {
     bool changed = false;
     for (auto& l : layers_) {
         if (l->animeType != DLAnimeType::Repeat &&
@@ -142,7 +142,7 @@ bool TDynamicLayer::Animate() {
     return changed;
 }
 
-bool TDynamicLayer::UpdateTimers(int32_t remainingSeconds) {
+bool DynamicLayer::UpdateTimers(int32_t remainingSeconds) {
     bool changed = false;
     for (auto& l : layers_) {
         if (l->animeType != DLAnimeType::Timer) continue;
@@ -163,13 +163,13 @@ bool TDynamicLayer::UpdateTimers(int32_t remainingSeconds) {
     return changed;
 }
 
-bool TDynamicLayer::HitTest(int32_t x, int32_t y, bool waitingForClick) {
+bool DynamicLayer::HitTest(int32_t x, int32_t y, bool waitingForClick) {
     bool changed = false;
     bool hitFound = false;
     // Newest first: the topmost layer under the pointer takes it, even when it cannot become
     // active itself, and every other layer lets go.
     for (auto it = layers_.rbegin(); it != layers_.rend(); ++it) {
-        TDynamicLayerList& l = **it;
+        DynamicLayerList& l = **it;
         if (!hitFound && l.hitAt(x, y)) {
             hitFound = true;
             // A layer whose mode is Disable never activates, as its name says.
@@ -192,17 +192,17 @@ bool TDynamicLayer::HitTest(int32_t x, int32_t y, bool waitingForClick) {
     return changed;
 }
 
-bool TDynamicLayer::ActiveCursor() const {
+bool DynamicLayer::ActiveCursor() const {
     for (auto it = layers_.rbegin(); it != layers_.rend(); ++it)
         if ((*it)->status == DLStatus::Active) return (*it)->cursor;
     return false;
 }
 
-bool TDynamicLayer::TakeClick(DynamicLayerClick& click) {
+bool DynamicLayer::TakeClick(DynamicLayerClick& click) {
     auto it = std::find_if(layers_.rbegin(), layers_.rend(),
                            [](const auto& l) { return l->status == DLStatus::Active; });
     if (it == layers_.rend()) return false;
-    const TDynamicLayerList& l = **it;
+    const DynamicLayerList& l = **it;
     click.book = l.clickBook;
     click.page = l.clickPage;
     click.pageChange = l.pageChange;
@@ -211,7 +211,7 @@ bool TDynamicLayer::TakeClick(DynamicLayerClick& click) {
     return true;
 }
 
-bool TDynamicLayer::Deactivate() {
+bool DynamicLayer::Deactivate() {
     bool changed = false;
     for (auto& l : layers_) {
         if (l->status != DLStatus::Active) continue;
@@ -222,9 +222,9 @@ bool TDynamicLayer::Deactivate() {
     return changed;
 }
 
-void TDynamicLayer::WriteInfo(StringList& lines) const {
+void DynamicLayer::WriteInfo(StringList& lines) const {
     for (auto it = layers_.rbegin(); it != layers_.rend(); ++it) {
-        const TDynamicLayerList& l = **it;
+        const DynamicLayerList& l = **it;
         AppendListInt(lines, "DynamicLayer.AttrID", l.attrId);
         AppendListInt(lines, "DynamicLayer.Area.Left", l.left);
         AppendListInt(lines, "DynamicLayer.Area.Top", l.top);
@@ -264,10 +264,10 @@ void TDynamicLayer::WriteInfo(StringList& lines) const {
     }
 }
 
-std::vector<std::unique_ptr<TDynamicLayerList>> ReadDynamicLayerInfo(
-    const StringList& lines, const std::function<bool(const std::string&, TLasGraphic&)>& loadImage,
+std::vector<std::unique_ptr<DynamicLayerList>> ReadDynamicLayerInfo(
+    const StringList& lines, const std::function<bool(const std::string&, Surface&)>& loadImage,
     int32_t* failed) {
-    std::vector<std::unique_ptr<TDynamicLayerList>> result;
+    std::vector<std::unique_ptr<DynamicLayerList>> result;
     if (failed) *failed = 0;
     StringList block;
     for (const std::string& line : lines) {
@@ -275,7 +275,7 @@ std::vector<std::unique_ptr<TDynamicLayerList>> ReadDynamicLayerInfo(
             block.push_back(line);
             continue;
         }
-        auto l = std::make_unique<TDynamicLayerList>();
+        auto l = std::make_unique<DynamicLayerList>();
         l->attrId = ReadListInt(block, "DynamicLayer.AttrID", 0);
         if (l->attrId >= dynamic_ids::kTransientFirst && l->attrId <= dynamic_ids::kTransientLast) {
             block.clear();
@@ -316,7 +316,7 @@ std::vector<std::unique_ptr<TDynamicLayerList>> ReadDynamicLayerInfo(
         l->rowIndex = ReadListInt(block, "DynamicLayer.FocusIndex", 0);
         block.clear();
 
-        TLasGraphic image;
+        Surface image;
         bool haveImage = !l->imageFile.empty() && loadImage && loadImage(l->imageFile, image);
         if (l->Build(haveImage ? &image : nullptr)) {
             result.push_back(std::move(l));

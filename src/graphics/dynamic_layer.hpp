@@ -1,7 +1,7 @@
 // Dynamic layers: pictures that float over a screen's composed layers. Clickable buttons and hot
 // spots, animated sprites, choice items, countdown gauges and the message markers are all one
-// TDynamicLayerList: an area, an image strip cut into frames (columns) and state rows or a
-// rendered text, and where a click leads. Each screen owns one TDynamicLayer, the set that draws
+// DynamicLayerList: an area, an image strip cut into frames (columns) and state rows or a
+// rendered text, and where a click leads. Each screen owns one DynamicLayer, the set that draws
 // them over the composite, animates them on the half-second tick, follows the pointer and hands
 // out the click.
 #pragma once
@@ -32,20 +32,20 @@ inline constexpr int32_t kTransientFirst = 1000;
 inline constexpr int32_t kTransientLast = 1999;
 }  // namespace dynamic_ids
 
-class TDynamicLayerList {
+class DynamicLayerList {
 public:
-    TDynamicLayerList();
+    DynamicLayerList();
 
     // Makes the layer's picture from its properties: an image strip (a copy of `image`), a
     // two-row text strip (plain over transparent, plain over a half-transparent blue bar), or
     // nothing for an area-only layer. False only for an image layer without an image.
-    bool Build(const TLasGraphic* image);
-    const TLasGraphic* surface() const { return surface_.get(); }
+    bool Build(const Surface* image);
+    const Surface* surface() const { return surface_.get(); }
 
     // The pointer at (x, y) lies on the layer as its active area defines.
     bool hitAt(int32_t x, int32_t y) const;
     // Draws the current frame of the row the status selects.
-    void drawOnto(TLasGraphic& target);
+    void drawOnto(Surface& target);
 
     int32_t attrId = 0;
     int32_t left = 0, top = 0, width = 0, height = 0;  // width x height is one cell
@@ -73,7 +73,7 @@ public:
     bool dirty = true;
 
 private:
-    std::unique_ptr<TLasGraphic> surface_;
+    std::unique_ptr<Surface> surface_;
 };
 
 // What a click on the active layer asks for.
@@ -82,14 +82,14 @@ struct DynamicLayerClick {
     DLPageChange pageChange = DLPageChange::Move;
 };
 
-class TDynamicLayer {
+class DynamicLayer {
 public:
     // The set owns the layer; a new one goes on top.
-    void Add(std::unique_ptr<TDynamicLayerList> layer);
+    void Add(std::unique_ptr<DynamicLayerList> layer);
     void Clear();
     bool RemoveById(int32_t attrId);
     // Oldest first, so the newest ends on top.
-    void Draw(TLasGraphic& target);
+    void Draw(Surface& target);
     // The half-second animation step; true when a frame changed.
     bool Animate();
     // Countdown gauges from the seconds left of the wait; true when one changed.
@@ -104,25 +104,25 @@ public:
     bool Deactivate();
 
     // The newest layer, or none.
-    TDynamicLayerList* First() { return layers_.empty() ? nullptr : layers_.back().get(); }
+    DynamicLayerList* First() { return layers_.empty() ? nullptr : layers_.back().get(); }
     int32_t Count() const { return static_cast<int32_t>(layers_.size()); }
     // Newest first (index 0 is on top), as the chain runs.
-    TDynamicLayerList* At(int32_t index);
+    DynamicLayerList* At(int32_t index);
 
     // The save section: one block per layer from the newest to the oldest, each closed by the
     // border line. An empty set gives an empty list.
     void WriteInfo(StringList& lines) const;
 
 private:
-    std::vector<std::unique_ptr<TDynamicLayerList>> layers_;  // oldest first
+    std::vector<std::unique_ptr<DynamicLayerList>> layers_;  // oldest first
 };
 
 // Reads the save section into layers, newest first as written. Blocks without their closing
 // border line and blocks whose id lies in the transient range are left out. `loadImage` fetches
 // a layer's image (false: the layer is built without it); a layer that cannot be built goes to
 // `failed` and is not returned.
-std::vector<std::unique_ptr<TDynamicLayerList>> ReadDynamicLayerInfo(
-    const StringList& lines, const std::function<bool(const std::string&, TLasGraphic&)>& loadImage,
+std::vector<std::unique_ptr<DynamicLayerList>> ReadDynamicLayerInfo(
+    const StringList& lines, const std::function<bool(const std::string&, Surface&)>& loadImage,
     int32_t* failed = nullptr);
 
 }  // namespace zarvo

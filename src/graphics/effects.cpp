@@ -55,7 +55,7 @@ class Pacer {
     uint32_t t0_;
 };
 
-void paint(const EffectContext& ctx, const TLasGraphic& surface) {
+void paint(const EffectContext& ctx, const Surface& surface) {
     if (ctx.canvas) surface.DrawTo(*ctx.canvas);
 }
 
@@ -63,7 +63,7 @@ void paint(const EffectContext& ctx, const TLasGraphic& surface) {
 // (dx, dy) of dst. The surface's own operations read a width or height of 1 or less as "as far as
 // the surfaces go" and keep reading from sx when dx is negative; the effects want neither, so the
 // rectangle is cut to both surfaces here first, moving both origins together.
-void copyExact(const TLasGraphic& src, TLasGraphic& dst, i64 dx, i64 dy, i64 w, i64 h, i64 sx,
+void copyExact(const Surface& src, Surface& dst, i64 dx, i64 dy, i64 w, i64 h, i64 sx,
                i64 sy, int opacity = -1) {
     if (w <= 0 || h <= 0) return;
     auto cut = [](i64& d, i64& s, i64& len, i64 dLimit, i64 sLimit) {
@@ -97,7 +97,7 @@ void copyExact(const TLasGraphic& src, TLasGraphic& dst, i64 dx, i64 dy, i64 w, 
         return;
     }
     // A thin piece goes through a surface of exactly its size, whose edges bound both copies.
-    TLasGraphic piece;
+    Surface piece;
     if (src.hasMask()) piece.SetAlphaMode(AlphaMode::Mask);
     piece.SetSize(D(w), D(h));
     src.CopyTo(piece, 0, 0, D(w), D(h), D(sx), D(sy));
@@ -108,7 +108,7 @@ void copyExact(const TLasGraphic& src, TLasGraphic& dst, i64 dx, i64 dy, i64 w, 
 }
 
 // Same place in both surfaces, as most effects copy.
-void copyArea(const TLasGraphic& fresh, TLasGraphic& old, i64 x, i64 y, i64 w, i64 h) {
+void copyArea(const Surface& fresh, Surface& old, i64 x, i64 y, i64 w, i64 h) {
     copyExact(fresh, old, x, y, w, h, x, y);
 }
 
@@ -123,16 +123,16 @@ std::pair<i64, i64> indexRange(i64 start, i64 pitch, i64 extent, i64 count, i64 
     return {lo, hi};
 }
 
-i64 commonWidth(const TLasGraphic& a, const TLasGraphic& b) {
+i64 commonWidth(const Surface& a, const Surface& b) {
     return std::min(a.Width(), b.Width());
 }
-i64 commonHeight(const TLasGraphic& a, const TLasGraphic& b) {
+i64 commonHeight(const Surface& a, const Surface& b) {
     return std::min(a.Height(), b.Height());
 }
 
 // LeftTo and TopTo: ten sweeps over two-pixel strips across the area, `horizontal` meaning columns
 // moving right.
-void sweep(const EffectContext& ctx, TLasGraphic& old, const TLasGraphic& fresh, i64 x, i64 y,
+void sweep(const EffectContext& ctx, Surface& old, const Surface& fresh, i64 x, i64 y,
            i64 w, i64 h, bool horizontal) {
     const Pacer pacer(ctx, 40);
     // Only the part on the surfaces is swept; the other direction is cut by the copies.
@@ -172,7 +172,7 @@ void sweep(const EffectContext& ctx, TLasGraphic& old, const TLasGraphic& fresh,
 // the cell's centre. Cells are cut at width and height, so everything outside that rectangle stays
 // white even when the size is not a multiple of c. A centre past the source's edge takes the
 // nearest edge pixel, so a cell cut by the edge shows the colour next to it.
-void pixelate(const TLasGraphic& source, TLasGraphic& work, i64 width, i64 height, int c) {
+void pixelate(const Surface& source, Surface& work, i64 width, i64 height, int c) {
     const i64 w = std::min<i64>(width, work.Width());
     const i64 h = std::min<i64>(height, work.Height());
     const i64 maxX = std::max<i64>(source.Width() - 1, 0);
@@ -199,10 +199,10 @@ int effectTypeFromName(std::string_view name) {
     return -1;
 }
 
-void RunTransition(int type, const EffectContext& ctx, TLasGraphic& old, const TLasGraphic& fresh,
+void RunTransition(int type, const EffectContext& ctx, Surface& old, const Surface& fresh,
                    int x, int y, int width, int height) {
     using Effect =
-        void (*)(const EffectContext&, TLasGraphic&, const TLasGraphic&, int, int, int, int);
+        void (*)(const EffectContext&, Surface&, const Surface&, int, int, int, int);
     static constexpr std::array<Effect, 8> kEffects = {
         effects::Fadein, effects::LeftTo, effects::TopTo, effects::RndPanel,
         effects::Blind,  effects::Square, effects::Wave,  effects::Mosaic};
@@ -212,10 +212,10 @@ void RunTransition(int type, const EffectContext& ctx, TLasGraphic& old, const T
 
 namespace effects {
 
-void Fadein(const EffectContext& ctx, TLasGraphic& old, const TLasGraphic& fresh, int x, int y,
+void Fadein(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
             int width, int height) {
     const Pacer pacer(ctx, 150);
-    TLasGraphic work;
+    Surface work;
     for (uint32_t k = 1; k <= 8; ++k) {
         work.Assign(old);
         copyExact(fresh, work, x, y, width, height, x, y, static_cast<int>((32 * k - 1) % 256));
@@ -224,17 +224,17 @@ void Fadein(const EffectContext& ctx, TLasGraphic& old, const TLasGraphic& fresh
     }
 }
 
-void LeftTo(const EffectContext& ctx, TLasGraphic& old, const TLasGraphic& fresh, int x, int y,
+void LeftTo(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
             int width, int height) {
     sweep(ctx, old, fresh, x, y, width, height, true);
 }
 
-void TopTo(const EffectContext& ctx, TLasGraphic& old, const TLasGraphic& fresh, int x, int y,
+void TopTo(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
            int width, int height) {
     sweep(ctx, old, fresh, x, y, width, height, false);
 }
 
-void RndPanel(const EffectContext& ctx, TLasGraphic& old, const TLasGraphic& fresh, int x, int y,
+void RndPanel(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
               int width, int height) {
     const Pacer pacer(ctx, 30);
     constexpr int kPanels = 144;
@@ -265,7 +265,7 @@ void RndPanel(const EffectContext& ctx, TLasGraphic& old, const TLasGraphic& fre
     paint(ctx, fresh);
 }
 
-void Blind(const EffectContext& ctx, TLasGraphic& old, const TLasGraphic& fresh, int x, int y,
+void Blind(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
            int width, int height) {
     const Pacer pacer(ctx, 40);
     // Rows of a last partial band are left to the final paint.
@@ -277,7 +277,7 @@ void Blind(const EffectContext& ctx, TLasGraphic& old, const TLasGraphic& fresh,
     }
 }
 
-void Square(const EffectContext& ctx, TLasGraphic& old, const TLasGraphic& fresh, int x, int y,
+void Square(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
             int width, int height) {
     const Pacer pacer(ctx, 40);
     // Both counts include the band that starts at the area's far edge: a partial last band is
@@ -294,7 +294,7 @@ void Square(const EffectContext& ctx, TLasGraphic& old, const TLasGraphic& fresh
     }
 }
 
-void Wave(const EffectContext& ctx, TLasGraphic& old, const TLasGraphic& fresh, int x, int y,
+void Wave(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
           int width, int height) {
     const Pacer pacer(ctx, 100);
     std::array<double, 20> sine{};
@@ -329,11 +329,11 @@ void Wave(const EffectContext& ctx, TLasGraphic& old, const TLasGraphic& fresh, 
     paint(ctx, fresh);
 }
 
-void Mosaic(const EffectContext& ctx, TLasGraphic& old, const TLasGraphic& fresh, int /*x*/,
+void Mosaic(const EffectContext& ctx, Surface& old, const Surface& fresh, int /*x*/,
             int /*y*/, int width, int height) {
     // The cells start at the surface's origin whatever the area's position: only its size counts.
     const Pacer pacer(ctx, 200);
-    TLasGraphic work;
+    Surface work;
     work.SetSize(old.Width(), old.Height());
     uint32_t step = 0;
     for (int c : {2, 4, 8, 16, 32}) {

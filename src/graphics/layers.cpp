@@ -8,12 +8,12 @@
 
 namespace zarvo {
 
-void TLasLayer::drawOnto(TLasGraphic& target) const {
+void Layer::drawOnto(Surface& target) const {
     surface.CopyTo(target, left, top, width, height, viewLeft, viewTop);
 }
 
-TLasScreen::TLasScreen(int32_t width, int32_t height) : width_(width), height_(height) {
-    auto bottom = std::make_unique<TLasLayer>();
+LayerStack::LayerStack(int32_t width, int32_t height) : width_(width), height_(height) {
+    auto bottom = std::make_unique<Layer>();
     bottom->width = width;
     bottom->height = height;
     bottom->visible = true;
@@ -23,57 +23,57 @@ TLasScreen::TLasScreen(int32_t width, int32_t height) : width_(width), height_(h
     base_.SetSize(width, height);
 }
 
-TLasLayer* TLasScreen::InsertLayerAfter(TLasLayer* below) {
+Layer* LayerStack::InsertLayerAfter(Layer* below) {
     auto it = std::find_if(layers_.begin(), layers_.end(),
                            [below](const auto& l) { return l.get() == below; });
     if (it == layers_.end()) return nullptr;
-    return layers_.insert(it + 1, std::make_unique<TLasLayer>())->get();
+    return layers_.insert(it + 1, std::make_unique<Layer>())->get();
 }
 
-TLasLayer* TLasScreen::LayerAt(int32_t index) {
+Layer* LayerStack::LayerAt(int32_t index) {
     if (index < 0 || index >= LayerCount()) return nullptr;
     return layers_[static_cast<size_t>(index)].get();
 }
 
-const TLasLayer* TLasScreen::LayerAt(int32_t index) const {
+const Layer* LayerStack::LayerAt(int32_t index) const {
     if (index < 0 || index >= LayerCount()) return nullptr;
     return layers_[static_cast<size_t>(index)].get();
 }
 
-void TLasScreen::DrawWithLower(const TLasLayer* layer, TLasGraphic& target) const {
+void LayerStack::DrawWithLower(const Layer* layer, Surface& target) const {
     for (const auto& l : layers_) {
         if (l->visible) l->drawOnto(target);
         if (l.get() == layer) break;
     }
 }
 
-void TLasScreen::Compose() {
+void LayerStack::Compose() {
     // The bottom layer is opaque and covers the screen, so base is not cleared first.
     DrawWithLower(layers_.back().get(), base_);
     RefreshOutput();
 }
 
-void TLasScreen::RefreshOutput() {
+void LayerStack::RefreshOutput() {
     output_.Assign(base_);
     dynamicLayers_.Draw(output_);
     if (drawDynamicLayers) drawDynamicLayers(output_);
 }
 
-void TLasScreen::Paint() {
+void LayerStack::Paint() {
     if (canvas_ && !paintingSuspended_) output_.DrawTo(*canvas_);
 }
 
-void TLasScreen::DrawCell(const TLasGraphic& surface, int32_t dx, int32_t dy, int32_t width,
+void LayerStack::DrawCell(const Surface& surface, int32_t dx, int32_t dy, int32_t width,
                           int32_t height, int32_t sx, int32_t sy) {
     surface.CopyTo(base_, dx, dy, width, height, sx, sy);
 }
 
-void TLasScreen::RunEffect(int type, int32_t x, int32_t y, int32_t width, int32_t height,
+void LayerStack::RunEffect(int type, int32_t x, int32_t y, int32_t width, int32_t height,
                            const EffectContext& context) {
     if (!canvas_) return;
     if (width <= 0) width = output_.Width();
     if (height <= 0) height = output_.Height();
-    TLasGraphic old;
+    Surface old;
     old.Assign(output_);
     Compose();
     if (context.pumpMessages) context.pumpMessages();
@@ -84,13 +84,13 @@ void TLasScreen::RunEffect(int type, int32_t x, int32_t y, int32_t width, int32_
     paintingSuspended_ = false;
 }
 
-std::string TLayerCtrl::GetSectionName(int32_t number, int kind) {
+std::string LayerDefinitions::GetSectionName(int32_t number, int kind) {
     static const char* const kSuffix[] = {".LayerName", ".FileName", ".Attr", ".Left", ".Top"};
     if (kind < 0 || kind > 4) return {};
     return "Layer." + std::to_string(number) + kSuffix[kind];
 }
 
-void TLayerCtrl::Load(TZarvoFile& script) {
+void LayerDefinitions::Load(ScriptFile& script) {
     constexpr std::string_view kHead = "LayerList";
     count_ = std::clamp(script.ReadHeadInt(kHead, "LayerCount", 1), 1, kMaxDefinitions);
     for (int32_t i = 1; i < count_; ++i) {

@@ -1,6 +1,6 @@
-// Layers and their composition. A TLasScreen owns a stack of TLasLayer, bottom first; the visible
+// Layers and their composition. A LayerStack owns a stack of Layer, bottom first; the visible
 // layers compose bottom to top into `base`, the dynamic layers go over a copy of it (`output`),
-// and `output` is what the window shows. TLayerCtrl reads the story's layer definitions.
+// and `output` is what the window shows. LayerDefinitions reads the story's layer definitions.
 #pragma once
 #include <array>
 #include <cstdint>
@@ -15,15 +15,15 @@
 
 namespace zarvo {
 
-class TZarvoFile;
+class ScriptFile;
 struct EffectContext;
 namespace platform {
 class Canvas;
 }
 
-class TLasLayer {
+class Layer {
 public:
-    TLasGraphic surface;
+    Surface surface;
     int32_t left = 0, top = 0;
     int32_t width = 0, height = 0;  // visible size; 0 (or 1) means as far as the picture reaches
     int32_t viewLeft = 0, viewTop = 0;
@@ -34,28 +34,28 @@ public:
     bool transparent = false, translucent = false;
 
     // Copies this layer onto `target` as composition does.
-    void drawOnto(TLasGraphic& target) const;
+    void drawOnto(Surface& target) const;
 };
 
-class TLasScreen {
+class LayerStack {
 public:
-    TLasScreen(int32_t width, int32_t height);
+    LayerStack(int32_t width, int32_t height);
 
     int32_t width() const { return width_; }
     int32_t height() const { return height_; }
 
     // A new layer directly above `below`; the screen owns it.
-    TLasLayer* InsertLayerAfter(TLasLayer* below);
-    TLasLayer* LayerAt(int32_t index);  // 0 = bottom; nullptr past the top
-    const TLasLayer* LayerAt(int32_t index) const;
+    Layer* InsertLayerAfter(Layer* below);
+    Layer* LayerAt(int32_t index);  // 0 = bottom; nullptr past the top
+    const Layer* LayerAt(int32_t index) const;
     int32_t LayerCount() const { return static_cast<int32_t>(layers_.size()); }
     // Copies every visible layer from the bottom up to and including `layer` onto `target`.
-    void DrawWithLower(const TLasLayer* layer, TLasGraphic& target) const;
+    void DrawWithLower(const Layer* layer, Surface& target) const;
 
     void Compose();        // base := the visible layers, then RefreshOutput
     void RefreshOutput();  // output := base, with the dynamic layers over it
     void Paint();          // output to the canvas, unless an effect runs
-    void DrawCell(const TLasGraphic& surface, int32_t dx, int32_t dy, int32_t width,
+    void DrawCell(const Surface& surface, int32_t dx, int32_t dy, int32_t width,
                   int32_t height, int32_t sx, int32_t sy);
     // Transition from what is shown to the newly composed picture.
     void RunEffect(int type, int32_t x, int32_t y, int32_t width, int32_t height,
@@ -63,23 +63,23 @@ public:
     void SetCanvas(platform::Canvas* canvas) { canvas_ = canvas; }
     platform::Canvas* canvas() const { return canvas_; }
 
-    TLasGraphic& base() { return base_; }
-    TLasGraphic& output() { return output_; }
-    const TLasGraphic& output() const { return output_; }
+    Surface& base() { return base_; }
+    Surface& output() { return output_; }
+    const Surface& output() const { return output_; }
 
     // The clickable, animated and marker layers drawn over every composite.
-    TDynamicLayer& dynamicLayers() { return dynamicLayers_; }
+    DynamicLayer& dynamicLayers() { return dynamicLayers_; }
 
     // Extra drawing over `output` after the dynamic layers, for whoever needs an overlay.
-    std::function<void(TLasGraphic& output)> drawDynamicLayers;
+    std::function<void(Surface& output)> drawDynamicLayers;
 
 private:
     int32_t width_, height_;
     platform::Canvas* canvas_ = nullptr;
-    TLasGraphic output_;
-    TLasGraphic base_;
-    std::vector<std::unique_ptr<TLasLayer>> layers_;  // bottom first
-    TDynamicLayer dynamicLayers_;
+    Surface output_;
+    Surface base_;
+    std::vector<std::unique_ptr<Layer>> layers_;  // bottom first
+    DynamicLayer dynamicLayers_;
     bool paintingSuspended_ = false;
 };
 
@@ -90,13 +90,13 @@ struct LayerDefinition {
     int32_t left = 0, top = 0;
 };
 
-class TLayerCtrl {
+class LayerDefinitions {
 public:
     static constexpr int32_t kMaxDefinitions = 32;
 
     // Reads the definitions from the Head block "LayerList". A count above the table's 32 is
     // cut to 32; a count below 1 counts as 1 (the background layer alone).
-    void Load(TZarvoFile& script);
+    void Load(ScriptFile& script);
     static std::string GetSectionName(int32_t number, int kind);
 
     int32_t count() const { return count_; }

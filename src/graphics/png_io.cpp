@@ -281,7 +281,7 @@ bool hasPngExtension(const std::string& path) {
 
 }  // namespace
 
-bool TLasGraphic::LoadPngFile(const std::string& path) {
+bool Surface::LoadPngFile(const std::string& path) {
     if (!hasPngExtension(path)) return false;
     FileSource source(path);
     DecodedPng png;
@@ -290,7 +290,7 @@ bool TLasGraphic::LoadPngFile(const std::string& path) {
     return true;
 }
 
-bool TLasGraphic::LoadPngFromPackage(std::string_view entryName, PackageReader& package) {
+bool Surface::LoadPngFromPackage(std::string_view entryName, PackageReader& package) {
     if (!SelectEntryByName(package, entryName)) return false;
     PackageSource source(package);
     DecodedPng png;
@@ -299,7 +299,7 @@ bool TLasGraphic::LoadPngFromPackage(std::string_view entryName, PackageReader& 
     return true;
 }
 
-bool TLasGraphic::LoadPngFromMemory(std::string_view bytes) {
+bool Surface::LoadPngFromMemory(std::string_view bytes) {
     MemorySource source(bytes);
     DecodedPng png;
     if (!decodePng(source, png)) return false;
@@ -307,7 +307,7 @@ bool TLasGraphic::LoadPngFromMemory(std::string_view bytes) {
     return true;
 }
 
-void TLasGraphic::adoptPicture(int32_t width, int32_t height, std::vector<uint32_t>&& pixels,
+void Surface::adoptPicture(int32_t width, int32_t height, std::vector<uint32_t>&& pixels,
                                std::vector<uint8_t>&& mask, AlphaMode mode) {
     width_ = width;
     height_ = height;
@@ -316,7 +316,7 @@ void TLasGraphic::adoptPicture(int32_t width, int32_t height, std::vector<uint32
     alphaMode_ = mode;
 }
 
-bool TLasGraphic::SavePngFile(const std::string& path) const {
+bool Surface::SavePngFile(const std::string& path) const {
     if (width_ <= 0 || height_ <= 0) return false;
     try {
         PngWriteSession session;

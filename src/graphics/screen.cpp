@@ -17,7 +17,7 @@ struct WindowDefaults {
     int32_t width, height, relativeX, relativeY;
 };
 
-constexpr std::array<WindowDefaults, TScreenControl::kWindowCount> kWindowDefaults{{
+constexpr std::array<WindowDefaults, Screen::kWindowCount> kWindowDefaults{{
     {"Zarvo", 640, 480, 0, 0},
     {"MessageWindow", 520, 110, 60, 350},
     {"SelectWindow", 400, 110, 80, 220},
@@ -35,19 +35,19 @@ bool hasPngExtension(std::string_view name) {
 
 }  // namespace
 
-TScreenControl::TScreenControl(const Services& services) : services_(services) {}
+Screen::Screen(const Services& services) : services_(services) {}
 
-void TScreenControl::SetUpWindows() {
-    TZarvoFile& script = *services_.script;
+void Screen::SetUpWindows() {
+    ScriptFile& script = *services_.script;
     for (int i = 0; i < kWindowCount; ++i) {
         const WindowDefaults& d = kWindowDefaults[static_cast<size_t>(i)];
-        TZarvoWindow& w = windows_[static_cast<size_t>(i)];
+        WindowSettings& w = windows_[static_cast<size_t>(i)];
         // A screen needs at least one pixel; nonsense sizes fall back to the defaults.
         w.imageWidth = script.ReadHeadInt(d.head, "ImageWidth", d.width);
         w.imageHeight = script.ReadHeadInt(d.head, "ImageHeight", d.height);
         if (w.imageWidth < 1 || w.imageWidth > 8192) w.imageWidth = d.width;
         if (w.imageHeight < 1 || w.imageHeight > 8192) w.imageHeight = d.height;
-        w.screen = std::make_unique<TLasScreen>(w.imageWidth, w.imageHeight);
+        w.screen = std::make_unique<LayerStack>(w.imageWidth, w.imageHeight);
         w.relativeX = script.ReadHeadInt(d.head, "RelativeToMainX", d.relativeX);
         w.relativeY = script.ReadHeadInt(d.head, "RelativeToMainY", d.relativeY);
         w.fontName = script.ReadHeadString(d.head, "FontName", texts::kDefaultSystemFont);
@@ -62,9 +62,9 @@ void TScreenControl::SetUpWindows() {
         colorFromText(script.ReadHeadString(d.head, "FontTypeShadowColor", "clSilver"), shadow);
         w.shadowColor = shadow;
 
-        TLasScreen& screen = *w.screen;
+        LayerStack& screen = *w.screen;
         if (i == 0) {
-            TLasLayer* text = screen.InsertLayerAfter(screen.LayerAt(0));
+            Layer* text = screen.InsertLayerAfter(screen.LayerAt(0));
             text->name = texts::kTextLayer;
             // Each definition goes directly above the bottom layer, so they end up in order.
             if (services_.layerDefinitions)
@@ -76,20 +76,20 @@ void TScreenControl::SetUpWindows() {
     }
 }
 
-void TScreenControl::SetCanvas(platform::Canvas* canvas, int window) {
-    if (TLasScreen* s = screen(window)) s->SetCanvas(canvas);
+void Screen::SetCanvas(platform::Canvas* canvas, int window) {
+    if (LayerStack* s = screen(window)) s->SetCanvas(canvas);
 }
 
-const TZarvoWindow* TScreenControl::GetWindow(int window) const {
+const WindowSettings* Screen::GetWindow(int window) const {
     return validWindow(window) ? &windows_[static_cast<size_t>(window)] : nullptr;
 }
 
-TLasScreen* TScreenControl::screen(int window) {
+LayerStack* Screen::screen(int window) {
     return validWindow(window) ? windows_[static_cast<size_t>(window)].screen.get() : nullptr;
 }
 
-TLasLayer* TScreenControl::FindLayer(int window, std::string_view name) {
-    TLasScreen* s = screen(window);
+Layer* Screen::FindLayer(int window, std::string_view name) {
+    LayerStack* s = screen(window);
     if (!s) return nullptr;
     for (int32_t i = 1; i < s->LayerCount(); ++i)
         if (s->LayerAt(i)->name == name) return s->LayerAt(i);
@@ -101,29 +101,29 @@ TLasLayer* TScreenControl::FindLayer(int window, std::string_view name) {
     return nullptr;
 }
 
-void TScreenControl::Compose(int window) {
-    if (TLasScreen* s = screen(window)) s->Compose();
+void Screen::Compose(int window) {
+    if (LayerStack* s = screen(window)) s->Compose();
 }
 
-void TScreenControl::Paint(int window) {
-    if (TLasScreen* s = screen(window)) s->Paint();
+void Screen::Paint(int window) {
+    if (LayerStack* s = screen(window)) s->Paint();
 }
 
-void TScreenControl::RefreshAndPaint(int window) {
-    if (TLasScreen* s = screen(window)) {
+void Screen::RefreshAndPaint(int window) {
+    if (LayerStack* s = screen(window)) {
         s->RefreshOutput();
         s->Paint();
     }
 }
 
-void TScreenControl::RunEffect(int window, int type, int32_t x, int32_t y, int32_t width,
+void Screen::RunEffect(int window, int type, int32_t x, int32_t y, int32_t width,
                                int32_t height) {
-    if (TLasScreen* s = screen(window)) s->RunEffect(type, x, y, width, height, services_.effects);
+    if (LayerStack* s = screen(window)) s->RunEffect(type, x, y, width, height, services_.effects);
 }
 
-bool TScreenControl::LoadLayerImage(int window, std::string_view layer, std::string_view fileName,
+bool Screen::LoadLayerImage(int window, std::string_view layer, std::string_view fileName,
                                     bool transparent, bool translucent) {
-    TLasLayer* l = FindLayer(window, layer);
+    Layer* l = FindLayer(window, layer);
     if (!l) return false;
     l->fileName = fileName;
     l->transparent = transparent;
@@ -131,7 +131,7 @@ bool TScreenControl::LoadLayerImage(int window, std::string_view layer, std::str
     return LoadImage(l->surface, fileName, transparent, translucent);
 }
 
-bool TScreenControl::LoadImage(TLasGraphic& surface, std::string_view fileName, bool transparent,
+bool Screen::LoadImage(Surface& surface, std::string_view fileName, bool transparent,
                                bool translucent) {
     if (services_.loadGraphic && services_.loadGraphic(fileName, surface)) {
         // A PNG brings its own transparency.
@@ -152,33 +152,33 @@ bool TScreenControl::LoadImage(TLasGraphic& surface, std::string_view fileName, 
     return false;
 }
 
-bool TScreenControl::BlankLayer(int window, std::string_view layer) {
-    TLasLayer* l = FindLayer(window, layer);
+bool Screen::BlankLayer(int window, std::string_view layer) {
+    Layer* l = FindLayer(window, layer);
     if (!l) return false;
     l->fileName.clear();
     l->surface.SetSize(10, 10);
     return true;
 }
 
-bool TScreenControl::NewLayerSurface(int window, std::string_view layer, int32_t width,
+bool Screen::NewLayerSurface(int window, std::string_view layer, int32_t width,
                                      int32_t height) {
-    TLasLayer* l = FindLayer(window, layer);
+    Layer* l = FindLayer(window, layer);
     if (!l) return false;
     l->fileName.clear();
     l->surface.SetSize(width, height);
     return true;
 }
 
-int32_t TScreenControl::DrawLayerText(int window, std::string_view layer, std::string_view text) {
-    TLasLayer* l = FindLayer(window, layer);
+int32_t Screen::DrawLayerText(int window, std::string_view layer, std::string_view text) {
+    Layer* l = FindLayer(window, layer);
     if (!l) return 0;
     l->fileName.clear();
-    const TZarvoWindow& main = windows_[0];
+    const WindowSettings& main = windows_[0];
     int32_t width = l->width <= 0 ? main.imageWidth : l->width;
     int32_t height = l->height <= 0 ? main.imageHeight : l->height;
     if (l->surface.Width() != width || l->surface.Height() != height)
         l->surface.SetSize(width, height);
-    TLasGraphic_FontStatus& font = l->surface.font;
+    FontStatus& font = l->surface.font;
     font.name = main.fontName;
     font.size = 16;  // messages always start at 16 points; the size tag changes it
     font.dpi = main.fontDpi;
@@ -189,46 +189,46 @@ int32_t TScreenControl::DrawLayerText(int window, std::string_view layer, std::s
     return l->surface.DrawText();
 }
 
-bool TScreenControl::SetLayerVisible(int window, std::string_view layer, bool visible) {
-    TLasLayer* l = FindLayer(window, layer);
+bool Screen::SetLayerVisible(int window, std::string_view layer, bool visible) {
+    Layer* l = FindLayer(window, layer);
     if (l) l->visible = visible;
     return l != nullptr;
 }
 
-bool TScreenControl::GetLayerVisible(int window, std::string_view layer) {
-    TLasLayer* l = FindLayer(window, layer);
+bool Screen::GetLayerVisible(int window, std::string_view layer) {
+    Layer* l = FindLayer(window, layer);
     return l && l->visible;
 }
 
-bool TScreenControl::SetLayerPos(int window, std::string_view layer, int32_t left, int32_t top) {
-    TLasLayer* l = FindLayer(window, layer);
+bool Screen::SetLayerPos(int window, std::string_view layer, int32_t left, int32_t top) {
+    Layer* l = FindLayer(window, layer);
     if (!l) return false;
     l->left = left;
     l->top = top;
     return true;
 }
 
-bool TScreenControl::SetLayerSize(int window, std::string_view layer, int32_t width,
+bool Screen::SetLayerSize(int window, std::string_view layer, int32_t width,
                                   int32_t height) {
-    TLasLayer* l = FindLayer(window, layer);
+    Layer* l = FindLayer(window, layer);
     if (!l) return false;
     l->width = width;
     l->height = height;
     return true;
 }
 
-bool TScreenControl::SetLayerView(int window, std::string_view layer, int32_t viewLeft,
+bool Screen::SetLayerView(int window, std::string_view layer, int32_t viewLeft,
                                   int32_t viewTop) {
-    TLasLayer* l = FindLayer(window, layer);
+    Layer* l = FindLayer(window, layer);
     if (!l) return false;
     l->viewLeft = std::max(viewLeft, 0);
     l->viewTop = std::max(viewTop, 0);
     return true;
 }
 
-bool TScreenControl::GetLayerRect(int window, std::string_view layer, int32_t& left,
+bool Screen::GetLayerRect(int window, std::string_view layer, int32_t& left,
                                   int32_t& top, int32_t& width, int32_t& height) {
-    TLasLayer* l = FindLayer(window, layer);
+    Layer* l = FindLayer(window, layer);
     if (!l) return false;
     left = l->left;
     top = l->top;
@@ -237,18 +237,18 @@ bool TScreenControl::GetLayerRect(int window, std::string_view layer, int32_t& l
     return true;
 }
 
-void TScreenControl::MergeBackground(int window) {
-    TLasScreen* s = screen(window);
+void Screen::MergeBackground(int window) {
+    LayerStack* s = screen(window);
     if (!s || s->LayerCount() < 2) return;
-    TLasLayer& bottom = *s->LayerAt(0);
+    Layer& bottom = *s->LayerAt(0);
     s->LayerAt(1)->drawOnto(bottom.surface);
 }
 
-bool TScreenControl::RevealMessage(int window, std::string_view layer) {
-    TLasLayer* l = FindLayer(window, layer);
-    TLasScreen* s = screen(window);
+bool Screen::RevealMessage(int window, std::string_view layer) {
+    Layer* l = FindLayer(window, layer);
+    LayerStack* s = screen(window);
     if (!l || !s) return false;
-    TZarvoProcess& process = *services_.process;
+    RunState& process = *services_.process;
     l->visible = false;  // shown whole only when complete; until then cells go into base
     for (;;) {
         RevealStep step = l->surface.NextRevealStep();
@@ -297,12 +297,12 @@ bool TScreenControl::RevealMessage(int window, std::string_view layer) {
     }
 }
 
-void TScreenControl::showMarker(int window, std::string_view fileName, int32_t x,
+void Screen::showMarker(int window, std::string_view fileName, int32_t x,
                                 int32_t lineBottom) {
-    TLasGraphic image;
+    Surface image;
     // A marker is a hint, not content: without its picture the message goes on unmarked.
     if (!services_.loadGraphic || !services_.loadGraphic(fileName, image)) return;
-    auto marker = std::make_unique<TDynamicLayerList>();
+    auto marker = std::make_unique<DynamicLayerList>();
     marker->attrId = dynamic_ids::kMarker;
     marker->left = x;
     marker->top = lineBottom - image.Height();
@@ -318,54 +318,54 @@ void TScreenControl::showMarker(int window, std::string_view fileName, int32_t x
     RefreshAndPaint(window);
 }
 
-TDynamicLayer* TScreenControl::DynamicLayers(int window) {
-    TLasScreen* s = screen(window);
+DynamicLayer* Screen::DynamicLayers(int window) {
+    LayerStack* s = screen(window);
     return s ? &s->dynamicLayers() : nullptr;
 }
 
-void TScreenControl::AddDynamicLayer(int window, std::unique_ptr<TDynamicLayerList> layer) {
-    if (TDynamicLayer* d = DynamicLayers(window)) d->Add(std::move(layer));
+void Screen::AddDynamicLayer(int window, std::unique_ptr<DynamicLayerList> layer) {
+    if (DynamicLayer* d = DynamicLayers(window)) d->Add(std::move(layer));
 }
 
-bool TScreenControl::RemoveDynamicLayers(int window, int32_t attrId) {
-    TDynamicLayer* d = DynamicLayers(window);
+bool Screen::RemoveDynamicLayers(int window, int32_t attrId) {
+    DynamicLayer* d = DynamicLayers(window);
     return d && d->RemoveById(attrId);
 }
 
-bool TScreenControl::AdvanceAnimations(bool repaint) {
-    TDynamicLayer* d = DynamicLayers(0);
+bool Screen::AdvanceAnimations(bool repaint) {
+    DynamicLayer* d = DynamicLayers(0);
     bool changed = d && d->Animate();
     if (changed && repaint) RefreshAndPaint(0);
     return changed;
 }
 
-bool TScreenControl::UpdateTimerGauges(bool repaint, int32_t remainingSeconds) {
-    TDynamicLayer* d = DynamicLayers(0);
+bool Screen::UpdateTimerGauges(bool repaint, int32_t remainingSeconds) {
+    DynamicLayer* d = DynamicLayers(0);
     bool changed = d && d->UpdateTimers(remainingSeconds);
     if (changed && repaint) RefreshAndPaint(0);
     return changed;
 }
 
-bool TScreenControl::SaveDynamicLayerInfo(StringList& lines) {
-    TDynamicLayer* d = DynamicLayers(0);
+bool Screen::SaveDynamicLayerInfo(StringList& lines) {
+    DynamicLayer* d = DynamicLayers(0);
     if (!d) return false;
     d->WriteInfo(lines);
     return true;
 }
 
-void TScreenControl::reportDynamicLayerFailure() {
+void Screen::reportDynamicLayerFailure() {
     if (services_.dialogs)
         services_.dialogs->showMessage(platform::BoxKind::Plain, texts::kDynamicLayerCreateFailed);
 }
 
-bool TScreenControl::LoadDynamicLayerInfo(const StringList& lines) {
-    TDynamicLayer* d = DynamicLayers(0);
+bool Screen::LoadDynamicLayerInfo(const StringList& lines) {
+    DynamicLayer* d = DynamicLayers(0);
     if (!d) return false;
     d->Clear();
     int32_t failed = 0;
     auto layers = ReadDynamicLayerInfo(
         lines,
-        [this](const std::string& name, TLasGraphic& image) {
+        [this](const std::string& name, Surface& image) {
             return services_.loadGraphic && services_.loadGraphic(name, image);
         },
         &failed);

@@ -16,8 +16,8 @@
 namespace zarvo {
 
 class SaveContainer;
-class TZarvoFile;
-class TZarvoProcess;
+class ScriptFile;
+class RunState;
 namespace platform {
 class Canvas;
 class Clock;
@@ -25,8 +25,8 @@ class Dialogs;
 class FontEngine;
 }  // namespace platform
 
-struct TZarvoWindow {
-    std::unique_ptr<TLasScreen> screen;
+struct WindowSettings {
+    std::unique_ptr<LayerStack> screen;
     int32_t imageWidth = 640, imageHeight = 480;
     int32_t relativeX = 0, relativeY = 0;
     std::string fontName;
@@ -35,31 +35,31 @@ struct TZarvoWindow {
     uint32_t shadowColor = 0xC0C0C0;
 };
 
-class TScreenControl {
+class Screen {
 public:
     static constexpr int kWindowCount = 6;
     enum class MessageMode { Effect = 0, Direct = 1 };
 
     struct Services {
-        TZarvoFile* script = nullptr;
-        TZarvoProcess* process = nullptr;
-        const TLayerCtrl* layerDefinitions = nullptr;
+        ScriptFile* script = nullptr;
+        RunState* process = nullptr;
+        const LayerDefinitions* layerDefinitions = nullptr;
         const std::string* systemFont = nullptr;  // fallback face for unknown FontName values
-        std::function<bool(std::string_view fileName, TLasGraphic& surface)> loadGraphic;
+        std::function<bool(std::string_view fileName, Surface& surface)> loadGraphic;
         std::function<void()> endApplication;  // after Abort in the picture-load box
         platform::Dialogs* dialogs = nullptr;
         platform::FontEngine* fonts = nullptr;
         EffectContext effects;  // canvas ignored: each screen paints on its own
     };
 
-    explicit TScreenControl(const Services& services);
+    explicit Screen(const Services& services);
 
     void SetUpWindows();
     void SetCanvas(platform::Canvas* canvas, int window);
-    const TZarvoWindow* GetWindow(int window) const;
-    TLasScreen* screen(int window);
+    const WindowSettings* GetWindow(int window) const;
+    LayerStack* screen(int window);
 
-    TLasLayer* FindLayer(int window, std::string_view name);
+    Layer* FindLayer(int window, std::string_view name);
     void Compose(int window);
     void Paint(int window);
     void RefreshAndPaint(int window);
@@ -67,7 +67,7 @@ public:
 
     bool LoadLayerImage(int window, std::string_view layer, std::string_view fileName,
                         bool transparent, bool translucent);
-    bool LoadImage(TLasGraphic& surface, std::string_view fileName, bool transparent,
+    bool LoadImage(Surface& surface, std::string_view fileName, bool transparent,
                    bool translucent);
     bool BlankLayer(int window, std::string_view layer);
     bool NewLayerSurface(int window, std::string_view layer, int32_t width, int32_t height);
@@ -84,8 +84,8 @@ public:
     bool RevealMessage(int window, std::string_view layer);
 
     // Dynamic layers of a window's screen.
-    TDynamicLayer* DynamicLayers(int window);
-    void AddDynamicLayer(int window, std::unique_ptr<TDynamicLayerList> layer);
+    DynamicLayer* DynamicLayers(int window);
+    void AddDynamicLayer(int window, std::unique_ptr<DynamicLayerList> layer);
     bool RemoveDynamicLayers(int window, int32_t attrId);
     // The half-second steps of window 0; true when a layer changed, and then with `repaint`
     // window 0 is refreshed and painted.
@@ -119,7 +119,7 @@ private:
     void reportDynamicLayerFailure();
 
     Services services_;
-    std::array<TZarvoWindow, kWindowCount> windows_;
+    std::array<WindowSettings, kWindowCount> windows_;
 };
 
 }  // namespace zarvo

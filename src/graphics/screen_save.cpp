@@ -100,7 +100,7 @@ bool nextBlock(const StringList& lines, size_t& pos, StringList& block) {
     return false;
 }
 
-Picture pictureOf(const TLasGraphic& g) {
+Picture pictureOf(const Surface& g) {
     Picture p;
     p.width = g.Width();
     p.height = g.Height();
@@ -112,12 +112,12 @@ Picture pictureOf(const TLasGraphic& g) {
 
 }  // namespace
 
-bool TScreenControl::SaveInfo(SaveContainer& save, bool withBackground) {
-    TLasScreen* s = screen(0);
+bool Screen::SaveInfo(SaveContainer& save, bool withBackground) {
+    LayerStack* s = screen(0);
     if (!s) return false;
     StringList lines;
     for (int32_t i = 0; i < s->LayerCount(); ++i) {
-        const TLasLayer& l = *s->LayerAt(i);
+        const Layer& l = *s->LayerAt(i);
         AppendListString(lines, "Layer.LayerName", l.name);
         AppendListBool(lines, "Layer.Visible", l.visible);
         AppendListString(lines, "Layer.FileName", l.fileName);
@@ -144,7 +144,7 @@ bool TScreenControl::SaveInfo(SaveContainer& save, bool withBackground) {
     return ok;
 }
 
-bool TScreenControl::CheckInfo(SaveContainer& save, bool withBackground, std::string& section) {
+bool Screen::CheckInfo(SaveContainer& save, bool withBackground, std::string& section) {
     StringList lines;
     if (save.readSection(kLayerSection, lines) && !blocksAreSound(lines, kLayerRules)) {
         section = kLayerSection;
@@ -168,8 +168,8 @@ bool TScreenControl::CheckInfo(SaveContainer& save, bool withBackground, std::st
     return true;
 }
 
-bool TScreenControl::LoadInfo(SaveContainer& save, bool withBackground) {
-    TLasScreen* s = screen(0);
+bool Screen::LoadInfo(SaveContainer& save, bool withBackground) {
+    LayerStack* s = screen(0);
     if (!s) return false;
     bool ok = true;
     StringList lines;
@@ -179,7 +179,7 @@ bool TScreenControl::LoadInfo(SaveContainer& save, bool withBackground) {
         size_t pos = 0;
         StringList block;
         for (int32_t i = 0; i < s->LayerCount() && nextBlock(lines, pos, block); ++i) {
-            TLasLayer& l = *s->LayerAt(i);
+            Layer& l = *s->LayerAt(i);
             l.name = ReadListString(block, "Layer.LayerName", "");
             l.visible = ReadListBool(block, "Layer.Visible", false);
             l.fileName = ReadListString(block, "Layer.FileName", "");

@@ -60,7 +60,7 @@ struct SourceRows {
     std::vector<uint32_t> pixelCopy;
     std::vector<uint8_t> maskCopy;
 
-    SourceRows(const TLasGraphic& src, const CopyRect& r, bool separate) {
+    SourceRows(const Surface& src, const CopyRect& r, bool separate) {
         const size_t w = static_cast<size_t>(r.x.length), h = static_cast<size_t>(r.y.length);
         const auto sx = static_cast<size_t>(r.x.src);
         const auto sy = static_cast<int32_t>(r.y.src);
@@ -90,12 +90,12 @@ struct SourceRows {
 
 }  // namespace
 
-TLasGraphic::TLasGraphic() {
+Surface::Surface() {
     font.name = std::string(texts::kDefaultSystemFont);
     SetSize(10, 10);
 }
 
-void TLasGraphic::SetSize(int32_t width, int32_t height) {
+void Surface::SetSize(int32_t width, int32_t height) {
     int64_t w = std::max<int32_t>(width, 0), h = std::max<int32_t>(height, 0);
     if (w > kMaxSide || h > kMaxSide || w * h > kMaxPixels) w = h = 0;
     try {
@@ -113,7 +113,7 @@ void TLasGraphic::SetSize(int32_t width, int32_t height) {
     height_ = static_cast<int32_t>(h);
 }
 
-void TLasGraphic::SetAlphaMode(AlphaMode mode) {
+void Surface::SetAlphaMode(AlphaMode mode) {
     if (mode == AlphaMode::None) {
         mask_.clear();
         mask_.shrink_to_fit();
@@ -130,7 +130,7 @@ void TLasGraphic::SetAlphaMode(AlphaMode mode) {
     alphaMode_ = mode;
 }
 
-void TLasGraphic::Assign(const TLasGraphic& other) {
+void Surface::Assign(const Surface& other) {
     if (&other == this) return;
     try {
         picture_ = other.picture_;
@@ -145,7 +145,7 @@ void TLasGraphic::Assign(const TLasGraphic& other) {
     alphaMode_ = other.alphaMode_;
 }
 
-void TLasGraphic::AssignPicture(const Picture& picture) {
+void Surface::AssignPicture(const Picture& picture) {
     SetAlphaMode(AlphaMode::None);
     SetSize(picture.width, picture.height);
     // A decoder that handed over fewer pixels than its size leaves the rest white.
@@ -153,7 +153,7 @@ void TLasGraphic::AssignPicture(const Picture& picture) {
     for (size_t i = 0; i < n; ++i) picture_[i] = picture.pixels[i] & 0xFFFFFFu;
 }
 
-void TLasGraphic::CopyTo(TLasGraphic& dest, int32_t dx, int32_t dy, int32_t width,
+void Surface::CopyTo(Surface& dest, int32_t dx, int32_t dy, int32_t width,
                          int32_t height, int32_t sx, int32_t sy) const {
     const CopyRect r{clipAxis(dx, width, sx, dest.width_, width_),
                      clipAxis(dy, height, sy, dest.height_, height_)};
@@ -189,7 +189,7 @@ void TLasGraphic::CopyTo(TLasGraphic& dest, int32_t dx, int32_t dy, int32_t widt
     }
 }
 
-void TLasGraphic::BlendTo(TLasGraphic& dest, int32_t dx, int32_t dy, int32_t width,
+void Surface::BlendTo(Surface& dest, int32_t dx, int32_t dy, int32_t width,
                           int32_t height, int32_t sx, int32_t sy, int32_t opacity) const {
     if (alphaMode_ != AlphaMode::None) return;
     const CopyRect r{clipAxis(dx, width, sx, dest.width_, width_),
@@ -206,7 +206,7 @@ void TLasGraphic::BlendTo(TLasGraphic& dest, int32_t dx, int32_t dy, int32_t wid
     }
 }
 
-void TLasGraphic::FillRect(int32_t x, int32_t y, int32_t width, int32_t height, uint32_t color) {
+void Surface::FillRect(int32_t x, int32_t y, int32_t width, int32_t height, uint32_t color) {
     const int64_t x0 = std::max<int64_t>(x, 0), y0 = std::max<int64_t>(y, 0);
     const int64_t x1 = std::min<int64_t>(int64_t{x} + width, width_);
     const int64_t y1 = std::min<int64_t>(int64_t{y} + height, height_);
@@ -222,22 +222,22 @@ void TLasGraphic::FillRect(int32_t x, int32_t y, int32_t width, int32_t height, 
             std::memset(maskRow(static_cast<int32_t>(yy)) + x0, 255, n);
 }
 
-uint32_t TLasGraphic::GetPixel(int32_t x, int32_t y) const {
+uint32_t Surface::GetPixel(int32_t x, int32_t y) const {
     if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
     return pixelToColor(row(y)[x]);
 }
 
-bool TLasGraphic::HitTest(int32_t x, int32_t y) const {
+bool Surface::HitTest(int32_t x, int32_t y) const {
     if (x < 0 || y < 0 || x >= width_ || y >= height_) return false;
     return !hasMask() || maskRow(y)[x] > 15;
 }
 
-void TLasGraphic::DrawTo(platform::Canvas& canvas) const {
+void Surface::DrawTo(platform::Canvas& canvas) const {
     if (width_ <= 0 || height_ <= 0) return;
     canvas.present(picture_.data(), width_, height_, width_);
 }
 
-void TLasGraphic::MakeColorKeyTransparent() {
+void Surface::MakeColorKeyTransparent() {
     if (alphaMode_ == AlphaMode::None) SetAlphaMode(AlphaMode::Mask);
     if (width_ <= 0 || height_ <= 0) return;
     const uint32_t key = row(height_ - 1)[0] & 0xFFFFFFu;
@@ -245,12 +245,12 @@ void TLasGraphic::MakeColorKeyTransparent() {
         if ((picture_[i] & 0xFFFFFFu) == key) mask_[i] = 0;
 }
 
-void TLasGraphic::MakeTranslucent() {
+void Surface::MakeTranslucent() {
     SetAlphaMode(AlphaMode::Alpha);
     for (uint8_t& m : mask_) m = std::min<uint8_t>(m, 128);
 }
 
-void TLasGraphic::ClearMask() {
+void Surface::ClearMask() {
     if (alphaMode_ == AlphaMode::None) SetAlphaMode(AlphaMode::Mask);
     std::fill(mask_.begin(), mask_.end(), uint8_t{0});
 }

@@ -1,5 +1,5 @@
 // The one picture type of the player: a 32-bit colour picture with an optional 8-bit coverage
-// mask. Layers, screen buffers, loaded images and laid-out text are all TLasGraphic. It copies
+// mask. Layers, screen buffers, loaded images and laid-out text are all Surface. It copies
 // and blends rectangles honouring its mask, loads PNG itself, and lays out message text with
 // inline tags, recording the reveal steps the message display replays.
 //
@@ -45,7 +45,7 @@ enum class RevealOp : int32_t {
     NextPage = 17,
 };
 
-struct TLasGraphic_FontStatus {
+struct FontStatus {
     std::string name;  // face, code page 932
     int32_t size = 10;  // points
     int32_t dpi = 96;
@@ -66,12 +66,12 @@ inline uint32_t colorToPixel(uint32_t c) {
 }
 inline uint32_t pixelToColor(uint32_t p) { return colorToPixel(p & 0xFFFFFF); }
 
-class TLasGraphic {
+class Surface {
 public:
     static constexpr int kRevealCapacity = 4096;
     static constexpr int kMaxLines = 300;
 
-    TLasGraphic();  // 10 x 10, white, AlphaMode::None
+    Surface();  // 10 x 10, white, AlphaMode::None
 
     // --- picture and mask (surface.cpp) ---
     int32_t Width() const { return width_; }
@@ -79,7 +79,7 @@ public:
     AlphaMode alphaMode() const { return alphaMode_; }
     void SetSize(int32_t width, int32_t height);
     void SetAlphaMode(AlphaMode mode);
-    void Assign(const TLasGraphic& other);
+    void Assign(const Surface& other);
     void AssignPicture(const Picture& picture);
     // Rows of the picture and mask (the mask is empty while the mode is None).
     uint32_t* row(int32_t y) { return picture_.data() + static_cast<size_t>(y) * width_; }
@@ -88,9 +88,9 @@ public:
     const uint8_t* maskRow(int32_t y) const { return mask_.data() + static_cast<size_t>(y) * width_; }
     bool hasMask() const { return alphaMode_ != AlphaMode::None; }
 
-    void CopyTo(TLasGraphic& dest, int32_t dx, int32_t dy, int32_t width, int32_t height,
+    void CopyTo(Surface& dest, int32_t dx, int32_t dy, int32_t width, int32_t height,
                 int32_t sx, int32_t sy) const;
-    void BlendTo(TLasGraphic& dest, int32_t dx, int32_t dy, int32_t width, int32_t height,
+    void BlendTo(Surface& dest, int32_t dx, int32_t dy, int32_t width, int32_t height,
                  int32_t sx, int32_t sy, int32_t opacity) const;
     void FillRect(int32_t x, int32_t y, int32_t width, int32_t height, uint32_t color);
     uint32_t GetPixel(int32_t x, int32_t y) const;  // platform colour; 0 outside
@@ -122,7 +122,7 @@ public:
 
     std::string text;        // to lay out; after a page overflow, the rest
     std::string layoutText;  // the text as the last layout began
-    TLasGraphic_FontStatus font;  // text defaults ("ＭＳ ゴシック", 10 pt, 96 dpi, black)
+    FontStatus font;  // text defaults ("ＭＳ ゴシック", 10 pt, 96 dpi, black)
 
 private:
     // --- picture state ---
@@ -147,7 +147,7 @@ private:
     // Both passes of DrawText / DrawTextSized (sized: the surface takes the laid-out height).
     int32_t layOut(int32_t width, int32_t limit, bool sized);
 
-    TLasGraphic_FontStatus cur_;
+    FontStatus cur_;
     std::array<RevealEntry, kRevealCapacity> reveal_{};
     int32_t revealCount_ = 0;
     int32_t revealPos_ = 0;

@@ -1,4 +1,4 @@
-// Message text layout of TLasGraphic: a measuring pass fixes the lines that fit, a drawing pass
+// Message text layout of Surface: a measuring pass fixes the lines that fit, a drawing pass
 // draws them and records the reveal steps the message display replays. Inline tags change the
 // size, style, colour, reveal speed and waits.
 #include <algorithm>
@@ -72,21 +72,21 @@ constexpr NamedColor kColors[] = {
 };
 
 // Points at a resolution -> the character height in pixels, |size * dpi div 72|.
-int64_t heightOf(const TLasGraphic_FontStatus& f) {
+int64_t heightOf(const FontStatus& f) {
     int64_t h = static_cast<int64_t>(f.size) * f.dpi / 72;
     return h < 0 ? -h : h;
 }
 
 // The pixel height of the layout font. A height of 0 ("<*0>", or a size tag whose digits read
 // as 0) asks for the default size, as on Windows: the surface's own text size, else 10 points.
-int pixelHeightOf(const TLasGraphic_FontStatus& f, const TLasGraphic_FontStatus& defaults) {
+int pixelHeightOf(const FontStatus& f, const FontStatus& defaults) {
     int64_t h = heightOf(f);
     if (h == 0) h = heightOf(defaults);
-    if (h == 0) h = heightOf(TLasGraphic_FontStatus{});
+    if (h == 0) h = heightOf(FontStatus{});
     return static_cast<int>(std::clamp<int64_t>(h, 1, kMaxPixelHeight));
 }
 
-platform::FontSpec specOf(const TLasGraphic_FontStatus& f, const TLasGraphic_FontStatus& defaults) {
+platform::FontSpec specOf(const FontStatus& f, const FontStatus& defaults) {
     platform::FontSpec fontSpec;
     fontSpec.face = f.name;
     fontSpec.pixelHeight = pixelHeightOf(f, defaults);
@@ -162,9 +162,9 @@ std::string colorToText(uint32_t color) {
     return buffer;
 }
 
-void TLasGraphic::setFontEngine(platform::FontEngine* engine) { gFontEngine = engine; }
+void Surface::setFontEngine(platform::FontEngine* engine) { gFontEngine = engine; }
 
-void TLasGraphic::ResetReveal() {
+void Surface::ResetReveal() {
     step_ = RevealStep{};
     step_.stepSpeed = 60;
     revealCount_ = 0;
@@ -172,18 +172,18 @@ void TLasGraphic::ResetReveal() {
     reveal_[0] = RevealEntry{RevealOp::End, 0};
 }
 
-void TLasGraphic::record(RevealOp op, int32_t value) {
+void Surface::record(RevealOp op, int32_t value) {
     if (revealCount_ >= kRevealCapacity) return;
     reveal_[static_cast<size_t>(revealCount_)] = RevealEntry{op, value};
     ++revealCount_;
 }
 
-void TLasGraphic::resetTextState() {
+void Surface::resetTextState() {
     cur_ = font;
     curColorNumeric_ = false;
 }
 
-RevealStep TLasGraphic::NextRevealStep() {
+RevealStep Surface::NextRevealStep() {
     for (;;) {
         RevealStep result = step_;
         // Past the recorded steps there is nothing but the end.
@@ -220,7 +220,7 @@ RevealStep TLasGraphic::NextRevealStep() {
     }
 }
 
-void TLasGraphic::applyTag(std::string_view tag, bool drawing) {
+void Surface::applyTag(std::string_view tag, bool drawing) {
     if (tag.empty()) return;
     auto setSize = [this](int64_t size) {
         cur_.size = static_cast<int32_t>(std::clamp<int64_t>(size, -kMaxFontSize, kMaxFontSize));
@@ -276,7 +276,7 @@ void TLasGraphic::applyTag(std::string_view tag, bool drawing) {
     }
 }
 
-int32_t TLasGraphic::layOutLine(std::string& s, int32_t width, int32_t bottom, bool drawing) {
+int32_t Surface::layOutLine(std::string& s, int32_t width, int32_t bottom, bool drawing) {
     lineStuck_ = false;
     platform::FontSpec fontSpec = specOf(cur_, font);
     int64_t x = 0;            // left of the current segment
@@ -373,7 +373,7 @@ int32_t TLasGraphic::layOutLine(std::string& s, int32_t width, int32_t bottom, b
     return lineHeight;
 }
 
-int32_t TLasGraphic::layOut(int32_t width, int32_t limit, bool sized) {
+int32_t Surface::layOut(int32_t width, int32_t limit, bool sized) {
     SetAlphaMode(AlphaMode::Mask);
     layoutText = text;
     std::string work = text;
@@ -443,8 +443,8 @@ int32_t TLasGraphic::layOut(int32_t width, int32_t limit, bool sized) {
     return static_cast<int32_t>(total);
 }
 
-int32_t TLasGraphic::DrawText() { return layOut(Width(), Height(), false); }
+int32_t Surface::DrawText() { return layOut(Width(), Height(), false); }
 
-int32_t TLasGraphic::DrawTextSized(int32_t width, int32_t limit) { return layOut(width, limit, true); }
+int32_t Surface::DrawTextSized(int32_t width, int32_t limit) { return layOut(width, limit, true); }
 
 }  // namespace zarvo

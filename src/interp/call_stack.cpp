@@ -4,38 +4,38 @@
 
 namespace zarvo {
 
-std::string TZarvoProcessStack::GetFrameText(std::string_view name, std::string_view fallback) const {
+std::string CallStack::GetFrameText(std::string_view name, std::string_view fallback) const {
     return ReadListString(frame_, name, fallback);
 }
 
-void TZarvoProcessStack::SetFrameText(std::string_view name, std::string_view value) {
+void CallStack::SetFrameText(std::string_view name, std::string_view value) {
     WriteListString(frame_, name, value);
 }
 
-int32_t TZarvoProcessStack::GetFrameValue(std::string_view name, int32_t fallback) const {
+int32_t CallStack::GetFrameValue(std::string_view name, int32_t fallback) const {
     return ReadListInt(frame_, name, fallback);
 }
 
-void TZarvoProcessStack::SetFrameValue(std::string_view name, int32_t value) {
+void CallStack::SetFrameValue(std::string_view name, int32_t value) {
     WriteListInt(frame_, name, value);
 }
 
-bool TZarvoProcessStack::GetFrameFlag(std::string_view name, bool fallback) const {
+bool CallStack::GetFrameFlag(std::string_view name, bool fallback) const {
     return ReadListBool(frame_, name, fallback);
 }
 
-void TZarvoProcessStack::SetFrameFlag(std::string_view name, bool value) {
+void CallStack::SetFrameFlag(std::string_view name, bool value) {
     WriteListBool(frame_, name, value);
 }
 
-void TZarvoProcessStack::Push() {
+void CallStack::Push() {
     lines_.reserve(lines_.size() + frame_.size() + 1);
     lines_.emplace_back(kBorder);
     for (std::string& line : frame_) lines_.push_back(std::move(line));
     frame_.clear();
 }
 
-bool TZarvoProcessStack::Pop() {
+bool CallStack::Pop() {
     frame_.clear();
     while (!lines_.empty()) {
         std::string line = std::move(lines_.back());
@@ -46,17 +46,17 @@ bool TZarvoProcessStack::Pop() {
     return !frame_.empty();
 }
 
-void TZarvoProcessStack::GetStackLines(StringList& list) const {
+void CallStack::GetStackLines(StringList& list) const {
     list.insert(list.end(), lines_.rbegin(), lines_.rend());
 }
 
-bool TZarvoProcessStack::SaveInfo(SaveContainer& save) const {
+bool CallStack::SaveInfo(SaveContainer& save) const {
     StringList section;
     GetStackLines(section);
     return save.writeSection(kSection, section);
 }
 
-bool TZarvoProcessStack::LoadInfo(SaveContainer& save) {
+bool CallStack::LoadInfo(SaveContainer& save) {
     StringList section;
     if (!save.readSection(kSection, section)) return false;
     lines_.assign(std::make_move_iterator(section.rbegin()), std::make_move_iterator(section.rend()));

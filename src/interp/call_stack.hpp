@@ -11,7 +11,7 @@
 
 namespace zarvo {
 
-class TZarvoProcessStack {
+class CallStack {
 public:
     // Line pushed below every frame; an empty line stops a pop the same way.
     static constexpr std::string_view kBorder = "@StackBorder";

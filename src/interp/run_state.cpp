@@ -6,12 +6,12 @@
 
 namespace zarvo {
 
-bool TZarvoProcess::waitTimerOver() const {
+bool RunState::waitTimerOver() const {
     uint32_t length = waitTime_ > 0 ? static_cast<uint32_t>(waitTime_) : 0;
     return platform::tickReached(now(), waitStart_, length);
 }
 
-bool TZarvoProcess::CanStep() {
+bool RunState::CanStep() {
     if (playerMode_ == PlayerMode::Ready) return true;
     if (playerMode_ == PlayerMode::Waiting && timer_ && waitTimerOver()) {
         playerMode_ = PlayerMode::Ready;
@@ -22,23 +22,23 @@ bool TZarvoProcess::CanStep() {
     return false;
 }
 
-bool TZarvoProcess::BeginStep() {
+bool RunState::BeginStep() {
     if (!CanStep()) return false;
     playerMode_ = PlayerMode::Running;
     return true;
 }
 
-void TZarvoProcess::EndStep() {
+void RunState::EndStep() {
     if (playerMode_ == PlayerMode::Running) playerMode_ = PlayerMode::Ready;
 }
 
-bool TZarvoProcess::TakeTimerExpired() {
+bool RunState::TakeTimerExpired() {
     bool expired = timerExpired_;
     timerExpired_ = false;
     return expired;
 }
 
-void TZarvoProcess::Reset() {
+void RunState::Reset() {
     playerMode_ = PlayerMode::Ready;
     waitTime_ = 0;
     clearWaitFlags();
@@ -46,19 +46,19 @@ void TZarvoProcess::Reset() {
     layerName_.clear();
 }
 
-void TZarvoProcess::BeginWait() {
+void RunState::BeginWait() {
     clearWaitFlags();
     messageSkip_ = false;
     playerMode_ = PlayerMode::Waiting;
 }
 
-void TZarvoProcess::StartWaitTimer(int32_t milliseconds) {
+void RunState::StartWaitTimer(int32_t milliseconds) {
     waitStart_ = now();
     waitTime_ = milliseconds;
     timer_ = true;
 }
 
-void TZarvoProcess::EndWait() {
+void RunState::EndWait() {
     if (playerMode_ == PlayerMode::Waiting) {
         clearWaitFlags();
         playerMode_ = PlayerMode::Ready;
@@ -68,27 +68,27 @@ void TZarvoProcess::EndWait() {
     }
 }
 
-bool TZarvoProcess::InputEndsWait() const {
+bool RunState::InputEndsWait() const {
     return (playerMode_ == PlayerMode::Waiting || playerMode_ == PlayerMode::MessageWait) && anykeyClick_;
 }
 
-int TZarvoProcess::ClickWaitState() const {
+int RunState::ClickWaitState() const {
     if (activeClick_) return playerMode_ == PlayerMode::Waiting ? 2 : 0;
     return playerMode_ == PlayerMode::Waiting || playerMode_ == PlayerMode::MessageWait ? 1 : 0;
 }
 
-void TZarvoProcess::BeginMessageEffect(int32_t windowIndex, std::string_view layerName) {
+void RunState::BeginMessageEffect(int32_t windowIndex, std::string_view layerName) {
     windowIndex_ = windowIndex;
     layerName_ = layerName;
     playerMode_ = PlayerMode::Message;
 }
 
-void TZarvoProcess::BeginMessageWait() {
+void RunState::BeginMessageWait() {
     clearWaitFlags();
     playerMode_ = PlayerMode::MessageWait;
 }
 
-bool TZarvoProcess::MessageCanAdvance() {
+bool RunState::MessageCanAdvance() {
     if (playerMode_ != PlayerMode::Message && playerMode_ != PlayerMode::MessageWait) return false;
     if (messageSkip_) playerMode_ = PlayerMode::Message;
     if (playerMode_ == PlayerMode::MessageWait) {
@@ -99,14 +99,14 @@ bool TZarvoProcess::MessageCanAdvance() {
     return true;
 }
 
-void TZarvoProcess::EndMessageEffect() {
+void RunState::EndMessageEffect() {
     if (playerMode_ == PlayerMode::Message || playerMode_ == PlayerMode::MessageWait)
         playerMode_ = PlayerMode::Ready;
     windowIndex_ = 0;
     layerName_.clear();
 }
 
-bool TZarvoProcess::HalfSecondElapsed() {
+bool RunState::HalfSecondElapsed() {
     // Measured from the last true answer by unsigned difference: a "now > next" comparison
     // would answer true on every step for the half second after next wrapped past zero.
     uint32_t t = now();
@@ -116,7 +116,7 @@ bool TZarvoProcess::HalfSecondElapsed() {
     return true;
 }
 
-int32_t TZarvoProcess::RemainingWaitSeconds() {
+int32_t RunState::RemainingWaitSeconds() {
     if (!timer_ || waitTime_ <= 0) return 0;
     uint32_t elapsed = now() - waitStart_;
     uint32_t length = static_cast<uint32_t>(waitTime_);
@@ -124,7 +124,7 @@ int32_t TZarvoProcess::RemainingWaitSeconds() {
     return static_cast<int32_t>((length - elapsed) / 1000);
 }
 
-void TZarvoProcess::SaveState() {
+void RunState::SaveState() {
     if (!stack_) return;
     stack_->SetFrameValue(kPlayerMode, static_cast<int32_t>(playerMode_));
     stack_->SetFrameValue(kWaitTime, waitTime_);
@@ -135,7 +135,7 @@ void TZarvoProcess::SaveState() {
     stack_->SetFrameText(kLayerName, layerName_);
 }
 
-void TZarvoProcess::LoadState() {
+void RunState::LoadState() {
     if (!stack_) return;
     int32_t mode = stack_->GetFrameValue(kPlayerMode, 0);
     // A mode no step knows would stop the player for good: nothing leaves it.
@@ -150,11 +150,11 @@ void TZarvoProcess::LoadState() {
     layerName_ = stack_->GetFrameText(kLayerName, "");
 }
 
-bool TZarvoProcess::SaveInfo(SaveContainer& save) {
+bool RunState::SaveInfo(SaveContainer& save) {
     return stack_ && stack_->SaveInfo(save);
 }
 
-bool TZarvoProcess::LoadInfo(SaveContainer& save) {
+bool RunState::LoadInfo(SaveContainer& save) {
     if (stack_) {
         // A missing section leaves the running stack in place; only an empty result is fatal.
         stack_->LoadInfo(save);

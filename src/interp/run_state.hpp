@@ -21,7 +21,7 @@ enum class PlayerMode : int32_t {
     MessageWait = 4,  // the reveal pauses (character, line, key or page wait)
 };
 
-class TZarvoProcess {
+class RunState {
 public:
     // Keys of the state inside a stack frame.
     static constexpr std::string_view kPlayerMode = "Stack.PlayerMode";
@@ -33,10 +33,10 @@ public:
     static constexpr std::string_view kLayerName = "Stack.MessageEffect.LayerName";
 
     // Starts Running: nothing runs until opening the project ends with EndStep.
-    TZarvoProcess() = default;
+    RunState() = default;
 
     // Set by the owner; none of them is owned. Without a clock the time stands at 0.
-    void setStack(TZarvoProcessStack* stack) { stack_ = stack; }
+    void setStack(CallStack* stack) { stack_ = stack; }
     void setClock(platform::Clock* clock) { clock_ = clock; }
     void setDialogs(platform::Dialogs* dialogs) { dialogs_ = dialogs; }
 
@@ -100,7 +100,7 @@ private:
     bool waitTimerOver() const;
     void clearWaitFlags() { activeClick_ = anykeyClick_ = timer_ = false; }
 
-    TZarvoProcessStack* stack_ = nullptr;
+    CallStack* stack_ = nullptr;
     platform::Clock* clock_ = nullptr;
     platform::Dialogs* dialogs_ = nullptr;
 

@@ -5,23 +5,23 @@
 
 namespace zarvo {
 
-bool TfrmMain::Music(const TZarvoCommand& command) {
+bool Player::runMusic(const Command& command) {
     std::string path = access_->ResolveDataFile(command.GetParamText("Music.FileName", ""));
-    if (path != TZarvoAccessControl::kNoEntry)
+    if (path != Story::kNoEntry)
         music_->PlayMusic(path, command.GetParamValue("Music.Loop", 0));
     return true;
 }
 
-bool TfrmMain::Sound(const TZarvoCommand& command) {
+bool Player::runSound(const Command& command) {
     std::string path = access_->ResolveDataFile(command.GetParamText("Sound.FileName", ""));
     SoundMode mode = command.GetParamFlag("Sound.Wait", false)      ? SoundMode::Wait
                      : command.GetParamFlag("Sound.Protect", true) ? SoundMode::Protect
                                                                     : SoundMode::Free;
-    if (path != TZarvoAccessControl::kNoEntry) music_->PlaySound(path, mode);
+    if (path != Story::kNoEntry) music_->PlaySound(path, mode);
     return true;
 }
 
-bool TfrmMain::MusicStop(const TZarvoCommand&) {
+bool Player::runMusicStop(const Command&) {
     music_->StopMusic();
     return true;
 }

@@ -9,8 +9,8 @@ namespace zarvo {
 
 using platform::BoxKind;
 
-bool TfrmMain::skipToBlockEnd(int32_t level) {
-    TCommandCtrl& commands = access_->commands();
+bool Player::skipToBlockEnd(int32_t level) {
+    CommandCache& commands = access_->commands();
     int32_t count = commands.Get_CommandCount();
     for (int32_t i = access_->commandIndex; i < count; ++i) {
         if (commands.Get_CommandLevel(i) == level) {
@@ -21,12 +21,12 @@ bool TfrmMain::skipToBlockEnd(int32_t level) {
     return false;
 }
 
-bool TfrmMain::If(const TZarvoCommand& command) {
+bool Player::runIf(const Command& command) {
     std::string type = command.GetParamText("if.VariableType", "Value");
     std::string compare = command.GetParamText("if.Compare", "Equal");
     std::string left = command.GetParamText("if.Variable1", "");
     std::string right = command.GetParamText("if.Variable2", "");
-    TVariableCtrl& vars = access_->variables();
+    Variables& vars = access_->variables();
 
     bool holds = false;
     if (type == "Value") {
@@ -51,32 +51,32 @@ bool TfrmMain::If(const TZarvoCommand& command) {
     return false;
 }
 
-bool TfrmMain::Else(const TZarvoCommand& command) {
+bool Player::runElse(const Command& command) {
     if (skipToBlockEnd(command.level)) return true;
     services_.dialogs->showMessage(BoxKind::ErrorOk, texts::kElseWithoutEndif);
     return false;
 }
 
-bool TfrmMain::Move(const TZarvoCommand& command) {
+bool Player::runMove(const Command& command) {
     access_->JumpTo(command.GetParamText("Move.BookName", ""),
                     command.GetParamText("Move.PageName", ""));
     return true;
 }
 
-bool TfrmMain::Call(const TZarvoCommand& command) {
+bool Player::runCall(const Command& command) {
     access_->CallPage(command.GetParamText("Call.BookName", ""),
                       command.GetParamText("Call.PageName", ""));
     return true;
 }
 
-bool TfrmMain::Return(const TZarvoCommand&) {
+bool Player::runReturn(const Command&) {
     if (!access_->ReturnFromCall())
         services_.dialogs->showMessage(BoxKind::WarningOk, texts::kStackUnderflow);
     return true;
 }
 
-bool TfrmMain::ValueCtrl(const TZarvoCommand& command) {
-    TVariableCtrl& vars = access_->variables();
+bool Player::runValueCtrl(const Command& command) {
+    Variables& vars = access_->variables();
     int32_t left = vars.Get_Value(command.GetParamText("ValueCtrl.LeftValue", ""));
     int32_t right = vars.Get_Value(command.GetParamText("ValueCtrl.RightValue", ""));
     std::string calc = command.GetParamText("ValueCtrl.Calc", "");
@@ -104,16 +104,16 @@ bool TfrmMain::ValueCtrl(const TZarvoCommand& command) {
     return true;
 }
 
-bool TfrmMain::StringCtrl(const TZarvoCommand& command) {
-    TVariableCtrl& vars = access_->variables();
+bool Player::runStringCtrl(const Command& command) {
+    Variables& vars = access_->variables();
     bool error;
     std::string text = vars.Expand_Text(command.GetParamText("StringCtrl.Text", ""), error);
     vars.Set_Text(command.GetParamText("StringCtrl.StringVar", ""), text);
     return true;
 }
 
-bool TfrmMain::StringInput(const TZarvoCommand& command) {
-    TVariableCtrl& vars = access_->variables();
+bool Player::runStringInput(const Command& command) {
+    Variables& vars = access_->variables();
     std::string reference = command.GetParamText("StringInput.StringVar", "");
     bool error;
     std::string value = vars.Expand_Text(reference, error);
@@ -124,8 +124,8 @@ bool TfrmMain::StringInput(const TZarvoCommand& command) {
     return true;
 }
 
-bool TfrmMain::Wait(const TZarvoCommand& command) {
-    TZarvoProcess& process = access_->process();
+bool Player::runWait(const Command& command) {
+    RunState& process = access_->process();
     process.BeginWait();
     if (command.GetParamFlag("Wait.TimeBreak", false))
         process.StartWaitTimer(command.GetParamValue("Wait.Time", 0));

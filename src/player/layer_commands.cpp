@@ -30,7 +30,7 @@ DLActiveMode activeModeOf(std::string_view mode, bool clickable) {
 }
 
 // Text layers take the main screen's font settings.
-void useScreenFont(TDynamicLayerList& layer, const TZarvoWindow& main) {
+void useScreenFont(DynamicLayerList& layer, const WindowSettings& main) {
     layer.fontName = main.fontName;
     layer.fontSize = main.fontSize;
     layer.fontDpi = main.fontDpi;
@@ -40,8 +40,8 @@ void useScreenFont(TDynamicLayerList& layer, const TZarvoWindow& main) {
 
 }  // namespace
 
-bool TfrmMain::LayerCtrl(const TZarvoCommand& command) {
-    TVariableCtrl& vars = access_->variables();
+bool Player::runLayerCtrl(const Command& command) {
+    Variables& vars = access_->variables();
     std::string name = command.GetParamText("Layer.Name", "");
     bool visibleChange = command.GetParamFlag("Layer.Visible.Change", false);
     bool imageChange = command.GetParamFlag("Layer.Image.Change", false);
@@ -80,16 +80,16 @@ bool TfrmMain::LayerCtrl(const TZarvoCommand& command) {
     return true;
 }
 
-bool TfrmMain::DynamicLayer(const TZarvoCommand& command) {
-    TVariableCtrl& vars = access_->variables();
-    const TZarvoWindow& main = *screen_->GetWindow(0);
-    auto layer = std::make_unique<TDynamicLayerList>();
+bool Player::runDynamicLayer(const Command& command) {
+    Variables& vars = access_->variables();
+    const WindowSettings& main = *screen_->GetWindow(0);
+    auto layer = std::make_unique<DynamicLayerList>();
     std::string type = command.GetParamText("DynamicLayer.Type", "Transparent");
-    std::unique_ptr<TLasGraphic> image;
+    std::unique_ptr<Surface> image;
 
     if (type == "Image") {
         std::string file = command.GetParamText("DynamicLayer.Image.FileName", "");
-        image = std::make_unique<TLasGraphic>();
+        image = std::make_unique<Surface>();
         if (access_->LoadGraphic(file, *image)) {
             layer->imageFile = file;
             layer->animeCount = command.GetParamValue("DynamicLayer.Image.AnimeCount", 1);
@@ -156,15 +156,15 @@ bool TfrmMain::DynamicLayer(const TZarvoCommand& command) {
     return true;
 }
 
-bool TfrmMain::DynamicLayerClear(const TZarvoCommand& command) {
+bool Player::runDynamicLayerClear(const Command& command) {
     screen_->RemoveDynamicLayers(0, command.GetParamValue("DynamicLayerClear.AttrID", 0));
     if (command.GetParamFlag("DynamicLayerClear.ScrnRefresh", true)) screen_->RefreshAndPaint(0);
     return true;
 }
 
-bool TfrmMain::Select(const TZarvoCommand& command) {
-    TVariableCtrl& vars = access_->variables();
-    const TZarvoWindow& main = *screen_->GetWindow(0);
+bool Player::runSelect(const Command& command) {
+    Variables& vars = access_->variables();
+    const WindowSettings& main = *screen_->GetWindow(0);
     int32_t left = command.GetParamValue("Select.Area.Left", 0);
     int32_t top = command.GetParamValue("Select.Area.Top", 0);
     int32_t width = command.GetParamValue("Select.Area.Width", 0);
@@ -187,7 +187,7 @@ bool TfrmMain::Select(const TZarvoCommand& command) {
         std::string text =
             vars.Expand_Text(command.GetParamText("Select.Text" + std::to_string(n), ""), error);
         if (text.empty()) continue;  // skipped, but the list goes on
-        auto choice = std::make_unique<TDynamicLayerList>();
+        auto choice = std::make_unique<DynamicLayerList>();
         choice->attrId = dynamic_ids::kChoice;
         choice->activeArea = DLActiveArea::All;
         choice->activeMode = DLActiveMode::Waiting;
@@ -209,7 +209,7 @@ bool TfrmMain::Select(const TZarvoCommand& command) {
     }
     composeAndPaint();
 
-    TZarvoProcess& process = access_->process();
+    RunState& process = access_->process();
     process.BeginWait();
     process.EnableActiveClick();
     if (time > 0) {

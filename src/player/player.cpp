@@ -20,7 +20,7 @@ using platform::BoxKind;
 // Once the program is terminating, the rest of the run shows no box: each one that would follow
 // (the report after an aborted load, say) takes the answer that changes nothing. The shutdown
 // sequence reports again, so a setting that cannot be written is still told.
-class TfrmMain::EndingDialogs final : public platform::Dialogs {
+class Player::EndingDialogs final : public platform::Dialogs {
 public:
     EndingDialogs(platform::Dialogs& inner, platform::Host& host) : inner_(inner), host_(host) {}
 
@@ -48,7 +48,7 @@ private:
 
 // Passes every frame on to the host's canvas and keeps the last one: a screenshot is what the
 // window shows, also halfway through an effect, when the composed picture is not shown yet.
-class TfrmMain::ShownCanvas final : public platform::Canvas {
+class Player::ShownCanvas final : public platform::Canvas {
 public:
     explicit ShownCanvas(platform::Canvas& inner) : inner_(inner) {}
 
@@ -63,36 +63,36 @@ public:
         inner_.present(pixels, width, height, stride);
     }
     // Nothing until the first frame.
-    const TLasGraphic* frame() const { return shown_ ? &frame_ : nullptr; }
+    const Surface* frame() const { return shown_ ? &frame_ : nullptr; }
 
 private:
     platform::Canvas& inner_;
-    TLasGraphic frame_;
+    Surface frame_;
     bool shown_ = false;
 };
 
 namespace {
 
-TfrmMain::Services withDialogs(TfrmMain::Services services, platform::Dialogs* dialogs) {
+Player::Services withDialogs(Player::Services services, platform::Dialogs* dialogs) {
     if (dialogs) services.dialogs = dialogs;
     return services;
 }
 
 }  // namespace
 
-TfrmMain::TfrmMain(const Services& services, const std::string& programDir)
+Player::Player(const Services& services, const std::string& programDir)
     : endingDialogs_(services.dialogs && services.host
                          ? std::make_unique<EndingDialogs>(*services.dialogs, *services.host)
                          : nullptr),
       services_(withDialogs(services, endingDialogs_.get())),
-      access_(std::make_unique<TZarvoAccessControl>(TZarvoAccessControl::Services{
+      access_(std::make_unique<Story>(Story::Services{
           services.host, services.clock, services_.dialogs, services.files, programDir})) {
-    TScreenControl::Services screen;
+    Screen::Services screen;
     screen.script = &access_->script();
     screen.process = &access_->process();
     screen.layerDefinitions = &access_->layers();
     screen.systemFont = &access_->systemFont;
-    screen.loadGraphic = [this](std::string_view name, TLasGraphic& surface) {
+    screen.loadGraphic = [this](std::string_view name, Surface& surface) {
         return access_->LoadGraphic(name, surface);
     };
     screen.endApplication = [this] { endProgram(true); };
@@ -100,16 +100,16 @@ TfrmMain::TfrmMain(const Services& services, const std::string& programDir)
     screen.fonts = services.fonts;
     screen.effects.clock = services.clock;
     screen.effects.pumpMessages = [host = services.host] { host->processMessages(); };
-    screen_ = std::make_unique<TScreenControl>(screen);
-    music_ = std::make_unique<TMusicCtrl>(
-        TMusicCtrl::Services{services.players, services.host, services.clock});
-    save_ = std::make_unique<TSaveSystem>(TSaveSystem::Services{access_.get(), screen_.get(),
+    screen_ = std::make_unique<Screen>(screen);
+    music_ = std::make_unique<MusicControl>(
+        MusicControl::Services{services.players, services.host, services.clock});
+    save_ = std::make_unique<SaveFiles>(SaveFiles::Services{access_.get(), screen_.get(),
                                                                 music_.get(), services_.dialogs,
                                                                 services.files, services.clock});
-    TLasGraphic::setFontEngine(services.fonts);
+    Surface::setFontEngine(services.fonts);
 }
 
-TfrmMain::~TfrmMain() {
+Player::~Player() {
     if (endingDialogs_) endingDialogs_->shuttingDown = true;
     LeaveFullScreen();
     SaveWindowState();
@@ -120,11 +120,11 @@ TfrmMain::~TfrmMain() {
     debug_.reset();  // first of the owned windows and controllers to go
 }
 
-std::string TfrmMain::defaultProjectPath(const std::string& programPath) {
+std::string Player::defaultProjectPath(const std::string& programPath) {
     return std::filesystem::path(programPath).replace_extension(".zp7").string();
 }
 
-void TfrmMain::FormCreate(const std::string& projectPath, const std::string& programDir) {
+void Player::FormCreate(const std::string& projectPath, const std::string& programDir) {
     // Seeded once from the local time, for the random system variable.
     platform::LocalTime t = services_.clock->localTime();
     // In unsigned arithmetic: the seconds since year 0 overflow a signed 32-bit value, and a
@@ -144,13 +144,13 @@ void TfrmMain::FormCreate(const std::string& projectPath, const std::string& pro
     }
 }
 
-void TfrmMain::FormShow() {
+void Player::FormShow() {
     if (!firstShowPending_) return;
     firstShowPending_ = false;
     SetUpScreen();
     LoadSettings();
     // The debug window is for packaged stories only: a plain script never opens it.
-    TZarvoFile& script = access_->script();
+    ScriptFile& script = access_->script();
     if (access_->IsPackaged() && script.ReadHeadBool("Zarvo", "DebugMode", false) &&
         createDebugWindow) {
         DebugWindowRequest request;
@@ -163,7 +163,7 @@ void TfrmMain::FormShow() {
     }
 }
 
-void TfrmMain::LoadSettings() {
+void Player::LoadSettings() {
     legacyMode_ = access_->script().ReadHeadBool("Zarvo", "LegacyMode", false);
     if (access_->dataDir().empty()) return;  // no project: no settings of its own
     settingsLoaded_ = true;
@@ -174,35 +174,35 @@ void TfrmMain::LoadSettings() {
         services_.host->setWindowPosition(access_->windowLeft, access_->windowTop);
 }
 
-void TfrmMain::SaveWindowState() {
+void Player::SaveWindowState() {
     if (!settingsLoaded_) return;  // nothing was read that could be kept
     services_.host->windowPosition(access_->windowLeft, access_->windowTop);
     save_->SaveSystemSettings(save_->SettingsPath());
 }
 
-void TfrmMain::EnterFullScreen() {
+void Player::EnterFullScreen() {
     if (fullScreen_ || !services_.host->setFullScreen(true)) return;
     fullScreen_ = true;
     access_->variables().Set_Value("%_fullscreen%", 1);
 }
 
-void TfrmMain::LeaveFullScreen() {
+void Player::LeaveFullScreen() {
     if (!fullScreen_) return;
     services_.host->setFullScreen(false);
     fullScreen_ = false;
     access_->variables().Set_Value("%_fullscreen%", 0);
 }
 
-void TfrmMain::SetUpScreen() {
+void Player::SetUpScreen() {
     screen_->SetUpWindows();
-    const TZarvoWindow* main = screen_->GetWindow(0);
+    const WindowSettings* main = screen_->GetWindow(0);
     services_.host->setClientSize(main->imageWidth, main->imageHeight);
     if (services_.canvas && !shown_) shown_ = std::make_unique<ShownCanvas>(*services_.canvas);
     screen_->SetCanvas(shown_.get(), 0);
 }
 
-void TfrmMain::StartStory() {
-    TZarvoFile& script = access_->script();
+void Player::StartStory() {
+    ScriptFile& script = access_->script();
     storyCaption_ = script.ReadHeadString("Zarvo", "Title", "");
     services_.host->setCaption(storyCaption_);
     std::string opening = script.ReadHeadString("Zarvo", "Opening", "");
@@ -214,23 +214,23 @@ void TfrmMain::StartStory() {
     screen_->Paint(0);
 }
 
-void TfrmMain::composeAndPaint() {
+void Player::composeAndPaint() {
     screen_->Compose(0);
     screen_->Paint(0);
 }
 
-void TfrmMain::onPaint() {
+void Player::onPaint() {
     if (screen_->screen(0)) screen_->Paint(0);
 }
 
-bool TfrmMain::saveScreenshot(const std::string& path) {
-    if (const TLasGraphic* frame = shown_ ? shown_->frame() : nullptr)
+bool Player::saveScreenshot(const std::string& path) {
+    if (const Surface* frame = shown_ ? shown_->frame() : nullptr)
         return frame->SavePngFile(path);
-    TLasScreen* s = screen_->screen(0);
+    LayerStack* s = screen_->screen(0);
     return s && s->output().SavePngFile(path);
 }
 
-void TfrmMain::activate() {
+void Player::activate() {
     if (!firstActivationPending_) return;
     firstActivationPending_ = false;
     if (services_.host->isTerminating()) return;
@@ -239,18 +239,18 @@ void TfrmMain::activate() {
     services_.host->setTimerEnabled(true);
 }
 
-void TfrmMain::endProgram(bool fatal) {
+void Player::endProgram(bool fatal) {
     fatalError_ = fatalError_ || fatal;
     services_.host->setTimerEnabled(false);
     services_.host->terminate();
 }
 
-void TfrmMain::MainTimerTimer() {
+void Player::MainTimerTimer() {
     tickPlayerKeys();
     RunSteps();
 }
 
-void TfrmMain::RunSteps() {
+void Player::RunSteps() {
     if (stepping_) return;  // a tick arriving while messages are pumped inside a run
     stepping_ = true;
     bool first = true;
@@ -267,9 +267,9 @@ void TfrmMain::RunSteps() {
     stepping_ = false;
 }
 
-bool TfrmMain::MainLoop_Step() {
-    TZarvoProcess& process = access_->process();
-    TCommandCtrl& commands = access_->commands();
+bool Player::MainLoop_Step() {
+    RunState& process = access_->process();
+    CommandCache& commands = access_->commands();
 
     if (process.MessageCanAdvance() && !screen_->RevealMessage(0, process.layerName())) {
         process.EndMessageEffect();
@@ -313,7 +313,7 @@ bool TfrmMain::MainLoop_Step() {
         return false;
     }
 
-    TZarvoCommand command;
+    Command command;
     int32_t index = access_->commandIndex;
     commands.Get_Command(index, command);
     access_->commandIndex = index + 1;  // handlers that jump overwrite it
@@ -333,39 +333,39 @@ bool TfrmMain::MainLoop_Step() {
     return more;
 }
 
-TfrmMain::Handler TfrmMain::handlerFor(CommandType type) {
+Player::Handler Player::handlerFor(CommandType type) {
     switch (type) {
         case CommandType::Rem:
-        case CommandType::EndIf: return &TfrmMain::Continue;
-        case CommandType::If: return &TfrmMain::If;
-        case CommandType::Else: return &TfrmMain::Else;
+        case CommandType::EndIf: return &Player::runNothing;
+        case CommandType::If: return &Player::runIf;
+        case CommandType::Else: return &Player::runElse;
         case CommandType::Effect:
         case CommandType::GraphicCtrl:
-        case CommandType::WindowShow: return &TfrmMain::EndTick;
-        case CommandType::ValueCtrl: return &TfrmMain::ValueCtrl;
-        case CommandType::StringCtrl: return &TfrmMain::StringCtrl;
-        case CommandType::Wait: return &TfrmMain::Wait;
-        case CommandType::Move: return &TfrmMain::Move;
-        case CommandType::Call: return &TfrmMain::Call;
-        case CommandType::Return: return &TfrmMain::Return;
-        case CommandType::StringInput: return &TfrmMain::StringInput;
-        case CommandType::MessageDraw: return &TfrmMain::MessageDraw;
-        case CommandType::GraphicDraw: return &TfrmMain::GraphicDraw;
-        case CommandType::Music: return &TfrmMain::Music;
-        case CommandType::Sound: return &TfrmMain::Sound;
-        case CommandType::MusicStop: return &TfrmMain::MusicStop;
-        case CommandType::LayerCtrl: return &TfrmMain::LayerCtrl;
-        case CommandType::Select: return &TfrmMain::Select;
-        case CommandType::DynamicLayer: return &TfrmMain::DynamicLayer;
-        case CommandType::DynamicLayerClear: return &TfrmMain::DynamicLayerClear;
-        case CommandType::SaveCtrl: return &TfrmMain::SaveCtrl;
-        case CommandType::System: return &TfrmMain::System;
+        case CommandType::WindowShow: return &Player::endTick;
+        case CommandType::ValueCtrl: return &Player::runValueCtrl;
+        case CommandType::StringCtrl: return &Player::runStringCtrl;
+        case CommandType::Wait: return &Player::runWait;
+        case CommandType::Move: return &Player::runMove;
+        case CommandType::Call: return &Player::runCall;
+        case CommandType::Return: return &Player::runReturn;
+        case CommandType::StringInput: return &Player::runStringInput;
+        case CommandType::MessageDraw: return &Player::runMessageDraw;
+        case CommandType::GraphicDraw: return &Player::runGraphicDraw;
+        case CommandType::Music: return &Player::runMusic;
+        case CommandType::Sound: return &Player::runSound;
+        case CommandType::MusicStop: return &Player::runMusicStop;
+        case CommandType::LayerCtrl: return &Player::runLayerCtrl;
+        case CommandType::Select: return &Player::runSelect;
+        case CommandType::DynamicLayer: return &Player::runDynamicLayer;
+        case CommandType::DynamicLayerClear: return &Player::runDynamicLayerClear;
+        case CommandType::SaveCtrl: return &Player::runSaveCtrl;
+        case CommandType::System: return &Player::runSystem;
         case CommandType::Unknown: break;
     }
-    return &TfrmMain::UnknownCommand;
+    return &Player::runUnknown;
 }
 
-void TfrmMain::reportCommandFailure(const TZarvoCommand& command, const std::string& book,
+void Player::reportCommandFailure(const Command& command, const std::string& book,
                                     const std::string& page, std::string_view what) {
     std::string text(texts::kCommandFailedBefore);
     text.append(book).append(texts::kCommandFailedBookClose).append(page);
@@ -380,31 +380,31 @@ void TfrmMain::reportCommandFailure(const TZarvoCommand& command, const std::str
     services_.dialogs->showMessage(BoxKind::ErrorOk, text);
 }
 
-bool TfrmMain::UnknownCommand(const TZarvoCommand&) {
+bool Player::runUnknown(const Command&) {
     services_.dialogs->showMessage(BoxKind::Plain, "debug error : unknown command - MainLoop_Step()");
     return false;
 }
 
-void TfrmMain::expireGauges() {
+void Player::expireGauges() {
     bool changed = screen_->UpdateTimerGauges(false, 0);
     changed = screen_->RemoveDynamicLayers(0, dynamic_ids::kExpiredGauge) || changed;
     if (changed) screen_->RefreshAndPaint(0);
 }
 
-void TfrmMain::setCursor(platform::Cursor cursor) {
+void Player::setCursor(platform::Cursor cursor) {
     if (cursor == cursor_) return;
     cursor_ = cursor;
     services_.host->setCursor(cursor);
     if (onCursorChange) onCursorChange(cursor);
 }
 
-void TfrmMain::onMouseDown(platform::MouseButton button, int x, int y) {
+void Player::onMouseDown(platform::MouseButton button, int x, int y) {
     if (button != platform::MouseButton::Left) return;
-    TZarvoProcess& process = access_->process();
+    RunState& process = access_->process();
     process.ClearMessageSkip();
     ctrlSkips_ = false;  // a click ends the skip even while Ctrl is held
     int state = process.ClickWaitState();
-    TDynamicLayer* layers = screen_->DynamicLayers(0);
+    DynamicLayer* layers = screen_->DynamicLayers(0);
     if (state != 0 && layers) {
         // The click counts where it happens, also when the pointer has not moved since the
         // layer appeared under it.
@@ -429,9 +429,9 @@ void TfrmMain::onMouseDown(platform::MouseButton button, int x, int y) {
     if (process.InputEndsWait()) process.EndWait();
 }
 
-void TfrmMain::onMouseMove(int x, int y) {
+void Player::onMouseMove(int x, int y) {
     int state = access_->process().ClickWaitState();
-    TDynamicLayer* layers = screen_->DynamicLayers(0);
+    DynamicLayer* layers = screen_->DynamicLayers(0);
     platform::Cursor wanted = platform::Cursor::Default;
     if (state != 0 && layers) {
         if (layers->HitTest(x, y, state == 2)) screen_->RefreshAndPaint(0);
@@ -440,8 +440,8 @@ void TfrmMain::onMouseMove(int x, int y) {
     setCursor(wanted);
 }
 
-bool TfrmMain::waitsForInputOnly() const {
-    const TZarvoProcess& process = access_->process();
+bool Player::waitsForInputOnly() const {
+    const RunState& process = access_->process();
     PlayerMode mode = process.playerMode();
     return (mode == PlayerMode::Waiting || mode == PlayerMode::MessageWait) && !process.timer() &&
            !process.messageSkip();

@@ -25,10 +25,10 @@ class FontEngine;
 class MediaPlayerFactory;
 }  // namespace platform
 
-class TMusicCtrl;
-class TSaveSystem;
+class MusicControl;
+class SaveFiles;
 
-class TfrmMain final : public platform::HostClient {
+class Player final : public platform::HostClient {
 public:
     struct Services {
         platform::Host* host = nullptr;
@@ -45,8 +45,8 @@ public:
     static constexpr uint32_t kCaptionNoticeMs = 2000;
 
     // `programDir` holds the system library and the image plug-ins.
-    TfrmMain(const Services& services, const std::string& programDir);
-    ~TfrmMain() override;  // the shutdown sequence
+    Player(const Services& services, const std::string& programDir);
+    ~Player() override;  // the shutdown sequence
 
     // Start-up: opens the project and the system library and calls "_init". `projectPath` is
     // the project file (a host path); `programDir` the folder that holds the system library.
@@ -75,7 +75,7 @@ public:
 
     // Observes each command just before its handler runs (traces).
     std::function<void(const std::string& book, const std::string& page, int32_t index,
-                        const TZarvoCommand& command)>
+                        const Command& command)>
         onCommand;
     // Observes every change of the pointer's cursor (traces).
     std::function<void(platform::Cursor cursor)> onCursorChange;
@@ -84,10 +84,10 @@ public:
     DebugWindowFactory createDebugWindow;
     DebugHooks* debugWindow() const { return debug_.get(); }
 
-    TZarvoAccessControl& access() { return *access_; }
-    TScreenControl& screen() { return *screen_; }
-    TMusicCtrl& music() { return *music_; }
-    TSaveSystem& saveSystem() { return *save_; }
+    Story& access() { return *access_; }
+    Screen& screen() { return *screen_; }
+    MusicControl& music() { return *music_; }
+    SaveFiles& saveSystem() { return *save_; }
     // Writes screen 0 as it is shown now as a PNG file.
     bool saveScreenshot(const std::string& path);
     bool legacyMode() const { return legacyMode_; }
@@ -99,13 +99,13 @@ public:
     bool endedByFatalError() const { return fatalError_ || access_->fatalError(); }
 
 private:
-    using Handler = bool (TfrmMain::*)(const TZarvoCommand&);
+    using Handler = bool (Player::*)(const Command&);
     static Handler handlerFor(CommandType type);
     class EndingDialogs;
     class ShownCanvas;
 
     // A handler that failed with an exception: says which command, where, and goes on.
-    void reportCommandFailure(const TZarvoCommand& command, const std::string& book,
+    void reportCommandFailure(const Command& command, const std::string& book,
                               const std::string& page, std::string_view what);
 
     void endProgram(bool fatal);
@@ -127,40 +127,40 @@ private:
     void tickPlayerKeys();
 
     // Handlers: the fetched command in, the continue flag out.
-    bool UnknownCommand(const TZarvoCommand&);
-    bool Continue(const TZarvoCommand&) { return true; }
-    bool EndTick(const TZarvoCommand&) { return false; }
-    bool If(const TZarvoCommand&);
-    bool Else(const TZarvoCommand&);
-    bool Move(const TZarvoCommand&);
-    bool Call(const TZarvoCommand&);
-    bool Return(const TZarvoCommand&);
-    bool ValueCtrl(const TZarvoCommand&);
-    bool StringCtrl(const TZarvoCommand&);
-    bool StringInput(const TZarvoCommand&);
-    bool Wait(const TZarvoCommand&);
-    bool MessageDraw(const TZarvoCommand&);
-    bool GraphicDraw(const TZarvoCommand&);
+    bool runUnknown(const Command&);
+    bool runNothing(const Command&) { return true; }
+    bool endTick(const Command&) { return false; }
+    bool runIf(const Command&);
+    bool runElse(const Command&);
+    bool runMove(const Command&);
+    bool runCall(const Command&);
+    bool runReturn(const Command&);
+    bool runValueCtrl(const Command&);
+    bool runStringCtrl(const Command&);
+    bool runStringInput(const Command&);
+    bool runWait(const Command&);
+    bool runMessageDraw(const Command&);
+    bool runGraphicDraw(const Command&);
     // Layers, dynamic layers and choices (layer_commands.cpp).
-    bool LayerCtrl(const TZarvoCommand&);
-    bool DynamicLayer(const TZarvoCommand&);
-    bool DynamicLayerClear(const TZarvoCommand&);
-    bool Select(const TZarvoCommand&);
+    bool runLayerCtrl(const Command&);
+    bool runDynamicLayer(const Command&);
+    bool runDynamicLayerClear(const Command&);
+    bool runSelect(const Command&);
     // Music and sound (audio_commands.cpp).
-    bool Music(const TZarvoCommand&);
-    bool Sound(const TZarvoCommand&);
-    bool MusicStop(const TZarvoCommand&);
+    bool runMusic(const Command&);
+    bool runSound(const Command&);
+    bool runMusicStop(const Command&);
     // Save files, settings and player-wide switches (system_commands.cpp).
-    bool SaveCtrl(const TZarvoCommand&);
-    bool System(const TZarvoCommand&);
+    bool runSaveCtrl(const Command&);
+    bool runSystem(const Command&);
 
     std::unique_ptr<EndingDialogs> endingDialogs_;
     Services services_;                   // with endingDialogs_ for the host's dialogs
     std::unique_ptr<ShownCanvas> shown_;  // between screen 0 and the host's canvas
-    std::unique_ptr<TZarvoAccessControl> access_;
-    std::unique_ptr<TScreenControl> screen_;
-    std::unique_ptr<TMusicCtrl> music_;
-    std::unique_ptr<TSaveSystem> save_;
+    std::unique_ptr<Story> access_;
+    std::unique_ptr<Screen> screen_;
+    std::unique_ptr<MusicControl> music_;
+    std::unique_ptr<SaveFiles> save_;
     std::string projectPath_;
     bool legacyMode_ = false;
     bool firstShowPending_ = true;

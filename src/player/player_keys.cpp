@@ -13,8 +13,8 @@ namespace zarvo {
 
 namespace keys = platform::keys;
 
-void TfrmMain::onKeyDown(int key) {
-    TZarvoProcess& process = access_->process();
+void Player::onKeyDown(int key) {
+    RunState& process = access_->process();
     switch (key) {
         case keys::kAlt:
             altHeld_ = true;
@@ -46,7 +46,7 @@ void TfrmMain::onKeyDown(int key) {
     if ((key == keys::kSpace || key == keys::kEnter) && process.InputEndsWait()) process.EndWait();
 }
 
-void TfrmMain::onKeyUp(int key) {
+void Player::onKeyUp(int key) {
     if (key == keys::kAlt) altHeld_ = false;
     if (key != keys::kControl) return;
     ctrlHeld_ = false;
@@ -54,7 +54,7 @@ void TfrmMain::onKeyUp(int key) {
     ctrlSkips_ = false;
 }
 
-void TfrmMain::tickPlayerKeys() {
+void Player::tickPlayerKeys() {
     // Every wait turns the skip off; while Ctrl is held the next tick turns it on again.
     if (ctrlSkips_) access_->process().SetMessageSkip();
     if (captionNotice_ &&
@@ -64,20 +64,20 @@ void TfrmMain::tickPlayerKeys() {
     }
 }
 
-void TfrmMain::toggleFullScreen() {
+void Player::toggleFullScreen() {
     if (fullScreen_)
         LeaveFullScreen();
     else
         EnterFullScreen();
 }
 
-void TfrmMain::showCaptionNotice(const std::string& sjisText) {
+void Player::showCaptionNotice(const std::string& sjisText) {
     services_.host->setCaption(sjisText);
     captionNotice_ = true;
     captionNoticeStart_ = services_.clock->ticks();
 }
 
-void TfrmMain::takeScreenshot() {
+void Player::takeScreenshot() {
     if (access_->dataDir().empty() || !screen_->screen(0)) return;
     std::filesystem::path folder = std::filesystem::path(access_->dataDir()) / kScreenshotFolder;
     platform::LocalTime t = services_.clock->localTime();

@@ -29,10 +29,10 @@ bool RunTrace::open(const std::string& path) {
     return out_.is_open();
 }
 
-void RunTrace::follow(TfrmMain& main) {
+void RunTrace::follow(Player& main) {
     if (!out_.is_open()) return;
     main.onCommand = [this](const std::string& book, const std::string& page, int32_t index,
-                            const TZarvoCommand& command) {
+                            const Command& command) {
         out_ << now_() << ' ' << sjisToUtf8(book) << '/' << sjisToUtf8(page) << '#' << index << ' '
              << sjisToUtf8(command.keyword) << '\n';
     };
@@ -51,7 +51,7 @@ void RunTrace::box(const platform::ShownBox& box) {
     if (out_.is_open()) out_ << boxLine(box) << '\n';
 }
 
-bool writeVariableDump(const std::string& path, const TVariableCtrl& variables) {
+bool writeVariableDump(const std::string& path, const Variables& variables) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     for (const auto& [isText, line] : variables.linesInSetOrder()) {
         size_t eq = line.find('=');

@@ -11,8 +11,8 @@
 
 namespace zarvo {
 
-class TfrmMain;
-class TVariableCtrl;
+class Player;
+class Variables;
 
 class RunTrace {
   public:
@@ -23,7 +23,7 @@ class RunTrace {
     bool open(const std::string& path);
     bool isOpen() const { return out_.is_open(); }
     // Traces the commands and cursor changes of `main` from now on.
-    void follow(TfrmMain& main);
+    void follow(Player& main);
     // "MS box KIND: TEXT", the text on one line (UTF-8, line breaks as \n).
     std::string boxLine(const platform::ShownBox& box) const;
     void box(const platform::ShownBox& box);
@@ -34,6 +34,6 @@ class RunTrace {
 };
 
 // "%NAME%=VALUE" and "$NAME$=TEXT" lines in UTF-8, in the order the variables were first set.
-bool writeVariableDump(const std::string& path, const TVariableCtrl& variables);
+bool writeVariableDump(const std::string& path, const Variables& variables);
 
 }  // namespace zarvo

@@ -19,7 +19,7 @@ int effectNumber(std::string_view name) {
 
 }  // namespace
 
-bool TfrmMain::MessageDraw(const TZarvoCommand& command) {
+bool Player::runMessageDraw(const Command& command) {
     const std::string_view textLayer = texts::kTextLayer;
     std::string layer = command.GetParamText("MessageDraw.Layer", textLayer);
     std::string effect = command.GetParamText("MessageDraw.Effect", "Auto");
@@ -35,7 +35,7 @@ bool TfrmMain::MessageDraw(const TZarvoCommand& command) {
     bool error;
     std::string text =
         access_->variables().Expand_Text(command.GetParamText("MessageDraw.Text", ""), error);
-    const TZarvoWindow* main = screen_->GetWindow(0);
+    const WindowSettings* main = screen_->GetWindow(0);
     if (width < 1) width = main->imageWidth;
     if (height < 1) height = main->imageHeight;
     if (move || layer == textLayer) {
@@ -57,7 +57,7 @@ bool TfrmMain::MessageDraw(const TZarvoCommand& command) {
     return true;
 }
 
-bool TfrmMain::GraphicDraw(const TZarvoCommand& command) {
+bool Player::runGraphicDraw(const Command& command) {
     std::string fileName = command.GetParamText("GraphicDraw.FileName", "");
     bool refresh = command.GetParamFlag("GraphicDraw.ScrnRefresh", true);
     int effect = effectNumber(command.GetParamText("GraphicDraw.EffectType", "None"));

@@ -13,9 +13,9 @@ namespace zarvo {
 
 using platform::BoxKind;
 
-bool TfrmMain::SaveCtrl(const TZarvoCommand& command) {
-    TSaveSystem& save = *save_;
-    TVariableCtrl& vars = access_->variables();
+bool Player::runSaveCtrl(const Command& command) {
+    SaveFiles& save = *save_;
+    Variables& vars = access_->variables();
     std::string what = command.GetParamText("SaveCtrl.Command", "");
     // The file commands act on a file in the data folder; without a name there is none (the
     // folder itself must never be taken for a save file).
@@ -23,9 +23,9 @@ bool TfrmMain::SaveCtrl(const TZarvoCommand& command) {
     std::string name = vars.Expand_Text(command.GetParamText("SaveCtrl.FileName", ""), error);
     std::string path = name.empty() ? std::string() : save.SaveFilePath(name);
     if (what == "Open" || what == "Create" || what == "Append") {
-        int mode = what == "Open"     ? TSaveSystem::kRead
-                   : what == "Create" ? TSaveSystem::kCreate
-                                      : TSaveSystem::kAppend;
+        int mode = what == "Open"     ? SaveFiles::kRead
+                   : what == "Create" ? SaveFiles::kCreate
+                                      : SaveFiles::kAppend;
         if (!path.empty()) save.OpenSaveFile(path, mode);
     } else if (what == "Close") {
         save.CloseSaveFile();
@@ -53,15 +53,15 @@ bool TfrmMain::SaveCtrl(const TZarvoCommand& command) {
     return true;
 }
 
-bool TfrmMain::System(const TZarvoCommand& command) {
+bool Player::runSystem(const Command& command) {
     std::string what = command.GetParamText("System.Command", "");
-    TVariableCtrl& vars = access_->variables();
+    Variables& vars = access_->variables();
     if (what == "MessageSkip") {
         access_->process().SetMessageSkip();
     } else if (what == "MessageEffect") {
-        screen_->messageMode = TScreenControl::MessageMode::Effect;
+        screen_->messageMode = Screen::MessageMode::Effect;
     } else if (what == "MessageDirect") {
-        screen_->messageMode = TScreenControl::MessageMode::Direct;
+        screen_->messageMode = Screen::MessageMode::Direct;
     } else if (what == "MusicEnable" || what == "MusicDisable") {
         music_->SetMusicEnabled(what == "MusicEnable");
     } else if (what == "SoundEnable" || what == "SoundDisable") {

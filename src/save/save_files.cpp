@@ -82,7 +82,7 @@ bool readWholeEntry(PackageReader& reader, int index, std::string& bytes) {
 }
 
 // Area average of `g` into a width x height picture: a thumbnail that keeps thin lines.
-Picture shrink(const TLasGraphic& g, int32_t width, int32_t height) {
+Picture shrink(const Surface& g, int32_t width, int32_t height) {
     Picture p;
     p.width = width;
     p.height = height;
@@ -112,14 +112,14 @@ Picture shrink(const TLasGraphic& g, int32_t width, int32_t height) {
     return p;
 }
 
-std::string thumbnailBmp(TScreenControl& screen) {
-    TLasGraphic picture;
-    if (TLasScreen* s = screen.screen(0)) {
+std::string thumbnailBmp(Screen& screen) {
+    Surface picture;
+    if (LayerStack* s = screen.screen(0)) {
         picture.SetSize(s->width(), s->height());
         // Everything but the topmost layer, which holds the message text.
         s->DrawWithLower(s->LayerAt(std::max(s->LayerCount() - 2, 0)), picture);
     }
-    return encodeBmp(shrink(picture, TSaveSystem::kThumbnailWidth, TSaveSystem::kThumbnailHeight));
+    return encodeBmp(shrink(picture, SaveFiles::kThumbnailWidth, SaveFiles::kThumbnailHeight));
 }
 
 std::string twoDigits(int v) {
@@ -139,17 +139,17 @@ bool intLine(std::string_view value, bool required, int32_t min) {
 
 // One frame of a saved stack: it must say where to go back to. Only the place resumed at once
 // must exist; a deeper one that is missing is reported when a return reaches it.
-bool frameIsSound(const StringList& frame, TZarvoFile& script, bool resumed) {
+bool frameIsSound(const StringList& frame, ScriptFile& script, bool resumed) {
     std::string_view book, page, index, value;
-    if (!findNameValue(frame, TZarvoProcessStack::kBookName, book) ||
-        !findNameValue(frame, TZarvoProcessStack::kPageName, page) ||
-        !findNameValue(frame, TZarvoProcessStack::kCommandIndex, index) || !intLine(index, true, 0))
+    if (!findNameValue(frame, CallStack::kBookName, book) ||
+        !findNameValue(frame, CallStack::kPageName, page) ||
+        !findNameValue(frame, CallStack::kCommandIndex, index) || !intLine(index, true, 0))
         return false;
     int32_t start, end;
     if (resumed && !script.FindPage(book, page, start, end)) return false;
     for (std::string_view key :
-         {TZarvoProcess::kPlayerMode, TZarvoProcess::kWaitTime, TZarvoProcess::kActiveClick,
-          TZarvoProcess::kAnykeyClick, TZarvoProcess::kTimer, TZarvoProcess::kWindowIndex}) {
+         {RunState::kPlayerMode, RunState::kWaitTime, RunState::kActiveClick,
+          RunState::kAnykeyClick, RunState::kTimer, RunState::kWindowIndex}) {
         if (findNameValue(frame, key, value) && !intLine(value, true, INT32_MIN)) return false;
     }
     return true;
@@ -157,11 +157,11 @@ bool frameIsSound(const StringList& frame, TZarvoFile& script, bool resumed) {
 
 // The stack section, top line first: frames of Name=Value lines, each closed by its border.
 // At least one frame, the place to resume; anything that does not hold is damage.
-bool stackIsSound(const StringList& lines, TZarvoFile& script) {
+bool stackIsSound(const StringList& lines, ScriptFile& script) {
     StringList frame;
     bool top = true;
     for (const std::string& line : lines) {
-        if (line == TZarvoProcessStack::kBorder) {
+        if (line == CallStack::kBorder) {
             if (frame.empty() || !frameIsSound(frame, script, top)) return false;
             frame.clear();
             top = false;
@@ -206,21 +206,21 @@ bool copyBeside(const std::string& path, std::string& copy) {
 
 }  // namespace
 
-TSaveSystem::TSaveSystem(const Services& services) : services_(services) {}
+SaveFiles::SaveFiles(const Services& services) : services_(services) {}
 
-TSaveSystem::~TSaveSystem() {
+SaveFiles::~SaveFiles() {
     abandonWriter();
 }
 
-std::string TSaveSystem::SaveFilePath(std::string_view scriptName) const {
+std::string SaveFiles::SaveFilePath(std::string_view scriptName) const {
     return services_.files->resolve(services_.access->dataDir(), scriptName);
 }
 
-std::string TSaveSystem::SettingsPath() const {
+std::string SaveFiles::SettingsPath() const {
     return (std::filesystem::path(services_.access->dataDir()) / kSettingsFile).string();
 }
 
-void TSaveSystem::abandonWriter() {
+void SaveFiles::abandonWriter() {
     InitWriter(writer_);  // an unfinished package is rolled back or removed
     if (!appendCopy_.empty()) {
         unlink(appendCopy_.c_str());
@@ -228,7 +228,7 @@ void TSaveSystem::abandonWriter() {
     }
 }
 
-bool TSaveSystem::finishWriter() {
+bool SaveFiles::finishWriter() {
     if (!writer_.file) return true;
     std::string target = appendCopy_.empty() ? writer_.path : appendTarget_;
     bool ok = WriteStringsEntry(writer_, info_, kInfoEntry) && FinishPackage(writer_);
@@ -241,13 +241,13 @@ bool TSaveSystem::finishWriter() {
     return ok;
 }
 
-void TSaveSystem::reportWriteFailure(const std::string& path) {
+void SaveFiles::reportWriteFailure(const std::string& path) {
     if (services_.dialogs)
         services_.dialogs->showMessage(BoxKind::ErrorOk,
                                        std::string(texts::kSaveWriteFailed) + forDisplay(path));
 }
 
-void TSaveSystem::reportDamaged(const std::string& path, std::string_view entry) {
+void SaveFiles::reportDamaged(const std::string& path, std::string_view entry) {
     if (!services_.dialogs) return;
     std::string text(texts::kSaveDamaged);
     text += forDisplay(path);
@@ -255,7 +255,7 @@ void TSaveSystem::reportDamaged(const std::string& path, std::string_view entry)
     services_.dialogs->showMessage(BoxKind::ErrorOk, text);
 }
 
-bool TSaveSystem::ensureSaveFolder(const std::string& path) {
+bool SaveFiles::ensureSaveFolder(const std::string& path) {
     platform::FileSystem& files = *services_.files;
     std::string dir = folderOf(path);
     if (dir.empty() || files.directoryExists(dir)) return true;
@@ -270,13 +270,13 @@ bool TSaveSystem::ensureSaveFolder(const std::string& path) {
     return true;
 }
 
-bool TSaveSystem::openFailed() {
+bool SaveFiles::openFailed() {
     openFailed_ = true;
     return false;
 }
 
-bool TSaveSystem::OpenSaveFile(const std::string& path, int mode) {
-    TZarvoAccessControl& access = *services_.access;
+bool SaveFiles::OpenSaveFile(const std::string& path, int mode) {
+    Story& access = *services_.access;
     // Re-opening must not leave the earlier file without its end.
     if (writer_.file) finishWriter();
     access.CloseSavePackage();
@@ -325,7 +325,7 @@ bool TSaveSystem::OpenSaveFile(const std::string& path, int mode) {
     return true;
 }
 
-bool TSaveSystem::CloseSaveFile() {
+bool SaveFiles::CloseSaveFile() {
     services_.access->CloseSavePackage();
     bool ok = finishWriter();
     info_.clear();
@@ -334,10 +334,10 @@ bool TSaveSystem::CloseSaveFile() {
     return ok;
 }
 
-bool TSaveSystem::AutoSave(const std::string& path) {
-    TZarvoAccessControl& access = *services_.access;
+bool SaveFiles::AutoSave(const std::string& path) {
+    Story& access = *services_.access;
     if (!ensureSaveFolder(path)) return false;
-    TZarvoFile& script = access.script();
+    ScriptFile& script = access.script();
     bool legacy = script.ReadHeadBool(kZarvo, "LegacyMode", false);
 
     // Written beside the old save and moved over it only when every entry is in.
@@ -355,10 +355,10 @@ bool TSaveSystem::AutoSave(const std::string& path) {
     } else {
         // Saved in the main flow, with no call to return to: the command after this one is the
         // place to resume, ready to run.
-        TZarvoProcessStack resume;
-        resume.SetFrameText(TZarvoProcessStack::kBookName, access.commands().bookName());
-        resume.SetFrameText(TZarvoProcessStack::kPageName, access.commands().pageName());
-        resume.SetFrameValue(TZarvoProcessStack::kCommandIndex, access.commandIndex);
+        CallStack resume;
+        resume.SetFrameText(CallStack::kBookName, access.commands().bookName());
+        resume.SetFrameText(CallStack::kPageName, access.commands().pageName());
+        resume.SetFrameValue(CallStack::kCommandIndex, access.commandIndex);
         resume.Push();
         resume.SaveInfo(sections);
     }
@@ -379,9 +379,9 @@ bool TSaveSystem::AutoSave(const std::string& path) {
     return true;
 }
 
-bool TSaveSystem::AutoLoad(const std::string& path) {
-    TZarvoAccessControl& access = *services_.access;
-    TZarvoFile& script = access.script();
+bool SaveFiles::AutoLoad(const std::string& path) {
+    Story& access = *services_.access;
+    ScriptFile& script = access.script();
     bool legacy = script.ReadHeadBool(kZarvo, "LegacyMode", false);
 
     PackageReader reader;
@@ -436,7 +436,7 @@ bool TSaveSystem::AutoLoad(const std::string& path) {
         (!sections.readSection(kStackEntry, lines) || !stackIsSound(lines, script)))
         damaged = kStackEntry;
     std::string screenSection;
-    if (damaged.empty() && !TScreenControl::CheckInfo(sections, legacy, screenSection))
+    if (damaged.empty() && !Screen::CheckInfo(sections, legacy, screenSection))
         damaged = screenSection;
     if (damaged.empty() && sections.readSection(kValueEntry, lines) &&
         !variablesAreSound(lines, true))
@@ -450,24 +450,24 @@ bool TSaveSystem::AutoLoad(const std::string& path) {
         return false;
     }
 
-    TZarvoProcess& process = access.process();
+    RunState& process = access.process();
     if (!process.LoadInfo(sections)) {  // the check above leaves nothing that fails here
         info_.clear();
         return false;
     }
     std::string messageLayer = process.layerName();
-    TZarvoProcessStack& stack = access.stack();
-    TCommandCtrl& commands = access.commands();
-    commands.Set_BookName(stack.GetFrameText(TZarvoProcessStack::kBookName, ""));
-    commands.Set_PageName(stack.GetFrameText(TZarvoProcessStack::kPageName, ""));
-    access.commandIndex = stack.GetFrameValue(TZarvoProcessStack::kCommandIndex, 0);
+    CallStack& stack = access.stack();
+    CommandCache& commands = access.commands();
+    commands.Set_BookName(stack.GetFrameText(CallStack::kBookName, ""));
+    commands.Set_PageName(stack.GetFrameText(CallStack::kPageName, ""));
+    access.commandIndex = stack.GetFrameValue(CallStack::kCommandIndex, 0);
     // "_reload" runs first and its Return resumes the saved place. Without the system library
     // the story resumes there at once instead of stopping at a page that does not exist.
     int32_t start, end;
     if (script.FindPage("_system", "_reload", start, end))
         access.CallPageKeepState("_system", "_reload");
 
-    TScreenControl& screen = *services_.screen;
+    Screen& screen = *services_.screen;
     if (!screen.LoadInfo(sections, legacy))
         services_.dialogs->showMessage(BoxKind::Plain, "debug error : FScreenControl->LoadInfo()");
     services_.music->ReadMusicInfo(info_);
@@ -476,7 +476,7 @@ bool TSaveSystem::AutoLoad(const std::string& path) {
 
     // A message in progress is shown again from its start: the screen shows what lies under it.
     bool hasMessageLayer = false;
-    if (TLasScreen* s = screen.screen(0); s && !messageLayer.empty())
+    if (LayerStack* s = screen.screen(0); s && !messageLayer.empty())
         for (int32_t i = 1; i < s->LayerCount(); ++i)
             hasMessageLayer = hasMessageLayer || s->LayerAt(i)->name == messageLayer;
     if (hasMessageLayer) screen.SetLayerVisible(0, messageLayer, false);
@@ -486,28 +486,28 @@ bool TSaveSystem::AutoLoad(const std::string& path) {
     return true;
 }
 
-std::string TSaveSystem::GetInfoValue(std::string_view key) const {
+std::string SaveFiles::GetInfoValue(std::string_view key) const {
     return ReadListString(info_, key, "");
 }
 
-void TSaveSystem::SetInfoValue(std::string_view key, std::string_view value) {
+void SaveFiles::SetInfoValue(std::string_view key, std::string_view value) {
     WriteListString(info_, key, value);
 }
 
-std::string TSaveSystem::GetSettingValue(std::string_view key) const {
+std::string SaveFiles::GetSettingValue(std::string_view key) const {
     return ReadListString(settings_, key, "");
 }
 
-void TSaveSystem::SetSettingValue(std::string_view key, std::string_view value) {
+void SaveFiles::SetSettingValue(std::string_view key, std::string_view value) {
     WriteListString(settings_, key, value);
 }
 
-std::string TSaveSystem::LoadValue(std::string_view key) const {
+std::string SaveFiles::LoadValue(std::string_view key) const {
     if (openFailed_) return {};
     return openMode_ == OpenMode::None ? GetSettingValue(key) : GetInfoValue(key);
 }
 
-void TSaveSystem::SaveValue(std::string_view key, std::string_view value) {
+void SaveFiles::SaveValue(std::string_view key, std::string_view value) {
     if (openFailed_) return;
     if (openMode_ == OpenMode::None)
         SetSettingValue(key, value);
@@ -515,12 +515,12 @@ void TSaveSystem::SaveValue(std::string_view key, std::string_view value) {
         SetInfoValue(key, value);
 }
 
-bool TSaveSystem::LoadSystemSettings(const std::string& path) {
+bool SaveFiles::LoadSystemSettings(const std::string& path) {
     std::string bytes;
     if (!services_.files->exists(path) || !services_.files->readFile(path, bytes)) return false;
     settings_ = splitLines(bytes);
-    TMusicCtrl& music = *services_.music;
-    TZarvoAccessControl& access = *services_.access;
+    MusicControl& music = *services_.music;
+    Story& access = *services_.access;
     music.SetMusicEnabled(ReadListBool(settings_, "System.UseMusic", true));
     music.SetSoundEnabled(ReadListBool(settings_, "System.UseSound", true));
     int32_t musicVolume = ReadListInt(settings_, "System.MusicVolume", 100);
@@ -535,7 +535,7 @@ bool TSaveSystem::LoadSystemSettings(const std::string& path) {
     return true;
 }
 
-bool TSaveSystem::SaveSystemSettings(const std::string& path) {
+bool SaveFiles::SaveSystemSettings(const std::string& path) {
     // A story that never had a data folder gets one here, as its first save would: without
     // it, values, volumes and the window position would be lost at every shutdown. Nobody is
     // asked, the program is closing; a folder the user refused at the start is not made.
@@ -543,8 +543,8 @@ bool TSaveSystem::SaveSystemSettings(const std::string& path) {
     if (!dir.empty() && !services_.files->directoryExists(dir) &&
         (services_.access->dataDirDeclined() || !services_.files->makeDirectory(dir)))
         return false;
-    const TMusicCtrl& music = *services_.music;
-    const TZarvoAccessControl& access = *services_.access;
+    const MusicControl& music = *services_.music;
+    const Story& access = *services_.access;
     WriteListBool(settings_, "System.UseMusic", music.musicEnabled());
     WriteListBool(settings_, "System.UseSound", music.soundEnabled());
     WriteListInt(settings_, "System.MusicVolume", music.GetMusicVolume());

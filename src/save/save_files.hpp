@@ -23,11 +23,11 @@ class Dialogs;
 class FileSystem;
 }  // namespace platform
 
-class TMusicCtrl;
-class TScreenControl;
-class TZarvoAccessControl;
+class MusicControl;
+class Screen;
+class Story;
 
-class TSaveSystem {
+class SaveFiles {
   public:
     static constexpr std::string_view kMagic = "QZ7SAVE";
     static constexpr std::string_view kSettingsFile = "c_save00.svi";
@@ -41,19 +41,19 @@ class TSaveSystem {
     enum FileMode : int { kRead = 0, kCreate = 1, kAppend = 2 };
 
     struct Services {
-        TZarvoAccessControl* access = nullptr;
-        TScreenControl* screen = nullptr;
-        TMusicCtrl* music = nullptr;
+        Story* access = nullptr;
+        Screen* screen = nullptr;
+        MusicControl* music = nullptr;
         platform::Dialogs* dialogs = nullptr;
         platform::FileSystem* files = nullptr;
         platform::Clock* clock = nullptr;
     };
 
-    explicit TSaveSystem(const Services& services);
+    explicit SaveFiles(const Services& services);
     // A file still open for writing is abandoned: its old contents stay as they were.
-    ~TSaveSystem();
-    TSaveSystem(const TSaveSystem&) = delete;
-    TSaveSystem& operator=(const TSaveSystem&) = delete;
+    ~SaveFiles();
+    SaveFiles(const SaveFiles&) = delete;
+    SaveFiles& operator=(const SaveFiles&) = delete;
 
     // Host path of a save file named by the script: in the data folder.
     std::string SaveFilePath(std::string_view scriptName) const;

@@ -21,7 +21,7 @@ constexpr std::array<std::string_view, kCommandTypeCount> kKeywords = {
 
 // A page's line `i`, or "" when the page (as found now) has no such line: the script may have
 // been reloaded since the cache was built.
-const std::string& pageLine(const TZarvoFile& file, int32_t start, int32_t end, int32_t i) {
+const std::string& pageLine(const ScriptFile& file, int32_t start, int32_t end, int32_t i) {
     static const std::string empty;
     if (i < 0 || i >= end - start - 1) return empty;
     return file.lineAt(start + 1 + i);
@@ -41,31 +41,31 @@ std::string_view commandKeyword(CommandType type) {
     return t >= 0 && t < kCommandTypeCount ? kKeywords[static_cast<size_t>(t)] : std::string_view{};
 }
 
-std::string TZarvoCommand::GetParamText(std::string_view name, std::string_view fallback) const {
+std::string Command::GetParamText(std::string_view name, std::string_view fallback) const {
     return ReadListString(params, name, fallback);
 }
 
-int32_t TZarvoCommand::GetParamValue(std::string_view name, int32_t fallback) const {
+int32_t Command::GetParamValue(std::string_view name, int32_t fallback) const {
     return ReadListInt(params, name, fallback);
 }
 
-bool TZarvoCommand::GetParamFlag(std::string_view name, bool fallback) const {
+bool Command::GetParamFlag(std::string_view name, bool fallback) const {
     return ReadListBool(params, name, fallback);
 }
 
-void TCommandCtrl::Set_BookName(std::string_view name) {
+void CommandCache::Set_BookName(std::string_view name) {
     if (name == bookName_) return;
     bookName_ = name;
     needsRebuild_ = true;
 }
 
-void TCommandCtrl::Set_PageName(std::string_view name) {
+void CommandCache::Set_PageName(std::string_view name) {
     if (name == pageName_) return;
     pageName_ = name;
     needsRebuild_ = true;
 }
 
-void TCommandCtrl::Make_CommandCache() {
+void CommandCache::Make_CommandCache() {
     if (!file_) {
         if (dialogs_)
             dialogs_->showMessage(platform::BoxKind::ErrorOk,
@@ -110,18 +110,18 @@ void TCommandCtrl::Make_CommandCache() {
     needsRebuild_ = false;
 }
 
-int32_t TCommandCtrl::Get_CommandCount() {
+int32_t CommandCache::Get_CommandCount() {
     rebuildIfNeeded();
     return count_;
 }
 
-int32_t TCommandCtrl::Get_CommandLevel(int32_t index) {
+int32_t CommandCache::Get_CommandLevel(int32_t index) {
     rebuildIfNeeded();
     if (index < 0 || index >= count_) return -1;
     return entries_[static_cast<size_t>(index)].level;
 }
 
-bool TCommandCtrl::Get_Command(int32_t index, TZarvoCommand& command) {
+bool CommandCache::Get_Command(int32_t index, Command& command) {
     rebuildIfNeeded();
     if (index < 0 || index >= count_ || !file_) return false;
     int32_t start = 0, end = 0;

@@ -1,5 +1,5 @@
-// The commands of a page: TCommandCtrl numbers the current page's command lines once per page
-// change and precomputes the if/else/endif nesting levels; TZarvoCommand is one fetched command
+// The commands of a page: CommandCache numbers the current page's command lines once per page
+// change and precomputes the if/else/endif nesting levels; Command is one fetched command
 // with its parameter lines.
 #pragma once
 #include <array>
@@ -14,7 +14,7 @@ namespace zarvo {
 namespace platform {
 class Dialogs;
 }
-class TZarvoFile;
+class ScriptFile;
 
 // Command types by keyword; the numbers are the ones the interpreter dispatches on.
 enum class CommandType : int32_t {
@@ -53,7 +53,7 @@ CommandType commandTypeOf(std::string_view trimmedLine);
 // The keyword of a type ("@if"); "" for Unknown.
 std::string_view commandKeyword(CommandType type);
 
-class TZarvoCommand {
+class Command {
 public:
     // First parameter line named `name` (letter case ignored); its value untrimmed.
     std::string GetParamText(std::string_view name, std::string_view fallback) const;
@@ -67,11 +67,11 @@ public:
     CommandType type = CommandType::Unknown;
 };
 
-class TCommandCtrl {
+class CommandCache {
 public:
     static constexpr int32_t kMaxCommands = 500;
 
-    void setFile(TZarvoFile* file) { file_ = file; }
+    void setFile(ScriptFile* file) { file_ = file; }
     void setDialogs(platform::Dialogs* dialogs) { dialogs_ = dialogs; }
 
     // Changing the book or page invalidates the cache; setting the same name again does not.
@@ -81,7 +81,7 @@ public:
     const std::string& pageName() const { return pageName_; }
 
     int32_t Get_CommandCount();
-    bool Get_Command(int32_t index, TZarvoCommand& command);
+    bool Get_Command(int32_t index, Command& command);
     // The command's nesting level, or -1 outside the page's commands.
     int32_t Get_CommandLevel(int32_t index);
     void Make_CommandCache();
@@ -99,7 +99,7 @@ private:
         if (needsRebuild_) Make_CommandCache();
     }
 
-    TZarvoFile* file_ = nullptr;
+    ScriptFile* file_ = nullptr;
     platform::Dialogs* dialogs_ = nullptr;
     std::string bookName_;
     std::string pageName_;

@@ -63,15 +63,15 @@ const std::string kEmpty;
 
 }  // namespace
 
-TZarvoFile::TZarvoFile() { NewScript(); }
+ScriptFile::ScriptFile() { NewScript(); }
 
-void TZarvoFile::resetCache() {
+void ScriptFile::resetCache() {
     lastKey_.clear();
     lastStart_ = -1;
     lastEnd_ = -1;
 }
 
-void TZarvoFile::NewScript() {
+void ScriptFile::NewScript() {
     lines_.clear();
     lines_.emplace_back(kBanner);
     lines_.emplace_back(texts::kScriptNotice);
@@ -80,7 +80,7 @@ void TZarvoFile::NewScript() {
     buildIndex();
 }
 
-bool TZarvoFile::LoadFromFile(const std::string& path) {
+bool ScriptFile::LoadFromFile(const std::string& path) {
     // Plain stdio: a stream reading a folder throws from inside the library, this just fails.
     std::FILE* in = std::fopen(path.c_str(), "rb");
     if (!in) return false;
@@ -95,21 +95,21 @@ bool TZarvoFile::LoadFromFile(const std::string& path) {
     return true;
 }
 
-void TZarvoFile::LoadFromStream(std::string_view bytes) {
+void ScriptFile::LoadFromStream(std::string_view bytes) {
     resetCache();
     needsIndex_ = true;
     lines_ = splitLines(bytes);
     buildIndex();
 }
 
-void TZarvoFile::reportDamage(std::string_view tag) {
+void ScriptFile::reportDamage(std::string_view tag) {
     if (!dialogs_) return;
     std::string text(texts::kFileDamaged);
     text.append("\r\n").append(tag);
     dialogs_->showMessage(platform::BoxKind::ErrorOk, text);
 }
 
-void TZarvoFile::buildIndex() {
+void ScriptFile::buildIndex() {
     index_.clear();
     int32_t head = -1, book = -1, page = -1;
     std::string_view headName, bookName, pageName;
@@ -165,7 +165,7 @@ void TZarvoFile::buildIndex() {
     needsIndex_ = false;
 }
 
-bool TZarvoFile::cachedLookup(const std::string& key, int32_t& start, int32_t& end) {
+bool ScriptFile::cachedLookup(const std::string& key, int32_t& start, int32_t& end) {
     if (!lastKey_.empty() && key == lastKey_) {
         start = lastStart_;
         end = lastEnd_;
@@ -192,27 +192,27 @@ bool TZarvoFile::cachedLookup(const std::string& key, int32_t& start, int32_t& e
     return false;
 }
 
-bool TZarvoFile::FindHead(std::string_view head, int32_t& start, int32_t& end) {
+bool ScriptFile::FindHead(std::string_view head, int32_t& start, int32_t& end) {
     keyBuf_.assign(head).append("/:");
     return cachedLookup(keyBuf_, start, end);
 }
 
-bool TZarvoFile::FindBook(std::string_view book, int32_t& start, int32_t& end) {
+bool ScriptFile::FindBook(std::string_view book, int32_t& start, int32_t& end) {
     keyBuf_.assign(book).append(":");
     return cachedLookup(keyBuf_, start, end);
 }
 
-bool TZarvoFile::FindPage(std::string_view book, std::string_view page, int32_t& start, int32_t& end) {
+bool ScriptFile::FindPage(std::string_view book, std::string_view page, int32_t& start, int32_t& end) {
     keyBuf_.assign(book).append("/").append(page).append(":");
     return cachedLookup(keyBuf_, start, end);
 }
 
-const std::string& TZarvoFile::lineAt(int32_t n) const {
+const std::string& ScriptFile::lineAt(int32_t n) const {
     if (n < 0 || static_cast<size_t>(n) >= lines_.size()) return kEmpty;
     return lines_[static_cast<size_t>(n)];
 }
 
-std::string TZarvoFile::ReadHeadString(std::string_view head, std::string_view key,
+std::string ScriptFile::ReadHeadString(std::string_view head, std::string_view key,
                                        std::string_view fallback) {
     int32_t start, end;
     if (!FindHead(head, start, end)) return std::string(fallback);
@@ -224,28 +224,28 @@ std::string TZarvoFile::ReadHeadString(std::string_view head, std::string_view k
     return std::string(fallback);
 }
 
-int32_t TZarvoFile::ReadHeadInt(std::string_view head, std::string_view key, int32_t fallback) {
+int32_t ScriptFile::ReadHeadInt(std::string_view head, std::string_view key, int32_t fallback) {
     return parseInt(ReadHeadString(head, key, intToStr(fallback)), fallback);
 }
 
-bool TZarvoFile::ReadHeadBool(std::string_view head, std::string_view key, bool fallback) {
+bool ScriptFile::ReadHeadBool(std::string_view head, std::string_view key, bool fallback) {
     return ReadHeadInt(head, key, fallback ? 1 : 0) != 0;
 }
 
-int32_t TZarvoFile::GetPageLineCount(std::string_view book, std::string_view page) {
+int32_t ScriptFile::GetPageLineCount(std::string_view book, std::string_view page) {
     int32_t start, end;
     if (!FindPage(book, page, start, end)) return 0;
     return end > start ? end - start - 1 : 0;
 }
 
-std::string TZarvoFile::GetPageLine(std::string_view book, std::string_view page, int32_t index) {
+std::string ScriptFile::GetPageLine(std::string_view book, std::string_view page, int32_t index) {
     int32_t start, end;
     if (!FindPage(book, page, start, end)) return {};
     if (index < 0 || index >= end - start - 1) return {};
     return lineAt(start + 1 + index);
 }
 
-void TZarvoFile::GetBookList(StringList& list) {
+void ScriptFile::GetBookList(StringList& list) {
     list.clear();
     for (const std::string& entry : index_) {
         std::string_view name = std::string_view(entry).substr(0, entry.find(':'));
@@ -253,7 +253,7 @@ void TZarvoFile::GetBookList(StringList& list) {
     }
 }
 
-void TZarvoFile::GetPageList(std::string_view book, StringList& list) {
+void ScriptFile::GetPageList(std::string_view book, StringList& list) {
     list.clear();
     const size_t prefix = book.size() + 1;
     for (const std::string& entry : index_) {
@@ -266,7 +266,7 @@ void TZarvoFile::GetPageList(std::string_view book, StringList& list) {
     }
 }
 
-bool TZarvoFile::BookExists(std::string_view book) {
+bool ScriptFile::BookExists(std::string_view book) {
     StringList books;
     GetBookList(books);
     for (const std::string& b : books)
@@ -274,7 +274,7 @@ bool TZarvoFile::BookExists(std::string_view book) {
     return false;
 }
 
-bool TZarvoFile::PageExists(std::string_view book, std::string_view page) {
+bool ScriptFile::PageExists(std::string_view book, std::string_view page) {
     StringList pages;
     GetPageList(book, pages);
     for (const std::string& p : pages)
@@ -282,14 +282,14 @@ bool TZarvoFile::PageExists(std::string_view book, std::string_view page) {
     return false;
 }
 
-bool TZarvoFile::GetBookLines(std::string_view book, StringList& list) {
+bool ScriptFile::GetBookLines(std::string_view book, StringList& list) {
     int32_t start, end;
     if (!FindBook(book, start, end)) return false;
     for (int32_t n = start; n <= end; ++n) list.push_back(lineAt(n));
     return true;
 }
 
-void TZarvoFile::ImportBook(std::string_view book, TZarvoFile& other) {
+void ScriptFile::ImportBook(std::string_view book, ScriptFile& other) {
     if (&other == this) return;
     int32_t start, end;
     if (FindBook(book, start, end)) return;

@@ -13,12 +13,12 @@ namespace platform {
 class Dialogs;
 }
 
-class TZarvoFile {
+class ScriptFile {
 public:
     // First line of every script the player writes.
     static constexpr std::string_view kBanner = "/// Game Creative Tool - Zarvo Third -";
 
-    TZarvoFile();
+    ScriptFile();
 
     // Where integrity faults are reported (error box with OK); nullptr keeps them silent.
     void setDialogs(platform::Dialogs* dialogs) { dialogs_ = dialogs; }
@@ -50,7 +50,7 @@ public:
     // Appends the book's lines from its start marker through its end marker.
     bool GetBookLines(std::string_view book, StringList& list);
     // Copies `other`'s book to the end of this script unless this script already has one.
-    void ImportBook(std::string_view book, TZarvoFile& other);
+    void ImportBook(std::string_view book, ScriptFile& other);
 
     const StringList& lines() const { return lines_; }
     const StringList& index() const { return index_; }

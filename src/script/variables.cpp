@@ -39,18 +39,18 @@ platform::Clock& systemClock() {
 
 }  // namespace
 
-TVariableCtrl::TVariableCtrl(platform::Clock* clock) : clock_(clock ? clock : &systemClock()) {
+Variables::Variables(platform::Clock* clock) : clock_(clock ? clock : &systemClock()) {
     startTick_ = clock_->ticks();
 }
 
-void TVariableCtrl::showSyntaxError(std::string_view operation, std::string_view reference) {
+void Variables::showSyntaxError(std::string_view operation, std::string_view reference) {
     if (!dialogs_) return;
-    std::string text = "debug - TVariableCtrl::";
+    std::string text = "debug - Variables::";
     text.append(operation).append("()\r\nsyntax error : VarName=").append(reference);
     dialogs_->showMessage(platform::BoxKind::Plain, text);
 }
 
-void TVariableCtrl::Set_Value(std::string_view reference, int32_t value) {
+void Variables::Set_Value(std::string_view reference, int32_t value) {
     if (reference.empty() || reference[0] != '%') return showSyntaxError("Set_Value", reference);
     std::string_view name = referenceName(reference);
     if (!name.empty() && name[0] == '@') return;
@@ -59,7 +59,7 @@ void TVariableCtrl::Set_Value(std::string_view reference, int32_t value) {
     if (values_.size() != before) setOrder_.push_back({false, before});
 }
 
-void TVariableCtrl::Set_Text(std::string_view reference, std::string_view text) {
+void Variables::Set_Text(std::string_view reference, std::string_view text) {
     if (reference.empty() || reference[0] != '$') return showSyntaxError("Set_Text", reference);
     std::string_view name = referenceName(reference);
     if (!name.empty() && name[0] == '@') return;
@@ -68,22 +68,22 @@ void TVariableCtrl::Set_Text(std::string_view reference, std::string_view text) 
     if (texts_.size() != before) setOrder_.push_back({true, before});
 }
 
-int32_t TVariableCtrl::Get_Value(std::string_view operand) {
+int32_t Variables::Get_Value(std::string_view operand) {
     if (!operand.empty() && operand[0] == '%') return Get_ValueVar(referenceName(operand));
     return parseInt(operand, 0);
 }
 
-int32_t TVariableCtrl::Get_ValueVar(std::string_view name) {
+int32_t Variables::Get_ValueVar(std::string_view name) {
     if (!name.empty() && name[0] == '@') return systemValue(name);
     return ReadListInt(values_, name, 0);
 }
 
-std::string TVariableCtrl::Get_TextVar(std::string_view name) {
+std::string Variables::Get_TextVar(std::string_view name) {
     if (!name.empty() && name[0] == '@') return systemText(name);
     return ReadListString(texts_, name, "");
 }
 
-int32_t TVariableCtrl::systemValue(std::string_view name) {
+int32_t Variables::systemValue(std::string_view name) {
     if (name == texts::kSysRandom) {
         if (randomRange_ <= 0) return 0;
         // Scale a 32-bit draw into 0 .. range-1.
@@ -111,7 +111,7 @@ int32_t TVariableCtrl::systemValue(std::string_view name) {
     return file_->ReadHeadInt(head, key, 0);
 }
 
-std::string TVariableCtrl::systemText(std::string_view name) {
+std::string Variables::systemText(std::string_view name) {
     if (name == texts::kSysWeekday) {
         int wd = clock_->localTime().weekday;
         // One two-byte character per day, Sunday first.
@@ -125,7 +125,7 @@ std::string TVariableCtrl::systemText(std::string_view name) {
     return file_->ReadHeadString(head, key, "");
 }
 
-void TVariableCtrl::appendTextVar(std::string& out, std::string_view name) {
+void Variables::appendTextVar(std::string& out, std::string_view name) {
     if (!name.empty() && name[0] == '@') {
         out += systemText(name);
         return;
@@ -134,7 +134,7 @@ void TVariableCtrl::appendTextVar(std::string& out, std::string_view name) {
     if (findNameValue(texts_, name, value)) out += value;
 }
 
-std::string TVariableCtrl::Expand_Text(std::string_view text, bool& error) {
+std::string Variables::Expand_Text(std::string_view text, bool& error) {
     error = false;
     // "$" and "%" are never trail bytes of a two-byte character, so plain byte searches are safe.
     std::string strings;
@@ -175,20 +175,20 @@ std::string TVariableCtrl::Expand_Text(std::string_view text, bool& error) {
     return out;
 }
 
-void TVariableCtrl::GetValueLines(StringList& list) const {
+void Variables::GetValueLines(StringList& list) const {
     list.insert(list.end(), values_.begin(), values_.end());
 }
 
-void TVariableCtrl::GetTextLines(StringList& list) const {
+void Variables::GetTextLines(StringList& list) const {
     list.insert(list.end(), texts_.begin(), texts_.end());
 }
 
-bool TVariableCtrl::SaveInfo(SaveContainer& container) const {
+bool Variables::SaveInfo(SaveContainer& container) const {
     bool ok = container.writeSection(kValueSection, values_);
     return container.writeSection(kTextSection, texts_) && ok;
 }
 
-void TVariableCtrl::LoadInfo(SaveContainer& container) {
+void Variables::LoadInfo(SaveContainer& container) {
     StringList lines;
     if (container.readSection(kValueSection, lines)) values_ = std::move(lines);
     lines = StringList();
@@ -199,7 +199,7 @@ void TVariableCtrl::LoadInfo(SaveContainer& container) {
     for (size_t i = 0; i < texts_.size(); ++i) setOrder_.push_back({true, i});
 }
 
-std::vector<std::pair<bool, std::string_view>> TVariableCtrl::linesInSetOrder() const {
+std::vector<std::pair<bool, std::string_view>> Variables::linesInSetOrder() const {
     std::vector<std::pair<bool, std::string_view>> lines;
     lines.reserve(setOrder_.size());
     for (const auto& [isText, i] : setOrder_) lines.emplace_back(isText, (isText ? texts_ : values_)[i]);

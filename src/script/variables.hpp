@@ -18,19 +18,19 @@ class Clock;
 class Dialogs;
 }  // namespace platform
 class SaveContainer;
-class TZarvoFile;
+class ScriptFile;
 
-class TVariableCtrl {
+class Variables {
 public:
     static constexpr int32_t kVersion = 3120;
     static constexpr int32_t kCommandVersion = 20;
 
     // The clock gives the elapsed play time (counted from now) and the local date and time;
     // it must outlive the controller. nullptr uses the system clock.
-    explicit TVariableCtrl(platform::Clock* clock = nullptr);
+    explicit Variables(platform::Clock* clock = nullptr);
 
     // Head blocks for "@HEAD:KEY" look-ups; without a file they read as 0 or "".
-    void setFile(TZarvoFile* file) { file_ = file; }
+    void setFile(ScriptFile* file) { file_ = file; }
     // Where the "debug - ..." syntax messages go; nullptr keeps them silent.
     void setDialogs(platform::Dialogs* dialogs) { dialogs_ = dialogs; }
     // Seeds "@乱数" once; the owner does it from the time at start-up.
@@ -73,7 +73,7 @@ private:
     void appendTextVar(std::string& out, std::string_view name);
     void showSyntaxError(std::string_view operation, std::string_view reference);
 
-    TZarvoFile* file_ = nullptr;
+    ScriptFile* file_ = nullptr;
     platform::Dialogs* dialogs_ = nullptr;
     platform::Clock* clock_;
     StringList values_;

@@ -32,15 +32,15 @@ std::string hostNameToScript(const std::string& name) {
 
 }  // namespace
 
-TZarvoAccessControl::TZarvoAccessControl(const Services& services)
+Story::Story(const Services& services)
     : services_(services),
-      script_(std::make_unique<TZarvoFile>()),
-      stack_(std::make_unique<TZarvoProcessStack>()),
-      process_(std::make_unique<TZarvoProcess>()),
-      commands_(std::make_unique<TCommandCtrl>()),
-      variables_(std::make_unique<TVariableCtrl>(services.clock)),
-      layers_(std::make_unique<TLayerCtrl>()),
-      susie_(std::make_unique<TSusiePlugIn>()) {
+      script_(std::make_unique<ScriptFile>()),
+      stack_(std::make_unique<CallStack>()),
+      process_(std::make_unique<RunState>()),
+      commands_(std::make_unique<CommandCache>()),
+      variables_(std::make_unique<Variables>(services.clock)),
+      layers_(std::make_unique<LayerDefinitions>()),
+      susie_(std::make_unique<ImagePluginHost>()) {
     systemFont = texts::kDefaultSystemFont;
     script_->setDialogs(services.dialogs);
     process_->setStack(stack_.get());
@@ -52,18 +52,18 @@ TZarvoAccessControl::TZarvoAccessControl(const Services& services)
     variables_->setDialogs(services.dialogs);
 }
 
-TZarvoAccessControl::~TZarvoAccessControl() {
+Story::~Story() {
     CloseSavePackage();
     CloseLibrary();
     CloseProject();
 }
 
-void TZarvoAccessControl::fail() {
+void Story::fail() {
     fatalError_ = true;
     if (services_.host) services_.host->terminate();
 }
 
-bool TZarvoAccessControl::OpenProject(const std::string& path) {
+bool Story::OpenProject(const std::string& path) {
     projectPath_ = path;
     std::filesystem::path p(path);
     variables_->setScriptFileName(hostNameToScript(p.filename().string()));
@@ -89,7 +89,7 @@ bool TZarvoAccessControl::OpenProject(const std::string& path) {
     return true;
 }
 
-bool TZarvoAccessControl::openProjectFile() {
+bool Story::openProjectFile() {
     auto notFound = [this] {
         std::string text = hostPathForDisplay(projectPath_);
         text += texts::kNotFoundSuffix;
@@ -117,7 +117,7 @@ bool TZarvoAccessControl::openProjectFile() {
     return true;
 }
 
-bool TZarvoAccessControl::checkVersions() {
+bool Story::checkVersions() {
     using platform::BoxAnswer;
     using platform::BoxKind;
     if (script_->ReadHeadString(kZarvo, "FileType", "") != "QZ7" &&
@@ -126,8 +126,8 @@ bool TZarvoAccessControl::checkVersions() {
         fail();
         return false;
     }
-    if (script_->ReadHeadInt(kZarvo, "CommandVersion", TVariableCtrl::kCommandVersion) >
-            TVariableCtrl::kCommandVersion &&
+    if (script_->ReadHeadInt(kZarvo, "CommandVersion", Variables::kCommandVersion) >
+            Variables::kCommandVersion &&
         services_.dialogs->showMessage(BoxKind::ErrorAbortIgnore, texts::kNewerCommandVersion) ==
             BoxAnswer::Abort) {
         fail();
@@ -136,7 +136,7 @@ bool TZarvoAccessControl::checkVersions() {
     return true;
 }
 
-void TZarvoAccessControl::extractEntries() {
+void Story::extractEntries() {
     using platform::BoxKind;
     if (!script_->ReadHeadBool(kZarvo, "AutoExtract", false)) return;
     std::filesystem::path p(projectPath_);
@@ -182,19 +182,19 @@ void TZarvoAccessControl::extractEntries() {
     }
 }
 
-bool TZarvoAccessControl::OpenLibrary(const std::string& path) {
+bool Story::OpenLibrary(const std::string& path) {
     CloseLibrary();
     if (!HasMagic(path, "QZ7LIB") || !OpenPackage(path, libraryPackage_)) return false;
     std::string bytes;
     if (!ReadEntryToStream(bytes, "system.zf7", libraryPackage_)) return false;
-    TZarvoFile library;
+    ScriptFile library;
     library.setDialogs(services_.dialogs);
     library.LoadFromStream(bytes);
     script_->ImportBook("_system", library);
     return true;
 }
 
-void TZarvoAccessControl::CloseProject() {
+void Story::CloseProject() {
     ClosePackage(projectPackage_);
     if (susieActive_) {
         susie_->ClosePlugIn();
@@ -202,7 +202,7 @@ void TZarvoAccessControl::CloseProject() {
     }
 }
 
-TSusiePlugIn& TZarvoAccessControl::plugIns() {
+ImagePluginHost& Story::plugIns() {
     if (!susieActive_) {
         std::string dir = services_.programDir.empty() ? "." : services_.programDir;
         susie_->OpenPlugIn(dir + "/*.spi");
@@ -210,16 +210,16 @@ TSusiePlugIn& TZarvoAccessControl::plugIns() {
     }
     return *susie_;
 }
-void TZarvoAccessControl::CloseLibrary() { ClosePackage(libraryPackage_); }
+void Story::CloseLibrary() { ClosePackage(libraryPackage_); }
 
-bool TZarvoAccessControl::OpenSavePackage(const std::string& path) {
+bool Story::OpenSavePackage(const std::string& path) {
     CloseSavePackage();
     return HasMagic(path, "QZ7SAVE") && OpenPackage(path, savePackage_);
 }
 
-void TZarvoAccessControl::CloseSavePackage() { ClosePackage(savePackage_); }
+void Story::CloseSavePackage() { ClosePackage(savePackage_); }
 
-std::string TZarvoAccessControl::ResolveDataFile(std::string_view name) {
+std::string Story::ResolveDataFile(std::string_view name) {
     platform::FileSystem& files = *services_.files;
     if (!dataDir_.empty()) {
         std::string path = files.resolve(dataDir_, name);
@@ -240,7 +240,7 @@ bool hasExtension(std::string_view name, std::string_view ext) {
 
 }  // namespace
 
-bool TZarvoAccessControl::decodeFromPackage(PackageReader& package, std::string_view name,
+bool Story::decodeFromPackage(PackageReader& package, std::string_view name,
                                             bool bmp, Picture& out) {
     if (!package.isOpen()) return false;
     std::string bytes;
@@ -257,19 +257,19 @@ bool TZarvoAccessControl::decodeFromPackage(PackageReader& package, std::string_
     return plugIns().LoadFromStream(bytes, out);
 }
 
-bool TZarvoAccessControl::decodeFromDisk(std::string_view name, bool bmp, Picture& out) {
+bool Story::decodeFromDisk(std::string_view name, bool bmp, Picture& out) {
     std::string path = ResolveDataFile(name);
     if (path == kNoEntry) return false;
     // A damaged BMP or MAG is a failed load, not a picture; plug-ins get what no decoder read.
     if (bmp) return decodeBmpFile(path, out);
     if (hasExtension(name, ".mag")) {
-        TM2BC mag(services_.dialogs);
+        MagDecoder mag(services_.dialogs);
         if (mag.LoadMagFile(path, out)) return true;
     }
     return plugIns().LoadFromFile(path, out);
 }
 
-bool TZarvoAccessControl::LoadGraphic(std::string_view name, TLasGraphic& surface) {
+bool Story::LoadGraphic(std::string_view name, Surface& surface) {
     // The decoders report running out of memory as a failed load; this catches what a plug-in
     // host or a later step might still let through.
     try {
@@ -281,7 +281,7 @@ bool TZarvoAccessControl::LoadGraphic(std::string_view name, TLasGraphic& surfac
     }
 }
 
-bool TZarvoAccessControl::loadGraphic(std::string_view name, TLasGraphic& surface) {
+bool Story::loadGraphic(std::string_view name, Surface& surface) {
     if (hasExtension(name, ".png")) {
         if (savePackage_.isOpen() && surface.LoadPngFromPackage(name, savePackage_)) return true;
         if (projectPackage_.isOpen()) {
@@ -304,65 +304,65 @@ bool TZarvoAccessControl::loadGraphic(std::string_view name, TLasGraphic& surfac
     return loaded;
 }
 
-bool TZarvoAccessControl::LoadStringList(std::string_view entryName, StringList& lines) {
+bool Story::LoadStringList(std::string_view entryName, StringList& lines) {
     for (PackageReader* reader : {&savePackage_, &projectPackage_, &libraryPackage_})
         if (reader->isOpen() && ReadEntryToStrings(entryName, lines, *reader)) return true;
     return false;
 }
 
-bool TZarvoAccessControl::pictureExists(std::string_view name) {
+bool Story::pictureExists(std::string_view name) {
     if (savePackage_.isOpen() && FindEntry(savePackage_, name) >= 0) return true;
     bool inProject = projectPackage_.isOpen() ? FindEntry(projectPackage_, name) >= 0
                                               : ResolveDataFile(name) != kNoEntry;
     return inProject || (libraryPackage_.isOpen() && FindEntry(libraryPackage_, name) >= 0);
 }
 
-bool TZarvoAccessControl::dataFileExists(std::string_view name) {
+bool Story::dataFileExists(std::string_view name) {
     if (ResolveDataFile(name) != kNoEntry) return true;
     if (!IsPackaged() || !script_->ReadHeadBool(kZarvo, "AutoExtract", false)) return false;
     const PackageEntry* entry = GetEntry(projectPackage_, FindEntry(projectPackage_, name));
     return entry && entry->autoExtract && platform::isSafeRelativeName(entry->name);
 }
 
-void TZarvoAccessControl::JumpTo(std::string_view book, std::string_view page) {
+void Story::JumpTo(std::string_view book, std::string_view page) {
     commands_->Set_BookName(book);
     commands_->Set_PageName(page);
     commandIndex = 0;
 }
 
-void TZarvoAccessControl::callPage(std::string_view book, std::string_view page, bool keepState) {
+void Story::callPage(std::string_view book, std::string_view page, bool keepState) {
     stack_->ClearFrame();
     if (keepState) process_->SaveState();
-    stack_->SetFrameText(TZarvoProcessStack::kBookName, commands_->bookName());
-    stack_->SetFrameText(TZarvoProcessStack::kPageName, commands_->pageName());
-    stack_->SetFrameValue(TZarvoProcessStack::kCommandIndex, commandIndex);
+    stack_->SetFrameText(CallStack::kBookName, commands_->bookName());
+    stack_->SetFrameText(CallStack::kPageName, commands_->pageName());
+    stack_->SetFrameValue(CallStack::kCommandIndex, commandIndex);
     stack_->Push();
     process_->Reset();
     JumpTo(book, page);
 }
 
-void TZarvoAccessControl::CallPage(std::string_view book, std::string_view page) {
+void Story::CallPage(std::string_view book, std::string_view page) {
     callPage(book, page, false);
 }
 
-void TZarvoAccessControl::CallPageKeepState(std::string_view book, std::string_view page) {
+void Story::CallPageKeepState(std::string_view book, std::string_view page) {
     callPage(book, page, true);
 }
 
-bool TZarvoAccessControl::ReturnFromCall() {
+bool Story::ReturnFromCall() {
     if (!stack_->Pop()) return false;
     process_->LoadState();
-    commands_->Set_BookName(stack_->GetFrameText(TZarvoProcessStack::kBookName, ""));
-    commands_->Set_PageName(stack_->GetFrameText(TZarvoProcessStack::kPageName, ""));
-    commandIndex = stack_->GetFrameValue(TZarvoProcessStack::kCommandIndex, 0);
+    commands_->Set_BookName(stack_->GetFrameText(CallStack::kBookName, ""));
+    commands_->Set_PageName(stack_->GetFrameText(CallStack::kPageName, ""));
+    commandIndex = stack_->GetFrameValue(CallStack::kCommandIndex, 0);
     return true;
 }
 
-void TZarvoAccessControl::WriteStackInfo(StringList& list) {
-    AppendListString(list, TZarvoProcessStack::kBookName, commands_->bookName());
-    AppendListString(list, TZarvoProcessStack::kPageName, commands_->pageName());
-    AppendListInt(list, TZarvoProcessStack::kCommandIndex, commandIndex);
-    list.emplace_back(TZarvoProcessStack::kBorder);
+void Story::WriteStackInfo(StringList& list) {
+    AppendListString(list, CallStack::kBookName, commands_->bookName());
+    AppendListString(list, CallStack::kPageName, commands_->pageName());
+    AppendListInt(list, CallStack::kCommandIndex, commandIndex);
+    list.emplace_back(CallStack::kBorder);
     stack_->GetStackLines(list);
 }
 

@@ -26,7 +26,7 @@ class FileSystem;
 class Host;
 }  // namespace platform
 
-class TZarvoAccessControl {
+class Story {
 public:
     // What ResolveDataFile answers for a file found nowhere.
     static constexpr std::string_view kNoEntry = "No Entry";
@@ -42,8 +42,8 @@ public:
         bool readOnly = false;
     };
 
-    explicit TZarvoAccessControl(const Services& services);
-    ~TZarvoAccessControl();
+    explicit Story(const Services& services);
+    ~Story();
 
     // `path` is a host path. False after a fatal problem: the user has been told, the host asked
     // to terminate and fatalError() is set.
@@ -60,7 +60,7 @@ public:
     std::string ResolveDataFile(std::string_view name);
     // Loads a picture by its file name: PNG through the surface itself, BMP decoded and taken
     // over; from the save package, then the project (package or data folders), then the library.
-    bool LoadGraphic(std::string_view name, TLasGraphic& surface);
+    bool LoadGraphic(std::string_view name, Surface& surface);
     // A text entry from the save package, the project package or the library, in that order.
     bool LoadStringList(std::string_view entryName, StringList& lines);
     // Whether LoadGraphic would find a picture of that name, searching in its order without
@@ -76,12 +76,12 @@ public:
     bool ReturnFromCall();
     void WriteStackInfo(StringList& list);
 
-    TZarvoFile& script() { return *script_; }
-    TZarvoProcessStack& stack() { return *stack_; }
-    TZarvoProcess& process() { return *process_; }
-    TCommandCtrl& commands() { return *commands_; }
-    TVariableCtrl& variables() { return *variables_; }
-    TLayerCtrl& layers() { return *layers_; }
+    ScriptFile& script() { return *script_; }
+    CallStack& stack() { return *stack_; }
+    RunState& process() { return *process_; }
+    CommandCache& commands() { return *commands_; }
+    Variables& variables() { return *variables_; }
+    LayerDefinitions& layers() { return *layers_; }
     PackageReader& projectPackage() { return projectPackage_; }
     PackageReader& libraryPackage() { return libraryPackage_; }
     PackageReader& savePackage() { return savePackage_; }
@@ -102,23 +102,23 @@ private:
     bool checkVersions();
     void extractEntries();
     void fail();
-    bool loadGraphic(std::string_view name, TLasGraphic& surface);
+    bool loadGraphic(std::string_view name, Surface& surface);
     bool decodeFromPackage(PackageReader& package, std::string_view name, bool bmp, Picture& out);
     bool decodeFromDisk(std::string_view name, bool bmp, Picture& out);
-    TSusiePlugIn& plugIns();
+    ImagePluginHost& plugIns();
     void callPage(std::string_view book, std::string_view page, bool keepState);
 
     Services services_;
     PackageReader projectPackage_;
     PackageReader libraryPackage_;
     PackageReader savePackage_;
-    std::unique_ptr<TZarvoFile> script_;
-    std::unique_ptr<TZarvoProcessStack> stack_;
-    std::unique_ptr<TZarvoProcess> process_;
-    std::unique_ptr<TCommandCtrl> commands_;
-    std::unique_ptr<TVariableCtrl> variables_;
-    std::unique_ptr<TLayerCtrl> layers_;
-    std::unique_ptr<TSusiePlugIn> susie_;
+    std::unique_ptr<ScriptFile> script_;
+    std::unique_ptr<CallStack> stack_;
+    std::unique_ptr<RunState> process_;
+    std::unique_ptr<CommandCache> commands_;
+    std::unique_ptr<Variables> variables_;
+    std::unique_ptr<LayerDefinitions> layers_;
+    std::unique_ptr<ImagePluginHost> susie_;
     bool susieActive_ = false;  // plug-ins are loaded on first need, until the project closes
     std::string projectPath_;
     std::string projectDir_;  // host folder of the project file, no trailing separator

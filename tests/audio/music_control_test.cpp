@@ -63,7 +63,7 @@ protected:
     platform::HeadlessHost host;
     ClickRecorder recorder{clock};
     platform::SilentMediaPlayerFactory factory;
-    TMusicCtrl ctrl;
+    MusicControl ctrl;
     std::string music, sound, chime;
 };
 
@@ -179,7 +179,7 @@ TEST_F(MusicCtrlTest, AProtectedSoundMakesTheNextSoundWaitForItsEnd) {
 
     ctrl.PlaySound(chime, SoundMode::Free);
     EXPECT_GE(clock.ticks(), 1500u);
-    EXPECT_LE(clock.ticks(), 1500u + TMusicCtrl::kWaitSleep + 1);
+    EXPECT_LE(clock.ticks(), 1500u + MusicControl::kWaitSleep + 1);
     EXPECT_EQ(soundPlayer().path(), chime);
     EXPECT_EQ(ctrl.soundMode(), SoundMode::Free);
 
@@ -205,7 +205,7 @@ TEST_F(SoundWaitTest, AWaitingSoundReturnsAfterItsEndWhileInputGoesOn) {
     ctrl.SetSoundVolume(50);
     ctrl.PlaySound(sound, SoundMode::Wait);
     EXPECT_GE(clock.ticks(), 1500u);
-    EXPECT_LE(clock.ticks(), 1500u + TMusicCtrl::kWaitSleep + 1);
+    EXPECT_LE(clock.ticks(), 1500u + MusicControl::kWaitSleep + 1);
     ASSERT_EQ(recorder.clicks.size(), 1u);  // the click was handled during the wait
     EXPECT_GE(recorder.clicks[0], 700u);
     EXPECT_LT(recorder.clicks[0], 900u);

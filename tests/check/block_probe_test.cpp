@@ -13,7 +13,7 @@ namespace {
 // What the player itself shows first when it indexes these lines.
 std::string playerMessage(const StringList& lines) {
     platform::RecordingDialogs dialogs;
-    TZarvoFile file;
+    ScriptFile file;
     file.setDialogs(&dialogs);
     file.LoadFromStream(joinLines(lines));
     return dialogs.shown().empty() ? std::string() : dialogs.shown().front().text;

@@ -59,12 +59,12 @@ class DebugRun {
           main({&host, &clock, &dialogs, &files, &fonts, &canvas, &players}, story.programDir) {
         inner.setClient(&main);
         main.onCommand = [this](const std::string&, const std::string&, int32_t,
-                                const TZarvoCommand& command) {
+                                const Command& command) {
             commands.push_back(sjisToUtf8(command.keyword));
         };
         main.createDebugWindow = [this](const DebugWindowRequest& request) {
             requests.push_back(request);
-            auto window = std::make_unique<TfrmDebugInfo>(TfrmDebugInfo::Services{&host, &clock});
+            auto window = std::make_unique<DebugModel>(DebugModel::Services{&host, &clock});
             window->setControls(request.access, request.screen);
             if (startPaused) window->tbPauseClick();
             debug = window.get();
@@ -87,7 +87,7 @@ class DebugRun {
         }
         WriteStreamEntry(w, sjis(script), "zarvo.zf7");
         for (const std::string& name : pictures) {
-            TLasGraphic g;
+            Surface g;
             g.SetSize(8, 8);
             g.FillRect(0, 0, 8, 8, 0x0000FF);
             g.SavePngFile(story.dir.file("pic.png"));
@@ -104,7 +104,7 @@ class DebugRun {
         return inner.run(60000);
     }
 
-    Story story;
+    StoryBuilder story;
     platform::VirtualClock clock;
     platform::RecordingDialogs dialogs;
     platform::LocalFileSystem files;
@@ -113,10 +113,10 @@ class DebugRun {
     platform::FreeTypeFontEngine fonts;
     platform::FrameCanvas canvas;
     platform::SilentMediaPlayerFactory players;
-    TfrmMain main;
+    Player main;
 
     bool startPaused = false;
-    TfrmDebugInfo* debug = nullptr;
+    DebugModel* debug = nullptr;
     std::vector<DebugWindowRequest> requests;
     std::vector<std::string> commands;
 };
@@ -158,7 +158,7 @@ class CountingHost final : public platform::Host {
 TEST(DebugGate, RunsFreelyPausesUntilAButtonAndLetsOneStepThrough) {
     CountingHost host;
     platform::VirtualClock clock;
-    TfrmDebugInfo debug({&host, &clock});
+    DebugModel debug({&host, &clock});
 
     // Running: messages are processed once and nobody sleeps.
     debug.DebugGate();
@@ -318,7 +318,7 @@ class DebugLists : public ::testing::Test {
 };
 
 TEST_F(DebugLists, ProcessTabShowsThePositionWithItsLabelsAndTheCallStack) {
-    TfrmDebugInfo& d = *run.debug;
+    DebugModel& d = *run.debug;
     ASSERT_EQ(d.tab(), DebugTab::Process);
     ASSERT_GE(d.items().size(), 4u);
     DebugRow book = d.row(0), pageRow = d.row(1), index = d.row(2), border = d.row(3);
@@ -337,7 +337,7 @@ TEST_F(DebugLists, ProcessTabShowsThePositionWithItsLabelsAndTheCallStack) {
 }
 
 TEST_F(DebugLists, ScreenTabListsDynamicLayersThenEveryLayerFromTheTopIncludingHiddenOnes) {
-    TfrmDebugInfo& d = *run.debug;
+    DebugModel& d = *run.debug;
     d.TabControlChange(DebugTab::Screen);
     // Newest dynamic layer first: the area-only one, the text one (cut to 32 bytes without
     // splitting a character: "x" and 15 characters), the image one.
@@ -364,7 +364,7 @@ TEST_F(DebugLists, ScreenTabListsDynamicLayersThenEveryLayerFromTheTopIncludingH
 }
 
 TEST_F(DebugLists, VariablesTabSortsEachKindWithoutRegardToCaseAndCutsLongValues) {
-    TfrmDebugInfo& d = *run.debug;
+    DebugModel& d = *run.debug;
     d.TabControlChange(DebugTab::Variables);
     EXPECT_THAT(d.numberLines(), ElementsAre("Alpha=1", "beta=2", "Zeta=26"));
     std::string longText = sjis("xあいうえおかきくけこさしすせそたちつてと");
@@ -380,7 +380,7 @@ TEST_F(DebugLists, VariablesTabSortsEachKindWithoutRegardToCaseAndCutsLongValues
 }
 
 TEST_F(DebugLists, SelectionSurvivesRefreshesAndTabChangesWhileTheListIsLongEnough) {
-    TfrmDebugInfo& d = *run.debug;
+    DebugModel& d = *run.debug;
     d.TabControlChange(DebugTab::Screen);
     int count = static_cast<int>(d.items().size());
     ASSERT_GT(count, 5);

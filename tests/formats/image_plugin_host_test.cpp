@@ -45,7 +45,7 @@ TEST(PlugInHost, TriesPlugInsInNameOrderAndPassesOverFailures) {
     addPlugIn(dir, "red", "b_red.SPI");
     addPlugIn(dir, "fails", "a_fails.spi");  // claims everything it sees first, decodes nothing
     addPlugIn(dir, "blue", "a_blue.txt");
-    TSusiePlugIn host;
+    ImagePluginHost host;
     ASSERT_EQ(host.OpenPlugIn(mask(dir)), 3);
     std::vector<std::pair<int, int>> progress;
     host.OnProgress = [&](int num, int denom) { progress.emplace_back(num, denom); };
@@ -60,7 +60,7 @@ TEST(PlugInHost, TriesPlugInsInNameOrderAndPassesOverFailures) {
     test::TempDir other;
     addPlugIn(other, "red", "b_red.spi");
     addPlugIn(other, "blue", "A_BLUE.SPI");
-    TSusiePlugIn second;
+    ImagePluginHost second;
     ASSERT_EQ(second.OpenPlugIn(mask(other)), 2);
     ASSERT_TRUE(second.LoadFromMemory(kTestPicture.data(), kTestPicture.size(), pic));
     EXPECT_EQ(pic.pixels, testPicture(0x0000FF));
@@ -81,7 +81,7 @@ TEST(PlugInHost, SkipsWhatIsNoPictureReader) {
     addPlugIn(dir, "red", "red.spi.old");
     test::writeFile(dir.file("text.spi"), "not a shared object");
     fs::create_directory(dir.file("folder.spi"));
-    TSusiePlugIn host;
+    ImagePluginHost host;
     EXPECT_EQ(host.OpenPlugIn(mask(dir)), 0);
     EXPECT_EQ(host.GetPlugNum(), 0);
     Picture pic;
@@ -97,14 +97,14 @@ TEST(PlugInHost, LoadsEachFileOnce) {
     test::TempDir dir;
     addPlugIn(dir, "red", "red.spi");
     addPlugIn(dir, "blue", "blue.spi");
-    TSusiePlugIn host;
+    ImagePluginHost host;
     ASSERT_EQ(host.OpenPlugIn(mask(dir)), 2);
     EXPECT_EQ(host.OpenPlugIn(mask(dir)), 0);
     EXPECT_EQ(host.OpenPlugIn(dir.path() + "/./*.SPI"), 0);
     EXPECT_EQ(host.OpenPlugIn(dir.path() + "/red.spi"), 0);
     ASSERT_EQ(host.GetPlugNum(), 2);
 
-    const TSusiePlugIn::PlugIn* first = host.GetPlugInInfo(0);
+    const ImagePluginHost::PlugIn* first = host.GetPlugInInfo(0);
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(first->path, fs::canonical(dir.file("blue.spi")).string());
     EXPECT_EQ(first->apiVersion, "00IN");
@@ -129,7 +129,7 @@ TEST(PlugInHost, RefusesBlocksThatDoNotHoldThePictureAndFreesTheRest) {
     addPlugIn(dir, "huge", "1huge.spi");
     addPlugIn(dir, "shortbits", "2shortbits.spi");
     addPlugIn(dir, "noblock", "3noblock.spi");
-    TSusiePlugIn host;
+    ImagePluginHost host;
     ASSERT_EQ(host.OpenPlugIn(mask(dir)), 3);
     Picture pic = sentinel();
     EXPECT_FALSE(host.LoadFromStream(kTestPicture, pic));
@@ -150,7 +150,7 @@ TEST(PlugInHost, RefusesBlocksThatDoNotHoldThePictureAndFreesTheRest) {
 // The two plug-ins built for the player, in a folder of their own.
 struct RealPlugIns {
     test::TempDir dir;
-    TSusiePlugIn host;
+    ImagePluginHost host;
     RealPlugIns() {
         fs::copy_file(ZARVO_JPEG_SPI, dir.file("jpeg.spi"));
         fs::copy_file(ZARVO_GIF_SPI, dir.file("gif.spi"));
@@ -213,7 +213,7 @@ TEST(JpegPlugIn, DecodesFromMemoryAndFromFile) {
     Picture none;
     EXPECT_FALSE(real.host.LoadFromFile(real.dir.file("missing.jpg"), none));
     EXPECT_FALSE(real.host.LoadFromFile(real.dir.path(), none));
-    EXPECT_FALSE(TSusiePlugIn().LoadFromFile(real.dir.file("picture.jpg"), none));
+    EXPECT_FALSE(ImagePluginHost().LoadFromFile(real.dir.file("picture.jpg"), none));
     // A JPEG without its tail still shows what it has; one without a frame is refused.
     const Jpeg jpeg = makeJpeg(64, 48, false);
     Picture pic;

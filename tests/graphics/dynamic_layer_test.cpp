@@ -21,8 +21,8 @@ using test::sjis;
 
 constexpr uint32_t kWhite = 0xFFFFFF;
 
-TLasGraphic solid(int32_t w, int32_t h, uint32_t color) {
-    TLasGraphic g;
+Surface solid(int32_t w, int32_t h, uint32_t color) {
+    Surface g;
     g.SetSize(w, h);
     g.FillRect(0, 0, w, h, color);
     return g;
@@ -47,9 +47,9 @@ public:
     }
 };
 
-std::unique_ptr<TDynamicLayerList> area(int32_t id, int32_t left, int32_t top, int32_t w,
+std::unique_ptr<DynamicLayerList> area(int32_t id, int32_t left, int32_t top, int32_t w,
                                         int32_t h, DLActiveMode mode = DLActiveMode::Waiting) {
-    auto l = std::make_unique<TDynamicLayerList>();
+    auto l = std::make_unique<DynamicLayerList>();
     l->attrId = id;
     l->left = left;
     l->top = top;
@@ -62,17 +62,17 @@ std::unique_ptr<TDynamicLayerList> area(int32_t id, int32_t left, int32_t top, i
 }
 
 // A strip of `columns` x `rows` cells of 4 x 4, cell (c, r) coloured 0x10 * (r * columns + c + 1).
-TLasGraphic cellStrip(int columns, int rows) {
-    TLasGraphic g = solid(4 * columns, 4 * rows, 0);
+Surface cellStrip(int columns, int rows) {
+    Surface g = solid(4 * columns, 4 * rows, 0);
     for (int r = 0; r < rows; ++r)
         for (int c = 0; c < columns; ++c)
             g.FillRect(4 * c, 4 * r, 4, 4, static_cast<uint32_t>(0x10 * (r * columns + c + 1)));
     return g;
 }
 
-std::unique_ptr<TDynamicLayerList> imageLayer(const TLasGraphic& strip, int32_t columns,
+std::unique_ptr<DynamicLayerList> imageLayer(const Surface& strip, int32_t columns,
                                               int32_t rows) {
-    auto l = std::make_unique<TDynamicLayerList>();
+    auto l = std::make_unique<DynamicLayerList>();
     l->imageFile = "strip.png";
     l->animeCount = columns;
     l->divideCount = rows;
@@ -81,11 +81,11 @@ std::unique_ptr<TDynamicLayerList> imageLayer(const TLasGraphic& strip, int32_t 
 }
 
 TEST(DynamicLayerSet, TheTopmostLayerUnderThePointerTakesItAndBlocksTheOnesBelow) {
-    TDynamicLayer set;
+    DynamicLayer set;
     set.Add(area(1, 0, 0, 20, 20));    // older
     set.Add(area(2, 10, 10, 20, 20));  // newer, overlapping at 10..19
-    TDynamicLayerList& older = *set.At(1);
-    TDynamicLayerList& newer = *set.At(0);
+    DynamicLayerList& older = *set.At(1);
+    DynamicLayerList& newer = *set.At(0);
     ASSERT_EQ(set.First(), &newer);
 
     EXPECT_TRUE(set.HitTest(15, 15, true));
@@ -116,7 +116,7 @@ TEST(DynamicLayerSet, TheTopmostLayerUnderThePointerTakesItAndBlocksTheOnesBelow
     EXPECT_FALSE(set.HitTest(55, 55, true));
 
     // Opaque layers are hit only where their first cell is opaque.
-    TLasGraphic strip = solid(8, 4, 0x00FF00);
+    Surface strip = solid(8, 4, 0x00FF00);
     strip.ClearMask();
     strip.FillRect(0, 0, 2, 4, 0x00FF00);  // columns 0-1 opaque
     auto opaque = imageLayer(strip, 2, 1);
@@ -131,14 +131,14 @@ TEST(DynamicLayerSet, TheTopmostLayerUnderThePointerTakesItAndBlocksTheOnesBelow
 }
 
 TEST(DynamicLayerSet, OnceRunsToTheEndAndReplaysOnHover) {
-    TLasGraphic strip = cellStrip(4, 1);
-    TDynamicLayer set;
+    Surface strip = cellStrip(4, 1);
+    DynamicLayer set;
     auto once = imageLayer(strip, 4, 1);
     once->animeType = DLAnimeType::Once;
     once->animeIndex = 1;
     once->activeArea = DLActiveArea::All;
     once->activeMode = DLActiveMode::Always;
-    TDynamicLayerList* o = once.get();
+    DynamicLayerList* o = once.get();
     set.Add(std::move(once));
     auto still = imageLayer(strip, 1, 1);  // one frame: a repeat has nothing to step through
     still->animeType = DLAnimeType::Repeat;
@@ -156,7 +156,7 @@ TEST(DynamicLayerSet, OnceRunsToTheEndAndReplaysOnHover) {
     // Pointing at it replays it from frame 1, and the frame drawn follows.
     EXPECT_TRUE(set.HitTest(1, 1, false));
     EXPECT_EQ(o->animeIndex, 1);
-    TLasGraphic target = solid(200, 20, kWhite);
+    Surface target = solid(200, 20, kWhite);
     set.Draw(target);
     EXPECT_EQ(target.GetPixel(0, 0), 0x20u);
     EXPECT_TRUE(set.Animate());
@@ -166,13 +166,13 @@ TEST(DynamicLayerSet, OnceRunsToTheEndAndReplaysOnHover) {
 }
 
 TEST(DynamicLayerSet, TenFrameGaugeInAThirtySecondWait) {
-    TLasGraphic strip = cellStrip(10, 1);
-    TDynamicLayer set;
+    Surface strip = cellStrip(10, 1);
+    DynamicLayer set;
     auto gauge = imageLayer(strip, 10, 1);
     gauge->animeType = DLAnimeType::Timer;
     gauge->animeIndex = 1;
     gauge->attrId = dynamic_ids::kChoice;
-    TDynamicLayerList* g = gauge.get();
+    DynamicLayerList* g = gauge.get();
     set.Add(std::move(gauge));
     set.Add(area(7, 0, 0, 5, 5));
 
@@ -197,7 +197,7 @@ TEST(DynamicLayerSet, TenFrameGaugeInAThirtySecondWait) {
 }
 
 TEST(DynamicLayerSet, ClickingAChoiceRemovesTheWholeGroup) {
-    TDynamicLayer set;
+    DynamicLayer set;
     set.Add(area(5, 0, 0, 640, 480, DLActiveMode::Always));  // an older full-screen button
     for (int i = 0; i < 3; ++i) {
         auto c = area(dynamic_ids::kChoice, 0, 20 * i, 200, 20);
@@ -219,8 +219,8 @@ TEST(DynamicLayerSet, ClickingAChoiceRemovesTheWholeGroup) {
 
 TEST(DynamicLayerBuild, TextLayerIsOneLineCellOverATwoRowStrip) {
     BoxFontEngine engine;
-    TLasGraphic::setFontEngine(&engine);
-    TDynamicLayerList l;
+    Surface::setFontEngine(&engine);
+    DynamicLayerList l;
     l.text = "ab#cd";
     l.fontName = "Box";
     l.fontSize = 12;  // 16 pixels at 96 dpi
@@ -228,7 +228,7 @@ TEST(DynamicLayerBuild, TextLayerIsOneLineCellOverATwoRowStrip) {
     l.width = 200;
     l.animeType = DLAnimeType::Timer;  // a timed choice keeps its type
     ASSERT_TRUE(l.Build(nullptr));
-    TLasGraphic::setFontEngine(nullptr);
+    Surface::setFontEngine(nullptr);
     ASSERT_NE(l.surface(), nullptr);
     EXPECT_EQ(l.width, 200);
     EXPECT_EQ(l.height, 32);
@@ -240,7 +240,7 @@ TEST(DynamicLayerBuild, TextLayerIsOneLineCellOverATwoRowStrip) {
     EXPECT_EQ(l.animeType, DLAnimeType::Timer);
 
     // Idle: the text on nothing. Active: the text on a half-transparent blue bar.
-    TLasGraphic target = solid(300, 100, kWhite);
+    Surface target = solid(300, 100, kWhite);
     l.left = 10;
     l.top = 10;
     l.drawOnto(target);
@@ -259,9 +259,9 @@ TEST(DynamicLayerBuild, TextLayerIsOneLineCellOverATwoRowStrip) {
 }
 
 TEST(DynamicLayerBuild, ScriptAndSaveNumbersNeverLeaveTheStrip) {
-    TLasGraphic strip = cellStrip(3, 2);
+    Surface strip = cellStrip(3, 2);
     // An image layer needs its image.
-    TDynamicLayerList missing;
+    DynamicLayerList missing;
     missing.imageFile = "x.png";
     EXPECT_FALSE(missing.Build(nullptr));
 
@@ -271,7 +271,7 @@ TEST(DynamicLayerBuild, ScriptAndSaveNumbersNeverLeaveTheStrip) {
         l->animeIndex = frame;
         l->status = status;
         l->indexActive = activeRow;
-        TLasGraphic target = solid(40, 40, kWhite);
+        Surface target = solid(40, 40, kWhite);
         l->drawOnto(target);
         return std::pair{target.GetPixel(0, 0), target.GetPixel(4, 4)};
     };
@@ -301,34 +301,34 @@ protected:
             sjis("<Head=\"Zarvo\">\r\nImageWidth=320\r\nImageHeight=240\r\n<Head End>\r\n"));
         defs.Load(script);
         process.setClock(&clock);
-        TScreenControl::Services s;
+        Screen::Services s;
         s.script = &script;
         s.process = &process;
         s.layerDefinitions = &defs;
         s.systemFont = &systemFont;
         s.dialogs = &dialogs;
-        s.loadGraphic = [this](std::string_view name, TLasGraphic& g) {
+        s.loadGraphic = [this](std::string_view name, Surface& g) {
             ++loads;
             if (name == "a.png") g = cellStrip(2, 1);
             else if (name == "_keywait_char.png") g = cellStrip(2, 1);
             else return false;
             return true;
         };
-        control = std::make_unique<TScreenControl>(s);
+        control = std::make_unique<Screen>(s);
         control->SetUpWindows();
         control->SetCanvas(&canvas, 0);
     }
 
-    TDynamicLayer& set() { return *control->DynamicLayers(0); }
+    DynamicLayer& set() { return *control->DynamicLayers(0); }
 
-    TZarvoFile script;
-    TLayerCtrl defs;
-    TZarvoProcess process;
+    ScriptFile script;
+    LayerDefinitions defs;
+    RunState process;
     platform::VirtualClock clock;
     platform::RecordingDialogs dialogs;
     platform::FrameCanvas canvas;
     std::string systemFont = std::string(texts::kDefaultSystemFont);
-    std::unique_ptr<TScreenControl> control;
+    std::unique_ptr<Screen> control;
     int loads = 0;
 };
 
@@ -343,7 +343,7 @@ TEST_F(DynamicScreenTest, SavedLayersComeBackInTheirStackingOrder) {
     EXPECT_TRUE(control->SaveDynamicLayerInfo(lines));  // an empty set is no failure
     EXPECT_TRUE(lines.empty());
 
-    auto a = std::make_unique<TDynamicLayerList>();
+    auto a = std::make_unique<DynamicLayerList>();
     a->attrId = 5;
     a->imageFile = "a.png";
     a->animeCount = 2;
@@ -358,7 +358,7 @@ TEST_F(DynamicScreenTest, SavedLayersComeBackInTheirStackingOrder) {
     a->cursor = false;
     a->fontColor = 0x123456;
     a->status = DLStatus::Active;
-    TLasGraphic picture = cellStrip(2, 1);
+    Surface picture = cellStrip(2, 1);
     ASSERT_TRUE(a->Build(&picture));
     control->AddDynamicLayer(0, std::move(a));
     control->AddDynamicLayer(0, area(7, 0, 0, 3, 3));  // B: newer, on top of A at (0, 0)
@@ -397,7 +397,7 @@ TEST_F(DynamicScreenTest, SavedLayersComeBackInTheirStackingOrder) {
     ASSERT_TRUE(control->LoadDynamicLayerInfo(lines));
     ASSERT_EQ(set().Count(), 2);
     EXPECT_EQ(set().At(0)->attrId, 7);  // B on top again
-    const TDynamicLayerList& back = *set().At(1);
+    const DynamicLayerList& back = *set().At(1);
     EXPECT_EQ(back.attrId, 5);
     EXPECT_EQ(back.animeType, DLAnimeType::Repeat);
     EXPECT_EQ(back.animeIndex, 1);
@@ -433,7 +433,7 @@ TEST_F(DynamicScreenTest, DamagedSaveBlocksFallBackOrDropAlone) {
         "DynamicLayer.AttrID=6"};
     ASSERT_TRUE(control->LoadDynamicLayerInfo(lines));
     ASSERT_EQ(set().Count(), 3);
-    const TDynamicLayerList& expired = *set().At(0);
+    const DynamicLayerList& expired = *set().At(0);
     EXPECT_EQ(expired.attrId, 2000);
     EXPECT_EQ(expired.activeArea, DLActiveArea::None);
     EXPECT_EQ(expired.activeMode, DLActiveMode::Disable);
@@ -457,7 +457,7 @@ TEST_F(DynamicScreenTest, DamagedSaveBlocksFallBackOrDropAlone) {
 
 TEST_F(DynamicScreenTest, KeyMarkerShowsAtTheLineEndUntilTheWaitIsOver) {
     const std::string_view textLayer = texts::kTextLayer;
-    TLasLayer* layer = control->FindLayer(0, textLayer);
+    Layer* layer = control->FindLayer(0, textLayer);
     layer->left = 30;
     layer->top = 40;
     control->DrawLayerText(0, textLayer, "AB<KEY>CD");
@@ -465,7 +465,7 @@ TEST_F(DynamicScreenTest, KeyMarkerShowsAtTheLineEndUntilTheWaitIsOver) {
     EXPECT_TRUE(control->RevealMessage(0, textLayer));
     EXPECT_EQ(process.playerMode(), PlayerMode::MessageWait);
     ASSERT_EQ(set().Count(), 1);
-    const TDynamicLayerList& marker = *set().First();
+    const DynamicLayerList& marker = *set().First();
     EXPECT_EQ(marker.attrId, dynamic_ids::kMarker);
     EXPECT_EQ(marker.animeType, DLAnimeType::Repeat);
     EXPECT_EQ(marker.animeCount, 2);

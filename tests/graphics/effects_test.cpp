@@ -56,7 +56,7 @@ struct Rig {
     EffectContext ctx{&canvas, &clock, [this] { ++pumps, clock.now += 1; }};
     uint32_t start = 0;
 
-    void run(int type, TLasGraphic& old, const TLasGraphic& fresh, int x, int y, int w, int h) {
+    void run(int type, Surface& old, const Surface& fresh, int x, int y, int w, int h) {
         start = clock.now;
         RunTransition(type, ctx, old, fresh, x, y, w, h);
     }
@@ -71,14 +71,14 @@ uint32_t newCode(int x, int y) {
     return 0x800000u | (uint32_t(x) << 9) | uint32_t(y);
 }
 
-TLasGraphic picture(int w, int h, uint32_t (*code)(int, int)) {
-    TLasGraphic g;
+Surface picture(int w, int h, uint32_t (*code)(int, int)) {
+    Surface g;
     g.SetSize(w, h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) g.row(y)[x] = code ? code(x, y) : 0;
     return g;
 }
-uint32_t px(const TLasGraphic& g, int x, int y) {
+uint32_t px(const Surface& g, int x, int y) {
     return g.row(y)[x] & 0xFFFFFF;
 }
 
@@ -107,7 +107,7 @@ TEST(EffectPacing, FrameCountsAndAbsoluteStepTimes) {
           Case{4, 10, 10, 40}, Case{5, 10, 10, 40}, Case{6, 21, 20, 100}, Case{7, 9, 9, 200}}) {
         SCOPED_TRACE(c.type);
         Rig rig;
-        TLasGraphic old = picture(640, 480, oldCode), fresh = picture(640, 480, newCode);
+        Surface old = picture(640, 480, oldCode), fresh = picture(640, 480, newCode);
         rig.run(c.type, old, fresh, 0, 0, 640, 480);
         ASSERT_EQ(rig.canvas.times.size(), size_t(c.presents));
         for (int k = 0; k < c.presents; ++k)
@@ -116,7 +116,7 @@ TEST(EffectPacing, FrameCountsAndAbsoluteStepTimes) {
         EXPECT_EQ(rig.pumps, int(rig.elapsed()));  // waited by pumping, never slept
     }
     Rig rig;
-    TLasGraphic old = picture(64, 48, oldCode), fresh = picture(64, 48, newCode);
+    Surface old = picture(64, 48, oldCode), fresh = picture(64, 48, newCode);
     rig.run(8, old, fresh, 0, 0, 64, 48);
     rig.run(-1, old, fresh, 0, 0, 64, 48);
     EXPECT_TRUE(rig.canvas.times.empty());
@@ -127,7 +127,7 @@ TEST(EffectPacing, FrameCountsAndAbsoluteStepTimes) {
 }
 
 TEST(EffectPacing, SlowStepsShortenLaterWaitsAndTicksWrap) {
-    TLasGraphic old = picture(32, 32, oldCode), fresh = picture(32, 32, newCode);
+    Surface old = picture(32, 32, oldCode), fresh = picture(32, 32, newCode);
     Rig rig;  // frame 3 takes 100 ms, frame 5 takes longer than two steps
     rig.canvas.onFrame = [&](int k) { rig.clock.now += k == 3 ? 100 : k == 5 ? 400 : 0; };
     rig.run(kEffectFadein, old, fresh, 0, 0, 32, 32);
@@ -163,7 +163,7 @@ TEST(EffectPacing, SlowStepsShortenLaterWaitsAndTicksWrap) {
 
 TEST(EffectFrames, FadeinBlendsOverTheAreaWithRisingOpacity) {
     Rig rig;
-    TLasGraphic old = picture(64, 48, nullptr), fresh = picture(64, 48, newCode);
+    Surface old = picture(64, 48, nullptr), fresh = picture(64, 48, newCode);
     rig.canvas.onFrame = [&](int k) {
         const uint32_t opacity = (32 * k - 1) % 256;  // 31, 63 ... 223, 255
         EXPECT_EQ(mismatches(
@@ -184,7 +184,7 @@ TEST(EffectFrames, FadeinBlendsOverTheAreaWithRisingOpacity) {
 
 TEST(EffectFrames, LeftToAndTopToSweepStaggeredStrips) {
     Rig rig;
-    TLasGraphic old = picture(642, 480, oldCode), fresh = picture(642, 480, newCode);
+    Surface old = picture(642, 480, oldCode), fresh = picture(642, 480, newCode);
     rig.canvas.onFrame = [&](int k) {
         if (k == 1) {  // only sweep 9 has started: strip 9
             for (int x = 0; x < 642; ++x)
@@ -215,7 +215,7 @@ TEST(EffectFrames, LeftToAndTopToSweepStaggeredStrips) {
 TEST(EffectFrames, RndPanelRevealsTwelveGridPanelsAStep) {
     Rig rig;
     const int X = 20, Y = 10, W = 650, H = 490;  // panels 54 x 40, last column 56, last row 50
-    TLasGraphic old = picture(700, 520, oldCode), fresh = picture(700, 520, newCode);
+    Surface old = picture(700, 520, oldCode), fresh = picture(700, 520, newCode);
     rig.canvas.onFrame = [&](int k) {
         if (k > 12) return;
         int revealed = 0;
@@ -240,7 +240,7 @@ TEST(EffectFrames, RndPanelRevealsTwelveGridPanelsAStep) {
 
 TEST(EffectFrames, BlindAndSquareThickenLinesTwoPixelsAStep) {
     Rig rig;
-    TLasGraphic old = picture(640, 490, oldCode), fresh = picture(640, 490, newCode);
+    Surface old = picture(640, 490, oldCode), fresh = picture(640, 490, newCode);
     rig.canvas.onFrame = [&](int k) {
         for (int y = 0; y < 490; ++y)  // the partial band 480..489 is never copied
             EXPECT_EQ(px(old, 3, y) >> 23, unsigned(y < 480 && y % 20 < 2 * k)) << k << " " << y;
@@ -269,7 +269,7 @@ TEST(EffectFrames, BlindAndSquareThickenLinesTwoPixelsAStep) {
 TEST(EffectFrames, WaveRotatesRowsBySineOfFallingAmplitude) {
     Rig rig;
     const int X = 10, Y = 4, W = 600;
-    TLasGraphic old = picture(640, 480, oldCode), fresh = picture(640, 480, newCode);
+    Surface old = picture(640, 480, oldCode), fresh = picture(640, 480, newCode);
     rig.canvas.onFrame = [&](int k) {
         if (k != 1) return;  // n = 19: amplitude and phase 38
         const std::pair<int, int> shifts[] = {{0, -22}, {1, -11}, {3, 11}, {5, 30}};
@@ -288,7 +288,7 @@ TEST(EffectFrames, WaveRotatesRowsBySineOfFallingAmplitude) {
 
 TEST(EffectFrames, MosaicCellsStartAtTheOriginAndSampleInsideTheSource) {
     Rig rig;
-    TLasGraphic old = picture(640, 480, oldCode), fresh = picture(640, 480, newCode);
+    Surface old = picture(640, 480, oldCode), fresh = picture(640, 480, newCode);
     auto cells = [&](int c, uint32_t (*code)(int, int)) {
         return [=](int x, int y) -> uint32_t {
             if (x >= 320 || y >= 240) return 0xFFFFFF;  // white outside the area's size
@@ -331,7 +331,7 @@ TEST(EffectAreas, CoveringEffectsEndOnTheNewPictureInsideTheAreaOnly) {
                          kEffectSquare}) {
             SCOPED_TRACE(testing::Message() << "type " << type << " at " << a.x << "," << a.y);
             Rig rig;
-            TLasGraphic old = picture(320, 240, oldCode), fresh = picture(320, 240, newCode);
+            Surface old = picture(320, 240, oldCode), fresh = picture(320, 240, newCode);
             rig.run(type, old, fresh, a.x, a.y, a.w, a.h);
             EXPECT_EQ(mismatches(
                           320, 240, [&](int x, int y) { return px(old, x, y); },
@@ -353,7 +353,7 @@ TEST(EffectAreas, NarrowAreasStayInsideAndWaveRowsStayRotations) {
             SCOPED_TRACE(testing::Message() << "type " << type << " width " << w);
             Rig rig;
             const int X = 100, Y = 50, H = 14;
-            TLasGraphic old = picture(200, 100, oldCode), fresh = picture(200, 100, newCode);
+            Surface old = picture(200, 100, oldCode), fresh = picture(200, 100, newCode);
             rig.canvas.onFrame = [&](int k) {
                 if (k > (type == kEffectRndPanel ? 12 : 20)) return;  // the closing new picture
                 EXPECT_EQ(mismatches(
@@ -398,7 +398,7 @@ TEST(EffectAreas, AnyAreaIsSafeOnMismatchedSurfaces) {
             rig.canvas.onFrame = [](int k) {
                 if (k > 50) throw std::runtime_error("endless effect");
             };
-            TLasGraphic old = picture(40, 30, oldCode), fresh = picture(30, 40, newCode);
+            Surface old = picture(40, 30, oldCode), fresh = picture(30, 40, newCode);
             EXPECT_NO_THROW(rig.run(type, old, fresh, a.x, a.y, a.w, a.h));
             EXPECT_LE(rig.elapsed(), 2000u);  // huge areas do not stretch the sweeps
             EXPECT_EQ(old.Width(), 40);

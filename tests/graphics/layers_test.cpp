@@ -16,26 +16,26 @@ namespace {
 
 using test::sjis;
 
-TLasGraphic solid(int32_t w, int32_t h, uint32_t color) {
-    TLasGraphic g;
+Surface solid(int32_t w, int32_t h, uint32_t color) {
+    Surface g;
     g.SetSize(w, h);
     g.FillRect(0, 0, w, h, color);
     return g;
 }
 
 TEST(LayerComposition, VisibleLayersComposeBottomUpWithViewAndAutomaticSize) {
-    TLasScreen screen(320, 240);
+    LayerStack screen(320, 240);
     screen.LayerAt(0)->surface.FillRect(0, 0, 320, 240, 0x000000);
-    TLasLayer* picture = screen.InsertLayerAfter(screen.LayerAt(0));
+    Layer* picture = screen.InsertLayerAfter(screen.LayerAt(0));
     picture->surface = solid(200, 100, 0x0000FF);  // red
     picture->surface.FillRect(0, 0, 10, 100, 0x00FF00);  // first ten columns green
     picture->left = 100;
     picture->top = 50;
     picture->visible = true;
-    TLasLayer* hidden = screen.InsertLayerAfter(picture);
+    Layer* hidden = screen.InsertLayerAfter(picture);
     hidden->surface = solid(320, 240, 0xFFFFFF);
     screen.Compose();
-    const TLasGraphic& out = screen.output();
+    const Surface& out = screen.output();
     // 0 x 0 means the whole picture from its position: (100,50)..(299,149).
     EXPECT_EQ(out.GetPixel(100, 50), 0x00FF00u);
     EXPECT_EQ(out.GetPixel(299, 149), 0x0000FFu);
@@ -54,9 +54,9 @@ TEST(LayerComposition, VisibleLayersComposeBottomUpWithViewAndAutomaticSize) {
 }
 
 TEST(LayerComposition, DynamicLayersGoOverACopyAndEffectsNeedACanvas) {
-    TLasScreen screen(64, 48);
+    LayerStack screen(64, 48);
     screen.LayerAt(0)->surface.FillRect(0, 0, 64, 48, 0x112233);
-    screen.drawDynamicLayers = [](TLasGraphic& out) { out.FillRect(0, 0, 1, 1, 0xFFFFFF); };
+    screen.drawDynamicLayers = [](Surface& out) { out.FillRect(0, 0, 1, 1, 0xFFFFFF); };
     screen.Compose();
     EXPECT_EQ(screen.output().GetPixel(0, 0), 0xFFFFFFu);
     EXPECT_EQ(screen.base().GetPixel(0, 0), 0x112233u);
@@ -81,34 +81,34 @@ protected:
             "<Head End>\r\n<Head=\"MessageWindow\">\r\nImageWidth=0\r\n<Head End>\r\n"));
         defs.Load(script);
         process.setClock(&clock);
-        TScreenControl::Services s;
+        Screen::Services s;
         s.script = &script;
         s.process = &process;
         s.layerDefinitions = &defs;
         s.systemFont = &systemFont;
         s.dialogs = &dialogs;
-        s.loadGraphic = [](std::string_view name, TLasGraphic& g) {
+        s.loadGraphic = [](std::string_view name, Surface& g) {
             if (name != "red.bmp") return false;
             g = solid(4, 4, 0x0000FF);
             return true;
         };
         s.endApplication = [this] { ended = true; };
-        control = std::make_unique<TScreenControl>(s);
+        control = std::make_unique<Screen>(s);
         control->SetUpWindows();
     }
 
-    TZarvoFile script;
-    TLayerCtrl defs;
-    TZarvoProcess process;
+    ScriptFile script;
+    LayerDefinitions defs;
+    RunState process;
     platform::VirtualClock clock;
     platform::RecordingDialogs dialogs;
     std::string systemFont = std::string(texts::kDefaultSystemFont);
-    std::unique_ptr<TScreenControl> control;
+    std::unique_ptr<Screen> control;
     bool ended = false;
 };
 
 TEST_F(ScreenControlTest, WindowsAndTheInitialStackFollowTheDefinitions) {
-    TLasScreen& main = *control->screen(0);
+    LayerStack& main = *control->screen(0);
     ASSERT_EQ(main.LayerCount(), 5);
     EXPECT_EQ(main.LayerAt(0)->name, "");
     EXPECT_EQ(main.LayerAt(1)->name, texts::kBackgroundLayer);
@@ -154,17 +154,17 @@ TEST_F(ScreenControlTest, FailedPictureAsksAbortOrIgnore) {
 }
 
 TEST_F(ScreenControlTest, TransparentBmpTakesItsColourKey) {
-    TLasGraphic g;
+    Surface g;
     EXPECT_TRUE(control->LoadImage(g, "red.bmp", true, false));
     EXPECT_FALSE(g.HitTest(0, 0));  // every pixel has the bottom-left colour
 }
 
 TEST_F(ScreenControlTest, MergeBackgroundBakesTheLayerAboveIntoTheBottom) {
-    TLasLayer* background = control->FindLayer(0, texts::kBackgroundLayer);
+    Layer* background = control->FindLayer(0, texts::kBackgroundLayer);
     background->surface = solid(10, 10, 0x0000FF);
     background->left = 5;
     control->MergeBackground(0);
-    TLasScreen& main = *control->screen(0);
+    LayerStack& main = *control->screen(0);
     EXPECT_EQ(main.LayerAt(0)->surface.GetPixel(5, 0), 0x0000FFu);
     EXPECT_EQ(main.LayerAt(0)->surface.GetPixel(4, 0), 0xFFFFFFu);
 }

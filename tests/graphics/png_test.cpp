@@ -67,23 +67,23 @@ std::string rgbaPng(uint32_t n, uint32_t height, uint32_t step) {
     return makePng(s);
 }
 
-std::vector<uint32_t> rowOf(const TLasGraphic& g, int32_t y) { return {g.row(y), g.row(y) + g.Width()}; }
-std::vector<uint8_t> maskOf(const TLasGraphic& g, int32_t y) {
+std::vector<uint32_t> rowOf(const Surface& g, int32_t y) { return {g.row(y), g.row(y) + g.Width()}; }
+std::vector<uint8_t> maskOf(const Surface& g, int32_t y) {
     return g.hasMask() ? std::vector<uint8_t>(g.maskRow(y), g.maskRow(y) + g.Width())
                        : std::vector<uint8_t>{};
 }
 
 // A surface with content of its own, to see that a failed load leaves it alone.
-TLasGraphic previousPicture() {
-    TLasGraphic g;
+Surface previousPicture() {
+    Surface g;
     g.SetAlphaMode(AlphaMode::Mask);
     g.SetSize(5, 4);
     g.FillRect(1, 1, 2, 2, 0x123456);
     return g;
 }
 
-void expectUnchanged(const TLasGraphic& g) {
-    const TLasGraphic before = previousPicture();
+void expectUnchanged(const Surface& g) {
+    const Surface before = previousPicture();
     ASSERT_EQ(g.Width() * 10 + g.Height(), 54);
     EXPECT_EQ(g.alphaMode(), AlphaMode::Mask);
     for (int32_t y = 0; y < 4; ++y) {
@@ -127,7 +127,7 @@ TEST(PngModes, EveryColourTypeAndDepthGivesColoursAndTheRightMode) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        TLasGraphic g = previousPicture();  // a mask from before does not survive an opaque PNG
+        Surface g = previousPicture();  // a mask from before does not survive an opaque PNG
         ASSERT_TRUE(g.LoadPngFromMemory(makePng(c.pngCase)));
         EXPECT_EQ(g.alphaMode(), c.mode);
         EXPECT_EQ(rowOf(g, 0), c.pixels);  // the fourth byte never stays in the pixel word
@@ -137,7 +137,7 @@ TEST(PngModes, EveryColourTypeAndDepthGivesColoursAndTheRightMode) {
     PngSpec pngCase{13, 8, PNG_COLOR_TYPE_RGB, {}};
     for (int i = 0; i < 39; ++i) pngCase.row.push_back(uint8_t(i * 37));
     pngCase.height = 11;
-    TLasGraphic plain, interlaced;
+    Surface plain, interlaced;
     ASSERT_TRUE(plain.LoadPngFromMemory(makePng(pngCase)));
     pngCase.interlaced = true;
     ASSERT_TRUE(interlaced.LoadPngFromMemory(makePng(pngCase)));
@@ -148,7 +148,7 @@ TEST(PngModes, EveryColourTypeAndDepthGivesColoursAndTheRightMode) {
 TEST(PngDamage, DamagedFilesFailAndLeaveTheSurfaceAlone) {
     const std::string png = rgbaPng(6, 5, 0x81050301);
     for (size_t len = 0; len < png.size(); ++len) {
-        TLasGraphic g = previousPicture();
+        Surface g = previousPicture();
         ASSERT_FALSE(g.LoadPngFromMemory(std::string_view(png).substr(0, len))) << len;
         expectUnchanged(g);
     }
@@ -156,7 +156,7 @@ TEST(PngDamage, DamagedFilesFailAndLeaveTheSurfaceAlone) {
     for (size_t at = 0; at < png.size(); ++at) {
         std::string bad = png;
         bad[at] = static_cast<char>(bad[at] ^ 0x41);
-        TLasGraphic g = previousPicture();
+        Surface g = previousPicture();
         if (g.LoadPngFromMemory(bad))
             ASSERT_EQ(g.maskRow(4)[5], 0x85);
         else
@@ -178,7 +178,7 @@ std::string withHeaderSize(std::string png, uint32_t w, uint32_t h) {
 TEST(PngDamage, AbsurdSizesAreRefusedBeforeDecoding) {
     PngSpec edge{16384, 1, PNG_COLOR_TYPE_GRAY, std::vector<uint8_t>(2048, 0x0F)};
     const std::string edgePng = makePng(edge);
-    TLasGraphic g;
+    Surface g;
     ASSERT_TRUE(g.LoadPngFromMemory(edgePng));
     EXPECT_EQ(g.row(0)[16383], 0xFFFFFFu);
     edge.width = 16385;
@@ -197,7 +197,7 @@ TEST(PngFiles, FilesPackagesAndSaving) {
     test::writeFile(dir.file("a.PNG"), png);
     test::writeFile(dir.file("b.bmp"), png);
     ::mkdir(dir.file("folder.png").c_str(), 0755);
-    TLasGraphic g = previousPicture();
+    Surface g = previousPicture();
     for (const char* name : {"b.bmp", "missing.png", "folder.png"})
         EXPECT_FALSE(g.LoadPngFile(dir.file(name))) << name;
     expectUnchanged(g);
@@ -215,7 +215,7 @@ TEST(PngFiles, FilesPackagesAndSaving) {
     }
     PackageReader reader;
     ASSERT_TRUE(OpenPackage(path, reader));
-    TLasGraphic packed;
+    Surface packed;
     ASSERT_TRUE(packed.LoadPngFromPackage("pic.png", reader));
     EXPECT_EQ(rowOf(packed, 29), rowOf(g, 29));
     EXPECT_EQ(maskOf(packed, 29), maskOf(g, 29));
@@ -229,7 +229,7 @@ TEST(PngFiles, FilesPackagesAndSaving) {
     const std::string shot = dir.file("shot.png");
     test::writeFile(shot, "old content");
     ASSERT_TRUE(g.SavePngFile(shot));
-    TLasGraphic back;
+    Surface back;
     ASSERT_TRUE(back.LoadPngFile(shot));
     EXPECT_EQ(back.alphaMode(), AlphaMode::Alpha);
     g.row(3)[4] &= 0xFFFFFFu;

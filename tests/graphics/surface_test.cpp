@@ -13,8 +13,8 @@ namespace zarvo {
 namespace {
 
 // A surface whose every pixel is distinct.
-TLasGraphic surface(int32_t w, int32_t h, uint32_t salt, AlphaMode mode = AlphaMode::None) {
-    TLasGraphic g;
+Surface surface(int32_t w, int32_t h, uint32_t salt, AlphaMode mode = AlphaMode::None) {
+    Surface g;
     g.SetAlphaMode(mode);
     g.SetSize(w, h);
     for (int32_t y = 0; y < h; ++y)
@@ -23,7 +23,7 @@ TLasGraphic surface(int32_t w, int32_t h, uint32_t salt, AlphaMode mode = AlphaM
     return g;
 }
 
-std::vector<uint32_t> pixelsOf(const TLasGraphic& g) {
+std::vector<uint32_t> pixelsOf(const Surface& g) {
     std::vector<uint32_t> v;
     for (int32_t y = 0; y < g.Height(); ++y) v.insert(v.end(), g.row(y), g.row(y) + g.Width());
     return v;
@@ -38,7 +38,7 @@ uint32_t channelBlend(uint32_t d, uint32_t s, uint32_t a) {
 }
 
 TEST(Surface, DefaultsSizesAndTheMaskLifecycle) {
-    TLasGraphic g;
+    Surface g;
     EXPECT_EQ(g.Width() * 100 + g.Height(), 1010);
     EXPECT_EQ(g.GetPixel(9, 9), 0xFFFFFFu);
     EXPECT_EQ(g.font.name, texts::kDefaultSystemFont);
@@ -59,7 +59,7 @@ TEST(Surface, DefaultsSizesAndTheMaskLifecycle) {
         g.MakeColorKeyTransparent();
         g.MakeTranslucent();
         EXPECT_FALSE(g.HitTest(0, 0));
-        TLasGraphic dest;
+        Surface dest;
         g.CopyTo(dest, 0, 0, 0, 0, 0, 0);
         dest.CopyTo(g, 0, 0, 0, 0, 0, 0);
     }
@@ -81,7 +81,7 @@ bool insideWindow(int64_t x, int64_t d, int64_t len, int64_t destSize) {
 }
 
 // Source pixel (u, v) lands at (dx + u - sx, dy + v - sy) when that is inside the window.
-std::vector<uint32_t> modelCopy(const TLasGraphic& src, const TLasGraphic& dest, CopyArgs a) {
+std::vector<uint32_t> modelCopy(const Surface& src, const Surface& dest, CopyArgs a) {
     std::vector<uint32_t> out = pixelsOf(dest);
     for (int64_t y = 0; y < dest.Height(); ++y)
         for (int64_t x = 0; x < dest.Width(); ++x) {
@@ -95,16 +95,16 @@ std::vector<uint32_t> modelCopy(const TLasGraphic& src, const TLasGraphic& dest,
 }
 
 TEST(CopyClipping, ZeroAndOneMeanAsFarAsAllowedAndTwoMeansTwo) {
-    const TLasGraphic src = surface(200, 100, 1), blank = surface(640, 480, 2);
+    const Surface src = surface(200, 100, 1), blank = surface(640, 480, 2);
     for (int32_t w : {0, 1, 2, -7}) {
-        TLasGraphic dest = blank;
+        Surface dest = blank;
         src.CopyTo(dest, 100, 50, w, 0, 0, 0);
         EXPECT_EQ(dest.row(149)[101], src.row(99)[1]);
         EXPECT_EQ(dest.row(149)[299], w == 2 ? blank.row(149)[299] : src.row(99)[199]);
         EXPECT_EQ(pixelsOf(dest), modelCopy(src, blank, {100, 50, w, 0, 0, 0}));
     }
-    const TLasGraphic small = surface(30, 20, 3);
-    TLasGraphic dest = small;
+    const Surface small = surface(30, 20, 3);
+    Surface dest = small;
     src.CopyTo(dest, -10, -5, 0, 0, 0, 0);  // the source origin advances by the cut amount
     EXPECT_EQ(dest.row(0)[0], src.row(5)[10]);
     dest = small;
@@ -115,12 +115,12 @@ TEST(CopyClipping, ZeroAndOneMeanAsFarAsAllowedAndTwoMeansTwo) {
 TEST(CopyClipping, AnyArgumentsFollowTheRuleAndStayInsideBothBuffers) {
     const int32_t values[] = {INT32_MIN, INT32_MIN + 1, -100000, -13, -6, -1, 0, 1, 2, 3, 5,
                               9, 14, 100000, INT32_MAX - 1, INT32_MAX};
-    const TLasGraphic src = surface(13, 7, 6), blank = surface(11, 9, 7);
+    const Surface src = surface(13, 7, 6), blank = surface(11, 9, 7);
     std::mt19937 gen(42);
     auto pick = [&] { return values[gen() % std::size(values)]; };
     for (int i = 0; i < 20000; ++i) {
         const CopyArgs a{pick(), pick(), pick(), pick(), pick(), pick()};
-        TLasGraphic dest = blank, blended = blank;
+        Surface dest = blank, blended = blank;
         src.CopyTo(dest, a.dx, a.dy, a.w, a.h, a.sx, a.sy);
         const auto want = modelCopy(src, blank, a);
         ASSERT_EQ(pixelsOf(dest), want)
@@ -132,7 +132,7 @@ TEST(CopyClipping, AnyArgumentsFollowTheRuleAndStayInsideBothBuffers) {
             ASSERT_EQ(got[p], want[p] == plain[p] ? plain[p] : channelBlend(plain[p], want[p], 255));
     }
     // Within one surface an overlapping copy reads the old pixels.
-    TLasGraphic g = src, expected = src;
+    Surface g = src, expected = src;
     g.CopyTo(g, 3, 2, 0, 0, 0, 0);
     src.CopyTo(expected, 3, 2, 0, 0, 0, 0);
     EXPECT_EQ(pixelsOf(g), pixelsOf(expected));
@@ -141,18 +141,18 @@ TEST(CopyClipping, AnyArgumentsFollowTheRuleAndStayInsideBothBuffers) {
 // --- copy modes, the mask merge and BlendTo ---
 
 TEST(CopyModes, MaskSourceDrawsCoveredPixelsAndMergesMasks) {
-    TLasGraphic src = surface(4, 1, 9, AlphaMode::Mask);
+    Surface src = surface(4, 1, 9, AlphaMode::Mask);
     const std::vector<uint8_t> cover{0, 1, 255, 0x30};
     std::copy(cover.begin(), cover.end(), src.maskRow(0));
-    const TLasGraphic blank = surface(6, 2, 10);
+    const Surface blank = surface(6, 2, 10);
 
-    TLasGraphic plain = blank;
+    Surface plain = blank;
     src.CopyTo(plain, 1, 0, 0, 0, 0, 0);
     EXPECT_FALSE(plain.hasMask());
     EXPECT_EQ(plain.row(0)[1], blank.row(0)[1]);
     for (int x = 1; x < 4; ++x) EXPECT_EQ(plain.row(0)[x + 1], src.row(0)[x]);
 
-    TLasGraphic masked = blank;
+    Surface masked = blank;
     masked.SetAlphaMode(AlphaMode::Mask);
     const std::vector<uint8_t> before{0xFF, 0x02, 0x00, 0x40, 0x0F, 0x00};
     std::copy(before.begin(), before.end(), masked.maskRow(0));
@@ -168,25 +168,25 @@ TEST(CopyModes, MaskSourceDrawsCoveredPixelsAndMergesMasks) {
 }
 
 TEST(CopyModes, AlphaAndOpacityBlendsDivideBy256) {
-    TLasGraphic src;
+    Surface src;
     src.SetAlphaMode(AlphaMode::Alpha);
     src.SetSize(4, 1);
     const std::vector<uint32_t> colours{0xFFFFFF, 0x80FF10, 0x123456, 0xABCDEF};
     const std::vector<uint8_t> alpha{255, 128, 0, 1};
     std::copy(colours.begin(), colours.end(), src.row(0));
     std::copy(alpha.begin(), alpha.end(), src.maskRow(0));
-    TLasGraphic dest;
+    Surface dest;
     dest.SetAlphaMode(AlphaMode::Mask);
     dest.SetSize(4, 1);
     dest.FillRect(0, 0, 4, 1, 0);  // black
     dest.row(0)[3] = 0x445566;
-    TLasGraphic faded = dest;
+    Surface faded = dest;
     src.CopyTo(dest, 0, 0, 0, 0, 0, 0);
     EXPECT_EQ(pixelsOf(dest), (std::vector<uint32_t>{0xFEFEFE, 0x407F08, 0,  // 255 gives 254
                                                      channelBlend(0x445566, 0xABCDEF, 1)}));
 
     faded.ClearMask();
-    TLasGraphic opaque = surface(4, 1, 0);
+    Surface opaque = surface(4, 1, 0);
     opaque.FillRect(0, 0, 4, 1, 0xFFFFFF);
     opaque.BlendTo(faded, 0, 0, 0, 0, 0, 0, 255);
     EXPECT_EQ(faded.row(0)[0], 0xFEFEFEu);
@@ -200,7 +200,7 @@ TEST(CopyModes, AlphaAndOpacityBlendsDivideBy256) {
 // --- fills, hits and transparency ---
 
 TEST(Surface, FillsPixelsAndHits) {
-    TLasGraphic g;
+    Surface g;
     g.ClearMask();
     g.FillRect(-5, 8, 7, 100, 0x0000FF);  // platform red
     EXPECT_EQ(g.row(9)[1], 0xFF0000u);
@@ -220,7 +220,7 @@ TEST(Surface, FillsPixelsAndHits) {
 }
 
 TEST(Transparency, ColourKeyTranslucencyAndClearing) {
-    TLasGraphic g;
+    Surface g;
     g.SetAlphaMode(AlphaMode::Mask);
     g.FillRect(0, 0, 10, 10, 0x00FF00);
     g.FillRect(0, 9, 1, 1, 0x0000FF);  // bottom-left red
@@ -238,10 +238,10 @@ TEST(Transparency, ColourKeyTranslucencyAndClearing) {
     EXPECT_EQ(g.alphaMode(), AlphaMode::Alpha);
     EXPECT_EQ(g.maskRow(0)[0], 0);
 
-    TLasGraphic plain;
+    Surface plain;
     plain.MakeTranslucent();  // None: every byte 128
     for (int32_t i = 0; i < 100; ++i) ASSERT_EQ(plain.maskRow(i / 10)[i % 10], 128);
-    TLasGraphic cleared;
+    Surface cleared;
     cleared.ClearMask();
     EXPECT_EQ(cleared.alphaMode(), AlphaMode::Mask);
     EXPECT_FALSE(cleared.HitTest(0, 0));

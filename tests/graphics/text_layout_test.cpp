@@ -60,11 +60,11 @@ using Steps = std::vector<std::pair<RevealOp, int32_t>>;
 class TextLayoutTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        TLasGraphic::setFontEngine(&engine);
+        Surface::setFontEngine(&engine);
         g.font.name = "Box";
         g.font.size = 12;  // 16 pixels at 96 dpi
     }
-    void TearDown() override { TLasGraphic::setFontEngine(nullptr); }
+    void TearDown() override { Surface::setFontEngine(nullptr); }
 
     Steps steps() const {
         Steps s;
@@ -89,7 +89,7 @@ protected:
     }
 
     BoxFontEngine engine;
-    TLasGraphic g;
+    Surface g;
 };
 
 TEST_F(TextLayoutTest, LinesBreakAtHashAndWidthWithExactSteps) {
@@ -358,13 +358,13 @@ TEST_F(TextLayoutTest, LimitsOfLinesAndSteps) {
     text += "#b#c";
     g.font.size = 6;  // 8-pixel lines, 4-pixel characters
     EXPECT_EQ(paged(text, 20000, 20), 16);
-    ASSERT_EQ(g.revealCount(), TLasGraphic::kRevealCapacity);
+    ASSERT_EQ(g.revealCount(), Surface::kRevealCapacity);
     Steps s = steps();
     Steps tail(s.end() - 5, s.end());
     EXPECT_EQ(tail, (Steps{{Op::ShowPageMarker, 0}, {Op::PageWait, 0}, {Op::HidePageMarker, 0},
                            {Op::NextPage, 20}, {Op::End, 0}}));
     EXPECT_EQ(g.text, "<*6><clBlack>c");
-    for (int i = 0; i < TLasGraphic::kRevealCapacity + 10; ++i) g.NextRevealStep();
+    for (int i = 0; i < Surface::kRevealCapacity + 10; ++i) g.NextRevealStep();
     EXPECT_EQ(g.NextRevealStep().op, Op::End);
 }
 
@@ -377,7 +377,7 @@ TEST_F(TextLayoutTest, MeasuresEachCharacterOnce) {
 }
 
 TEST_F(TextLayoutTest, WorksWithoutAnEngine) {
-    TLasGraphic::setFontEngine(nullptr);
+    Surface::setFontEngine(nullptr);
     EXPECT_EQ(sized("abcd#x#y", 20, 0), 64);  // fixed widths: two characters a line
     EXPECT_EQ(g.Height(), 64);
 }

@@ -5,16 +5,16 @@
 namespace zarvo {
 namespace {
 
-void pushPosition(TZarvoProcessStack& stack, const char* book, const char* page, int index) {
-    stack.SetFrameText(TZarvoProcessStack::kBookName, book);
-    stack.SetFrameText(TZarvoProcessStack::kPageName, page);
-    stack.SetFrameValue(TZarvoProcessStack::kCommandIndex, index);
+void pushPosition(CallStack& stack, const char* book, const char* page, int index) {
+    stack.SetFrameText(CallStack::kBookName, book);
+    stack.SetFrameText(CallStack::kPageName, page);
+    stack.SetFrameValue(CallStack::kCommandIndex, index);
     stack.Push();
 }
 
 TEST(ProcessStack, StateKeepingFrameIsSavedTopFirstInReverseFrameOrder) {
-    TZarvoProcessStack stack;
-    TZarvoProcess process;
+    CallStack stack;
+    RunState process;
     process.setStack(&stack);
     process.BeginMessageEffect(0, "text");
     process.BeginMessageWait();
@@ -34,7 +34,7 @@ TEST(ProcessStack, StateKeepingFrameIsSavedTopFirstInReverseFrameOrder) {
 }
 
 TEST(ProcessStack, NestedFramesPopNewestFirstThenUnderflow) {
-    TZarvoProcessStack stack;
+    CallStack stack;
     pushPosition(stack, "outer", "p1", 3);
     pushPosition(stack, "inner", "p2", 5);
     EXPECT_EQ(stack.lineCount(), 8u);
@@ -49,7 +49,7 @@ TEST(ProcessStack, NestedFramesPopNewestFirstThenUnderflow) {
 }
 
 TEST(ProcessStack, BordersAndEmptyLinesEndAPopAndAreConsumed) {
-    TZarvoProcessStack stack;
+    CallStack stack;
     MemorySaveContainer save;
     save.sections["stack.info"] = {"@StackBorder", "A=1", "", "B=2", "@StackBorder"};
     ASSERT_TRUE(stack.LoadInfo(save));
@@ -68,7 +68,7 @@ TEST(ProcessStack, BordersAndEmptyLinesEndAPopAndAreConsumed) {
 }
 
 TEST(ProcessStack, FrameNamesIgnoreLetterCaseAndReplaceInPlace) {
-    TZarvoProcessStack stack;
+    CallStack stack;
     stack.SetFrameText("Stack.BookName", "one");
     stack.SetFrameText("Stack.PageName", "page");
     stack.SetFrameText("STACK.bookname", "two");

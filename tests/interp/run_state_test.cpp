@@ -11,8 +11,8 @@ namespace {
 struct ProcessFixture : ::testing::Test {
     platform::VirtualClock clock{0xFFFFFF00u};  // a quarter second before the tick count wraps
     platform::RecordingDialogs dialogs;
-    TZarvoProcessStack stack;
-    TZarvoProcess process;
+    CallStack stack;
+    RunState process;
     ProcessFixture() {
         process.setClock(&clock);
         process.setStack(&stack);
@@ -97,7 +97,7 @@ TEST_F(ProcessFixture, HalfSecondAndRemainingSecondsAcrossTheWrap) {
     EXPECT_TRUE(process.HalfSecondElapsed());
 
     platform::VirtualClock zero(0);
-    TZarvoProcess fresh;
+    RunState fresh;
     fresh.setClock(&zero);
     EXPECT_TRUE(fresh.HalfSecondElapsed());
 

@@ -48,7 +48,7 @@ protected:
               std::vector<platform::HeadlessEvent> events = {}) {
         std::string project = story.writeScript(storyScript(startPage(body)));
         platform::HeadlessHost host(clock, dialogs, std::move(events));
-        TfrmMain main({&host, &clock, &dialogs, &files, &fonts, &canvas, &players},
+        Player main({&host, &clock, &dialogs, &files, &fonts, &canvas, &players},
                       story.programDir);
         host.setClient(&main);
         main.FormCreate(project, story.programDir);
@@ -60,7 +60,7 @@ protected:
     }
     platform::SilentMediaPlayer& musicPlayer() { return *players.player(MediaChannel::Music); }
 
-    Story story;
+    StoryBuilder story;
     platform::VirtualClock clock;
     platform::RecordingDialogs dialogs;
     platform::LocalFileSystem files;
@@ -70,17 +70,17 @@ protected:
 };
 
 TEST_F(AudioStory, TheMainLoopRepeatsMusicByItsLoopCount) {
-    play(music("loop.wav", 2) + waitMs(5000), 0, [&](TfrmMain& main) {
+    play(music("loop.wav", 2) + waitMs(5000), 0, [&](Player& main) {
         EXPECT_EQ(musicPlayer().starts(), 2);  // restarted once, then stopped
         EXPECT_FALSE(musicPlayer().running());
         EXPECT_FALSE(main.music().musicPlaying());
     });
-    play(music("loop.wav", 0) + waitMs(4500), 0, [&](TfrmMain& main) {
+    play(music("loop.wav", 0) + waitMs(4500), 0, [&](Player& main) {
         EXPECT_EQ(musicPlayer().starts(), 5);  // restarts each second while the wait runs
         EXPECT_TRUE(main.music().musicPlaying());
     });
     play(music("loop.wav", 0) + waitMs(1500) + "@MusicStop\n" + waitMs(3000),
-         0, [&](TfrmMain& main) {
+         0, [&](Player& main) {
              EXPECT_EQ(musicPlayer().starts(), 2);
              EXPECT_FALSE(musicPlayer().running());
              EXPECT_FALSE(main.music().musicPlaying());
@@ -89,7 +89,7 @@ TEST_F(AudioStory, TheMainLoopRepeatsMusicByItsLoopCount) {
     std::string system = "System.Command=";
     play(music("loop.wav", 0) + waitMs(500) + system + "MusicDisable\n@System\n@MusicStop\n" +
              system + "MusicEnable\n@System\n" + waitMs(2000),
-         0, [&](TfrmMain& main) {
+         0, [&](Player& main) {
              EXPECT_EQ(musicPlayer().starts(), 1);
              EXPECT_FALSE(musicPlayer().running());
              EXPECT_FALSE(main.music().musicPlaying());
@@ -101,7 +101,7 @@ TEST_F(AudioStory, AWaitedSoundKeepsHandlingEventsAndEndsWithTheProgram) {
     platform::HeadlessEvent quit;
     quit.at = 800;
     uint32_t begin = clock.ticks();
-    play(sound("long.wav", "Sound.Wait=1\n") + mark("a"), 0, [&](TfrmMain& main) {
+    play(sound("long.wav", "Sound.Wait=1\n") + mark("a"), 0, [&](Player& main) {
         EXPECT_LT(clock.ticks() - begin, 1000u);
         EXPECT_FALSE(main.music().soundPlaying());
         EXPECT_TRUE(main.access().variables().linesInSetOrder().empty());
@@ -109,7 +109,7 @@ TEST_F(AudioStory, AWaitedSoundKeepsHandlingEventsAndEndsWithTheProgram) {
 }
 
 TEST(AudioStoryRun, SoundsWaitOnTheVirtualClockOfAHeadlessRun) {
-    Story s;
+    StoryBuilder s;
     writeFile(s.dir.file("long.wav"), wavOfMs(1500));
     writeFile(s.dir.file("short.wav"), wavOfMs(300));
 

@@ -47,7 +47,7 @@ std::string dynamicImage(const std::string& file, int left, int top, const std::
            "\nDynamicLayer.Area.Top=" + std::to_string(top) + "\n" + extra + "@DynamicLayer\n";
 }
 
-int countColor(const TLasGraphic& g, uint32_t color, int x0 = 0, int y0 = 0, int x1 = 640,
+int countColor(const Surface& g, uint32_t color, int x0 = 0, int y0 = 0, int x1 = 640,
                int y1 = 480) {
     int n = 0;
     for (int y = y0; y < y1; ++y)
@@ -55,19 +55,19 @@ int countColor(const TLasGraphic& g, uint32_t color, int x0 = 0, int y0 = 0, int
     return n;
 }
 
-int countNot(const TLasGraphic& g, uint32_t color, int x0, int y0, int x1, int y1) {
+int countNot(const Surface& g, uint32_t color, int x0, int y0, int x1, int y1) {
     return (x1 - x0) * (y1 - y0) - countColor(g, color, x0, y0, x1, y1);
 }
 
-TLasGraphic load(const std::string& path) {
-    TLasGraphic g;
+Surface load(const std::string& path) {
+    Surface g;
     g.LoadPngFile(path);
     return g;
 }
 
 // A picture of two halves side by side, as markers and two-frame buttons are drawn.
-void writeTwoFrames(Story& s, const std::string& name, int cell, uint32_t first, uint32_t second) {
-    TLasGraphic g;
+void writeTwoFrames(StoryBuilder& s, const std::string& name, int cell, uint32_t first, uint32_t second) {
+    Surface g;
     g.SetSize(2 * cell, cell);
     g.FillRect(0, 0, cell, cell, first);
     g.FillRect(cell, 0, cell, cell, second);
@@ -75,7 +75,7 @@ void writeTwoFrames(Story& s, const std::string& name, int cell, uint32_t first,
 }
 
 TEST(InteractionStory, ClickedChoiceJumpsToItsPageWithTheCursorFollowing) {
-    Story s;
+    StoryBuilder s;
     std::string script =
         book(select({{"はい", "yes"}, {"いいえ", "no"}}, 100, 50, 200) + setValue("fell", "1"),
              page("yes", setValue("answer", "1")) + page("no", setValue("answer", "2")));
@@ -90,7 +90,7 @@ TEST(InteractionStory, ClickedChoiceJumpsToItsPageWithTheCursorFollowing) {
     EXPECT_THAT(r.cursors, ElementsAre("1000 cursor select", "1200 cursor default",
                                        "1300 cursor select", "1400 cursor default"));
     // The pointed-at choice lies on a half-transparent blue bar; the other shows no bar.
-    TLasGraphic hover = load(shot);
+    Surface hover = load(shot);
     EXPECT_EQ(hover.GetPixel(290, 80), 0xFE7E7Eu);
     EXPECT_EQ(hover.GetPixel(290, 60), kWhite);
     EXPECT_EQ(hover.GetPixel(301, 80), kWhite);
@@ -104,7 +104,7 @@ TEST(InteractionStory, ClickedChoiceJumpsToItsPageWithTheCursorFollowing) {
 }
 
 TEST(InteractionStory, ChoiceListsStopAtAnEmptyPageAndAtTwenty) {
-    Story s;
+    StoryBuilder s;
     // An empty first page offers nothing, and still waits; clicks do not end the wait.
     std::string project = s.writeScript(
         book(select({{"A", ""}, {"B", "b"}}, 0, 0, 0) + setValue("fell", "1"), page("b", "@rem\n")));
@@ -137,7 +137,7 @@ TEST(InteractionStory, ChoiceListsStopAtAnEmptyPageAndAtTwenty) {
 }
 
 TEST(InteractionStory, TimedChoiceEndsWithItsItemsGoneAndTheStoryGoesOn) {
-    Story s;
+    StoryBuilder s;
     std::string project = s.writeScript(
         book(select({{"はい", "yes"}, {"いいえ", "no"}}, 0, 100, 300,
                     "Select.Timeout=1\nSelect.Time=2000\n") +
@@ -162,7 +162,7 @@ TEST(InteractionStory, TimedChoiceEndsWithItsItemsGoneAndTheStoryGoesOn) {
 
 #ifdef ZARVO_SYSTEM_LIBRARY
 TEST(InteractionStory, SystemLibraryGaugeCountsDownAndGoesWithTheChoices) {
-    Story s;
+    StoryBuilder s;
     std::filesystem::copy_file(ZARVO_SYSTEM_LIBRARY, s.programDir + "/zarvoplay.zvl",
                                std::filesystem::copy_options::overwrite_existing);
     std::string project = s.writeScript(
@@ -171,7 +171,7 @@ TEST(InteractionStory, SystemLibraryGaugeCountsDownAndGoesWithTheChoices) {
              page("yes", setValue("answer", "1") + "Wait.TimeBreak=1\nWait.Time=1000\n@Wait\n")));
     // The gauge (8, 8), 128 x 12 a frame, its bar inside a two-pixel rim: full until ten
     // seconds are left, then a tenth shorter each second.
-    auto barEnd = [](const TLasGraphic& g) {
+    auto barEnd = [](const Surface& g) {
         int x = 10;
         for (uint32_t c = g.GetPixel(x, 14); x < 134 && (c & 0xFF) != ((c >> 8) & 0xFF);
              c = g.GetPixel(++x, 14)) {
@@ -189,7 +189,7 @@ TEST(InteractionStory, SystemLibraryGaugeCountsDownAndGoesWithTheChoices) {
     EXPECT_EQ(countNot(r.shot, kWhite, 0, 0, 640, 480), 0);
 
     // Markers come from the library too: the only pixels of colour beside black text.
-    auto tinted = [](const TLasGraphic& g) {
+    auto tinted = [](const Surface& g) {
         int n = 0;
         for (int y = 0; y < kLine; ++y)
             for (int x = 0; x < 100; ++x) {
@@ -210,7 +210,7 @@ TEST(InteractionStory, SystemLibraryGaugeCountsDownAndGoesWithTheChoices) {
 #endif
 
 TEST(InteractionStory, KeyMarkerBlinksDuringTheKeyWaitAndGoesAfter) {
-    Story s;
+    StoryBuilder s;
     writeTwoFrames(s, "_keywait_char.png", 8, kRed, kGreen);
     std::string project =
         s.writeScript(book("MessageDraw.Text=あい<KEY>うえ\n@MessageDraw\n" + setValue("done", "1")));
@@ -218,7 +218,7 @@ TEST(InteractionStory, KeyMarkerBlinksDuringTheKeyWaitAndGoesAfter) {
     StoryRun r = s.run(project, "1000 shot " + a + "\n1600 shot " + b + "\n3000 click 1 1\n");
     EXPECT_EQ(r.status, kExitEnded);
     EXPECT_THAT(r.dump, ElementsAre("%done%=1"));
-    TLasGraphic first = load(a), second = load(b);
+    Surface first = load(a), second = load(b);
     // One frame of 8 x 8, resting on the bottom of the first line, after the characters.
     EXPECT_EQ(countColor(first, kRed) + countColor(first, kGreen), 64);
     EXPECT_EQ(countColor(first, kRed, 30, kLine - 8, 640, kLine) +
@@ -229,7 +229,7 @@ TEST(InteractionStory, KeyMarkerBlinksDuringTheKeyWaitAndGoesAfter) {
 }
 
 TEST(InteractionStory, ClickableLayersCallMoveAndKeepTheWait) {
-    Story s;
+    StoryBuilder s;
     s.writePicture("button.png", 40, 20, kRed);
     auto story = [&](const std::string& clickable) {
         return s.writeScript(book(
@@ -264,7 +264,7 @@ TEST(InteractionStory, ClickableLayersCallMoveAndKeepTheWait) {
 }
 
 TEST(InteractionStory, DynamicLayerGroupsGoByIdAndExpiredOnesWithTheNextWait) {
-    Story s;
+    StoryBuilder s;
     s.writePicture("red.png", 10, 10, kRed);
     s.writePicture("green.png", 10, 10, kGreen);
     std::string wait = "Wait.TimeBreak=1\nWait.Time=500\n@Wait\n";
@@ -276,7 +276,7 @@ TEST(InteractionStory, DynamicLayerGroupsGoByIdAndExpiredOnesWithTheNextWait) {
     std::string before = s.dir.file("before.png"), mid = s.dir.file("mid.png");
     StoryRun r = s.run(project, "300 shot " + before + "\n1100 shot " + mid + "\n");
     EXPECT_EQ(r.status, kExitEnded);
-    TLasGraphic b = load(before), m = load(mid);
+    Surface b = load(before), m = load(mid);
     EXPECT_EQ(countColor(b, kRed), 100);
     EXPECT_EQ(countColor(b, kGreen), 200);
     EXPECT_EQ(countColor(m, kRed), 0);  // gone when the wait ended
@@ -301,7 +301,7 @@ TEST(InteractionStory, DynamicLayerGroupsGoByIdAndExpiredOnesWithTheNextWait) {
 }
 
 TEST(InteractionStory, LayerCtrlChangesOnlyWhatItIsAskedButAlwaysRefreshes) {
-    Story s;
+    StoryBuilder s;
     s.writePicture("green.png", 100, 60, kGreen);
     std::string heads = "<Head=\"LayerList\">\nLayerCount=2\nLayer.1.LayerName=A\n<Head End>\n";
     std::string picture =
@@ -328,7 +328,7 @@ TEST(InteractionStory, LayerCtrlChangesOnlyWhatItIsAskedButAlwaysRefreshes) {
                 cleared = s.dir.file("cleared.png");
     r = s.run(s.writeScript(script), "300 shot " + unrefreshed + "\n500 shot " + moved +
                                          "\n700 shot " + cleared + "\n");
-    TLasGraphic u = load(unrefreshed), m = load(moved), c = load(cleared);
+    Surface u = load(unrefreshed), m = load(moved), c = load(cleared);
     EXPECT_EQ(countColor(u, kGreen, 300, 200, 400, 260), 6000);
     EXPECT_GT(countNot(u, kWhite, 0, 0, 100, kLine), 10);
     EXPECT_EQ(countColor(m, kGreen, 10, 20, 110, 80), 6000);

@@ -29,7 +29,7 @@ std::string message(const std::string& text) {
 }
 
 TEST(PlayerKeys, F11AndAltEnterToggleFullScreenWithoutEndingTheWait) {
-    Story s;
+    StoryBuilder s;
     std::string project = s.writeScript(book(kClickWait + kDone));
     // On with F11, off with Alt+Enter, on again; then a plain Enter ends the wait.
     StoryRun r = s.run(project,
@@ -41,7 +41,7 @@ TEST(PlayerKeys, F11AndAltEnterToggleFullScreenWithoutEndingTheWait) {
 }
 
 TEST(PlayerKeys, HeldCtrlSkipsMessagesUntilReleasedOrClicked) {
-    Story s;
+    StoryBuilder s;
     std::string timed = "Wait.TimeBreak=1\nWait.Time=500\n@Wait\n";
     // Held throughout: both messages' key waits pass, also after the wait that turns skipping off.
     std::string project =
@@ -65,19 +65,19 @@ TEST(PlayerKeys, HeldCtrlSkipsMessagesUntilReleasedOrClicked) {
 }
 
 TEST(PlayerKeys, F12SavesNumberedScreenshotsAndShowsWhereForTwoSeconds) {
-    Story s;
+    StoryBuilder s;
     std::string project = s.writeScript(
         book("Wait.TimeBreak=1\nWait.Time=5000\n@Wait\n", "FileType=QZ7\nTitle=題名\n"));
     std::vector<platform::HeadlessEvent> events;
     std::string error;
     ASSERT_TRUE(platform::parseEvents("100 key f12\n300 key f12\n", events, error)) << error;
-    Player p(project, s.programDir, events);
+    TestPlayer p(project, s.programDir, events);
     p.run(1000);
     // In the story's data folder, made on demand.
     std::string folder = s.dir.file("story/screenshots");
     // The virtual clock starts at 2026-01-01 00:00:00; a second shot in that second is numbered.
     std::string first = folder + "/20260101-000000.png", second = folder + "/20260101-000000-2.png";
-    TLasGraphic shot;
+    Surface shot;
     ASSERT_TRUE(shot.LoadPngFile(first));
     EXPECT_EQ(shot.Width(), 640);
     ASSERT_TRUE(std::filesystem::exists(second));
@@ -88,14 +88,14 @@ TEST(PlayerKeys, F12SavesNumberedScreenshotsAndShowsWhereForTwoSeconds) {
 }
 
 TEST(PlayerKeys, F12ThatCannotWriteSaysSoAndKeepsWhatIsThere) {
-    Story s;
+    StoryBuilder s;
     std::string project = s.writeScript(book(kClickWait));
     std::filesystem::create_directory(s.dir.file("story"));
     writeFile(s.dir.file("story/screenshots"), "not a folder");
     std::vector<platform::HeadlessEvent> events;
     std::string error;
     ASSERT_TRUE(platform::parseEvents("100 key f12\n", events, error)) << error;
-    Player p(project, s.programDir, events);
+    TestPlayer p(project, s.programDir, events);
     p.run(1000);
     EXPECT_THAT(sjisToUtf8(p.host.caption()),
                 ::testing::StartsWith(sjisToUtf8(texts::kScreenshotFailed)));

@@ -38,7 +38,7 @@ std::string page(const std::string& file) {
 }
 
 TEST(PluginStory, JpegFromDiskAndFromAPackageEntry) {
-    Story s;
+    StoryBuilder s;
     std::filesystem::copy_file(ZARVO_JPEG_SPI, s.programDir + "/jpeg.spi");
     writeFile(s.dir.file("写真.jpg"), jpegOf(255, 0, 0));
     StoryRun r = s.run(s.writeScript(storyScript(page("写真.jpg"))));

@@ -40,7 +40,7 @@ std::string page(const std::string& name, const std::string& lines) {
 }
 
 // A BMP of 100 x 60 pixels (0x00RRGGBB): `field`, with a square of `square` in its middle.
-void writeBmp(Story& s, const std::string& name, uint32_t field, uint32_t square) {
+void writeBmp(StoryBuilder& s, const std::string& name, uint32_t field, uint32_t square) {
     Picture p;
     p.width = 100;
     p.height = 60;
@@ -50,7 +50,7 @@ void writeBmp(Story& s, const std::string& name, uint32_t field, uint32_t square
     writeFile(s.dir.file(name), encodeBmp(p));
 }
 
-int count(const TLasGraphic& g, uint32_t color, int x0, int y0, int x1, int y1) {
+int count(const Surface& g, uint32_t color, int x0, int y0, int x1, int y1) {
     int n = 0;
     for (int y = y0; y < y1; ++y)
         for (int x = x0; x < x1; ++x) n += g.GetPixel(x, y) == color;
@@ -58,7 +58,7 @@ int count(const TLasGraphic& g, uint32_t color, int x0, int y0, int x1, int y1) 
 }
 
 TEST(SaveStory, PlaysSavesChangesLoadsAndGoesOnAfterTheCallingCommand) {
-    Story s;
+    StoryBuilder s;
     s.writeLibrary(
         "<Book=\"_system\">\n<Page=\"_init\">\n@Return\n<Page End>\n"
         "<Page=\"_reload\">\n" +
@@ -102,7 +102,7 @@ TEST(SaveStory, PlaysSavesChangesLoadsAndGoesOnAfterTheCallingCommand) {
 }
 
 TEST(SaveStory, ASaveMadeInTheMainFlowResumesAfterItsCommandWithItsPicturesAsTheyWere) {
-    Story s;
+    StoryBuilder s;
     s.writeLibrary(
         "<Book=\"_system\">\n<Page=\"_init\">\n@Return\n<Page End>\n"
         "<Page=\"_reload\">\n" +
@@ -151,7 +151,7 @@ TEST(SaveStory, ASaveMadeInTheMainFlowResumesAfterItsCommandWithItsPicturesAsThe
 
 // The saved stack names a page the story no longer has below the place it resumes at.
 TEST(SaveStory, AStoryChangedSinceTheSaveLoadsItAndTellsOfAMissingPageWhenItReturnsThere) {
-    Story s;
+    StoryBuilder s;
     std::string call = "Call.BookName=スタートブック\nCall.PageName=";
     std::string first =
         pages(call + "A\n@Call\n",
@@ -172,7 +172,7 @@ TEST(SaveStory, AStoryChangedSinceTheSaveLoadsItAndTellsOfAMissingPageWhenItRetu
 }
 
 TEST(SaveStory, AMessageWaitingForAClickIsWaitingAgainAfterALoadInTheNextRun) {
-    Story s;
+    StoryBuilder s;
     s.writePicture("grey.png", 640, 480, kGrey);
     // A button that saves from inside the message's key wait, keeping the run state.
     auto script = [](const std::string& startPage) {
@@ -214,7 +214,7 @@ TEST(SaveStory, AMessageWaitingForAClickIsWaitingAgainAfterALoadInTheNextRun) {
 
 // The story has no data folder: the settings make one.
 TEST(SaveStory, ValuesSavedWithNoFileOpenComeBackInTheNextRun) {
-    Story s;
+    StoryBuilder s;
     std::string first = pages(
         setValue("n", "3") + saveCtrl("SaveValue", "SaveCtrl.Key=name\nSaveCtrl.Value=太郎%n%\n"),
         "");
@@ -243,7 +243,7 @@ TEST(SaveStory, ValuesSavedWithNoFileOpenComeBackInTheNextRun) {
 // A slot that cannot be opened lends no values of another file or of the settings, and a save
 // whose entries cannot be read is never replaced by an append.
 TEST(SaveStory, AFailedOpenOrAppendReadsAndWritesNoValuesAndLeavesTheFileAlone) {
-    Story s;
+    StoryBuilder s;
     std::filesystem::create_directories(s.dir.file("story"));
     writeFile(s.dir.file("story/c_save00.svi"), sjis("name=設定\r\n"));
     PackageWriter writer;

@@ -25,7 +25,7 @@ std::string draw(const std::string& file, const std::string& effect, const std::
 }
 
 TEST(ScreenStory, EveryEffectEndsExactlyOnTheComposedPicture) {
-    Story s;
+    StoryBuilder s;
     s.writePicture("red.png", 640, 480, kRed);
     s.writePicture("blue.png", 640, 480, kBlue);
     s.writePicture("small.png", 100, 60, kGreen);
@@ -53,7 +53,7 @@ TEST(ScreenStory, EveryEffectEndsExactlyOnTheComposedPicture) {
 }
 
 TEST(ScreenStory, EffectsTakeTheirTimeOnTheVirtualClock) {
-    Story s;
+    StoryBuilder s;
     s.writePicture("red.png", 640, 480, kRed);
     std::string body = draw("red.png", "Wave") + "@rem\n";
     StoryRun r = s.run(s.writeScript(storyScript(startPage(body))));
@@ -66,13 +66,13 @@ TEST(ScreenStory, EffectsTakeTheirTimeOnTheVirtualClock) {
 }
 
 TEST(ScreenStory, MessageRevealsUpToKeyWaitThenTheRestAfterAClick) {
-    Story s;
+    StoryBuilder s;
     s.writePicture("black.png", 640, 480, 0x000000);
     std::string body = draw("black.png", "None") +
                        "MessageDraw.Text=<clWhite>一行目<KEY>#二行目#三行目\n@MessageDraw\n"
                        "ValueCtrl.ValueVar=%done%\nValueCtrl.LeftValue=1\n@ValueCtrl\n";
     std::string project = s.writeScript(storyScript(startPage(body)));
-    auto whiteIn = [](const TLasGraphic& g, int x0, int y0, int x1, int y1) {
+    auto whiteIn = [](const Surface& g, int x0, int y0, int x1, int y1) {
         int n = 0;
         for (int y = y0; y < y1; ++y)
             for (int x = x0; x < x1; ++x) n += g.GetPixel(x, y) == 0xFFFFFF;
@@ -93,7 +93,7 @@ TEST(ScreenStory, MessageRevealsUpToKeyWaitThenTheRestAfterAClick) {
 }
 
 TEST(ScreenStory, SizeZeroMeansTheWindowsDefaultSize) {
-    Story s;
+    StoryBuilder s;
     s.writePicture("black.png", 640, 480, 0x000000);
     auto shown = [&](const std::string& tags) {
         std::string body = draw("black.png", "None") + "MessageDraw.Text=<clWhite>" + tags +
@@ -112,7 +112,7 @@ TEST(ScreenStory, SizeZeroMeansTheWindowsDefaultSize) {
 }
 
 TEST(ScreenStory, LongMessageBreaksPagesAndWaitsForAClick) {
-    Story s;
+    StoryBuilder s;
     std::string lines;
     for (int i = 0; i < 30; ++i) lines += "行" + std::to_string(i) + "#";
     std::string body = "MessageDraw.Text=" + lines + "最後\n@MessageDraw\n"
@@ -127,7 +127,7 @@ TEST(ScreenStory, LongMessageBreaksPagesAndWaitsForAClick) {
 }
 
 TEST(ScreenStory, MissingPictureReportsAndTheStoryGoesOn) {
-    Story s;
+    StoryBuilder s;
     std::string body = draw("nowhere.png", "Fadein") +
                        "ValueCtrl.ValueVar=%after%\nValueCtrl.LeftValue=1\n@ValueCtrl\n";
     StoryRun r = s.run(s.writeScript(storyScript(startPage(body))));
@@ -145,7 +145,7 @@ TEST(ScreenStory, MissingPictureReportsAndTheStoryGoesOn) {
 }
 
 TEST(ScreenStory, ScreenshotsDuringAnEffectShowTheFrameOnScreen) {
-    Story s;
+    StoryBuilder s;
     s.writePicture("red.png", 640, 480, kRed);
     s.writePicture("blue.png", 640, 480, kBlue);
     std::string mid = s.dir.file("mid.png");
@@ -154,10 +154,10 @@ TEST(ScreenStory, ScreenshotsDuringAnEffectShowTheFrameOnScreen) {
         s.writeScript(storyScript(startPage(draw("red.png", "None") + draw("blue.png", "Fadein")))),
         "700 shot " + mid + "\n700 key f12\n");
     EXPECT_EQ(r.status, kExitEnded);
-    TLasGraphic event, key;
+    Surface event, key;
     ASSERT_TRUE(event.LoadPngFile(mid));
     ASSERT_TRUE(key.LoadPngFile(s.dir.file("story/screenshots/20260101-000000.png")));
-    for (const TLasGraphic* shot : {&event, &key}) {
+    for (const Surface* shot : {&event, &key}) {
         uint32_t c = shot->GetPixel(320, 240);
         EXPECT_GT(c & 0xFF, 0u) << std::hex << c;  // some red left
         EXPECT_GT(c >> 16, 0u) << std::hex << c;   // some blue come
@@ -166,7 +166,7 @@ TEST(ScreenStory, ScreenshotsDuringAnEffectShowTheFrameOnScreen) {
 }
 
 TEST(ScreenStory, PicturesResolveJapaneseNamesBackslashesAndLetterCase) {
-    Story s;
+    StoryBuilder s;
     std::filesystem::create_directories(s.dir.file("story/画像"));
     s.writePicture("story/画像/ソフト.png", 640, 480, kGreen);  // ソ ends in byte 0x5C
     s.writePicture("story/表紙.PNG", 640, 480, kRed);             // 表 too
@@ -175,13 +175,13 @@ TEST(ScreenStory, PicturesResolveJapaneseNamesBackslashesAndLetterCase) {
     StoryRun r = s.run(project, "250 shot " + s.dir.file("first.png") + "\n");
     EXPECT_TRUE(r.boxes.empty());
     EXPECT_EQ(r.shot.GetPixel(10, 10), kRed);
-    TLasGraphic first;
+    Surface first;
     ASSERT_TRUE(first.LoadPngFile(s.dir.file("first.png")));
     EXPECT_EQ(first.GetPixel(10, 10), kGreen);
 }
 
 TEST(ScreenStory, RootedAndDriveNamesStayInsideTheFolderTheyAreAppendedTo) {
-    Story s;
+    StoryBuilder s;
     std::filesystem::create_directories(s.dir.file("data/img"));
     s.writePicture("data/img/green.png", 640, 480, kGreen);
     s.writePicture("blue.png", 640, 480, kBlue);  // beside the project
@@ -199,7 +199,7 @@ TEST(ScreenStory, RootedAndDriveNamesStayInsideTheFolderTheyAreAppendedTo) {
 }
 
 TEST(ScreenStory, PackagedPicturesReadWholeWhateverTheirRecordedSize) {
-    Story s;
+    StoryBuilder s;
     auto bmp = [](uint32_t color) {
         Picture p{640, 480, std::vector<uint32_t>(640 * 480, color)};
         return encodeBmp(p);
@@ -217,13 +217,13 @@ TEST(ScreenStory, PackagedPicturesReadWholeWhateverTheirRecordedSize) {
     EXPECT_EQ(r.status, kExitEnded);
     EXPECT_TRUE(r.boxes.empty());
     EXPECT_EQ(r.shot.GetPixel(10, 10), kGreen);
-    TLasGraphic first;
+    Surface first;
     ASSERT_TRUE(first.LoadPngFile(s.dir.file("first.png")));
     EXPECT_EQ(first.GetPixel(10, 10), kBlue);
 }
 
 TEST(ScreenStory, OpeningPictureAndTitle) {
-    Story s;
+    StoryBuilder s;
     s.writePicture("open.png", 640, 480, kGreen);
     StoryRun r = s.run(s.writeScript(storyScript(startPage("@rem\n"), "FileType=QZ7\nOpening=open.png\n")));
     EXPECT_EQ(r.shot.GetPixel(320, 240), kGreen);

@@ -36,7 +36,7 @@ std::string ifValue(const std::string& a, const std::string& cmp, const std::str
 }
 
 TEST(StoryFlow, IfElseEndifRunsOneBranchAndSkipsNestedBlocks) {
-    Story s;
+    StoryBuilder s;
     std::string body = setValue("n", "3") +
                        ifValue("%n%", "Down", "10") +  // false: skip to @else
                        ifValue("1", "Equal", "1") +    // nested, skipped with its block
@@ -57,7 +57,7 @@ TEST(StoryFlow, IfElseEndifRunsOneBranchAndSkipsNestedBlocks) {
 }
 
 TEST(StoryVariables, NamesIgnoreTheCaseOfDoubleByteLettersButNotOfTrailBytes) {
-    Story s;
+    StoryBuilder s;
     std::string body =
         setValue("ＳＣＯＲＥ", "1") + setValue("ｓｃｏｒｅ", "%Ｓｃｏｒｅ%", "Add", "1") +
         setValue("ΑΒΓ", "5") + setValue("αβγ", "%αβγ%", "Add", "1") + setValue("ЖЁЯ", "7") +
@@ -69,7 +69,7 @@ TEST(StoryVariables, NamesIgnoreTheCaseOfDoubleByteLettersButNotOfTrailBytes) {
 }
 
 TEST(StoryFlow, IfWithoutEndifReportsAndRunsTheBlock) {
-    Story s;
+    StoryBuilder s;
     std::string body = ifValue("1", "Equal", "2") + setValue("ran", "1");
     StoryRun r = s.run(s.writeScript(storyScript(startPage(body))));
     EXPECT_THAT(r.boxes, ElementsAre("box error: ブロック構文エラー\\nＩＦコマンドに対応するＥＮＤＩＦがありません"));
@@ -81,7 +81,7 @@ TEST(StoryFlow, IfWithoutEndifReportsAndRunsTheBlock) {
 }
 
 TEST(StoryFlow, CallsNestAndReturnAfterTheCallingCommand) {
-    Story s;
+    StoryBuilder s;
     std::string callSub = "Call.BookName=スタートブック\nCall.PageName=sub\n@Call\n";
     std::string callDeep = "Call.BookName=本\nCall.PageName=深い\n@Call\n";
     std::string script = startPage(setValue("a", "1") + callSub + setValue("c", "%a%", "Add", "100"),
@@ -99,7 +99,7 @@ TEST(StoryFlow, CallsNestAndReturnAfterTheCallingCommand) {
 }
 
 TEST(StoryFlow, ReturnWithoutCallWarnsAndGoesOn) {
-    Story s;
+    StoryBuilder s;
     // Without the library nothing is on the stack.
     std::filesystem::remove(s.programDir + "/zarvoplay.zvl");
     StoryRun r = s.run(s.writeScript(storyScript(startPage("@Return\n" + setValue("after", "1")))));
@@ -110,10 +110,10 @@ TEST(StoryFlow, ReturnWithoutCallWarnsAndGoesOn) {
 }
 
 TEST(StoryFlow, ACommandThatFailsIsReportedWithItsPlaceAndTheStoryGoesOn) {
-    Story s;
+    StoryBuilder s;
     std::string project =
         s.writeScript(storyScript(startPage("@rem\n@Return\n" + setValue("after", "1"))));
-    Player p(project, s.programDir);
+    TestPlayer p(project, s.programDir);
     // The host fails once, inside the Return command's warning box.
     bool failed = false;
     p.dialogs.onShown = [&](const platform::ShownBox&) {
@@ -135,7 +135,7 @@ TEST(StoryFlow, ACommandThatFailsIsReportedWithItsPlaceAndTheStoryGoesOn) {
 }
 
 TEST(StoryFlow, InitPageRunsBeforeTheStartPage) {
-    Story s;
+    StoryBuilder s;
     s.writeLibrary("<Book=\"_system\">\n<Page=\"_init\">\n" + setValue("init", "7") +
                    "@Return\n<Page End>\n<Book End>\n");
     StoryRun r = s.run(s.writeScript(storyScript(startPage(setValue("start", "%init%")))));
@@ -148,7 +148,7 @@ TEST(StoryFlow, InitPageRunsBeforeTheStartPage) {
 }
 
 TEST(StoryVariables, ValueCtrlWrapsDividesTowardZeroAndRefusesZero) {
-    Story s;
+    StoryBuilder s;
     std::string body = setValue("wrap", "2147483647", "Add", "1") + setValue("mul", "65536", "Mul", "65536") +
                        setValue("div", "-7", "Div", "2") + setValue("mod", "-7", "Mod", "3") +
                        setValue("min", "-2147483648", "Div", "-1") + setValue("minmod", "-2147483648", "Mod", "-1") +
@@ -164,7 +164,7 @@ TEST(StoryVariables, ValueCtrlWrapsDividesTowardZeroAndRefusesZero) {
 }
 
 TEST(StoryVariables, StringCtrlAndStringInput) {
-    Story s;
+    StoryBuilder s;
     std::string body = "StringCtrl.StringVar=$名$\nStringCtrl.Text=太郎\n@StringCtrl\n" +
                        setValue("n", "3") +
                        "StringCtrl.StringVar=$msg$\nStringCtrl.Text=$名$は%n%歳\n@StringCtrl\n" +
@@ -175,7 +175,7 @@ TEST(StoryVariables, StringCtrlAndStringInput) {
 }
 
 TEST(StoryWaits, WaitEndsByTimeKeysAndLeftClickButNotRightClick) {
-    Story s;
+    StoryBuilder s;
     std::string timed = "Wait.TimeBreak=1\nWait.Time=1000\n@Wait\n" + setValue("done", "1");
     StoryRun r = s.run(s.writeScript(storyScript(startPage(timed))));
     ASSERT_EQ(r.status, kExitEnded);
@@ -204,7 +204,7 @@ TEST(StoryWaits, WaitEndsByTimeKeysAndLeftClickButNotRightClick) {
 }
 
 TEST(StoryEnd, UnknownCommandsMissingPagesAndNoOpKeywords) {
-    Story s;
+    StoryBuilder s;
     std::string body = "@rem\n@Unknown\n@effect\n@Effect\n" + setValue("x", "1") +
                        "Move.BookName=スタートブック\nMove.PageName=無い\n@Move\n";
     StoryRun r = s.run(s.writeScript(storyScript(startPage(body))));
@@ -228,7 +228,7 @@ TEST(StoryEnd, UnknownCommandsMissingPagesAndNoOpKeywords) {
 }
 
 TEST(StoryOpening, MissingOrForeignProjectsAreFatal) {
-    Story s;
+    StoryBuilder s;
     StoryRun r = s.run(s.dir.file("nothing.zp7"));
     EXPECT_EQ(r.status, kExitFatal);
     ASSERT_EQ(r.boxes.size(), 1u);
@@ -242,7 +242,7 @@ TEST(StoryOpening, MissingOrForeignProjectsAreFatal) {
 }
 
 TEST(StoryOpening, FileTypeAndCommandVersionQuestions) {
-    Story s;
+    StoryBuilder s;
     std::string project = s.writeScript(storyScript(startPage(setValue("ran", "1")), "CommandVersion=21\n"));
     StoryRun r = s.run(project, "0 answer abort\n");
     EXPECT_EQ(r.status, kExitFatal);
@@ -260,7 +260,7 @@ TEST(StoryOpening, FileTypeAndCommandVersionQuestions) {
 }
 
 // A package project with the script and entries flagged for extraction.
-std::string writePackageProject(Story& s, const std::string& script,
+std::string writePackageProject(StoryBuilder& s, const std::string& script,
                                 const std::vector<std::pair<std::string, std::string>>& files) {
     std::string path = s.dir.file("game.zp7");
     PackageWriter w;
@@ -275,7 +275,7 @@ std::string writePackageProject(Story& s, const std::string& script,
 }
 
 TEST(StoryOpening, PackageExtractsOnceAndNeverOverwritesOrEscapes) {
-    Story s;
+    StoryBuilder s;
     std::string script = storyScript(startPage(setValue("x", "1")), "FileType=QZ7\nAutoExtract=1\n");
     std::string project = writePackageProject(
         s, script, {{"音楽.txt", "new music"}, {"keep.txt", "new"}, {"..\\escape.txt", "bad"}});
@@ -292,7 +292,7 @@ TEST(StoryOpening, PackageExtractsOnceAndNeverOverwritesOrEscapes) {
 }
 
 TEST(StoryOpening, ExtractionAsksBeforeCreatingTheFolder) {
-    Story s;
+    StoryBuilder s;
     std::string script = storyScript(startPage(setValue("x", "1")), "FileType=QZ7\nAutoExtract=1\n");
     std::string project = writePackageProject(s, script, {{"a.txt", "a"}});
     StoryRun r = s.run(project, "0 answer no\n");
@@ -305,7 +305,7 @@ TEST(StoryOpening, ExtractionAsksBeforeCreatingTheFolder) {
 
 // The real-time cost of such a run is measured by bench_interpreter.
 TEST(StoryFlow, ThousandCommandStoryRunsToItsEnd) {
-    Story s;
+    StoryBuilder s;
     std::string body;
     for (int i = 0; i < 499; ++i) body += setValue("n", "%n%", "Add", "1");
     body += "Move.BookName=スタートブック\nMove.PageName=後半\n@Move\n";
@@ -319,7 +319,7 @@ TEST(StoryFlow, ThousandCommandStoryRunsToItsEnd) {
 }
 
 TEST(StoryEnd, EndlessLoopStopsAtTheTimeLimitAndQuitEndsTheStory) {
-    Story s;
+    StoryBuilder s;
     std::string loop = setValue("n", "%n%", "Add", "1") +
                        "Move.BookName=スタートブック\nMove.PageName=スタートページ\n@Move\n";
     std::string project = s.writeScript(storyScript(startPage(loop)));

@@ -14,7 +14,7 @@ std::string systemCommand(const std::string& command, const std::string& extra =
 }
 
 TEST(SystemCommand, FullScreenSwitchesOnceEachWayAndTheVariableFollows) {
-    Story s;
+    StoryBuilder s;
     std::string project = s.writeScript(storyScript(
         "<Book=\"スタートブック\">\n<Page=\"スタートページ\">\n" + systemCommand("FullScreen") +
         systemCommand("FullScreen") +
@@ -24,7 +24,7 @@ TEST(SystemCommand, FullScreenSwitchesOnceEachWayAndTheVariableFollows) {
         systemCommand("MessageDirect") + "SaveCtrl.Command=Nope\n@SaveCtrl\n" +
         systemCommand("Nope") +
         "ValueCtrl.ValueVar=%done%\nValueCtrl.LeftValue=1\n@ValueCtrl\n<Page End>\n<Book End>\n"));
-    Player p(project, s.programDir);
+    TestPlayer p(project, s.programDir);
     p.main().music().SetMusicVolume(50);
     EXPECT_EQ(p.run(), platform::HeadlessHost::RunEnd::Terminated);
     EXPECT_EQ(p.vars().Get_ValueVar("in"), 1);
@@ -37,7 +37,7 @@ TEST(SystemCommand, FullScreenSwitchesOnceEachWayAndTheVariableFollows) {
     EXPECT_EQ(p.main().music().GetSoundVolume(), 30);
     EXPECT_EQ(p.vars().Get_ValueVar("_soundvolume"), 30);
     EXPECT_FALSE(p.main().music().musicEnabled());
-    EXPECT_EQ(p.main().screen().messageMode, TScreenControl::MessageMode::Direct);
+    EXPECT_EQ(p.main().screen().messageMode, Screen::MessageMode::Direct);
     // The unknown save command passes silently; the unknown system command is reported, and
     // the story goes on at the next tick.
     ASSERT_EQ(p.dialogs.shown().size(), 1u);

@@ -27,7 +27,7 @@ using ::testing::MatchesRegex;
 constexpr uint32_t kRed = 0x0000FF, kGreen = 0x00FF00, kBlue = 0xFF0000;
 
 // A legacy-mode story that draws, sets variables, adds a button and stops inside a called page.
-std::string savingStory(Story& s) {
+std::string savingStory(StoryBuilder& s) {
     s.writePicture("red.png", 640, 480, kRed);
     s.writePicture("green.png", 100, 60, kGreen);
     s.writePicture("button.png", 40, 20, kBlue);
@@ -87,7 +87,7 @@ std::function<bool(std::string&)> replacing(std::string from, std::string to) {
 }
 
 // What a load must not change when it refuses a file.
-std::string stateOf(Player& p) {
+std::string stateOf(TestPlayer& p) {
     StringList stack;
     p.access().stack().GetStackLines(stack);
     int32_t left = 0, top = 0, w = 0, h = 0;
@@ -100,7 +100,7 @@ std::string stateOf(Player& p) {
     return state;
 }
 
-void disturb(Player& p) {
+void disturb(TestPlayer& p) {
     p.vars().Set_Value("%v%", 9);
     p.vars().Set_Text("$s$", "x");
     p.main().screen().SetLayerPos(0, "A", 1, 2);
@@ -135,8 +135,8 @@ int underFileSizeLimit(rlim_t limit, const std::function<bool()>& work) {
 }
 
 TEST(SaveFile, WholeStateRoundTripsAndResumesAfterTheCallOnceReloadHasRun) {
-    Story s;
-    Player p(savingStory(s), s.programDir);
+    StoryBuilder s;
+    TestPlayer p(savingStory(s), s.programDir);
     p.run();
     ASSERT_EQ(p.position(), "スタートブック/sub#1");
     std::string path = p.save().SaveFilePath("slot1.sav");
@@ -163,8 +163,8 @@ TEST(SaveFile, WholeStateRoundTripsAndResumesAfterTheCallOnceReloadHasRun) {
 
     // The thumbnail: an 80 x 60 BMP that pictures load from while the file is open, showing the
     // screen without its topmost layer (the black text at the top left would darken it).
-    ASSERT_TRUE(p.save().OpenSaveFile(path, TSaveSystem::kRead));
-    TLasGraphic thumb;
+    ASSERT_TRUE(p.save().OpenSaveFile(path, SaveFiles::kRead));
+    Surface thumb;
     ASSERT_TRUE(p.access().LoadGraphic("_smallimage.bmp", thumb));
     EXPECT_EQ(thumb.Width(), 80);
     EXPECT_EQ(thumb.Height(), 60);
@@ -185,7 +185,7 @@ TEST(SaveFile, WholeStateRoundTripsAndResumesAfterTheCallOnceReloadHasRun) {
     int32_t left, top, w, h;
     p.main().screen().GetLayerRect(0, "A", left, top, w, h);
     EXPECT_EQ(left * 1000 + top, 300200);
-    TLasScreen& screen = *p.main().screen().screen(0);
+    LayerStack& screen = *p.main().screen().screen(0);
     EXPECT_EQ(screen.LayerAt(0)->surface.GetPixel(5, 5), kRed);  // the legacy background
     EXPECT_EQ(screen.dynamicLayers().Count(), 1);
     EXPECT_EQ(screen.output().GetPixel(15, 405), kBlue);  // the button, shown again
@@ -198,8 +198,8 @@ TEST(SaveFile, WholeStateRoundTripsAndResumesAfterTheCallOnceReloadHasRun) {
 }
 
 TEST(SaveFile, VersionAndBuildChecksRefuseOrAskBeforeAnythingChanges) {
-    Story s;
-    Player p(savingStory(s), s.programDir);
+    StoryBuilder s;
+    TestPlayer p(savingStory(s), s.programDir);
     p.run();
     std::string good = p.save().SaveFilePath("good.sav");
     ASSERT_TRUE(p.save().AutoSave(good));
@@ -237,8 +237,8 @@ TEST(SaveFile, VersionAndBuildChecksRefuseOrAskBeforeAnythingChanges) {
 }
 
 TEST(SaveFile, DamagedSavesAreRefusedWithAMessageAndTheStoryStaysAsItWas) {
-    Story s;
-    Player p(savingStory(s), s.programDir);
+    StoryBuilder s;
+    TestPlayer p(savingStory(s), s.programDir);
     p.run();
     std::string good = p.save().SaveFilePath("good.sav");
     ASSERT_TRUE(p.save().AutoSave(good));
@@ -305,23 +305,23 @@ TEST(SaveFile, DamagedSavesAreRefusedWithAMessageAndTheStoryStaysAsItWas) {
 }
 
 TEST(SaveFile, OpenCreateAppendAndCloseKeepEveryFileWhole) {
-    Story s;
+    StoryBuilder s;
     std::filesystem::create_directories(s.dir.file("story"));
-    Player p(savingStory(s), s.programDir);
+    TestPlayer p(savingStory(s), s.programDir);
     p.run();
-    TSaveSystem& save = p.save();
+    SaveFiles& save = p.save();
     std::string slot = save.SaveFilePath("slot.sav");
     ASSERT_TRUE(save.AutoSave(slot));
 
     // Append keeps the keys the file has; Close adds a newer list that hides the old one.
-    ASSERT_TRUE(save.OpenSaveFile(slot, TSaveSystem::kAppend));
+    ASSERT_TRUE(save.OpenSaveFile(slot, SaveFiles::kAppend));
     EXPECT_EQ(save.LoadValue("SaveSystem.BuildID"), "b1");
     save.SaveValue("Comment", "first");
     ASSERT_TRUE(save.CloseSaveFile());
     int lists = 0;
     for (const Entry& e : entriesOf(slot)) lists += e.name == "savefile.info";
     EXPECT_EQ(lists, 2);
-    ASSERT_TRUE(save.OpenSaveFile(slot, TSaveSystem::kRead));
+    ASSERT_TRUE(save.OpenSaveFile(slot, SaveFiles::kRead));
     EXPECT_EQ(save.LoadValue("Comment"), "first");
     EXPECT_EQ(save.LoadValue("SaveSystem.ZarvoID"), "z1");
     save.CloseSaveFile();
@@ -330,23 +330,23 @@ TEST(SaveFile, OpenCreateAppendAndCloseKeepEveryFileWhole) {
     // Append to what is no save makes a new one.
     std::string other = save.SaveFilePath("other.sav");
     writeFile(other, "not a save");
-    ASSERT_TRUE(save.OpenSaveFile(other, TSaveSystem::kAppend));
+    ASSERT_TRUE(save.OpenSaveFile(other, SaveFiles::kAppend));
     save.SaveValue("k", "1");
     ASSERT_TRUE(save.CloseSaveFile());
-    ASSERT_TRUE(save.OpenSaveFile(other, TSaveSystem::kRead));
+    ASSERT_TRUE(save.OpenSaveFile(other, SaveFiles::kRead));
     EXPECT_EQ(save.LoadValue("k"), "1");
 
     // A second Create while the first file is open for writing finishes the first.
     std::string a = save.SaveFilePath("a.sav"), b = save.SaveFilePath("b.sav");
-    ASSERT_TRUE(save.OpenSaveFile(a, TSaveSystem::kCreate));
+    ASSERT_TRUE(save.OpenSaveFile(a, SaveFiles::kCreate));
     save.SaveValue("name", "A");
-    ASSERT_TRUE(save.OpenSaveFile(b, TSaveSystem::kCreate));
+    ASSERT_TRUE(save.OpenSaveFile(b, SaveFiles::kCreate));
     EXPECT_EQ(save.LoadValue("name"), "");
     save.SaveValue("name", "B");
     save.CloseSaveFile();
-    ASSERT_TRUE(save.OpenSaveFile(a, TSaveSystem::kRead));
+    ASSERT_TRUE(save.OpenSaveFile(a, SaveFiles::kRead));
     EXPECT_EQ(save.LoadValue("name"), "A");
-    ASSERT_TRUE(save.OpenSaveFile(b, TSaveSystem::kRead));
+    ASSERT_TRUE(save.OpenSaveFile(b, SaveFiles::kRead));
     EXPECT_EQ(save.LoadValue("name"), "B");
     save.CloseSaveFile();
     // With no file open the values go to the settings.
@@ -356,9 +356,9 @@ TEST(SaveFile, OpenCreateAppendAndCloseKeepEveryFileWhole) {
 }
 
 TEST(SaveFile, AWriteFailingHalfwayLeavesThePreviousSave) {
-    Story s;
+    StoryBuilder s;
     std::filesystem::create_directories(s.dir.file("story"));
-    Player p(savingStory(s), s.programDir);
+    TestPlayer p(savingStory(s), s.programDir);
     p.run();
     std::string slot = p.save().SaveFilePath("slot.sav");
     ASSERT_TRUE(p.save().AutoSave(slot));
@@ -369,7 +369,7 @@ TEST(SaveFile, AWriteFailingHalfwayLeavesThePreviousSave) {
     EXPECT_EQ(underFileSizeLimit(20000, [&] { return !p.save().AutoSave(slot); }), 0);
     EXPECT_TRUE(fileEquals(slot, old));
     // An append whose list cannot be written, once the copy is made.
-    ASSERT_TRUE(p.save().OpenSaveFile(slot, TSaveSystem::kAppend));
+    ASSERT_TRUE(p.save().OpenSaveFile(slot, SaveFiles::kAppend));
     p.save().SaveValue("Comment", std::string(5000, 'x'));
     EXPECT_EQ(underFileSizeLimit(old.size(), [&] { return !p.save().CloseSaveFile(); }), 0);
     EXPECT_TRUE(fileEquals(slot, old));
@@ -379,14 +379,14 @@ TEST(SaveFile, AWriteFailingHalfwayLeavesThePreviousSave) {
 }
 
 TEST(Settings, ReadAtFirstShowKeptWhileRunningAndWrittenAtShutdown) {
-    Story s;
+    StoryBuilder s;
     std::filesystem::create_directories(s.dir.file("story"));
     std::string project = savingStory(s);
     std::string file = s.dir.file("story/c_save00.svi");
     writeFile(file, sjis("System.MusicVolume=40\r\nSystem.UseSound=0\r\nSystem.Left=12\r\n"
                          "System.Top=34\r\nSystem.Font=ＭＳ 明朝\r\nCustom=値\r\n"));
     {
-        Player p(project, s.programDir);
+        TestPlayer p(project, s.programDir);
         EXPECT_EQ(p.main().music().GetMusicVolume(), 40);
         EXPECT_EQ(p.vars().Get_ValueVar("_musicvolume"), 40);
         EXPECT_EQ(p.vars().Get_ValueVar("_soundvolume"), 100);

@@ -42,8 +42,8 @@ struct Fixture : ::testing::Test {
         for (int32_t i = 0; i < ctrl.Get_CommandCount(); ++i) out.push_back(ctrl.Get_CommandLevel(i));
         return out;
     }
-    TZarvoFile file;
-    TCommandCtrl ctrl;
+    ScriptFile file;
+    CommandCache ctrl;
     RecordingDialogs dialogs;
 };
 
@@ -68,7 +68,7 @@ TEST_F(Fixture, CommandsCarryTheLinesAboveThem) {
                 {"none", {"MessageDraw.Text=x", "plain"}}}),
          "p");
     ASSERT_EQ(ctrl.Get_CommandCount(), 3);
-    TZarvoCommand cmd;
+    Command cmd;
     ASSERT_TRUE(ctrl.Get_Command(0, cmd));
     EXPECT_EQ(cmd.type, CommandType::MessageDraw);
     EXPECT_EQ(cmd.params, (StringList{sjis("MessageDraw.Text=こんにちは"), "messagedraw.text=second", "",
@@ -111,7 +111,7 @@ TEST_F(Fixture, FiveHundredCommandsFitAndOneMoreIsRefused) {
     auto over = repeat("  @Wait", 501);
     open(pages({{"full", full}, {"over", over}}), "full");
     EXPECT_EQ(ctrl.Get_CommandCount(), 500);
-    TZarvoCommand cmd;
+    Command cmd;
     EXPECT_TRUE(ctrl.Get_Command(499, cmd));
     EXPECT_TRUE(dialogs.shown().empty());
 
@@ -131,10 +131,10 @@ TEST_F(Fixture, FiveHundredCommandsFitAndOneMoreIsRefused) {
 }
 
 TEST(CommandCache, WithoutAFileEveryQueryComplains) {
-    TCommandCtrl ctrl;
+    CommandCache ctrl;
     RecordingDialogs dialogs;
     ctrl.setDialogs(&dialogs);
-    TZarvoCommand cmd;
+    Command cmd;
     EXPECT_EQ(ctrl.Get_CommandCount(), 0);
     EXPECT_FALSE(ctrl.Get_Command(0, cmd));
     ASSERT_EQ(dialogs.shown().size(), 2u);
@@ -152,7 +152,7 @@ TEST_F(Fixture, RebuildsOnlyWhenTheNameChanges) {
     ctrl.Set_PageName("p");
     EXPECT_FALSE(ctrl.needsRebuild());
     EXPECT_EQ(ctrl.Get_CommandCount(), 3);
-    TZarvoCommand cmd;
+    Command cmd;
     ASSERT_TRUE(ctrl.Get_Command(2, cmd));
     EXPECT_EQ(cmd.type, CommandType::Unknown);
     EXPECT_EQ(cmd.params, (StringList{""}));

@@ -42,7 +42,7 @@ const std::string kStory = script({
 });
 
 TEST(ZarvoFile, IndexFollowsTheEndMarkers) {
-    TZarvoFile f;
+    ScriptFile f;
     f.LoadFromStream(kStory);
     StringList expected = {"Zarvo/:2,11", sjis("本/開始:13,17"), sjis("本/空:18,19"), sjis("本:12,20")};
     EXPECT_EQ(f.index(), expected);
@@ -58,7 +58,7 @@ TEST(ZarvoFile, IndexFollowsTheEndMarkers) {
 }
 
 TEST(ZarvoFile, HeadValuesTakeTheFirstExactKeyUntrimmed) {
-    TZarvoFile f;
+    ScriptFile f;
     f.LoadFromStream(kStory);
     EXPECT_EQ(f.ReadHeadString("Zarvo", "Title", "d"), sjis("物語"));  // first line wins
     EXPECT_EQ(f.ReadHeadString("Zarvo", "Spaced", "d"), " 12");
@@ -75,7 +75,7 @@ TEST(ZarvoFile, HeadValuesTakeTheFirstExactKeyUntrimmed) {
 }
 
 TEST(ZarvoFile, PageLinesAreUntrimmedAndBoundsAreSafe) {
-    TZarvoFile f;
+    ScriptFile f;
     f.LoadFromStream(kStory);
     const std::string book = sjis("本"), page = sjis("開始");
     EXPECT_EQ(f.GetPageLineCount(book, page), 3);
@@ -92,7 +92,7 @@ TEST(ZarvoFile, PageLinesAreUntrimmedAndBoundsAreSafe) {
 }
 
 TEST(ZarvoFile, FirstMatchAndFilingRules) {
-    TZarvoFile f;
+    ScriptFile f;
     f.LoadFromStream(script({
         "<Book=\"A\">", "<Page=\"p\">", "x", "<Page End>", "<Book End>",  // 0-4
         "<Book=\"A\">", "<Page=\"q\">", "<Page End>", "<Book End>",       // 5-8
@@ -127,7 +127,7 @@ TEST(ZarvoFile, FirstMatchAndFilingRules) {
 }
 
 TEST(ZarvoFile, MarkerNamesAndEndMarkerWording) {
-    TZarvoFile f;
+    ScriptFile f;
     RecordingDialogs dialogs;
     f.setDialogs(&dialogs);
     f.LoadFromStream(script({
@@ -168,7 +168,7 @@ TEST(ZarvoFile, EachIntegrityFaultHasItsMessage) {
         std::string text;
         for (auto l : fault.lines) text.append(l).append("\r\n");
         RecordingDialogs dialogs;
-        TZarvoFile f;
+        ScriptFile f;
         f.setDialogs(&dialogs);
         f.LoadFromStream(text);
         ASSERT_EQ(dialogs.shown().size(), 1u) << fault.tag;
@@ -180,7 +180,7 @@ TEST(ZarvoFile, EachIntegrityFaultHasItsMessage) {
 TEST(ZarvoFile, UnknownBlocksStopTheIndexWithTheLineAsStored) {
     for (std::string_view bad : {"<BookEnd>", "<Book =\"x\">", "  <Chapter=\"x\">", "<", "< Book End>"}) {
         RecordingDialogs dialogs;
-        TZarvoFile f;
+        ScriptFile f;
         f.setDialogs(&dialogs);
         f.LoadFromStream(std::string("<Book=\"x\">\r\n") + std::string(bad) + "\r\n<Book End>\r\n");
         ASSERT_EQ(dialogs.shown().size(), 1u) << bad;
@@ -191,7 +191,7 @@ TEST(ZarvoFile, UnknownBlocksStopTheIndexWithTheLineAsStored) {
 
 TEST(ZarvoFile, ADamagedIndexKeepsEarlierBlocksAndReportsAgain) {
     RecordingDialogs dialogs;
-    TZarvoFile f;
+    ScriptFile f;
     f.setDialogs(&dialogs);
     f.LoadFromStream(script({"<Book=\"ok\">", "<Page=\"p\">", "<Page End>", "<Book End>", "<Page End>",
                              "<Book=\"late\">", "<Book End>"}));
@@ -213,13 +213,13 @@ TEST(ZarvoFile, ADamagedIndexKeepsEarlierBlocksAndReportsAgain) {
     EXPECT_TRUE(f.FindBook("b", s, e));
 
     // Without dialogs the faults are silent, never fatal.
-    TZarvoFile quiet;
+    ScriptFile quiet;
     quiet.LoadFromStream("<Page End>\r\n<Odd>\r\n");
     EXPECT_FALSE(quiet.FindPage("", "", s, e));
 }
 
 TEST(ZarvoFile, NewScriptAndLoadingFromFiles) {
-    TZarvoFile f;
+    ScriptFile f;
     ASSERT_EQ(f.lines().size(), 2u);
     EXPECT_EQ(f.lines()[0], "/// Game Creative Tool - Zarvo Third -");
     EXPECT_EQ(f.lines()[1].substr(0, 3), "///");
@@ -238,7 +238,7 @@ TEST(ZarvoFile, NewScriptAndLoadingFromFiles) {
 }
 
 TEST(ZarvoFile, ImportBookAddsOnlyAMissingBook) {
-    TZarvoFile story, library;
+    ScriptFile story, library;
     story.LoadFromStream(script({"<Book=\"main\">", "<Page=\"p\">", "story", "<Page End>", "<Book End>"}));
     library.LoadFromStream(script({"<Book=\"main\">", "<Page=\"p\">", "library", "<Page End>", "<Book End>",
                                    "<Book=\"_system\">", "<Page=\"_init\">", "@Return", "<Page End>",

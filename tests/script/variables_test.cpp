@@ -32,9 +32,9 @@ struct Vars : ::testing::Test {
         return out;
     }
     platform::VirtualClock clock{5000};
-    TZarvoFile file;
+    ScriptFile file;
     platform::RecordingDialogs dialogs;
-    TVariableCtrl vars;
+    Variables vars;
 };
 
 TEST_F(Vars, UserVariablesIgnoreLetterCaseAndKeepFirstSetOrder) {
@@ -95,8 +95,8 @@ TEST_F(Vars, WrongSignsShowTheDebugMessage) {
     vars.Set_Value("", 1);
     ASSERT_EQ(dialogs.shown().size(), 3u);
     EXPECT_EQ(dialogs.shown()[0].kind, BoxKind::Plain);
-    EXPECT_EQ(dialogs.shown()[0].text, "debug - TVariableCtrl::Set_Value()\r\nsyntax error : VarName=Score");
-    EXPECT_EQ(dialogs.shown()[1].text, "debug - TVariableCtrl::Set_Text()\r\nsyntax error : VarName=%Name%");
+    EXPECT_EQ(dialogs.shown()[0].text, "debug - Variables::Set_Value()\r\nsyntax error : VarName=Score");
+    EXPECT_EQ(dialogs.shown()[1].text, "debug - Variables::Set_Text()\r\nsyntax error : VarName=%Name%");
     EXPECT_TRUE(vars.values().empty());
     EXPECT_TRUE(vars.texts().empty());
 }
@@ -169,7 +169,7 @@ TEST_F(Vars, SaveSectionsRoundTrip) {
     EXPECT_EQ(save.sections["valuevar.info"], (StringList{"a=1"}));
     EXPECT_EQ(save.sections["stringvar.info"], (StringList{sjis("t=文字")}));
 
-    TVariableCtrl other(&clock);
+    Variables other(&clock);
     other.Set_Value("%old%", 5);
     other.Set_Text("$keep$", "k");
     MemorySaveContainer partial;

@@ -15,20 +15,20 @@
 
 namespace zarvo::test {
 
-class Player {
+class TestPlayer {
   public:
     // Opens the project and shows the window; the story starts with the first run.
-    Player(const std::string& project, const std::string& programDir,
+    TestPlayer(const std::string& project, const std::string& programDir,
            std::vector<platform::HeadlessEvent> events = {});
-    ~Player();  // the shutdown sequence
+    ~TestPlayer();  // the shutdown sequence
 
     // Runs until the story waits for input only, ends, or `until` virtual ms have passed.
     platform::HeadlessHost::RunEnd run(uint32_t until = 60000) { return host.run(until); }
 
-    TfrmMain& main() { return *main_; }
-    TSaveSystem& save() { return main_->saveSystem(); }
-    TZarvoAccessControl& access() { return main_->access(); }
-    TVariableCtrl& vars() { return main_->access().variables(); }
+    Player& main() { return *main_; }
+    SaveFiles& save() { return main_->saveSystem(); }
+    Story& access() { return main_->access(); }
+    Variables& vars() { return main_->access().variables(); }
     // "BOOK/PAGE#INDEX" of the next command.
     std::string position();
 
@@ -41,7 +41,7 @@ class Player {
     platform::SilentMediaPlayerFactory players;
 
   private:
-    std::unique_ptr<TfrmMain> main_;
+    std::unique_ptr<Player> main_;
 };
 
 }  // namespace zarvo::test

@@ -46,7 +46,7 @@ long StoryRun::timeOf(const std::string& command) const {
     return -1;
 }
 
-Story::Story() : programDir(dir.file("program")) {
+StoryBuilder::StoryBuilder() : programDir(dir.file("program")) {
     std::filesystem::create_directories(programDir);
     writeLibrary(
         "/// system\n<Book=\"_system\">\n<Page=\"_init\">\n@Return\n<Page End>\n"
@@ -54,13 +54,13 @@ Story::Story() : programDir(dir.file("program")) {
         "<Book End>\n");
 }
 
-std::string Story::writeScript(const std::string& utf8Body, const std::string& name) {
+std::string StoryBuilder::writeScript(const std::string& utf8Body, const std::string& name) {
     std::string path = dir.file(name);
     writeFile(path, sjis(crlf(utf8Body)));
     return path;
 }
 
-void Story::writeLibrary(const std::string& utf8SystemScript) {
+void StoryBuilder::writeLibrary(const std::string& utf8SystemScript) {
     PackageWriter writer;
     InitWriter(writer);
     SetMagic(writer, "QZ7LIB");
@@ -70,14 +70,14 @@ void Story::writeLibrary(const std::string& utf8SystemScript) {
     FinishPackage(writer);
 }
 
-void Story::writePicture(const std::string& name, int32_t width, int32_t height, uint32_t color) {
-    TLasGraphic g;
+void StoryBuilder::writePicture(const std::string& name, int32_t width, int32_t height, uint32_t color) {
+    Surface g;
     g.SetSize(width, height);
     g.FillRect(0, 0, width, height, color);
     g.SavePngFile(dir.file(name));
 }
 
-StoryRun Story::run(const std::string& projectPath, const std::string& events, uint32_t maxTime) {
+StoryRun StoryBuilder::run(const std::string& projectPath, const std::string& events, uint32_t maxTime) {
     HeadlessOptions options;
     options.projectPath = projectPath;
     options.programDir = programDir;

@@ -22,16 +22,16 @@ struct StoryRun {
     std::vector<std::string> dump;
     // The dump without the volume variables that the settings written by an earlier run set.
     std::vector<std::string> userDump() const;
-    TLasGraphic shot;  // screen 0 at the end of the run (10 x 10 white when none was written)
+    Surface shot;  // screen 0 at the end of the run (10 x 10 white when none was written)
     bool hasCommand(const std::string& line) const;
     // The time of the first trace line ending in `command` ("@Wait", "cursor select"), or -1.
     long timeOf(const std::string& command) const;
 };
 
-class Story {
+class StoryBuilder {
 public:
     // The program folder starts with a system library whose pages only return.
-    Story();
+    StoryBuilder();
     // Writes the project file (code page 932, CR LF) and returns its path.
     std::string writeScript(const std::string& utf8Body, const std::string& name = "story.zp7");
     // Adds a system library with the given "_system" book pages to the program folder.

@@ -14,7 +14,7 @@
 namespace {
 
 using zarvo::AlphaMode;
-using zarvo::TLasGraphic;
+using zarvo::Surface;
 
 constexpr double kPi = 3.14159265358979323846;
 
@@ -37,28 +37,28 @@ struct Lcg {
     uint32_t next() { return s = s * 1664525u + 1013904223u; }
 };
 
-void verticalGradient(TLasGraphic& g, uint32_t top, uint32_t bottom) {
+void verticalGradient(Surface& g, uint32_t top, uint32_t bottom) {
     for (int y = 0; y < g.Height(); ++y) {
         uint32_t c = mix(top, bottom, static_cast<double>(y) / (g.Height() - 1));
         std::fill(g.row(y), g.row(y) + g.Width(), c);
     }
 }
 
-void disc(TLasGraphic& g, double cx, double cy, double r, uint32_t c) {
+void disc(Surface& g, double cx, double cy, double r, uint32_t c) {
     for (int y = std::max(0, int(cy - r)); y <= std::min(g.Height() - 1, int(cy + r)); ++y)
         for (int x = std::max(0, int(cx - r)); x <= std::min(g.Width() - 1, int(cx + r)); ++x)
             if ((x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r) g.row(y)[x] = c;
 }
 
-void hills(TLasGraphic& g, double base, double amp, double freq, double phase, uint32_t c) {
+void hills(Surface& g, double base, double amp, double freq, double phase, uint32_t c) {
     for (int x = 0; x < g.Width(); ++x) {
         int top = static_cast<int>(base + amp * std::sin(x * freq + phase));
         for (int y = std::max(0, top); y < g.Height(); ++y) g.row(y)[x] = c;
     }
 }
 
-TLasGraphic morning() {
-    TLasGraphic g;
+Surface morning() {
+    Surface g;
     g.SetSize(640, 480);
     verticalGradient(g, rgb(70, 140, 230), rgb(250, 220, 190));
     disc(g, 500, 110, 46, rgb(255, 240, 170));
@@ -67,8 +67,8 @@ TLasGraphic morning() {
     return g;
 }
 
-TLasGraphic night() {
-    TLasGraphic g;
+Surface night() {
+    Surface g;
     g.SetSize(640, 480);
     verticalGradient(g, rgb(8, 10, 40), rgb(40, 50, 110));
     Lcg lcg{12345};
@@ -82,8 +82,8 @@ TLasGraphic night() {
     return g;
 }
 
-TLasGraphic room() {
-    TLasGraphic g;
+Surface room() {
+    Surface g;
     g.SetSize(640, 480);
     g.FillRect(0, 0, 640, 330, 0xC8DCEB);  // wall (platform colour 0x00BBGGRR)
     for (int x = 0; x < 640; x += 32) g.FillRect(x, 0, 2, 330, 0xB4C8D7);
@@ -95,8 +95,8 @@ TLasGraphic room() {
 }
 
 // A simple figure with soft edges: an RGBA picture, so it keeps its own transparency.
-TLasGraphic character() {
-    TLasGraphic g;
+Surface character() {
+    Surface g;
     g.SetSize(200, 300);
     g.SetAlphaMode(AlphaMode::Alpha);
     for (int y = 0; y < 300; ++y) std::fill(g.maskRow(y), g.maskRow(y) + 200, 0);
@@ -126,8 +126,8 @@ TLasGraphic character() {
 }
 
 // The message window: a dark, half-transparent panel with a light border.
-TLasGraphic messageWindow() {
-    TLasGraphic g;
+Surface messageWindow() {
+    Surface g;
     g.SetSize(600, 130);
     g.SetAlphaMode(AlphaMode::Alpha);
     for (int y = 0; y < 130; ++y)
@@ -140,9 +140,9 @@ TLasGraphic messageWindow() {
 }
 
 // A menu button strip: the idle look above, the pointed-at look below, with a centred label.
-TLasGraphic button(const char* utf8Label) {
+Surface button(const char* utf8Label) {
     constexpr int kW = 200, kH = 44;
-    TLasGraphic g;
+    Surface g;
     g.SetSize(kW, kH * 2);
     g.SetAlphaMode(AlphaMode::Alpha);
     for (int row = 0; row < 2; ++row) {
@@ -158,7 +158,7 @@ TLasGraphic button(const char* utf8Label) {
                 g.maskRow(row * kH + y)[x] = d > 10 ? 0 : 255;
             }
     }
-    TLasGraphic label;
+    Surface label;
     label.font.size = 14;
     label.font.color = 0xFFFFFF;
     std::string text;
@@ -175,9 +175,9 @@ TLasGraphic button(const char* utf8Label) {
 }
 
 // A four-frame twinkling star, frames side by side.
-TLasGraphic star() {
+Surface star() {
     constexpr int kSize = 48;
-    TLasGraphic g;
+    Surface g;
     g.SetSize(kSize * 4, kSize);
     g.SetAlphaMode(AlphaMode::Alpha);
     for (int f = 0; f < 4; ++f) {
@@ -197,7 +197,7 @@ TLasGraphic star() {
 }
 
 // Pictures with a mask are written with it as their alpha channel.
-bool save(const TLasGraphic& g, const std::string& dir, const char* name) {
+bool save(const Surface& g, const std::string& dir, const char* name) {
     return g.SavePngFile(dir + "/" + name);
 }
 
@@ -210,7 +210,7 @@ int main(int argc, char** argv) {
     }
     std::string dir = argv[1];
     zarvo::platform::FreeTypeFontEngine fonts;
-    TLasGraphic::setFontEngine(&fonts);
+    Surface::setFontEngine(&fonts);
     bool ok = save(morning(), dir, "bg_morning.png") && save(night(), dir, "bg_night.png") &&
               save(room(), dir, "bg_room.png") && save(character(), dir, "chara.png") &&
               save(messageWindow(), dir, "window.png") &&
