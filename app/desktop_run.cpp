@@ -114,9 +114,9 @@ int runDesktop(const DesktopOptions& options) {
                 std::cerr << "zarvoplay: " << window->error() << "\n";
             return hooks;
         };
-    main.FormCreate(options.projectPath, options.programDir);
+    main.open(options.projectPath, options.programDir);
     if (!main.endedByFatalError()) {
-        main.FormShow();
+        main.show();
         // The window is shown: this is the application's first activation.
         main.activate();
         host.run();

@@ -33,10 +33,10 @@ void BM_InterpreterSteps(benchmark::State& state) {
     zarvo::platform::LocalFileSystem files;
     zarvo::platform::HeadlessHost host(clock, dialogs, {});
     zarvo::Player main({&host, &clock, &dialogs, &files}, dir);
-    main.FormCreate(project, dir);  // no library there: one box, then the story
+    main.open(project, dir);  // no library there: one box, then the story
     int64_t commands = 0;
     for (auto _ : state) {
-        for (int i = 0; i < 1000; ++i) benchmark::DoNotOptimize(main.MainLoop_Step());
+        for (int i = 0; i < 1000; ++i) benchmark::DoNotOptimize(main.step());
         commands += 1000;
     }
     state.counters["commands/s"] = benchmark::Counter(static_cast<double>(commands),

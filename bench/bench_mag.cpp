@@ -55,7 +55,7 @@ void BM_MagToBmp(benchmark::State& state) {
     const std::string& bytes = file(state.range(0) == 256);
     std::string bmp;
     for (auto _ : state) {
-        if (MagDecoder::MMAG_MagtoBmp(bytes, bmp) != 0) state.SkipWithError("decoding failed");
+        if (MagDecoder::magToBmp(bytes, bmp) != 0) state.SkipWithError("decoding failed");
         benchmark::DoNotOptimize(bmp.data());
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bmp.size()));

@@ -45,13 +45,13 @@ struct Fixture {
                    .string();
         text = textLike();
         PackageWriter w;
-        SetMagic(w, "QZ7PKG");
+        setMagic(w, "QZ7PKG");
         w.compressed = true;
-        if (!CreatePackage(w, path) || !WriteStreamEntry(w, text, "big.txt")) std::abort();
+        if (!createPackage(w, path) || !writeStreamEntry(w, text, "big.txt")) std::abort();
         w.scrambled = true;
-        if (!WriteStreamEntry(w, text, "scrambled.txt") || !FinishPackage(w)) std::abort();
+        if (!writeStreamEntry(w, text, "scrambled.txt") || !finishPackage(w)) std::abort();
         PackageReader r;
-        if (!OpenPackage(path, r)) std::abort();
+        if (!openPackage(path, r)) std::abort();
         const PackageEntry& e = r.entries[0];
         std::ifstream in(path, std::ios::binary);
         stored.resize(e.storedSize);
@@ -87,11 +87,11 @@ void BM_PlainInflate(benchmark::State& state) {
 void BM_ReadEntryToStream(benchmark::State& state, const char* name) {
     Fixture& f = fixture();
     PackageReader r;
-    OpenPackage(f.path, r);
+    openPackage(f.path, r);
     r.inputBufferSize = static_cast<size_t>(state.range(0));
     for (auto _ : state) {
         std::string s;
-        if (!ReadEntryToStream(s, name, r) || s.size() != kSize) state.SkipWithError("read failed");
+        if (!readEntryToStream(s, name, r) || s.size() != kSize) state.SkipWithError("read failed");
         benchmark::DoNotOptimize(s.data());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kSize));
@@ -101,11 +101,11 @@ void BM_ReadEntryToStream(benchmark::State& state, const char* name) {
 void BM_ReadEntryIndexToStream(benchmark::State& state) {
     Fixture& f = fixture();
     PackageReader r;
-    OpenPackage(f.path, r);
+    openPackage(f.path, r);
     r.inputBufferSize = static_cast<size_t>(state.range(0));
     for (auto _ : state) {
         size_t total = 0;
-        ReadEntryIndexToStream(
+        readEntryIndexToStream(
             [&total](const char* data, size_t n) {
                 benchmark::DoNotOptimize(data);
                 total += n;

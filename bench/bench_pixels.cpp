@@ -20,17 +20,17 @@ constexpr int kW = 640, kH = 480;
 
 void paint(Surface& g, uint32_t seed) {
     std::mt19937 gen(seed);
-    for (int y = 0; y < g.Height(); ++y)
-        for (int x = 0; x < g.Width(); ++x) g.row(y)[x] = gen() & 0xFFFFFF;
+    for (int y = 0; y < g.height(); ++y)
+        for (int x = 0; x < g.width(); ++x) g.row(y)[x] = gen() & 0xFFFFFF;
 }
 
 // A layer with a few upright ellipses of coverage, like standing characters, rest empty.
 Surface spriteLayer(uint32_t seed, AlphaMode mode) {
     Surface g;
-    g.SetAlphaMode(mode);
-    g.SetSize(kW, kH);
+    g.setAlphaMode(mode);
+    g.setSize(kW, kH);
     paint(g, seed);
-    g.ClearMask();
+    g.clearMask();
     std::mt19937 gen(seed * 7 + 1);
     for (int s = 0; s < 2; ++s) {
         const int cx = 80 + static_cast<int>(gen() % 480), cy = 120 + static_cast<int>(gen() % 240);
@@ -49,14 +49,14 @@ struct Scene {
     Surface screen, background;
     std::vector<Surface> layers;
     explicit Scene(AlphaMode mode) {
-        screen.SetSize(kW, kH);
-        background.SetSize(kW, kH);
+        screen.setSize(kW, kH);
+        background.setSize(kW, kH);
         paint(background, 1);
         for (uint32_t i = 0; i < 5; ++i) layers.push_back(spriteLayer(10 + i, mode));
     }
     void compose() {
-        background.CopyTo(screen, 0, 0, 0, 0, 0, 0);
-        for (const auto& layer : layers) layer.CopyTo(screen, 0, 0, 0, 0, 0, 0);
+        background.copyTo(screen, 0, 0, 0, 0, 0, 0);
+        for (const auto& layer : layers) layer.copyTo(screen, 0, 0, 0, 0, 0, 0);
     }
 };
 
@@ -126,12 +126,12 @@ BENCHMARK(BM_MemcpySixFrames)->Unit(benchmark::kMicrosecond);
 
 void BM_BlendFullFrame(benchmark::State& state) {
     Surface screen, picture;
-    screen.SetSize(kW, kH);
-    picture.SetSize(kW, kH);
+    screen.setSize(kW, kH);
+    picture.setSize(kW, kH);
     paint(screen, 2);
     paint(picture, 3);
     for (auto _ : state) {
-        picture.BlendTo(screen, 0, 0, 0, 0, 0, 0, 127);
+        picture.blendTo(screen, 0, 0, 0, 0, 0, 0, 127);
         benchmark::ClobberMemory();
     }
     state.SetLabel(pixels::bestRowKernels().name);
@@ -149,7 +149,7 @@ void BM_MaskedLayerByVersion(benchmark::State& state) {
     const Surface layer = spriteLayer(20, AlphaMode::Mask);
     const Surface alpha = spriteLayer(21, AlphaMode::Alpha);
     Surface screen;
-    screen.SetSize(kW, kH);
+    screen.setSize(kW, kH);
     for (auto _ : state) {
         for (int y = 0; y < kH; ++y) k.copyMasked(screen.row(y), layer.row(y), layer.maskRow(y), kW);
         for (int y = 0; y < kH; ++y) k.blendAlpha(screen.row(y), alpha.row(y), alpha.maskRow(y), kW);

@@ -115,7 +115,7 @@ void BM_LoadPngVsPlainLibpng(benchmark::State& state) {
     for (auto _ : state) {
         const double t0 = cpuSeconds();
         Surface g;
-        if (!g.LoadPngFromMemory(bytes) || g.alphaMode() != AlphaMode::Alpha) std::abort();
+        if (!g.loadPngFromMemory(bytes) || g.alphaMode() != AlphaMode::Alpha) std::abort();
         const double t1 = cpuSeconds();
         plainDecode(bytes);
         plain += cpuSeconds() - t1;
@@ -132,15 +132,15 @@ BENCHMARK(BM_LoadPngVsPlainLibpng)->Unit(benchmark::kMillisecond);
 void BM_LoadPngFromMemory(benchmark::State& state) {
     const std::string& bytes = samplePng();
     Surface g;
-    for (auto _ : state) benchmark::DoNotOptimize(g.LoadPngFromMemory(bytes));
+    for (auto _ : state) benchmark::DoNotOptimize(g.loadPngFromMemory(bytes));
 }
 BENCHMARK(BM_LoadPngFromMemory)->Unit(benchmark::kMillisecond);
 
 void BM_SavePng(benchmark::State& state) {
     Surface g;
-    if (!g.LoadPngFromMemory(samplePng())) std::abort();
+    if (!g.loadPngFromMemory(samplePng())) std::abort();
     const std::string path = "/tmp/zarvo_bench_save_" + std::to_string(::getpid()) + ".png";
-    for (auto _ : state) benchmark::DoNotOptimize(g.SavePngFile(path));
+    for (auto _ : state) benchmark::DoNotOptimize(g.savePngFile(path));
     if (FILE* f = std::fopen(path.c_str(), "rb")) {
         std::fseek(f, 0, SEEK_END);
         state.counters["file_kB"] = static_cast<double>(std::ftell(f)) / 1024;

@@ -70,32 +70,32 @@ struct Typical {
         fs::remove_all(dir);
         fs::create_directories(dir + "/story");
         Surface g;
-        g.SetSize(640, 480);
-        g.FillRect(0, 0, 640, 480, 0x336699);
-        g.SavePngFile(dir + "/bg.png");
+        g.setSize(640, 480);
+        g.fillRect(0, 0, 640, 480, 0x336699);
+        g.savePngFile(dir + "/bg.png");
         for (int i = 1; i < 8; ++i) {
-            g.SetSize(160, 120);
-            g.FillRect(0, 0, 160, 120, 0x102030u * static_cast<uint32_t>(i));
-            g.SavePngFile(dir + "/p" + std::to_string(i) + ".png");
+            g.setSize(160, 120);
+            g.fillRect(0, 0, 160, 120, 0x102030u * static_cast<uint32_t>(i));
+            g.savePngFile(dir + "/p" + std::to_string(i) + ".png");
         }
         std::ofstream(dir + "/story.zp7", std::ios::binary) << typicalStory();
         PackageWriter library;
-        InitWriter(library);
-        SetMagic(library, "QZ7LIB");
-        CreatePackage(library, dir + "/zarvoplay.zvl");
-        WriteStreamEntry(library,
+        initWriter(library);
+        setMagic(library, "QZ7LIB");
+        createPackage(library, dir + "/zarvoplay.zvl");
+        writeStreamEntry(library,
                          crlf("<Book=\"_system\">\n<Page=\"_init\">\n@Return\n<Page End>\n"
                               "<Page=\"_reload\">\n@Return\n<Page End>\n<Book End>\n"),
                          "system.zf7");
-        FinishPackage(library);
+        finishPackage(library);
         main = std::make_unique<Player>(
             Player::Services{&host, &clock, &dialogs, &files, &fonts, &canvas, &players}, dir);
         host.setClient(main.get());
-        main->FormCreate(dir + "/story.zp7", dir);
-        main->FormShow();
+        main->open(dir + "/story.zp7", dir);
+        main->show();
         main->activate();
         host.run(60000);
-        path = main->saveSystem().SaveFilePath("bench.sav");
+        path = main->saveSystem().saveFilePath("bench.sav");
     }
     ~Typical() {
         host.setClient(nullptr);
@@ -116,15 +116,15 @@ struct Typical {
 
 void BM_AutoSave(benchmark::State& state) {
     Typical t;
-    for (auto _ : state) benchmark::DoNotOptimize(t.main->saveSystem().AutoSave(t.path));
+    for (auto _ : state) benchmark::DoNotOptimize(t.main->saveSystem().autoSave(t.path));
     state.counters["bytes"] = static_cast<double>(fs::file_size(t.path));
 }
 BENCHMARK(BM_AutoSave)->Unit(benchmark::kMillisecond);
 
 void BM_AutoLoad(benchmark::State& state) {
     Typical t;
-    if (!t.main->saveSystem().AutoSave(t.path)) state.SkipWithError("the save failed");
-    for (auto _ : state) benchmark::DoNotOptimize(t.main->saveSystem().AutoLoad(t.path));
+    if (!t.main->saveSystem().autoSave(t.path)) state.SkipWithError("the save failed");
+    for (auto _ : state) benchmark::DoNotOptimize(t.main->saveSystem().autoLoad(t.path));
     if (!t.dialogs.shown().empty()) state.SkipWithError("a box was shown");
 }
 BENCHMARK(BM_AutoLoad)->Unit(benchmark::kMillisecond);

@@ -41,7 +41,7 @@ void BM_IndexScript(benchmark::State& state) {
     const std::string text = makeScript(100000, &lines);
     ScriptFile file;
     for (auto _ : state) {
-        file.LoadFromStream(text);
+        file.loadFromStream(text);
         benchmark::DoNotOptimize(file.index().data());
     }
     state.counters["lines/s"] =
@@ -61,16 +61,16 @@ void BM_MakeCommandCache500(benchmark::State& state) {
     }
     text += "<Page End>\r\n<Book End>\r\n";
     ScriptFile file;
-    file.LoadFromStream(text);
+    file.loadFromStream(text);
     CommandCache ctrl;
     ctrl.setFile(&file);
-    ctrl.Set_BookName("b");
-    ctrl.Set_PageName("p");
+    ctrl.setBookName("b");
+    ctrl.setPageName("p");
     for (auto _ : state) {
-        ctrl.Make_CommandCache();
-        benchmark::DoNotOptimize(ctrl.Get_CommandCount());
+        ctrl.makeCommandCache();
+        benchmark::DoNotOptimize(ctrl.commandCount());
     }
-    if (ctrl.Get_CommandCount() != 500) state.SkipWithError("expected 500 commands");
+    if (ctrl.commandCount() != 500) state.SkipWithError("expected 500 commands");
 }
 BENCHMARK(BM_MakeCommandCache500)->Unit(benchmark::kMicrosecond);
 
@@ -80,16 +80,16 @@ void BM_GetCommand(benchmark::State& state) {
         text += "MessageDraw.Text=Some text of a message line\r\nMessageDraw.Wait=1\r\n@MessageDraw\r\n";
     text += "<Page End>\r\n<Book End>\r\n";
     ScriptFile file;
-    file.LoadFromStream(text);
+    file.loadFromStream(text);
     CommandCache ctrl;
     ctrl.setFile(&file);
-    ctrl.Set_BookName("b");
-    ctrl.Set_PageName("p");
+    ctrl.setBookName("b");
+    ctrl.setPageName("p");
     Command cmd;
     int32_t k = 0;
     for (auto _ : state) {
-        ctrl.Get_Command(k, cmd);
-        benchmark::DoNotOptimize(cmd.GetParamText("MessageDraw.Text", ""));
+        ctrl.getCommand(k, cmd);
+        benchmark::DoNotOptimize(cmd.getParamText("MessageDraw.Text", ""));
         k = (k + 1) % 100;
     }
 }
@@ -99,15 +99,15 @@ void BM_ExpandText(benchmark::State& state) {
     platform::VirtualClock clock;
     Variables vars(&clock);
     for (int i = 0; i < 20; ++i) {
-        vars.Set_Value("%v" + std::to_string(i) + "%", i);
-        vars.Set_Text("$t" + std::to_string(i) + "$", "name" + std::to_string(i));
+        vars.setValue("%v" + std::to_string(i) + "%", i);
+        vars.setText("$t" + std::to_string(i) + "$", "name" + std::to_string(i));
     }
-    vars.Set_Text("$name$", "Taro");
-    vars.Set_Value("%score%", 1234);
+    vars.setText("$name$", "Taro");
+    vars.setValue("%score%", 1234);
     const std::string line =
         "<b>$name$</b> said: \"You have %score% points, and it is day %v12% of the trip.\"";
     bool error;
-    for (auto _ : state) benchmark::DoNotOptimize(vars.Expand_Text(line, error));
+    for (auto _ : state) benchmark::DoNotOptimize(vars.expandText(line, error));
 }
 BENCHMARK(BM_ExpandText);
 
@@ -116,7 +116,7 @@ void BM_ExpandPlainText(benchmark::State& state) {
     Variables vars(&clock);
     const std::string line = "A message line without any references, as most lines are.";
     bool error;
-    for (auto _ : state) benchmark::DoNotOptimize(vars.Expand_Text(line, error));
+    for (auto _ : state) benchmark::DoNotOptimize(vars.expandText(line, error));
 }
 BENCHMARK(BM_ExpandPlainText);
 

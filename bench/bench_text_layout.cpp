@@ -40,16 +40,16 @@ void BM_LayOutJapaneseMessage(benchmark::State& state) {
     zarvo::platform::FreeTypeFontEngine engine;
     zarvo::Surface::setFontEngine(&engine);
     zarvo::Surface layer;
-    layer.SetSize(640, 480);
+    layer.setSize(640, 480);
     layer.font.name = cp932("ＭＳ ゴシック");
     layer.font.size = 8;  // 10-pixel lines: the whole message fits the layer
     const std::string text = message();
     layer.text = text;
-    layer.DrawText();
+    layer.drawText();
     if (!layer.text.empty()) state.SkipWithError("the message does not fit the layer");
     for (auto _ : state) {
         layer.text = text;
-        benchmark::DoNotOptimize(layer.DrawText());
+        benchmark::DoNotOptimize(layer.drawText());
     }
     state.counters["chars/s"] =
         benchmark::Counter(2000.0 * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
@@ -60,7 +60,7 @@ BENCHMARK(BM_LayOutJapaneseMessage)->Unit(benchmark::kMillisecond);
 // The same with cold caches: a new engine for every layout (the first message of a run).
 void BM_LayOutJapaneseMessageColdEngine(benchmark::State& state) {
     zarvo::Surface layer;
-    layer.SetSize(640, 480);
+    layer.setSize(640, 480);
     layer.font.name = cp932("ＭＳ ゴシック");
     layer.font.size = 8;
     const std::string text = message();
@@ -68,7 +68,7 @@ void BM_LayOutJapaneseMessageColdEngine(benchmark::State& state) {
         zarvo::platform::FreeTypeFontEngine engine;
         zarvo::Surface::setFontEngine(&engine);
         layer.text = text;
-        benchmark::DoNotOptimize(layer.DrawText());
+        benchmark::DoNotOptimize(layer.drawText());
         zarvo::Surface::setFontEngine(nullptr);
     }
     state.counters["chars/s"] =

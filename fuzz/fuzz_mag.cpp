@@ -22,12 +22,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool ok = decodeMag(bytes, pic);
     if (ok && check != kMagGood) abort();
     std::string bmp;
-    const int result = MagDecoder::MMAG_MagtoBmp(bytes, bmp);
+    const int result = MagDecoder::magToBmp(bytes, bmp);
     if ((result == 0) != ok) abort();
     if (!ok) return 0;
     if (pic.width != layout.width || pic.height != layout.height ||
         pic.pixels.size() != size_t(pic.width) * size_t(pic.height) ||
-        bmp.size() != MagDecoder::MMAG_GetBmpSize(bytes))
+        bmp.size() != MagDecoder::bitmapSize(bytes))
         abort();
     Picture back;
     if (!decodeBmp(bmp, back) || back.pixels != pic.pixels) abort();

@@ -36,12 +36,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace zarvo;
     static const std::string path = scratchPath(".pkg");
     writeInput(path, data, size);
-    HasMagic(path, "QZ7PKG");
+    hasMagic(path, "QZ7PKG");
 
     int count = 0;
     {
         PackageReader r;
-        if (!OpenPackage(path, r)) {
+        if (!openPackage(path, r)) {
             check(!r.isOpen());
             return 0;
         }
@@ -49,35 +49,35 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         static const size_t pieces[] = {1, 7, 300, 4096};
         char buffer[4096];
         for (int i = 0; i < r.count; ++i) {
-            const PackageEntry* e = GetEntry(r, i);
+            const PackageEntry* e = getEntry(r, i);
             check(e != nullptr && e->offset + e->storedSize <= r.fileSize);
-            check(SelectEntry(r, i));
+            check(selectEntry(r, i));
             size_t piece = pieces[static_cast<size_t>(i) % 4], total = 0, n;
-            while ((n = ReadEntry(buffer, 1, piece, r)) > 0) {
+            while ((n = readEntry(buffer, 1, piece, r)) > 0) {
                 check(n <= piece);
                 total += n;
             }
             if (!e->compressed) check(total == e->storedSize);
             if (e->compressed && r.header.count == 0) check(total <= e->decodedSize);
             std::string whole;
-            if (ReadEntryToStream(whole, e->name, r) && FindEntry(r, e->name) == i)
+            if (readEntryToStream(whole, e->name, r) && findEntry(r, e->name) == i)
                 check(whole.size() == total);
         }
-        check(GetEntry(r, r.count) == nullptr);
+        check(getEntry(r, r.count) == nullptr);
     }
 
     // Appending must leave a package that opens with the new entry last.
     PackageWriter w;
-    if (AppendPackage(w, path)) {
+    if (appendPackage(w, path)) {
         w.compressed = w.scrambled = size % 2 == 0;
-        check(WriteStreamEntry(w, "appended", "fuzz.txt"));
-        check(FinishPackage(w));
+        check(writeStreamEntry(w, "appended", "fuzz.txt"));
+        check(finishPackage(w));
         PackageReader r;
-        check(OpenPackage(path, r));
+        check(openPackage(path, r));
         check(r.count == count + 1);
-        check(FindEntry(r, "FUZZ.TXT") == count);
+        check(findEntry(r, "FUZZ.TXT") == count);
         std::string s;
-        check(ReadEntryToStream(s, "fuzz.txt", r) && s == "appended");
+        check(readEntryToStream(s, "fuzz.txt", r) && s == "appended");
     }
     return 0;
 }

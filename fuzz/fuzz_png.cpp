@@ -44,18 +44,18 @@ volatile uint32_t fuzzPngSink;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     zarvo::Surface picture;
-    if (!picture.LoadPngFromMemory(
+    if (!picture.loadPngFromMemory(
             std::string_view(reinterpret_cast<const char*>(data), size)))
         return 0;
     zarvo::Surface screen;
-    screen.SetAlphaMode(zarvo::AlphaMode::Mask);
-    screen.SetSize(64, 48);
-    picture.CopyTo(screen, -3, -2, 0, 0, 0, 0);
-    picture.CopyTo(screen, 5, 4, 0, 0, picture.Width() - 1, picture.Height() - 1);
-    picture.BlendTo(screen, 0, 0, 0, 0, 0, 0, 100);
-    uint32_t sum = picture.GetPixel(picture.Width() - 1, picture.Height() - 1);
-    sum += picture.HitTest(picture.Width() - 1, picture.Height() - 1);
-    if (picture.hasMask()) sum += picture.maskRow(picture.Height() - 1)[picture.Width() - 1];
+    screen.setAlphaMode(zarvo::AlphaMode::Mask);
+    screen.setSize(64, 48);
+    picture.copyTo(screen, -3, -2, 0, 0, 0, 0);
+    picture.copyTo(screen, 5, 4, 0, 0, picture.width() - 1, picture.height() - 1);
+    picture.blendTo(screen, 0, 0, 0, 0, 0, 0, 100);
+    uint32_t sum = picture.getPixel(picture.width() - 1, picture.height() - 1);
+    sum += picture.hitTest(picture.width() - 1, picture.height() - 1);
+    if (picture.hasMask()) sum += picture.maskRow(picture.height() - 1)[picture.width() - 1];
     fuzzPngSink = sum;  // keeps the reads
     return 0;
 }

@@ -19,51 +19,51 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     platform::VirtualClock clock;
     ScriptFile file;
     file.setDialogs(&dialogs);
-    file.LoadFromStream(bytes);
+    file.loadFromStream(bytes);
 
     Variables vars(&clock);
     vars.setFile(&file);
     vars.setDialogs(&dialogs);
     vars.seed(1);
-    vars.Set_Value("%a%", 1);
-    vars.Set_Text("$s$", "%a%");
-    vars.Set_Text("$t$", "text");
+    vars.setValue("%a%", 1);
+    vars.setText("$s$", "%a%");
+    vars.setText("$t$", "text");
 
     int32_t s, e;
-    file.FindHead("Zarvo", s, e);
-    (void)file.ReadHeadString("Zarvo", "Title", "");
-    (void)file.ReadHeadInt("Zarvo", "ImageWidth", 640);
-    (void)file.ReadHeadBool("Zarvo", "DebugMode", false);
+    file.findHead("Zarvo", s, e);
+    (void)file.readHeadString("Zarvo", "Title", "");
+    (void)file.readHeadInt("Zarvo", "ImageWidth", 640);
+    (void)file.readHeadBool("Zarvo", "DebugMode", false);
 
     CommandCache ctrl;
     ctrl.setFile(&file);
     ctrl.setDialogs(&dialogs);
     Command cmd;
     StringList books, pages, lines;
-    file.GetBookList(books);
+    file.getBookList(books);
     for (const std::string& book : books) {
-        file.BookExists(book);
+        file.bookExists(book);
         lines.clear();
-        file.GetBookLines(book, lines);
-        file.GetPageList(book, pages);
+        file.getBookLines(book, lines);
+        file.getPageList(book, pages);
         for (const std::string& page : pages) {
-            file.PageExists(book, page);
-            int32_t n = file.GetPageLineCount(book, page);
+            file.pageExists(book, page);
+            int32_t n = file.getPageLineCount(book, page);
             for (int32_t i = -1; i <= n; ++i) {
                 bool error;
-                (void)vars.Expand_Text(file.GetPageLine(book, page, i), error);
+                (void)vars.expandText(file.getPageLine(book, page, i), error);
             }
-            ctrl.Set_BookName(book);
-            ctrl.Set_PageName(page);
-            int32_t count = ctrl.Get_CommandCount();
+            ctrl.setBookName(book);
+            ctrl.setPageName(page);
+            int32_t count = ctrl.commandCount();
             for (int32_t k = -1; k <= count; ++k) {
-                ctrl.Get_CommandLevel(k);
-                if (!ctrl.Get_Command(k, cmd)) continue;
+                ctrl.getCommandLevel(k);
+                if (!ctrl.getCommand(k, cmd)) continue;
                 for (const std::string& p : cmd.params) {
                     std::string_view name = std::string_view(p).substr(0, p.find('='));
-                    (void)cmd.GetParamText(name, "");
-                    (void)cmd.GetParamValue(name, 0);
-                    (void)vars.Get_Value(cmd.GetParamText(name, ""));
+                    (void)cmd.getParamText(name, "");
+                    (void)cmd.getParamValue(name, 0);
+                    (void)vars.getValue(cmd.getParamText(name, ""));
                 }
             }
         }
@@ -71,12 +71,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A book of the input imported into a fresh script must index cleanly beside its banner.
     if (!books.empty()) {
         ScriptFile other;
-        other.ImportBook(books.front(), file);
-        other.GetBookList(pages);
+        other.importBook(books.front(), file);
+        other.getBookList(pages);
     }
     for (const std::string& line : file.lines()) {
-        if (line.size() > 1 && line[0] == '@') (void)vars.Get_ValueVar(line);
-        if (line.size() > 1 && line[0] == '%') vars.Set_Value(line, 2);
+        if (line.size() > 1 && line[0] == '@') (void)vars.getValueVar(line);
+        if (line.size() > 1 && line[0] == '%') vars.setValue(line, 2);
     }
     return 0;
 }

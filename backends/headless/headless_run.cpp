@@ -53,9 +53,9 @@ int runHeadless(const HeadlessOptions& options) {
         host.onShot = shot;
         trace.follow(main);
         host.setClient(&main);
-        main.FormCreate(options.projectPath, options.programDir);
+        main.open(options.projectPath, options.programDir);
         if (!main.endedByFatalError()) {
-            main.FormShow();
+            main.show();
             main.activate();
             switch (host.run(options.maxTime)) {
                 case platform::HeadlessHost::RunEnd::Terminated: break;

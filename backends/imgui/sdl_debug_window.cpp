@@ -238,7 +238,7 @@ bool SdlDebugWindow::takeEvent(const SDL_Event& ev) {
     if (ev.type == SDL_WINDOWEVENT && ev.window.event == SDL_WINDOWEVENT_CLOSE) {
         SDL_HideWindow(window_);
         hidden_ = true;
-        info_.FormClose();
+        info_.formClose();
         return true;
     }
     ImGui::SetCurrentContext(context_);
@@ -323,7 +323,7 @@ void SdlDebugWindow::drawTabs() {
         ImGui::PushStyleColor(ImGuiCol_ButtonActive, style.Colors[ImGuiCol_TabActive]);
         std::string label = sjisToUtf8(names[t]) + "###tab" + std::to_string(t);
         if (ImGui::Button(label.c_str()) && !selected)
-            info_.TabControlChange(static_cast<DebugTab>(t));
+            info_.tabControlChange(static_cast<DebugTab>(t));
         ImGui::PopStyleColor(3);
     }
     ImVec2 at = ImGui::GetCursorScreenPos();

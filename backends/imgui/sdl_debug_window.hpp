@@ -37,8 +37,8 @@ class SdlDebugWindow final : public DebugHooks, public SdlSideWindow {
     DebugModel& info() { return info_; }
 
     // DebugHooks
-    void DebugGate() override { info_.DebugGate(); }
-    void RefreshDebugInfo() override { info_.RefreshDebugInfo(); }
+    void debugGate() override { info_.debugGate(); }
+    void refreshDebugInfo() override { info_.refreshDebugInfo(); }
 
     // SdlSideWindow
     bool takeEvent(const SDL_Event& ev) override;

@@ -194,14 +194,14 @@ bool readRecordChain(PackageReader& r, int64_t& endMarker) {
 // readers treat it as no package.
 bool openPackageFile(const std::string& path, PackageReader& r, bool allowEmpty,
                      int64_t* endMarker) {
-    ClosePackage(r);
+    closePackage(r);
     // Non-blocking so a FIFO given as a package cannot hang the open.
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
     r.fd = fd;
     struct stat st;
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ClosePackage(r);
+        closePackage(r);
         return false;
     }
     r.fileSize = st.st_size;
@@ -237,7 +237,7 @@ bool openPackageFile(const std::string& path, PackageReader& r, bool allowEmpty,
         return allowEmpty || !r.entries.empty();
     }();
     if (!ok) {
-        ClosePackage(r);
+        closePackage(r);
         return false;
     }
     r.count = static_cast<int32_t>(r.entries.size());
@@ -418,11 +418,11 @@ uint32_t packageChecksumInt(uint32_t s, uint32_t value) {
 PackageReader::PackageReader() = default;
 
 PackageReader::~PackageReader() {
-    ClosePackage(*this);
+    closePackage(*this);
     if (streamReady) inflateEnd(&stream);
 }
 
-bool HasMagic(const std::string& path, std::string_view magic) {
+bool hasMagic(const std::string& path, std::string_view magic) {
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
     std::string head(magic.size(), '\0');
@@ -431,11 +431,11 @@ bool HasMagic(const std::string& path, std::string_view magic) {
     return got == magic.size() && head == magic;
 }
 
-bool OpenPackage(const std::string& path, PackageReader& reader) {
+bool openPackage(const std::string& path, PackageReader& reader) {
     return openPackageFile(path, reader, false, nullptr);
 }
 
-void ClosePackage(PackageReader& reader) {
+void closePackage(PackageReader& reader) {
     if (reader.fd >= 0) close(reader.fd);
     reader.fd = -1;
     reader.fileSize = 0;
@@ -451,24 +451,24 @@ void ClosePackage(PackageReader& reader) {
     reader.inputPos = reader.inputLen = 0;
 }
 
-int FindEntry(const PackageReader& reader, std::string_view name) {
+int findEntry(const PackageReader& reader, std::string_view name) {
     for (size_t i = reader.entries.size(); i-- > 0;)
         if (sameAsciiText(reader.entries[i].name, name)) return static_cast<int>(i);
     return -1;
 }
 
-const PackageEntry* GetEntry(const PackageReader& reader, int index) {
+const PackageEntry* getEntry(const PackageReader& reader, int index) {
     if (index < 0 || static_cast<size_t>(index) >= reader.entries.size()) return nullptr;
     return &reader.entries[static_cast<size_t>(index)];
 }
 
-bool SelectEntry(PackageReader& reader, int index) {
+bool selectEntry(PackageReader& reader, int index) {
     reader.selected = -1;
     reader.consumed = 0;
     reader.decoded = 0;
     reader.inputPos = reader.inputLen = 0;
     reader.inflateState = kInflateIdle;
-    const PackageEntry* e = reader.isOpen() ? GetEntry(reader, index) : nullptr;
+    const PackageEntry* e = reader.isOpen() ? getEntry(reader, index) : nullptr;
     if (!e) return false;
     reader.input.resize(std::max<size_t>(reader.inputBufferSize, 1));
     if (e->compressed) {
@@ -492,12 +492,12 @@ bool SelectEntry(PackageReader& reader, int index) {
     return true;
 }
 
-bool SelectEntryByName(PackageReader& reader, std::string_view name) {
-    int index = FindEntry(reader, name);
-    return index >= 0 && SelectEntry(reader, index);
+bool selectEntryByName(PackageReader& reader, std::string_view name) {
+    int index = findEntry(reader, name);
+    return index >= 0 && selectEntry(reader, index);
 }
 
-size_t ReadEntry(void* buffer, size_t itemSize, size_t itemCount, PackageReader& reader) {
+size_t readEntry(void* buffer, size_t itemSize, size_t itemCount, PackageReader& reader) {
     if (!reader.isOpen() || reader.selected < 0 || itemSize == 0 || itemCount == 0) return 0;
     size_t total =
         itemCount > SIZE_MAX / itemSize ? SIZE_MAX / itemSize * itemSize : itemSize * itemCount;
@@ -507,10 +507,10 @@ size_t ReadEntry(void* buffer, size_t itemSize, size_t itemCount, PackageReader&
     return got / itemSize;
 }
 
-bool ReadEntryToStream(std::string& stream, std::string_view name, PackageReader& reader,
+bool readEntryToStream(std::string& stream, std::string_view name, PackageReader& reader,
                        uint64_t limit) {
-    int index = FindEntry(reader, name);
-    if (index < 0 || !SelectEntry(reader, index)) return false;
+    int index = findEntry(reader, name);
+    if (index < 0 || !selectEntry(reader, index)) return false;
     const PackageEntry& e = reader.entries[static_cast<size_t>(index)];
     // A plain entry's size is exact and checked against the file; a recorded decoded size is
     // only a hint (deflate expands at most about 1032 times).
@@ -529,11 +529,11 @@ bool ReadEntryToStream(std::string& stream, std::string_view name, PackageReader
             if (len == out.size())
                 out.resize(static_cast<size_t>(std::min<uint64_t>(
                     std::max<uint64_t>(uint64_t{out.size()} * 2, len + kCopyChunk), most)));
-            size_t n = ReadEntry(out.data() + len, 1, out.size() - len, reader);
+            size_t n = readEntry(out.data() + len, 1, out.size() - len, reader);
             if (n == 0) break;
             len += n;
         }
-        if (EntryFailed(reader)) return false;
+        if (entryFailed(reader)) return false;
         out.resize(static_cast<size_t>(len));
         stream = std::move(out);
         return true;
@@ -544,12 +544,12 @@ bool ReadEntryToStream(std::string& stream, std::string_view name, PackageReader
     }
 }
 
-bool ReadEntryIndexToStream(const ByteSink& sink, int index, PackageReader& reader) {
-    if (!SelectEntry(reader, index)) return false;
+bool readEntryIndexToStream(const ByteSink& sink, int index, PackageReader& reader) {
+    if (!selectEntry(reader, index)) return false;
     try {
         std::vector<char> buffer(kCopyChunk);
         for (;;) {
-            size_t n = ReadEntry(buffer.data(), 1, buffer.size(), reader);
+            size_t n = readEntry(buffer.data(), 1, buffer.size(), reader);
             if (n == 0) break;
             if (!sink(buffer.data(), n)) return false;
         }
@@ -558,11 +558,11 @@ bool ReadEntryIndexToStream(const ByteSink& sink, int index, PackageReader& read
     } catch (const std::length_error&) {
         return false;
     }
-    return !EntryFailed(reader);
+    return !entryFailed(reader);
 }
 
-bool ReadEntryIndexToStream(std::ostream& stream, int index, PackageReader& reader) {
-    return ReadEntryIndexToStream(
+bool readEntryIndexToStream(std::ostream& stream, int index, PackageReader& reader) {
+    return readEntryIndexToStream(
         [&stream](const char* data, size_t n) {
             stream.write(data, static_cast<std::streamsize>(n));
             return stream.good();
@@ -570,9 +570,9 @@ bool ReadEntryIndexToStream(std::ostream& stream, int index, PackageReader& read
         index, reader);
 }
 
-bool ReadEntryToStrings(std::string_view name, StringList& lines, PackageReader& reader) {
+bool readEntryToStrings(std::string_view name, StringList& lines, PackageReader& reader) {
     std::string text;
-    if (!ReadEntryToStream(text, name, reader)) return false;
+    if (!readEntryToStream(text, name, reader)) return false;
     lines = splitLines(text);
     return true;
 }
@@ -586,7 +586,7 @@ PackageWriter::~PackageWriter() {
     if (streamReady) deflateEnd(&stream);
 }
 
-void InitWriter(PackageWriter& writer) {
+void initWriter(PackageWriter& writer) {
     abandonPackage(writer);
     writer.compressed = writer.reserved = writer.autoExtract = writer.flagD = false;
     writer.scrambled = false;
@@ -605,13 +605,13 @@ void InitWriter(PackageWriter& writer) {
     writer.deflateState = kDeflateIdle;
 }
 
-void SetMagic(PackageWriter& writer, std::string_view magic) {
+void setMagic(PackageWriter& writer, std::string_view magic) {
     writer.magic.fill(0);
     if (magic.size() <= writer.magic.size())
         std::copy(magic.begin(), magic.end(), writer.magic.begin());
 }
 
-bool CreatePackage(PackageWriter& writer, const std::string& path) {
+bool createPackage(PackageWriter& writer, const std::string& path) {
     abandonPackage(writer);
     writer.failed = false;
     // The package is written beside its target and moved over it when finished, so a failed
@@ -650,7 +650,7 @@ bool CreatePackage(PackageWriter& writer, const std::string& path) {
     return true;
 }
 
-bool AppendPackage(PackageWriter& writer, const std::string& path) {
+bool appendPackage(PackageWriter& writer, const std::string& path) {
     abandonPackage(writer);
     writer.failed = false;
     // The old package must be sound and end in its marker; its scramble table is needed for
@@ -677,7 +677,7 @@ bool AppendPackage(PackageWriter& writer, const std::string& path) {
     return true;
 }
 
-bool BeginEntry(PackageWriter& writer, std::string_view name) {
+bool beginEntry(PackageWriter& writer, std::string_view name) {
     if (!writer.file || writer.failed || writer.inEntry || name.size() > kPackageMaxName)
         return false;
     uint32_t flags = 0;
@@ -721,7 +721,7 @@ bool BeginEntry(PackageWriter& writer, std::string_view name) {
     return true;
 }
 
-size_t WriteEntry(const void* buffer, size_t itemSize, size_t itemCount, PackageWriter& writer) {
+size_t writeEntry(const void* buffer, size_t itemSize, size_t itemCount, PackageWriter& writer) {
     if (!writer.inEntry || writer.failed || itemSize == 0 || itemCount == 0) return 0;
     if (itemCount > SIZE_MAX / itemSize) return 0;
     size_t total = itemSize * itemCount;
@@ -749,7 +749,7 @@ size_t WriteEntry(const void* buffer, size_t itemSize, size_t itemCount, Package
     return itemCount;
 }
 
-bool EndEntry(PackageWriter& writer) {
+bool endEntry(PackageWriter& writer) {
     if (!writer.inEntry) return false;
     writer.inEntry = false;
     if (writer.failed) return false;
@@ -800,9 +800,9 @@ bool EndEntry(PackageWriter& writer) {
     return !writer.failed;
 }
 
-bool FinishPackage(PackageWriter& writer) {
+bool finishPackage(PackageWriter& writer) {
     if (!writer.file) return false;
-    if (writer.inEntry) EndEntry(writer);
+    if (writer.inEntry) endEntry(writer);
     writeBytes(writer, "EP", 2);
     if (!writer.failed && std::fflush(writer.file) != 0) writer.failed = true;
     if (writer.failed) {
@@ -820,15 +820,15 @@ bool FinishPackage(PackageWriter& writer) {
     return ok;
 }
 
-bool WriteStreamEntry(PackageWriter& writer, std::string_view stream, std::string_view name) {
-    if (!BeginEntry(writer, name)) return false;
+bool writeStreamEntry(PackageWriter& writer, std::string_view stream, std::string_view name) {
+    if (!beginEntry(writer, name)) return false;
     bool ok =
-        stream.empty() || WriteEntry(stream.data(), 1, stream.size(), writer) == stream.size();
-    return EndEntry(writer) && ok;
+        stream.empty() || writeEntry(stream.data(), 1, stream.size(), writer) == stream.size();
+    return endEntry(writer) && ok;
 }
 
-bool WriteStringsEntry(PackageWriter& writer, const StringList& lines, std::string_view name) {
-    return WriteStreamEntry(writer, joinLines(lines), name);
+bool writeStringsEntry(PackageWriter& writer, const StringList& lines, std::string_view name) {
+    return writeStreamEntry(writer, joinLines(lines), name);
 }
 
 }  // namespace zarvo

@@ -114,21 +114,21 @@ struct PackageReader {
 };
 
 // Reader.
-bool HasMagic(const std::string& path, std::string_view magic);
-bool OpenPackage(const std::string& path, PackageReader& reader);
-void ClosePackage(PackageReader& reader);
-int FindEntry(const PackageReader& reader, std::string_view name);  // last of a name; -1
-const PackageEntry* GetEntry(const PackageReader& reader, int index);
-bool SelectEntry(PackageReader& reader, int index);
-bool SelectEntryByName(PackageReader& reader, std::string_view name);
+bool hasMagic(const std::string& path, std::string_view magic);
+bool openPackage(const std::string& path, PackageReader& reader);
+void closePackage(PackageReader& reader);
+int findEntry(const PackageReader& reader, std::string_view name);  // last of a name; -1
+const PackageEntry* getEntry(const PackageReader& reader, int index);
+bool selectEntry(PackageReader& reader, int index);
+bool selectEntryByName(PackageReader& reader, std::string_view name);
 // Decoded bytes of the selected entry, in whole items; 0 at its end or after a failure. Never
 // returns more than the entry's stored data decodes to. A recorded decoded size is not trusted:
 // a compressed entry reads as far as it inflates, up to the reader's entryLimit (a stream that
 // runs past the limit counts as damaged). A PNG read callback is a thin wrapper over this that
 // treats a short read as an error.
-size_t ReadEntry(void* buffer, size_t itemSize, size_t itemCount, PackageReader& reader);
+size_t readEntry(void* buffer, size_t itemSize, size_t itemCount, PackageReader& reader);
 // True when the selected entry could not be decoded in full (zlib error or stream cut short).
-inline bool EntryFailed(const PackageReader& reader) {
+inline bool entryFailed(const PackageReader& reader) {
     return reader.inflateState == kInflateFailed;
 }
 
@@ -139,12 +139,12 @@ using ByteSink = std::function<bool(const char* data, size_t size)>;
 // refuses the bytes, or memory runs out.
 // `limit` stops the read early without failing: a caller that knows how much it needs (a
 // picture's headers tell its size) takes no more than that.
-bool ReadEntryToStream(std::string& stream, std::string_view name, PackageReader& reader,
+bool readEntryToStream(std::string& stream, std::string_view name, PackageReader& reader,
                        uint64_t limit = UINT64_MAX);
-bool ReadEntryIndexToStream(const ByteSink& sink, int index, PackageReader& reader);
-bool ReadEntryIndexToStream(std::ostream& stream, int index, PackageReader& reader);
+bool readEntryIndexToStream(const ByteSink& sink, int index, PackageReader& reader);
+bool readEntryIndexToStream(std::ostream& stream, int index, PackageReader& reader);
 // Leaves the list unchanged when the entry cannot be read.
-bool ReadEntryToStrings(std::string_view name, StringList& lines, PackageReader& reader);
+bool readEntryToStrings(std::string_view name, StringList& lines, PackageReader& reader);
 
 enum DeflateState : int { kDeflateFailed = 0, kDeflateIdle = 1, kDeflating = 2 };
 
@@ -196,16 +196,16 @@ struct PackageWriter {
 };
 
 // Writer.
-void InitWriter(PackageWriter& writer);
-void SetMagic(PackageWriter& writer, std::string_view magic);
-bool CreatePackage(PackageWriter& writer, const std::string& path);
-bool AppendPackage(PackageWriter& writer, const std::string& path);
-bool BeginEntry(PackageWriter& writer, std::string_view name);
-size_t WriteEntry(const void* buffer, size_t itemSize, size_t itemCount, PackageWriter& writer);
-bool EndEntry(PackageWriter& writer);
-bool FinishPackage(PackageWriter& writer);
+void initWriter(PackageWriter& writer);
+void setMagic(PackageWriter& writer, std::string_view magic);
+bool createPackage(PackageWriter& writer, const std::string& path);
+bool appendPackage(PackageWriter& writer, const std::string& path);
+bool beginEntry(PackageWriter& writer, std::string_view name);
+size_t writeEntry(const void* buffer, size_t itemSize, size_t itemCount, PackageWriter& writer);
+bool endEntry(PackageWriter& writer);
+bool finishPackage(PackageWriter& writer);
 
-bool WriteStreamEntry(PackageWriter& writer, std::string_view stream, std::string_view name);
-bool WriteStringsEntry(PackageWriter& writer, const StringList& lines, std::string_view name);
+bool writeStreamEntry(PackageWriter& writer, std::string_view stream, std::string_view name);
+bool writeStringsEntry(PackageWriter& writer, const StringList& lines, std::string_view name);
 
 }  // namespace zarvo

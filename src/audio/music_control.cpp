@@ -48,10 +48,10 @@ MusicControl::MusicControl(const Services& services)
 
 MusicControl::~MusicControl() = default;
 
-bool MusicControl::PlayMusic(const std::string& path, int32_t loops) {
+bool MusicControl::playMusic(const std::string& path, int32_t loops) {
     bool opened = true;
     if (musicEnabled_) {
-        StopMusic();
+        stopMusic();
         opened = musicPlayer_->open(path);
         if (opened) {
             applyVolume(*musicPlayer_, musicVolume_);
@@ -64,7 +64,7 @@ bool MusicControl::PlayMusic(const std::string& path, int32_t loops) {
     return opened;
 }
 
-void MusicControl::StopMusic() {
+void MusicControl::stopMusic() {
     if (!musicPlaying_) return;
     // While music is off the player is silent already, but the track still ends: switching
     // music on again or saving must not bring back what the story stopped.
@@ -73,19 +73,19 @@ void MusicControl::StopMusic() {
     musicLoopsLeft_ = 0;
 }
 
-void MusicControl::PollMusic() {
+void MusicControl::pollMusic() {
     // While music is off nothing plays, so nothing can end: a channel that never opened a file
     // reports itself complete and would otherwise count the plays down in silence.
     if (!musicEnabled_ || !musicPlaying_ || !musicPlayer_->isComplete()) return;
     if (musicLoopsLeft_ > 0 && --musicLoopsLeft_ == 0) {
-        StopMusic();
+        stopMusic();
         return;
     }
     musicPlayer_->seekToStart();
     musicPlayer_->play();
 }
 
-void MusicControl::SetMusicEnabled(bool enabled) {
+void MusicControl::setMusicEnabled(bool enabled) {
     if (enabled == musicEnabled_) return;
     if (musicPlaying_) {
         if (enabled && !musicFile_.empty()) {
@@ -99,10 +99,10 @@ void MusicControl::SetMusicEnabled(bool enabled) {
     musicEnabled_ = enabled;
 }
 
-void MusicControl::PlaySound(const std::string& path, SoundMode mode) {
+void MusicControl::playSound(const std::string& path, SoundMode mode) {
     if (!soundEnabled_) return;
     if (soundMode_ == SoundMode::Protect && soundPlaying_) waitForSoundEnd();
-    StopSound();
+    stopSound();
     if (!soundPlayer_->open(path)) return;
     applyVolume(*soundPlayer_, soundVolume_);
     soundPlayer_->play();
@@ -110,12 +110,12 @@ void MusicControl::PlaySound(const std::string& path, SoundMode mode) {
     soundMode_ = mode;
     if (mode == SoundMode::Wait) {
         waitForSoundEnd();
-        StopSound();
+        stopSound();
         soundMode_ = SoundMode::Free;
     }
 }
 
-void MusicControl::StopSound() {
+void MusicControl::stopSound() {
     if (!soundEnabled_ || !soundPlaying_) return;
     soundPlayer_->stop();
     soundPlaying_ = false;
@@ -133,34 +133,34 @@ void MusicControl::waitForSoundEnd() {
     }
 }
 
-bool MusicControl::SetMusicVolume(int32_t percent) {
+bool MusicControl::setMusicVolume(int32_t percent) {
     musicVolume_ = percent;
     return applyVolume(*musicPlayer_, percent);
 }
 
-bool MusicControl::SetSoundVolume(int32_t percent) {
+bool MusicControl::setSoundVolume(int32_t percent) {
     soundVolume_ = percent;
     return applyVolume(*soundPlayer_, percent);
 }
 
-bool MusicControl::WriteMusicInfo(StringList& list) const {
-    WriteListString(list, "Music.FileName", musicFile_);
-    WriteListBool(list, "Music.Playing", musicPlaying_);
-    WriteListInt(list, "Music.Loop", musicLoopsLeft_);
-    WriteListInt(list, "Music.Volume", musicVolume_);
-    WriteListInt(list, "Sound.Volume", soundVolume_);
+bool MusicControl::writeMusicInfo(StringList& list) const {
+    writeListString(list, "Music.FileName", musicFile_);
+    writeListBool(list, "Music.Playing", musicPlaying_);
+    writeListInt(list, "Music.Loop", musicLoopsLeft_);
+    writeListInt(list, "Music.Volume", musicVolume_);
+    writeListInt(list, "Sound.Volume", soundVolume_);
     return true;
 }
 
-bool MusicControl::ReadMusicInfo(const StringList& list) {
-    StopMusic();
-    StopSound();
-    std::string file = ReadListString(list, "Music.FileName", "");
-    bool playing = ReadListBool(list, "Music.Playing", false);
-    int32_t loops = ReadListInt(list, "Music.Loop", 0);
-    SetMusicVolume(ReadListInt(list, "Music.Volume", 100));
-    SetSoundVolume(ReadListInt(list, "Sound.Volume", 100));
-    if (!file.empty() && playing) PlayMusic(file, loops);
+bool MusicControl::readMusicInfo(const StringList& list) {
+    stopMusic();
+    stopSound();
+    std::string file = readListString(list, "Music.FileName", "");
+    bool playing = readListBool(list, "Music.Playing", false);
+    int32_t loops = readListInt(list, "Music.Loop", 0);
+    setMusicVolume(readListInt(list, "Music.Volume", 100));
+    setSoundVolume(readListInt(list, "Sound.Volume", 100));
+    if (!file.empty() && playing) playMusic(file, loops);
     return true;
 }
 

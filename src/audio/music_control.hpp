@@ -40,27 +40,27 @@ public:
 
     // Plays `path` `loops` times (0 or less: without end). While music is switched off only the
     // logical state is recorded and the result is true.
-    bool PlayMusic(const std::string& path, int32_t loops);
+    bool playMusic(const std::string& path, int32_t loops);
     // Ends the track; while music is switched off only the logical state changes.
-    void StopMusic();
+    void stopMusic();
     // Once per main-loop step: restarts a finished track or stops it after its last play.
-    void PollMusic();
-    void SetMusicEnabled(bool enabled);
+    void pollMusic();
+    void setMusicEnabled(bool enabled);
 
     // Does nothing while sound is switched off.
-    void PlaySound(const std::string& path, SoundMode mode);
-    void StopSound();
-    void SetSoundEnabled(bool enabled) { soundEnabled_ = enabled; }
+    void playSound(const std::string& path, SoundMode mode);
+    void stopSound();
+    void setSoundEnabled(bool enabled) { soundEnabled_ = enabled; }
 
     // Stores the percent value even when it is out of range; true when the player took it.
-    bool SetMusicVolume(int32_t percent);
-    bool SetSoundVolume(int32_t percent);
-    int32_t GetMusicVolume() const { return musicVolume_; }
-    int32_t GetSoundVolume() const { return soundVolume_; }
+    bool setMusicVolume(int32_t percent);
+    bool setSoundVolume(int32_t percent);
+    int32_t getMusicVolume() const { return musicVolume_; }
+    int32_t getSoundVolume() const { return soundVolume_; }
 
     // The save file's music keys, replacing lines of the same names or appending them.
-    bool WriteMusicInfo(StringList& list) const;
-    bool ReadMusicInfo(const StringList& list);
+    bool writeMusicInfo(StringList& list) const;
+    bool readMusicInfo(const StringList& list);
 
     const std::string& musicFile() const { return musicFile_; }
     bool musicPlaying() const { return musicPlaying_; }

@@ -22,21 +22,21 @@ bool findNameValue(const StringList& list, std::string_view name, std::string_vi
     return true;
 }
 
-std::string ReadListString(const StringList& list, std::string_view name, std::string_view fallback) {
+std::string readListString(const StringList& list, std::string_view name, std::string_view fallback) {
     std::string_view v;
     return std::string(findNameValue(list, name, v) ? v : fallback);
 }
 
-int32_t ReadListInt(const StringList& list, std::string_view name, int32_t fallback) {
+int32_t readListInt(const StringList& list, std::string_view name, int32_t fallback) {
     std::string_view v;
     return findNameValue(list, name, v) ? parseInt(v, fallback) : fallback;
 }
 
-bool ReadListBool(const StringList& list, std::string_view name, bool fallback) {
-    return ReadListInt(list, name, fallback ? 1 : 0) != 0;
+bool readListBool(const StringList& list, std::string_view name, bool fallback) {
+    return readListInt(list, name, fallback ? 1 : 0) != 0;
 }
 
-void WriteListString(StringList& list, std::string_view name, std::string_view value) {
+void writeListString(StringList& list, std::string_view name, std::string_view value) {
     std::string line;
     line.reserve(name.size() + 1 + value.size());
     line.append(name).append("=").append(value);
@@ -47,26 +47,26 @@ void WriteListString(StringList& list, std::string_view name, std::string_view v
         list.push_back(std::move(line));
 }
 
-void WriteListInt(StringList& list, std::string_view name, int32_t value) {
-    WriteListString(list, name, intToStr(value));
+void writeListInt(StringList& list, std::string_view name, int32_t value) {
+    writeListString(list, name, intToStr(value));
 }
 
-void WriteListBool(StringList& list, std::string_view name, bool value) {
-    WriteListString(list, name, boolToText(value));
+void writeListBool(StringList& list, std::string_view name, bool value) {
+    writeListString(list, name, boolToText(value));
 }
 
-void AppendListString(StringList& list, std::string_view name, std::string_view value) {
+void appendListString(StringList& list, std::string_view name, std::string_view value) {
     std::string line(name);
     line.append("=").append(value);
     list.push_back(std::move(line));
 }
 
-void AppendListInt(StringList& list, std::string_view name, int32_t value) {
-    AppendListString(list, name, intToStr(value));
+void appendListInt(StringList& list, std::string_view name, int32_t value) {
+    appendListString(list, name, intToStr(value));
 }
 
-void AppendListBool(StringList& list, std::string_view name, bool value) {
-    AppendListString(list, name, boolToText(value));
+void appendListBool(StringList& list, std::string_view name, bool value) {
+    appendListString(list, name, boolToText(value));
 }
 
 }  // namespace zarvo

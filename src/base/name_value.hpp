@@ -17,18 +17,18 @@ int findNameLine(const StringList& list, std::string_view name);
 // Value of the first line named `name`; false when there is none.
 bool findNameValue(const StringList& list, std::string_view name, std::string_view& value);
 
-std::string ReadListString(const StringList& list, std::string_view name, std::string_view fallback);
-int32_t ReadListInt(const StringList& list, std::string_view name, int32_t fallback);
-bool ReadListBool(const StringList& list, std::string_view name, bool fallback);
+std::string readListString(const StringList& list, std::string_view name, std::string_view fallback);
+int32_t readListInt(const StringList& list, std::string_view name, int32_t fallback);
+bool readListBool(const StringList& list, std::string_view name, bool fallback);
 
 // Replace the first line of that name, or append one.
-void WriteListString(StringList& list, std::string_view name, std::string_view value);
-void WriteListInt(StringList& list, std::string_view name, int32_t value);
-void WriteListBool(StringList& list, std::string_view name, bool value);
+void writeListString(StringList& list, std::string_view name, std::string_view value);
+void writeListInt(StringList& list, std::string_view name, int32_t value);
+void writeListBool(StringList& list, std::string_view name, bool value);
 
 // Append without looking for an existing line.
-void AppendListString(StringList& list, std::string_view name, std::string_view value);
-void AppendListInt(StringList& list, std::string_view name, int32_t value);
-void AppendListBool(StringList& list, std::string_view name, bool value);
+void appendListString(StringList& list, std::string_view name, std::string_view value);
+void appendListInt(StringList& list, std::string_view name, int32_t value);
+void appendListBool(StringList& list, std::string_view name, bool value);
 
 }  // namespace zarvo

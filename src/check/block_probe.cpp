@@ -13,7 +13,7 @@ namespace {
 bool indexComplains(std::string_view text, ScriptFile& file, std::string* message) {
     platform::RecordingDialogs dialogs;
     file.setDialogs(&dialogs);
-    file.LoadFromStream(text);
+    file.loadFromStream(text);
     file.setDialogs(nullptr);
     if (dialogs.shown().empty()) return false;
     if (message) *message = dialogs.shown().front().text;

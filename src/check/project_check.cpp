@@ -112,7 +112,7 @@ private:
         return i < 0 ? at.line : at.paramsStart + i;
     }
     std::string param(const At& at, std::string_view name, std::string_view fallback) const {
-        return at.command->GetParamText(name, fallback);
+        return at.command->getParamText(name, fallback);
     }
 
     void checkTarget(const At& at, std::string_view bookParam, std::string_view book,
@@ -136,7 +136,7 @@ private:
 
 int32_t StoryChecker::headKeyLine(std::string_view key) {
     int32_t start, end;
-    if (!script_.FindHead(kZarvo, start, end)) return -1;
+    if (!script_.findHead(kZarvo, start, end)) return -1;
     // The first line that begins with KEY= is the one the player reads.
     std::string prefix(key);
     prefix += '=';
@@ -158,7 +158,7 @@ void StoryChecker::checkBlocks() {
         // The player's index holds the blocks closed before the fault, and every lookup builds it
         // again (with its message). The lines before the fault give the same index once, so the
         // later checks see what the player sees at the cost of one build.
-        access_.script().LoadFromStream(
+        access_.script().loadFromStream(
             joinLines(StringList(lines_.begin(), lines_.begin() + fault.line)));
         return;
     }
@@ -173,14 +173,14 @@ void StoryChecker::checkHead(const std::vector<platform::ShownBox>& openingBoxes
         if (!seen.insert(box.text).second) continue;
         if (box.text == texts::kWrongFileType) {
             // A control character cannot stand in a Head line, so it tells a missing key.
-            std::string type = script_.ReadHeadString(kZarvo, "FileType", "\n");
+            std::string type = script_.readHeadString(kZarvo, "FileType", "\n");
             add(headKeyLine("FileType"),
                 (type == "\n" ? std::string("FileType is missing") : "FileType is " + inQuotes(type)) +
                     ", not \"QZ7\"; the player asks whether to go on (\"" + oneLine(box.text) +
                     "\")");
         } else if (box.text == texts::kNewerCommandVersion) {
             add(headKeyLine("CommandVersion"),
-                "CommandVersion " + inQuotes(script_.ReadHeadString(kZarvo, "CommandVersion", "")) +
+                "CommandVersion " + inQuotes(script_.readHeadString(kZarvo, "CommandVersion", "")) +
                     " is newer than this player's " +
                     std::to_string(Variables::kCommandVersion) +
                     "; the player asks whether to go on (\"" + oneLine(box.text) + "\")");
@@ -191,15 +191,15 @@ void StoryChecker::checkHead(const std::vector<platform::ShownBox>& openingBoxes
         }
     }
 
-    std::string opening = script_.ReadHeadString(kZarvo, "Opening", "");
+    std::string opening = script_.readHeadString(kZarvo, "Opening", "");
     if (!opening.empty() && opening != "Default" && !holdsReference(opening) &&
         !access_.pictureExists(opening))
         add(headKeyLine("Opening"), "opening picture " + inQuotes(opening) + " is not found");
 
-    std::string book = script_.ReadHeadString(kZarvo, "StartBook", texts::kDefaultStartBook);
-    std::string page = script_.ReadHeadString(kZarvo, "StartPage", texts::kDefaultStartPage);
+    std::string book = script_.readHeadString(kZarvo, "StartBook", texts::kDefaultStartBook);
+    std::string page = script_.readHeadString(kZarvo, "StartPage", texts::kDefaultStartPage);
     int32_t start, end;
-    if (!script_.FindPage(book, page, start, end)) {
+    if (!script_.findPage(book, page, start, end)) {
         int32_t line = headKeyLine("StartPage");
         add(line, "the start page " + inQuotes(page) + " of book " + inQuotes(book) +
                       " does not exist");
@@ -341,7 +341,7 @@ void StoryChecker::checkCommand(const At& at, std::vector<IfBlock>& ifs) {
     case CommandType::LayerCtrl: {
         checkLayer(at, "Layer.Name", "");
         std::string file = param(at, "Layer.Image.FileName", "Clear");
-        if (c.GetParamFlag("Layer.Image.Change", false) && file != "Clear")
+        if (c.getParamFlag("Layer.Image.Change", false) && file != "Clear")
             checkPicture(at, "Layer.Image.FileName", file);
         const std::pair<std::string_view, std::array<std::string_view, 2>> kValues[] = {
             {"Layer.Pos.Change", {"Layer.Pos.Left", "Layer.Pos.Top"}},
@@ -349,12 +349,12 @@ void StoryChecker::checkCommand(const At& at, std::vector<IfBlock>& ifs) {
             {"Layer.ViewPos.Change", {"Layer.ViewPos.Left", "Layer.ViewPos.Top"}},
         };
         for (const auto& [flag, names] : kValues)
-            if (c.GetParamFlag(flag, false))
+            if (c.getParamFlag(flag, false))
                 for (std::string_view name : names) checkValue(at, name, "0");
         break;
     }
     case CommandType::Select:
-        if (c.GetParamFlag("Select.Area.Import", false))
+        if (c.getParamFlag("Select.Area.Import", false))
             checkLayer(at, "Select.Area.ImportLayer", "");
         // Choices run up to the first empty page name; they go to pages of the current book.
         for (int n = 1; n <= 20; ++n) {
@@ -417,10 +417,10 @@ void StoryChecker::checkTarget(const At& at, std::string_view bookParam, std::st
                                std::string_view pageParam, std::string_view page) {
     if (holdsReference(book) || holdsReference(page)) return;
     int32_t start, end;
-    if (script_.FindPage(book, page, start, end)) return;
+    if (script_.findPage(book, page, start, end)) return;
     StringList pages;
-    script_.GetPageList(book, pages);
-    if (!bookParam.empty() && pages.empty() && !script_.FindBook(book, start, end)) {
+    script_.getPageList(book, pages);
+    if (!bookParam.empty() && pages.empty() && !script_.findBook(book, start, end)) {
         add(paramLine(at, bookParam),
             "book " + inQuotes(book) + " does not exist (" + std::string(bookParam) + ")");
         return;
@@ -437,7 +437,7 @@ void StoryChecker::checkPicture(const At& at, std::string_view name, std::string
     if (holdsReference(fileName) || access_.pictureExists(fileName)) return;
     // The pictures a save file holds are read from the save file a story has open at the time.
     if (sameText(fileName, "_smallimage.bmp") || sameText(fileName, "_background.bmp")) return;
-    std::string where = access_.IsPackaged() ? "in the package or the system library"
+    std::string where = access_.isPackaged() ? "in the package or the system library"
                                              : "in the data folder, beside the project or in the "
                                                "system library";
     add(paramLine(at, name), "picture " + inQuotes(fileName) + " is not found " + where + " (" +
@@ -455,8 +455,8 @@ void StoryChecker::checkDataFile(const At& at, std::string_view name, std::strin
     std::string message = std::string(what) + " file " + inQuotes(fileName) +
                           " is not found in the data folder or beside the project (" +
                           std::string(name) + ")";
-    if (access_.IsPackaged() && FindEntry(access_.projectPackage(), fileName) >= 0)
-        message += script_.ReadHeadBool(kZarvo, "AutoExtract", false)
+    if (access_.isPackaged() && findEntry(access_.projectPackage(), fileName) >= 0)
+        message += script_.readHeadBool(kZarvo, "AutoExtract", false)
                        ? "; it is in the package, but music and sounds play from files on disk "
                          "only: flag the entry for extraction"
                        : "; it is in the package, but music and sounds play from files on disk "
@@ -466,7 +466,7 @@ void StoryChecker::checkDataFile(const At& at, std::string_view name, std::strin
 
 void StoryChecker::checkExpanded(const At& at, std::string_view name) {
     bool error = false;
-    std::string result = access_.variables().Expand_Text(param(at, name, ""), error);
+    std::string result = access_.variables().expandText(param(at, name, ""), error);
     if (!error) return;
     char sign = result == texts::kDollarMismatch ? '$' : '%';
     add(paramLine(at, name), std::string("\"") + sign + "\" signs do not pair up in " +
@@ -538,9 +538,9 @@ CheckReport checkStory(const std::string& projectPath, const std::string& progra
     services.programDir = programDir;
     services.readOnly = true;
     Story access(services);
-    bool opened = access.OpenProject(projectPath);
+    bool opened = access.openProject(projectPath);
 
-    std::string file = access.IsPackaged() ? std::string(kScriptEntry) : projectPath;
+    std::string file = access.isPackaged() ? std::string(kScriptEntry) : projectPath;
     StoryChecker checker(access, access.script().lines(), file, report);
     if (!opened) {
         // Not a package and not a script: the only fatal fault of a file that exists.
@@ -548,17 +548,17 @@ CheckReport checkStory(const std::string& projectPath, const std::string& progra
             checker.add(0, "not a story file: \"" + oneLine(box.text) + "\"");
         return report;
     }
-    if (!access.IsPackaged() && (HasMagic(projectPath, "QZ7PKG") || HasMagic(projectPath, "MZ")))
+    if (!access.isPackaged() && (hasMagic(projectPath, "QZ7PKG") || hasMagic(projectPath, "MZ")))
         checker.addWhole(projectPath, "the file begins like a package but cannot be opened as "
                                       "one; the player reads it as a script");
-    if (access.IsPackaged() && FindEntry(access.projectPackage(), kScriptEntry) < 0)
+    if (access.isPackaged() && findEntry(access.projectPackage(), kScriptEntry) < 0)
         checker.addWhole(projectPath, "the package holds no script entry \"zarvo.zf7\"; the "
                                       "player plays an empty script");
     std::vector<platform::ShownBox> openingBoxes = dialogs.shown();
 
     std::filesystem::path library = std::filesystem::path(programDir.empty() ? "." : programDir) /
                                     kLibraryName;
-    if (!access.OpenLibrary(library.string()))
+    if (!access.openLibrary(library.string()))
         checker.addWhole(library.string(), "the system library cannot be opened; its pages and "
                                            "pictures count as missing");
 

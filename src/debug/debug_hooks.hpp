@@ -14,9 +14,9 @@ class DebugHooks {
   public:
     virtual ~DebugHooks() = default;
     // Before each main-loop step: pumps messages and, while paused, holds the step back.
-    virtual void DebugGate() = 0;
+    virtual void debugGate() = 0;
     // After each step that ran a command: rebuilds the lists shown.
-    virtual void RefreshDebugInfo() = 0;
+    virtual void refreshDebugInfo() = 0;
 };
 
 // Where the main window wants its debug window and what it shows.

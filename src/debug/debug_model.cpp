@@ -52,7 +52,7 @@ void DebugModel::setControls(Story* access, Screen* screen) {
     screen_ = screen;
 }
 
-void DebugModel::DebugGate() {
+void DebugModel::debugGate() {
     platform::Host* host = services_.host;
     host->processMessages();
     if (stepState_ == DebugStepState::Running) return;
@@ -68,16 +68,16 @@ void DebugModel::DebugGate() {
     }
 }
 
-void DebugModel::RefreshDebugInfo() {
+void DebugModel::refreshDebugInfo() {
     if (!access_ || !screen_) return;
 
     stackLines_.clear();
-    access_->WriteStackInfo(stackLines_);
+    access_->writeStackInfo(stackLines_);
 
     layerLines_.clear();
     if (const LayerStack* screen = screen_->screen(0)) {
-        for (int32_t i = screen->LayerCount() - 1; i >= 0; --i) {
-            const Layer* layer = screen->LayerAt(i);
+        for (int32_t i = screen->layerCount() - 1; i >= 0; --i) {
+            const Layer* layer = screen->layerAt(i);
             std::string line = layer->name;
             line += '=';
             if (layer->visible)
@@ -89,8 +89,8 @@ void DebugModel::RefreshDebugInfo() {
     }
 
     dynamicLines_.clear();
-    if (DynamicLayer* dynamic = screen_->DynamicLayers(0)) {
-        for (int32_t i = 0; i < dynamic->Count(); ++i) {
+    if (DynamicLayer* dynamic = screen_->dynamicLayers(0)) {
+        for (int32_t i = 0; i < dynamic->count(); ++i) {
             const DynamicLayerList* layer = dynamic->At(i);
             if (!layer->imageFile.empty())
                 dynamicLines_.push_back(layer->imageFile);
@@ -102,16 +102,16 @@ void DebugModel::RefreshDebugInfo() {
     }
 
     numberLines_.clear();
-    access_->variables().GetValueLines(numberLines_);
+    access_->variables().getValueLines(numberLines_);
     sortNoCase(numberLines_);
     textLines_.clear();
-    access_->variables().GetTextLines(textLines_);
+    access_->variables().getTextLines(textLines_);
     sortNoCase(textLines_);
 
-    FillDebugList();
+    fillDebugList();
 }
 
-void DebugModel::FillDebugList() {
+void DebugModel::fillDebugList() {
     int selected = itemIndex_;
     int top = topIndex_;
     items_.clear();
@@ -154,7 +154,7 @@ void DebugModel::tbPauseClick() {
     changed();
 }
 
-void DebugModel::FormClose() {
+void DebugModel::formClose() {
     tbPlayClick();
 }
 
@@ -170,9 +170,9 @@ DebugIcon DebugModel::downButton() const {
     return DebugIcon::Pause;
 }
 
-void DebugModel::TabControlChange(DebugTab tab) {
+void DebugModel::tabControlChange(DebugTab tab) {
     tab_ = tab;
-    FillDebugList();
+    fillDebugList();
 }
 
 void DebugModel::select(int index) {

@@ -66,21 +66,21 @@ class DebugModel final : public DebugHooks {
     // The objects whose state is shown; not owned. Without both, refreshing does nothing.
     void setControls(Story* access, Screen* screen);
 
-    void DebugGate() override;
-    void RefreshDebugInfo() override;
-    void FillDebugList();
+    void debugGate() override;
+    void refreshDebugInfo() override;
+    void fillDebugList();
 
     // Tool buttons.
     void tbPlayClick();
     void tbStepClick();
     void tbPauseClick();
     // The window was closed: nobody is left to press run, so the story runs on.
-    void FormClose();
+    void formClose();
     DebugStepState stepState() const { return stepState_; }
     // The tool button shown pressed.
     DebugIcon downButton() const;
 
-    void TabControlChange(DebugTab tab);
+    void tabControlChange(DebugTab tab);
     DebugTab tab() const { return tab_; }
 
     // The items of the selected tab and the row each one draws as.

@@ -71,10 +71,10 @@ using Block = std::unique_ptr<void, FreeBlock>;
 }  // namespace
 
 ImagePluginHost::~ImagePluginHost() {
-    ClosePlugIn();
+    closePlugIn();
 }
 
-int ImagePluginHost::OpenPlugIn(const std::string& mask) {
+int ImagePluginHost::openPlugIn(const std::string& mask) {
     const size_t slash = mask.rfind('/');
     const std::string dir = slash == std::string::npos ? "." : mask.substr(0, slash + 1);
     const std::string pattern = slash == std::string::npos ? mask : mask.substr(slash + 1);
@@ -97,7 +97,7 @@ int ImagePluginHost::OpenPlugIn(const std::string& mask) {
             path = real;
             std::free(real);
         }
-        if (CheckPlug(path) == 0) continue;
+        if (checkPlug(path) == 0) continue;
         void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (!module) continue;
         auto plugin = std::make_unique<PlugIn>();
@@ -125,30 +125,30 @@ int ImagePluginHost::OpenPlugIn(const std::string& mask) {
     return added;
 }
 
-bool ImagePluginHost::ClosePlugIn() {
+bool ImagePluginHost::closePlugIn() {
     for (auto& plugin : plugins_) ::dlclose(plugin->module);
     plugins_.clear();
     return true;
 }
 
-int ImagePluginHost::CheckPlug(const std::string& path) const {
+int ImagePluginHost::checkPlug(const std::string& path) const {
     for (const auto& plugin : plugins_)
         if (plugin->path == path) return 0;
     return -1;
 }
 
-const ImagePluginHost::PlugIn* ImagePluginHost::GetPlugInInfo(int index) const {
-    if (index < 0 || index >= GetPlugNum()) return nullptr;
+const ImagePluginHost::PlugIn* ImagePluginHost::getPlugInInfo(int index) const {
+    if (index < 0 || index >= getPlugNum()) return nullptr;
     return plugins_[size_t(index)].get();
 }
 
-int ImagePluginHost::ProgressCallback(int num, int denom, intptr_t self) {
+int ImagePluginHost::progressCallback(int num, int denom, intptr_t self) {
     auto* host = reinterpret_cast<ImagePluginHost*>(self);
     if (host && host->OnProgress) host->OnProgress(num, denom);
     return 0;
 }
 
-bool ImagePluginHost::LoadFromMemory(const void* data, size_t size, Picture& out) {
+bool ImagePluginHost::loadFromMemory(const void* data, size_t size, Picture& out) {
     if (!data || plugins_.empty() || size > size_t(LONG_MAX)) return false;
     const char* bytes = static_cast<const char*>(data);
     // Plug-ins look at a fixed-size head; a shorter picture must not make them read past it.
@@ -174,7 +174,7 @@ bool ImagePluginHost::decodeWith(const PlugIn& plugin, const char* data, size_t 
     void* infoRaw = nullptr;
     void* bitsRaw = nullptr;
     const int result = plugin.getPicture(data, long(size), 1, &infoRaw, &bitsRaw,
-                                         &ImagePluginHost::ProgressCallback, intptr_t(this));
+                                         &ImagePluginHost::progressCallback, intptr_t(this));
     if (result != 0) return false;  // nothing was handed over
     Block infoBlock(infoRaw), bitsBlock(bitsRaw);
     if (!infoRaw || !bitsRaw) return false;
@@ -220,7 +220,7 @@ bool ImagePluginHost::decodeWith(const PlugIn& plugin, const char* data, size_t 
     return decodeBmp(bmp, out);
 }
 
-bool ImagePluginHost::LoadFromFile(const std::string& path, Picture& out) {
+bool ImagePluginHost::loadFromFile(const std::string& path, Picture& out) {
     std::error_code ec;
     if (plugins_.empty() || !fs::is_regular_file(path, ec)) return false;
     std::ifstream in(path, std::ios::binary);
@@ -234,7 +234,7 @@ bool ImagePluginHost::LoadFromFile(const std::string& path, Picture& out) {
         return false;
     }
     if (in.bad()) return false;
-    return LoadFromStream(bytes, out);
+    return loadFromStream(bytes, out);
 }
 
 }  // namespace zarvo

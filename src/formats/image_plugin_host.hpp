@@ -45,23 +45,23 @@ public:
     // order of their names. Hidden files, folders, objects that do not load, plug-ins without
     // GetPluginInfo or of another API version than "00IN", and files already loaded are
     // skipped. Returns how many were added.
-    int OpenPlugIn(const std::string& mask);
+    int openPlugIn(const std::string& mask);
     // Unloads every plug-in. Always true.
-    bool ClosePlugIn();
+    bool closePlugIn();
     // 0 when a plug-in with exactly this full path is loaded, else -1.
-    int CheckPlug(const std::string& path) const;
-    int GetPlugNum() const { return int(plugins_.size()); }
-    // Null outside 0 .. GetPlugNum() - 1.
-    const PlugIn* GetPlugInInfo(int index) const;
+    int checkPlug(const std::string& path) const;
+    int getPlugNum() const { return int(plugins_.size()); }
+    // Null outside 0 .. getPlugNum() - 1.
+    const PlugIn* getPlugInInfo(int index) const;
 
     // Decodes with the first plug-in that claims the data and succeeds. On failure `out` is
     // left as it was.
-    bool LoadFromMemory(const void* data, size_t size, Picture& out);
-    bool LoadFromStream(std::string_view bytes, Picture& out) {
-        return LoadFromMemory(bytes.data(), bytes.size(), out);
+    bool loadFromMemory(const void* data, size_t size, Picture& out);
+    bool loadFromStream(std::string_view bytes, Picture& out) {
+        return loadFromMemory(bytes.data(), bytes.size(), out);
     }
     // Reads the whole file (host path) first.
-    bool LoadFromFile(const std::string& path, Picture& out);
+    bool loadFromFile(const std::string& path, Picture& out);
 
     // Told of each plug-in's progress reports (numerator, denominator); may stay empty.
     std::function<void(int, int)> OnProgress;
@@ -69,7 +69,7 @@ public:
     bool AutoSusie = false;
 
 private:
-    static int ProgressCallback(int num, int denom, intptr_t self);
+    static int progressCallback(int num, int denom, intptr_t self);
     bool decodeWith(const PlugIn& plugin, const char* data, size_t size, Picture& out);
 
     std::vector<std::unique_ptr<PlugIn>> plugins_;

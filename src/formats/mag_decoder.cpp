@@ -250,7 +250,7 @@ bool decodeMagPicture(std::string_view bytes, Picture& out, std::string* error) 
     return true;
 }
 
-int magToBmp(std::string_view bytes, std::string& out) {
+int decodeMagToBmp(std::string_view bytes, std::string& out) {
     MagLayout L;
     if (checkMagHeader(bytes, L) != kMagGood) return -1;
     uint8_t rgb[256][3];
@@ -294,15 +294,15 @@ bool decodeMag(std::string_view bytes, Picture& out, std::string* error) {
     }
 }
 
-int MagDecoder::MMAG_MagtoBmp(std::string_view bytes, std::string& out) {
+int MagDecoder::magToBmp(std::string_view bytes, std::string& out) {
     try {
-        return magToBmp(bytes, out);
+        return decodeMagToBmp(bytes, out);
     } catch (const std::bad_alloc&) {
         return -1;
     }
 }
 
-uint32_t MagDecoder::MMAG_GetBmpSize(std::string_view bytes) {
+uint32_t MagDecoder::bitmapSize(std::string_view bytes) {
     MagLayout L;
     const MagCheck check = checkMagHeader(bytes, L);
     if (check != kMagGood && check != kMagIncomplete) return 0;
@@ -313,8 +313,8 @@ void MagDecoder::warn() const {
     if (dialogs_) dialogs_->showMessage(platform::BoxKind::WarningOk, kFailedText);
 }
 
-bool MagDecoder::LoadMagBytes(std::string_view bytes, Picture& out) {
-    if (MMAG_GetBmpSize(bytes) == 0) return false;
+bool MagDecoder::loadMagBytes(std::string_view bytes, Picture& out) {
+    if (bitmapSize(bytes) == 0) return false;
     if (!decodeMag(bytes, out)) {
         warn();
         return false;
@@ -322,15 +322,15 @@ bool MagDecoder::LoadMagBytes(std::string_view bytes, Picture& out) {
     return true;
 }
 
-bool MagDecoder::LoadMagFile(const std::string& path, Picture& out) {
+bool MagDecoder::loadMagFile(const std::string& path, Picture& out) {
     std::string bytes;
-    return readWholeFile(path, bytes) && LoadMagBytes(bytes, out);
+    return readWholeFile(path, bytes) && loadMagBytes(bytes, out);
 }
 
-bool MagDecoder::MagToStream(const std::string& path, std::string& bmp) {
+bool MagDecoder::magToStream(const std::string& path, std::string& bmp) {
     std::string bytes;
-    if (!readWholeFile(path, bytes) || MMAG_GetBmpSize(bytes) == 0) return false;
-    if (MMAG_MagtoBmp(bytes, bmp) != 0) {
+    if (!readWholeFile(path, bytes) || bitmapSize(bytes) == 0) return false;
+    if (magToBmp(bytes, bmp) != 0) {
         warn();
         return false;
     }

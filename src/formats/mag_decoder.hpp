@@ -58,19 +58,19 @@ public:
 
     // A MAG file on disk (host path) into `out`. No MAG at all, or an unreadable file: false
     // without a message. A MAG that cannot be expanded: the warning, then false.
-    bool LoadMagFile(const std::string& path, Picture& out);
+    bool loadMagFile(const std::string& path, Picture& out);
     // The same for file contents already read.
-    bool LoadMagBytes(std::string_view bytes, Picture& out);
+    bool loadMagBytes(std::string_view bytes, Picture& out);
 
     // The file as a complete BMP image (8 or 4 bits with its colour table, bottom-up rows);
     // with the same messages as LoadMagFile.
-    bool MagToStream(const std::string& path, std::string& bmp);
+    bool magToStream(const std::string& path, std::string& bmp);
 
     // Size of the BMP image the file gives, or 0 when it is no MAG picture. Only the text part
     // and the header are looked at.
-    static uint32_t MMAG_GetBmpSize(std::string_view bytes);
+    static uint32_t bitmapSize(std::string_view bytes);
     // The BMP image of a whole file into `out` (resized to fit): 0, or -1 on failure.
-    static int MMAG_MagtoBmp(std::string_view bytes, std::string& out);
+    static int magToBmp(std::string_view bytes, std::string& out);
 
 private:
     void warn() const;

@@ -30,7 +30,7 @@ std::string_view wordOf(const std::array<std::string_view, N>& words, uint8_t va
 template <typename E, size_t N>
 E readWord(const StringList& block, std::string_view key, std::string_view fallback,
            const std::array<std::string_view, N>& words) {
-    std::string value = ReadListString(block, key, fallback);
+    std::string value = readListString(block, key, fallback);
     for (size_t i = 0; i < N; ++i)
         if (value == words[i]) return static_cast<E>(i);
     return static_cast<E>(0);
@@ -40,30 +40,30 @@ E readWord(const StringList& block, std::string_view key, std::string_view fallb
 
 DynamicLayerList::DynamicLayerList() : fontName(texts::kDefaultSystemFont) {}
 
-bool DynamicLayerList::Build(const Surface* image) {
+bool DynamicLayerList::build(const Surface* image) {
     surface_.reset();
     if (!imageFile.empty()) {
         if (!image) return false;
         surface_ = std::make_unique<Surface>();
-        surface_->Assign(*image);
+        surface_->assign(*image);
         animeCount = std::max(animeCount, 1);
         divideCount = std::max(divideCount, 1);
-        width = surface_->Width() / animeCount;
-        height = surface_->Height() / divideCount;
+        width = surface_->width() / animeCount;
+        height = surface_->height() / divideCount;
         return true;
     }
     if (!text.empty()) {
         Surface plain;
         plain.font = FontStatus{fontName, fontSize, fontDpi, fontColor, false, false};
         plain.text = text;
-        const int32_t th = plain.DrawTextSized(width, 0);
+        const int32_t th = plain.drawTextSized(width, 0);
         auto strip = std::make_unique<Surface>();
-        strip->SetSize(width, 2 * std::min(th, int32_t{1} << 24));
-        strip->ClearMask();
-        strip->FillRect(0, th, width, th, kBarColor);
-        strip->MakeTranslucent();
-        plain.CopyTo(*strip, 0, 0, width, th, 0, 0);
-        plain.CopyTo(*strip, 0, th, width, th, 0, 0);
+        strip->setSize(width, 2 * std::min(th, int32_t{1} << 24));
+        strip->clearMask();
+        strip->fillRect(0, th, width, th, kBarColor);
+        strip->makeTranslucent();
+        plain.copyTo(*strip, 0, 0, width, th, 0, 0);
+        plain.copyTo(*strip, 0, th, width, th, 0, 0);
         surface_ = std::move(strip);
         height = th;
         animeCount = 1;
@@ -84,7 +84,7 @@ bool DynamicLayerList::hitAt(int32_t x, int32_t y) const {
         int64_t{y} >= int64_t{top} + height)
         return false;
     if (activeArea == DLActiveArea::All) return true;
-    return activeArea == DLActiveArea::Opaque && surface_ && surface_->HitTest(x - left, y - top);
+    return activeArea == DLActiveArea::Opaque && surface_ && surface_->hitTest(x - left, y - top);
 }
 
 void DynamicLayerList::drawOnto(Surface& target) {
@@ -99,32 +99,32 @@ void DynamicLayerList::drawOnto(Surface& target) {
     // Counts and indexes come from scripts and saves: a cell that does not exist in the strip
     // shows nothing rather than a neighbour or a slice of the whole strip.
     const int32_t columns = std::max(animeCount, 1), rows = std::max(divideCount, 1);
-    const int32_t cw = surface_->Width() / columns, ch = surface_->Height() / rows;
+    const int32_t cw = surface_->width() / columns, ch = surface_->height() / rows;
     if (rowIndex < 0 || rowIndex >= rows || cw < 1 || ch < 1 || width < 1 || height < 1) return;
-    surface_->CopyTo(target, left, top, std::min(width, cw), std::min(height, ch),
+    surface_->copyTo(target, left, top, std::min(width, cw), std::min(height, ch),
                      cw * animeIndex, ch * rowIndex);
 }
 
-void DynamicLayer::Add(std::unique_ptr<DynamicLayerList> layer) {
+void DynamicLayer::add(std::unique_ptr<DynamicLayerList> layer) {
     if (layer) layers_.push_back(std::move(layer));
 }
 
-void DynamicLayer::Clear() { layers_.clear(); }
+void DynamicLayer::clear() { layers_.clear(); }
 
-bool DynamicLayer::RemoveById(int32_t attrId) {
+bool DynamicLayer::removeById(int32_t attrId) {
     return std::erase_if(layers_, [attrId](const auto& l) { return l->attrId == attrId; }) > 0;
 }
 
 DynamicLayerList* DynamicLayer::At(int32_t index) {
-    if (index < 0 || index >= Count()) return nullptr;
+    if (index < 0 || index >= count()) return nullptr;
     return layers_[layers_.size() - 1 - static_cast<size_t>(index)].get();
 }
 
-void DynamicLayer::Draw(Surface& target) {
+void DynamicLayer::draw(Surface& target) {
     for (auto& l : layers_) l->drawOnto(target);
 }
 
-bool DynamicLayer::Animate() {
+bool DynamicLayer::animate() {
     bool changed = false;
     for (auto& l : layers_) {
         if (l->animeType != DLAnimeType::Repeat &&
@@ -142,7 +142,7 @@ bool DynamicLayer::Animate() {
     return changed;
 }
 
-bool DynamicLayer::UpdateTimers(int32_t remainingSeconds) {
+bool DynamicLayer::updateTimers(int32_t remainingSeconds) {
     bool changed = false;
     for (auto& l : layers_) {
         if (l->animeType != DLAnimeType::Timer) continue;
@@ -163,7 +163,7 @@ bool DynamicLayer::UpdateTimers(int32_t remainingSeconds) {
     return changed;
 }
 
-bool DynamicLayer::HitTest(int32_t x, int32_t y, bool waitingForClick) {
+bool DynamicLayer::hitTest(int32_t x, int32_t y, bool waitingForClick) {
     bool changed = false;
     bool hitFound = false;
     // Newest first: the topmost layer under the pointer takes it, even when it cannot become
@@ -192,13 +192,13 @@ bool DynamicLayer::HitTest(int32_t x, int32_t y, bool waitingForClick) {
     return changed;
 }
 
-bool DynamicLayer::ActiveCursor() const {
+bool DynamicLayer::activeCursor() const {
     for (auto it = layers_.rbegin(); it != layers_.rend(); ++it)
         if ((*it)->status == DLStatus::Active) return (*it)->cursor;
     return false;
 }
 
-bool DynamicLayer::TakeClick(DynamicLayerClick& click) {
+bool DynamicLayer::takeClick(DynamicLayerClick& click) {
     auto it = std::find_if(layers_.rbegin(), layers_.rend(),
                            [](const auto& l) { return l->status == DLStatus::Active; });
     if (it == layers_.rend()) return false;
@@ -206,12 +206,12 @@ bool DynamicLayer::TakeClick(DynamicLayerClick& click) {
     click.book = l.clickBook;
     click.page = l.clickPage;
     click.pageChange = l.pageChange;
-    if (l.autoClear) RemoveById(l.attrId);  // removes the clicked layer too
-    Deactivate();
+    if (l.autoClear) removeById(l.attrId);  // removes the clicked layer too
+    deactivate();
     return true;
 }
 
-bool DynamicLayer::Deactivate() {
+bool DynamicLayer::deactivate() {
     bool changed = false;
     for (auto& l : layers_) {
         if (l->status != DLStatus::Active) continue;
@@ -222,49 +222,49 @@ bool DynamicLayer::Deactivate() {
     return changed;
 }
 
-void DynamicLayer::WriteInfo(StringList& lines) const {
+void DynamicLayer::writeInfo(StringList& lines) const {
     for (auto it = layers_.rbegin(); it != layers_.rend(); ++it) {
         const DynamicLayerList& l = **it;
-        AppendListInt(lines, "DynamicLayer.AttrID", l.attrId);
-        AppendListInt(lines, "DynamicLayer.Area.Left", l.left);
-        AppendListInt(lines, "DynamicLayer.Area.Top", l.top);
-        AppendListInt(lines, "DynamicLayer.Area.Width", l.width);
-        AppendListInt(lines, "DynamicLayer.Area.Height", l.height);
-        AppendListString(lines, "DynamicLayer.ActiveArea",
+        appendListInt(lines, "DynamicLayer.AttrID", l.attrId);
+        appendListInt(lines, "DynamicLayer.Area.Left", l.left);
+        appendListInt(lines, "DynamicLayer.Area.Top", l.top);
+        appendListInt(lines, "DynamicLayer.Area.Width", l.width);
+        appendListInt(lines, "DynamicLayer.Area.Height", l.height);
+        appendListString(lines, "DynamicLayer.ActiveArea",
                          wordOf(kAreaWords, static_cast<uint8_t>(l.activeArea)));
-        AppendListString(lines, "DynamicLayer.ActiveMode",
+        appendListString(lines, "DynamicLayer.ActiveMode",
                          wordOf(kModeWords, static_cast<uint8_t>(l.activeMode)));
-        AppendListString(lines, "DynamicLayer.Focus.BookName", l.focusBook);
-        AppendListString(lines, "DynamicLayer.Focus.PageName", l.focusPage);
-        AppendListString(lines, "DynamicLayer.Clickable.BookName", l.clickBook);
-        AppendListString(lines, "DynamicLayer.Clickable.PageName", l.clickPage);
-        AppendListBool(lines, "DynamicLayer.Clickable.AutoClear", l.autoClear);
-        AppendListBool(lines, "DynamicLayer.Clickable.Cursor", l.cursor);
-        AppendListString(lines, "DynamicLayer.Clickable.PageChange",
+        appendListString(lines, "DynamicLayer.Focus.BookName", l.focusBook);
+        appendListString(lines, "DynamicLayer.Focus.PageName", l.focusPage);
+        appendListString(lines, "DynamicLayer.Clickable.BookName", l.clickBook);
+        appendListString(lines, "DynamicLayer.Clickable.PageName", l.clickPage);
+        appendListBool(lines, "DynamicLayer.Clickable.AutoClear", l.autoClear);
+        appendListBool(lines, "DynamicLayer.Clickable.Cursor", l.cursor);
+        appendListString(lines, "DynamicLayer.Clickable.PageChange",
                          wordOf(kPageChangeWords, static_cast<uint8_t>(l.pageChange)));
-        AppendListString(lines, "DynamicLayer.Image.FileName", l.imageFile);
-        AppendListInt(lines, "DynamicLayer.Image.AnimeCount", l.animeCount);
-        AppendListInt(lines, "DynamicLayer.Image.DivideCount", l.divideCount);
-        AppendListInt(lines, "DynamicLayer.ImageIndex.Disable", l.indexDisable);
-        AppendListInt(lines, "DynamicLayer.ImageIndex.Enable", l.indexEnable);
-        AppendListInt(lines, "DynamicLayer.ImageIndex.Active", l.indexActive);
-        AppendListInt(lines, "DynamicLayer.ImageIndex.Click", l.indexClick);
-        AppendListString(lines, "DynamicLayer.Image.AnimeType",
+        appendListString(lines, "DynamicLayer.Image.FileName", l.imageFile);
+        appendListInt(lines, "DynamicLayer.Image.AnimeCount", l.animeCount);
+        appendListInt(lines, "DynamicLayer.Image.DivideCount", l.divideCount);
+        appendListInt(lines, "DynamicLayer.ImageIndex.Disable", l.indexDisable);
+        appendListInt(lines, "DynamicLayer.ImageIndex.Enable", l.indexEnable);
+        appendListInt(lines, "DynamicLayer.ImageIndex.Active", l.indexActive);
+        appendListInt(lines, "DynamicLayer.ImageIndex.Click", l.indexClick);
+        appendListString(lines, "DynamicLayer.Image.AnimeType",
                          wordOf(kAnimeWords, static_cast<uint8_t>(l.animeType)));
-        AppendListString(lines, "DynamicLayer.Text.Text", l.text);
-        AppendListString(lines, "DynamicLayer.Text.FontName", l.fontName);
-        AppendListInt(lines, "DynamicLayer.Text.FontSize", l.fontSize);
-        AppendListInt(lines, "DynamicLayer.Text.FontDPI", l.fontDpi);
-        AppendListString(lines, "DynamicLayer.Text.FontColor", colorToText(l.fontColor));
-        AppendListString(lines, "DynamicLayer.Status",
+        appendListString(lines, "DynamicLayer.Text.Text", l.text);
+        appendListString(lines, "DynamicLayer.Text.FontName", l.fontName);
+        appendListInt(lines, "DynamicLayer.Text.FontSize", l.fontSize);
+        appendListInt(lines, "DynamicLayer.Text.FontDPI", l.fontDpi);
+        appendListString(lines, "DynamicLayer.Text.FontColor", colorToText(l.fontColor));
+        appendListString(lines, "DynamicLayer.Status",
                          wordOf(kStatusWords, static_cast<uint8_t>(l.status)));
-        AppendListInt(lines, "DynamicLayer.AnimeIndex", l.animeIndex);
-        AppendListInt(lines, "DynamicLayer.FocusIndex", l.rowIndex);
+        appendListInt(lines, "DynamicLayer.AnimeIndex", l.animeIndex);
+        appendListInt(lines, "DynamicLayer.FocusIndex", l.rowIndex);
         lines.emplace_back(kBorder);
     }
 }
 
-std::vector<std::unique_ptr<DynamicLayerList>> ReadDynamicLayerInfo(
+std::vector<std::unique_ptr<DynamicLayerList>> readDynamicLayerInfo(
     const StringList& lines, const std::function<bool(const std::string&, Surface&)>& loadImage,
     int32_t* failed) {
     std::vector<std::unique_ptr<DynamicLayerList>> result;
@@ -276,49 +276,49 @@ std::vector<std::unique_ptr<DynamicLayerList>> ReadDynamicLayerInfo(
             continue;
         }
         auto l = std::make_unique<DynamicLayerList>();
-        l->attrId = ReadListInt(block, "DynamicLayer.AttrID", 0);
+        l->attrId = readListInt(block, "DynamicLayer.AttrID", 0);
         if (l->attrId >= dynamic_ids::kTransientFirst && l->attrId <= dynamic_ids::kTransientLast) {
             block.clear();
             continue;
         }
-        l->left = ReadListInt(block, "DynamicLayer.Area.Left", 0);
-        l->top = ReadListInt(block, "DynamicLayer.Area.Top", 0);
-        l->width = ReadListInt(block, "DynamicLayer.Area.Width", 0);
-        l->height = ReadListInt(block, "DynamicLayer.Area.Height", 0);
+        l->left = readListInt(block, "DynamicLayer.Area.Left", 0);
+        l->top = readListInt(block, "DynamicLayer.Area.Top", 0);
+        l->width = readListInt(block, "DynamicLayer.Area.Width", 0);
+        l->height = readListInt(block, "DynamicLayer.Area.Height", 0);
         l->activeArea = readWord<DLActiveArea>(block, "DynamicLayer.ActiveArea", "None", kAreaWords);
         l->activeMode = readWord<DLActiveMode>(block, "DynamicLayer.ActiveMode", "Disable", kModeWords);
-        l->focusBook = ReadListString(block, "DynamicLayer.Focus.BookName", "");
-        l->focusPage = ReadListString(block, "DynamicLayer.Focus.PageName", "");
-        l->clickBook = ReadListString(block, "DynamicLayer.Clickable.BookName", "");
-        l->clickPage = ReadListString(block, "DynamicLayer.Clickable.PageName", "");
-        l->autoClear = ReadListBool(block, "DynamicLayer.Clickable.AutoClear", false);
-        l->cursor = ReadListBool(block, "DynamicLayer.Clickable.Cursor", true);
+        l->focusBook = readListString(block, "DynamicLayer.Focus.BookName", "");
+        l->focusPage = readListString(block, "DynamicLayer.Focus.PageName", "");
+        l->clickBook = readListString(block, "DynamicLayer.Clickable.BookName", "");
+        l->clickPage = readListString(block, "DynamicLayer.Clickable.PageName", "");
+        l->autoClear = readListBool(block, "DynamicLayer.Clickable.AutoClear", false);
+        l->cursor = readListBool(block, "DynamicLayer.Clickable.Cursor", true);
         l->pageChange = readWord<DLPageChange>(block, "DynamicLayer.Clickable.PageChange", "Move",
                                                kPageChangeWords);
-        l->imageFile = ReadListString(block, "DynamicLayer.Image.FileName", "");
-        l->animeCount = ReadListInt(block, "DynamicLayer.Image.AnimeCount", 1);
-        l->divideCount = ReadListInt(block, "DynamicLayer.Image.DivideCount", 1);
-        l->indexDisable = ReadListInt(block, "DynamicLayer.ImageIndex.Disable", 0);
-        l->indexEnable = ReadListInt(block, "DynamicLayer.ImageIndex.Enable", 0);
-        l->indexActive = ReadListInt(block, "DynamicLayer.ImageIndex.Active", 0);
-        l->indexClick = ReadListInt(block, "DynamicLayer.ImageIndex.Click", 0);
+        l->imageFile = readListString(block, "DynamicLayer.Image.FileName", "");
+        l->animeCount = readListInt(block, "DynamicLayer.Image.AnimeCount", 1);
+        l->divideCount = readListInt(block, "DynamicLayer.Image.DivideCount", 1);
+        l->indexDisable = readListInt(block, "DynamicLayer.ImageIndex.Disable", 0);
+        l->indexEnable = readListInt(block, "DynamicLayer.ImageIndex.Enable", 0);
+        l->indexActive = readListInt(block, "DynamicLayer.ImageIndex.Active", 0);
+        l->indexClick = readListInt(block, "DynamicLayer.ImageIndex.Click", 0);
         l->animeType = readWord<DLAnimeType>(block, "DynamicLayer.Image.AnimeType", "None", kAnimeWords);
-        l->text = ReadListString(block, "DynamicLayer.Text.Text", "");
-        l->fontName = ReadListString(block, "DynamicLayer.Text.FontName", texts::kDefaultSystemFont);
-        l->fontSize = ReadListInt(block, "DynamicLayer.Text.FontSize", 16);
-        l->fontDpi = ReadListInt(block, "DynamicLayer.Text.FontDPI", 96);
+        l->text = readListString(block, "DynamicLayer.Text.Text", "");
+        l->fontName = readListString(block, "DynamicLayer.Text.FontName", texts::kDefaultSystemFont);
+        l->fontSize = readListInt(block, "DynamicLayer.Text.FontSize", 16);
+        l->fontDpi = readListInt(block, "DynamicLayer.Text.FontDPI", 96);
         uint32_t color = 0;
-        if (!colorFromText(ReadListString(block, "DynamicLayer.Text.FontColor", "clBlack"), color))
+        if (!colorFromText(readListString(block, "DynamicLayer.Text.FontColor", "clBlack"), color))
             color = 0;
         l->fontColor = color;
         l->status = readWord<DLStatus>(block, "DynamicLayer.Status", "Idle", kStatusWords);
-        l->animeIndex = ReadListInt(block, "DynamicLayer.AnimeIndex", 0);
-        l->rowIndex = ReadListInt(block, "DynamicLayer.FocusIndex", 0);
+        l->animeIndex = readListInt(block, "DynamicLayer.AnimeIndex", 0);
+        l->rowIndex = readListInt(block, "DynamicLayer.FocusIndex", 0);
         block.clear();
 
         Surface image;
         bool haveImage = !l->imageFile.empty() && loadImage && loadImage(l->imageFile, image);
-        if (l->Build(haveImage ? &image : nullptr)) {
+        if (l->build(haveImage ? &image : nullptr)) {
             result.push_back(std::move(l));
         } else if (failed) {
             ++*failed;

@@ -39,7 +39,7 @@ public:
     // Makes the layer's picture from its properties: an image strip (a copy of `image`), a
     // two-row text strip (plain over transparent, plain over a half-transparent blue bar), or
     // nothing for an area-only layer. False only for an image layer without an image.
-    bool Build(const Surface* image);
+    bool build(const Surface* image);
     const Surface* surface() const { return surface_.get(); }
 
     // The pointer at (x, y) lies on the layer as its active area defines.
@@ -85,33 +85,33 @@ struct DynamicLayerClick {
 class DynamicLayer {
 public:
     // The set owns the layer; a new one goes on top.
-    void Add(std::unique_ptr<DynamicLayerList> layer);
-    void Clear();
-    bool RemoveById(int32_t attrId);
+    void add(std::unique_ptr<DynamicLayerList> layer);
+    void clear();
+    bool removeById(int32_t attrId);
     // Oldest first, so the newest ends on top.
-    void Draw(Surface& target);
+    void draw(Surface& target);
     // The half-second animation step; true when a frame changed.
-    bool Animate();
+    bool animate();
     // Countdown gauges from the seconds left of the wait; true when one changed.
-    bool UpdateTimers(int32_t remainingSeconds);
+    bool updateTimers(int32_t remainingSeconds);
     // Follows the pointer; `waitingForClick` lets every enabled layer respond, otherwise only
     // those whose active mode is Always. True when a status changed.
-    bool HitTest(int32_t x, int32_t y, bool waitingForClick);
-    bool ActiveCursor() const;
+    bool hitTest(int32_t x, int32_t y, bool waitingForClick);
+    bool activeCursor() const;
     // The click on the active layer: its target, its group removed when it clears, every other
     // layer back to idle. False when no layer is active.
-    bool TakeClick(DynamicLayerClick& click);
-    bool Deactivate();
+    bool takeClick(DynamicLayerClick& click);
+    bool deactivate();
 
     // The newest layer, or none.
-    DynamicLayerList* First() { return layers_.empty() ? nullptr : layers_.back().get(); }
-    int32_t Count() const { return static_cast<int32_t>(layers_.size()); }
+    DynamicLayerList* first() { return layers_.empty() ? nullptr : layers_.back().get(); }
+    int32_t count() const { return static_cast<int32_t>(layers_.size()); }
     // Newest first (index 0 is on top), as the chain runs.
     DynamicLayerList* At(int32_t index);
 
     // The save section: one block per layer from the newest to the oldest, each closed by the
     // border line. An empty set gives an empty list.
-    void WriteInfo(StringList& lines) const;
+    void writeInfo(StringList& lines) const;
 
 private:
     std::vector<std::unique_ptr<DynamicLayerList>> layers_;  // oldest first
@@ -121,7 +121,7 @@ private:
 // border line and blocks whose id lies in the transient range are left out. `loadImage` fetches
 // a layer's image (false: the layer is built without it); a layer that cannot be built goes to
 // `failed` and is not returned.
-std::vector<std::unique_ptr<DynamicLayerList>> ReadDynamicLayerInfo(
+std::vector<std::unique_ptr<DynamicLayerList>> readDynamicLayerInfo(
     const StringList& lines, const std::function<bool(const std::string&, Surface&)>& loadImage,
     int32_t* failed = nullptr);
 

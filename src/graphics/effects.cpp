@@ -56,7 +56,7 @@ class Pacer {
 };
 
 void paint(const EffectContext& ctx, const Surface& surface) {
-    if (ctx.canvas) surface.DrawTo(*ctx.canvas);
+    if (ctx.canvas) surface.drawTo(*ctx.canvas);
 }
 
 // Copies (or, with opacity >= 0, blends) exactly the rectangle w x h at (sx, sy) of src to
@@ -79,32 +79,32 @@ void copyExact(const Surface& src, Surface& dst, i64 dx, i64 dy, i64 w, i64 h, i
         }
         len = std::min({len, dLimit - d, sLimit - s});
     };
-    cut(dx, sx, w, dst.Width(), src.Width());
-    cut(dy, sy, h, dst.Height(), src.Height());
+    cut(dx, sx, w, dst.width(), src.width());
+    cut(dy, sy, h, dst.height(), src.height());
     if (w <= 0 || h <= 0) return;
 
     const auto D = [](i64 v) { return static_cast<int32_t>(v); };
     // A length of 1 is exact when it ends on an edge of either surface.
-    const bool exactW = w >= 2 || dx + w == dst.Width() || sx + w == src.Width();
-    const bool exactH = h >= 2 || dy + h == dst.Height() || sy + h == src.Height();
+    const bool exactW = w >= 2 || dx + w == dst.width() || sx + w == src.width();
+    const bool exactH = h >= 2 || dy + h == dst.height() || sy + h == src.height();
     if ((exactW && exactH) || src.alphaMode() == AlphaMode::Alpha) {
         // A thin piece of a source with per-pixel opacity keeps the surface's rule (it cannot be
         // staged without blending it twice); it still stays inside the surfaces.
         if (opacity >= 0)
-            src.BlendTo(dst, D(dx), D(dy), D(w), D(h), D(sx), D(sy), opacity);
+            src.blendTo(dst, D(dx), D(dy), D(w), D(h), D(sx), D(sy), opacity);
         else
-            src.CopyTo(dst, D(dx), D(dy), D(w), D(h), D(sx), D(sy));
+            src.copyTo(dst, D(dx), D(dy), D(w), D(h), D(sx), D(sy));
         return;
     }
     // A thin piece goes through a surface of exactly its size, whose edges bound both copies.
     Surface piece;
-    if (src.hasMask()) piece.SetAlphaMode(AlphaMode::Mask);
-    piece.SetSize(D(w), D(h));
-    src.CopyTo(piece, 0, 0, D(w), D(h), D(sx), D(sy));
+    if (src.hasMask()) piece.setAlphaMode(AlphaMode::Mask);
+    piece.setSize(D(w), D(h));
+    src.copyTo(piece, 0, 0, D(w), D(h), D(sx), D(sy));
     if (opacity >= 0)
-        piece.BlendTo(dst, D(dx), D(dy), D(w), D(h), 0, 0, opacity);
+        piece.blendTo(dst, D(dx), D(dy), D(w), D(h), 0, 0, opacity);
     else
-        piece.CopyTo(dst, D(dx), D(dy), D(w), D(h), 0, 0);
+        piece.copyTo(dst, D(dx), D(dy), D(w), D(h), 0, 0);
 }
 
 // Same place in both surfaces, as most effects copy.
@@ -124,10 +124,10 @@ std::pair<i64, i64> indexRange(i64 start, i64 pitch, i64 extent, i64 count, i64 
 }
 
 i64 commonWidth(const Surface& a, const Surface& b) {
-    return std::min(a.Width(), b.Width());
+    return std::min(a.width(), b.width());
 }
 i64 commonHeight(const Surface& a, const Surface& b) {
-    return std::min(a.Height(), b.Height());
+    return std::min(a.height(), b.height());
 }
 
 // LeftTo and TopTo: ten sweeps over two-pixel strips across the area, `horizontal` meaning columns
@@ -173,18 +173,18 @@ void sweep(const EffectContext& ctx, Surface& old, const Surface& fresh, i64 x, 
 // white even when the size is not a multiple of c. A centre past the source's edge takes the
 // nearest edge pixel, so a cell cut by the edge shows the colour next to it.
 void pixelate(const Surface& source, Surface& work, i64 width, i64 height, int c) {
-    const i64 w = std::min<i64>(width, work.Width());
-    const i64 h = std::min<i64>(height, work.Height());
-    const i64 maxX = std::max<i64>(source.Width() - 1, 0);
-    const i64 maxY = std::max<i64>(source.Height() - 1, 0);
+    const i64 w = std::min<i64>(width, work.width());
+    const i64 h = std::min<i64>(height, work.height());
+    const i64 maxX = std::max<i64>(source.width() - 1, 0);
+    const i64 maxY = std::max<i64>(source.height() - 1, 0);
     for (i64 X = 0; X < w; X += c) {
         const auto sx = static_cast<int32_t>(std::min(X + c / 2, maxX));
         const auto cw = static_cast<int32_t>(std::min<i64>(c, w - X));
         for (i64 Y = 0; Y < h; Y += c) {
             const auto sy = static_cast<int32_t>(std::min(Y + c / 2, maxY));
             const auto ch = static_cast<int32_t>(std::min<i64>(c, h - Y));
-            work.FillRect(static_cast<int32_t>(X), static_cast<int32_t>(Y), cw, ch,
-                          source.GetPixel(sx, sy));
+            work.fillRect(static_cast<int32_t>(X), static_cast<int32_t>(Y), cw, ch,
+                          source.getPixel(sx, sy));
         }
     }
 }
@@ -199,42 +199,42 @@ int effectTypeFromName(std::string_view name) {
     return -1;
 }
 
-void RunTransition(int type, const EffectContext& ctx, Surface& old, const Surface& fresh,
+void runTransition(int type, const EffectContext& ctx, Surface& old, const Surface& fresh,
                    int x, int y, int width, int height) {
     using Effect =
         void (*)(const EffectContext&, Surface&, const Surface&, int, int, int, int);
     static constexpr std::array<Effect, 8> kEffects = {
-        effects::Fadein, effects::LeftTo, effects::TopTo, effects::RndPanel,
-        effects::Blind,  effects::Square, effects::Wave,  effects::Mosaic};
+        effects::fadein, effects::leftTo, effects::topTo, effects::rndPanel,
+        effects::blind,  effects::square, effects::wave,  effects::mosaic};
     if (type < 0 || type >= static_cast<int>(kEffects.size())) return;
     kEffects[static_cast<size_t>(type)](ctx, old, fresh, x, y, width, height);
 }
 
 namespace effects {
 
-void Fadein(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
+void fadein(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
             int width, int height) {
     const Pacer pacer(ctx, 150);
     Surface work;
     for (uint32_t k = 1; k <= 8; ++k) {
-        work.Assign(old);
+        work.assign(old);
         copyExact(fresh, work, x, y, width, height, x, y, static_cast<int>((32 * k - 1) % 256));
         paint(ctx, work);
         pacer.afterStep(k);
     }
 }
 
-void LeftTo(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
+void leftTo(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
             int width, int height) {
     sweep(ctx, old, fresh, x, y, width, height, true);
 }
 
-void TopTo(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
+void topTo(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
            int width, int height) {
     sweep(ctx, old, fresh, x, y, width, height, false);
 }
 
-void RndPanel(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
+void rndPanel(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
               int width, int height) {
     const Pacer pacer(ctx, 30);
     constexpr int kPanels = 144;
@@ -265,7 +265,7 @@ void RndPanel(const EffectContext& ctx, Surface& old, const Surface& fresh, int 
     paint(ctx, fresh);
 }
 
-void Blind(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
+void blind(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
            int width, int height) {
     const Pacer pacer(ctx, 40);
     // Rows of a last partial band are left to the final paint.
@@ -277,7 +277,7 @@ void Blind(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, 
     }
 }
 
-void Square(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
+void square(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
             int width, int height) {
     const Pacer pacer(ctx, 40);
     // Both counts include the band that starts at the area's far edge: a partial last band is
@@ -294,7 +294,7 @@ void Square(const EffectContext& ctx, Surface& old, const Surface& fresh, int x,
     }
 }
 
-void Wave(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
+void wave(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
           int width, int height) {
     const Pacer pacer(ctx, 100);
     std::array<double, 20> sine{};
@@ -329,12 +329,12 @@ void Wave(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, i
     paint(ctx, fresh);
 }
 
-void Mosaic(const EffectContext& ctx, Surface& old, const Surface& fresh, int /*x*/,
+void mosaic(const EffectContext& ctx, Surface& old, const Surface& fresh, int /*x*/,
             int /*y*/, int width, int height) {
     // The cells start at the surface's origin whatever the area's position: only its size counts.
     const Pacer pacer(ctx, 200);
     Surface work;
-    work.SetSize(old.Width(), old.Height());
+    work.setSize(old.width(), old.height());
     uint32_t step = 0;
     for (int c : {2, 4, 8, 16, 32}) {
         pixelate(old, work, width, height, c);

@@ -50,33 +50,33 @@ enum EffectType : int {
 int effectTypeFromName(std::string_view name);
 
 // Runs effect `type` (0..7) over the area; any other type does nothing.
-void RunTransition(int type, const EffectContext& ctx, Surface& old, const Surface& fresh,
+void runTransition(int type, const EffectContext& ctx, Surface& old, const Surface& fresh,
                    int x, int y, int width, int height);
 
 namespace effects {
 // 8 steps of 150 ms: a copy of old with fresh blended over the area at opacity 31, 63 ... 255.
-void Fadein(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
+void fadein(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
             int width, int height);
 // Two-pixel columns in ten staggered sweeps, 40 ms a step: a ragged edge moving right.
-void LeftTo(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
+void leftTo(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
             int width, int height);
 // The same with two-pixel rows, moving down.
-void TopTo(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
+void topTo(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
            int width, int height);
 // A 12 x 12 grid of panels in random order, 12 a step, 12 steps of 30 ms.
-void RndPanel(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
+void rndPanel(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
               int width, int height);
 // Bands of 20 rows filled two rows a step, 10 steps of 40 ms.
-void Blind(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
+void blind(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
            int width, int height);
 // A grid of lines 20 pixels apart thickening two pixels a step, 10 steps of 40 ms.
-void Square(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
+void square(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
             int width, int height);
 // Rows of fresh rotated by a sine wave whose amplitude falls to zero, 20 steps of 100 ms.
-void Wave(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
+void wave(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
           int width, int height);
 // Old pixelated ever coarser, then fresh ever finer, 9 steps of 200 ms.
-void Mosaic(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
+void mosaic(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
             int width, int height);
 }  // namespace effects
 

@@ -45,22 +45,22 @@ public:
     int32_t height() const { return height_; }
 
     // A new layer directly above `below`; the screen owns it.
-    Layer* InsertLayerAfter(Layer* below);
-    Layer* LayerAt(int32_t index);  // 0 = bottom; nullptr past the top
-    const Layer* LayerAt(int32_t index) const;
-    int32_t LayerCount() const { return static_cast<int32_t>(layers_.size()); }
+    Layer* insertLayerAfter(Layer* below);
+    Layer* layerAt(int32_t index);  // 0 = bottom; nullptr past the top
+    const Layer* layerAt(int32_t index) const;
+    int32_t layerCount() const { return static_cast<int32_t>(layers_.size()); }
     // Copies every visible layer from the bottom up to and including `layer` onto `target`.
-    void DrawWithLower(const Layer* layer, Surface& target) const;
+    void drawWithLower(const Layer* layer, Surface& target) const;
 
-    void Compose();        // base := the visible layers, then RefreshOutput
-    void RefreshOutput();  // output := base, with the dynamic layers over it
-    void Paint();          // output to the canvas, unless an effect runs
-    void DrawCell(const Surface& surface, int32_t dx, int32_t dy, int32_t width,
+    void compose();        // base := the visible layers, then RefreshOutput
+    void refreshOutput();  // output := base, with the dynamic layers over it
+    void paint();          // output to the canvas, unless an effect runs
+    void drawCell(const Surface& surface, int32_t dx, int32_t dy, int32_t width,
                   int32_t height, int32_t sx, int32_t sy);
     // Transition from what is shown to the newly composed picture.
-    void RunEffect(int type, int32_t x, int32_t y, int32_t width, int32_t height,
+    void runEffect(int type, int32_t x, int32_t y, int32_t width, int32_t height,
                    const EffectContext& context);
-    void SetCanvas(platform::Canvas* canvas) { canvas_ = canvas; }
+    void setCanvas(platform::Canvas* canvas) { canvas_ = canvas; }
     platform::Canvas* canvas() const { return canvas_; }
 
     Surface& base() { return base_; }
@@ -96,8 +96,8 @@ public:
 
     // Reads the definitions from the Head block "LayerList". A count above the table's 32 is
     // cut to 32; a count below 1 counts as 1 (the background layer alone).
-    void Load(ScriptFile& script);
-    static std::string GetSectionName(int32_t number, int kind);
+    void load(ScriptFile& script);
+    static std::string getSectionName(int32_t number, int kind);
 
     int32_t count() const { return count_; }
     const LayerDefinition& definition(int32_t i) const { return definitions_[static_cast<size_t>(i)]; }

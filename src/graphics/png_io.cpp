@@ -87,7 +87,7 @@ public:
     explicit PackageSource(PackageReader& reader) : reader_(reader) {}
     bool read(uint8_t* data, size_t n) override {
         try {
-            return ReadEntry(data, 1, n, reader_) == n;
+            return readEntry(data, 1, n, reader_) == n;
         } catch (...) {
             return false;
         }
@@ -281,7 +281,7 @@ bool hasPngExtension(const std::string& path) {
 
 }  // namespace
 
-bool Surface::LoadPngFile(const std::string& path) {
+bool Surface::loadPngFile(const std::string& path) {
     if (!hasPngExtension(path)) return false;
     FileSource source(path);
     DecodedPng png;
@@ -290,8 +290,8 @@ bool Surface::LoadPngFile(const std::string& path) {
     return true;
 }
 
-bool Surface::LoadPngFromPackage(std::string_view entryName, PackageReader& package) {
-    if (!SelectEntryByName(package, entryName)) return false;
+bool Surface::loadPngFromPackage(std::string_view entryName, PackageReader& package) {
+    if (!selectEntryByName(package, entryName)) return false;
     PackageSource source(package);
     DecodedPng png;
     if (!decodePng(source, png)) return false;
@@ -299,7 +299,7 @@ bool Surface::LoadPngFromPackage(std::string_view entryName, PackageReader& pack
     return true;
 }
 
-bool Surface::LoadPngFromMemory(std::string_view bytes) {
+bool Surface::loadPngFromMemory(std::string_view bytes) {
     MemorySource source(bytes);
     DecodedPng png;
     if (!decodePng(source, png)) return false;
@@ -316,7 +316,7 @@ void Surface::adoptPicture(int32_t width, int32_t height, std::vector<uint32_t>&
     alphaMode_ = mode;
 }
 
-bool Surface::SavePngFile(const std::string& path) const {
+bool Surface::savePngFile(const std::string& path) const {
     if (width_ <= 0 || height_ <= 0) return false;
     try {
         PngWriteSession session;

@@ -37,50 +37,50 @@ bool hasPngExtension(std::string_view name) {
 
 Screen::Screen(const Services& services) : services_(services) {}
 
-void Screen::SetUpWindows() {
+void Screen::setUpWindows() {
     ScriptFile& script = *services_.script;
     for (int i = 0; i < kWindowCount; ++i) {
         const WindowDefaults& d = kWindowDefaults[static_cast<size_t>(i)];
         WindowSettings& w = windows_[static_cast<size_t>(i)];
         // A screen needs at least one pixel; nonsense sizes fall back to the defaults.
-        w.imageWidth = script.ReadHeadInt(d.head, "ImageWidth", d.width);
-        w.imageHeight = script.ReadHeadInt(d.head, "ImageHeight", d.height);
+        w.imageWidth = script.readHeadInt(d.head, "ImageWidth", d.width);
+        w.imageHeight = script.readHeadInt(d.head, "ImageHeight", d.height);
         if (w.imageWidth < 1 || w.imageWidth > 8192) w.imageWidth = d.width;
         if (w.imageHeight < 1 || w.imageHeight > 8192) w.imageHeight = d.height;
         w.screen = std::make_unique<LayerStack>(w.imageWidth, w.imageHeight);
-        w.relativeX = script.ReadHeadInt(d.head, "RelativeToMainX", d.relativeX);
-        w.relativeY = script.ReadHeadInt(d.head, "RelativeToMainY", d.relativeY);
-        w.fontName = script.ReadHeadString(d.head, "FontName", texts::kDefaultSystemFont);
+        w.relativeX = script.readHeadInt(d.head, "RelativeToMainX", d.relativeX);
+        w.relativeY = script.readHeadInt(d.head, "RelativeToMainY", d.relativeY);
+        w.fontName = script.readHeadString(d.head, "FontName", texts::kDefaultSystemFont);
         if (services_.fonts && !services_.fonts->hasFace(w.fontName) && services_.systemFont)
             w.fontName = *services_.systemFont;
-        w.fontSize = script.ReadHeadInt(d.head, "FontSize", 16);
-        w.fontDpi = script.ReadHeadInt(d.head, "FontDPI", 96);
-        w.fontBold = script.ReadHeadBool(d.head, "FontTypeBold", false);
-        w.fontItalic = script.ReadHeadBool(d.head, "FontTypeItalic", false);
-        w.fontShadow = script.ReadHeadBool(d.head, "FontTypeShadow", false);
+        w.fontSize = script.readHeadInt(d.head, "FontSize", 16);
+        w.fontDpi = script.readHeadInt(d.head, "FontDPI", 96);
+        w.fontBold = script.readHeadBool(d.head, "FontTypeBold", false);
+        w.fontItalic = script.readHeadBool(d.head, "FontTypeItalic", false);
+        w.fontShadow = script.readHeadBool(d.head, "FontTypeShadow", false);
         uint32_t shadow = 0xC0C0C0;
-        colorFromText(script.ReadHeadString(d.head, "FontTypeShadowColor", "clSilver"), shadow);
+        colorFromText(script.readHeadString(d.head, "FontTypeShadowColor", "clSilver"), shadow);
         w.shadowColor = shadow;
 
         LayerStack& screen = *w.screen;
         if (i == 0) {
-            Layer* text = screen.InsertLayerAfter(screen.LayerAt(0));
+            Layer* text = screen.insertLayerAfter(screen.layerAt(0));
             text->name = texts::kTextLayer;
             // Each definition goes directly above the bottom layer, so they end up in order.
             if (services_.layerDefinitions)
                 for (const auto& name : services_.layerDefinitions->names())
-                    screen.InsertLayerAfter(screen.LayerAt(0))->name = name;
+                    screen.insertLayerAfter(screen.layerAt(0))->name = name;
         } else {
-            screen.InsertLayerAfter(screen.LayerAt(0))->name = texts::kBackgroundLayer;
+            screen.insertLayerAfter(screen.layerAt(0))->name = texts::kBackgroundLayer;
         }
     }
 }
 
-void Screen::SetCanvas(platform::Canvas* canvas, int window) {
-    if (LayerStack* s = screen(window)) s->SetCanvas(canvas);
+void Screen::setCanvas(platform::Canvas* canvas, int window) {
+    if (LayerStack* s = screen(window)) s->setCanvas(canvas);
 }
 
-const WindowSettings* Screen::GetWindow(int window) const {
+const WindowSettings* Screen::getWindow(int window) const {
     return validWindow(window) ? &windows_[static_cast<size_t>(window)] : nullptr;
 }
 
@@ -88,11 +88,11 @@ LayerStack* Screen::screen(int window) {
     return validWindow(window) ? windows_[static_cast<size_t>(window)].screen.get() : nullptr;
 }
 
-Layer* Screen::FindLayer(int window, std::string_view name) {
+Layer* Screen::findLayer(int window, std::string_view name) {
     LayerStack* s = screen(window);
     if (!s) return nullptr;
-    for (int32_t i = 1; i < s->LayerCount(); ++i)
-        if (s->LayerAt(i)->name == name) return s->LayerAt(i);
+    for (int32_t i = 1; i < s->layerCount(); ++i)
+        if (s->layerAt(i)->name == name) return s->layerAt(i);
     if (services_.dialogs) {
         std::string text = "debug - error:\n layername not found:";
         text += name;
@@ -101,43 +101,43 @@ Layer* Screen::FindLayer(int window, std::string_view name) {
     return nullptr;
 }
 
-void Screen::Compose(int window) {
-    if (LayerStack* s = screen(window)) s->Compose();
+void Screen::compose(int window) {
+    if (LayerStack* s = screen(window)) s->compose();
 }
 
-void Screen::Paint(int window) {
-    if (LayerStack* s = screen(window)) s->Paint();
+void Screen::paint(int window) {
+    if (LayerStack* s = screen(window)) s->paint();
 }
 
-void Screen::RefreshAndPaint(int window) {
+void Screen::refreshAndPaint(int window) {
     if (LayerStack* s = screen(window)) {
-        s->RefreshOutput();
-        s->Paint();
+        s->refreshOutput();
+        s->paint();
     }
 }
 
-void Screen::RunEffect(int window, int type, int32_t x, int32_t y, int32_t width,
+void Screen::runEffect(int window, int type, int32_t x, int32_t y, int32_t width,
                                int32_t height) {
-    if (LayerStack* s = screen(window)) s->RunEffect(type, x, y, width, height, services_.effects);
+    if (LayerStack* s = screen(window)) s->runEffect(type, x, y, width, height, services_.effects);
 }
 
-bool Screen::LoadLayerImage(int window, std::string_view layer, std::string_view fileName,
+bool Screen::loadLayerImage(int window, std::string_view layer, std::string_view fileName,
                                     bool transparent, bool translucent) {
-    Layer* l = FindLayer(window, layer);
+    Layer* l = findLayer(window, layer);
     if (!l) return false;
     l->fileName = fileName;
     l->transparent = transparent;
     l->translucent = translucent;
-    return LoadImage(l->surface, fileName, transparent, translucent);
+    return loadImage(l->surface, fileName, transparent, translucent);
 }
 
-bool Screen::LoadImage(Surface& surface, std::string_view fileName, bool transparent,
+bool Screen::loadImage(Surface& surface, std::string_view fileName, bool transparent,
                                bool translucent) {
     if (services_.loadGraphic && services_.loadGraphic(fileName, surface)) {
         // A PNG brings its own transparency.
         if (!hasPngExtension(fileName)) {
-            if (transparent) surface.MakeColorKeyTransparent();
-            if (translucent) surface.MakeTranslucent();
+            if (transparent) surface.makeColorKeyTransparent();
+            if (translucent) surface.makeTranslucent();
         }
         return true;
     }
@@ -152,32 +152,32 @@ bool Screen::LoadImage(Surface& surface, std::string_view fileName, bool transpa
     return false;
 }
 
-bool Screen::BlankLayer(int window, std::string_view layer) {
-    Layer* l = FindLayer(window, layer);
+bool Screen::blankLayer(int window, std::string_view layer) {
+    Layer* l = findLayer(window, layer);
     if (!l) return false;
     l->fileName.clear();
-    l->surface.SetSize(10, 10);
+    l->surface.setSize(10, 10);
     return true;
 }
 
-bool Screen::NewLayerSurface(int window, std::string_view layer, int32_t width,
+bool Screen::newLayerSurface(int window, std::string_view layer, int32_t width,
                                      int32_t height) {
-    Layer* l = FindLayer(window, layer);
+    Layer* l = findLayer(window, layer);
     if (!l) return false;
     l->fileName.clear();
-    l->surface.SetSize(width, height);
+    l->surface.setSize(width, height);
     return true;
 }
 
-int32_t Screen::DrawLayerText(int window, std::string_view layer, std::string_view text) {
-    Layer* l = FindLayer(window, layer);
+int32_t Screen::drawLayerText(int window, std::string_view layer, std::string_view text) {
+    Layer* l = findLayer(window, layer);
     if (!l) return 0;
     l->fileName.clear();
     const WindowSettings& main = windows_[0];
     int32_t width = l->width <= 0 ? main.imageWidth : l->width;
     int32_t height = l->height <= 0 ? main.imageHeight : l->height;
-    if (l->surface.Width() != width || l->surface.Height() != height)
-        l->surface.SetSize(width, height);
+    if (l->surface.width() != width || l->surface.height() != height)
+        l->surface.setSize(width, height);
     FontStatus& font = l->surface.font;
     font.name = main.fontName;
     font.size = 16;  // messages always start at 16 points; the size tag changes it
@@ -186,49 +186,49 @@ int32_t Screen::DrawLayerText(int window, std::string_view layer, std::string_vi
     font.bold = main.fontBold;
     font.italic = main.fontItalic;
     l->surface.text = text;
-    return l->surface.DrawText();
+    return l->surface.drawText();
 }
 
-bool Screen::SetLayerVisible(int window, std::string_view layer, bool visible) {
-    Layer* l = FindLayer(window, layer);
+bool Screen::setLayerVisible(int window, std::string_view layer, bool visible) {
+    Layer* l = findLayer(window, layer);
     if (l) l->visible = visible;
     return l != nullptr;
 }
 
-bool Screen::GetLayerVisible(int window, std::string_view layer) {
-    Layer* l = FindLayer(window, layer);
+bool Screen::getLayerVisible(int window, std::string_view layer) {
+    Layer* l = findLayer(window, layer);
     return l && l->visible;
 }
 
-bool Screen::SetLayerPos(int window, std::string_view layer, int32_t left, int32_t top) {
-    Layer* l = FindLayer(window, layer);
+bool Screen::setLayerPos(int window, std::string_view layer, int32_t left, int32_t top) {
+    Layer* l = findLayer(window, layer);
     if (!l) return false;
     l->left = left;
     l->top = top;
     return true;
 }
 
-bool Screen::SetLayerSize(int window, std::string_view layer, int32_t width,
+bool Screen::setLayerSize(int window, std::string_view layer, int32_t width,
                                   int32_t height) {
-    Layer* l = FindLayer(window, layer);
+    Layer* l = findLayer(window, layer);
     if (!l) return false;
     l->width = width;
     l->height = height;
     return true;
 }
 
-bool Screen::SetLayerView(int window, std::string_view layer, int32_t viewLeft,
+bool Screen::setLayerView(int window, std::string_view layer, int32_t viewLeft,
                                   int32_t viewTop) {
-    Layer* l = FindLayer(window, layer);
+    Layer* l = findLayer(window, layer);
     if (!l) return false;
     l->viewLeft = std::max(viewLeft, 0);
     l->viewTop = std::max(viewTop, 0);
     return true;
 }
 
-bool Screen::GetLayerRect(int window, std::string_view layer, int32_t& left,
+bool Screen::getLayerRect(int window, std::string_view layer, int32_t& left,
                                   int32_t& top, int32_t& width, int32_t& height) {
-    Layer* l = FindLayer(window, layer);
+    Layer* l = findLayer(window, layer);
     if (!l) return false;
     left = l->left;
     top = l->top;
@@ -237,28 +237,28 @@ bool Screen::GetLayerRect(int window, std::string_view layer, int32_t& left,
     return true;
 }
 
-void Screen::MergeBackground(int window) {
+void Screen::mergeBackground(int window) {
     LayerStack* s = screen(window);
-    if (!s || s->LayerCount() < 2) return;
-    Layer& bottom = *s->LayerAt(0);
-    s->LayerAt(1)->drawOnto(bottom.surface);
+    if (!s || s->layerCount() < 2) return;
+    Layer& bottom = *s->layerAt(0);
+    s->layerAt(1)->drawOnto(bottom.surface);
 }
 
-bool Screen::RevealMessage(int window, std::string_view layer) {
-    Layer* l = FindLayer(window, layer);
+bool Screen::revealMessage(int window, std::string_view layer) {
+    Layer* l = findLayer(window, layer);
     LayerStack* s = screen(window);
     if (!l || !s) return false;
     RunState& process = *services_.process;
     l->visible = false;  // shown whole only when complete; until then cells go into base
     for (;;) {
-        RevealStep step = l->surface.NextRevealStep();
+        RevealStep step = l->surface.nextRevealStep();
         switch (step.op) {
             case RevealOp::Char:
-                s->DrawCell(l->surface, l->left + step.stepX, l->top + step.stepY, step.stepWidth,
+                s->drawCell(l->surface, l->left + step.stepX, l->top + step.stepY, step.stepWidth,
                             step.stepHeight, step.stepX, step.stepY);
-                if (messageMode == MessageMode::Effect) RefreshAndPaint(window);
-                process.BeginMessageWait();
-                process.StartWaitTimer(step.stepSpeed);
+                if (messageMode == MessageMode::Effect) refreshAndPaint(window);
+                process.beginMessageWait();
+                process.startWaitTimer(step.stepSpeed);
                 break;
             case RevealOp::ShowKeyMarker:
             case RevealOp::ShowPageMarker:
@@ -269,28 +269,28 @@ bool Screen::RevealMessage(int window, std::string_view layer) {
                 break;
             case RevealOp::HideKeyMarker:
             case RevealOp::HidePageMarker:
-                RemoveDynamicLayers(window, dynamic_ids::kMarker);
+                removeDynamicLayers(window, dynamic_ids::kMarker);
                 break;
             case RevealOp::KeyWait:
             case RevealOp::PageWait:
-                process.BeginMessageWait();
-                process.EnableAnykeyClick();
+                process.beginMessageWait();
+                process.enableAnykeyClick();
                 return true;
             case RevealOp::TimedWait:
                 if (step.value > 0) {
-                    process.BeginMessageWait();
-                    process.StartWaitTimer(step.value);
+                    process.beginMessageWait();
+                    process.startWaitTimer(step.value);
                 }
                 return true;
             case RevealOp::NextPage:
-                l->surface.DrawText();
-                s->Compose();
-                s->Paint();
+                l->surface.drawText();
+                s->compose();
+                s->paint();
                 return true;
             case RevealOp::End:
                 l->visible = true;
-                s->Compose();
-                s->Paint();
+                s->compose();
+                s->paint();
                 return false;
             default: return false;
         }
@@ -305,7 +305,7 @@ void Screen::showMarker(int window, std::string_view fileName, int32_t x,
     auto marker = std::make_unique<DynamicLayerList>();
     marker->attrId = dynamic_ids::kMarker;
     marker->left = x;
-    marker->top = lineBottom - image.Height();
+    marker->top = lineBottom - image.height();
     marker->activeArea = DLActiveArea::None;
     marker->activeMode = DLActiveMode::Disable;
     marker->imageFile = fileName;
@@ -313,43 +313,43 @@ void Screen::showMarker(int window, std::string_view fileName, int32_t x,
     marker->divideCount = 1;
     marker->animeType = DLAnimeType::Repeat;
     marker->animeIndex = 0;
-    if (!marker->Build(&image)) return;
-    AddDynamicLayer(window, std::move(marker));
-    RefreshAndPaint(window);
+    if (!marker->build(&image)) return;
+    addDynamicLayer(window, std::move(marker));
+    refreshAndPaint(window);
 }
 
-DynamicLayer* Screen::DynamicLayers(int window) {
+DynamicLayer* Screen::dynamicLayers(int window) {
     LayerStack* s = screen(window);
     return s ? &s->dynamicLayers() : nullptr;
 }
 
-void Screen::AddDynamicLayer(int window, std::unique_ptr<DynamicLayerList> layer) {
-    if (DynamicLayer* d = DynamicLayers(window)) d->Add(std::move(layer));
+void Screen::addDynamicLayer(int window, std::unique_ptr<DynamicLayerList> layer) {
+    if (DynamicLayer* d = dynamicLayers(window)) d->add(std::move(layer));
 }
 
-bool Screen::RemoveDynamicLayers(int window, int32_t attrId) {
-    DynamicLayer* d = DynamicLayers(window);
-    return d && d->RemoveById(attrId);
+bool Screen::removeDynamicLayers(int window, int32_t attrId) {
+    DynamicLayer* d = dynamicLayers(window);
+    return d && d->removeById(attrId);
 }
 
-bool Screen::AdvanceAnimations(bool repaint) {
-    DynamicLayer* d = DynamicLayers(0);
-    bool changed = d && d->Animate();
-    if (changed && repaint) RefreshAndPaint(0);
+bool Screen::advanceAnimations(bool repaint) {
+    DynamicLayer* d = dynamicLayers(0);
+    bool changed = d && d->animate();
+    if (changed && repaint) refreshAndPaint(0);
     return changed;
 }
 
-bool Screen::UpdateTimerGauges(bool repaint, int32_t remainingSeconds) {
-    DynamicLayer* d = DynamicLayers(0);
-    bool changed = d && d->UpdateTimers(remainingSeconds);
-    if (changed && repaint) RefreshAndPaint(0);
+bool Screen::updateTimerGauges(bool repaint, int32_t remainingSeconds) {
+    DynamicLayer* d = dynamicLayers(0);
+    bool changed = d && d->updateTimers(remainingSeconds);
+    if (changed && repaint) refreshAndPaint(0);
     return changed;
 }
 
-bool Screen::SaveDynamicLayerInfo(StringList& lines) {
-    DynamicLayer* d = DynamicLayers(0);
+bool Screen::saveDynamicLayerInfo(StringList& lines) {
+    DynamicLayer* d = dynamicLayers(0);
     if (!d) return false;
-    d->WriteInfo(lines);
+    d->writeInfo(lines);
     return true;
 }
 
@@ -358,12 +358,12 @@ void Screen::reportDynamicLayerFailure() {
         services_.dialogs->showMessage(platform::BoxKind::Plain, texts::kDynamicLayerCreateFailed);
 }
 
-bool Screen::LoadDynamicLayerInfo(const StringList& lines) {
-    DynamicLayer* d = DynamicLayers(0);
+bool Screen::loadDynamicLayerInfo(const StringList& lines) {
+    DynamicLayer* d = dynamicLayers(0);
     if (!d) return false;
-    d->Clear();
+    d->clear();
     int32_t failed = 0;
-    auto layers = ReadDynamicLayerInfo(
+    auto layers = readDynamicLayerInfo(
         lines,
         [this](const std::string& name, Surface& image) {
             return services_.loadGraphic && services_.loadGraphic(name, image);
@@ -371,8 +371,8 @@ bool Screen::LoadDynamicLayerInfo(const StringList& lines) {
         &failed);
     for (int32_t i = 0; i < failed; ++i) reportDynamicLayerFailure();
     // The lines run newest first; adding from the end puts the first block on top again.
-    for (auto it = layers.rbegin(); it != layers.rend(); ++it) d->Add(std::move(*it));
-    RefreshAndPaint(0);
+    for (auto it = layers.rbegin(); it != layers.rend(); ++it) d->add(std::move(*it));
+    refreshAndPaint(0);
     return true;
 }
 

@@ -54,62 +54,62 @@ public:
 
     explicit Screen(const Services& services);
 
-    void SetUpWindows();
-    void SetCanvas(platform::Canvas* canvas, int window);
-    const WindowSettings* GetWindow(int window) const;
+    void setUpWindows();
+    void setCanvas(platform::Canvas* canvas, int window);
+    const WindowSettings* getWindow(int window) const;
     LayerStack* screen(int window);
 
-    Layer* FindLayer(int window, std::string_view name);
-    void Compose(int window);
-    void Paint(int window);
-    void RefreshAndPaint(int window);
-    void RunEffect(int window, int type, int32_t x, int32_t y, int32_t width, int32_t height);
+    Layer* findLayer(int window, std::string_view name);
+    void compose(int window);
+    void paint(int window);
+    void refreshAndPaint(int window);
+    void runEffect(int window, int type, int32_t x, int32_t y, int32_t width, int32_t height);
 
-    bool LoadLayerImage(int window, std::string_view layer, std::string_view fileName,
+    bool loadLayerImage(int window, std::string_view layer, std::string_view fileName,
                         bool transparent, bool translucent);
-    bool LoadImage(Surface& surface, std::string_view fileName, bool transparent,
+    bool loadImage(Surface& surface, std::string_view fileName, bool transparent,
                    bool translucent);
-    bool BlankLayer(int window, std::string_view layer);
-    bool NewLayerSurface(int window, std::string_view layer, int32_t width, int32_t height);
-    int32_t DrawLayerText(int window, std::string_view layer, std::string_view text);
-    bool SetLayerVisible(int window, std::string_view layer, bool visible);
-    bool GetLayerVisible(int window, std::string_view layer);
-    bool SetLayerPos(int window, std::string_view layer, int32_t left, int32_t top);
-    bool SetLayerSize(int window, std::string_view layer, int32_t width, int32_t height);
-    bool SetLayerView(int window, std::string_view layer, int32_t viewLeft, int32_t viewTop);
-    bool GetLayerRect(int window, std::string_view layer, int32_t& left, int32_t& top,
+    bool blankLayer(int window, std::string_view layer);
+    bool newLayerSurface(int window, std::string_view layer, int32_t width, int32_t height);
+    int32_t drawLayerText(int window, std::string_view layer, std::string_view text);
+    bool setLayerVisible(int window, std::string_view layer, bool visible);
+    bool getLayerVisible(int window, std::string_view layer);
+    bool setLayerPos(int window, std::string_view layer, int32_t left, int32_t top);
+    bool setLayerSize(int window, std::string_view layer, int32_t width, int32_t height);
+    bool setLayerView(int window, std::string_view layer, int32_t viewLeft, int32_t viewTop);
+    bool getLayerRect(int window, std::string_view layer, int32_t& left, int32_t& top,
                       int32_t& width, int32_t& height);
-    void MergeBackground(int window);
+    void mergeBackground(int window);
     // One run of the message display; false when the message is complete.
-    bool RevealMessage(int window, std::string_view layer);
+    bool revealMessage(int window, std::string_view layer);
 
     // Dynamic layers of a window's screen.
-    DynamicLayer* DynamicLayers(int window);
-    void AddDynamicLayer(int window, std::unique_ptr<DynamicLayerList> layer);
-    bool RemoveDynamicLayers(int window, int32_t attrId);
+    DynamicLayer* dynamicLayers(int window);
+    void addDynamicLayer(int window, std::unique_ptr<DynamicLayerList> layer);
+    bool removeDynamicLayers(int window, int32_t attrId);
     // The half-second steps of window 0; true when a layer changed, and then with `repaint`
     // window 0 is refreshed and painted.
-    bool AdvanceAnimations(bool repaint);
-    bool UpdateTimerGauges(bool repaint, int32_t remainingSeconds);
+    bool advanceAnimations(bool repaint);
+    bool updateTimerGauges(bool repaint, int32_t remainingSeconds);
     // The dynamic layers of window 0 as the lines of their save section. An empty set gives an
     // empty list and still succeeds: having no dynamic layers is no failure.
-    bool SaveDynamicLayerInfo(StringList& lines);
+    bool saveDynamicLayerInfo(StringList& lines);
     // Replaces the dynamic layers of window 0 with those of the lines (an empty list, as for a
     // save written without the section, leaves none), then refreshes and paints window 0. A
     // layer that cannot be built is reported and left out; the others are restored.
-    bool LoadDynamicLayerInfo(const StringList& lines);
+    bool loadDynamicLayerInfo(const StringList& lines);
 
     // The save sections of window 0 (screen_save.cpp): "layer.info" with every layer
     // from the bottom up, "dynamiclayer.info", and with `withBackground` the bottom layer's
     // picture as "_background.bmp". False when a section could not be written.
-    bool SaveInfo(SaveContainer& save, bool withBackground);
+    bool saveInfo(SaveContainer& save, bool withBackground);
     // Restores them, matching saved layers to the stack by position; text layers are laid out
     // again and image layers reloaded. False when a part is missing; what is there is restored.
-    bool LoadInfo(SaveContainer& save, bool withBackground);
+    bool loadInfo(SaveContainer& save, bool withBackground);
     // Looks the sections over before anything is restored: blocks closed by their border line,
     // numbers that parse, sizes a picture can take, a background that decodes. False names the
     // damaged section in `section`.
-    static bool CheckInfo(SaveContainer& save, bool withBackground, std::string& section);
+    static bool checkInfo(SaveContainer& save, bool withBackground, std::string& section);
 
     MessageMode messageMode = MessageMode::Effect;
 

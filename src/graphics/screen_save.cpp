@@ -102,8 +102,8 @@ bool nextBlock(const StringList& lines, size_t& pos, StringList& block) {
 
 Picture pictureOf(const Surface& g) {
     Picture p;
-    p.width = g.Width();
-    p.height = g.Height();
+    p.width = g.width();
+    p.height = g.height();
     p.pixels.reserve(static_cast<size_t>(p.width) * static_cast<size_t>(p.height));
     for (int32_t y = 0; y < p.height; ++y)
         p.pixels.insert(p.pixels.end(), g.row(y), g.row(y) + p.width);
@@ -112,39 +112,39 @@ Picture pictureOf(const Surface& g) {
 
 }  // namespace
 
-bool Screen::SaveInfo(SaveContainer& save, bool withBackground) {
+bool Screen::saveInfo(SaveContainer& save, bool withBackground) {
     LayerStack* s = screen(0);
     if (!s) return false;
     StringList lines;
-    for (int32_t i = 0; i < s->LayerCount(); ++i) {
-        const Layer& l = *s->LayerAt(i);
-        AppendListString(lines, "Layer.LayerName", l.name);
-        AppendListBool(lines, "Layer.Visible", l.visible);
-        AppendListString(lines, "Layer.FileName", l.fileName);
-        AppendListString(lines, "Layer.Text", l.surface.layoutText);
-        AppendListInt(lines, "Layer.Pos.Left", l.left);
-        AppendListInt(lines, "Layer.Pos.Top", l.top);
-        AppendListInt(lines, "Layer.Size.Width", l.width);
-        AppendListInt(lines, "Layer.Size.Height", l.height);
-        AppendListInt(lines, "Layer.ViewPos.Left", l.viewLeft);
-        AppendListInt(lines, "Layer.ViewPos.Top", l.viewTop);
+    for (int32_t i = 0; i < s->layerCount(); ++i) {
+        const Layer& l = *s->layerAt(i);
+        appendListString(lines, "Layer.LayerName", l.name);
+        appendListBool(lines, "Layer.Visible", l.visible);
+        appendListString(lines, "Layer.FileName", l.fileName);
+        appendListString(lines, "Layer.Text", l.surface.layoutText);
+        appendListInt(lines, "Layer.Pos.Left", l.left);
+        appendListInt(lines, "Layer.Pos.Top", l.top);
+        appendListInt(lines, "Layer.Size.Width", l.width);
+        appendListInt(lines, "Layer.Size.Height", l.height);
+        appendListInt(lines, "Layer.ViewPos.Left", l.viewLeft);
+        appendListInt(lines, "Layer.ViewPos.Top", l.viewTop);
         // Keys of our own at the end of the block: readers of the older form pass over them.
-        AppendListBool(lines, "Layer.Transparent", l.transparent);
-        AppendListBool(lines, "Layer.Translucent", l.translucent);
+        appendListBool(lines, "Layer.Transparent", l.transparent);
+        appendListBool(lines, "Layer.Translucent", l.translucent);
         lines.emplace_back(kBorder);
     }
     bool ok = save.writeSection(kLayerSection, lines);
     // Written also when there are none, so that a load clears what the story shows then.
     StringList dynamic;
-    ok = SaveDynamicLayerInfo(dynamic) && save.writeSection(kDynamicSection, dynamic) && ok;
+    ok = saveDynamicLayerInfo(dynamic) && save.writeSection(kDynamicSection, dynamic) && ok;
     if (withBackground) {
-        std::string bmp = encodeBmp(pictureOf(s->LayerAt(0)->surface));
+        std::string bmp = encodeBmp(pictureOf(s->layerAt(0)->surface));
         ok = !bmp.empty() && save.writeBytes(kBackgroundSection, bmp) && ok;
     }
     return ok;
 }
 
-bool Screen::CheckInfo(SaveContainer& save, bool withBackground, std::string& section) {
+bool Screen::checkInfo(SaveContainer& save, bool withBackground, std::string& section) {
     StringList lines;
     if (save.readSection(kLayerSection, lines) && !blocksAreSound(lines, kLayerRules)) {
         section = kLayerSection;
@@ -168,7 +168,7 @@ bool Screen::CheckInfo(SaveContainer& save, bool withBackground, std::string& se
     return true;
 }
 
-bool Screen::LoadInfo(SaveContainer& save, bool withBackground) {
+bool Screen::loadInfo(SaveContainer& save, bool withBackground) {
     LayerStack* s = screen(0);
     if (!s) return false;
     bool ok = true;
@@ -178,24 +178,24 @@ bool Screen::LoadInfo(SaveContainer& save, bool withBackground) {
         // and blocks beyond the stack are ignored.
         size_t pos = 0;
         StringList block;
-        for (int32_t i = 0; i < s->LayerCount() && nextBlock(lines, pos, block); ++i) {
-            Layer& l = *s->LayerAt(i);
-            l.name = ReadListString(block, "Layer.LayerName", "");
-            l.visible = ReadListBool(block, "Layer.Visible", false);
-            l.fileName = ReadListString(block, "Layer.FileName", "");
-            l.left = ReadListInt(block, "Layer.Pos.Left", 0);
-            l.top = ReadListInt(block, "Layer.Pos.Top", 0);
-            l.width = ReadListInt(block, "Layer.Size.Width", 10);
-            l.height = ReadListInt(block, "Layer.Size.Height", 10);
-            l.viewLeft = ReadListInt(block, "Layer.ViewPos.Left", 0);
-            l.viewTop = ReadListInt(block, "Layer.ViewPos.Top", 0);
-            l.transparent = ReadListBool(block, "Layer.Transparent", false);
-            l.translucent = ReadListBool(block, "Layer.Translucent", false);
+        for (int32_t i = 0; i < s->layerCount() && nextBlock(lines, pos, block); ++i) {
+            Layer& l = *s->layerAt(i);
+            l.name = readListString(block, "Layer.LayerName", "");
+            l.visible = readListBool(block, "Layer.Visible", false);
+            l.fileName = readListString(block, "Layer.FileName", "");
+            l.left = readListInt(block, "Layer.Pos.Left", 0);
+            l.top = readListInt(block, "Layer.Pos.Top", 0);
+            l.width = readListInt(block, "Layer.Size.Width", 10);
+            l.height = readListInt(block, "Layer.Size.Height", 10);
+            l.viewLeft = readListInt(block, "Layer.ViewPos.Left", 0);
+            l.viewTop = readListInt(block, "Layer.ViewPos.Top", 0);
+            l.transparent = readListBool(block, "Layer.Transparent", false);
+            l.translucent = readListBool(block, "Layer.Translucent", false);
             if (l.name.empty()) continue;  // the bottom layer keeps its picture
             if (l.fileName.empty())
-                DrawLayerText(0, l.name, ReadListString(block, "Layer.Text", ""));
+                drawLayerText(0, l.name, readListString(block, "Layer.Text", ""));
             else
-                LoadImage(l.surface, l.fileName, l.transparent, l.translucent);
+                loadImage(l.surface, l.fileName, l.transparent, l.translucent);
         }
     } else {
         ok = false;
@@ -203,18 +203,18 @@ bool Screen::LoadInfo(SaveContainer& save, bool withBackground) {
     // A save without the section had no dynamic layers to keep.
     StringList dynamic;
     save.readSection(kDynamicSection, dynamic);
-    ok = LoadDynamicLayerInfo(dynamic) && ok;
+    ok = loadDynamicLayerInfo(dynamic) && ok;
     if (withBackground) {
         std::string bytes;
         Picture picture;
         if (save.readBytes(kBackgroundSection, bytes) && decodeBmp(bytes, picture))
-            s->LayerAt(0)->surface.AssignPicture(picture);
+            s->layerAt(0)->surface.assignPicture(picture);
         else
             ok = false;
     }
     if (ok) {
-        Compose(0);
-        Paint(0);
+        compose(0);
+        paint(0);
     }
     return ok;
 }

@@ -67,7 +67,7 @@ struct SourceRows {
         if (!separate) {
             pixels = src.row(sy) + sx;
             if (src.hasMask()) mask = src.maskRow(sy) + sx;
-            stride = static_cast<size_t>(src.Width());
+            stride = static_cast<size_t>(src.width());
             return;
         }
         try {
@@ -92,10 +92,10 @@ struct SourceRows {
 
 Surface::Surface() {
     font.name = std::string(texts::kDefaultSystemFont);
-    SetSize(10, 10);
+    setSize(10, 10);
 }
 
-void Surface::SetSize(int32_t width, int32_t height) {
+void Surface::setSize(int32_t width, int32_t height) {
     int64_t w = std::max<int32_t>(width, 0), h = std::max<int32_t>(height, 0);
     if (w > kMaxSide || h > kMaxSide || w * h > kMaxPixels) w = h = 0;
     try {
@@ -113,7 +113,7 @@ void Surface::SetSize(int32_t width, int32_t height) {
     height_ = static_cast<int32_t>(h);
 }
 
-void Surface::SetAlphaMode(AlphaMode mode) {
+void Surface::setAlphaMode(AlphaMode mode) {
     if (mode == AlphaMode::None) {
         mask_.clear();
         mask_.shrink_to_fit();
@@ -130,7 +130,7 @@ void Surface::SetAlphaMode(AlphaMode mode) {
     alphaMode_ = mode;
 }
 
-void Surface::Assign(const Surface& other) {
+void Surface::assign(const Surface& other) {
     if (&other == this) return;
     try {
         picture_ = other.picture_;
@@ -145,15 +145,15 @@ void Surface::Assign(const Surface& other) {
     alphaMode_ = other.alphaMode_;
 }
 
-void Surface::AssignPicture(const Picture& picture) {
-    SetAlphaMode(AlphaMode::None);
-    SetSize(picture.width, picture.height);
+void Surface::assignPicture(const Picture& picture) {
+    setAlphaMode(AlphaMode::None);
+    setSize(picture.width, picture.height);
     // A decoder that handed over fewer pixels than its size leaves the rest white.
     const size_t n = std::min(picture_.size(), picture.pixels.size());
     for (size_t i = 0; i < n; ++i) picture_[i] = picture.pixels[i] & 0xFFFFFFu;
 }
 
-void Surface::CopyTo(Surface& dest, int32_t dx, int32_t dy, int32_t width,
+void Surface::copyTo(Surface& dest, int32_t dx, int32_t dy, int32_t width,
                          int32_t height, int32_t sx, int32_t sy) const {
     const CopyRect r{clipAxis(dx, width, sx, dest.width_, width_),
                      clipAxis(dy, height, sy, dest.height_, height_)};
@@ -189,7 +189,7 @@ void Surface::CopyTo(Surface& dest, int32_t dx, int32_t dy, int32_t width,
     }
 }
 
-void Surface::BlendTo(Surface& dest, int32_t dx, int32_t dy, int32_t width,
+void Surface::blendTo(Surface& dest, int32_t dx, int32_t dy, int32_t width,
                           int32_t height, int32_t sx, int32_t sy, int32_t opacity) const {
     if (alphaMode_ != AlphaMode::None) return;
     const CopyRect r{clipAxis(dx, width, sx, dest.width_, width_),
@@ -206,7 +206,7 @@ void Surface::BlendTo(Surface& dest, int32_t dx, int32_t dy, int32_t width,
     }
 }
 
-void Surface::FillRect(int32_t x, int32_t y, int32_t width, int32_t height, uint32_t color) {
+void Surface::fillRect(int32_t x, int32_t y, int32_t width, int32_t height, uint32_t color) {
     const int64_t x0 = std::max<int64_t>(x, 0), y0 = std::max<int64_t>(y, 0);
     const int64_t x1 = std::min<int64_t>(int64_t{x} + width, width_);
     const int64_t y1 = std::min<int64_t>(int64_t{y} + height, height_);
@@ -222,36 +222,36 @@ void Surface::FillRect(int32_t x, int32_t y, int32_t width, int32_t height, uint
             std::memset(maskRow(static_cast<int32_t>(yy)) + x0, 255, n);
 }
 
-uint32_t Surface::GetPixel(int32_t x, int32_t y) const {
+uint32_t Surface::getPixel(int32_t x, int32_t y) const {
     if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
     return pixelToColor(row(y)[x]);
 }
 
-bool Surface::HitTest(int32_t x, int32_t y) const {
+bool Surface::hitTest(int32_t x, int32_t y) const {
     if (x < 0 || y < 0 || x >= width_ || y >= height_) return false;
     return !hasMask() || maskRow(y)[x] > 15;
 }
 
-void Surface::DrawTo(platform::Canvas& canvas) const {
+void Surface::drawTo(platform::Canvas& canvas) const {
     if (width_ <= 0 || height_ <= 0) return;
     canvas.present(picture_.data(), width_, height_, width_);
 }
 
-void Surface::MakeColorKeyTransparent() {
-    if (alphaMode_ == AlphaMode::None) SetAlphaMode(AlphaMode::Mask);
+void Surface::makeColorKeyTransparent() {
+    if (alphaMode_ == AlphaMode::None) setAlphaMode(AlphaMode::Mask);
     if (width_ <= 0 || height_ <= 0) return;
     const uint32_t key = row(height_ - 1)[0] & 0xFFFFFFu;
     for (size_t i = 0; i < picture_.size(); ++i)
         if ((picture_[i] & 0xFFFFFFu) == key) mask_[i] = 0;
 }
 
-void Surface::MakeTranslucent() {
-    SetAlphaMode(AlphaMode::Alpha);
+void Surface::makeTranslucent() {
+    setAlphaMode(AlphaMode::Alpha);
     for (uint8_t& m : mask_) m = std::min<uint8_t>(m, 128);
 }
 
-void Surface::ClearMask() {
-    if (alphaMode_ == AlphaMode::None) SetAlphaMode(AlphaMode::Mask);
+void Surface::clearMask() {
+    if (alphaMode_ == AlphaMode::None) setAlphaMode(AlphaMode::Mask);
     std::fill(mask_.begin(), mask_.end(), uint8_t{0});
 }
 

@@ -74,13 +74,13 @@ public:
     Surface();  // 10 x 10, white, AlphaMode::None
 
     // --- picture and mask (surface.cpp) ---
-    int32_t Width() const { return width_; }
-    int32_t Height() const { return height_; }
+    int32_t width() const { return width_; }
+    int32_t height() const { return height_; }
     AlphaMode alphaMode() const { return alphaMode_; }
-    void SetSize(int32_t width, int32_t height);
-    void SetAlphaMode(AlphaMode mode);
-    void Assign(const Surface& other);
-    void AssignPicture(const Picture& picture);
+    void setSize(int32_t width, int32_t height);
+    void setAlphaMode(AlphaMode mode);
+    void assign(const Surface& other);
+    void assignPicture(const Picture& picture);
     // Rows of the picture and mask (the mask is empty while the mode is None).
     uint32_t* row(int32_t y) { return picture_.data() + static_cast<size_t>(y) * width_; }
     const uint32_t* row(int32_t y) const { return picture_.data() + static_cast<size_t>(y) * width_; }
@@ -88,33 +88,33 @@ public:
     const uint8_t* maskRow(int32_t y) const { return mask_.data() + static_cast<size_t>(y) * width_; }
     bool hasMask() const { return alphaMode_ != AlphaMode::None; }
 
-    void CopyTo(Surface& dest, int32_t dx, int32_t dy, int32_t width, int32_t height,
+    void copyTo(Surface& dest, int32_t dx, int32_t dy, int32_t width, int32_t height,
                 int32_t sx, int32_t sy) const;
-    void BlendTo(Surface& dest, int32_t dx, int32_t dy, int32_t width, int32_t height,
+    void blendTo(Surface& dest, int32_t dx, int32_t dy, int32_t width, int32_t height,
                  int32_t sx, int32_t sy, int32_t opacity) const;
-    void FillRect(int32_t x, int32_t y, int32_t width, int32_t height, uint32_t color);
-    uint32_t GetPixel(int32_t x, int32_t y) const;  // platform colour; 0 outside
-    bool HitTest(int32_t x, int32_t y) const;
-    void DrawTo(platform::Canvas& canvas) const;
-    void MakeColorKeyTransparent();
-    void MakeTranslucent();
-    void ClearMask();
+    void fillRect(int32_t x, int32_t y, int32_t width, int32_t height, uint32_t color);
+    uint32_t getPixel(int32_t x, int32_t y) const;  // platform colour; 0 outside
+    bool hitTest(int32_t x, int32_t y) const;
+    void drawTo(platform::Canvas& canvas) const;
+    void makeColorKeyTransparent();
+    void makeTranslucent();
+    void clearMask();
 
     // --- PNG (png_io.cpp) ---
-    bool LoadPngFile(const std::string& path);
-    bool LoadPngFromPackage(std::string_view entryName, PackageReader& package);
-    bool LoadPngFromMemory(std::string_view bytes);
+    bool loadPngFile(const std::string& path);
+    bool loadPngFromPackage(std::string_view entryName, PackageReader& package);
+    bool loadPngFromMemory(std::string_view bytes);
     // Writes the picture as a PNG: RGB, or RGBA with the mask as alpha when the surface has one.
     // False on any write failure, leaving no partial file behind.
-    bool SavePngFile(const std::string& path) const;
+    bool savePngFile(const std::string& path) const;
 
     // --- text layout (text_layout.cpp) ---
     // The engine that measures and draws text; set once by the owner, shared by all surfaces.
     static void setFontEngine(platform::FontEngine* engine);
-    int32_t DrawText();
-    int32_t DrawTextSized(int32_t width, int32_t limit);
-    RevealStep NextRevealStep();
-    void ResetReveal();
+    int32_t drawText();
+    int32_t drawTextSized(int32_t width, int32_t limit);
+    RevealStep nextRevealStep();
+    void resetReveal();
     int32_t revealCount() const { return revealCount_; }
     std::pair<RevealOp, int32_t> revealEntry(int i) const {
         return {reveal_[static_cast<size_t>(i)].op, reveal_[static_cast<size_t>(i)].value};
@@ -144,7 +144,7 @@ private:
     int32_t layOutLine(std::string& s, int32_t width, int32_t bottom, bool drawing);
     void applyTag(std::string_view tag, bool drawing);
     void resetTextState();
-    // Both passes of DrawText / DrawTextSized (sized: the surface takes the laid-out height).
+    // Both passes of DrawText / drawTextSized (sized: the surface takes the laid-out height).
     int32_t layOut(int32_t width, int32_t limit, bool sized);
 
     FontStatus cur_;

@@ -164,7 +164,7 @@ std::string colorToText(uint32_t color) {
 
 void Surface::setFontEngine(platform::FontEngine* engine) { gFontEngine = engine; }
 
-void Surface::ResetReveal() {
+void Surface::resetReveal() {
     step_ = RevealStep{};
     step_.stepSpeed = 60;
     revealCount_ = 0;
@@ -183,7 +183,7 @@ void Surface::resetTextState() {
     curColorNumeric_ = false;
 }
 
-RevealStep Surface::NextRevealStep() {
+RevealStep Surface::nextRevealStep() {
     for (;;) {
         RevealStep result = step_;
         // Past the recorded steps there is nothing but the end.
@@ -335,16 +335,16 @@ int32_t Surface::layOutLine(std::string& s, int32_t width, int32_t bottom, bool 
 
         // The segment ends here: at a tag, "#", the end, or a character that does not fit.
         lineHeight = std::max(lineHeight, cy);
-        if (drawing && n > 0 && gFontEngine && Width() > 0 && Height() > 0) {
+        if (drawing && n > 0 && gFontEngine && this->width() > 0 && height() > 0) {
             platform::GlyphTarget target;
             target.pixels = row(0);
-            target.stride = Width();
+            target.stride = this->width();
             if (hasMask()) {
                 target.mask = maskRow(0);
-                target.maskStride = Width();
+                target.maskStride = this->width();
             }
-            target.width = Width();
-            target.height = Height();
+            target.width = this->width();
+            target.height = height();
             gFontEngine->draw(fontSpec, std::string_view(s).substr(start, n), static_cast<int>(x),
                               bottom - cy, colorToPixel(cur_.color & 0xFFFFFF), target);
         }
@@ -374,12 +374,12 @@ int32_t Surface::layOutLine(std::string& s, int32_t width, int32_t bottom, bool 
 }
 
 int32_t Surface::layOut(int32_t width, int32_t limit, bool sized) {
-    SetAlphaMode(AlphaMode::Mask);
+    setAlphaMode(AlphaMode::Mask);
     layoutText = text;
     std::string work = text;
     if (!sized) {
-        FillRect(0, 0, Width(), Height(), 0xFFFFFF);
-        ClearMask();
+        fillRect(0, 0, this->width(), height(), 0xFFFFFF);
+        clearMask();
     }
 
     // Measuring pass: which lines fit, and where each one's bottom lies.
@@ -396,11 +396,11 @@ int32_t Surface::layOut(int32_t width, int32_t limit, bool sized) {
         if (work.empty()) break;
     }
 
-    if (sized) SetSize(std::max(width, 0), static_cast<int32_t>(total));
+    if (sized) setSize(std::max(width, 0), static_cast<int32_t>(total));
 
     // Drawing pass.
     resetTextState();
-    ResetReveal();
+    resetReveal();
     record(RevealOp::SpeedNormal, 0);
     int32_t top = 0;
     for (int32_t bottom : bottoms) {
@@ -434,17 +434,17 @@ int32_t Surface::layOut(int32_t width, int32_t limit, bool sized) {
 
     // Glyph edges count as text wherever they touched the mask.
     if (hasMask()) {
-        for (int32_t y = 0; y < Height(); ++y) {
+        for (int32_t y = 0; y < height(); ++y) {
             uint8_t* m = maskRow(y);
-            for (int32_t x = 0; x < Width(); ++x)
+            for (int32_t x = 0; x < this->width(); ++x)
                 if (m[x]) m[x] = 255;
         }
     }
     return static_cast<int32_t>(total);
 }
 
-int32_t Surface::DrawText() { return layOut(Width(), Height(), false); }
+int32_t Surface::drawText() { return layOut(this->width(), height(), false); }
 
-int32_t Surface::DrawTextSized(int32_t width, int32_t limit) { return layOut(width, limit, true); }
+int32_t Surface::drawTextSized(int32_t width, int32_t limit) { return layOut(width, limit, true); }
 
 }  // namespace zarvo

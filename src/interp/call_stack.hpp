@@ -22,30 +22,30 @@ public:
     static constexpr std::string_view kCommandIndex = "Stack.CommandIndex";
 
     // Working frame. Names match without regard to ASCII letter case.
-    void ClearFrame() { frame_.clear(); }
-    std::string GetFrameText(std::string_view name, std::string_view fallback) const;
-    void SetFrameText(std::string_view name, std::string_view value);
-    int32_t GetFrameValue(std::string_view name, int32_t fallback) const;
-    void SetFrameValue(std::string_view name, int32_t value);
-    bool GetFrameFlag(std::string_view name, bool fallback) const;
-    void SetFrameFlag(std::string_view name, bool value);
+    void clearFrame() { frame_.clear(); }
+    std::string getFrameText(std::string_view name, std::string_view fallback) const;
+    void setFrameText(std::string_view name, std::string_view value);
+    int32_t getFrameValue(std::string_view name, int32_t fallback) const;
+    void setFrameValue(std::string_view name, int32_t value);
+    bool getFrameFlag(std::string_view name, bool fallback) const;
+    void setFrameFlag(std::string_view name, bool value);
     const StringList& frame() const { return frame_; }
 
     // Pushes the border, then the frame lines in order (the last one ends on top); clears the
     // frame.
-    void Push();
+    void push();
     // Replaces the frame with the lines above the next border (or empty line), in the order they
     // come off the stack, and drops that border. False when the frame stays empty.
-    bool Pop();
+    bool pop();
 
     // Appends every stack line, top first.
-    void GetStackLines(StringList& list) const;
+    void getStackLines(StringList& list) const;
     size_t lineCount() const { return lines_.size(); }
 
     // The stack as the section "stack.info", top line first.
-    bool SaveInfo(SaveContainer& save) const;
+    bool saveInfo(SaveContainer& save) const;
     // False, stack unchanged, when the section is missing.
-    bool LoadInfo(SaveContainer& save);
+    bool loadInfo(SaveContainer& save);
 
 private:
     // Bottom first, so that push and pop work at the end of the vector; the top-first order

@@ -11,7 +11,7 @@ bool RunState::waitTimerOver() const {
     return platform::tickReached(now(), waitStart_, length);
 }
 
-bool RunState::CanStep() {
+bool RunState::canStep() {
     if (playerMode_ == PlayerMode::Ready) return true;
     if (playerMode_ == PlayerMode::Waiting && timer_ && waitTimerOver()) {
         playerMode_ = PlayerMode::Ready;
@@ -22,23 +22,23 @@ bool RunState::CanStep() {
     return false;
 }
 
-bool RunState::BeginStep() {
-    if (!CanStep()) return false;
+bool RunState::beginStep() {
+    if (!canStep()) return false;
     playerMode_ = PlayerMode::Running;
     return true;
 }
 
-void RunState::EndStep() {
+void RunState::endStep() {
     if (playerMode_ == PlayerMode::Running) playerMode_ = PlayerMode::Ready;
 }
 
-bool RunState::TakeTimerExpired() {
+bool RunState::takeTimerExpired() {
     bool expired = timerExpired_;
     timerExpired_ = false;
     return expired;
 }
 
-void RunState::Reset() {
+void RunState::reset() {
     playerMode_ = PlayerMode::Ready;
     waitTime_ = 0;
     clearWaitFlags();
@@ -46,19 +46,19 @@ void RunState::Reset() {
     layerName_.clear();
 }
 
-void RunState::BeginWait() {
+void RunState::beginWait() {
     clearWaitFlags();
     messageSkip_ = false;
     playerMode_ = PlayerMode::Waiting;
 }
 
-void RunState::StartWaitTimer(int32_t milliseconds) {
+void RunState::startWaitTimer(int32_t milliseconds) {
     waitStart_ = now();
     waitTime_ = milliseconds;
     timer_ = true;
 }
 
-void RunState::EndWait() {
+void RunState::endWait() {
     if (playerMode_ == PlayerMode::Waiting) {
         clearWaitFlags();
         playerMode_ = PlayerMode::Ready;
@@ -68,27 +68,27 @@ void RunState::EndWait() {
     }
 }
 
-bool RunState::InputEndsWait() const {
+bool RunState::inputEndsWait() const {
     return (playerMode_ == PlayerMode::Waiting || playerMode_ == PlayerMode::MessageWait) && anykeyClick_;
 }
 
-int RunState::ClickWaitState() const {
+int RunState::clickWaitState() const {
     if (activeClick_) return playerMode_ == PlayerMode::Waiting ? 2 : 0;
     return playerMode_ == PlayerMode::Waiting || playerMode_ == PlayerMode::MessageWait ? 1 : 0;
 }
 
-void RunState::BeginMessageEffect(int32_t windowIndex, std::string_view layerName) {
+void RunState::beginMessageEffect(int32_t windowIndex, std::string_view layerName) {
     windowIndex_ = windowIndex;
     layerName_ = layerName;
     playerMode_ = PlayerMode::Message;
 }
 
-void RunState::BeginMessageWait() {
+void RunState::beginMessageWait() {
     clearWaitFlags();
     playerMode_ = PlayerMode::MessageWait;
 }
 
-bool RunState::MessageCanAdvance() {
+bool RunState::messageCanAdvance() {
     if (playerMode_ != PlayerMode::Message && playerMode_ != PlayerMode::MessageWait) return false;
     if (messageSkip_) playerMode_ = PlayerMode::Message;
     if (playerMode_ == PlayerMode::MessageWait) {
@@ -99,14 +99,14 @@ bool RunState::MessageCanAdvance() {
     return true;
 }
 
-void RunState::EndMessageEffect() {
+void RunState::endMessageEffect() {
     if (playerMode_ == PlayerMode::Message || playerMode_ == PlayerMode::MessageWait)
         playerMode_ = PlayerMode::Ready;
     windowIndex_ = 0;
     layerName_.clear();
 }
 
-bool RunState::HalfSecondElapsed() {
+bool RunState::halfSecondElapsed() {
     // Measured from the last true answer by unsigned difference: a "now > next" comparison
     // would answer true on every step for the half second after next wrapped past zero.
     uint32_t t = now();
@@ -116,7 +116,7 @@ bool RunState::HalfSecondElapsed() {
     return true;
 }
 
-int32_t RunState::RemainingWaitSeconds() {
+int32_t RunState::remainingWaitSeconds() {
     if (!timer_ || waitTime_ <= 0) return 0;
     uint32_t elapsed = now() - waitStart_;
     uint32_t length = static_cast<uint32_t>(waitTime_);
@@ -124,42 +124,42 @@ int32_t RunState::RemainingWaitSeconds() {
     return static_cast<int32_t>((length - elapsed) / 1000);
 }
 
-void RunState::SaveState() {
+void RunState::saveState() {
     if (!stack_) return;
-    stack_->SetFrameValue(kPlayerMode, static_cast<int32_t>(playerMode_));
-    stack_->SetFrameValue(kWaitTime, waitTime_);
-    stack_->SetFrameFlag(kActiveClick, activeClick_);
-    stack_->SetFrameFlag(kAnykeyClick, anykeyClick_);
-    stack_->SetFrameFlag(kTimer, timer_);
-    stack_->SetFrameValue(kWindowIndex, windowIndex_);
-    stack_->SetFrameText(kLayerName, layerName_);
+    stack_->setFrameValue(kPlayerMode, static_cast<int32_t>(playerMode_));
+    stack_->setFrameValue(kWaitTime, waitTime_);
+    stack_->setFrameFlag(kActiveClick, activeClick_);
+    stack_->setFrameFlag(kAnykeyClick, anykeyClick_);
+    stack_->setFrameFlag(kTimer, timer_);
+    stack_->setFrameValue(kWindowIndex, windowIndex_);
+    stack_->setFrameText(kLayerName, layerName_);
 }
 
-void RunState::LoadState() {
+void RunState::loadState() {
     if (!stack_) return;
-    int32_t mode = stack_->GetFrameValue(kPlayerMode, 0);
+    int32_t mode = stack_->getFrameValue(kPlayerMode, 0);
     // A mode no step knows would stop the player for good: nothing leaves it.
     bool known = mode >= static_cast<int32_t>(PlayerMode::Ready) &&
                  mode <= static_cast<int32_t>(PlayerMode::MessageWait);
     playerMode_ = known ? static_cast<PlayerMode>(mode) : PlayerMode::Ready;
-    waitTime_ = stack_->GetFrameValue(kWaitTime, 0);
-    activeClick_ = stack_->GetFrameFlag(kActiveClick, false);
-    anykeyClick_ = stack_->GetFrameFlag(kAnykeyClick, false);
-    timer_ = stack_->GetFrameFlag(kTimer, false);
-    windowIndex_ = stack_->GetFrameValue(kWindowIndex, 0);
-    layerName_ = stack_->GetFrameText(kLayerName, "");
+    waitTime_ = stack_->getFrameValue(kWaitTime, 0);
+    activeClick_ = stack_->getFrameFlag(kActiveClick, false);
+    anykeyClick_ = stack_->getFrameFlag(kAnykeyClick, false);
+    timer_ = stack_->getFrameFlag(kTimer, false);
+    windowIndex_ = stack_->getFrameValue(kWindowIndex, 0);
+    layerName_ = stack_->getFrameText(kLayerName, "");
 }
 
-bool RunState::SaveInfo(SaveContainer& save) {
-    return stack_ && stack_->SaveInfo(save);
+bool RunState::saveInfo(SaveContainer& save) {
+    return stack_ && stack_->saveInfo(save);
 }
 
-bool RunState::LoadInfo(SaveContainer& save) {
+bool RunState::loadInfo(SaveContainer& save) {
     if (stack_) {
         // A missing section leaves the running stack in place; only an empty result is fatal.
-        stack_->LoadInfo(save);
-        if (stack_->Pop()) {
-            LoadState();
+        stack_->loadInfo(save);
+        if (stack_->pop()) {
+            loadState();
             return true;
         }
     }

@@ -41,46 +41,46 @@ public:
     void setDialogs(platform::Dialogs* dialogs) { dialogs_ = dialogs; }
 
     // Stepping. CanStep also ends a Waiting mode whose timer has run out.
-    bool CanStep();
-    bool BeginStep();
-    void EndStep();
-    bool TakeTimerExpired();
-    void Reset();
+    bool canStep();
+    bool beginStep();
+    void endStep();
+    bool takeTimerExpired();
+    void reset();
 
     // Waits of the wait and choice commands.
-    void BeginWait();
-    void StartWaitTimer(int32_t milliseconds);
-    void EnableActiveClick() { activeClick_ = true; }
-    void EnableAnykeyClick() { anykeyClick_ = true; }
-    void EndWait();
-    bool InputEndsWait() const;
+    void beginWait();
+    void startWaitTimer(int32_t milliseconds);
+    void enableActiveClick() { activeClick_ = true; }
+    void enableAnykeyClick() { anykeyClick_ = true; }
+    void endWait();
+    bool inputEndsWait() const;
     // 2: a click may hit a clickable layer and then ends the wait; 1: a click may end a message
     // or plain wait; 0: clicks do not matter now.
-    int ClickWaitState() const;
+    int clickWaitState() const;
 
     // Message reveal.
-    void BeginMessageEffect(int32_t windowIndex, std::string_view layerName);
-    void BeginMessageWait();
-    bool MessageCanAdvance();
-    void EndMessageEffect();
-    void SetMessageSkip() { messageSkip_ = true; }
-    void ClearMessageSkip() { messageSkip_ = false; }
+    void beginMessageEffect(int32_t windowIndex, std::string_view layerName);
+    void beginMessageWait();
+    bool messageCanAdvance();
+    void endMessageEffect();
+    void setMessageSkip() { messageSkip_ = true; }
+    void clearMessageSkip() { messageSkip_ = false; }
 
     // True at the first call and then at most once per 500 ms, across the tick-count wrap too.
-    bool HalfSecondElapsed();
+    bool halfSecondElapsed();
     // Whole seconds left of the running wait timer; 0 without one.
-    int32_t RemainingWaitSeconds();
+    int32_t remainingWaitSeconds();
 
     // The state in the stack's working frame; both do nothing without a stack.
-    void SaveState();
-    void LoadState();
+    void saveState();
+    void loadState();
 
-    bool SaveInfo(SaveContainer& save);
+    bool saveInfo(SaveContainer& save);
     // Reads the saved stack, pops the saved position into the working frame and restores the
     // state from it. When no frame can be popped the save is broken beyond use: the user is told
     // so and the result is false, upon which the owner must end the application (this class
     // cannot end it).
-    [[nodiscard]] bool LoadInfo(SaveContainer& save);
+    [[nodiscard]] bool loadInfo(SaveContainer& save);
 
     PlayerMode playerMode() const { return playerMode_; }
     int32_t waitTime() const { return waitTime_; }

@@ -6,23 +6,23 @@
 namespace zarvo {
 
 bool Player::runMusic(const Command& command) {
-    std::string path = access_->ResolveDataFile(command.GetParamText("Music.FileName", ""));
+    std::string path = access_->resolveDataFile(command.getParamText("Music.FileName", ""));
     if (path != Story::kNoEntry)
-        music_->PlayMusic(path, command.GetParamValue("Music.Loop", 0));
+        music_->playMusic(path, command.getParamValue("Music.Loop", 0));
     return true;
 }
 
 bool Player::runSound(const Command& command) {
-    std::string path = access_->ResolveDataFile(command.GetParamText("Sound.FileName", ""));
-    SoundMode mode = command.GetParamFlag("Sound.Wait", false)      ? SoundMode::Wait
-                     : command.GetParamFlag("Sound.Protect", true) ? SoundMode::Protect
+    std::string path = access_->resolveDataFile(command.getParamText("Sound.FileName", ""));
+    SoundMode mode = command.getParamFlag("Sound.Wait", false)      ? SoundMode::Wait
+                     : command.getParamFlag("Sound.Protect", true) ? SoundMode::Protect
                                                                     : SoundMode::Free;
-    if (path != Story::kNoEntry) music_->PlaySound(path, mode);
+    if (path != Story::kNoEntry) music_->playSound(path, mode);
     return true;
 }
 
 bool Player::runMusicStop(const Command&) {
-    music_->StopMusic();
+    music_->stopMusic();
     return true;
 }
 

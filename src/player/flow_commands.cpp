@@ -11,9 +11,9 @@ using platform::BoxKind;
 
 bool Player::skipToBlockEnd(int32_t level) {
     CommandCache& commands = access_->commands();
-    int32_t count = commands.Get_CommandCount();
+    int32_t count = commands.commandCount();
     for (int32_t i = access_->commandIndex; i < count; ++i) {
-        if (commands.Get_CommandLevel(i) == level) {
+        if (commands.getCommandLevel(i) == level) {
             access_->commandIndex = i + 1;
             return true;
         }
@@ -22,16 +22,16 @@ bool Player::skipToBlockEnd(int32_t level) {
 }
 
 bool Player::runIf(const Command& command) {
-    std::string type = command.GetParamText("if.VariableType", "Value");
-    std::string compare = command.GetParamText("if.Compare", "Equal");
-    std::string left = command.GetParamText("if.Variable1", "");
-    std::string right = command.GetParamText("if.Variable2", "");
+    std::string type = command.getParamText("if.VariableType", "Value");
+    std::string compare = command.getParamText("if.Compare", "Equal");
+    std::string left = command.getParamText("if.Variable1", "");
+    std::string right = command.getParamText("if.Variable2", "");
     Variables& vars = access_->variables();
 
     bool holds = false;
     if (type == "Value") {
-        int32_t x = vars.Get_Value(left);
-        int32_t y = vars.Get_Value(right);
+        int32_t x = vars.getValue(left);
+        int32_t y = vars.getValue(right);
         if (compare == "Equal") holds = x == y;
         else if (compare == "Unequal") holds = x != y;
         else if (compare == "Up") holds = x < y;
@@ -40,8 +40,8 @@ bool Player::runIf(const Command& command) {
         else if (compare == "DownEqual") holds = x >= y;
     } else {
         bool error;
-        std::string s1 = vars.Expand_Text(left, error);
-        std::string s2 = vars.Expand_Text(right, error);
+        std::string s1 = vars.expandText(left, error);
+        std::string s2 = vars.expandText(right, error);
         if (compare == "Equal") holds = s1 == s2;
         else if (compare == "Unequal") holds = s1 != s2;
         else if (compare == "in") holds = !s2.empty() && s1.find(s2) != std::string::npos;
@@ -58,28 +58,28 @@ bool Player::runElse(const Command& command) {
 }
 
 bool Player::runMove(const Command& command) {
-    access_->JumpTo(command.GetParamText("Move.BookName", ""),
-                    command.GetParamText("Move.PageName", ""));
+    access_->jumpTo(command.getParamText("Move.BookName", ""),
+                    command.getParamText("Move.PageName", ""));
     return true;
 }
 
 bool Player::runCall(const Command& command) {
-    access_->CallPage(command.GetParamText("Call.BookName", ""),
-                      command.GetParamText("Call.PageName", ""));
+    access_->callPage(command.getParamText("Call.BookName", ""),
+                      command.getParamText("Call.PageName", ""));
     return true;
 }
 
 bool Player::runReturn(const Command&) {
-    if (!access_->ReturnFromCall())
+    if (!access_->returnFromCall())
         services_.dialogs->showMessage(BoxKind::WarningOk, texts::kStackUnderflow);
     return true;
 }
 
 bool Player::runValueCtrl(const Command& command) {
     Variables& vars = access_->variables();
-    int32_t left = vars.Get_Value(command.GetParamText("ValueCtrl.LeftValue", ""));
-    int32_t right = vars.Get_Value(command.GetParamText("ValueCtrl.RightValue", ""));
-    std::string calc = command.GetParamText("ValueCtrl.Calc", "");
+    int32_t left = vars.getValue(command.getParamText("ValueCtrl.LeftValue", ""));
+    int32_t right = vars.getValue(command.getParamText("ValueCtrl.RightValue", ""));
+    std::string calc = command.getParamText("ValueCtrl.Calc", "");
     // Wrapping arithmetic is done in unsigned form, where overflow is defined.
     uint32_t l = static_cast<uint32_t>(left), r = static_cast<uint32_t>(right);
     int32_t result = left;
@@ -100,39 +100,39 @@ bool Player::runValueCtrl(const Command& command) {
         else
             result = calc == "Div" ? left / right : left % right;
     }
-    vars.Set_Value(command.GetParamText("ValueCtrl.ValueVar", ""), result);
+    vars.setValue(command.getParamText("ValueCtrl.ValueVar", ""), result);
     return true;
 }
 
 bool Player::runStringCtrl(const Command& command) {
     Variables& vars = access_->variables();
     bool error;
-    std::string text = vars.Expand_Text(command.GetParamText("StringCtrl.Text", ""), error);
-    vars.Set_Text(command.GetParamText("StringCtrl.StringVar", ""), text);
+    std::string text = vars.expandText(command.getParamText("StringCtrl.Text", ""), error);
+    vars.setText(command.getParamText("StringCtrl.StringVar", ""), text);
     return true;
 }
 
 bool Player::runStringInput(const Command& command) {
     Variables& vars = access_->variables();
-    std::string reference = command.GetParamText("StringInput.StringVar", "");
+    std::string reference = command.getParamText("StringInput.StringVar", "");
     bool error;
-    std::string value = vars.Expand_Text(reference, error);
+    std::string value = vars.expandText(reference, error);
     // Cancel keeps the present value.
-    services_.dialogs->inputBox(command.GetParamText("StringInput.Caption", ""),
-                                command.GetParamText("StringInput.Text", ""), value);
-    vars.Set_Text(reference, value);
+    services_.dialogs->inputBox(command.getParamText("StringInput.Caption", ""),
+                                command.getParamText("StringInput.Text", ""), value);
+    vars.setText(reference, value);
     return true;
 }
 
 bool Player::runWait(const Command& command) {
     RunState& process = access_->process();
-    process.BeginWait();
-    if (command.GetParamFlag("Wait.TimeBreak", false))
-        process.StartWaitTimer(command.GetParamValue("Wait.Time", 0));
-    if (command.GetParamFlag("Wait.InputBreak", false)) {
-        process.EnableActiveClick();
-        if (command.GetParamText("Wait.Input", "Keypress") != "Clickable")
-            process.EnableAnykeyClick();
+    process.beginWait();
+    if (command.getParamFlag("Wait.TimeBreak", false))
+        process.startWaitTimer(command.getParamValue("Wait.Time", 0));
+    if (command.getParamFlag("Wait.InputBreak", false)) {
+        process.enableActiveClick();
+        if (command.getParamText("Wait.Input", "Keypress") != "Clickable")
+            process.enableAnykeyClick();
     }
     return true;
 }

@@ -42,39 +42,39 @@ void useScreenFont(DynamicLayerList& layer, const WindowSettings& main) {
 
 bool Player::runLayerCtrl(const Command& command) {
     Variables& vars = access_->variables();
-    std::string name = command.GetParamText("Layer.Name", "");
-    bool visibleChange = command.GetParamFlag("Layer.Visible.Change", false);
-    bool imageChange = command.GetParamFlag("Layer.Image.Change", false);
-    bool posChange = command.GetParamFlag("Layer.Pos.Change", false);
-    bool sizeChange = command.GetParamFlag("Layer.Size.Change", false);
-    bool viewChange = command.GetParamFlag("Layer.ViewPos.Change", false);
+    std::string name = command.getParamText("Layer.Name", "");
+    bool visibleChange = command.getParamFlag("Layer.Visible.Change", false);
+    bool imageChange = command.getParamFlag("Layer.Image.Change", false);
+    bool posChange = command.getParamFlag("Layer.Pos.Change", false);
+    bool sizeChange = command.getParamFlag("Layer.Size.Change", false);
+    bool viewChange = command.getParamFlag("Layer.ViewPos.Change", false);
 
     // An unknown name is reported once, not once for every change asked of it.
     bool found = !(visibleChange || imageChange || posChange || sizeChange || viewChange) ||
-                 screen_->FindLayer(0, name) != nullptr;
+                 screen_->findLayer(0, name) != nullptr;
     if (found && visibleChange)
-        screen_->SetLayerVisible(0, name, command.GetParamFlag("Layer.Visible.Show", true));
+        screen_->setLayerVisible(0, name, command.getParamFlag("Layer.Visible.Show", true));
     if (found && imageChange) {
-        std::string file = command.GetParamText("Layer.Image.FileName", "Clear");
+        std::string file = command.getParamText("Layer.Image.FileName", "Clear");
         if (file == "Clear") {
-            screen_->BlankLayer(0, name);
+            screen_->blankLayer(0, name);
         } else {
-            screen_->LoadLayerImage(0, name, file, false, false);
-            screen_->SetLayerSize(0, name, 0, 0);
+            screen_->loadLayerImage(0, name, file, false, false);
+            screen_->setLayerSize(0, name, 0, 0);
         }
     }
     if (found && posChange)
-        screen_->SetLayerPos(0, name, vars.Get_Value(command.GetParamText("Layer.Pos.Left", "0")),
-                             vars.Get_Value(command.GetParamText("Layer.Pos.Top", "0")));
+        screen_->setLayerPos(0, name, vars.getValue(command.getParamText("Layer.Pos.Left", "0")),
+                             vars.getValue(command.getParamText("Layer.Pos.Top", "0")));
     if (found && sizeChange)
-        screen_->SetLayerSize(0, name, vars.Get_Value(command.GetParamText("Layer.Size.Width", "")),
-                              vars.Get_Value(command.GetParamText("Layer.Size.Height", "")));
+        screen_->setLayerSize(0, name, vars.getValue(command.getParamText("Layer.Size.Width", "")),
+                              vars.getValue(command.getParamText("Layer.Size.Height", "")));
     if (found && viewChange)
-        screen_->SetLayerView(0, name,
-                              vars.Get_Value(command.GetParamText("Layer.ViewPos.Left", "0")),
-                              vars.Get_Value(command.GetParamText("Layer.ViewPos.Top", "0")));
-    if (command.GetParamFlag("Layer.ScrnRefresh", true)) {
-        screen_->SetLayerVisible(0, texts::kTextLayer, false);
+        screen_->setLayerView(0, name,
+                              vars.getValue(command.getParamText("Layer.ViewPos.Left", "0")),
+                              vars.getValue(command.getParamText("Layer.ViewPos.Top", "0")));
+    if (command.getParamFlag("Layer.ScrnRefresh", true)) {
+        screen_->setLayerVisible(0, texts::kTextLayer, false);
         composeAndPaint();
     }
     return true;
@@ -82,22 +82,22 @@ bool Player::runLayerCtrl(const Command& command) {
 
 bool Player::runDynamicLayer(const Command& command) {
     Variables& vars = access_->variables();
-    const WindowSettings& main = *screen_->GetWindow(0);
+    const WindowSettings& main = *screen_->getWindow(0);
     auto layer = std::make_unique<DynamicLayerList>();
-    std::string type = command.GetParamText("DynamicLayer.Type", "Transparent");
+    std::string type = command.getParamText("DynamicLayer.Type", "Transparent");
     std::unique_ptr<Surface> image;
 
     if (type == "Image") {
-        std::string file = command.GetParamText("DynamicLayer.Image.FileName", "");
+        std::string file = command.getParamText("DynamicLayer.Image.FileName", "");
         image = std::make_unique<Surface>();
-        if (access_->LoadGraphic(file, *image)) {
+        if (access_->loadGraphic(file, *image)) {
             layer->imageFile = file;
-            layer->animeCount = command.GetParamValue("DynamicLayer.Image.AnimeCount", 1);
-            layer->divideCount = command.GetParamValue("DynamicLayer.Image.DivideCount", 1);
-            layer->indexDisable = command.GetParamValue("DynamicLayer.ImageIndex.Disable", 0);
-            layer->indexEnable = command.GetParamValue("DynamicLayer.ImageIndex.Enable", 0);
-            layer->indexActive = command.GetParamValue("DynamicLayer.ImageIndex.Active", 0);
-            std::string anime = command.GetParamText("DynamicLayer.Image.AnimeType", "None");
+            layer->animeCount = command.getParamValue("DynamicLayer.Image.AnimeCount", 1);
+            layer->divideCount = command.getParamValue("DynamicLayer.Image.DivideCount", 1);
+            layer->indexDisable = command.getParamValue("DynamicLayer.ImageIndex.Disable", 0);
+            layer->indexEnable = command.getParamValue("DynamicLayer.ImageIndex.Enable", 0);
+            layer->indexActive = command.getParamValue("DynamicLayer.ImageIndex.Active", 0);
+            std::string anime = command.getParamText("DynamicLayer.Image.AnimeType", "None");
             if (layer->animeCount > 1) {
                 if (anime == "Repeat") {
                     layer->animeType = DLAnimeType::Repeat;
@@ -115,77 +115,77 @@ bool Player::runDynamicLayer(const Command& command) {
         }
     } else if (type == "Text") {
         bool error;
-        layer->text = vars.Expand_Text(command.GetParamText("DynamicLayer.Text.Text", ""), error);
+        layer->text = vars.expandText(command.getParamText("DynamicLayer.Text.Text", ""), error);
         useScreenFont(*layer, main);
     }
 
-    layer->activeArea = clickModeOf(command.GetParamText("DynamicLayer.Clickable.Mode", "None"));
+    layer->activeArea = clickModeOf(command.getParamText("DynamicLayer.Clickable.Mode", "None"));
     bool clickable = layer->activeArea != DLActiveArea::None;
     if (clickable) {
-        layer->clickBook = command.GetParamText("DynamicLayer.Clickable.BookName", "");
-        layer->clickPage = command.GetParamText("DynamicLayer.Clickable.PageName", "");
-        layer->autoClear = command.GetParamFlag("DynamicLayer.Clickable.Clear", false);
-        layer->cursor = command.GetParamFlag("DynamicLayer.Clickable.Cursor", true);
-        if (command.GetParamText("DynamicLayer.Clickable.Move", "Move") == "Call")
-            layer->pageChange = command.GetParamFlag("DynamicLayer.Clickable.KeepExecuteMode", false)
+        layer->clickBook = command.getParamText("DynamicLayer.Clickable.BookName", "");
+        layer->clickPage = command.getParamText("DynamicLayer.Clickable.PageName", "");
+        layer->autoClear = command.getParamFlag("DynamicLayer.Clickable.Clear", false);
+        layer->cursor = command.getParamFlag("DynamicLayer.Clickable.Cursor", true);
+        if (command.getParamText("DynamicLayer.Clickable.Move", "Move") == "Call")
+            layer->pageChange = command.getParamFlag("DynamicLayer.Clickable.KeepExecuteMode", false)
                                     ? DLPageChange::KeepCall
                                     : DLPageChange::Call;
-        if (command.GetParamText("DynamicLayer.Clickable.Button", "Left") == "Right")
+        if (command.getParamText("DynamicLayer.Clickable.Button", "Left") == "Right")
             layer->button = 1;
     }
 
-    layer->left = vars.Get_Value(command.GetParamText("DynamicLayer.Area.Left", "0"));
-    layer->top = vars.Get_Value(command.GetParamText("DynamicLayer.Area.Top", "0"));
-    layer->width = vars.Get_Value(command.GetParamText("DynamicLayer.Area.Width", "0"));
-    layer->height = vars.Get_Value(command.GetParamText("DynamicLayer.Area.Height", "0"));
+    layer->left = vars.getValue(command.getParamText("DynamicLayer.Area.Left", "0"));
+    layer->top = vars.getValue(command.getParamText("DynamicLayer.Area.Top", "0"));
+    layer->width = vars.getValue(command.getParamText("DynamicLayer.Area.Width", "0"));
+    layer->height = vars.getValue(command.getParamText("DynamicLayer.Area.Height", "0"));
     if (layer->width < 1) layer->width = main.imageWidth;
     if (layer->height < 1) layer->height = main.imageHeight;
 
-    layer->attrId = command.GetParamValue("DynamicLayer.AttrID", 0);
+    layer->attrId = command.getParamValue("DynamicLayer.AttrID", 0);
     layer->activeMode =
-        activeModeOf(command.GetParamText("DynamicLayer.ActiveMode", "Auto"), clickable);
+        activeModeOf(command.getParamText("DynamicLayer.ActiveMode", "Auto"), clickable);
 
-    bool built = layer->Build(image.get());
+    bool built = layer->build(image.get());
     image.reset();
     if (!built) {
         services_.dialogs->showMessage(BoxKind::Plain, texts::kDynamicLayerCreateFailed);
         return false;
     }
-    screen_->AddDynamicLayer(0, std::move(layer));
-    if (command.GetParamFlag("DynamicLayer.ScrnRefresh", true)) screen_->RefreshAndPaint(0);
+    screen_->addDynamicLayer(0, std::move(layer));
+    if (command.getParamFlag("DynamicLayer.ScrnRefresh", true)) screen_->refreshAndPaint(0);
     return true;
 }
 
 bool Player::runDynamicLayerClear(const Command& command) {
-    screen_->RemoveDynamicLayers(0, command.GetParamValue("DynamicLayerClear.AttrID", 0));
-    if (command.GetParamFlag("DynamicLayerClear.ScrnRefresh", true)) screen_->RefreshAndPaint(0);
+    screen_->removeDynamicLayers(0, command.getParamValue("DynamicLayerClear.AttrID", 0));
+    if (command.getParamFlag("DynamicLayerClear.ScrnRefresh", true)) screen_->refreshAndPaint(0);
     return true;
 }
 
 bool Player::runSelect(const Command& command) {
     Variables& vars = access_->variables();
-    const WindowSettings& main = *screen_->GetWindow(0);
-    int32_t left = command.GetParamValue("Select.Area.Left", 0);
-    int32_t top = command.GetParamValue("Select.Area.Top", 0);
-    int32_t width = command.GetParamValue("Select.Area.Width", 0);
-    if (command.GetParamFlag("Select.Area.Import", false)) {
+    const WindowSettings& main = *screen_->getWindow(0);
+    int32_t left = command.getParamValue("Select.Area.Left", 0);
+    int32_t top = command.getParamValue("Select.Area.Top", 0);
+    int32_t width = command.getParamValue("Select.Area.Width", 0);
+    if (command.getParamFlag("Select.Area.Import", false)) {
         int32_t height;
-        screen_->GetLayerRect(0, command.GetParamText("Select.Area.ImportLayer", ""), left, top,
+        screen_->getLayerRect(0, command.getParamText("Select.Area.ImportLayer", ""), left, top,
                               width, height);
     }
     if (width < 1) width = main.imageWidth;
 
-    screen_->RemoveDynamicLayers(0, 0);
+    screen_->removeDynamicLayers(0, 0);
     const std::string book = access_->commands().bookName();
     int32_t time = 0;
-    if (command.GetParamFlag("Select.Timeout", false)) time = command.GetParamValue("Select.Time", 0);
+    if (command.getParamFlag("Select.Timeout", false)) time = command.getParamValue("Select.Time", 0);
 
     for (int32_t n = 1; n <= kMaxChoices; ++n) {
-        std::string page = command.GetParamText("Select.Page" + std::to_string(n), "");
+        std::string page = command.getParamText("Select.Page" + std::to_string(n), "");
         if (page.empty()) break;
         bool error;
         std::string text =
-            vars.Expand_Text(command.GetParamText("Select.Text" + std::to_string(n), ""), error);
+            vars.expandText(command.getParamText("Select.Text" + std::to_string(n), ""), error);
         if (text.empty()) continue;  // skipped, but the list goes on
         auto choice = std::make_unique<DynamicLayerList>();
         choice->attrId = dynamic_ids::kChoice;
@@ -203,19 +203,19 @@ bool Player::runSelect(const Command& command) {
         useScreenFont(*choice, main);
         // With a time limit the items expire with the wait and go when it ends.
         if (time > 0) choice->animeType = DLAnimeType::Timer;
-        if (!choice->Build(nullptr)) continue;
+        if (!choice->build(nullptr)) continue;
         top = static_cast<int32_t>(std::min<int64_t>(int64_t{top} + choice->height, INT32_MAX));
-        screen_->AddDynamicLayer(0, std::move(choice));
+        screen_->addDynamicLayer(0, std::move(choice));
     }
     composeAndPaint();
 
     RunState& process = access_->process();
-    process.BeginWait();
-    process.EnableActiveClick();
+    process.beginWait();
+    process.enableActiveClick();
     if (time > 0) {
-        process.StartWaitTimer(time);
-        if (command.GetParamFlag("Select.TimerGauge", true))
-            access_->CallPageKeepState("_system", "_timer");
+        process.startWaitTimer(time);
+        if (command.getParamFlag("Select.TimerGauge", true))
+            access_->callPageKeepState("_system", "_timer");
     }
     return true;
 }

@@ -53,8 +53,8 @@ public:
     explicit ShownCanvas(platform::Canvas& inner) : inner_(inner) {}
 
     void present(const uint32_t* pixels, int width, int height, int stride) override {
-        if (width != frame_.Width() || height != frame_.Height()) frame_.SetSize(width, height);
-        if (frame_.Width() == width && frame_.Height() == height) {
+        if (width != frame_.width() || height != frame_.height()) frame_.setSize(width, height);
+        if (frame_.width() == width && frame_.height() == height) {
             for (int y = 0; y < height; ++y)
                 std::copy_n(pixels + static_cast<size_t>(y) * static_cast<size_t>(stride), width,
                             frame_.row(y));
@@ -93,7 +93,7 @@ Player::Player(const Services& services, const std::string& programDir)
     screen.layerDefinitions = &access_->layers();
     screen.systemFont = &access_->systemFont;
     screen.loadGraphic = [this](std::string_view name, Surface& surface) {
-        return access_->LoadGraphic(name, surface);
+        return access_->loadGraphic(name, surface);
     };
     screen.endApplication = [this] { endProgram(true); };
     screen.dialogs = services_.dialogs;
@@ -111,12 +111,12 @@ Player::Player(const Services& services, const std::string& programDir)
 
 Player::~Player() {
     if (endingDialogs_) endingDialogs_->shuttingDown = true;
-    LeaveFullScreen();
-    SaveWindowState();
-    save_->CloseSaveFile();
-    access_->CloseSavePackage();
-    access_->CloseLibrary();
-    access_->CloseProject();
+    leaveFullScreen();
+    saveWindowState();
+    save_->closeSaveFile();
+    access_->closeSavePackage();
+    access_->closeLibrary();
+    access_->closeProject();
     debug_.reset();  // first of the owned windows and controllers to go
 }
 
@@ -124,7 +124,7 @@ std::string Player::defaultProjectPath(const std::string& programPath) {
     return std::filesystem::path(programPath).replace_extension(".zp7").string();
 }
 
-void Player::FormCreate(const std::string& projectPath, const std::string& programDir) {
+void Player::open(const std::string& projectPath, const std::string& programDir) {
     // Seeded once from the local time, for the random system variable.
     platform::LocalTime t = services_.clock->localTime();
     // In unsigned arithmetic: the seconds since year 0 overflow a signed 32-bit value, and a
@@ -133,108 +133,108 @@ void Player::FormCreate(const std::string& projectPath, const std::string& progr
     access_->variables().seed(days * 86400u + t.hour * 3600u + t.minute * 60u + t.second);
 
     projectPath_ = projectPath;
-    if (!access_->OpenProject(projectPath_)) return;
+    if (!access_->openProject(projectPath_)) return;
 
     std::string library = (std::filesystem::path(programDir) / kLibraryName).string();
-    if (access_->OpenLibrary(library)) {
+    if (access_->openLibrary(library)) {
         // "_init" runs first; its Return continues with the story's start page.
-        access_->CallPage("_system", "_init");
+        access_->callPage("_system", "_init");
     } else {
         services_.dialogs->showMessage(BoxKind::ErrorOk, texts::kLibraryOpenFailed);
     }
 }
 
-void Player::FormShow() {
+void Player::show() {
     if (!firstShowPending_) return;
     firstShowPending_ = false;
-    SetUpScreen();
-    LoadSettings();
+    setUpScreen();
+    loadSettings();
     // The debug window is for packaged stories only: a plain script never opens it.
     ScriptFile& script = access_->script();
-    if (access_->IsPackaged() && script.ReadHeadBool("Zarvo", "DebugMode", false) &&
+    if (access_->isPackaged() && script.readHeadBool("Zarvo", "DebugMode", false) &&
         createDebugWindow) {
         DebugWindowRequest request;
         request.access = access_.get();
         request.screen = screen_.get();
-        request.imageWidth = script.ReadHeadInt("Zarvo", "ImageWidth", 640);
+        request.imageWidth = script.readHeadInt("Zarvo", "ImageWidth", 640);
         request.left = request.imageWidth + access_->windowLeft + 32;
         request.top = access_->windowTop;
         debug_ = createDebugWindow(request);
     }
 }
 
-void Player::LoadSettings() {
-    legacyMode_ = access_->script().ReadHeadBool("Zarvo", "LegacyMode", false);
+void Player::loadSettings() {
+    legacyMode_ = access_->script().readHeadBool("Zarvo", "LegacyMode", false);
     if (access_->dataDir().empty()) return;  // no project: no settings of its own
     settingsLoaded_ = true;
     // The window goes where it was last time; the first time the desktop places it.
-    if (save_->LoadSystemSettings(save_->SettingsPath()) &&
+    if (save_->loadSystemSettings(save_->settingsPath()) &&
         (findNameLine(save_->settings(), "System.Left") >= 0 ||
          findNameLine(save_->settings(), "System.Top") >= 0))
         services_.host->setWindowPosition(access_->windowLeft, access_->windowTop);
 }
 
-void Player::SaveWindowState() {
+void Player::saveWindowState() {
     if (!settingsLoaded_) return;  // nothing was read that could be kept
     services_.host->windowPosition(access_->windowLeft, access_->windowTop);
-    save_->SaveSystemSettings(save_->SettingsPath());
+    save_->saveSystemSettings(save_->settingsPath());
 }
 
-void Player::EnterFullScreen() {
+void Player::enterFullScreen() {
     if (fullScreen_ || !services_.host->setFullScreen(true)) return;
     fullScreen_ = true;
-    access_->variables().Set_Value("%_fullscreen%", 1);
+    access_->variables().setValue("%_fullscreen%", 1);
 }
 
-void Player::LeaveFullScreen() {
+void Player::leaveFullScreen() {
     if (!fullScreen_) return;
     services_.host->setFullScreen(false);
     fullScreen_ = false;
-    access_->variables().Set_Value("%_fullscreen%", 0);
+    access_->variables().setValue("%_fullscreen%", 0);
 }
 
-void Player::SetUpScreen() {
-    screen_->SetUpWindows();
-    const WindowSettings* main = screen_->GetWindow(0);
+void Player::setUpScreen() {
+    screen_->setUpWindows();
+    const WindowSettings* main = screen_->getWindow(0);
     services_.host->setClientSize(main->imageWidth, main->imageHeight);
     if (services_.canvas && !shown_) shown_ = std::make_unique<ShownCanvas>(*services_.canvas);
-    screen_->SetCanvas(shown_.get(), 0);
+    screen_->setCanvas(shown_.get(), 0);
 }
 
-void Player::StartStory() {
+void Player::startStory() {
     ScriptFile& script = access_->script();
-    storyCaption_ = script.ReadHeadString("Zarvo", "Title", "");
+    storyCaption_ = script.readHeadString("Zarvo", "Title", "");
     services_.host->setCaption(storyCaption_);
-    std::string opening = script.ReadHeadString("Zarvo", "Opening", "");
+    std::string opening = script.readHeadString("Zarvo", "Opening", "");
     // Layers start hidden; the opening picture is meant to be seen before the first command.
     if (!opening.empty() && opening != "Default" &&
-        screen_->LoadLayerImage(0, texts::kBackgroundLayer, opening, false, false))
-        screen_->SetLayerVisible(0, texts::kBackgroundLayer, true);
-    screen_->Compose(0);
-    screen_->Paint(0);
+        screen_->loadLayerImage(0, texts::kBackgroundLayer, opening, false, false))
+        screen_->setLayerVisible(0, texts::kBackgroundLayer, true);
+    screen_->compose(0);
+    screen_->paint(0);
 }
 
 void Player::composeAndPaint() {
-    screen_->Compose(0);
-    screen_->Paint(0);
+    screen_->compose(0);
+    screen_->paint(0);
 }
 
 void Player::onPaint() {
-    if (screen_->screen(0)) screen_->Paint(0);
+    if (screen_->screen(0)) screen_->paint(0);
 }
 
 bool Player::saveScreenshot(const std::string& path) {
     if (const Surface* frame = shown_ ? shown_->frame() : nullptr)
-        return frame->SavePngFile(path);
+        return frame->savePngFile(path);
     LayerStack* s = screen_->screen(0);
-    return s && s->output().SavePngFile(path);
+    return s && s->output().savePngFile(path);
 }
 
 void Player::activate() {
     if (!firstActivationPending_) return;
     firstActivationPending_ = false;
     if (services_.host->isTerminating()) return;
-    StartStory();
+    startStory();
     if (services_.host->isTerminating()) return;  // Abort in the opening picture's box
     services_.host->setTimerEnabled(true);
 }
@@ -245,12 +245,12 @@ void Player::endProgram(bool fatal) {
     services_.host->terminate();
 }
 
-void Player::MainTimerTimer() {
+void Player::onMainTimer() {
     tickPlayerKeys();
-    RunSteps();
+    runSteps();
 }
 
-void Player::RunSteps() {
+void Player::runSteps() {
     if (stepping_) return;  // a tick arriving while messages are pumped inside a run
     stepping_ = true;
     bool first = true;
@@ -262,41 +262,41 @@ void Player::RunSteps() {
             services_.host->setTimerEnabled(false);
             return;
         }
-        if (!MainLoop_Step() || !access_->process().CanStep()) break;
+        if (!step() || !access_->process().canStep()) break;
     }
     stepping_ = false;
 }
 
-bool Player::MainLoop_Step() {
+bool Player::step() {
     RunState& process = access_->process();
     CommandCache& commands = access_->commands();
 
-    if (process.MessageCanAdvance() && !screen_->RevealMessage(0, process.layerName())) {
-        process.EndMessageEffect();
+    if (process.messageCanAdvance() && !screen_->revealMessage(0, process.layerName())) {
+        process.endMessageEffect();
         composeAndPaint();
     }
-    if (process.HalfSecondElapsed()) {
-        bool changed = screen_->AdvanceAnimations(false);
-        changed = screen_->UpdateTimerGauges(false, process.RemainingWaitSeconds()) || changed;
-        if (changed) screen_->RefreshAndPaint(0);
+    if (process.halfSecondElapsed()) {
+        bool changed = screen_->advanceAnimations(false);
+        changed = screen_->updateTimerGauges(false, process.remainingWaitSeconds()) || changed;
+        if (changed) screen_->refreshAndPaint(0);
     }
-    music_->PollMusic();
+    music_->pollMusic();
     if (debug_) {
-        debug_->DebugGate();
+        debug_->debugGate();
         // Closing the program while paused ends the gate; no command runs after that.
         if (services_.host->isTerminating()) return false;
     }
 
-    if (!process.BeginStep()) return false;
-    if (process.TakeTimerExpired()) expireGauges();
+    if (!process.beginStep()) return false;
+    if (process.takeTimerExpired()) expireGauges();
 
-    int32_t count = commands.Get_CommandCount();
+    int32_t count = commands.commandCount();
     // A page that is not there, or that has more commands than can run, ends the story with an
     // error; only the end of a page that ran is a story's own end.
     bool broken = false;
     if (count == 0) {
         int32_t start, end;
-        if (!access_->script().FindPage(commands.bookName(), commands.pageName(), start, end)) {
+        if (!access_->script().findPage(commands.bookName(), commands.pageName(), start, end)) {
             std::string text(texts::kPageNotFound);
             text.append(texts::kPageNotFoundBookOpen).append(commands.bookName());
             text.append(texts::kPageNotFoundBookClose).append(commands.pageName());
@@ -315,7 +315,7 @@ bool Player::MainLoop_Step() {
 
     Command command;
     int32_t index = access_->commandIndex;
-    commands.Get_Command(index, command);
+    commands.getCommand(index, command);
     access_->commandIndex = index + 1;  // handlers that jump overwrite it
     if (onCommand) onCommand(commands.bookName(), commands.pageName(), index, command);
     // Where the command ran, for a report: a handler may jump before it fails.
@@ -328,8 +328,8 @@ bool Player::MainLoop_Step() {
     } catch (...) {
         reportCommandFailure(command, book, page, {});
     }
-    process.EndStep();
-    if (debug_) debug_->RefreshDebugInfo();
+    process.endStep();
+    if (debug_) debug_->refreshDebugInfo();
     return more;
 }
 
@@ -386,9 +386,9 @@ bool Player::runUnknown(const Command&) {
 }
 
 void Player::expireGauges() {
-    bool changed = screen_->UpdateTimerGauges(false, 0);
-    changed = screen_->RemoveDynamicLayers(0, dynamic_ids::kExpiredGauge) || changed;
-    if (changed) screen_->RefreshAndPaint(0);
+    bool changed = screen_->updateTimerGauges(false, 0);
+    changed = screen_->removeDynamicLayers(0, dynamic_ids::kExpiredGauge) || changed;
+    if (changed) screen_->refreshAndPaint(0);
 }
 
 void Player::setCursor(platform::Cursor cursor) {
@@ -401,41 +401,41 @@ void Player::setCursor(platform::Cursor cursor) {
 void Player::onMouseDown(platform::MouseButton button, int x, int y) {
     if (button != platform::MouseButton::Left) return;
     RunState& process = access_->process();
-    process.ClearMessageSkip();
+    process.clearMessageSkip();
     ctrlSkips_ = false;  // a click ends the skip even while Ctrl is held
-    int state = process.ClickWaitState();
-    DynamicLayer* layers = screen_->DynamicLayers(0);
+    int state = process.clickWaitState();
+    DynamicLayer* layers = screen_->dynamicLayers(0);
     if (state != 0 && layers) {
         // The click counts where it happens, also when the pointer has not moved since the
         // layer appeared under it.
-        if (layers->HitTest(x, y, state == 2)) screen_->RefreshAndPaint(0);
+        if (layers->hitTest(x, y, state == 2)) screen_->refreshAndPaint(0);
         DynamicLayerClick click;
-        if (layers->TakeClick(click)) {
+        if (layers->takeClick(click)) {
             switch (click.pageChange) {
-                case DLPageChange::Move: access_->JumpTo(click.book, click.page); break;
-                case DLPageChange::Call: access_->CallPage(click.book, click.page); break;
+                case DLPageChange::Move: access_->jumpTo(click.book, click.page); break;
+                case DLPageChange::Call: access_->callPage(click.book, click.page); break;
                 case DLPageChange::KeepCall:
-                    access_->CallPageKeepState(click.book, click.page);
+                    access_->callPageKeepState(click.book, click.page);
                     break;
             }
-            screen_->RefreshAndPaint(0);
+            screen_->refreshAndPaint(0);
             // Only a wait whose time runs out takes the expired layers (id 2000) along; stories
             // keep layers of that id up across waits that input ends.
-            process.EndWait();
+            process.endWait();
             setCursor(platform::Cursor::Default);
             return;
         }
     }
-    if (process.InputEndsWait()) process.EndWait();
+    if (process.inputEndsWait()) process.endWait();
 }
 
 void Player::onMouseMove(int x, int y) {
-    int state = access_->process().ClickWaitState();
-    DynamicLayer* layers = screen_->DynamicLayers(0);
+    int state = access_->process().clickWaitState();
+    DynamicLayer* layers = screen_->dynamicLayers(0);
     platform::Cursor wanted = platform::Cursor::Default;
     if (state != 0 && layers) {
-        if (layers->HitTest(x, y, state == 2)) screen_->RefreshAndPaint(0);
-        if (layers->ActiveCursor()) wanted = platform::Cursor::Select;
+        if (layers->hitTest(x, y, state == 2)) screen_->refreshAndPaint(0);
+        if (layers->activeCursor()) wanted = platform::Cursor::Select;
     }
     setCursor(wanted);
 }

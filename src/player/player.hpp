@@ -50,20 +50,20 @@ public:
 
     // Start-up: opens the project and the system library and calls "_init". `projectPath` is
     // the project file (a host path); `programDir` the folder that holds the system library.
-    void FormCreate(const std::string& projectPath, const std::string& programDir);
-    void FormShow();
+    void open(const std::string& projectPath, const std::string& programDir);
+    void show();
     // The first activation of the application: starts the story and the main timer.
     void activate();
 
     // The project path when none is given: the program's own path with the extension ".zp7".
     static std::string defaultProjectPath(const std::string& programPath);
 
-    void MainTimerTimer();
-    void RunSteps();
-    bool MainLoop_Step();
+    void onMainTimer();
+    void runSteps();
+    bool step();
 
     // HostClient
-    void onTimer() override { MainTimerTimer(); }
+    void onTimer() override { onMainTimer(); }
     void onMouseDown(platform::MouseButton button, int x, int y) override;
     void onMouseMove(int x, int y) override;
     // The player's own keys come first (player_keys.cpp): Alt+Enter and F11 full screen, Ctrl
@@ -92,8 +92,8 @@ public:
     bool saveScreenshot(const std::string& path);
     bool legacyMode() const { return legacyMode_; }
     // Full screen and back (the System command, shutdown); "%_fullscreen%" follows.
-    void EnterFullScreen();
-    void LeaveFullScreen();
+    void enterFullScreen();
+    void leaveFullScreen();
     bool fullScreen() const { return fullScreen_; }
     // True when the program ends because of a fatal error rather than the story's end.
     bool endedByFatalError() const { return fatalError_ || access_->fatalError(); }
@@ -109,11 +109,11 @@ private:
                               const std::string& page, std::string_view what);
 
     void endProgram(bool fatal);
-    void SetUpScreen();
-    void StartStory();
+    void setUpScreen();
+    void startStory();
     // The settings kept between runs: read at the first show, written at shutdown.
-    void LoadSettings();
-    void SaveWindowState();
+    void loadSettings();
+    void saveWindowState();
     void composeAndPaint();
     void expireGauges();
     void setCursor(platform::Cursor cursor);

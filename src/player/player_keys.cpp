@@ -24,7 +24,7 @@ void Player::onKeyDown(int key) {
             ctrlHeld_ = true;
             // A skip the story turned on itself stays on when the key is let go.
             if (!process.messageSkip()) {
-                process.SetMessageSkip();
+                process.setMessageSkip();
                 ctrlSkips_ = true;
             }
             return;
@@ -43,20 +43,20 @@ void Player::onKeyDown(int key) {
         default:
             break;
     }
-    if ((key == keys::kSpace || key == keys::kEnter) && process.InputEndsWait()) process.EndWait();
+    if ((key == keys::kSpace || key == keys::kEnter) && process.inputEndsWait()) process.endWait();
 }
 
 void Player::onKeyUp(int key) {
     if (key == keys::kAlt) altHeld_ = false;
     if (key != keys::kControl) return;
     ctrlHeld_ = false;
-    if (ctrlSkips_) access_->process().ClearMessageSkip();
+    if (ctrlSkips_) access_->process().clearMessageSkip();
     ctrlSkips_ = false;
 }
 
 void Player::tickPlayerKeys() {
     // Every wait turns the skip off; while Ctrl is held the next tick turns it on again.
-    if (ctrlSkips_) access_->process().SetMessageSkip();
+    if (ctrlSkips_) access_->process().setMessageSkip();
     if (captionNotice_ &&
         platform::tickReached(services_.clock->ticks(), captionNoticeStart_, kCaptionNoticeMs)) {
         captionNotice_ = false;
@@ -66,9 +66,9 @@ void Player::tickPlayerKeys() {
 
 void Player::toggleFullScreen() {
     if (fullScreen_)
-        LeaveFullScreen();
+        leaveFullScreen();
     else
-        EnterFullScreen();
+        enterFullScreen();
 }
 
 void Player::showCaptionNotice(const std::string& sjisText) {

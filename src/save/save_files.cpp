@@ -42,11 +42,11 @@ class PackageSections final : public SaveContainer {
   public:
     explicit PackageSections(PackageWriter& writer) : writer_(writer) {}
     bool writeSection(std::string_view name, const StringList& lines) override {
-        return note(WriteStringsEntry(writer_, lines, name));
+        return note(writeStringsEntry(writer_, lines, name));
     }
     bool readSection(std::string_view, StringList&) override { return false; }
     bool writeBytes(std::string_view name, std::string_view bytes) override {
-        return note(WriteStreamEntry(writer_, bytes, name));
+        return note(writeStreamEntry(writer_, bytes, name));
     }
     bool ok() const { return ok_; }
 
@@ -73,7 +73,7 @@ std::string folderOf(const std::string& path) {
 // section's contents tell damage from a good save.
 bool readWholeEntry(PackageReader& reader, int index, std::string& bytes) {
     bytes.clear();
-    return ReadEntryIndexToStream(
+    return readEntryIndexToStream(
         [&bytes](const char* data, size_t size) {
             bytes.append(data, size);
             return true;
@@ -87,7 +87,7 @@ Picture shrink(const Surface& g, int32_t width, int32_t height) {
     p.width = width;
     p.height = height;
     p.pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0xFFFFFF);
-    const int64_t sw = g.Width(), sh = g.Height();
+    const int64_t sw = g.width(), sh = g.height();
     if (sw <= 0 || sh <= 0) return p;
     for (int32_t ty = 0; ty < height; ++ty) {
         int64_t y0 = ty * sh / height, y1 = std::max((ty + 1) * sh / height, y0 + 1);
@@ -115,9 +115,9 @@ Picture shrink(const Surface& g, int32_t width, int32_t height) {
 std::string thumbnailBmp(Screen& screen) {
     Surface picture;
     if (LayerStack* s = screen.screen(0)) {
-        picture.SetSize(s->width(), s->height());
+        picture.setSize(s->width(), s->height());
         // Everything but the topmost layer, which holds the message text.
-        s->DrawWithLower(s->LayerAt(std::max(s->LayerCount() - 2, 0)), picture);
+        s->drawWithLower(s->layerAt(std::max(s->layerCount() - 2, 0)), picture);
     }
     return encodeBmp(shrink(picture, SaveFiles::kThumbnailWidth, SaveFiles::kThumbnailHeight));
 }
@@ -146,7 +146,7 @@ bool frameIsSound(const StringList& frame, ScriptFile& script, bool resumed) {
         !findNameValue(frame, CallStack::kCommandIndex, index) || !intLine(index, true, 0))
         return false;
     int32_t start, end;
-    if (resumed && !script.FindPage(book, page, start, end)) return false;
+    if (resumed && !script.findPage(book, page, start, end)) return false;
     for (std::string_view key :
          {RunState::kPlayerMode, RunState::kWaitTime, RunState::kActiveClick,
           RunState::kAnykeyClick, RunState::kTimer, RunState::kWindowIndex}) {
@@ -212,16 +212,16 @@ SaveFiles::~SaveFiles() {
     abandonWriter();
 }
 
-std::string SaveFiles::SaveFilePath(std::string_view scriptName) const {
+std::string SaveFiles::saveFilePath(std::string_view scriptName) const {
     return services_.files->resolve(services_.access->dataDir(), scriptName);
 }
 
-std::string SaveFiles::SettingsPath() const {
+std::string SaveFiles::settingsPath() const {
     return (std::filesystem::path(services_.access->dataDir()) / kSettingsFile).string();
 }
 
 void SaveFiles::abandonWriter() {
-    InitWriter(writer_);  // an unfinished package is rolled back or removed
+    initWriter(writer_);  // an unfinished package is rolled back or removed
     if (!appendCopy_.empty()) {
         unlink(appendCopy_.c_str());
         appendCopy_.clear();
@@ -231,7 +231,7 @@ void SaveFiles::abandonWriter() {
 bool SaveFiles::finishWriter() {
     if (!writer_.file) return true;
     std::string target = appendCopy_.empty() ? writer_.path : appendTarget_;
-    bool ok = WriteStringsEntry(writer_, info_, kInfoEntry) && FinishPackage(writer_);
+    bool ok = writeStringsEntry(writer_, info_, kInfoEntry) && finishPackage(writer_);
     if (ok && !appendCopy_.empty()) ok = std::rename(appendCopy_.c_str(), target.c_str()) == 0;
     if (ok)
         appendCopy_.clear();
@@ -275,40 +275,40 @@ bool SaveFiles::openFailed() {
     return false;
 }
 
-bool SaveFiles::OpenSaveFile(const std::string& path, int mode) {
+bool SaveFiles::openSaveFile(const std::string& path, int mode) {
     Story& access = *services_.access;
     // Re-opening must not leave the earlier file without its end.
     if (writer_.file) finishWriter();
-    access.CloseSavePackage();
+    access.closeSavePackage();
     openMode_ = OpenMode::None;
     openFailed_ = false;
     info_.clear();
     if (mode == kRead) {
-        if (!access.OpenSavePackage(path)) {
+        if (!access.openSavePackage(path)) {
             // A slot never saved to is no damage: nothing is said.
             if (services_.files->exists(path)) reportDamaged(path, "");
             return openFailed();
         }
         openMode_ = OpenMode::Read;
-        return ReadEntryToStrings(kInfoEntry, info_, access.savePackage());
+        return readEntryToStrings(kInfoEntry, info_, access.savePackage());
     }
     if (!ensureSaveFolder(path)) return openFailed();
 
-    InitWriter(writer_);
-    SetMagic(writer_, kMagic);
+    initWriter(writer_);
+    setMagic(writer_, kMagic);
     // The file itself is touched only by the rename that ends a complete append. A save whose
     // entries cannot be read, or that cannot be copied, is never replaced by a new one holding
     // nothing but the list.
-    if (mode == kAppend && HasMagic(path, kMagic)) {
+    if (mode == kAppend && hasMagic(path, kMagic)) {
         if (!copyBeside(path, appendCopy_)) {
             reportWriteFailure(path);
             return openFailed();
         }
         PackageReader old;
-        bool readable = OpenPackage(appendCopy_, old);
-        if (readable) ReadEntryToStrings(kInfoEntry, info_, old);
-        ClosePackage(old);
-        if (!readable || !AppendPackage(writer_, appendCopy_)) {
+        bool readable = openPackage(appendCopy_, old);
+        if (readable) readEntryToStrings(kInfoEntry, info_, old);
+        closePackage(old);
+        if (!readable || !appendPackage(writer_, appendCopy_)) {
             info_.clear();
             abandonWriter();
             if (services_.dialogs)
@@ -317,7 +317,7 @@ bool SaveFiles::OpenSaveFile(const std::string& path, int mode) {
             return openFailed();
         }
         appendTarget_ = path;
-    } else if (!CreatePackage(writer_, path)) {
+    } else if (!createPackage(writer_, path)) {
         reportWriteFailure(path);
         return openFailed();
     }
@@ -325,8 +325,8 @@ bool SaveFiles::OpenSaveFile(const std::string& path, int mode) {
     return true;
 }
 
-bool SaveFiles::CloseSaveFile() {
-    services_.access->CloseSavePackage();
+bool SaveFiles::closeSaveFile() {
+    services_.access->closeSavePackage();
     bool ok = finishWriter();
     info_.clear();
     openMode_ = OpenMode::None;
@@ -334,63 +334,63 @@ bool SaveFiles::CloseSaveFile() {
     return ok;
 }
 
-bool SaveFiles::AutoSave(const std::string& path) {
+bool SaveFiles::autoSave(const std::string& path) {
     Story& access = *services_.access;
     if (!ensureSaveFolder(path)) return false;
     ScriptFile& script = access.script();
-    bool legacy = script.ReadHeadBool(kZarvo, "LegacyMode", false);
+    bool legacy = script.readHeadBool(kZarvo, "LegacyMode", false);
 
     // Written beside the old save and moved over it only when every entry is in.
     PackageWriter writer;
-    InitWriter(writer);
-    SetMagic(writer, kMagic);
-    if (!CreatePackage(writer, path)) {
+    initWriter(writer);
+    setMagic(writer, kMagic);
+    if (!createPackage(writer, path)) {
         reportWriteFailure(path);
         return false;
     }
     PackageSections sections(writer);
     sections.writeBytes(kThumbnailEntry, thumbnailBmp(*services_.screen));
     if (access.stack().lineCount() > 0) {
-        access.process().SaveInfo(sections);
+        access.process().saveInfo(sections);
     } else {
         // Saved in the main flow, with no call to return to: the command after this one is the
         // place to resume, ready to run.
         CallStack resume;
-        resume.SetFrameText(CallStack::kBookName, access.commands().bookName());
-        resume.SetFrameText(CallStack::kPageName, access.commands().pageName());
-        resume.SetFrameValue(CallStack::kCommandIndex, access.commandIndex);
-        resume.Push();
-        resume.SaveInfo(sections);
+        resume.setFrameText(CallStack::kBookName, access.commands().bookName());
+        resume.setFrameText(CallStack::kPageName, access.commands().pageName());
+        resume.setFrameValue(CallStack::kCommandIndex, access.commandIndex);
+        resume.push();
+        resume.saveInfo(sections);
     }
-    if (!services_.screen->SaveInfo(sections, legacy) && sections.ok())
+    if (!services_.screen->saveInfo(sections, legacy) && sections.ok())
         services_.dialogs->showMessage(BoxKind::Plain, "debug error : FScreenControl->SaveInfo()");
-    services_.music->WriteMusicInfo(info_);
-    access.variables().SaveInfo(sections);
-    WriteListInt(info_, "SaveSystem.Version", kVersion);
-    WriteListString(info_, "SaveSystem.ZarvoID", script.ReadHeadString(kZarvo, "ZarvoID", ""));
-    WriteListString(info_, "SaveSystem.BuildID", script.ReadHeadString(kZarvo, "BuildID", ""));
-    WriteListString(info_, "Supplement.SaveDate", saveDate(services_.clock->localTime()));
+    services_.music->writeMusicInfo(info_);
+    access.variables().saveInfo(sections);
+    writeListInt(info_, "SaveSystem.Version", kVersion);
+    writeListString(info_, "SaveSystem.ZarvoID", script.readHeadString(kZarvo, "ZarvoID", ""));
+    writeListString(info_, "SaveSystem.BuildID", script.readHeadString(kZarvo, "BuildID", ""));
+    writeListString(info_, "Supplement.SaveDate", saveDate(services_.clock->localTime()));
     sections.writeSection(kInfoEntry, info_);
-    if (!sections.ok() || !FinishPackage(writer)) {
-        InitWriter(writer);
+    if (!sections.ok() || !finishPackage(writer)) {
+        initWriter(writer);
         reportWriteFailure(path);
         return false;
     }
     return true;
 }
 
-bool SaveFiles::AutoLoad(const std::string& path) {
+bool SaveFiles::autoLoad(const std::string& path) {
     Story& access = *services_.access;
     ScriptFile& script = access.script();
-    bool legacy = script.ReadHeadBool(kZarvo, "LegacyMode", false);
+    bool legacy = script.readHeadBool(kZarvo, "LegacyMode", false);
 
     PackageReader reader;
-    if (!OpenPackage(path, reader)) {
+    if (!openPackage(path, reader)) {
         // No file is no save; a file that does not open as a package is a damaged one.
         if (services_.files->exists(path)) reportDamaged(path, "");
         return false;
     }
-    int infoIndex = FindEntry(reader, kInfoEntry);
+    int infoIndex = findEntry(reader, kInfoEntry);
     if (infoIndex < 0) return false;
     std::string bytes;
     if (!readWholeEntry(reader, infoIndex, bytes)) {
@@ -398,12 +398,12 @@ bool SaveFiles::AutoLoad(const std::string& path) {
         return false;
     }
     info_ = splitLines(bytes);
-    if (ReadListInt(info_, "SaveSystem.Version", kVersion) > kVersion) {
+    if (readListInt(info_, "SaveSystem.Version", kVersion) > kVersion) {
         info_.clear();
         return false;
     }
-    if (script.ReadHeadString(kZarvo, "BuildID", "") !=
-            ReadListString(info_, "SaveSystem.BuildID", "") &&
+    if (script.readHeadString(kZarvo, "BuildID", "") !=
+            readListString(info_, "SaveSystem.BuildID", "") &&
         services_.dialogs->showMessage(BoxKind::WarningAbortIgnore, texts::kIncompatibleSave) ==
             BoxAnswer::Abort) {
         info_.clear();
@@ -414,7 +414,7 @@ bool SaveFiles::AutoLoad(const std::string& path) {
     MemorySaveContainer sections;
     std::string_view damaged;
     for (std::string_view name : kTextSections) {
-        int index = FindEntry(reader, name);
+        int index = findEntry(reader, name);
         if (index < 0) continue;
         if (!readWholeEntry(reader, index, bytes)) {
             damaged = name;
@@ -423,20 +423,20 @@ bool SaveFiles::AutoLoad(const std::string& path) {
         sections.writeSection(name, splitLines(bytes));
     }
     if (damaged.empty() && legacy) {
-        int index = FindEntry(reader, kBackgroundEntry);
+        int index = findEntry(reader, kBackgroundEntry);
         if (index >= 0 && readWholeEntry(reader, index, bytes))
             sections.writeBytes(kBackgroundEntry, bytes);
         else if (index >= 0)
             damaged = kBackgroundEntry;
     }
-    ClosePackage(reader);
+    closePackage(reader);
     // A save that cannot say where to go on is refused like any other damage.
     StringList lines;
     if (damaged.empty() &&
         (!sections.readSection(kStackEntry, lines) || !stackIsSound(lines, script)))
         damaged = kStackEntry;
     std::string screenSection;
-    if (damaged.empty() && !Screen::CheckInfo(sections, legacy, screenSection))
+    if (damaged.empty() && !Screen::checkInfo(sections, legacy, screenSection))
         damaged = screenSection;
     if (damaged.empty() && sections.readSection(kValueEntry, lines) &&
         !variablesAreSound(lines, true))
@@ -451,91 +451,91 @@ bool SaveFiles::AutoLoad(const std::string& path) {
     }
 
     RunState& process = access.process();
-    if (!process.LoadInfo(sections)) {  // the check above leaves nothing that fails here
+    if (!process.loadInfo(sections)) {  // the check above leaves nothing that fails here
         info_.clear();
         return false;
     }
     std::string messageLayer = process.layerName();
     CallStack& stack = access.stack();
     CommandCache& commands = access.commands();
-    commands.Set_BookName(stack.GetFrameText(CallStack::kBookName, ""));
-    commands.Set_PageName(stack.GetFrameText(CallStack::kPageName, ""));
-    access.commandIndex = stack.GetFrameValue(CallStack::kCommandIndex, 0);
+    commands.setBookName(stack.getFrameText(CallStack::kBookName, ""));
+    commands.setPageName(stack.getFrameText(CallStack::kPageName, ""));
+    access.commandIndex = stack.getFrameValue(CallStack::kCommandIndex, 0);
     // "_reload" runs first and its Return resumes the saved place. Without the system library
     // the story resumes there at once instead of stopping at a page that does not exist.
     int32_t start, end;
-    if (script.FindPage("_system", "_reload", start, end))
-        access.CallPageKeepState("_system", "_reload");
+    if (script.findPage("_system", "_reload", start, end))
+        access.callPageKeepState("_system", "_reload");
 
     Screen& screen = *services_.screen;
-    if (!screen.LoadInfo(sections, legacy))
+    if (!screen.loadInfo(sections, legacy))
         services_.dialogs->showMessage(BoxKind::Plain, "debug error : FScreenControl->LoadInfo()");
-    services_.music->ReadMusicInfo(info_);
-    access.variables().LoadInfo(sections);
+    services_.music->readMusicInfo(info_);
+    access.variables().loadInfo(sections);
     info_.clear();
 
     // A message in progress is shown again from its start: the screen shows what lies under it.
     bool hasMessageLayer = false;
     if (LayerStack* s = screen.screen(0); s && !messageLayer.empty())
-        for (int32_t i = 1; i < s->LayerCount(); ++i)
-            hasMessageLayer = hasMessageLayer || s->LayerAt(i)->name == messageLayer;
-    if (hasMessageLayer) screen.SetLayerVisible(0, messageLayer, false);
-    screen.Compose(0);
-    if (hasMessageLayer) screen.SetLayerVisible(0, messageLayer, true);
-    screen.Paint(0);
+        for (int32_t i = 1; i < s->layerCount(); ++i)
+            hasMessageLayer = hasMessageLayer || s->layerAt(i)->name == messageLayer;
+    if (hasMessageLayer) screen.setLayerVisible(0, messageLayer, false);
+    screen.compose(0);
+    if (hasMessageLayer) screen.setLayerVisible(0, messageLayer, true);
+    screen.paint(0);
     return true;
 }
 
-std::string SaveFiles::GetInfoValue(std::string_view key) const {
-    return ReadListString(info_, key, "");
+std::string SaveFiles::getInfoValue(std::string_view key) const {
+    return readListString(info_, key, "");
 }
 
-void SaveFiles::SetInfoValue(std::string_view key, std::string_view value) {
-    WriteListString(info_, key, value);
+void SaveFiles::setInfoValue(std::string_view key, std::string_view value) {
+    writeListString(info_, key, value);
 }
 
-std::string SaveFiles::GetSettingValue(std::string_view key) const {
-    return ReadListString(settings_, key, "");
+std::string SaveFiles::getSettingValue(std::string_view key) const {
+    return readListString(settings_, key, "");
 }
 
-void SaveFiles::SetSettingValue(std::string_view key, std::string_view value) {
-    WriteListString(settings_, key, value);
+void SaveFiles::setSettingValue(std::string_view key, std::string_view value) {
+    writeListString(settings_, key, value);
 }
 
-std::string SaveFiles::LoadValue(std::string_view key) const {
+std::string SaveFiles::loadValue(std::string_view key) const {
     if (openFailed_) return {};
-    return openMode_ == OpenMode::None ? GetSettingValue(key) : GetInfoValue(key);
+    return openMode_ == OpenMode::None ? getSettingValue(key) : getInfoValue(key);
 }
 
-void SaveFiles::SaveValue(std::string_view key, std::string_view value) {
+void SaveFiles::saveValue(std::string_view key, std::string_view value) {
     if (openFailed_) return;
     if (openMode_ == OpenMode::None)
-        SetSettingValue(key, value);
+        setSettingValue(key, value);
     else
-        SetInfoValue(key, value);
+        setInfoValue(key, value);
 }
 
-bool SaveFiles::LoadSystemSettings(const std::string& path) {
+bool SaveFiles::loadSystemSettings(const std::string& path) {
     std::string bytes;
     if (!services_.files->exists(path) || !services_.files->readFile(path, bytes)) return false;
     settings_ = splitLines(bytes);
     MusicControl& music = *services_.music;
     Story& access = *services_.access;
-    music.SetMusicEnabled(ReadListBool(settings_, "System.UseMusic", true));
-    music.SetSoundEnabled(ReadListBool(settings_, "System.UseSound", true));
-    int32_t musicVolume = ReadListInt(settings_, "System.MusicVolume", 100);
-    int32_t soundVolume = ReadListInt(settings_, "System.SoundVolume", 100);
-    music.SetMusicVolume(musicVolume);
-    music.SetSoundVolume(soundVolume);
-    access.variables().Set_Value("%_musicvolume%", musicVolume);
-    access.variables().Set_Value("%_soundvolume%", soundVolume);
-    access.windowLeft = ReadListInt(settings_, "System.Left", 0);
-    access.windowTop = ReadListInt(settings_, "System.Top", 0);
-    access.systemFont = ReadListString(settings_, "System.Font", texts::kDefaultSystemFont);
+    music.setMusicEnabled(readListBool(settings_, "System.UseMusic", true));
+    music.setSoundEnabled(readListBool(settings_, "System.UseSound", true));
+    int32_t musicVolume = readListInt(settings_, "System.MusicVolume", 100);
+    int32_t soundVolume = readListInt(settings_, "System.SoundVolume", 100);
+    music.setMusicVolume(musicVolume);
+    music.setSoundVolume(soundVolume);
+    access.variables().setValue("%_musicvolume%", musicVolume);
+    access.variables().setValue("%_soundvolume%", soundVolume);
+    access.windowLeft = readListInt(settings_, "System.Left", 0);
+    access.windowTop = readListInt(settings_, "System.Top", 0);
+    access.systemFont = readListString(settings_, "System.Font", texts::kDefaultSystemFont);
     return true;
 }
 
-bool SaveFiles::SaveSystemSettings(const std::string& path) {
+bool SaveFiles::saveSystemSettings(const std::string& path) {
     // A story that never had a data folder gets one here, as its first save would: without
     // it, values, volumes and the window position would be lost at every shutdown. Nobody is
     // asked, the program is closing; a folder the user refused at the start is not made.
@@ -545,13 +545,13 @@ bool SaveFiles::SaveSystemSettings(const std::string& path) {
         return false;
     const MusicControl& music = *services_.music;
     const Story& access = *services_.access;
-    WriteListBool(settings_, "System.UseMusic", music.musicEnabled());
-    WriteListBool(settings_, "System.UseSound", music.soundEnabled());
-    WriteListInt(settings_, "System.MusicVolume", music.GetMusicVolume());
-    WriteListInt(settings_, "System.SoundVolume", music.GetSoundVolume());
-    WriteListInt(settings_, "System.Left", access.windowLeft);
-    WriteListInt(settings_, "System.Top", access.windowTop);
-    WriteListString(settings_, "System.Font", access.systemFont);
+    writeListBool(settings_, "System.UseMusic", music.musicEnabled());
+    writeListBool(settings_, "System.UseSound", music.soundEnabled());
+    writeListInt(settings_, "System.MusicVolume", music.getMusicVolume());
+    writeListInt(settings_, "System.SoundVolume", music.getSoundVolume());
+    writeListInt(settings_, "System.Left", access.windowLeft);
+    writeListInt(settings_, "System.Top", access.windowTop);
+    writeListString(settings_, "System.Font", access.systemFont);
     return services_.files->writeFile(path, joinLines(settings_));
 }
 

@@ -56,8 +56,8 @@ class SaveFiles {
     SaveFiles& operator=(const SaveFiles&) = delete;
 
     // Host path of a save file named by the script: in the data folder.
-    std::string SaveFilePath(std::string_view scriptName) const;
-    std::string SettingsPath() const;
+    std::string saveFilePath(std::string_view scriptName) const;
+    std::string settingsPath() const;
 
     // Opens a save file for its information list. A file still open for writing is finished
     // first. Read: the file becomes the save package slot (its pictures are found first) and
@@ -66,29 +66,29 @@ class SaveFiles {
     // the file cannot be opened (said in a box, except for a slot never saved to); until the
     // next Open, Create, Append or Close, values then go nowhere and read as empty, so that
     // one slot's values never mix with another's or with the settings.
-    bool OpenSaveFile(const std::string& path, int mode);
+    bool openSaveFile(const std::string& path, int mode);
     // Writes the list into a file open for writing and closes it. False when that failed; the
     // file then keeps what it had.
-    bool CloseSaveFile();
+    bool closeSaveFile();
 
-    bool AutoSave(const std::string& path);
+    bool autoSave(const std::string& path);
     // False, with the story as it was, when the file is missing, of a newer version, refused at
     // the compatibility question, or damaged (with a message; a save without a place to resume
     // is damaged too).
-    bool AutoLoad(const std::string& path);
+    bool autoLoad(const std::string& path);
 
-    std::string GetInfoValue(std::string_view key) const;
-    void SetInfoValue(std::string_view key, std::string_view value);
-    std::string GetSettingValue(std::string_view key) const;
-    void SetSettingValue(std::string_view key, std::string_view value);
+    std::string getInfoValue(std::string_view key) const;
+    void setInfoValue(std::string_view key, std::string_view value);
+    std::string getSettingValue(std::string_view key) const;
+    void setSettingValue(std::string_view key, std::string_view value);
     // "LoadValue" and "SaveValue": the open file's list, or the settings when none is open.
-    std::string LoadValue(std::string_view key) const;
-    void SaveValue(std::string_view key, std::string_view value);
+    std::string loadValue(std::string_view key) const;
+    void saveValue(std::string_view key, std::string_view value);
 
     // A missing file changes nothing. True when the file was read.
-    bool LoadSystemSettings(const std::string& path);
+    bool loadSystemSettings(const std::string& path);
     // Makes the data folder (one level) when it is missing. True when the file was written.
-    bool SaveSystemSettings(const std::string& path);
+    bool saveSystemSettings(const std::string& path);
 
     OpenMode openMode() const { return openMode_; }
     const StringList& info() const { return info_; }

@@ -41,31 +41,31 @@ std::string_view commandKeyword(CommandType type) {
     return t >= 0 && t < kCommandTypeCount ? kKeywords[static_cast<size_t>(t)] : std::string_view{};
 }
 
-std::string Command::GetParamText(std::string_view name, std::string_view fallback) const {
-    return ReadListString(params, name, fallback);
+std::string Command::getParamText(std::string_view name, std::string_view fallback) const {
+    return readListString(params, name, fallback);
 }
 
-int32_t Command::GetParamValue(std::string_view name, int32_t fallback) const {
-    return ReadListInt(params, name, fallback);
+int32_t Command::getParamValue(std::string_view name, int32_t fallback) const {
+    return readListInt(params, name, fallback);
 }
 
-bool Command::GetParamFlag(std::string_view name, bool fallback) const {
-    return ReadListBool(params, name, fallback);
+bool Command::getParamFlag(std::string_view name, bool fallback) const {
+    return readListBool(params, name, fallback);
 }
 
-void CommandCache::Set_BookName(std::string_view name) {
+void CommandCache::setBookName(std::string_view name) {
     if (name == bookName_) return;
     bookName_ = name;
     needsRebuild_ = true;
 }
 
-void CommandCache::Set_PageName(std::string_view name) {
+void CommandCache::setPageName(std::string_view name) {
     if (name == pageName_) return;
     pageName_ = name;
     needsRebuild_ = true;
 }
 
-void CommandCache::Make_CommandCache() {
+void CommandCache::makeCommandCache() {
     if (!file_) {
         if (dialogs_)
             dialogs_->showMessage(platform::BoxKind::ErrorOk,
@@ -74,7 +74,7 @@ void CommandCache::Make_CommandCache() {
     }
     int32_t start = 0, end = 0;
     int32_t n = 0;
-    if (file_->FindPage(bookName_, pageName_, start, end)) n = end - start - 1;
+    if (file_->findPage(bookName_, pageName_, start, end)) n = end - start - 1;
     int32_t c = 0;
     int32_t depth = 0;
     for (int32_t i = 0; i < n; ++i) {
@@ -110,22 +110,22 @@ void CommandCache::Make_CommandCache() {
     needsRebuild_ = false;
 }
 
-int32_t CommandCache::Get_CommandCount() {
+int32_t CommandCache::commandCount() {
     rebuildIfNeeded();
     return count_;
 }
 
-int32_t CommandCache::Get_CommandLevel(int32_t index) {
+int32_t CommandCache::getCommandLevel(int32_t index) {
     rebuildIfNeeded();
     if (index < 0 || index >= count_) return -1;
     return entries_[static_cast<size_t>(index)].level;
 }
 
-bool CommandCache::Get_Command(int32_t index, Command& command) {
+bool CommandCache::getCommand(int32_t index, Command& command) {
     rebuildIfNeeded();
     if (index < 0 || index >= count_ || !file_) return false;
     int32_t start = 0, end = 0;
-    if (!file_->FindPage(bookName_, pageName_, start, end)) start = end = 0;
+    if (!file_->findPage(bookName_, pageName_, start, end)) start = end = 0;
     const Entry& e = entries_[static_cast<size_t>(index)];
     // The type is read from the line as it is now, like the parameters.
     command.keyword = trimBlanks(pageLine(*file_, start, end, e.line));

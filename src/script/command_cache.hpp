@@ -56,9 +56,9 @@ std::string_view commandKeyword(CommandType type);
 class Command {
 public:
     // First parameter line named `name` (letter case ignored); its value untrimmed.
-    std::string GetParamText(std::string_view name, std::string_view fallback) const;
-    int32_t GetParamValue(std::string_view name, int32_t fallback) const;
-    bool GetParamFlag(std::string_view name, bool fallback) const;
+    std::string getParamText(std::string_view name, std::string_view fallback) const;
+    int32_t getParamValue(std::string_view name, int32_t fallback) const;
+    bool getParamFlag(std::string_view name, bool fallback) const;
 
     StringList params;  // parameter lines as stored
     std::string keyword;  // the command line, trimmed
@@ -75,16 +75,16 @@ public:
     void setDialogs(platform::Dialogs* dialogs) { dialogs_ = dialogs; }
 
     // Changing the book or page invalidates the cache; setting the same name again does not.
-    void Set_BookName(std::string_view name);
-    void Set_PageName(std::string_view name);
+    void setBookName(std::string_view name);
+    void setPageName(std::string_view name);
     const std::string& bookName() const { return bookName_; }
     const std::string& pageName() const { return pageName_; }
 
-    int32_t Get_CommandCount();
-    bool Get_Command(int32_t index, Command& command);
+    int32_t commandCount();
+    bool getCommand(int32_t index, Command& command);
     // The command's nesting level, or -1 outside the page's commands.
-    int32_t Get_CommandLevel(int32_t index);
-    void Make_CommandCache();
+    int32_t getCommandLevel(int32_t index);
+    void makeCommandCache();
 
     bool needsRebuild() const { return needsRebuild_; }
 
@@ -96,7 +96,7 @@ private:
     };
 
     void rebuildIfNeeded() {
-        if (needsRebuild_) Make_CommandCache();
+        if (needsRebuild_) makeCommandCache();
     }
 
     ScriptFile* file_ = nullptr;

@@ -63,7 +63,7 @@ const std::string kEmpty;
 
 }  // namespace
 
-ScriptFile::ScriptFile() { NewScript(); }
+ScriptFile::ScriptFile() { newScript(); }
 
 void ScriptFile::resetCache() {
     lastKey_.clear();
@@ -71,7 +71,7 @@ void ScriptFile::resetCache() {
     lastEnd_ = -1;
 }
 
-void ScriptFile::NewScript() {
+void ScriptFile::newScript() {
     lines_.clear();
     lines_.emplace_back(kBanner);
     lines_.emplace_back(texts::kScriptNotice);
@@ -80,7 +80,7 @@ void ScriptFile::NewScript() {
     buildIndex();
 }
 
-bool ScriptFile::LoadFromFile(const std::string& path) {
+bool ScriptFile::loadFromFile(const std::string& path) {
     // Plain stdio: a stream reading a folder throws from inside the library, this just fails.
     std::FILE* in = std::fopen(path.c_str(), "rb");
     if (!in) return false;
@@ -91,11 +91,11 @@ bool ScriptFile::LoadFromFile(const std::string& path) {
     bool failed = std::ferror(in) != 0;
     std::fclose(in);
     if (failed) return false;
-    LoadFromStream(bytes);
+    loadFromStream(bytes);
     return true;
 }
 
-void ScriptFile::LoadFromStream(std::string_view bytes) {
+void ScriptFile::loadFromStream(std::string_view bytes) {
     resetCache();
     needsIndex_ = true;
     lines_ = splitLines(bytes);
@@ -192,17 +192,17 @@ bool ScriptFile::cachedLookup(const std::string& key, int32_t& start, int32_t& e
     return false;
 }
 
-bool ScriptFile::FindHead(std::string_view head, int32_t& start, int32_t& end) {
+bool ScriptFile::findHead(std::string_view head, int32_t& start, int32_t& end) {
     keyBuf_.assign(head).append("/:");
     return cachedLookup(keyBuf_, start, end);
 }
 
-bool ScriptFile::FindBook(std::string_view book, int32_t& start, int32_t& end) {
+bool ScriptFile::findBook(std::string_view book, int32_t& start, int32_t& end) {
     keyBuf_.assign(book).append(":");
     return cachedLookup(keyBuf_, start, end);
 }
 
-bool ScriptFile::FindPage(std::string_view book, std::string_view page, int32_t& start, int32_t& end) {
+bool ScriptFile::findPage(std::string_view book, std::string_view page, int32_t& start, int32_t& end) {
     keyBuf_.assign(book).append("/").append(page).append(":");
     return cachedLookup(keyBuf_, start, end);
 }
@@ -212,10 +212,10 @@ const std::string& ScriptFile::lineAt(int32_t n) const {
     return lines_[static_cast<size_t>(n)];
 }
 
-std::string ScriptFile::ReadHeadString(std::string_view head, std::string_view key,
+std::string ScriptFile::readHeadString(std::string_view head, std::string_view key,
                                        std::string_view fallback) {
     int32_t start, end;
-    if (!FindHead(head, start, end)) return std::string(fallback);
+    if (!findHead(head, start, end)) return std::string(fallback);
     for (int32_t n = start + 1; n < end; ++n) {
         std::string_view line = lineAt(n);
         if (line.size() > key.size() && line[key.size()] == '=' && line.starts_with(key))
@@ -224,28 +224,28 @@ std::string ScriptFile::ReadHeadString(std::string_view head, std::string_view k
     return std::string(fallback);
 }
 
-int32_t ScriptFile::ReadHeadInt(std::string_view head, std::string_view key, int32_t fallback) {
-    return parseInt(ReadHeadString(head, key, intToStr(fallback)), fallback);
+int32_t ScriptFile::readHeadInt(std::string_view head, std::string_view key, int32_t fallback) {
+    return parseInt(readHeadString(head, key, intToStr(fallback)), fallback);
 }
 
-bool ScriptFile::ReadHeadBool(std::string_view head, std::string_view key, bool fallback) {
-    return ReadHeadInt(head, key, fallback ? 1 : 0) != 0;
+bool ScriptFile::readHeadBool(std::string_view head, std::string_view key, bool fallback) {
+    return readHeadInt(head, key, fallback ? 1 : 0) != 0;
 }
 
-int32_t ScriptFile::GetPageLineCount(std::string_view book, std::string_view page) {
+int32_t ScriptFile::getPageLineCount(std::string_view book, std::string_view page) {
     int32_t start, end;
-    if (!FindPage(book, page, start, end)) return 0;
+    if (!findPage(book, page, start, end)) return 0;
     return end > start ? end - start - 1 : 0;
 }
 
-std::string ScriptFile::GetPageLine(std::string_view book, std::string_view page, int32_t index) {
+std::string ScriptFile::getPageLine(std::string_view book, std::string_view page, int32_t index) {
     int32_t start, end;
-    if (!FindPage(book, page, start, end)) return {};
+    if (!findPage(book, page, start, end)) return {};
     if (index < 0 || index >= end - start - 1) return {};
     return lineAt(start + 1 + index);
 }
 
-void ScriptFile::GetBookList(StringList& list) {
+void ScriptFile::getBookList(StringList& list) {
     list.clear();
     for (const std::string& entry : index_) {
         std::string_view name = std::string_view(entry).substr(0, entry.find(':'));
@@ -253,7 +253,7 @@ void ScriptFile::GetBookList(StringList& list) {
     }
 }
 
-void ScriptFile::GetPageList(std::string_view book, StringList& list) {
+void ScriptFile::getPageList(std::string_view book, StringList& list) {
     list.clear();
     const size_t prefix = book.size() + 1;
     for (const std::string& entry : index_) {
@@ -266,35 +266,35 @@ void ScriptFile::GetPageList(std::string_view book, StringList& list) {
     }
 }
 
-bool ScriptFile::BookExists(std::string_view book) {
+bool ScriptFile::bookExists(std::string_view book) {
     StringList books;
-    GetBookList(books);
+    getBookList(books);
     for (const std::string& b : books)
         if (b == book) return true;
     return false;
 }
 
-bool ScriptFile::PageExists(std::string_view book, std::string_view page) {
+bool ScriptFile::pageExists(std::string_view book, std::string_view page) {
     StringList pages;
-    GetPageList(book, pages);
+    getPageList(book, pages);
     for (const std::string& p : pages)
         if (p == page) return true;
     return false;
 }
 
-bool ScriptFile::GetBookLines(std::string_view book, StringList& list) {
+bool ScriptFile::getBookLines(std::string_view book, StringList& list) {
     int32_t start, end;
-    if (!FindBook(book, start, end)) return false;
+    if (!findBook(book, start, end)) return false;
     for (int32_t n = start; n <= end; ++n) list.push_back(lineAt(n));
     return true;
 }
 
-void ScriptFile::ImportBook(std::string_view book, ScriptFile& other) {
+void ScriptFile::importBook(std::string_view book, ScriptFile& other) {
     if (&other == this) return;
     int32_t start, end;
-    if (FindBook(book, start, end)) return;
+    if (findBook(book, start, end)) return;
     StringList copied;
-    if (!other.GetBookLines(book, copied)) return;
+    if (!other.getBookLines(book, copied)) return;
     lines_.reserve(lines_.size() + copied.size());
     for (std::string& l : copied) lines_.push_back(std::move(l));
     resetCache();

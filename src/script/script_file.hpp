@@ -23,34 +23,34 @@ public:
     // Where integrity faults are reported (error box with OK); nullptr keeps them silent.
     void setDialogs(platform::Dialogs* dialogs) { dialogs_ = dialogs; }
 
-    void NewScript();
+    void newScript();
     // False (and the script unchanged) when the file cannot be read.
-    bool LoadFromFile(const std::string& path);
+    bool loadFromFile(const std::string& path);
     // The whole file's bytes.
-    void LoadFromStream(std::string_view bytes);
+    void loadFromStream(std::string_view bytes);
 
-    std::string ReadHeadString(std::string_view head, std::string_view key, std::string_view fallback);
-    int32_t ReadHeadInt(std::string_view head, std::string_view key, int32_t fallback);
-    bool ReadHeadBool(std::string_view head, std::string_view key, bool fallback);
+    std::string readHeadString(std::string_view head, std::string_view key, std::string_view fallback);
+    int32_t readHeadInt(std::string_view head, std::string_view key, int32_t fallback);
+    bool readHeadBool(std::string_view head, std::string_view key, bool fallback);
 
     // Start and end marker lines of a block; the content lies strictly between them.
-    bool FindHead(std::string_view head, int32_t& start, int32_t& end);
-    bool FindBook(std::string_view book, int32_t& start, int32_t& end);
-    bool FindPage(std::string_view book, std::string_view page, int32_t& start, int32_t& end);
+    bool findHead(std::string_view head, int32_t& start, int32_t& end);
+    bool findBook(std::string_view book, int32_t& start, int32_t& end);
+    bool findPage(std::string_view book, std::string_view page, int32_t& start, int32_t& end);
 
-    int32_t GetPageLineCount(std::string_view book, std::string_view page);
+    int32_t getPageLineCount(std::string_view book, std::string_view page);
     // The untrimmed line `index` (0-based) of the page; "" when the page is missing or the index
     // lies outside it.
-    std::string GetPageLine(std::string_view book, std::string_view page, int32_t index);
+    std::string getPageLine(std::string_view book, std::string_view page, int32_t index);
 
-    void GetBookList(StringList& list);
-    void GetPageList(std::string_view book, StringList& list);
-    bool BookExists(std::string_view book);
-    bool PageExists(std::string_view book, std::string_view page);
+    void getBookList(StringList& list);
+    void getPageList(std::string_view book, StringList& list);
+    bool bookExists(std::string_view book);
+    bool pageExists(std::string_view book, std::string_view page);
     // Appends the book's lines from its start marker through its end marker.
-    bool GetBookLines(std::string_view book, StringList& list);
+    bool getBookLines(std::string_view book, StringList& list);
     // Copies `other`'s book to the end of this script unless this script already has one.
-    void ImportBook(std::string_view book, ScriptFile& other);
+    void importBook(std::string_view book, ScriptFile& other);
 
     const StringList& lines() const { return lines_; }
     const StringList& index() const { return index_; }

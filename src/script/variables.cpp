@@ -50,37 +50,37 @@ void Variables::showSyntaxError(std::string_view operation, std::string_view ref
     dialogs_->showMessage(platform::BoxKind::Plain, text);
 }
 
-void Variables::Set_Value(std::string_view reference, int32_t value) {
+void Variables::setValue(std::string_view reference, int32_t value) {
     if (reference.empty() || reference[0] != '%') return showSyntaxError("Set_Value", reference);
     std::string_view name = referenceName(reference);
     if (!name.empty() && name[0] == '@') return;
     size_t before = values_.size();
-    WriteListInt(values_, name, value);
+    writeListInt(values_, name, value);
     if (values_.size() != before) setOrder_.push_back({false, before});
 }
 
-void Variables::Set_Text(std::string_view reference, std::string_view text) {
+void Variables::setText(std::string_view reference, std::string_view text) {
     if (reference.empty() || reference[0] != '$') return showSyntaxError("Set_Text", reference);
     std::string_view name = referenceName(reference);
     if (!name.empty() && name[0] == '@') return;
     size_t before = texts_.size();
-    WriteListString(texts_, name, text);
+    writeListString(texts_, name, text);
     if (texts_.size() != before) setOrder_.push_back({true, before});
 }
 
-int32_t Variables::Get_Value(std::string_view operand) {
-    if (!operand.empty() && operand[0] == '%') return Get_ValueVar(referenceName(operand));
+int32_t Variables::getValue(std::string_view operand) {
+    if (!operand.empty() && operand[0] == '%') return getValueVar(referenceName(operand));
     return parseInt(operand, 0);
 }
 
-int32_t Variables::Get_ValueVar(std::string_view name) {
+int32_t Variables::getValueVar(std::string_view name) {
     if (!name.empty() && name[0] == '@') return systemValue(name);
-    return ReadListInt(values_, name, 0);
+    return readListInt(values_, name, 0);
 }
 
-std::string Variables::Get_TextVar(std::string_view name) {
+std::string Variables::getTextVar(std::string_view name) {
     if (!name.empty() && name[0] == '@') return systemText(name);
-    return ReadListString(texts_, name, "");
+    return readListString(texts_, name, "");
 }
 
 int32_t Variables::systemValue(std::string_view name) {
@@ -108,7 +108,7 @@ int32_t Variables::systemValue(std::string_view name) {
     if (!file_) return 0;
     std::string_view head, key;
     splitHeadKey(name, head, key);
-    return file_->ReadHeadInt(head, key, 0);
+    return file_->readHeadInt(head, key, 0);
 }
 
 std::string Variables::systemText(std::string_view name) {
@@ -122,7 +122,7 @@ std::string Variables::systemText(std::string_view name) {
     if (!file_) return {};
     std::string_view head, key;
     splitHeadKey(name, head, key);
-    return file_->ReadHeadString(head, key, "");
+    return file_->readHeadString(head, key, "");
 }
 
 void Variables::appendTextVar(std::string& out, std::string_view name) {
@@ -134,7 +134,7 @@ void Variables::appendTextVar(std::string& out, std::string_view name) {
     if (findNameValue(texts_, name, value)) out += value;
 }
 
-std::string Variables::Expand_Text(std::string_view text, bool& error) {
+std::string Variables::expandText(std::string_view text, bool& error) {
     error = false;
     // "$" and "%" are never trail bytes of a two-byte character, so plain byte searches are safe.
     std::string strings;
@@ -168,27 +168,27 @@ std::string Variables::Expand_Text(std::string_view text, bool& error) {
             return std::string(texts::kPercentMismatch);
         }
         out.append(rest, pos, open - pos);
-        out += intToStr(Get_ValueVar(rest.substr(open + 1, close - open - 1)));
+        out += intToStr(getValueVar(rest.substr(open + 1, close - open - 1)));
         pos = close + 1;
     }
     out.append(rest, pos);
     return out;
 }
 
-void Variables::GetValueLines(StringList& list) const {
+void Variables::getValueLines(StringList& list) const {
     list.insert(list.end(), values_.begin(), values_.end());
 }
 
-void Variables::GetTextLines(StringList& list) const {
+void Variables::getTextLines(StringList& list) const {
     list.insert(list.end(), texts_.begin(), texts_.end());
 }
 
-bool Variables::SaveInfo(SaveContainer& container) const {
+bool Variables::saveInfo(SaveContainer& container) const {
     bool ok = container.writeSection(kValueSection, values_);
     return container.writeSection(kTextSection, texts_) && ok;
 }
 
-void Variables::LoadInfo(SaveContainer& container) {
+void Variables::loadInfo(SaveContainer& container) {
     StringList lines;
     if (container.readSection(kValueSection, lines)) values_ = std::move(lines);
     lines = StringList();

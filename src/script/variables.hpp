@@ -38,20 +38,20 @@ public:
 
     // `reference` is "%name%" / "$name$": first and last characters dropped. System names are
     // ignored; a reference with the wrong sign shows a debug message and sets nothing.
-    void Set_Value(std::string_view reference, int32_t value);
-    void Set_Text(std::string_view reference, std::string_view text);
+    void setValue(std::string_view reference, int32_t value);
+    void setText(std::string_view reference, std::string_view text);
 
     // A "%name%" reference or an integer literal (0 when it is none).
-    int32_t Get_Value(std::string_view operand);
-    int32_t Get_ValueVar(std::string_view name);
-    std::string Get_TextVar(std::string_view name);
+    int32_t getValue(std::string_view operand);
+    int32_t getValueVar(std::string_view name);
+    std::string getTextVar(std::string_view name);
 
     // "$name$" then "%name%" references replaced. On an unmatched sign the result is the error
     // message and `error` is true.
-    std::string Expand_Text(std::string_view text, bool& error);
+    std::string expandText(std::string_view text, bool& error);
 
-    void GetValueLines(StringList& list) const;
-    void GetTextLines(StringList& list) const;
+    void getValueLines(StringList& list) const;
+    void getTextLines(StringList& list) const;
     // NAME=VALUE lines in the order the variables were first set.
     const StringList& values() const { return values_; }
     const StringList& texts() const { return texts_; }
@@ -59,8 +59,8 @@ public:
     // (true = a text variable).
     std::vector<std::pair<bool, std::string_view>> linesInSetOrder() const;
 
-    bool SaveInfo(SaveContainer& container) const;
-    void LoadInfo(SaveContainer& container);
+    bool saveInfo(SaveContainer& container) const;
+    void loadInfo(SaveContainer& container);
 
     void setScriptFileName(std::string_view name) { scriptFileName_ = name; }
     const std::string& scriptFileName() const { return scriptFileName_; }

@@ -53,9 +53,9 @@ Story::Story(const Services& services)
 }
 
 Story::~Story() {
-    CloseSavePackage();
-    CloseLibrary();
-    CloseProject();
+    closeSavePackage();
+    closeLibrary();
+    closeProject();
 }
 
 void Story::fail() {
@@ -63,7 +63,7 @@ void Story::fail() {
     if (services_.host) services_.host->terminate();
 }
 
-bool Story::OpenProject(const std::string& path) {
+bool Story::openProject(const std::string& path) {
     projectPath_ = path;
     std::filesystem::path p(path);
     variables_->setScriptFileName(hostNameToScript(p.filename().string()));
@@ -72,20 +72,20 @@ bool Story::OpenProject(const std::string& path) {
 
     projectDir_ = p.parent_path().string();
     if (projectDir_.empty()) projectDir_ = ".";
-    std::string dataDirectory = script_->ReadHeadString(kZarvo, "DataDirectory", "");
+    std::string dataDirectory = script_->readHeadString(kZarvo, "DataDirectory", "");
     if (!dataDirectory.empty())
         dataDir_ = services_.files->resolve(projectDir_, dataDirectory);
     else
         dataDir_ = (std::filesystem::path(projectDir_) / p.stem()).string();
 
-    if (IsPackaged()) extractEntries();
+    if (isPackaged()) extractEntries();
 
-    stack_->ClearFrame();
-    commands_->Set_BookName(script_->ReadHeadString(kZarvo, "StartBook", texts::kDefaultStartBook));
-    commands_->Set_PageName(script_->ReadHeadString(kZarvo, "StartPage", texts::kDefaultStartPage));
+    stack_->clearFrame();
+    commands_->setBookName(script_->readHeadString(kZarvo, "StartBook", texts::kDefaultStartBook));
+    commands_->setPageName(script_->readHeadString(kZarvo, "StartPage", texts::kDefaultStartPage));
     commandIndex = 0;
-    process_->EndStep();
-    layers_->Load(*script_);
+    process_->endStep();
+    layers_->load(*script_);
     return true;
 }
 
@@ -98,9 +98,9 @@ bool Story::openProjectFile() {
         return false;
     };
     if (!services_.files->exists(projectPath_)) return notFound();
-    if (HasMagic(projectPath_, "QZ7PKG") || HasMagic(projectPath_, "MZ")) {
-        OpenPackage(projectPath_, projectPackage_);
-    } else if (!HasMagic(projectPath_, "///")) {
+    if (hasMagic(projectPath_, "QZ7PKG") || hasMagic(projectPath_, "MZ")) {
+        openPackage(projectPath_, projectPackage_);
+    } else if (!hasMagic(projectPath_, "///")) {
         services_.dialogs->showMessage(platform::BoxKind::ErrorOk, texts::kWrongHeaderId);
         fail();
         return false;
@@ -108,25 +108,25 @@ bool Story::openProjectFile() {
     std::string bytes;
     if (projectPackage_.isOpen()) {
         // A package without a script entry gives an empty script.
-        ReadEntryToStream(bytes, "zarvo.zf7", projectPackage_);
+        readEntryToStream(bytes, "zarvo.zf7", projectPackage_);
     } else if (!services_.files->readFile(projectPath_, bytes)) {
         // A plain script, or a stub file that holds no package, that cannot be read.
         return notFound();
     }
-    script_->LoadFromStream(bytes);
+    script_->loadFromStream(bytes);
     return true;
 }
 
 bool Story::checkVersions() {
     using platform::BoxAnswer;
     using platform::BoxKind;
-    if (script_->ReadHeadString(kZarvo, "FileType", "") != "QZ7" &&
+    if (script_->readHeadString(kZarvo, "FileType", "") != "QZ7" &&
         services_.dialogs->showMessage(BoxKind::ErrorAbortIgnore, texts::kWrongFileType) ==
             BoxAnswer::Abort) {
         fail();
         return false;
     }
-    if (script_->ReadHeadInt(kZarvo, "CommandVersion", Variables::kCommandVersion) >
+    if (script_->readHeadInt(kZarvo, "CommandVersion", Variables::kCommandVersion) >
             Variables::kCommandVersion &&
         services_.dialogs->showMessage(BoxKind::ErrorAbortIgnore, texts::kNewerCommandVersion) ==
             BoxAnswer::Abort) {
@@ -138,7 +138,7 @@ bool Story::checkVersions() {
 
 void Story::extractEntries() {
     using platform::BoxKind;
-    if (!script_->ReadHeadBool(kZarvo, "AutoExtract", false)) return;
+    if (!script_->readHeadBool(kZarvo, "AutoExtract", false)) return;
     std::filesystem::path p(projectPath_);
     dataDir_ = (p.parent_path() / p.stem()).string();
     if (services_.readOnly) return;
@@ -158,7 +158,7 @@ void Story::extractEntries() {
         }
     }
     for (int i = 0; i < projectPackage_.count; ++i) {
-        const PackageEntry* entry = GetEntry(projectPackage_, i);
+        const PackageEntry* entry = getEntry(projectPackage_, i);
         if (!entry || !entry->autoExtract) continue;
         std::string target;
         if (!files.resolveInside(dataDir_, entry->name, target)) {
@@ -169,7 +169,7 @@ void Story::extractEntries() {
         }
         if (files.exists(target)) continue;  // files on disk are never overwritten
         std::string bytes;
-        bool read = ReadEntryIndexToStream(
+        bool read = readEntryIndexToStream(
             [&bytes](const char* data, size_t size) {
                 bytes.append(data, size);
                 return true;
@@ -182,22 +182,22 @@ void Story::extractEntries() {
     }
 }
 
-bool Story::OpenLibrary(const std::string& path) {
-    CloseLibrary();
-    if (!HasMagic(path, "QZ7LIB") || !OpenPackage(path, libraryPackage_)) return false;
+bool Story::openLibrary(const std::string& path) {
+    closeLibrary();
+    if (!hasMagic(path, "QZ7LIB") || !openPackage(path, libraryPackage_)) return false;
     std::string bytes;
-    if (!ReadEntryToStream(bytes, "system.zf7", libraryPackage_)) return false;
+    if (!readEntryToStream(bytes, "system.zf7", libraryPackage_)) return false;
     ScriptFile library;
     library.setDialogs(services_.dialogs);
-    library.LoadFromStream(bytes);
-    script_->ImportBook("_system", library);
+    library.loadFromStream(bytes);
+    script_->importBook("_system", library);
     return true;
 }
 
-void Story::CloseProject() {
-    ClosePackage(projectPackage_);
+void Story::closeProject() {
+    closePackage(projectPackage_);
     if (susieActive_) {
-        susie_->ClosePlugIn();
+        susie_->closePlugIn();
         susieActive_ = false;
     }
 }
@@ -205,21 +205,21 @@ void Story::CloseProject() {
 ImagePluginHost& Story::plugIns() {
     if (!susieActive_) {
         std::string dir = services_.programDir.empty() ? "." : services_.programDir;
-        susie_->OpenPlugIn(dir + "/*.spi");
+        susie_->openPlugIn(dir + "/*.spi");
         susieActive_ = true;
     }
     return *susie_;
 }
-void Story::CloseLibrary() { ClosePackage(libraryPackage_); }
+void Story::closeLibrary() { closePackage(libraryPackage_); }
 
-bool Story::OpenSavePackage(const std::string& path) {
-    CloseSavePackage();
-    return HasMagic(path, "QZ7SAVE") && OpenPackage(path, savePackage_);
+bool Story::openSavePackage(const std::string& path) {
+    closeSavePackage();
+    return hasMagic(path, "QZ7SAVE") && openPackage(path, savePackage_);
 }
 
-void Story::CloseSavePackage() { ClosePackage(savePackage_); }
+void Story::closeSavePackage() { closePackage(savePackage_); }
 
-std::string Story::ResolveDataFile(std::string_view name) {
+std::string Story::resolveDataFile(std::string_view name) {
     platform::FileSystem& files = *services_.files;
     if (!dataDir_.empty()) {
         std::string path = files.resolve(dataDir_, name);
@@ -248,32 +248,32 @@ bool Story::decodeFromPackage(PackageReader& package, std::string_view name,
     // beyond that is never needed.
     uint64_t limit = UINT64_MAX;
     if (bmp) {
-        if (!ReadEntryToStream(bytes, name, package, kBmpHeadSize)) return false;
+        if (!readEntryToStream(bytes, name, package, kBmpHeadSize)) return false;
         limit = bmpSizeLimit(bytes);
     }
-    if (!ReadEntryToStream(bytes, name, package, limit)) return false;
+    if (!readEntryToStream(bytes, name, package, limit)) return false;
     // Inside packages every format but BMP (MAG included) goes to the image plug-ins.
     if (bmp) return decodeBmp(bytes, out);
-    return plugIns().LoadFromStream(bytes, out);
+    return plugIns().loadFromStream(bytes, out);
 }
 
 bool Story::decodeFromDisk(std::string_view name, bool bmp, Picture& out) {
-    std::string path = ResolveDataFile(name);
+    std::string path = resolveDataFile(name);
     if (path == kNoEntry) return false;
     // A damaged BMP or MAG is a failed load, not a picture; plug-ins get what no decoder read.
     if (bmp) return decodeBmpFile(path, out);
     if (hasExtension(name, ".mag")) {
         MagDecoder mag(services_.dialogs);
-        if (mag.LoadMagFile(path, out)) return true;
+        if (mag.loadMagFile(path, out)) return true;
     }
-    return plugIns().LoadFromFile(path, out);
+    return plugIns().loadFromFile(path, out);
 }
 
-bool Story::LoadGraphic(std::string_view name, Surface& surface) {
+bool Story::loadGraphic(std::string_view name, Surface& surface) {
     // The decoders report running out of memory as a failed load; this catches what a plug-in
     // host or a later step might still let through.
     try {
-        return loadGraphic(name, surface);
+        return loadGraphicUnguarded(name, surface);
     } catch (const std::bad_alloc&) {
         return false;
     } catch (const std::length_error&) {
@@ -281,16 +281,16 @@ bool Story::LoadGraphic(std::string_view name, Surface& surface) {
     }
 }
 
-bool Story::loadGraphic(std::string_view name, Surface& surface) {
+bool Story::loadGraphicUnguarded(std::string_view name, Surface& surface) {
     if (hasExtension(name, ".png")) {
-        if (savePackage_.isOpen() && surface.LoadPngFromPackage(name, savePackage_)) return true;
+        if (savePackage_.isOpen() && surface.loadPngFromPackage(name, savePackage_)) return true;
         if (projectPackage_.isOpen()) {
-            if (surface.LoadPngFromPackage(name, projectPackage_)) return true;
+            if (surface.loadPngFromPackage(name, projectPackage_)) return true;
         } else {
-            std::string path = ResolveDataFile(name);
-            if (path != kNoEntry && surface.LoadPngFile(path)) return true;
+            std::string path = resolveDataFile(name);
+            if (path != kNoEntry && surface.loadPngFile(path)) return true;
         }
-        return libraryPackage_.isOpen() && surface.LoadPngFromPackage(name, libraryPackage_);
+        return libraryPackage_.isOpen() && surface.loadPngFromPackage(name, libraryPackage_);
     }
     bool bmp = hasExtension(name, ".bmp");
     Picture picture;
@@ -300,70 +300,70 @@ bool Story::loadGraphic(std::string_view name, Surface& surface) {
                                           : decodeFromDisk(name, bmp, picture);
     }
     if (!loaded) loaded = decodeFromPackage(libraryPackage_, name, bmp, picture);
-    if (loaded) surface.AssignPicture(picture);
+    if (loaded) surface.assignPicture(picture);
     return loaded;
 }
 
-bool Story::LoadStringList(std::string_view entryName, StringList& lines) {
+bool Story::loadStringList(std::string_view entryName, StringList& lines) {
     for (PackageReader* reader : {&savePackage_, &projectPackage_, &libraryPackage_})
-        if (reader->isOpen() && ReadEntryToStrings(entryName, lines, *reader)) return true;
+        if (reader->isOpen() && readEntryToStrings(entryName, lines, *reader)) return true;
     return false;
 }
 
 bool Story::pictureExists(std::string_view name) {
-    if (savePackage_.isOpen() && FindEntry(savePackage_, name) >= 0) return true;
-    bool inProject = projectPackage_.isOpen() ? FindEntry(projectPackage_, name) >= 0
-                                              : ResolveDataFile(name) != kNoEntry;
-    return inProject || (libraryPackage_.isOpen() && FindEntry(libraryPackage_, name) >= 0);
+    if (savePackage_.isOpen() && findEntry(savePackage_, name) >= 0) return true;
+    bool inProject = projectPackage_.isOpen() ? findEntry(projectPackage_, name) >= 0
+                                              : resolveDataFile(name) != kNoEntry;
+    return inProject || (libraryPackage_.isOpen() && findEntry(libraryPackage_, name) >= 0);
 }
 
 bool Story::dataFileExists(std::string_view name) {
-    if (ResolveDataFile(name) != kNoEntry) return true;
-    if (!IsPackaged() || !script_->ReadHeadBool(kZarvo, "AutoExtract", false)) return false;
-    const PackageEntry* entry = GetEntry(projectPackage_, FindEntry(projectPackage_, name));
+    if (resolveDataFile(name) != kNoEntry) return true;
+    if (!isPackaged() || !script_->readHeadBool(kZarvo, "AutoExtract", false)) return false;
+    const PackageEntry* entry = getEntry(projectPackage_, findEntry(projectPackage_, name));
     return entry && entry->autoExtract && platform::isSafeRelativeName(entry->name);
 }
 
-void Story::JumpTo(std::string_view book, std::string_view page) {
-    commands_->Set_BookName(book);
-    commands_->Set_PageName(page);
+void Story::jumpTo(std::string_view book, std::string_view page) {
+    commands_->setBookName(book);
+    commands_->setPageName(page);
     commandIndex = 0;
 }
 
 void Story::callPage(std::string_view book, std::string_view page, bool keepState) {
-    stack_->ClearFrame();
-    if (keepState) process_->SaveState();
-    stack_->SetFrameText(CallStack::kBookName, commands_->bookName());
-    stack_->SetFrameText(CallStack::kPageName, commands_->pageName());
-    stack_->SetFrameValue(CallStack::kCommandIndex, commandIndex);
-    stack_->Push();
-    process_->Reset();
-    JumpTo(book, page);
+    stack_->clearFrame();
+    if (keepState) process_->saveState();
+    stack_->setFrameText(CallStack::kBookName, commands_->bookName());
+    stack_->setFrameText(CallStack::kPageName, commands_->pageName());
+    stack_->setFrameValue(CallStack::kCommandIndex, commandIndex);
+    stack_->push();
+    process_->reset();
+    jumpTo(book, page);
 }
 
-void Story::CallPage(std::string_view book, std::string_view page) {
+void Story::callPage(std::string_view book, std::string_view page) {
     callPage(book, page, false);
 }
 
-void Story::CallPageKeepState(std::string_view book, std::string_view page) {
+void Story::callPageKeepState(std::string_view book, std::string_view page) {
     callPage(book, page, true);
 }
 
-bool Story::ReturnFromCall() {
-    if (!stack_->Pop()) return false;
-    process_->LoadState();
-    commands_->Set_BookName(stack_->GetFrameText(CallStack::kBookName, ""));
-    commands_->Set_PageName(stack_->GetFrameText(CallStack::kPageName, ""));
-    commandIndex = stack_->GetFrameValue(CallStack::kCommandIndex, 0);
+bool Story::returnFromCall() {
+    if (!stack_->pop()) return false;
+    process_->loadState();
+    commands_->setBookName(stack_->getFrameText(CallStack::kBookName, ""));
+    commands_->setPageName(stack_->getFrameText(CallStack::kPageName, ""));
+    commandIndex = stack_->getFrameValue(CallStack::kCommandIndex, 0);
     return true;
 }
 
-void Story::WriteStackInfo(StringList& list) {
-    AppendListString(list, CallStack::kBookName, commands_->bookName());
-    AppendListString(list, CallStack::kPageName, commands_->pageName());
-    AppendListInt(list, CallStack::kCommandIndex, commandIndex);
+void Story::writeStackInfo(StringList& list) {
+    appendListString(list, CallStack::kBookName, commands_->bookName());
+    appendListString(list, CallStack::kPageName, commands_->pageName());
+    appendListInt(list, CallStack::kCommandIndex, commandIndex);
     list.emplace_back(CallStack::kBorder);
-    stack_->GetStackLines(list);
+    stack_->getStackLines(list);
 }
 
 }  // namespace zarvo

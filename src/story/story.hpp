@@ -47,22 +47,22 @@ public:
 
     // `path` is a host path. False after a fatal problem: the user has been told, the host asked
     // to terminate and fatalError() is set.
-    bool OpenProject(const std::string& path);
-    bool OpenLibrary(const std::string& path);
-    void CloseProject();
-    void CloseLibrary();
-    bool OpenSavePackage(const std::string& path);
-    void CloseSavePackage();
-    bool IsPackaged() const { return projectPackage_.isOpen(); }
+    bool openProject(const std::string& path);
+    bool openLibrary(const std::string& path);
+    void closeProject();
+    void closeLibrary();
+    bool openSavePackage(const std::string& path);
+    void closeSavePackage();
+    bool isPackaged() const { return projectPackage_.isOpen(); }
 
     // Host path of a data file named by the script (data folder first, then the project's
     // folder), or kNoEntry.
-    std::string ResolveDataFile(std::string_view name);
+    std::string resolveDataFile(std::string_view name);
     // Loads a picture by its file name: PNG through the surface itself, BMP decoded and taken
     // over; from the save package, then the project (package or data folders), then the library.
-    bool LoadGraphic(std::string_view name, Surface& surface);
+    bool loadGraphic(std::string_view name, Surface& surface);
     // A text entry from the save package, the project package or the library, in that order.
-    bool LoadStringList(std::string_view entryName, StringList& lines);
+    bool loadStringList(std::string_view entryName, StringList& lines);
     // Whether LoadGraphic would find a picture of that name, searching in its order without
     // decoding anything.
     bool pictureExists(std::string_view name);
@@ -70,11 +70,11 @@ public:
     // or an entry that the automatic extraction writes into the data folder.
     bool dataFileExists(std::string_view name);
 
-    void JumpTo(std::string_view book, std::string_view page);
-    void CallPage(std::string_view book, std::string_view page);
-    void CallPageKeepState(std::string_view book, std::string_view page);
-    bool ReturnFromCall();
-    void WriteStackInfo(StringList& list);
+    void jumpTo(std::string_view book, std::string_view page);
+    void callPage(std::string_view book, std::string_view page);
+    void callPageKeepState(std::string_view book, std::string_view page);
+    bool returnFromCall();
+    void writeStackInfo(StringList& list);
 
     ScriptFile& script() { return *script_; }
     CallStack& stack() { return *stack_; }
@@ -102,7 +102,7 @@ private:
     bool checkVersions();
     void extractEntries();
     void fail();
-    bool loadGraphic(std::string_view name, Surface& surface);
+    bool loadGraphicUnguarded(std::string_view name, Surface& surface);
     bool decodeFromPackage(PackageReader& package, std::string_view name, bool bmp, Picture& out);
     bool decodeFromDisk(std::string_view name, bool bmp, Picture& out);
     ImagePluginHost& plugIns();

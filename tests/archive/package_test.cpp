@@ -34,14 +34,14 @@ std::string randomBytes(size_t n, unsigned seed = 1) {
 
 std::string readNamed(PackageReader& r, std::string_view name) {
     std::string s;
-    EXPECT_TRUE(ReadEntryToStream(s, name, r)) << name;
+    EXPECT_TRUE(readEntryToStream(s, name, r)) << name;
     return s;
 }
 
 bool writeOne(const std::string& path, std::string_view name, std::string_view data) {
     PackageWriter w;
-    SetMagic(w, "QZ7SAVE");
-    return CreatePackage(w, path) && WriteStreamEntry(w, data, name) && FinishPackage(w);
+    setMagic(w, "QZ7SAVE");
+    return createPackage(w, path) && writeStreamEntry(w, data, name) && finishPackage(w);
 }
 
 TEST(PackageChecksum, RotatesAndXorsTheSignExtendedByte) {
@@ -58,20 +58,20 @@ TEST(PackageRoundTrip, EveryFlagCombination) {
         const bool compressed = combo & 1, scrambled = combo & 2, autoExtract = combo & 4;
         const std::string path = dir.file("p" + std::to_string(combo));
         PackageWriter w;
-        SetMagic(w, "QZ7PKG");
+        setMagic(w, "QZ7PKG");
         w.compressed = compressed;
         w.scrambled = scrambled;
         w.autoExtract = autoExtract;
         w.reserved = w.flagD = combo == 7;
-        ASSERT_TRUE(CreatePackage(w, path));
-        ASSERT_TRUE(WriteStreamEntry(w, text, "text.txt"));
-        ASSERT_TRUE(WriteStreamEntry(w, "", "empty"));
-        ASSERT_TRUE(WriteStreamEntry(w, binary, "bin\\data.bin"));
-        ASSERT_TRUE(FinishPackage(w));
-        ASSERT_TRUE(HasMagic(path, "QZ7PKG"));
+        ASSERT_TRUE(createPackage(w, path));
+        ASSERT_TRUE(writeStreamEntry(w, text, "text.txt"));
+        ASSERT_TRUE(writeStreamEntry(w, "", "empty"));
+        ASSERT_TRUE(writeStreamEntry(w, binary, "bin\\data.bin"));
+        ASSERT_TRUE(finishPackage(w));
+        ASSERT_TRUE(hasMagic(path, "QZ7PKG"));
 
         PackageReader r;
-        ASSERT_TRUE(OpenPackage(path, r));
+        ASSERT_TRUE(openPackage(path, r));
         ASSERT_EQ(r.count, 3);
         EXPECT_EQ(readNamed(r, "TEXT.TXT"), text);
         EXPECT_EQ(readNamed(r, "empty"), "");
@@ -107,12 +107,12 @@ TEST(PackageFormat, RecordFieldsAreBigEndianAndA255ByteNameFits) {
     const std::string name(255, 'n'), path = dir.file("p");
     PackageWriter w;
     w.compressed = true;
-    ASSERT_TRUE(CreatePackage(w, path));
-    EXPECT_FALSE(BeginEntry(w, name + "x"));
-    ASSERT_TRUE(WriteStreamEntry(w, "abc", name));
-    ASSERT_TRUE(FinishPackage(w));
+    ASSERT_TRUE(createPackage(w, path));
+    EXPECT_FALSE(beginEntry(w, name + "x"));
+    ASSERT_TRUE(writeStreamEntry(w, "abc", name));
+    ASSERT_TRUE(finishPackage(w));
     PackageReader r;
-    ASSERT_TRUE(OpenPackage(path, r));
+    ASSERT_TRUE(openPackage(path, r));
     ASSERT_EQ(r.count, 1);
     EXPECT_EQ(r.entries[0].name, name);
     EXPECT_EQ(r.entries[0].offset, 536 + 282);
@@ -130,14 +130,14 @@ TEST(PackageFormat, StubMarkerNeedsMoreThan200Dashes) {
     for (size_t dashes : {201u, 255u, 200u}) {
         writeFile(dir.file("s"), test::stubbed(pkg, dashes));
         PackageReader r;
-        ASSERT_EQ(OpenPackage(dir.file("s"), r), dashes > 200) << dashes;
+        ASSERT_EQ(openPackage(dir.file("s"), r), dashes > 200) << dashes;
         if (dashes > 200) {
             EXPECT_EQ(readNamed(r, "a"), "hello");
         }
     }
     writeFile(dir.file("s"), "MZ" + std::string(300, 'x'));
     PackageReader r;
-    EXPECT_FALSE(OpenPackage(dir.file("s"), r));
+    EXPECT_FALSE(openPackage(dir.file("s"), r));
     EXPECT_FALSE(r.isOpen());
 }
 
@@ -146,20 +146,20 @@ TEST(PackageFormat, ChecksumMismatchesFailToOpen) {
     std::string pkg = test::chainPackage({{"name", 0, "data", 0}});
     PackageReader r;
     writeFile(dir.file("p"), pkg);
-    ASSERT_TRUE(OpenPackage(dir.file("p"), r));
+    ASSERT_TRUE(openPackage(dir.file("p"), r));
     std::string header = pkg;
     header[100] ^= 1;  // comment byte
     writeFile(dir.file("p"), header);
-    EXPECT_FALSE(OpenPackage(dir.file("p"), r));
+    EXPECT_FALSE(openPackage(dir.file("p"), r));
     std::string record = pkg;
     record[536 + 7] ^= 1;  // name byte
     writeFile(dir.file("p"), record);
-    EXPECT_FALSE(OpenPackage(dir.file("p"), r));
+    EXPECT_FALSE(openPackage(dir.file("p"), r));
     // The data checksum is informational: damaged plain data still reads.
     std::string data = pkg;
     data[data.size() - 3] = 'X';
     writeFile(dir.file("p"), data);
-    ASSERT_TRUE(OpenPackage(dir.file("p"), r));
+    ASSERT_TRUE(openPackage(dir.file("p"), r));
     EXPECT_EQ(readNamed(r, "name"), "datX");
 }
 
@@ -174,7 +174,7 @@ TEST(PackageFormat, DirectoryLayoutInBothPlacements) {
     for (const std::string& bytes : {pkg, test::stubbed(pkg)}) {
         writeFile(dir.file("d"), bytes);
         PackageReader r;
-        ASSERT_TRUE(OpenPackage(dir.file("d"), r));
+        ASSERT_TRUE(openPackage(dir.file("d"), r));
         ASSERT_EQ(r.count, 3);
         EXPECT_EQ(readNamed(r, "plain.txt"), "plain");
         EXPECT_EQ(readNamed(r, "DEEP.BIN"), text);
@@ -193,7 +193,7 @@ TEST(PackageDamage, SizesBeyondTheFileFailToOpen) {
     PackageReader r;
     auto opens = [&](const std::string& bytes) {
         writeFile(dir.file("x"), bytes);
-        return OpenPackage(dir.file("x"), r);
+        return openPackage(dir.file("x"), r);
     };
     std::string dirPkg = test::directoryPackage({{"a", 0, 0, "abcd"}});
     ASSERT_TRUE(opens(dirPkg));
@@ -217,32 +217,32 @@ TEST(PackageDamage, TruncatedAndBitFlippedPackagesNeverReadOutOfBounds) {
     test::TempDir dir;
     const std::string path = dir.file("p");
     PackageWriter w;
-    ASSERT_TRUE(CreatePackage(w, path));
-    ASSERT_TRUE(WriteStreamEntry(w, textLike(3000), "plain"));
+    ASSERT_TRUE(createPackage(w, path));
+    ASSERT_TRUE(writeStreamEntry(w, textLike(3000), "plain"));
     w.compressed = w.scrambled = true;
-    ASSERT_TRUE(WriteStreamEntry(w, textLike(3000), "packed"));
-    ASSERT_TRUE(FinishPackage(w));
+    ASSERT_TRUE(writeStreamEntry(w, textLike(3000), "packed"));
+    ASSERT_TRUE(finishPackage(w));
     const std::string good = readFile(path);
     auto readEverything = [&](const std::string& bytes) {
         std::filesystem::remove(path);  // a fresh file: rewriting one in place waits for the disk
         writeFile(path, bytes);
         PackageReader r;
-        if (!OpenPackage(path, r)) return;
+        if (!openPackage(path, r)) return;
         char buf[700];
         for (int i = 0; i < r.count; ++i) {
-            ASSERT_TRUE(SelectEntry(r, i));
+            ASSERT_TRUE(selectEntry(r, i));
             size_t total = 0, n;
-            while ((n = ReadEntry(buf, 1, sizeof buf, r)) > 0) total += n;
+            while ((n = readEntry(buf, 1, sizeof buf, r)) > 0) total += n;
             // A damaged stream may inflate past its recorded size, never past what deflate
             // can expand its stored bytes to.
-            const PackageEntry* e = GetEntry(r, i);
+            const PackageEntry* e = getEntry(r, i);
             EXPECT_LE(total, e->compressed ? e->storedSize * 1032u + 64 : e->storedSize);
         }
     };
     for (size_t len = 0; len < good.size(); len += 7) {
         readEverything(good.substr(0, len));
         PackageReader r;
-        EXPECT_FALSE(OpenPackage(path, r)) << len;
+        EXPECT_FALSE(openPackage(path, r)) << len;
     }
     for (size_t pos = 0; pos < good.size(); pos += 3) {
         std::string bad = good;
@@ -262,21 +262,21 @@ TEST(PackageDamage, ZlibErrorSpoilsOnlyItsOwnEntry) {
                                  {"good", kPackageFlagCompressed, packed, 50000},
                              }));
     PackageReader r;
-    ASSERT_TRUE(OpenPackage(dir.file("p"), r));
+    ASSERT_TRUE(openPackage(dir.file("p"), r));
     for (int round = 0; round < 2; ++round) {
         std::string s;
-        EXPECT_FALSE(ReadEntryToStream(s, "broken", r));
-        EXPECT_TRUE(EntryFailed(r));
-        EXPECT_EQ(ReadEntry(s.data(), 1, 1, r), 0u);
+        EXPECT_FALSE(readEntryToStream(s, "broken", r));
+        EXPECT_TRUE(entryFailed(r));
+        EXPECT_EQ(readEntry(s.data(), 1, 1, r), 0u);
         EXPECT_EQ(readNamed(r, "good"), text);
         // A stream cut short ends the read instead of waiting for more input.
-        ASSERT_TRUE(SelectEntryByName(r, "cut"));
+        ASSERT_TRUE(selectEntryByName(r, "cut"));
         std::string out(60000, '\0');
-        size_t n = ReadEntry(out.data(), 1, out.size(), r);
+        size_t n = readEntry(out.data(), 1, out.size(), r);
         EXPECT_LT(n, text.size());
         EXPECT_EQ(out.substr(0, n), text.substr(0, n));
-        EXPECT_EQ(ReadEntry(out.data(), 1, out.size(), r), 0u);
-        EXPECT_TRUE(EntryFailed(r));
+        EXPECT_EQ(readEntry(out.data(), 1, out.size(), r), 0u);
+        EXPECT_TRUE(entryFailed(r));
     }
 }
 
@@ -289,10 +289,10 @@ TEST(PackageRead, RecordedDecodedSizeIsOnlyAHint) {
                                  {"large", kPackageFlagCompressed, packed, 4000000000u},
                              }));
     PackageReader r;
-    ASSERT_TRUE(OpenPackage(dir.file("p"), r));
+    ASSERT_TRUE(openPackage(dir.file("p"), r));
     for (std::string_view name : {"zero", "small", "large"}) EXPECT_EQ(readNamed(r, name), text);
     std::string streamed;
-    EXPECT_TRUE(ReadEntryIndexToStream(
+    EXPECT_TRUE(readEntryIndexToStream(
         [&streamed](const char* data, size_t n) {
             streamed.append(data, n);
             return true;
@@ -312,17 +312,17 @@ TEST(PackageDamage, AnEntryThatInflatesWithoutEndFailsAtTheLimit) {
                                  {"good", 0, "GOOD", 0},
                              }));
     PackageReader r;
-    ASSERT_TRUE(OpenPackage(dir.file("p"), r));
+    ASSERT_TRUE(openPackage(dir.file("p"), r));
     r.entryLimit = limit;
     std::string s = "kept";
-    EXPECT_FALSE(ReadEntryToStream(s, "bomb", r));
-    EXPECT_TRUE(EntryFailed(r));
+    EXPECT_FALSE(readEntryToStream(s, "bomb", r));
+    EXPECT_TRUE(entryFailed(r));
     EXPECT_EQ(s, "kept");
     EXPECT_EQ(readNamed(r, "good"), "GOOD");
     EXPECT_EQ(readNamed(r, "three"), "x" + std::string(3 * mib, '\0'));
     // Extraction stops there too, having passed on no more than the limit.
     uint64_t passed = 0;
-    EXPECT_FALSE(ReadEntryIndexToStream(
+    EXPECT_FALSE(readEntryIndexToStream(
         [&passed](const char*, size_t n) {
             passed += n;
             return true;
@@ -330,7 +330,7 @@ TEST(PackageDamage, AnEntryThatInflatesWithoutEndFailsAtTheLimit) {
         0, r));
     EXPECT_EQ(passed, limit);
     // A caller that needs only the start reads no further.
-    ASSERT_TRUE(ReadEntryToStream(s, "bomb", r, 1000));
+    ASSERT_TRUE(readEntryToStream(s, "bomb", r, 1000));
     EXPECT_EQ(s, std::string(1000, '\0'));
 }
 
@@ -339,13 +339,13 @@ TEST(PackageRead, StopsExactlyAtTheEntrysEnd) {
     const std::string block = randomBytes(4096);
     writeFile(dir.file("p"), test::chainPackage({{"block", 0, block, 0}, {"next", 0, "NEXT", 0}}));
     PackageReader r;
-    ASSERT_TRUE(OpenPackage(dir.file("p"), r));
-    ASSERT_TRUE(SelectEntryByName(r, "block"));
+    ASSERT_TRUE(openPackage(dir.file("p"), r));
+    ASSERT_TRUE(selectEntryByName(r, "block"));
     char buf[2048];
     std::string got;
     std::vector<size_t> sizes;
     for (;;) {
-        size_t n = ReadEntry(buf, 1, sizeof buf, r);
+        size_t n = readEntry(buf, 1, sizeof buf, r);
         sizes.push_back(n);
         got.append(buf, n);
         if (n == 0) break;
@@ -353,13 +353,13 @@ TEST(PackageRead, StopsExactlyAtTheEntrysEnd) {
     EXPECT_EQ(sizes, (std::vector<size_t>{2048, 2048, 0}));
     EXPECT_EQ(got, block);
     // A bigger request than the entry holds: only the entry's bytes, in whole items.
-    ASSERT_TRUE(SelectEntry(r, 1));
+    ASSERT_TRUE(selectEntry(r, 1));
     char wide[16] = {};
-    EXPECT_EQ(ReadEntry(wide, 3, 5, r), 1u);
+    EXPECT_EQ(readEntry(wide, 3, 5, r), 1u);
     EXPECT_EQ(std::string(wide, 4), "NEXT");
-    EXPECT_FALSE(SelectEntry(r, 2));
-    EXPECT_EQ(GetEntry(r, -1), nullptr);
-    EXPECT_EQ(FindEntry(r, "missing"), -1);
+    EXPECT_FALSE(selectEntry(r, 2));
+    EXPECT_EQ(getEntry(r, -1), nullptr);
+    EXPECT_EQ(findEntry(r, "missing"), -1);
 }
 
 TEST(PackageAppend, LaterEntriesShadowEarlierOnes) {
@@ -367,50 +367,50 @@ TEST(PackageAppend, LaterEntriesShadowEarlierOnes) {
     const std::string path = dir.file("save");
     {
         PackageWriter w;
-        SetMagic(w, "QZ7SAVE");
-        ASSERT_TRUE(CreatePackage(w, path));
-        ASSERT_TRUE(WriteStringsEntry(w, {"old"}, "stack.info"));
-        ASSERT_TRUE(WriteStringsEntry(w, {"keep", "lines"}, "layer.info"));
-        ASSERT_TRUE(WriteStringsEntry(w, {"same file"}, "Stack.Info"));
-        ASSERT_TRUE(FinishPackage(w));
+        setMagic(w, "QZ7SAVE");
+        ASSERT_TRUE(createPackage(w, path));
+        ASSERT_TRUE(writeStringsEntry(w, {"old"}, "stack.info"));
+        ASSERT_TRUE(writeStringsEntry(w, {"keep", "lines"}, "layer.info"));
+        ASSERT_TRUE(writeStringsEntry(w, {"same file"}, "Stack.Info"));
+        ASSERT_TRUE(finishPackage(w));
     }
     PackageWriter w;
-    ASSERT_TRUE(AppendPackage(w, path));
+    ASSERT_TRUE(appendPackage(w, path));
     w.compressed = w.scrambled = true;  // needs the package's own scramble table
-    ASSERT_TRUE(WriteStringsEntry(w, {"new", "stack"}, "STACK.INFO"));
-    ASSERT_TRUE(WriteStreamEntry(w, textLike(10000), "big"));
-    ASSERT_TRUE(FinishPackage(w));
+    ASSERT_TRUE(writeStringsEntry(w, {"new", "stack"}, "STACK.INFO"));
+    ASSERT_TRUE(writeStreamEntry(w, textLike(10000), "big"));
+    ASSERT_TRUE(finishPackage(w));
 
     PackageReader r;
-    ASSERT_TRUE(OpenPackage(path, r));
+    ASSERT_TRUE(openPackage(path, r));
     ASSERT_EQ(r.count, 5);
-    EXPECT_TRUE(HasMagic(path, "QZ7SAVE"));
-    EXPECT_EQ(FindEntry(r, "stack.info"), 3);
+    EXPECT_TRUE(hasMagic(path, "QZ7SAVE"));
+    EXPECT_EQ(findEntry(r, "stack.info"), 3);
     StringList lines;
-    ASSERT_TRUE(ReadEntryToStrings("stack.info", lines, r));
+    ASSERT_TRUE(readEntryToStrings("stack.info", lines, r));
     EXPECT_EQ(lines, (StringList{"new", "stack"}));
-    ASSERT_TRUE(ReadEntryToStrings("layer.info", lines, r));
+    ASSERT_TRUE(readEntryToStrings("layer.info", lines, r));
     EXPECT_EQ(lines, (StringList{"keep", "lines"}));
     EXPECT_EQ(readNamed(r, "big"), textLike(10000));
-    EXPECT_FALSE(ReadEntryToStrings("missing", lines, r));
+    EXPECT_FALSE(readEntryToStrings("missing", lines, r));
     EXPECT_EQ(lines, (StringList{"keep", "lines"}));
 }
 
 TEST(PackageAppend, RefusesPackagesItCannotExtendSafely) {
     test::TempDir dir;
     PackageWriter w;
-    EXPECT_FALSE(AppendPackage(w, dir.file("missing")));
+    EXPECT_FALSE(appendPackage(w, dir.file("missing")));
     writeFile(dir.file("d"), test::directoryPackage({{"a", 0, 0, "x"}}));
-    EXPECT_FALSE(AppendPackage(w, dir.file("d")));
+    EXPECT_FALSE(appendPackage(w, dir.file("d")));
     writeFile(dir.file("t"), test::chainPackage({{"a", 0, "x", 0}}) + "junk");
-    EXPECT_FALSE(AppendPackage(w, dir.file("t")));
+    EXPECT_FALSE(appendPackage(w, dir.file("t")));
     // An empty package does not open for reading, but entries can be added to it.
     writeFile(dir.file("e"), test::chainPackage({}));
-    ASSERT_TRUE(AppendPackage(w, dir.file("e")));
-    ASSERT_TRUE(WriteStreamEntry(w, "x", "a"));
-    ASSERT_TRUE(FinishPackage(w));
+    ASSERT_TRUE(appendPackage(w, dir.file("e")));
+    ASSERT_TRUE(writeStreamEntry(w, "x", "a"));
+    ASSERT_TRUE(finishPackage(w));
     PackageReader r;
-    EXPECT_TRUE(OpenPackage(dir.file("e"), r));
+    EXPECT_TRUE(openPackage(dir.file("e"), r));
 }
 
 TEST(PackageWriterSafety, UnfinishedWritesKeepTheOldFile) {
@@ -420,22 +420,22 @@ TEST(PackageWriterSafety, UnfinishedWritesKeepTheOldFile) {
     const std::string before = readFile(path);
     {
         PackageWriter w;
-        ASSERT_TRUE(CreatePackage(w, path));
-        ASSERT_TRUE(BeginEntry(w, "a"));
-        EXPECT_FALSE(BeginEntry(w, "b"));
+        ASSERT_TRUE(createPackage(w, path));
+        ASSERT_TRUE(beginEntry(w, "a"));
+        EXPECT_FALSE(beginEntry(w, "b"));
     }  // dropped mid-entry
     EXPECT_EQ(readFile(path), before);
     {
         PackageWriter w;
-        ASSERT_TRUE(AppendPackage(w, path));
-        ASSERT_TRUE(WriteStreamEntry(w, "more", "b"));
-        ASSERT_TRUE(BeginEntry(w, "c"));
+        ASSERT_TRUE(appendPackage(w, path));
+        ASSERT_TRUE(writeStreamEntry(w, "more", "b"));
+        ASSERT_TRUE(beginEntry(w, "c"));
     }
     EXPECT_EQ(readFile(path), before);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
     PackageWriter w;
-    EXPECT_FALSE(CreatePackage(w, dir.file("no/such/folder/p")));
-    EXPECT_FALSE(FinishPackage(w));
+    EXPECT_FALSE(createPackage(w, dir.file("no/such/folder/p")));
+    EXPECT_FALSE(finishPackage(w));
 }
 
 TEST(PackageWriterSafety, WriteErrorsAreReported) {
@@ -454,11 +454,11 @@ TEST(PackageWriterSafety, WriteErrorsAreReported) {
     bool created, appended;
     {
         PackageWriter w;
-        created = CreatePackage(w, path) && WriteStreamEntry(w, big, "big") && FinishPackage(w);
+        created = createPackage(w, path) && writeStreamEntry(w, big, "big") && finishPackage(w);
     }
     {
         PackageWriter w;
-        appended = AppendPackage(w, path) && WriteStreamEntry(w, big, "big") && FinishPackage(w);
+        appended = appendPackage(w, path) && writeStreamEntry(w, big, "big") && finishPackage(w);
     }
     setrlimit(RLIMIT_FSIZE, &old);
     EXPECT_FALSE(created);

@@ -53,7 +53,7 @@ protected:
     void runSteps(uint32_t ms) {
         for (uint32_t t = 0; t < ms; t += 10) {
             clock.advance(10);
-            ctrl.PollMusic();
+            ctrl.pollMusic();
         }
     }
 
@@ -86,7 +86,7 @@ TEST(MusicVolume, PercentMapsToHundredthsOfDecibelInsideTheDeviceRange) {
 }
 
 TEST_F(MusicCtrlTest, LoopCountsPlayTheTrackThatManyTimesOrWithoutEnd) {
-    ASSERT_TRUE(ctrl.PlayMusic(music, 2));
+    ASSERT_TRUE(ctrl.playMusic(music, 2));
     EXPECT_EQ(musicPlayer().durationMs(), 1000u);
     runSteps(990);
     EXPECT_EQ(musicPlayer().starts(), 1);
@@ -101,32 +101,32 @@ TEST_F(MusicCtrlTest, LoopCountsPlayTheTrackThatManyTimesOrWithoutEnd) {
     EXPECT_EQ(ctrl.musicLoopsLeft(), 0);
 
     for (int32_t endless : {0, -3}) {
-        ctrl.PlayMusic(music, endless);
+        ctrl.playMusic(music, endless);
         runSteps(5500);
         EXPECT_EQ(musicPlayer().starts(), 6) << endless;
         EXPECT_TRUE(ctrl.musicPlaying());
         EXPECT_TRUE(musicPlayer().running());
     }
-    ctrl.StopMusic();
+    ctrl.stopMusic();
     EXPECT_FALSE(musicPlayer().running());
 
-    ctrl.PlayMusic(music, 1);
+    ctrl.playMusic(music, 1);
     runSteps(3000);
     EXPECT_EQ(musicPlayer().starts(), 1);
     EXPECT_FALSE(ctrl.musicPlaying());
 }
 
 TEST_F(MusicCtrlTest, MusicStartedWhileSwitchedOffStartsFromItsBeginningWhenSwitchedOn) {
-    ctrl.SetMusicEnabled(false);
-    ctrl.SetMusicVolume(40);
-    EXPECT_TRUE(ctrl.PlayMusic(music, 2));
+    ctrl.setMusicEnabled(false);
+    ctrl.setMusicVolume(40);
+    EXPECT_TRUE(ctrl.playMusic(music, 2));
     EXPECT_TRUE(musicPlayer().path().empty());  // nothing opened
     EXPECT_TRUE(ctrl.musicPlaying());
     runSteps(3000);  // silence does not use up the plays
     EXPECT_EQ(ctrl.musicLoopsLeft(), 2);
 
     uint32_t on = clock.ticks();
-    ctrl.SetMusicEnabled(true);
+    ctrl.setMusicEnabled(true);
     EXPECT_EQ(musicPlayer().path(), music);
     EXPECT_TRUE(musicPlayer().running());
     EXPECT_EQ(musicPlayer().lastStartTick(), on);
@@ -137,54 +137,54 @@ TEST_F(MusicCtrlTest, MusicStartedWhileSwitchedOffStartsFromItsBeginningWhenSwit
 }
 
 TEST_F(MusicCtrlTest, SwitchingMusicOffKeepsTheTrackUntilTheStoryStopsIt) {
-    ctrl.PlayMusic(music, 0);
+    ctrl.playMusic(music, 0);
     runSteps(500);
-    ctrl.SetMusicEnabled(false);
+    ctrl.setMusicEnabled(false);
     EXPECT_FALSE(musicPlayer().running());
     runSteps(3000);  // a stopped player is not finished: no restarts meanwhile
     EXPECT_FALSE(musicPlayer().running());
 
     uint32_t on = clock.ticks();
-    ctrl.SetMusicEnabled(true);
+    ctrl.setMusicEnabled(true);
     EXPECT_TRUE(musicPlayer().running());
     EXPECT_EQ(musicPlayer().lastStartTick(), on);
     EXPECT_EQ(musicPlayer().positionMs(), 0u);
 
     // Stopped while off: nothing comes back on, and a save says so.
-    ctrl.SetMusicEnabled(false);
-    ctrl.StopMusic();
+    ctrl.setMusicEnabled(false);
+    ctrl.stopMusic();
     EXPECT_FALSE(ctrl.musicPlaying());
     StringList saved;
-    ctrl.WriteMusicInfo(saved);
-    EXPECT_EQ(ReadListString(saved, "Music.Playing", ""), "0");
+    ctrl.writeMusicInfo(saved);
+    EXPECT_EQ(readListString(saved, "Music.Playing", ""), "0");
     int starts = musicPlayer().starts();
-    ctrl.SetMusicEnabled(true);
+    ctrl.setMusicEnabled(true);
     runSteps(1500);
     EXPECT_EQ(musicPlayer().starts(), starts);
     EXPECT_FALSE(musicPlayer().running());
 
-    ctrl.PlayMusic(music, 0);
-    ctrl.StopMusic();
+    ctrl.playMusic(music, 0);
+    ctrl.stopMusic();
     EXPECT_FALSE(ctrl.musicPlaying());
     EXPECT_FALSE(musicPlayer().running());
-    EXPECT_FALSE(ctrl.PlayMusic(dir.file("missing.wav"), 1));  // recorded all the same
+    EXPECT_FALSE(ctrl.playMusic(dir.file("missing.wav"), 1));  // recorded all the same
     EXPECT_TRUE(ctrl.musicPlaying());
 }
 
 TEST_F(MusicCtrlTest, AProtectedSoundMakesTheNextSoundWaitForItsEnd) {
-    ctrl.PlaySound(sound, SoundMode::Protect);
+    ctrl.playSound(sound, SoundMode::Protect);
     EXPECT_EQ(clock.ticks(), 0u);  // protecting does not wait itself
     EXPECT_TRUE(soundPlayer().running());
     clock.advance(200);
 
-    ctrl.PlaySound(chime, SoundMode::Free);
+    ctrl.playSound(chime, SoundMode::Free);
     EXPECT_GE(clock.ticks(), 1500u);
     EXPECT_LE(clock.ticks(), 1500u + MusicControl::kWaitSleep + 1);
     EXPECT_EQ(soundPlayer().path(), chime);
     EXPECT_EQ(ctrl.soundMode(), SoundMode::Free);
 
     uint32_t before = clock.ticks();
-    ctrl.PlaySound(sound, SoundMode::Free);  // a free sound is cut off at once
+    ctrl.playSound(sound, SoundMode::Free);  // a free sound is cut off at once
     EXPECT_EQ(clock.ticks(), before);
     EXPECT_EQ(soundPlayer().path(), sound);
     EXPECT_EQ(soundPlayer().lastStartTick(), before);
@@ -202,8 +202,8 @@ protected:
 };
 
 TEST_F(SoundWaitTest, AWaitingSoundReturnsAfterItsEndWhileInputGoesOn) {
-    ctrl.SetSoundVolume(50);
-    ctrl.PlaySound(sound, SoundMode::Wait);
+    ctrl.setSoundVolume(50);
+    ctrl.playSound(sound, SoundMode::Wait);
     EXPECT_GE(clock.ticks(), 1500u);
     EXPECT_LE(clock.ticks(), 1500u + MusicControl::kWaitSleep + 1);
     ASSERT_EQ(recorder.clicks.size(), 1u);  // the click was handled during the wait
@@ -215,58 +215,58 @@ TEST_F(SoundWaitTest, AWaitingSoundReturnsAfterItsEndWhileInputGoesOn) {
     EXPECT_EQ(ctrl.soundMode(), SoundMode::Free);
 
     uint32_t before = clock.ticks();
-    ctrl.PlaySound(dir.file("missing.wav"), SoundMode::Wait);  // nothing to wait for
-    ctrl.SetSoundEnabled(false);
-    ctrl.PlaySound(sound, SoundMode::Wait);  // sound off: nothing at all
+    ctrl.playSound(dir.file("missing.wav"), SoundMode::Wait);  // nothing to wait for
+    ctrl.setSoundEnabled(false);
+    ctrl.playSound(sound, SoundMode::Wait);  // sound off: nothing at all
     EXPECT_EQ(clock.ticks(), before);
     EXPECT_FALSE(soundPlayer().running());
 }
 
 TEST_F(MusicCtrlTest, OutOfRangeVolumesAreStoredSavedAndReloadedButNeverApplied) {
-    ctrl.PlayMusic(music, 0);
-    EXPECT_TRUE(ctrl.SetMusicVolume(30));
+    ctrl.playMusic(music, 0);
+    EXPECT_TRUE(ctrl.setMusicVolume(30));
     EXPECT_EQ(musicPlayer().volume(), -7000);
-    EXPECT_FALSE(ctrl.SetMusicVolume(101));
-    EXPECT_EQ(ctrl.GetMusicVolume(), 101);
+    EXPECT_FALSE(ctrl.setMusicVolume(101));
+    EXPECT_EQ(ctrl.getMusicVolume(), 101);
     EXPECT_EQ(musicPlayer().volume(), -7000);
-    EXPECT_FALSE(ctrl.SetSoundVolume(-5));
-    EXPECT_EQ(ctrl.GetSoundVolume(), -5);
+    EXPECT_FALSE(ctrl.setSoundVolume(-5));
+    EXPECT_EQ(ctrl.getSoundVolume(), -5);
 
     StringList saved{"Other=1", "Music.Volume=7"};
-    ctrl.WriteMusicInfo(saved);
+    ctrl.writeMusicInfo(saved);
     EXPECT_EQ(saved, (StringList{"Other=1", "Music.Volume=101", "Music.FileName=" + music,
                                  "Music.Playing=1", "Music.Loop=0", "Sound.Volume=-5"}));
 
-    ctrl.SetMusicVolume(100);
-    ctrl.ReadMusicInfo(saved);
-    EXPECT_EQ(ctrl.GetMusicVolume(), 101);
-    EXPECT_EQ(ctrl.GetSoundVolume(), -5);
+    ctrl.setMusicVolume(100);
+    ctrl.readMusicInfo(saved);
+    EXPECT_EQ(ctrl.getMusicVolume(), 101);
+    EXPECT_EQ(ctrl.getSoundVolume(), -5);
     EXPECT_EQ(musicPlayer().volume(), platform::kVolumeFull);  // the reopened track: untouched
     EXPECT_TRUE(musicPlayer().running());
 }
 
 TEST_F(MusicCtrlTest, ReadingMusicInfoRestoresTheSavedMusicAndEndsTheSound) {
-    ctrl.PlaySound(sound, SoundMode::Protect);
-    ctrl.ReadMusicInfo({"Music.FileName=" + music, "Music.Playing=1", "Music.Loop=3"});
+    ctrl.playSound(sound, SoundMode::Protect);
+    ctrl.readMusicInfo({"Music.FileName=" + music, "Music.Playing=1", "Music.Loop=3"});
     EXPECT_FALSE(soundPlayer().running());
     EXPECT_FALSE(ctrl.soundPlaying());
-    EXPECT_EQ(ctrl.GetMusicVolume(), 100);
+    EXPECT_EQ(ctrl.getMusicVolume(), 100);
     runSteps(5000);
     EXPECT_EQ(musicPlayer().starts(), 3);
 
     // A save without music, loaded while music is off, must not leave the old track waiting to
     // come back when music is switched on again.
-    ctrl.PlayMusic(music, 0);
-    ctrl.SetMusicEnabled(false);
-    ctrl.ReadMusicInfo({"Music.FileName=" + music, "Music.Playing=0"});
+    ctrl.playMusic(music, 0);
+    ctrl.setMusicEnabled(false);
+    ctrl.readMusicInfo({"Music.FileName=" + music, "Music.Playing=0"});
     EXPECT_FALSE(ctrl.musicPlaying());
-    ctrl.SetMusicEnabled(true);
+    ctrl.setMusicEnabled(true);
     EXPECT_FALSE(musicPlayer().running());
 
     // And a save with music, loaded while music is off, plays it once music is on.
-    ctrl.SetMusicEnabled(false);
-    ctrl.ReadMusicInfo({"Music.FileName=" + chime, "Music.Playing=1", "Music.Loop=1"});
-    ctrl.SetMusicEnabled(true);
+    ctrl.setMusicEnabled(false);
+    ctrl.readMusicInfo({"Music.FileName=" + chime, "Music.Playing=1", "Music.Loop=1"});
+    ctrl.setMusicEnabled(true);
     EXPECT_EQ(musicPlayer().path(), chime);
     EXPECT_TRUE(musicPlayer().running());
 }

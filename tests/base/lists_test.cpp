@@ -30,32 +30,32 @@ TEST(StringLists, LoadEveryLineEndingAndSaveCrLf) {
 
 TEST(NameValueLists, FirstMatchWinsCaseInsensitivelyAndValuesStayUntrimmed) {
     StringList list{"noequals", " Key=blank before", "key= first ", "KEY=second", "n=$1F", "bad=1 "};
-    EXPECT_EQ(ReadListString(list, "Key", "d"), " first ");
-    EXPECT_EQ(ReadListString(list, "noequals", "d"), "d");
-    EXPECT_EQ(ReadListString(list, "missing", "d"), "d");
-    EXPECT_EQ(ReadListInt(list, "N", 0), 31);
-    EXPECT_EQ(ReadListInt(list, "bad", 5), 5);
-    EXPECT_TRUE(ReadListBool(list, "missing", true));
-    EXPECT_TRUE(ReadListBool(list, "n", false));
+    EXPECT_EQ(readListString(list, "Key", "d"), " first ");
+    EXPECT_EQ(readListString(list, "noequals", "d"), "d");
+    EXPECT_EQ(readListString(list, "missing", "d"), "d");
+    EXPECT_EQ(readListInt(list, "N", 0), 31);
+    EXPECT_EQ(readListInt(list, "bad", 5), 5);
+    EXPECT_TRUE(readListBool(list, "missing", true));
+    EXPECT_TRUE(readListBool(list, "n", false));
     // A value may itself hold "=".
     StringList eq{"a=b=c"};
-    EXPECT_EQ(ReadListString(eq, "a", ""), "b=c");
+    EXPECT_EQ(readListString(eq, "a", ""), "b=c");
 }
 
 TEST(NameValueLists, WriteReplacesTheFirstLineAndAppendAlwaysAdds) {
     StringList list{"A=1", "a=2"};
-    WriteListInt(list, "a", 7);
+    writeListInt(list, "a", 7);
     EXPECT_EQ(list, (StringList{"a=7", "a=2"}));
-    WriteListBool(list, "flag", true);
-    WriteListString(list, "s", "");
+    writeListBool(list, "flag", true);
+    writeListString(list, "s", "");
     EXPECT_EQ(list, (StringList{"a=7", "a=2", "flag=1", "s="}));
-    AppendListBool(list, "flag", false);
-    AppendListInt(list, "n", -3);
-    AppendListString(list, "t", "x y");
+    appendListBool(list, "flag", false);
+    appendListInt(list, "n", -3);
+    appendListString(list, "t", "x y");
     EXPECT_EQ(list.size(), 7u);
     EXPECT_EQ(list[4], "flag=0");
     EXPECT_EQ(list[5], "n=-3");
-    EXPECT_TRUE(ReadListBool(list, "FLAG", false));  // the first line still wins
+    EXPECT_TRUE(readListBool(list, "FLAG", false));  // the first line still wins
 }
 
 }  // namespace

@@ -15,7 +15,7 @@ std::string playerMessage(const StringList& lines) {
     platform::RecordingDialogs dialogs;
     ScriptFile file;
     file.setDialogs(&dialogs);
-    file.LoadFromStream(joinLines(lines));
+    file.loadFromStream(joinLines(lines));
     return dialogs.shown().empty() ? std::string() : dialogs.shown().front().text;
 }
 

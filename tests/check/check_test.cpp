@@ -30,14 +30,14 @@ struct Entry {
 
 void writePackage(const std::string& path, std::string_view magic, const std::vector<Entry>& entries) {
     PackageWriter w;
-    SetMagic(w, magic);
-    ASSERT_TRUE(CreatePackage(w, path));
+    setMagic(w, magic);
+    ASSERT_TRUE(createPackage(w, path));
     for (const Entry& e : entries) {
         w.autoExtract = e.autoExtract;
         w.compressed = true;
-        ASSERT_TRUE(WriteStreamEntry(w, e.bytes, sjis(e.name)));
+        ASSERT_TRUE(writeStreamEntry(w, e.bytes, sjis(e.name)));
     }
-    ASSERT_TRUE(FinishPackage(w));
+    ASSERT_TRUE(finishPackage(w));
 }
 
 // A program folder with a small system library: the book "_system" and one marker picture.

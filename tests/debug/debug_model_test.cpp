@@ -77,29 +77,29 @@ class DebugRun {
                         const std::vector<std::string>& pictures = {}) {
         std::string path = story.dir.file("game.zp7");
         PackageWriter w;
-        InitWriter(w);
-        SetMagic(w, "QZ7PKG");
-        if (!CreatePackage(w, path)) return path;
+        initWriter(w);
+        setMagic(w, "QZ7PKG");
+        if (!createPackage(w, path)) return path;
         std::string script;
         for (char c : storyScript(body, head)) {
             if (c == '\n') script += '\r';
             script += c;
         }
-        WriteStreamEntry(w, sjis(script), "zarvo.zf7");
+        writeStreamEntry(w, sjis(script), "zarvo.zf7");
         for (const std::string& name : pictures) {
             Surface g;
-            g.SetSize(8, 8);
-            g.FillRect(0, 0, 8, 8, 0x0000FF);
-            g.SavePngFile(story.dir.file("pic.png"));
-            WriteStreamEntry(w, readFile(story.dir.file("pic.png")), name);
+            g.setSize(8, 8);
+            g.fillRect(0, 0, 8, 8, 0x0000FF);
+            g.savePngFile(story.dir.file("pic.png"));
+            writeStreamEntry(w, readFile(story.dir.file("pic.png")), name);
         }
-        FinishPackage(w);
+        finishPackage(w);
         return path;
     }
 
     platform::HeadlessHost::RunEnd play(const std::string& project) {
-        main.FormCreate(project, story.programDir);
-        main.FormShow();
+        main.open(project, story.programDir);
+        main.show();
         main.activate();
         return inner.run(60000);
     }
@@ -161,7 +161,7 @@ TEST(DebugGate, RunsFreelyPausesUntilAButtonAndLetsOneStepThrough) {
     DebugModel debug({&host, &clock});
 
     // Running: messages are processed once and nobody sleeps.
-    debug.DebugGate();
+    debug.debugGate();
     EXPECT_EQ(host.pumps, 1);
     EXPECT_EQ(clock.ticks(), 0u);
     EXPECT_EQ(debug.downButton(), DebugIcon::Run);
@@ -172,7 +172,7 @@ TEST(DebugGate, RunsFreelyPausesUntilAButtonAndLetsOneStepThrough) {
     host.onPump = [&](int pump) {
         if (pump == 6) debug.tbStepClick();
     };
-    debug.DebugGate();
+    debug.debugGate();
     EXPECT_EQ(host.pumps, 6);
     EXPECT_EQ(clock.ticks(), 500u);
     EXPECT_EQ(debug.stepState(), DebugStepState::Paused);  // the step is used up
@@ -182,7 +182,7 @@ TEST(DebugGate, RunsFreelyPausesUntilAButtonAndLetsOneStepThrough) {
     debug.tbStepClick();
     host.pumps = 0;
     host.onPump = nullptr;
-    debug.DebugGate();
+    debug.debugGate();
     EXPECT_EQ(host.pumps, 2);
     EXPECT_EQ(debug.stepState(), DebugStepState::Paused);
 
@@ -191,7 +191,7 @@ TEST(DebugGate, RunsFreelyPausesUntilAButtonAndLetsOneStepThrough) {
     host.onPump = [&](int pump) {
         if (pump == 3) debug.tbPlayClick();
     };
-    debug.DebugGate();
+    debug.debugGate();
     EXPECT_EQ(host.pumps, 3);
     EXPECT_EQ(debug.stepState(), DebugStepState::Running);
 
@@ -201,7 +201,7 @@ TEST(DebugGate, RunsFreelyPausesUntilAButtonAndLetsOneStepThrough) {
     host.onPump = [&](int pump) {
         if (pump == 4) host.terminate();
     };
-    debug.DebugGate();
+    debug.debugGate();
     EXPECT_EQ(host.pumps, 4);
     EXPECT_EQ(debug.stepState(), DebugStepState::Paused);
 
@@ -209,9 +209,9 @@ TEST(DebugGate, RunsFreelyPausesUntilAButtonAndLetsOneStepThrough) {
     host.terminating = false;
     host.pumps = 0;
     host.onPump = [&](int pump) {
-        if (pump == 2) debug.FormClose();
+        if (pump == 2) debug.formClose();
     };
-    debug.DebugGate();
+    debug.debugGate();
     EXPECT_EQ(host.pumps, 2);
     EXPECT_EQ(debug.stepState(), DebugStepState::Running);
 }
@@ -247,7 +247,7 @@ TEST(DebugGate, PausedStoryRunsNoCommandWhileMessagesFlowAndStepsOneCommandAtATi
     EXPECT_GT(pumpsAt[1] - pumpsAt[0], 5);
     // Play: the rest ran and the story ended at the end of its page.
     EXPECT_EQ(run.commands.size(), 5u);
-    EXPECT_EQ(run.main.access().variables().Get_ValueVar("d"), 4);
+    EXPECT_EQ(run.main.access().variables().getValueVar("d"), 4);
     // The lists were refreshed after the last command.
     EXPECT_THAT(run.debug->numberLines(), ElementsAre("a=1", "b=2", "c=3", "d=4"));
 }
@@ -338,7 +338,7 @@ TEST_F(DebugLists, ProcessTabShowsThePositionWithItsLabelsAndTheCallStack) {
 
 TEST_F(DebugLists, ScreenTabListsDynamicLayersThenEveryLayerFromTheTopIncludingHiddenOnes) {
     DebugModel& d = *run.debug;
-    d.TabControlChange(DebugTab::Screen);
+    d.tabControlChange(DebugTab::Screen);
     // Newest dynamic layer first: the area-only one, the text one (cut to 32 bytes without
     // splitting a character: "x" and 15 characters), the image one.
     EXPECT_THAT(d.dynamicLines(),
@@ -365,7 +365,7 @@ TEST_F(DebugLists, ScreenTabListsDynamicLayersThenEveryLayerFromTheTopIncludingH
 
 TEST_F(DebugLists, VariablesTabSortsEachKindWithoutRegardToCaseAndCutsLongValues) {
     DebugModel& d = *run.debug;
-    d.TabControlChange(DebugTab::Variables);
+    d.tabControlChange(DebugTab::Variables);
     EXPECT_THAT(d.numberLines(), ElementsAre("Alpha=1", "beta=2", "Zeta=26"));
     std::string longText = sjis("xあいうえおかきくけこさしすせそたちつてと");
     EXPECT_THAT(d.textLines(), ElementsAre("long=" + longText, "Name=ok"));
@@ -381,22 +381,22 @@ TEST_F(DebugLists, VariablesTabSortsEachKindWithoutRegardToCaseAndCutsLongValues
 
 TEST_F(DebugLists, SelectionSurvivesRefreshesAndTabChangesWhileTheListIsLongEnough) {
     DebugModel& d = *run.debug;
-    d.TabControlChange(DebugTab::Screen);
+    d.tabControlChange(DebugTab::Screen);
     int count = static_cast<int>(d.items().size());
     ASSERT_GT(count, 5);
     EXPECT_EQ(d.itemIndex(), 0);
     d.select(count - 1);
     d.setTopIndex(count - 2);
-    d.RefreshDebugInfo();
+    d.refreshDebugInfo();
     EXPECT_EQ(d.itemIndex(), count - 1);
     EXPECT_EQ(d.topIndex(), count - 2);
 
     d.select(4);
-    d.TabControlChange(DebugTab::Variables);  // 5 items: row 4 still exists
+    d.tabControlChange(DebugTab::Variables);  // 5 items: row 4 still exists
     EXPECT_EQ(d.itemIndex(), 4);
-    d.TabControlChange(DebugTab::Screen);
+    d.tabControlChange(DebugTab::Screen);
     d.select(count - 1);
-    d.TabControlChange(DebugTab::Variables);  // too short: back to the first row
+    d.tabControlChange(DebugTab::Variables);  // too short: back to the first row
     EXPECT_EQ(d.itemIndex(), 0);
     EXPECT_EQ(d.topIndex(), 0);
 

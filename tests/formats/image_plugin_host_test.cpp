@@ -46,12 +46,12 @@ TEST(PlugInHost, TriesPlugInsInNameOrderAndPassesOverFailures) {
     addPlugIn(dir, "fails", "a_fails.spi");  // claims everything it sees first, decodes nothing
     addPlugIn(dir, "blue", "a_blue.txt");
     ImagePluginHost host;
-    ASSERT_EQ(host.OpenPlugIn(mask(dir)), 3);
+    ASSERT_EQ(host.openPlugIn(mask(dir)), 3);
     std::vector<std::pair<int, int>> progress;
     host.OnProgress = [&](int num, int denom) { progress.emplace_back(num, denom); };
 
     Picture pic;
-    ASSERT_TRUE(host.LoadFromStream(kTestPicture, pic));
+    ASSERT_TRUE(host.loadFromStream(kTestPicture, pic));
     EXPECT_EQ(pic.width, 3);
     EXPECT_EQ(pic.height, 2);
     EXPECT_EQ(pic.pixels, testPicture(0xFF0000));
@@ -61,15 +61,15 @@ TEST(PlugInHost, TriesPlugInsInNameOrderAndPassesOverFailures) {
     addPlugIn(other, "red", "b_red.spi");
     addPlugIn(other, "blue", "A_BLUE.SPI");
     ImagePluginHost second;
-    ASSERT_EQ(second.OpenPlugIn(mask(other)), 2);
-    ASSERT_TRUE(second.LoadFromMemory(kTestPicture.data(), kTestPicture.size(), pic));
+    ASSERT_EQ(second.openPlugIn(mask(other)), 2);
+    ASSERT_TRUE(second.loadFromMemory(kTestPicture.data(), kTestPicture.size(), pic));
     EXPECT_EQ(pic.pixels, testPicture(0x0000FF));
 
     // Data nobody claims.
     pic = sentinel();
-    EXPECT_FALSE(second.LoadFromStream("GIF89a", pic));
-    EXPECT_FALSE(second.LoadFromStream("", pic));
-    EXPECT_FALSE(second.LoadFromMemory(nullptr, 6, pic));
+    EXPECT_FALSE(second.loadFromStream("GIF89a", pic));
+    EXPECT_FALSE(second.loadFromStream("", pic));
+    EXPECT_FALSE(second.loadFromMemory(nullptr, 6, pic));
     EXPECT_EQ(pic.pixels, sentinel().pixels);
 }
 
@@ -82,15 +82,15 @@ TEST(PlugInHost, SkipsWhatIsNoPictureReader) {
     test::writeFile(dir.file("text.spi"), "not a shared object");
     fs::create_directory(dir.file("folder.spi"));
     ImagePluginHost host;
-    EXPECT_EQ(host.OpenPlugIn(mask(dir)), 0);
-    EXPECT_EQ(host.GetPlugNum(), 0);
+    EXPECT_EQ(host.openPlugIn(mask(dir)), 0);
+    EXPECT_EQ(host.getPlugNum(), 0);
     Picture pic;
-    EXPECT_FALSE(host.LoadFromStream(kTestPicture, pic));
+    EXPECT_FALSE(host.loadFromStream(kTestPicture, pic));
 
     addPlugIn(dir, "red", "red.spi");
-    EXPECT_EQ(host.OpenPlugIn(mask(dir)), 1);
-    EXPECT_TRUE(host.LoadFromStream(kTestPicture, pic));
-    EXPECT_EQ(host.OpenPlugIn(dir.path() + "/missing/*.spi"), 0);
+    EXPECT_EQ(host.openPlugIn(mask(dir)), 1);
+    EXPECT_TRUE(host.loadFromStream(kTestPicture, pic));
+    EXPECT_EQ(host.openPlugIn(dir.path() + "/missing/*.spi"), 0);
 }
 
 TEST(PlugInHost, LoadsEachFileOnce) {
@@ -98,30 +98,30 @@ TEST(PlugInHost, LoadsEachFileOnce) {
     addPlugIn(dir, "red", "red.spi");
     addPlugIn(dir, "blue", "blue.spi");
     ImagePluginHost host;
-    ASSERT_EQ(host.OpenPlugIn(mask(dir)), 2);
-    EXPECT_EQ(host.OpenPlugIn(mask(dir)), 0);
-    EXPECT_EQ(host.OpenPlugIn(dir.path() + "/./*.SPI"), 0);
-    EXPECT_EQ(host.OpenPlugIn(dir.path() + "/red.spi"), 0);
-    ASSERT_EQ(host.GetPlugNum(), 2);
+    ASSERT_EQ(host.openPlugIn(mask(dir)), 2);
+    EXPECT_EQ(host.openPlugIn(mask(dir)), 0);
+    EXPECT_EQ(host.openPlugIn(dir.path() + "/./*.SPI"), 0);
+    EXPECT_EQ(host.openPlugIn(dir.path() + "/red.spi"), 0);
+    ASSERT_EQ(host.getPlugNum(), 2);
 
-    const ImagePluginHost::PlugIn* first = host.GetPlugInInfo(0);
+    const ImagePluginHost::PlugIn* first = host.getPlugInInfo(0);
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(first->path, fs::canonical(dir.file("blue.spi")).string());
     EXPECT_EQ(first->apiVersion, "00IN");
     EXPECT_EQ(first->name, "test plug-in");
     EXPECT_EQ(first->filter, "*.TST;*.TPIC");
     EXPECT_EQ(first->description, "test pictures");
-    EXPECT_EQ(host.CheckPlug(first->path), 0);
-    EXPECT_EQ(host.CheckPlug(dir.file("other.spi")), -1);
-    EXPECT_EQ(host.GetPlugInInfo(2), nullptr);
-    EXPECT_EQ(host.GetPlugInInfo(-1), nullptr);
+    EXPECT_EQ(host.checkPlug(first->path), 0);
+    EXPECT_EQ(host.checkPlug(dir.file("other.spi")), -1);
+    EXPECT_EQ(host.getPlugInInfo(2), nullptr);
+    EXPECT_EQ(host.getPlugInInfo(-1), nullptr);
 
-    EXPECT_TRUE(host.ClosePlugIn());
-    EXPECT_EQ(host.GetPlugNum(), 0);
+    EXPECT_TRUE(host.closePlugIn());
+    EXPECT_EQ(host.getPlugNum(), 0);
     Picture pic;
-    EXPECT_FALSE(host.LoadFromStream(kTestPicture, pic));
-    EXPECT_EQ(host.OpenPlugIn(mask(dir)), 2);
-    EXPECT_TRUE(host.LoadFromStream(kTestPicture, pic));
+    EXPECT_FALSE(host.loadFromStream(kTestPicture, pic));
+    EXPECT_EQ(host.openPlugIn(mask(dir)), 2);
+    EXPECT_TRUE(host.loadFromStream(kTestPicture, pic));
 }
 
 TEST(PlugInHost, RefusesBlocksThatDoNotHoldThePictureAndFreesTheRest) {
@@ -130,20 +130,20 @@ TEST(PlugInHost, RefusesBlocksThatDoNotHoldThePictureAndFreesTheRest) {
     addPlugIn(dir, "shortbits", "2shortbits.spi");
     addPlugIn(dir, "noblock", "3noblock.spi");
     ImagePluginHost host;
-    ASSERT_EQ(host.OpenPlugIn(mask(dir)), 3);
+    ASSERT_EQ(host.openPlugIn(mask(dir)), 3);
     Picture pic = sentinel();
-    EXPECT_FALSE(host.LoadFromStream(kTestPicture, pic));
+    EXPECT_FALSE(host.loadFromStream(kTestPicture, pic));
     EXPECT_EQ(pic.pixels, sentinel().pixels);
 
     addPlugIn(dir, "blue", "4blue.spi");
-    ASSERT_EQ(host.OpenPlugIn(mask(dir)), 1);
-    ASSERT_TRUE(host.LoadFromStream(kTestPicture, pic));
+    ASSERT_EQ(host.openPlugIn(mask(dir)), 1);
+    ASSERT_TRUE(host.loadFromStream(kTestPicture, pic));
     EXPECT_EQ(pic.pixels, testPicture(0x0000FF));
 
     // Each load hands over blocks from all four plug-ins; none of them may stay allocated.
     // (The sanitizer build's leak check covers this too.)
     const size_t before = mallinfo2().uordblks;
-    for (int i = 0; i < 20000; ++i) host.LoadFromStream(kTestPicture, pic);
+    for (int i = 0; i < 20000; ++i) host.loadFromStream(kTestPicture, pic);
     EXPECT_LT(mallinfo2().uordblks, before + 200000);
 }
 
@@ -154,7 +154,7 @@ struct RealPlugIns {
     RealPlugIns() {
         fs::copy_file(ZARVO_JPEG_SPI, dir.file("jpeg.spi"));
         fs::copy_file(ZARVO_GIF_SPI, dir.file("gif.spi"));
-        EXPECT_EQ(host.OpenPlugIn(mask(dir)), 2);
+        EXPECT_EQ(host.openPlugIn(mask(dir)), 2);
     }
 };
 
@@ -196,31 +196,31 @@ Jpeg makeJpeg(int width, int height, bool grey) {
 
 TEST(JpegPlugIn, DecodesFromMemoryAndFromFile) {
     RealPlugIns real;
-    ASSERT_EQ(real.host.GetPlugNum(), 2);
+    ASSERT_EQ(real.host.getPlugNum(), 2);
     for (const auto& [w, h, grey] : {std::tuple{64, 48, false}, std::tuple{13, 7, true}}) {
         const Jpeg jpeg = makeJpeg(w, h, grey);
         Picture pic;
-        ASSERT_TRUE(real.host.LoadFromStream(jpeg.bytes, pic));
+        ASSERT_TRUE(real.host.loadFromStream(jpeg.bytes, pic));
         EXPECT_EQ(pic.width, w);
         EXPECT_EQ(pic.height, h);
         EXPECT_EQ(pic.pixels, jpeg.decoded);
 
         test::writeFile(real.dir.file("picture.jpg"), jpeg.bytes);
         Picture fromFile;
-        ASSERT_TRUE(real.host.LoadFromFile(real.dir.file("picture.jpg"), fromFile));
+        ASSERT_TRUE(real.host.loadFromFile(real.dir.file("picture.jpg"), fromFile));
         EXPECT_EQ(fromFile.pixels, jpeg.decoded);
     }
     Picture none;
-    EXPECT_FALSE(real.host.LoadFromFile(real.dir.file("missing.jpg"), none));
-    EXPECT_FALSE(real.host.LoadFromFile(real.dir.path(), none));
-    EXPECT_FALSE(ImagePluginHost().LoadFromFile(real.dir.file("picture.jpg"), none));
+    EXPECT_FALSE(real.host.loadFromFile(real.dir.file("missing.jpg"), none));
+    EXPECT_FALSE(real.host.loadFromFile(real.dir.path(), none));
+    EXPECT_FALSE(ImagePluginHost().loadFromFile(real.dir.file("picture.jpg"), none));
     // A JPEG without its tail still shows what it has; one without a frame is refused.
     const Jpeg jpeg = makeJpeg(64, 48, false);
     Picture pic;
-    EXPECT_TRUE(real.host.LoadFromStream(jpeg.bytes.substr(0, jpeg.bytes.size() * 2 / 3), pic));
+    EXPECT_TRUE(real.host.loadFromStream(jpeg.bytes.substr(0, jpeg.bytes.size() * 2 / 3), pic));
     EXPECT_EQ(pic.width, 64);
     pic = sentinel();
-    EXPECT_FALSE(real.host.LoadFromStream(std::string("\xFF\xD8\xFF\xE0") + std::string(100, 'j'), pic));
+    EXPECT_FALSE(real.host.loadFromStream(std::string("\xFF\xD8\xFF\xE0") + std::string(100, 'j'), pic));
     EXPECT_EQ(pic.pixels, sentinel().pixels);
 }
 
@@ -263,7 +263,7 @@ TEST(GifPlugIn, DecodesTheFirstFrameOnItsScreen) {
 
     RealPlugIns real;
     Picture pic;
-    ASSERT_TRUE(real.host.LoadFromStream(gifBytes, pic));
+    ASSERT_TRUE(real.host.loadFromStream(gifBytes, pic));
     ASSERT_EQ(pic.width, 8);
     ASSERT_EQ(pic.height, 12);
     auto rgb = [&](int i) {
@@ -278,7 +278,7 @@ TEST(GifPlugIn, DecodesTheFirstFrameOnItsScreen) {
 
     // Cut inside the first frame: gif.spi claims it and fails, nothing else reads it.
     pic = sentinel();
-    EXPECT_FALSE(real.host.LoadFromStream(gifBytes.substr(0, 40), pic));
+    EXPECT_FALSE(real.host.loadFromStream(gifBytes.substr(0, 40), pic));
     EXPECT_EQ(pic.pixels, sentinel().pixels);
 }
 

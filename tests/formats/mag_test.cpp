@@ -169,7 +169,7 @@ TEST(MagDecode, AreaIsWidenedToWholeUnits) {
     EXPECT_EQ(layout.left, 0);
     EXPECT_EQ(layout.width, 16);
     EXPECT_EQ(layout.stride, 8u);
-    EXPECT_EQ(MagDecoder::MMAG_GetBmpSize(enc.bytes), 54u + 64u + 8u * 5u);
+    EXPECT_EQ(MagDecoder::bitmapSize(enc.bytes), 54u + 64u + 8u * 5u);
     expectDecodes(img, enc);
 
     // 256 colours: start x 5 and end x 6 make columns 4 to 7.
@@ -182,7 +182,7 @@ TEST(MagDecode, AreaIsWidenedToWholeUnits) {
     EXPECT_EQ(layout.left, 4);
     EXPECT_EQ(layout.top, 100);
     EXPECT_EQ(layout.width, 4);
-    EXPECT_EQ(MagDecoder::MMAG_GetBmpSize(enc.bytes), 54u + 1024u + 4u * 3u);
+    EXPECT_EQ(MagDecoder::bitmapSize(enc.bytes), 54u + 1024u + 4u * 3u);
     expectDecodes(img, enc);
 }
 
@@ -194,8 +194,8 @@ TEST(MagBmp, ImageHasTheDepthPaletteAndRowsOfThePicture) {
         img.indices[0] = 0;
         const MagEncoded enc = encodeMag(img);
         std::string bmp;
-        ASSERT_EQ(MagDecoder::MMAG_MagtoBmp(enc.bytes, bmp), 0);
-        ASSERT_EQ(bmp.size(), MagDecoder::MMAG_GetBmpSize(enc.bytes));
+        ASSERT_EQ(MagDecoder::magToBmp(enc.bytes, bmp), 0);
+        ASSERT_EQ(bmp.size(), MagDecoder::bitmapSize(enc.bytes));
         const auto* b = reinterpret_cast<const uint8_t*>(bmp.data());
         const uint32_t paletteBytes = colors256 ? 1024 : 64;
         EXPECT_EQ(bmp.substr(0, 2), "BM");
@@ -247,7 +247,7 @@ TEST(MagHeader, EachFaultHasItsResult) {
     // Only the text part and the header: incomplete, but big enough to size the image.
     const std::string head = good.substr(0, h + 32);
     EXPECT_EQ(checkMagHeader(head, layout), kMagIncomplete);
-    EXPECT_EQ(MagDecoder::MMAG_GetBmpSize(head), 54u + 1024u + 16u * 4u);
+    EXPECT_EQ(MagDecoder::bitmapSize(head), 54u + 1024u + 16u * 4u);
     s = good;
     test::magSet32(s, h + 28, uint32_t(enc.pixelSize + 1));
     EXPECT_EQ(checkMagHeader(s, layout), kMagIncomplete);
@@ -257,7 +257,7 @@ TEST(MagHeader, EachFaultHasItsResult) {
     s = good;
     test::magSet32(s, h + 12, uint32_t(good.size() - h));  // flag A at the very end
     EXPECT_EQ(checkMagHeader(s, layout), kMagIncomplete);
-    EXPECT_EQ(MagDecoder::MMAG_GetBmpSize(s), 54u + 1024u + 16u * 4u);
+    EXPECT_EQ(MagDecoder::bitmapSize(s), 54u + 1024u + 16u * 4u);
 }
 
 TEST(MagDecode, NarrowPictureNeedsOnlyItsOwnFlagBits) {
@@ -287,7 +287,7 @@ TEST(MagDecode, DamagedStreamsFailWithoutTouchingThePicture) {
         EXPECT_FALSE(error.empty()) << what;
         EXPECT_EQ(pic.pixels, sentinel().pixels) << what;
         std::string bmp;
-        EXPECT_EQ(MagDecoder::MMAG_MagtoBmp(bytes, bmp), -1) << what;
+        EXPECT_EQ(MagDecoder::magToBmp(bytes, bmp), -1) << what;
     };
     std::string s = enc.bytes;
     test::magSet32(s, h + 20, uint32_t(enc.flagBSize - 1));
@@ -326,7 +326,7 @@ TEST(MagDecode, DamagedStreamsFailWithoutTouchingThePicture) {
         if (i % 3 == 0) s[h + 3] = char(s[h + 3] ^ 0x80);  // the other depth
         decodeMag(s, pic);
         std::string bmp;
-        MagDecoder::MMAG_MagtoBmp(s, bmp);
+        MagDecoder::magToBmp(s, bmp);
     }
 }
 
@@ -339,11 +339,11 @@ TEST(MagDecoder, ReportsDamageButNotForeignFiles) {
 
     test::writeFile(dir.file("good.MAG"), enc.bytes);
     Picture pic;
-    ASSERT_TRUE(decoder.LoadMagFile(dir.file("good.MAG"), pic));
+    ASSERT_TRUE(decoder.loadMagFile(dir.file("good.MAG"), pic));
     EXPECT_EQ(pic.pixels, expectedPixels(img));
     std::string bmp, direct;
-    ASSERT_TRUE(decoder.MagToStream(dir.file("good.MAG"), bmp));
-    ASSERT_EQ(MagDecoder::MMAG_MagtoBmp(enc.bytes, direct), 0);
+    ASSERT_TRUE(decoder.magToStream(dir.file("good.MAG"), bmp));
+    ASSERT_EQ(MagDecoder::magToBmp(enc.bytes, direct), 0);
     EXPECT_EQ(bmp, direct);
 
     // Not MAG at all, empty, missing, a folder: false and nothing shown.
@@ -351,23 +351,23 @@ TEST(MagDecoder, ReportsDamageButNotForeignFiles) {
     test::writeFile(dir.file("empty.mag"), "");
     for (const char* name : {"other.mag", "empty.mag", "missing.mag", ""}) {
         pic = sentinel();
-        EXPECT_FALSE(decoder.LoadMagFile(dir.file(name), pic)) << name;
-        EXPECT_FALSE(decoder.MagToStream(dir.file(name), bmp)) << name;
+        EXPECT_FALSE(decoder.loadMagFile(dir.file(name), pic)) << name;
+        EXPECT_FALSE(decoder.magToStream(dir.file(name), bmp)) << name;
         EXPECT_EQ(pic.pixels, sentinel().pixels);
     }
     EXPECT_TRUE(dialogs.shown().empty());
 
     // A MAG whose pixel data reaches past the end of the file: the warning, then false.
     test::writeFile(dir.file("cut.mag"), enc.bytes.substr(0, enc.bytes.size() - 1));
-    EXPECT_FALSE(decoder.LoadMagFile(dir.file("cut.mag"), pic));
-    EXPECT_FALSE(decoder.MagToStream(dir.file("cut.mag"), bmp));
+    EXPECT_FALSE(decoder.loadMagFile(dir.file("cut.mag"), pic));
+    EXPECT_FALSE(decoder.magToStream(dir.file("cut.mag"), bmp));
     ASSERT_EQ(dialogs.shown().size(), 2u);
     for (const auto& box : dialogs.shown()) {
         EXPECT_EQ(box.kind, platform::BoxKind::WarningOk);
         EXPECT_EQ(box.text, "Failed by MMAG_MagtoBmp");
     }
     // Without dialogs the same failure is silent.
-    EXPECT_FALSE(MagDecoder().LoadMagBytes(enc.bytes.substr(0, enc.bytes.size() - 1), pic));
+    EXPECT_FALSE(MagDecoder().loadMagBytes(enc.bytes.substr(0, enc.bytes.size() - 1), pic));
 }
 
 }  // namespace

@@ -23,8 +23,8 @@ constexpr uint32_t kWhite = 0xFFFFFF;
 
 Surface solid(int32_t w, int32_t h, uint32_t color) {
     Surface g;
-    g.SetSize(w, h);
-    g.FillRect(0, 0, w, h, color);
+    g.setSize(w, h);
+    g.fillRect(0, 0, w, h, color);
     return g;
 }
 
@@ -57,7 +57,7 @@ std::unique_ptr<DynamicLayerList> area(int32_t id, int32_t left, int32_t top, in
     l->height = h;
     l->activeArea = DLActiveArea::All;
     l->activeMode = mode;
-    EXPECT_TRUE(l->Build(nullptr));
+    EXPECT_TRUE(l->build(nullptr));
     return l;
 }
 
@@ -66,7 +66,7 @@ Surface cellStrip(int columns, int rows) {
     Surface g = solid(4 * columns, 4 * rows, 0);
     for (int r = 0; r < rows; ++r)
         for (int c = 0; c < columns; ++c)
-            g.FillRect(4 * c, 4 * r, 4, 4, static_cast<uint32_t>(0x10 * (r * columns + c + 1)));
+            g.fillRect(4 * c, 4 * r, 4, 4, static_cast<uint32_t>(0x10 * (r * columns + c + 1)));
     return g;
 }
 
@@ -76,58 +76,58 @@ std::unique_ptr<DynamicLayerList> imageLayer(const Surface& strip, int32_t colum
     l->imageFile = "strip.png";
     l->animeCount = columns;
     l->divideCount = rows;
-    EXPECT_TRUE(l->Build(&strip));
+    EXPECT_TRUE(l->build(&strip));
     return l;
 }
 
 TEST(DynamicLayerSet, TheTopmostLayerUnderThePointerTakesItAndBlocksTheOnesBelow) {
     DynamicLayer set;
-    set.Add(area(1, 0, 0, 20, 20));    // older
-    set.Add(area(2, 10, 10, 20, 20));  // newer, overlapping at 10..19
+    set.add(area(1, 0, 0, 20, 20));    // older
+    set.add(area(2, 10, 10, 20, 20));  // newer, overlapping at 10..19
     DynamicLayerList& older = *set.At(1);
     DynamicLayerList& newer = *set.At(0);
-    ASSERT_EQ(set.First(), &newer);
+    ASSERT_EQ(set.first(), &newer);
 
-    EXPECT_TRUE(set.HitTest(15, 15, true));
+    EXPECT_TRUE(set.hitTest(15, 15, true));
     EXPECT_EQ(newer.status, DLStatus::Active);
     EXPECT_EQ(older.status, DLStatus::Idle);
-    EXPECT_FALSE(set.HitTest(16, 16, true));  // nothing changes
-    EXPECT_TRUE(set.HitTest(5, 5, true));
+    EXPECT_FALSE(set.hitTest(16, 16, true));  // nothing changes
+    EXPECT_TRUE(set.hitTest(5, 5, true));
     EXPECT_EQ(newer.status, DLStatus::Idle);
     EXPECT_EQ(older.status, DLStatus::Active);
-    EXPECT_TRUE(set.HitTest(100, 100, true));
+    EXPECT_TRUE(set.hitTest(100, 100, true));
     EXPECT_EQ(older.status, DLStatus::Idle);
-    EXPECT_FALSE(set.ActiveCursor());
+    EXPECT_FALSE(set.activeCursor());
 
     // Without a click awaited only Always layers respond, and a layer on top blocks them even
     // though it cannot become active itself.
     older.activeMode = DLActiveMode::Always;
-    EXPECT_FALSE(set.HitTest(15, 15, false));
+    EXPECT_FALSE(set.hitTest(15, 15, false));
     EXPECT_EQ(older.status, DLStatus::Idle);
-    EXPECT_TRUE(set.HitTest(5, 5, false));
+    EXPECT_TRUE(set.hitTest(5, 5, false));
     EXPECT_EQ(older.status, DLStatus::Active);
-    EXPECT_TRUE(set.HitTest(15, 15, false));  // moving under the blocker lets go
+    EXPECT_TRUE(set.hitTest(15, 15, false));  // moving under the blocker lets go
     EXPECT_EQ(older.status, DLStatus::Idle);
 
     // A disabled layer on top blocks as well, and a layer of mode Disable never activates.
     newer.status = DLStatus::Disable;
-    EXPECT_FALSE(set.HitTest(15, 15, true));
-    set.Add(area(3, 50, 50, 10, 10, DLActiveMode::Disable));
-    EXPECT_FALSE(set.HitTest(55, 55, true));
+    EXPECT_FALSE(set.hitTest(15, 15, true));
+    set.add(area(3, 50, 50, 10, 10, DLActiveMode::Disable));
+    EXPECT_FALSE(set.hitTest(55, 55, true));
 
     // Opaque layers are hit only where their first cell is opaque.
     Surface strip = solid(8, 4, 0x00FF00);
-    strip.ClearMask();
-    strip.FillRect(0, 0, 2, 4, 0x00FF00);  // columns 0-1 opaque
+    strip.clearMask();
+    strip.fillRect(0, 0, 2, 4, 0x00FF00);  // columns 0-1 opaque
     auto opaque = imageLayer(strip, 2, 1);
     opaque->left = 100;
     opaque->activeArea = DLActiveArea::Opaque;
     opaque->activeMode = DLActiveMode::Always;
     opaque->cursor = true;
-    set.Add(std::move(opaque));
-    EXPECT_FALSE(set.HitTest(102, 1, false));
-    EXPECT_TRUE(set.HitTest(101, 1, false));
-    EXPECT_TRUE(set.ActiveCursor());
+    set.add(std::move(opaque));
+    EXPECT_FALSE(set.hitTest(102, 1, false));
+    EXPECT_TRUE(set.hitTest(101, 1, false));
+    EXPECT_TRUE(set.activeCursor());
 }
 
 TEST(DynamicLayerSet, OnceRunsToTheEndAndReplaysOnHover) {
@@ -139,30 +139,30 @@ TEST(DynamicLayerSet, OnceRunsToTheEndAndReplaysOnHover) {
     once->activeArea = DLActiveArea::All;
     once->activeMode = DLActiveMode::Always;
     DynamicLayerList* o = once.get();
-    set.Add(std::move(once));
+    set.add(std::move(once));
     auto still = imageLayer(strip, 1, 1);  // one frame: a repeat has nothing to step through
     still->animeType = DLAnimeType::Repeat;
     still->left = 100;
-    set.Add(std::move(still));
+    set.add(std::move(still));
 
     std::vector<int32_t> frames;
     for (int i = 0; i < 5; ++i) {
-        bool changed = set.Animate();
+        bool changed = set.animate();
         frames.push_back(o->animeIndex);
         EXPECT_EQ(changed, i < 3);
     }
     EXPECT_THAT(frames, ::testing::ElementsAre(2, 3, 0, 0, 0));
 
     // Pointing at it replays it from frame 1, and the frame drawn follows.
-    EXPECT_TRUE(set.HitTest(1, 1, false));
+    EXPECT_TRUE(set.hitTest(1, 1, false));
     EXPECT_EQ(o->animeIndex, 1);
     Surface target = solid(200, 20, kWhite);
-    set.Draw(target);
-    EXPECT_EQ(target.GetPixel(0, 0), 0x20u);
-    EXPECT_TRUE(set.Animate());
-    set.Draw(target);
-    EXPECT_EQ(target.GetPixel(3, 3), 0x30u);
-    EXPECT_EQ(target.GetPixel(4, 3), kWhite);  // one cell only
+    set.draw(target);
+    EXPECT_EQ(target.getPixel(0, 0), 0x20u);
+    EXPECT_TRUE(set.animate());
+    set.draw(target);
+    EXPECT_EQ(target.getPixel(3, 3), 0x30u);
+    EXPECT_EQ(target.getPixel(4, 3), kWhite);  // one cell only
 }
 
 TEST(DynamicLayerSet, TenFrameGaugeInAThirtySecondWait) {
@@ -173,12 +173,12 @@ TEST(DynamicLayerSet, TenFrameGaugeInAThirtySecondWait) {
     gauge->animeIndex = 1;
     gauge->attrId = dynamic_ids::kChoice;
     DynamicLayerList* g = gauge.get();
-    set.Add(std::move(gauge));
-    set.Add(area(7, 0, 0, 5, 5));
+    set.add(std::move(gauge));
+    set.add(area(7, 0, 0, 5, 5));
 
     std::vector<int32_t> frames;
     for (int32_t remaining = 30; remaining >= 1; --remaining) {
-        set.UpdateTimers(remaining);
+        set.updateTimers(remaining);
         frames.push_back(g->animeIndex);
     }
     std::vector<int32_t> expected(20, 0);
@@ -186,35 +186,35 @@ TEST(DynamicLayerSet, TenFrameGaugeInAThirtySecondWait) {
     EXPECT_EQ(frames, expected);
 
     // The time is up: the gauge is marked expired, stops counting and goes with its group.
-    EXPECT_TRUE(set.UpdateTimers(0));
+    EXPECT_TRUE(set.updateTimers(0));
     EXPECT_EQ(g->attrId, dynamic_ids::kExpiredGauge);
     EXPECT_EQ(g->animeType, DLAnimeType::None);
     EXPECT_EQ(g->animeIndex, 0);
-    EXPECT_FALSE(set.UpdateTimers(5));
-    EXPECT_TRUE(set.RemoveById(dynamic_ids::kExpiredGauge));
-    ASSERT_EQ(set.Count(), 1);
-    EXPECT_EQ(set.First()->attrId, 7);
+    EXPECT_FALSE(set.updateTimers(5));
+    EXPECT_TRUE(set.removeById(dynamic_ids::kExpiredGauge));
+    ASSERT_EQ(set.count(), 1);
+    EXPECT_EQ(set.first()->attrId, 7);
 }
 
 TEST(DynamicLayerSet, ClickingAChoiceRemovesTheWholeGroup) {
     DynamicLayer set;
-    set.Add(area(5, 0, 0, 640, 480, DLActiveMode::Always));  // an older full-screen button
+    set.add(area(5, 0, 0, 640, 480, DLActiveMode::Always));  // an older full-screen button
     for (int i = 0; i < 3; ++i) {
         auto c = area(dynamic_ids::kChoice, 0, 20 * i, 200, 20);
         c->autoClear = true;
         c->clickBook = "book";
         c->clickPage = "page" + std::to_string(i);
-        set.Add(std::move(c));
+        set.add(std::move(c));
     }
     DynamicLayerClick click;
-    EXPECT_FALSE(set.TakeClick(click));  // nothing active
-    set.HitTest(10, 25, true);
-    ASSERT_TRUE(set.TakeClick(click));
+    EXPECT_FALSE(set.takeClick(click));  // nothing active
+    set.hitTest(10, 25, true);
+    ASSERT_TRUE(set.takeClick(click));
     EXPECT_EQ(click.book, "book");
     EXPECT_EQ(click.page, "page1");
     EXPECT_EQ(click.pageChange, DLPageChange::Move);
-    ASSERT_EQ(set.Count(), 1);
-    EXPECT_EQ(set.First()->attrId, 5);
+    ASSERT_EQ(set.count(), 1);
+    EXPECT_EQ(set.first()->attrId, 5);
 }
 
 TEST(DynamicLayerBuild, TextLayerIsOneLineCellOverATwoRowStrip) {
@@ -227,13 +227,13 @@ TEST(DynamicLayerBuild, TextLayerIsOneLineCellOverATwoRowStrip) {
     l.fontColor = 0x0000FF;
     l.width = 200;
     l.animeType = DLAnimeType::Timer;  // a timed choice keeps its type
-    ASSERT_TRUE(l.Build(nullptr));
+    ASSERT_TRUE(l.build(nullptr));
     Surface::setFontEngine(nullptr);
     ASSERT_NE(l.surface(), nullptr);
     EXPECT_EQ(l.width, 200);
     EXPECT_EQ(l.height, 32);
-    EXPECT_EQ(l.surface()->Width(), 200);
-    EXPECT_EQ(l.surface()->Height(), 64);
+    EXPECT_EQ(l.surface()->width(), 200);
+    EXPECT_EQ(l.surface()->height(), 64);
     EXPECT_EQ(l.divideCount, 2);
     EXPECT_EQ(l.indexEnable, 0);
     EXPECT_EQ(l.indexActive, 1);
@@ -246,16 +246,16 @@ TEST(DynamicLayerBuild, TextLayerIsOneLineCellOverATwoRowStrip) {
     l.drawOnto(target);
     // The strip blends by coverage, where full coverage gives 254 of 255.
     const uint32_t red = 0x0000FE;
-    EXPECT_EQ(target.GetPixel(10, 10), red);   // "ab" of line 1
-    EXPECT_EQ(target.GetPixel(10, 26), red);   // "cd" of line 2
-    EXPECT_EQ(target.GetPixel(100, 20), kWhite);
-    EXPECT_EQ(target.GetPixel(10, 42), kWhite);  // the lower row stays out of the cell
+    EXPECT_EQ(target.getPixel(10, 10), red);   // "ab" of line 1
+    EXPECT_EQ(target.getPixel(10, 26), red);   // "cd" of line 2
+    EXPECT_EQ(target.getPixel(100, 20), kWhite);
+    EXPECT_EQ(target.getPixel(10, 42), kWhite);  // the lower row stays out of the cell
     l.status = DLStatus::Active;
     l.drawOnto(target);
-    EXPECT_EQ(target.GetPixel(10, 10), red);
+    EXPECT_EQ(target.getPixel(10, 10), red);
     // Blue at half coverage over white: blue stays, red and green halve.
-    EXPECT_EQ(target.GetPixel(100, 20), 0xFE7E7Eu);
-    EXPECT_EQ(target.GetPixel(10, 42), kWhite);
+    EXPECT_EQ(target.getPixel(100, 20), 0xFE7E7Eu);
+    EXPECT_EQ(target.getPixel(10, 42), kWhite);
 }
 
 TEST(DynamicLayerBuild, ScriptAndSaveNumbersNeverLeaveTheStrip) {
@@ -263,7 +263,7 @@ TEST(DynamicLayerBuild, ScriptAndSaveNumbersNeverLeaveTheStrip) {
     // An image layer needs its image.
     DynamicLayerList missing;
     missing.imageFile = "x.png";
-    EXPECT_FALSE(missing.Build(nullptr));
+    EXPECT_FALSE(missing.build(nullptr));
 
     auto frameAt = [&](int32_t columns, int32_t rows, int32_t frame, DLStatus status,
                        int32_t activeRow) {
@@ -273,7 +273,7 @@ TEST(DynamicLayerBuild, ScriptAndSaveNumbersNeverLeaveTheStrip) {
         l->indexActive = activeRow;
         Surface target = solid(40, 40, kWhite);
         l->drawOnto(target);
-        return std::pair{target.GetPixel(0, 0), target.GetPixel(4, 4)};
+        return std::pair{target.getPixel(0, 0), target.getPixel(4, 4)};
     };
     // Frame 2 of the active row 1; 4 x 4 cells only.
     EXPECT_EQ(frameAt(3, 2, 2, DLStatus::Active, 1), std::pair(0x60u, kWhite));
@@ -297,9 +297,9 @@ TEST(DynamicLayerBuild, ScriptAndSaveNumbersNeverLeaveTheStrip) {
 class DynamicScreenTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        script.LoadFromStream(
+        script.loadFromStream(
             sjis("<Head=\"Zarvo\">\r\nImageWidth=320\r\nImageHeight=240\r\n<Head End>\r\n"));
-        defs.Load(script);
+        defs.load(script);
         process.setClock(&clock);
         Screen::Services s;
         s.script = &script;
@@ -315,11 +315,11 @@ protected:
             return true;
         };
         control = std::make_unique<Screen>(s);
-        control->SetUpWindows();
-        control->SetCanvas(&canvas, 0);
+        control->setUpWindows();
+        control->setCanvas(&canvas, 0);
     }
 
-    DynamicLayer& set() { return *control->DynamicLayers(0); }
+    DynamicLayer& set() { return *control->dynamicLayers(0); }
 
     ScriptFile script;
     LayerDefinitions defs;
@@ -340,7 +340,7 @@ std::vector<std::string> keysOf(const StringList& lines) {
 
 TEST_F(DynamicScreenTest, SavedLayersComeBackInTheirStackingOrder) {
     StringList lines;
-    EXPECT_TRUE(control->SaveDynamicLayerInfo(lines));  // an empty set is no failure
+    EXPECT_TRUE(control->saveDynamicLayerInfo(lines));  // an empty set is no failure
     EXPECT_TRUE(lines.empty());
 
     auto a = std::make_unique<DynamicLayerList>();
@@ -359,10 +359,10 @@ TEST_F(DynamicScreenTest, SavedLayersComeBackInTheirStackingOrder) {
     a->fontColor = 0x123456;
     a->status = DLStatus::Active;
     Surface picture = cellStrip(2, 1);
-    ASSERT_TRUE(a->Build(&picture));
-    control->AddDynamicLayer(0, std::move(a));
-    control->AddDynamicLayer(0, area(7, 0, 0, 3, 3));  // B: newer, on top of A at (0, 0)
-    ASSERT_TRUE(control->SaveDynamicLayerInfo(lines));
+    ASSERT_TRUE(a->build(&picture));
+    control->addDynamicLayer(0, std::move(a));
+    control->addDynamicLayer(0, area(7, 0, 0, 3, 3));  // B: newer, on top of A at (0, 0)
+    ASSERT_TRUE(control->saveDynamicLayerInfo(lines));
 
     ASSERT_EQ(lines.size(), 62u);
     EXPECT_EQ(lines[0], "DynamicLayer.AttrID=7");  // the newest first
@@ -385,17 +385,17 @@ TEST_F(DynamicScreenTest, SavedLayersComeBackInTheirStackingOrder) {
                     "DynamicLayer.Text.FontColor", "DynamicLayer.Status",
                     "DynamicLayer.AnimeIndex", "DynamicLayer.FocusIndex", "@LayerBorder"));
     StringList a0(lines.begin() + 31, lines.end());
-    EXPECT_EQ(ReadListString(a0, "DynamicLayer.Image.AnimeType", ""), "Repert");
-    EXPECT_EQ(ReadListString(a0, "DynamicLayer.Clickable.PageChange", ""), "KeepCall");
-    EXPECT_EQ(ReadListString(a0, "DynamicLayer.Status", ""), "Active");
+    EXPECT_EQ(readListString(a0, "DynamicLayer.Image.AnimeType", ""), "Repert");
+    EXPECT_EQ(readListString(a0, "DynamicLayer.Clickable.PageChange", ""), "KeepCall");
+    EXPECT_EQ(readListString(a0, "DynamicLayer.Status", ""), "Active");
 
     // A layer of the transient range is never brought back; its neighbours are.
     StringList transient = {"DynamicLayer.AttrID=1500", "DynamicLayer.Area.Width=9",
                             "@LayerBorder"};
     lines.insert(lines.begin() + 31, transient.begin(), transient.end());
-    control->AddDynamicLayer(0, area(99, 0, 0, 1, 1));
-    ASSERT_TRUE(control->LoadDynamicLayerInfo(lines));
-    ASSERT_EQ(set().Count(), 2);
+    control->addDynamicLayer(0, area(99, 0, 0, 1, 1));
+    ASSERT_TRUE(control->loadDynamicLayerInfo(lines));
+    ASSERT_EQ(set().count(), 2);
     EXPECT_EQ(set().At(0)->attrId, 7);  // B on top again
     const DynamicLayerList& back = *set().At(1);
     EXPECT_EQ(back.attrId, 5);
@@ -431,8 +431,8 @@ TEST_F(DynamicScreenTest, DamagedSaveBlocksFallBackOrDropAlone) {
         "@LayerBorder",
         // No border line: dropped.
         "DynamicLayer.AttrID=6"};
-    ASSERT_TRUE(control->LoadDynamicLayerInfo(lines));
-    ASSERT_EQ(set().Count(), 3);
+    ASSERT_TRUE(control->loadDynamicLayerInfo(lines));
+    ASSERT_EQ(set().count(), 3);
     const DynamicLayerList& expired = *set().At(0);
     EXPECT_EQ(expired.attrId, 2000);
     EXPECT_EQ(expired.activeArea, DLActiveArea::None);
@@ -448,24 +448,24 @@ TEST_F(DynamicScreenTest, DamagedSaveBlocksFallBackOrDropAlone) {
     ASSERT_EQ(dialogs.shown().size(), 1u);
     EXPECT_EQ(dialogs.shown()[0].kind, platform::BoxKind::Plain);
     EXPECT_EQ(dialogs.shown()[0].text, std::string(texts::kDynamicLayerCreateFailed));
-    control->RefreshAndPaint(0);  // drawing the odd layer stays inside the strip
+    control->refreshAndPaint(0);  // drawing the odd layer stays inside the strip
 
     // An empty section leaves no dynamic layers.
-    ASSERT_TRUE(control->LoadDynamicLayerInfo({}));
-    EXPECT_EQ(set().Count(), 0);
+    ASSERT_TRUE(control->loadDynamicLayerInfo({}));
+    EXPECT_EQ(set().count(), 0);
 }
 
 TEST_F(DynamicScreenTest, KeyMarkerShowsAtTheLineEndUntilTheWaitIsOver) {
     const std::string_view textLayer = texts::kTextLayer;
-    Layer* layer = control->FindLayer(0, textLayer);
+    Layer* layer = control->findLayer(0, textLayer);
     layer->left = 30;
     layer->top = 40;
-    control->DrawLayerText(0, textLayer, "AB<KEY>CD");
-    process.BeginMessageEffect(0, textLayer);
-    EXPECT_TRUE(control->RevealMessage(0, textLayer));
+    control->drawLayerText(0, textLayer, "AB<KEY>CD");
+    process.beginMessageEffect(0, textLayer);
+    EXPECT_TRUE(control->revealMessage(0, textLayer));
     EXPECT_EQ(process.playerMode(), PlayerMode::MessageWait);
-    ASSERT_EQ(set().Count(), 1);
-    const DynamicLayerList& marker = *set().First();
+    ASSERT_EQ(set().count(), 1);
+    const DynamicLayerList& marker = *set().first();
     EXPECT_EQ(marker.attrId, dynamic_ids::kMarker);
     EXPECT_EQ(marker.animeType, DLAnimeType::Repeat);
     EXPECT_EQ(marker.animeCount, 2);
@@ -473,25 +473,25 @@ TEST_F(DynamicScreenTest, KeyMarkerShowsAtTheLineEndUntilTheWaitIsOver) {
     // Right after "AB" (two 10-pixel characters of the 21-pixel font), resting on the line.
     EXPECT_EQ(marker.left, 30 + 20);
     EXPECT_EQ(marker.top, 40 + 21 - 4);
-    EXPECT_EQ(control->screen(0)->output().GetPixel(50, 57), 0x10u);
-    EXPECT_TRUE(control->AdvanceAnimations(true));  // the blink
-    EXPECT_EQ(control->screen(0)->output().GetPixel(50, 57), 0x20u);
+    EXPECT_EQ(control->screen(0)->output().getPixel(50, 57), 0x10u);
+    EXPECT_TRUE(control->advanceAnimations(true));  // the blink
+    EXPECT_EQ(control->screen(0)->output().getPixel(50, 57), 0x20u);
 
-    process.EndWait();
-    EXPECT_FALSE(control->RevealMessage(0, textLayer));  // the rest, then the end
-    EXPECT_EQ(set().Count(), 0);
-    EXPECT_EQ(control->screen(0)->output().GetPixel(50, 57), kWhite);
+    process.endWait();
+    EXPECT_FALSE(control->revealMessage(0, textLayer));  // the rest, then the end
+    EXPECT_EQ(set().count(), 0);
+    EXPECT_EQ(control->screen(0)->output().getPixel(50, 57), kWhite);
 
     // Without its picture the page marker is simply left out.
     std::string lines;
     for (int i = 0; i < 15; ++i) lines += "X#";
-    control->DrawLayerText(0, textLayer, lines);
-    process.BeginMessageEffect(0, textLayer);
+    control->drawLayerText(0, textLayer, lines);
+    process.beginMessageEffect(0, textLayer);
     int before = loads;
-    EXPECT_TRUE(control->RevealMessage(0, textLayer));
+    EXPECT_TRUE(control->revealMessage(0, textLayer));
     EXPECT_TRUE(process.anykeyClick());  // at the page wait
     EXPECT_EQ(loads, before + 1);
-    EXPECT_EQ(set().Count(), 0);
+    EXPECT_EQ(set().count(), 0);
     EXPECT_TRUE(dialogs.shown().empty());
 }
 

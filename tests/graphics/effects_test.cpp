@@ -58,7 +58,7 @@ struct Rig {
 
     void run(int type, Surface& old, const Surface& fresh, int x, int y, int w, int h) {
         start = clock.now;
-        RunTransition(type, ctx, old, fresh, x, y, w, h);
+        runTransition(type, ctx, old, fresh, x, y, w, h);
     }
     uint32_t elapsed() const { return clock.now - start; }
 };
@@ -73,7 +73,7 @@ uint32_t newCode(int x, int y) {
 
 Surface picture(int w, int h, uint32_t (*code)(int, int)) {
     Surface g;
-    g.SetSize(w, h);
+    g.setSize(w, h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) g.row(y)[x] = code ? code(x, y) : 0;
     return g;
@@ -157,7 +157,7 @@ TEST(EffectPacing, SlowStepsShortenLaterWaitsAndTicksWrap) {
     }
     // No canvas, no clock: nothing to paint or wait for, and nothing breaks.
     EffectContext bare;
-    for (int type = 0; type < 8; ++type) RunTransition(type, bare, old, fresh, 0, 0, 32, 32);
+    for (int type = 0; type < 8; ++type) runTransition(type, bare, old, fresh, 0, 0, 32, 32);
     EXPECT_EQ(px(old, 5, 5), newCode(5, 5));
 }
 
@@ -401,8 +401,8 @@ TEST(EffectAreas, AnyAreaIsSafeOnMismatchedSurfaces) {
             Surface old = picture(40, 30, oldCode), fresh = picture(30, 40, newCode);
             EXPECT_NO_THROW(rig.run(type, old, fresh, a.x, a.y, a.w, a.h));
             EXPECT_LE(rig.elapsed(), 2000u);  // huge areas do not stretch the sweeps
-            EXPECT_EQ(old.Width(), 40);
-            EXPECT_EQ(old.Height(), 30);
+            EXPECT_EQ(old.width(), 40);
+            EXPECT_EQ(old.height(), 30);
         }
     }
 }

@@ -67,24 +67,24 @@ std::string rgbaPng(uint32_t n, uint32_t height, uint32_t step) {
     return makePng(s);
 }
 
-std::vector<uint32_t> rowOf(const Surface& g, int32_t y) { return {g.row(y), g.row(y) + g.Width()}; }
+std::vector<uint32_t> rowOf(const Surface& g, int32_t y) { return {g.row(y), g.row(y) + g.width()}; }
 std::vector<uint8_t> maskOf(const Surface& g, int32_t y) {
-    return g.hasMask() ? std::vector<uint8_t>(g.maskRow(y), g.maskRow(y) + g.Width())
+    return g.hasMask() ? std::vector<uint8_t>(g.maskRow(y), g.maskRow(y) + g.width())
                        : std::vector<uint8_t>{};
 }
 
 // A surface with content of its own, to see that a failed load leaves it alone.
 Surface previousPicture() {
     Surface g;
-    g.SetAlphaMode(AlphaMode::Mask);
-    g.SetSize(5, 4);
-    g.FillRect(1, 1, 2, 2, 0x123456);
+    g.setAlphaMode(AlphaMode::Mask);
+    g.setSize(5, 4);
+    g.fillRect(1, 1, 2, 2, 0x123456);
     return g;
 }
 
 void expectUnchanged(const Surface& g) {
     const Surface before = previousPicture();
-    ASSERT_EQ(g.Width() * 10 + g.Height(), 54);
+    ASSERT_EQ(g.width() * 10 + g.height(), 54);
     EXPECT_EQ(g.alphaMode(), AlphaMode::Mask);
     for (int32_t y = 0; y < 4; ++y) {
         EXPECT_EQ(rowOf(g, y), rowOf(before, y));
@@ -128,7 +128,7 @@ TEST(PngModes, EveryColourTypeAndDepthGivesColoursAndTheRightMode) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Surface g = previousPicture();  // a mask from before does not survive an opaque PNG
-        ASSERT_TRUE(g.LoadPngFromMemory(makePng(c.pngCase)));
+        ASSERT_TRUE(g.loadPngFromMemory(makePng(c.pngCase)));
         EXPECT_EQ(g.alphaMode(), c.mode);
         EXPECT_EQ(rowOf(g, 0), c.pixels);  // the fourth byte never stays in the pixel word
         EXPECT_EQ(maskOf(g, 0), c.mask);
@@ -138,9 +138,9 @@ TEST(PngModes, EveryColourTypeAndDepthGivesColoursAndTheRightMode) {
     for (int i = 0; i < 39; ++i) pngCase.row.push_back(uint8_t(i * 37));
     pngCase.height = 11;
     Surface plain, interlaced;
-    ASSERT_TRUE(plain.LoadPngFromMemory(makePng(pngCase)));
+    ASSERT_TRUE(plain.loadPngFromMemory(makePng(pngCase)));
     pngCase.interlaced = true;
-    ASSERT_TRUE(interlaced.LoadPngFromMemory(makePng(pngCase)));
+    ASSERT_TRUE(interlaced.loadPngFromMemory(makePng(pngCase)));
     EXPECT_EQ(rowOf(interlaced, 10), rowOf(plain, 10));
     EXPECT_EQ(plain.row(10)[12], 0x34597Eu);
 }
@@ -149,7 +149,7 @@ TEST(PngDamage, DamagedFilesFailAndLeaveTheSurfaceAlone) {
     const std::string png = rgbaPng(6, 5, 0x81050301);
     for (size_t len = 0; len < png.size(); ++len) {
         Surface g = previousPicture();
-        ASSERT_FALSE(g.LoadPngFromMemory(std::string_view(png).substr(0, len))) << len;
+        ASSERT_FALSE(g.loadPngFromMemory(std::string_view(png).substr(0, len))) << len;
         expectUnchanged(g);
     }
     // A flipped byte either fails cleanly or still gives a whole picture.
@@ -157,7 +157,7 @@ TEST(PngDamage, DamagedFilesFailAndLeaveTheSurfaceAlone) {
         std::string bad = png;
         bad[at] = static_cast<char>(bad[at] ^ 0x41);
         Surface g = previousPicture();
-        if (g.LoadPngFromMemory(bad))
+        if (g.loadPngFromMemory(bad))
             ASSERT_EQ(g.maskRow(4)[5], 0x85);
         else
             expectUnchanged(g);
@@ -179,14 +179,14 @@ TEST(PngDamage, AbsurdSizesAreRefusedBeforeDecoding) {
     PngSpec edge{16384, 1, PNG_COLOR_TYPE_GRAY, std::vector<uint8_t>(2048, 0x0F)};
     const std::string edgePng = makePng(edge);
     Surface g;
-    ASSERT_TRUE(g.LoadPngFromMemory(edgePng));
+    ASSERT_TRUE(g.loadPngFromMemory(edgePng));
     EXPECT_EQ(g.row(0)[16383], 0xFFFFFFu);
     edge.width = 16385;
     edge.row.push_back(0);
     for (const std::string& png : {makePng(edge), withHeaderSize(edgePng, 100000, 100000),
                                    withHeaderSize(edgePng, 0x7FFFFFFF, 1)}) {
         g = previousPicture();
-        EXPECT_FALSE(g.LoadPngFromMemory(png));
+        EXPECT_FALSE(g.loadPngFromMemory(png));
         expectUnchanged(g);
     }
 }
@@ -199,51 +199,51 @@ TEST(PngFiles, FilesPackagesAndSaving) {
     ::mkdir(dir.file("folder.png").c_str(), 0755);
     Surface g = previousPicture();
     for (const char* name : {"b.bmp", "missing.png", "folder.png"})
-        EXPECT_FALSE(g.LoadPngFile(dir.file(name))) << name;
+        EXPECT_FALSE(g.loadPngFile(dir.file(name))) << name;
     expectUnchanged(g);
-    ASSERT_TRUE(g.LoadPngFile(dir.file("a.PNG")));  // the extension in any letter case
+    ASSERT_TRUE(g.loadPngFile(dir.file("a.PNG")));  // the extension in any letter case
 
     const std::string path = dir.file("story.pak");
     {
         PackageWriter w;
-        SetMagic(w, "QZ7SAVE");
-        ASSERT_TRUE(CreatePackage(w, path));
+        setMagic(w, "QZ7SAVE");
+        ASSERT_TRUE(createPackage(w, path));
         w.compressed = true;
-        ASSERT_TRUE(WriteStreamEntry(w, png, "pic.png"));
-        ASSERT_TRUE(WriteStreamEntry(w, png.substr(0, png.size() / 2), "cut.png"));
-        ASSERT_TRUE(FinishPackage(w));
+        ASSERT_TRUE(writeStreamEntry(w, png, "pic.png"));
+        ASSERT_TRUE(writeStreamEntry(w, png.substr(0, png.size() / 2), "cut.png"));
+        ASSERT_TRUE(finishPackage(w));
     }
     PackageReader reader;
-    ASSERT_TRUE(OpenPackage(path, reader));
+    ASSERT_TRUE(openPackage(path, reader));
     Surface packed;
-    ASSERT_TRUE(packed.LoadPngFromPackage("pic.png", reader));
+    ASSERT_TRUE(packed.loadPngFromPackage("pic.png", reader));
     EXPECT_EQ(rowOf(packed, 29), rowOf(g, 29));
     EXPECT_EQ(maskOf(packed, 29), maskOf(g, 29));
     packed = previousPicture();
-    EXPECT_FALSE(packed.LoadPngFromPackage("cut.png", reader));
-    EXPECT_FALSE(packed.LoadPngFromPackage("absent.png", reader));
+    EXPECT_FALSE(packed.loadPngFromPackage("cut.png", reader));
+    EXPECT_FALSE(packed.loadPngFromPackage("absent.png", reader));
     expectUnchanged(packed);
 
     // Saving writes the colour, with the mask as alpha, and replaces a file whole or not at all.
     g.row(3)[4] |= 0xAB000000u;
     const std::string shot = dir.file("shot.png");
     test::writeFile(shot, "old content");
-    ASSERT_TRUE(g.SavePngFile(shot));
+    ASSERT_TRUE(g.savePngFile(shot));
     Surface back;
-    ASSERT_TRUE(back.LoadPngFile(shot));
+    ASSERT_TRUE(back.loadPngFile(shot));
     EXPECT_EQ(back.alphaMode(), AlphaMode::Alpha);
     g.row(3)[4] &= 0xFFFFFFu;
     for (int32_t y = 0; y < 30; ++y) ASSERT_EQ(rowOf(back, y), rowOf(g, y));
     for (int32_t y = 0; y < 30; ++y) ASSERT_EQ(maskOf(back, y), maskOf(g, y));
-    g.SetAlphaMode(AlphaMode::None);
-    ASSERT_TRUE(g.SavePngFile(shot));
-    ASSERT_TRUE(back.LoadPngFile(shot));
+    g.setAlphaMode(AlphaMode::None);
+    ASSERT_TRUE(g.savePngFile(shot));
+    ASSERT_TRUE(back.loadPngFile(shot));
     EXPECT_EQ(back.alphaMode(), AlphaMode::None);
     for (int32_t y = 0; y < 30; ++y) ASSERT_EQ(rowOf(back, y), rowOf(g, y));
-    EXPECT_FALSE(g.SavePngFile(dir.file("no/such/folder/x.png")));
-    back.SetSize(0, 0);
-    EXPECT_FALSE(back.SavePngFile(shot));
-    EXPECT_TRUE(back.LoadPngFile(shot));
+    EXPECT_FALSE(g.savePngFile(dir.file("no/such/folder/x.png")));
+    back.setSize(0, 0);
+    EXPECT_FALSE(back.savePngFile(shot));
+    EXPECT_TRUE(back.loadPngFile(shot));
 }
 
 }  // namespace

@@ -15,8 +15,8 @@ namespace {
 // A surface whose every pixel is distinct.
 Surface surface(int32_t w, int32_t h, uint32_t salt, AlphaMode mode = AlphaMode::None) {
     Surface g;
-    g.SetAlphaMode(mode);
-    g.SetSize(w, h);
+    g.setAlphaMode(mode);
+    g.setSize(w, h);
     for (int32_t y = 0; y < h; ++y)
         for (int32_t x = 0; x < w; ++x)
             g.row(y)[x] = (salt * 0x10101u + static_cast<uint32_t>(y * 977 + x * 31)) & 0xFFFFFFu;
@@ -25,7 +25,7 @@ Surface surface(int32_t w, int32_t h, uint32_t salt, AlphaMode mode = AlphaMode:
 
 std::vector<uint32_t> pixelsOf(const Surface& g) {
     std::vector<uint32_t> v;
-    for (int32_t y = 0; y < g.Height(); ++y) v.insert(v.end(), g.row(y), g.row(y) + g.Width());
+    for (int32_t y = 0; y < g.height(); ++y) v.insert(v.end(), g.row(y), g.row(y) + g.width());
     return v;
 }
 
@@ -39,31 +39,31 @@ uint32_t channelBlend(uint32_t d, uint32_t s, uint32_t a) {
 
 TEST(Surface, DefaultsSizesAndTheMaskLifecycle) {
     Surface g;
-    EXPECT_EQ(g.Width() * 100 + g.Height(), 1010);
-    EXPECT_EQ(g.GetPixel(9, 9), 0xFFFFFFu);
+    EXPECT_EQ(g.width() * 100 + g.height(), 1010);
+    EXPECT_EQ(g.getPixel(9, 9), 0xFFFFFFu);
     EXPECT_EQ(g.font.name, texts::kDefaultSystemFont);
     EXPECT_EQ(g.font.size * 1000 + g.font.dpi, 10096);
-    g.SetAlphaMode(AlphaMode::Mask);  // from None everything stays visible
+    g.setAlphaMode(AlphaMode::Mask);  // from None everything stays visible
     g.maskRow(3)[4] = 7;
-    g.SetAlphaMode(AlphaMode::Alpha);  // an existing mask is kept
+    g.setAlphaMode(AlphaMode::Alpha);  // an existing mask is kept
     EXPECT_EQ(g.maskRow(3)[4], 7);
     EXPECT_EQ(g.maskRow(3)[5], 255);
-    g.SetSize(30, 20);  // a new size clears picture and mask
+    g.setSize(30, 20);  // a new size clears picture and mask
     EXPECT_EQ(g.maskRow(19)[29], 0);
-    EXPECT_EQ(g.GetPixel(29, 19), 0xFFFFFFu);
+    EXPECT_EQ(g.getPixel(29, 19), 0xFFFFFFu);
     // Refused sizes leave an empty surface that every operation tolerates.
     for (auto [w, h] : {std::pair{-5, 10}, {INT32_MAX, INT32_MAX}, {40000, 1}, {30000, 30000}}) {
-        g.SetSize(w, h);
-        EXPECT_EQ(int64_t{g.Width()} * g.Height(), 0);
-        g.FillRect(0, 0, 9, 9, 0xFF);
-        g.MakeColorKeyTransparent();
-        g.MakeTranslucent();
-        EXPECT_FALSE(g.HitTest(0, 0));
+        g.setSize(w, h);
+        EXPECT_EQ(int64_t{g.width()} * g.height(), 0);
+        g.fillRect(0, 0, 9, 9, 0xFF);
+        g.makeColorKeyTransparent();
+        g.makeTranslucent();
+        EXPECT_FALSE(g.hitTest(0, 0));
         Surface dest;
-        g.CopyTo(dest, 0, 0, 0, 0, 0, 0);
-        dest.CopyTo(g, 0, 0, 0, 0, 0, 0);
+        g.copyTo(dest, 0, 0, 0, 0, 0, 0);
+        dest.copyTo(g, 0, 0, 0, 0, 0, 0);
     }
-    g.AssignPicture(Picture{3, 2, {0xFF112233u, 2, 3, 4}});  // two pixels short: left white
+    g.assignPicture(Picture{3, 2, {0xFF112233u, 2, 3, 4}});  // two pixels short: left white
     EXPECT_EQ(g.alphaMode(), AlphaMode::None);
     EXPECT_EQ(pixelsOf(g), (std::vector<uint32_t>{0x112233, 2, 3, 4, 0xFFFFFF, 0xFFFFFF}));
 }
@@ -83,13 +83,13 @@ bool insideWindow(int64_t x, int64_t d, int64_t len, int64_t destSize) {
 // Source pixel (u, v) lands at (dx + u - sx, dy + v - sy) when that is inside the window.
 std::vector<uint32_t> modelCopy(const Surface& src, const Surface& dest, CopyArgs a) {
     std::vector<uint32_t> out = pixelsOf(dest);
-    for (int64_t y = 0; y < dest.Height(); ++y)
-        for (int64_t x = 0; x < dest.Width(); ++x) {
+    for (int64_t y = 0; y < dest.height(); ++y)
+        for (int64_t x = 0; x < dest.width(); ++x) {
             const int64_t u = x - a.dx + int64_t{a.sx}, v = y - a.dy + int64_t{a.sy};
-            if (insideWindow(x, a.dx, a.w, dest.Width()) &&
-                insideWindow(y, a.dy, a.h, dest.Height()) && u >= 0 && v >= 0 &&
-                u < src.Width() && v < src.Height())
-                out[size_t(y * dest.Width() + x)] = src.row(int32_t(v))[u];
+            if (insideWindow(x, a.dx, a.w, dest.width()) &&
+                insideWindow(y, a.dy, a.h, dest.height()) && u >= 0 && v >= 0 &&
+                u < src.width() && v < src.height())
+                out[size_t(y * dest.width() + x)] = src.row(int32_t(v))[u];
         }
     return out;
 }
@@ -98,17 +98,17 @@ TEST(CopyClipping, ZeroAndOneMeanAsFarAsAllowedAndTwoMeansTwo) {
     const Surface src = surface(200, 100, 1), blank = surface(640, 480, 2);
     for (int32_t w : {0, 1, 2, -7}) {
         Surface dest = blank;
-        src.CopyTo(dest, 100, 50, w, 0, 0, 0);
+        src.copyTo(dest, 100, 50, w, 0, 0, 0);
         EXPECT_EQ(dest.row(149)[101], src.row(99)[1]);
         EXPECT_EQ(dest.row(149)[299], w == 2 ? blank.row(149)[299] : src.row(99)[199]);
         EXPECT_EQ(pixelsOf(dest), modelCopy(src, blank, {100, 50, w, 0, 0, 0}));
     }
     const Surface small = surface(30, 20, 3);
     Surface dest = small;
-    src.CopyTo(dest, -10, -5, 0, 0, 0, 0);  // the source origin advances by the cut amount
+    src.copyTo(dest, -10, -5, 0, 0, 0, 0);  // the source origin advances by the cut amount
     EXPECT_EQ(dest.row(0)[0], src.row(5)[10]);
     dest = small;
-    src.CopyTo(dest, -10, 0, 8, 0, 0, 0);  // wholly left of the destination: nothing
+    src.copyTo(dest, -10, 0, 8, 0, 0, 0);  // wholly left of the destination: nothing
     EXPECT_EQ(pixelsOf(dest), pixelsOf(small));
 }
 
@@ -121,20 +121,20 @@ TEST(CopyClipping, AnyArgumentsFollowTheRuleAndStayInsideBothBuffers) {
     for (int i = 0; i < 20000; ++i) {
         const CopyArgs a{pick(), pick(), pick(), pick(), pick(), pick()};
         Surface dest = blank, blended = blank;
-        src.CopyTo(dest, a.dx, a.dy, a.w, a.h, a.sx, a.sy);
+        src.copyTo(dest, a.dx, a.dy, a.w, a.h, a.sx, a.sy);
         const auto want = modelCopy(src, blank, a);
         ASSERT_EQ(pixelsOf(dest), want)
             << a.dx << " " << a.dy << " " << a.w << " " << a.h << " " << a.sx << " " << a.sy;
         // BlendTo clips the same way.
-        src.BlendTo(blended, a.dx, a.dy, a.w, a.h, a.sx, a.sy, 255);
+        src.blendTo(blended, a.dx, a.dy, a.w, a.h, a.sx, a.sy, 255);
         const auto plain = pixelsOf(blank), got = pixelsOf(blended);
         for (size_t p = 0; p < got.size(); ++p)
             ASSERT_EQ(got[p], want[p] == plain[p] ? plain[p] : channelBlend(plain[p], want[p], 255));
     }
     // Within one surface an overlapping copy reads the old pixels.
     Surface g = src, expected = src;
-    g.CopyTo(g, 3, 2, 0, 0, 0, 0);
-    src.CopyTo(expected, 3, 2, 0, 0, 0, 0);
+    g.copyTo(g, 3, 2, 0, 0, 0, 0);
+    src.copyTo(expected, 3, 2, 0, 0, 0, 0);
     EXPECT_EQ(pixelsOf(g), pixelsOf(expected));
 }
 
@@ -147,53 +147,53 @@ TEST(CopyModes, MaskSourceDrawsCoveredPixelsAndMergesMasks) {
     const Surface blank = surface(6, 2, 10);
 
     Surface plain = blank;
-    src.CopyTo(plain, 1, 0, 0, 0, 0, 0);
+    src.copyTo(plain, 1, 0, 0, 0, 0, 0);
     EXPECT_FALSE(plain.hasMask());
     EXPECT_EQ(plain.row(0)[1], blank.row(0)[1]);
     for (int x = 1; x < 4; ++x) EXPECT_EQ(plain.row(0)[x + 1], src.row(0)[x]);
 
     Surface masked = blank;
-    masked.SetAlphaMode(AlphaMode::Mask);
+    masked.setAlphaMode(AlphaMode::Mask);
     const std::vector<uint8_t> before{0xFF, 0x02, 0x00, 0x40, 0x0F, 0x00};
     std::copy(before.begin(), before.end(), masked.maskRow(0));
-    src.CopyTo(masked, 1, 0, 0, 0, 0, 0);
+    src.copyTo(masked, 1, 0, 0, 0, 0, 0);
     EXPECT_EQ(std::vector<uint8_t>(masked.maskRow(0), masked.maskRow(0) + 6),
               (std::vector<uint8_t>{0xFF, 0x02, 0x01, 0xFF, 0x3F, 0x00}));  // OR in [1, 5)
 
     // A source without a mask makes exactly the copied rectangle opaque.
-    masked.ClearMask();
-    surface(2, 1, 11).CopyTo(masked, 3, 1, 0, 0, 0, 0);
+    masked.clearMask();
+    surface(2, 1, 11).copyTo(masked, 3, 1, 0, 0, 0, 0);
     for (int x = 0; x < 6; ++x) EXPECT_EQ(masked.maskRow(1)[x], x == 3 || x == 4 ? 255 : 0);
     EXPECT_EQ(masked.maskRow(0)[3], 0);
 }
 
 TEST(CopyModes, AlphaAndOpacityBlendsDivideBy256) {
     Surface src;
-    src.SetAlphaMode(AlphaMode::Alpha);
-    src.SetSize(4, 1);
+    src.setAlphaMode(AlphaMode::Alpha);
+    src.setSize(4, 1);
     const std::vector<uint32_t> colours{0xFFFFFF, 0x80FF10, 0x123456, 0xABCDEF};
     const std::vector<uint8_t> alpha{255, 128, 0, 1};
     std::copy(colours.begin(), colours.end(), src.row(0));
     std::copy(alpha.begin(), alpha.end(), src.maskRow(0));
     Surface dest;
-    dest.SetAlphaMode(AlphaMode::Mask);
-    dest.SetSize(4, 1);
-    dest.FillRect(0, 0, 4, 1, 0);  // black
+    dest.setAlphaMode(AlphaMode::Mask);
+    dest.setSize(4, 1);
+    dest.fillRect(0, 0, 4, 1, 0);  // black
     dest.row(0)[3] = 0x445566;
     Surface faded = dest;
-    src.CopyTo(dest, 0, 0, 0, 0, 0, 0);
+    src.copyTo(dest, 0, 0, 0, 0, 0, 0);
     EXPECT_EQ(pixelsOf(dest), (std::vector<uint32_t>{0xFEFEFE, 0x407F08, 0,  // 255 gives 254
                                                      channelBlend(0x445566, 0xABCDEF, 1)}));
 
-    faded.ClearMask();
+    faded.clearMask();
     Surface opaque = surface(4, 1, 0);
-    opaque.FillRect(0, 0, 4, 1, 0xFFFFFF);
-    opaque.BlendTo(faded, 0, 0, 0, 0, 0, 0, 255);
+    opaque.fillRect(0, 0, 4, 1, 0xFFFFFF);
+    opaque.blendTo(faded, 0, 0, 0, 0, 0, 0, 255);
     EXPECT_EQ(faded.row(0)[0], 0xFEFEFEu);
     EXPECT_EQ(faded.maskRow(0)[0], 0);  // BlendTo leaves the mask alone
-    opaque.BlendTo(faded, 0, 0, 0, 0, 0, 0, -1000);  // opacities are held to 0..255
+    opaque.blendTo(faded, 0, 0, 0, 0, 0, 0, -1000);  // opacities are held to 0..255
     EXPECT_EQ(faded.row(0)[0], 0xFDFDFDu);
-    src.BlendTo(faded, 0, 0, 0, 0, 0, 0, 255);  // a source with a mask blends nothing
+    src.blendTo(faded, 0, 0, 0, 0, 0, 0, 255);  // a source with a mask blends nothing
     EXPECT_EQ(faded.row(0)[0], 0xFDFDFDu);
 }
 
@@ -201,50 +201,50 @@ TEST(CopyModes, AlphaAndOpacityBlendsDivideBy256) {
 
 TEST(Surface, FillsPixelsAndHits) {
     Surface g;
-    g.ClearMask();
-    g.FillRect(-5, 8, 7, 100, 0x0000FF);  // platform red
+    g.clearMask();
+    g.fillRect(-5, 8, 7, 100, 0x0000FF);  // platform red
     EXPECT_EQ(g.row(9)[1], 0xFF0000u);
-    EXPECT_EQ(g.GetPixel(1, 9), 0x0000FFu);
-    EXPECT_EQ(g.GetPixel(2, 9), 0xFFFFFFu);
+    EXPECT_EQ(g.getPixel(1, 9), 0x0000FFu);
+    EXPECT_EQ(g.getPixel(2, 9), 0xFFFFFFu);
     EXPECT_EQ(g.maskRow(8)[1], 255);
     EXPECT_EQ(g.maskRow(7)[1], 0);
-    g.FillRect(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX, 0);  // ends at -1: nothing
-    g.FillRect(INT32_MAX, 0, INT32_MAX, 5, 0);
-    EXPECT_EQ(g.GetPixel(0, 0), 0xFFFFFFu);
-    EXPECT_EQ(g.GetPixel(-1, 0), 0u);
+    g.fillRect(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX, 0);  // ends at -1: nothing
+    g.fillRect(INT32_MAX, 0, INT32_MAX, 5, 0);
+    EXPECT_EQ(g.getPixel(0, 0), 0xFFFFFFu);
+    EXPECT_EQ(g.getPixel(-1, 0), 0u);
     g.maskRow(2)[3] = 15;
     g.maskRow(2)[4] = 16;
-    EXPECT_FALSE(g.HitTest(3, 2));
-    EXPECT_TRUE(g.HitTest(4, 2));
-    EXPECT_FALSE(g.HitTest(10, 2));
+    EXPECT_FALSE(g.hitTest(3, 2));
+    EXPECT_TRUE(g.hitTest(4, 2));
+    EXPECT_FALSE(g.hitTest(10, 2));
 }
 
 TEST(Transparency, ColourKeyTranslucencyAndClearing) {
     Surface g;
-    g.SetAlphaMode(AlphaMode::Mask);
-    g.FillRect(0, 0, 10, 10, 0x00FF00);
-    g.FillRect(0, 9, 1, 1, 0x0000FF);  // bottom-left red
+    g.setAlphaMode(AlphaMode::Mask);
+    g.fillRect(0, 0, 10, 10, 0x00FF00);
+    g.fillRect(0, 9, 1, 1, 0x0000FF);  // bottom-left red
     g.row(2)[2] = 0x7FFF0000u;         // red with a stray top byte matches too
     g.maskRow(0)[9] = 3;
-    g.MakeColorKeyTransparent();
+    g.makeColorKeyTransparent();
     EXPECT_EQ(g.maskRow(9)[0] + g.maskRow(2)[2], 0);
     EXPECT_EQ(g.maskRow(0)[0], 255);  // top-left is green
     EXPECT_EQ(g.maskRow(0)[9], 3);    // other coverage is left as it was
-    g.MakeTranslucent();
+    g.makeTranslucent();
     EXPECT_EQ(g.alphaMode(), AlphaMode::Alpha);
     EXPECT_EQ(g.maskRow(0)[0] * 1000 + g.maskRow(0)[9], 128003);
     EXPECT_EQ(g.maskRow(2)[2], 0);
-    g.ClearMask();
+    g.clearMask();
     EXPECT_EQ(g.alphaMode(), AlphaMode::Alpha);
     EXPECT_EQ(g.maskRow(0)[0], 0);
 
     Surface plain;
-    plain.MakeTranslucent();  // None: every byte 128
+    plain.makeTranslucent();  // None: every byte 128
     for (int32_t i = 0; i < 100; ++i) ASSERT_EQ(plain.maskRow(i / 10)[i % 10], 128);
     Surface cleared;
-    cleared.ClearMask();
+    cleared.clearMask();
     EXPECT_EQ(cleared.alphaMode(), AlphaMode::Mask);
-    EXPECT_FALSE(cleared.HitTest(0, 0));
+    EXPECT_FALSE(cleared.hitTest(0, 0));
 }
 
 // --- the row kernels ---

@@ -80,12 +80,12 @@ protected:
     }
     int32_t sized(std::string_view t, int32_t width = 200, int32_t limit = 0) {
         g.text = std::string(t);
-        return g.DrawTextSized(width, limit);
+        return g.drawTextSized(width, limit);
     }
     int32_t paged(std::string_view t, int32_t width, int32_t height) {
-        g.SetSize(width, height);
+        g.setSize(width, height);
         g.text = std::string(t);
-        return g.DrawText();
+        return g.drawText();
     }
 
     BoxFontEngine engine;
@@ -94,8 +94,8 @@ protected:
 
 TEST_F(TextLayoutTest, LinesBreakAtHashAndWidthWithExactSteps) {
     EXPECT_EQ(sized("ab#c"), 32);
-    EXPECT_EQ(g.Width(), 200);
-    EXPECT_EQ(g.Height(), 32);
+    EXPECT_EQ(g.width(), 200);
+    EXPECT_EQ(g.height(), 32);
     Steps expected = {{Op::SpeedNormal, 0},
                       {Op::SetLeft, 0}, {Op::SetWidth, 0}, {Op::SetTop, 0}, {Op::SetHeight, 16},
                       {Op::Char, 8}, {Op::Char, 16}, {Op::Char, 16},
@@ -126,8 +126,8 @@ TEST_F(TextLayoutTest, EmptyLinesAreOnePixelHigh) {
 
 TEST_F(TextLayoutTest, DrawTextSizedTakesWidthAndHeightOfTheLines) {
     EXPECT_EQ(sized("one#two#six", 200, 0), 48);
-    EXPECT_EQ(g.Width(), 200);
-    EXPECT_EQ(g.Height(), 48);
+    EXPECT_EQ(g.width(), 200);
+    EXPECT_EQ(g.height(), 48);
     ASSERT_EQ(engine.calls.size(), 3u);
     EXPECT_EQ(engine.calls[2].text, "six");
     EXPECT_EQ(engine.calls[2].y, 32);
@@ -140,10 +140,10 @@ TEST_F(TextLayoutTest, DrawTextSizedTakesWidthAndHeightOfTheLines) {
 }
 
 TEST_F(TextLayoutTest, DrawTextClearsTheSurfaceAndAlignsSegmentsAtTheLineBottom) {
-    g.SetSize(100, 60);
-    g.FillRect(0, 0, 100, 60, 0x0000FF);
+    g.setSize(100, 60);
+    g.fillRect(0, 0, 100, 60, 0x0000FF);
     g.text = "a<*24>b";  // 24 pt = 32 px
-    EXPECT_EQ(g.DrawText(), 32);
+    EXPECT_EQ(g.drawText(), 32);
     EXPECT_EQ(g.alphaMode(), AlphaMode::Mask);
     ASSERT_EQ(engine.calls.size(), 2u);
     EXPECT_EQ(engine.calls[0].x, 0);
@@ -245,7 +245,7 @@ TEST_F(TextLayoutTest, UnclosedTagSwallowsOneCharacter) {
     EXPECT_EQ(engine.calls[0].text, "a");
     EXPECT_EQ(engine.calls[2].text, "b");
     EXPECT_EQ(engine.calls[2].x, 8);
-    EXPECT_EQ(g.Height(), 16);
+    EXPECT_EQ(g.height(), 16);
 }
 
 TEST_F(TextLayoutTest, NextRevealStepReplaysCells) {
@@ -254,7 +254,7 @@ TEST_F(TextLayoutTest, NextRevealStepReplaysCells) {
     using Cell = std::array<int32_t, 6>;
     std::vector<Cell> replay;
     for (int i = 0; i < 10; ++i) {
-        RevealStep r = g.NextRevealStep();
+        RevealStep r = g.nextRevealStep();
         replay.push_back({int32_t(r.op), r.stepX, r.stepY, r.stepWidth, r.stepHeight, r.stepSpeed});
     }
     auto op = [](Op o) { return int32_t(o); };
@@ -272,8 +272,8 @@ TEST_F(TextLayoutTest, NextRevealStepReplaysCells) {
     };
     EXPECT_EQ(replay, expected);
 
-    g.ResetReveal();
-    RevealStep r = g.NextRevealStep();
+    g.resetReveal();
+    RevealStep r = g.nextRevealStep();
     EXPECT_EQ(r.op, Op::End);
     EXPECT_EQ(r.stepSpeed, 60);
     EXPECT_EQ(r.stepX, 0);
@@ -293,7 +293,7 @@ TEST_F(TextLayoutTest, PageOverflowCarriesTheStateToTheRest) {
     paged("<0x00FF0000><B><I>a#b#c", 100, 60);  // 21-pixel lines: two fit
     EXPECT_EQ(g.text, "<*16><0x00ff0000><B><I>c");
     engine.calls.clear();
-    EXPECT_EQ(g.DrawText(), 21);
+    EXPECT_EQ(g.drawText(), 21);
     ASSERT_EQ(engine.calls.size(), 1u);
     EXPECT_EQ(engine.calls[0].text, "c");
     EXPECT_EQ(engine.calls[0].colour, 0x0000FFu);
@@ -310,8 +310,8 @@ TEST_F(TextLayoutTest, PageOverflowCarriesTheStateToTheRest) {
     paged("<*99><+21>a#b", 1000, 200);  // 120 pt = 160 px
     EXPECT_EQ(g.text, "<*0><+99><+21><clBlack>b");
     engine.calls.clear();
-    g.SetSize(1000, 200);
-    g.DrawText();
+    g.setSize(1000, 200);
+    g.drawText();
     ASSERT_EQ(engine.calls.size(), 1u);
     EXPECT_EQ(engine.calls[0].font.pixelHeight, 160);
     paged("<*0><-15>a#b", 1000, 20);  // -15 pt
@@ -325,22 +325,22 @@ TEST_F(TextLayoutTest, LayoutThatCannotProgressEnds) {
     EXPECT_EQ(g.text, "abc");
     EXPECT_EQ(steps(), (Steps{{Op::SpeedNormal, 0}, {Op::End, 0}}));
     EXPECT_TRUE(engine.calls.empty());
-    EXPECT_EQ(g.DrawText(), 0);
+    EXPECT_EQ(g.drawText(), 0);
     EXPECT_EQ(g.text, "abc");
 
     // Not one character fits the width.
     EXPECT_EQ(sized("abc", 4), 0);
-    EXPECT_EQ(g.Height(), 0);
+    EXPECT_EQ(g.height(), 0);
     EXPECT_EQ(g.text, "abc");
 
     // Replaying page after page as the message display does ends after the part that fits.
-    g.SetSize(12, 100);
+    g.setSize(12, 100);
     g.text = sjis("a#あb");
     int pages = 0;
     for (bool more = true; more && pages < 10; ++pages) {
-        g.DrawText();
+        g.drawText();
         more = false;
-        for (RevealStep s = g.NextRevealStep(); s.op != Op::End; s = g.NextRevealStep())
+        for (RevealStep s = g.nextRevealStep(); s.op != Op::End; s = g.nextRevealStep())
             if (s.op == Op::NextPage) more = true;
     }
     EXPECT_EQ(pages, 2);
@@ -364,8 +364,8 @@ TEST_F(TextLayoutTest, LimitsOfLinesAndSteps) {
     EXPECT_EQ(tail, (Steps{{Op::ShowPageMarker, 0}, {Op::PageWait, 0}, {Op::HidePageMarker, 0},
                            {Op::NextPage, 20}, {Op::End, 0}}));
     EXPECT_EQ(g.text, "<*6><clBlack>c");
-    for (int i = 0; i < Surface::kRevealCapacity + 10; ++i) g.NextRevealStep();
-    EXPECT_EQ(g.NextRevealStep().op, Op::End);
+    for (int i = 0; i < Surface::kRevealCapacity + 10; ++i) g.nextRevealStep();
+    EXPECT_EQ(g.nextRevealStep().op, Op::End);
 }
 
 TEST_F(TextLayoutTest, MeasuresEachCharacterOnce) {
@@ -379,7 +379,7 @@ TEST_F(TextLayoutTest, MeasuresEachCharacterOnce) {
 TEST_F(TextLayoutTest, WorksWithoutAnEngine) {
     Surface::setFontEngine(nullptr);
     EXPECT_EQ(sized("abcd#x#y", 20, 0), 64);  // fixed widths: two characters a line
-    EXPECT_EQ(g.Height(), 64);
+    EXPECT_EQ(g.height(), 64);
 }
 
 TEST(ColorTable, NamesAndNumbers) {

@@ -51,8 +51,8 @@ protected:
         Player main({&host, &clock, &dialogs, &files, &fonts, &canvas, &players},
                       story.programDir);
         host.setClient(&main);
-        main.FormCreate(project, story.programDir);
-        main.FormShow();
+        main.open(project, story.programDir);
+        main.show();
         main.activate();
         host.run(maxTime);
         check(main);

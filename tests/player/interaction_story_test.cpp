@@ -51,7 +51,7 @@ int countColor(const Surface& g, uint32_t color, int x0 = 0, int y0 = 0, int x1 
                int y1 = 480) {
     int n = 0;
     for (int y = y0; y < y1; ++y)
-        for (int x = x0; x < x1; ++x) n += g.GetPixel(x, y) == color;
+        for (int x = x0; x < x1; ++x) n += g.getPixel(x, y) == color;
     return n;
 }
 
@@ -61,17 +61,17 @@ int countNot(const Surface& g, uint32_t color, int x0, int y0, int x1, int y1) {
 
 Surface load(const std::string& path) {
     Surface g;
-    g.LoadPngFile(path);
+    g.loadPngFile(path);
     return g;
 }
 
 // A picture of two halves side by side, as markers and two-frame buttons are drawn.
 void writeTwoFrames(StoryBuilder& s, const std::string& name, int cell, uint32_t first, uint32_t second) {
     Surface g;
-    g.SetSize(2 * cell, cell);
-    g.FillRect(0, 0, cell, cell, first);
-    g.FillRect(cell, 0, cell, cell, second);
-    g.SavePngFile(s.dir.file(name));
+    g.setSize(2 * cell, cell);
+    g.fillRect(0, 0, cell, cell, first);
+    g.fillRect(cell, 0, cell, cell, second);
+    g.savePngFile(s.dir.file(name));
 }
 
 TEST(InteractionStory, ClickedChoiceJumpsToItsPageWithTheCursorFollowing) {
@@ -91,9 +91,9 @@ TEST(InteractionStory, ClickedChoiceJumpsToItsPageWithTheCursorFollowing) {
                                        "1300 cursor select", "1400 cursor default"));
     // The pointed-at choice lies on a half-transparent blue bar; the other shows no bar.
     Surface hover = load(shot);
-    EXPECT_EQ(hover.GetPixel(290, 80), 0xFE7E7Eu);
-    EXPECT_EQ(hover.GetPixel(290, 60), kWhite);
-    EXPECT_EQ(hover.GetPixel(301, 80), kWhite);
+    EXPECT_EQ(hover.getPixel(290, 80), 0xFE7E7Eu);
+    EXPECT_EQ(hover.getPixel(290, 60), kWhite);
+    EXPECT_EQ(hover.getPixel(301, 80), kWhite);
     EXPECT_GT(countNot(hover, kWhite, 100, 50, 150, 50 + kLine), 10);  // the text of choice 1
     // Both items went with the click.
     EXPECT_EQ(countNot(r.shot, kWhite, 0, 0, 640, 480), 0);
@@ -173,8 +173,8 @@ TEST(InteractionStory, SystemLibraryGaugeCountsDownAndGoesWithTheChoices) {
     // seconds are left, then a tenth shorter each second.
     auto barEnd = [](const Surface& g) {
         int x = 10;
-        for (uint32_t c = g.GetPixel(x, 14); x < 134 && (c & 0xFF) != ((c >> 8) & 0xFF);
-             c = g.GetPixel(++x, 14)) {
+        for (uint32_t c = g.getPixel(x, 14); x < 134 && (c & 0xFF) != ((c >> 8) & 0xFF);
+             c = g.getPixel(++x, 14)) {
         }
         return x - 10;
     };
@@ -193,7 +193,7 @@ TEST(InteractionStory, SystemLibraryGaugeCountsDownAndGoesWithTheChoices) {
         int n = 0;
         for (int y = 0; y < kLine; ++y)
             for (int x = 0; x < 100; ++x) {
-                uint32_t c = g.GetPixel(x, y);
+                uint32_t c = g.getPixel(x, y);
                 n += (c & 0xFF) != (c >> 16);
             }
         return n;

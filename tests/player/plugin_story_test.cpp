@@ -43,21 +43,21 @@ TEST(PluginStory, JpegFromDiskAndFromAPackageEntry) {
     writeFile(s.dir.file("写真.jpg"), jpegOf(255, 0, 0));
     StoryRun r = s.run(s.writeScript(storyScript(page("写真.jpg"))));
     EXPECT_TRUE(r.boxes.empty());
-    EXPECT_TRUE(near(r.shot.GetPixel(10, 10), 0x0000FF)) << std::hex << r.shot.GetPixel(10, 10);
-    EXPECT_EQ(r.shot.GetPixel(100, 100), 0xFFFFFFu);  // the picture is 64 x 48
+    EXPECT_TRUE(near(r.shot.getPixel(10, 10), 0x0000FF)) << std::hex << r.shot.getPixel(10, 10);
+    EXPECT_EQ(r.shot.getPixel(100, 100), 0xFFFFFFu);  // the picture is 64 x 48
 
     std::string path = s.dir.file("game.zp7");
     PackageWriter w;
-    InitWriter(w);
-    SetMagic(w, "QZ7PKG");
-    ASSERT_TRUE(CreatePackage(w, path));
+    initWriter(w);
+    setMagic(w, "QZ7PKG");
+    ASSERT_TRUE(createPackage(w, path));
     w.compressed = true;
-    WriteStreamEntry(w, sjis(storyScript(page("pic.JPG"))), "zarvo.zf7");
-    WriteStreamEntry(w, jpegOf(0, 0, 255), "pic.JPG");
-    ASSERT_TRUE(FinishPackage(w));
+    writeStreamEntry(w, sjis(storyScript(page("pic.JPG"))), "zarvo.zf7");
+    writeStreamEntry(w, jpegOf(0, 0, 255), "pic.JPG");
+    ASSERT_TRUE(finishPackage(w));
     r = s.run(path);
     EXPECT_TRUE(r.boxes.empty());
-    EXPECT_TRUE(near(r.shot.GetPixel(10, 10), 0xFF0000)) << std::hex << r.shot.GetPixel(10, 10);
+    EXPECT_TRUE(near(r.shot.getPixel(10, 10), 0xFF0000)) << std::hex << r.shot.getPixel(10, 10);
 
     // Without the plug-in the picture cannot be read.
     std::filesystem::remove(s.programDir + "/jpeg.spi");

@@ -53,7 +53,7 @@ void writeBmp(StoryBuilder& s, const std::string& name, uint32_t field, uint32_t
 int count(const Surface& g, uint32_t color, int x0, int y0, int x1, int y1) {
     int n = 0;
     for (int y = y0; y < y1; ++y)
-        for (int x = x0; x < x1; ++x) n += g.GetPixel(x, y) == color;
+        for (int x = x0; x < x1; ++x) n += g.getPixel(x, y) == color;
     return n;
 }
 
@@ -144,7 +144,7 @@ TEST(SaveStory, ASaveMadeInTheMainFlowResumesAfterItsCommandWithItsPicturesAsThe
     // The key colour is see-through again, the square shows, the blue lets the red through.
     EXPECT_EQ(count(r.shot, kRed, 100, 100, 200, 160), 100 * 60 - 40 * 40);
     EXPECT_EQ(count(r.shot, 0x00FF00, 130, 110, 170, 150), 40 * 40);
-    uint32_t half = r.shot.GetPixel(310, 110);
+    uint32_t half = r.shot.getPixel(310, 110);
     EXPECT_GT(half & 0xFF, 0x40u);
     EXPECT_GT(half >> 16, 0x40u);
 }
@@ -221,8 +221,8 @@ TEST(SaveStory, ValuesSavedWithNoFileOpenComeBackInTheNextRun) {
     StoryRun r = s.run(s.writeScript(storyScript(first)));
     EXPECT_EQ(r.status, 0);
     StringList settings = splitLines(readFile(s.dir.file("story/c_save00.svi")));
-    EXPECT_EQ(ReadListString(settings, "name", ""), sjis("太郎3"));
-    EXPECT_EQ(ReadListString(settings, "System.MusicVolume", ""), "100");
+    EXPECT_EQ(readListString(settings, "name", ""), sjis("太郎3"));
+    EXPECT_EQ(readListString(settings, "System.MusicVolume", ""), "100");
 
     auto load = [](const std::string& key, const std::string& variable) {
         return saveCtrl("LoadValue",
@@ -247,11 +247,11 @@ TEST(SaveStory, AFailedOpenOrAppendReadsAndWritesNoValuesAndLeavesTheFileAlone) 
     std::filesystem::create_directories(s.dir.file("story"));
     writeFile(s.dir.file("story/c_save00.svi"), sjis("name=設定\r\n"));
     PackageWriter writer;
-    InitWriter(writer);
-    SetMagic(writer, "QZ7SAVE");
-    ASSERT_TRUE(CreatePackage(writer, s.dir.file("story/cut.sav")));
-    WriteStreamEntry(writer, sjis("name=切れた\r\n"), "savefile.info");
-    FinishPackage(writer);
+    initWriter(writer);
+    setMagic(writer, "QZ7SAVE");
+    ASSERT_TRUE(createPackage(writer, s.dir.file("story/cut.sav")));
+    writeStreamEntry(writer, sjis("name=切れた\r\n"), "savefile.info");
+    finishPackage(writer);
     std::string cut = readFile(s.dir.file("story/cut.sav"));
     cut.resize(cut.size() - 2);  // without its end marker
     writeFile(s.dir.file("story/cut.sav"), cut);

@@ -43,12 +43,12 @@ TEST(ScreenStory, EveryEffectEndsExactlyOnTheComposedPicture) {
             head);
         StoryRun r = s.run(s.writeScript(script));
         ASSERT_EQ(r.status, kExitEnded) << effect;
-        ASSERT_EQ(r.shot.Width(), 640) << effect;
-        EXPECT_EQ(r.shot.GetPixel(0, 0), kBlue) << effect;
-        EXPECT_EQ(r.shot.GetPixel(639, 479), kBlue) << effect;
-        EXPECT_EQ(r.shot.GetPixel(300, 200), kGreen) << effect;
-        EXPECT_EQ(r.shot.GetPixel(399, 259), kGreen) << effect;
-        EXPECT_EQ(r.shot.GetPixel(400, 260), kBlue) << effect;
+        ASSERT_EQ(r.shot.width(), 640) << effect;
+        EXPECT_EQ(r.shot.getPixel(0, 0), kBlue) << effect;
+        EXPECT_EQ(r.shot.getPixel(639, 479), kBlue) << effect;
+        EXPECT_EQ(r.shot.getPixel(300, 200), kGreen) << effect;
+        EXPECT_EQ(r.shot.getPixel(399, 259), kGreen) << effect;
+        EXPECT_EQ(r.shot.getPixel(400, 260), kBlue) << effect;
     }
 }
 
@@ -75,7 +75,7 @@ TEST(ScreenStory, MessageRevealsUpToKeyWaitThenTheRestAfterAClick) {
     auto whiteIn = [](const Surface& g, int x0, int y0, int x1, int y1) {
         int n = 0;
         for (int y = y0; y < y1; ++y)
-            for (int x = x0; x < x1; ++x) n += g.GetPixel(x, y) == 0xFFFFFF;
+            for (int x = x0; x < x1; ++x) n += g.getPixel(x, y) == 0xFFFFFF;
         return n;
     };
     // Before the click: line 1 is shown, lines 2 and 3 are not, and the story waits.
@@ -101,8 +101,8 @@ TEST(ScreenStory, SizeZeroMeansTheWindowsDefaultSize) {
         StoryRun r = s.run(s.writeScript(storyScript(startPage(body))));
         EXPECT_EQ(r.status, kExitEnded) << tags;
         std::vector<uint32_t> pixels;
-        for (int y = 0; y < r.shot.Height(); ++y)
-            for (int x = 0; x < r.shot.Width(); ++x) pixels.push_back(r.shot.GetPixel(x, y));
+        for (int y = 0; y < r.shot.height(); ++y)
+            for (int x = 0; x < r.shot.width(); ++x) pixels.push_back(r.shot.getPixel(x, y));
         return pixels;
     };
     std::vector<uint32_t> plain = shown("");
@@ -155,14 +155,14 @@ TEST(ScreenStory, ScreenshotsDuringAnEffectShowTheFrameOnScreen) {
         "700 shot " + mid + "\n700 key f12\n");
     EXPECT_EQ(r.status, kExitEnded);
     Surface event, key;
-    ASSERT_TRUE(event.LoadPngFile(mid));
-    ASSERT_TRUE(key.LoadPngFile(s.dir.file("story/screenshots/20260101-000000.png")));
+    ASSERT_TRUE(event.loadPngFile(mid));
+    ASSERT_TRUE(key.loadPngFile(s.dir.file("story/screenshots/20260101-000000.png")));
     for (const Surface* shot : {&event, &key}) {
-        uint32_t c = shot->GetPixel(320, 240);
+        uint32_t c = shot->getPixel(320, 240);
         EXPECT_GT(c & 0xFF, 0u) << std::hex << c;  // some red left
         EXPECT_GT(c >> 16, 0u) << std::hex << c;   // some blue come
     }
-    EXPECT_EQ(r.shot.GetPixel(320, 240), kBlue);
+    EXPECT_EQ(r.shot.getPixel(320, 240), kBlue);
 }
 
 TEST(ScreenStory, PicturesResolveJapaneseNamesBackslashesAndLetterCase) {
@@ -174,10 +174,10 @@ TEST(ScreenStory, PicturesResolveJapaneseNamesBackslashesAndLetterCase) {
     std::string project = s.writeScript(storyScript(startPage(body)));
     StoryRun r = s.run(project, "250 shot " + s.dir.file("first.png") + "\n");
     EXPECT_TRUE(r.boxes.empty());
-    EXPECT_EQ(r.shot.GetPixel(10, 10), kRed);
+    EXPECT_EQ(r.shot.getPixel(10, 10), kRed);
     Surface first;
-    ASSERT_TRUE(first.LoadPngFile(s.dir.file("first.png")));
-    EXPECT_EQ(first.GetPixel(10, 10), kGreen);
+    ASSERT_TRUE(first.loadPngFile(s.dir.file("first.png")));
+    EXPECT_EQ(first.getPixel(10, 10), kGreen);
 }
 
 TEST(ScreenStory, RootedAndDriveNamesStayInsideTheFolderTheyAreAppendedTo) {
@@ -190,12 +190,12 @@ TEST(ScreenStory, RootedAndDriveNamesStayInsideTheFolderTheyAreAppendedTo) {
          {"\\img\\green.png", "C:\\img\\\\green.png", "\\..\\..\\img\\green.png"}) {
         StoryRun r = s.run(s.writeScript(storyScript(startPage(draw(name, "None")), head)));
         EXPECT_TRUE(r.boxes.empty()) << name;
-        EXPECT_EQ(r.shot.GetPixel(10, 10), kGreen) << name;
+        EXPECT_EQ(r.shot.getPixel(10, 10), kGreen) << name;
     }
     // The project's folder is still searched after the data folder.
     StoryRun r = s.run(s.writeScript(storyScript(startPage(draw("\\blue.png", "None")), head)));
     EXPECT_TRUE(r.boxes.empty());
-    EXPECT_EQ(r.shot.GetPixel(10, 10), kBlue);
+    EXPECT_EQ(r.shot.getPixel(10, 10), kBlue);
 }
 
 TEST(ScreenStory, PackagedPicturesReadWholeWhateverTheirRecordedSize) {
@@ -216,19 +216,19 @@ TEST(ScreenStory, PackagedPicturesReadWholeWhateverTheirRecordedSize) {
     StoryRun r = s.run(s.dir.file("game.zp7"), "250 shot " + s.dir.file("first.png") + "\n");
     EXPECT_EQ(r.status, kExitEnded);
     EXPECT_TRUE(r.boxes.empty());
-    EXPECT_EQ(r.shot.GetPixel(10, 10), kGreen);
+    EXPECT_EQ(r.shot.getPixel(10, 10), kGreen);
     Surface first;
-    ASSERT_TRUE(first.LoadPngFile(s.dir.file("first.png")));
-    EXPECT_EQ(first.GetPixel(10, 10), kBlue);
+    ASSERT_TRUE(first.loadPngFile(s.dir.file("first.png")));
+    EXPECT_EQ(first.getPixel(10, 10), kBlue);
 }
 
 TEST(ScreenStory, OpeningPictureAndTitle) {
     StoryBuilder s;
     s.writePicture("open.png", 640, 480, kGreen);
     StoryRun r = s.run(s.writeScript(storyScript(startPage("@rem\n"), "FileType=QZ7\nOpening=open.png\n")));
-    EXPECT_EQ(r.shot.GetPixel(320, 240), kGreen);
+    EXPECT_EQ(r.shot.getPixel(320, 240), kGreen);
     r = s.run(s.writeScript(storyScript(startPage("@rem\n"), "FileType=QZ7\nOpening=Default\n")));
-    EXPECT_EQ(r.shot.GetPixel(320, 240), 0xFFFFFFu);
+    EXPECT_EQ(r.shot.getPixel(320, 240), 0xFFFFFFu);
     EXPECT_TRUE(r.boxes.empty());
 }
 

@@ -130,7 +130,7 @@ TEST(StoryFlow, ACommandThatFailsIsReportedWithItsPlaceAndTheStoryGoesOn) {
               "コマンドの実行中にエラーが発生しました。\r\n"
               "「スタートブック」ブック、「スタートページ」ページ、2行目の「@Return」\r\n"
               "(no box today)\r\nこのコマンドを打ち切って続きを実行します。");
-    EXPECT_EQ(p.vars().Get_Value("%after%"), 1);
+    EXPECT_EQ(p.vars().getValue("%after%"), 1);
     EXPECT_FALSE(p.main().endedByFatalError());
 }
 
@@ -264,13 +264,13 @@ std::string writePackageProject(StoryBuilder& s, const std::string& script,
                                 const std::vector<std::pair<std::string, std::string>>& files) {
     std::string path = s.dir.file("game.zp7");
     PackageWriter w;
-    InitWriter(w);
-    SetMagic(w, "QZ7PKG");
-    EXPECT_TRUE(CreatePackage(w, path));
-    WriteStreamEntry(w, sjis(script), "zarvo.zf7");
+    initWriter(w);
+    setMagic(w, "QZ7PKG");
+    EXPECT_TRUE(createPackage(w, path));
+    writeStreamEntry(w, sjis(script), "zarvo.zf7");
     w.autoExtract = true;
-    for (const auto& [name, bytes] : files) WriteStreamEntry(w, bytes, sjis(name));
-    EXPECT_TRUE(FinishPackage(w));
+    for (const auto& [name, bytes] : files) writeStreamEntry(w, bytes, sjis(name));
+    EXPECT_TRUE(finishPackage(w));
     return path;
 }
 

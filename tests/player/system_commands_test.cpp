@@ -25,17 +25,17 @@ TEST(SystemCommand, FullScreenSwitchesOnceEachWayAndTheVariableFollows) {
         systemCommand("Nope") +
         "ValueCtrl.ValueVar=%done%\nValueCtrl.LeftValue=1\n@ValueCtrl\n<Page End>\n<Book End>\n"));
     TestPlayer p(project, s.programDir);
-    p.main().music().SetMusicVolume(50);
+    p.main().music().setMusicVolume(50);
     EXPECT_EQ(p.run(), platform::HeadlessHost::RunEnd::Terminated);
-    EXPECT_EQ(p.vars().Get_ValueVar("in"), 1);
-    EXPECT_EQ(p.vars().Get_ValueVar("_fullscreen"), 0);
+    EXPECT_EQ(p.vars().getValueVar("in"), 1);
+    EXPECT_EQ(p.vars().getValueVar("_fullscreen"), 0);
     EXPECT_EQ(p.host.fullScreenChanges(), 2);
     EXPECT_FALSE(p.main().fullScreen());
     // A volume without its parameter is 100.
-    EXPECT_EQ(p.main().music().GetMusicVolume(), 100);
-    EXPECT_EQ(p.vars().Get_ValueVar("_musicvolume"), 100);
-    EXPECT_EQ(p.main().music().GetSoundVolume(), 30);
-    EXPECT_EQ(p.vars().Get_ValueVar("_soundvolume"), 30);
+    EXPECT_EQ(p.main().music().getMusicVolume(), 100);
+    EXPECT_EQ(p.vars().getValueVar("_musicvolume"), 100);
+    EXPECT_EQ(p.main().music().getSoundVolume(), 30);
+    EXPECT_EQ(p.vars().getValueVar("_soundvolume"), 30);
     EXPECT_FALSE(p.main().music().musicEnabled());
     EXPECT_EQ(p.main().screen().messageMode, Screen::MessageMode::Direct);
     // The unknown save command passes silently; the unknown system command is reported, and
@@ -44,7 +44,7 @@ TEST(SystemCommand, FullScreenSwitchesOnceEachWayAndTheVariableFollows) {
     EXPECT_EQ(p.dialogs.shown()[0].kind, platform::BoxKind::Plain);
     EXPECT_EQ(sjisToUtf8(p.dialogs.shown()[0].text),
               "debug: error report:\r\n不明なシステムコマンド「Nope」が発行されました");
-    EXPECT_EQ(p.vars().Get_ValueVar("done"), 1);
+    EXPECT_EQ(p.vars().getValueVar("done"), 1);
 }
 
 }  // namespace

@@ -55,10 +55,10 @@ struct Entry {
 std::vector<Entry> entriesOf(const std::string& path) {
     std::vector<Entry> out;
     PackageReader reader;
-    if (!OpenPackage(path, reader)) return out;
+    if (!openPackage(path, reader)) return out;
     for (int i = 0; i < reader.count; ++i) {
-        Entry e{GetEntry(reader, i)->name, {}};
-        ReadEntryIndexToStream([&e](const char* d, size_t n) { return e.bytes.append(d, n), true; },
+        Entry e{getEntry(reader, i)->name, {}};
+        readEntryIndexToStream([&e](const char* d, size_t n) { return e.bytes.append(d, n), true; },
                                i, reader);
         out.push_back(std::move(e));
     }
@@ -69,12 +69,12 @@ std::vector<Entry> entriesOf(const std::string& path) {
 std::string variant(const std::string& path, std::string_view name,
                     const std::function<bool(std::string&)>& change, const std::string& to) {
     PackageWriter writer;
-    InitWriter(writer);
-    SetMagic(writer, "QZ7SAVE");
-    CreatePackage(writer, to);
+    initWriter(writer);
+    setMagic(writer, "QZ7SAVE");
+    createPackage(writer, to);
     for (Entry& e : entriesOf(path))
-        if (e.name != name || change(e.bytes)) WriteStreamEntry(writer, e.bytes, e.name);
-    FinishPackage(writer);
+        if (e.name != name || change(e.bytes)) writeStreamEntry(writer, e.bytes, e.name);
+    finishPackage(writer);
     return to;
 }
 
@@ -89,22 +89,22 @@ std::function<bool(std::string&)> replacing(std::string from, std::string to) {
 // What a load must not change when it refuses a file.
 std::string stateOf(TestPlayer& p) {
     StringList stack;
-    p.access().stack().GetStackLines(stack);
+    p.access().stack().getStackLines(stack);
     int32_t left = 0, top = 0, w = 0, h = 0;
-    p.main().screen().GetLayerRect(0, "A", left, top, w, h);
+    p.main().screen().getLayerRect(0, "A", left, top, w, h);
     std::string state =
         p.position() + "|" + joinLines(stack) + "|" + joinLines(p.vars().values()) +
         joinLines(p.vars().texts()) + "|" + std::to_string(left) + "|" +
-        std::to_string(p.main().screen().screen(0)->LayerAt(0)->surface.GetPixel(5, 5)) + "|" +
+        std::to_string(p.main().screen().screen(0)->layerAt(0)->surface.getPixel(5, 5)) + "|" +
         std::to_string(static_cast<int>(p.access().process().playerMode()));
     return state;
 }
 
 void disturb(TestPlayer& p) {
-    p.vars().Set_Value("%v%", 9);
-    p.vars().Set_Text("$s$", "x");
-    p.main().screen().SetLayerPos(0, "A", 1, 2);
-    p.main().screen().screen(0)->LayerAt(0)->surface.FillRect(0, 0, 640, 480, kBlue);
+    p.vars().setValue("%v%", 9);
+    p.vars().setText("$s$", "x");
+    p.main().screen().setLayerPos(0, "A", 1, 2);
+    p.main().screen().screen(0)->layerAt(0)->surface.fillRect(0, 0, 640, 480, kBlue);
 }
 
 bool fileEquals(const std::string& path, const std::string& bytes) {
@@ -139,8 +139,8 @@ TEST(SaveFile, WholeStateRoundTripsAndResumesAfterTheCallOnceReloadHasRun) {
     TestPlayer p(savingStory(s), s.programDir);
     p.run();
     ASSERT_EQ(p.position(), "スタートブック/sub#1");
-    std::string path = p.save().SaveFilePath("slot1.sav");
-    ASSERT_TRUE(p.save().AutoSave(path));
+    std::string path = p.save().saveFilePath("slot1.sav");
+    ASSERT_TRUE(p.save().autoSave(path));
     // The data folder did not exist: the user was asked.
     ASSERT_EQ(p.dialogs.shown().size(), 1u);
     EXPECT_EQ(p.dialogs.shown()[0].kind, platform::BoxKind::WarningYesNo);
@@ -154,55 +154,55 @@ TEST(SaveFile, WholeStateRoundTripsAndResumesAfterTheCallOnceReloadHasRun) {
                 ElementsAre("_smallimage.bmp", "stack.info", "layer.info", "dynamiclayer.info",
                             "_background.bmp", "valuevar.info", "stringvar.info", "savefile.info"));
     StringList info = splitLines(entriesOf(path).back().bytes);
-    EXPECT_EQ(ReadListString(info, "SaveSystem.Version", ""), "1");
-    EXPECT_EQ(ReadListString(info, "SaveSystem.ZarvoID", ""), "z1");
-    EXPECT_EQ(ReadListString(info, "SaveSystem.BuildID", ""), "b1");
-    EXPECT_EQ(ReadListString(info, "Music.Playing", ""), "0");
-    EXPECT_THAT(ReadListString(info, "Supplement.SaveDate", ""),
+    EXPECT_EQ(readListString(info, "SaveSystem.Version", ""), "1");
+    EXPECT_EQ(readListString(info, "SaveSystem.ZarvoID", ""), "z1");
+    EXPECT_EQ(readListString(info, "SaveSystem.BuildID", ""), "b1");
+    EXPECT_EQ(readListString(info, "Music.Playing", ""), "0");
+    EXPECT_THAT(readListString(info, "Supplement.SaveDate", ""),
                 MatchesRegex("[0-9]{4}/[0-9]{2}/[0-9]{2} [0-9]{1,2}:[0-9]{2}:[0-9]{2}"));
 
     // The thumbnail: an 80 x 60 BMP that pictures load from while the file is open, showing the
     // screen without its topmost layer (the black text at the top left would darken it).
-    ASSERT_TRUE(p.save().OpenSaveFile(path, SaveFiles::kRead));
+    ASSERT_TRUE(p.save().openSaveFile(path, SaveFiles::kRead));
     Surface thumb;
-    ASSERT_TRUE(p.access().LoadGraphic("_smallimage.bmp", thumb));
-    EXPECT_EQ(thumb.Width(), 80);
-    EXPECT_EQ(thumb.Height(), 60);
+    ASSERT_TRUE(p.access().loadGraphic("_smallimage.bmp", thumb));
+    EXPECT_EQ(thumb.width(), 80);
+    EXPECT_EQ(thumb.height(), 60);
     int red = 0;
     for (int y = 0; y < 60; ++y)
-        for (int x = 0; x < 80; ++x) red += thumb.GetPixel(x, y) == kRed;
+        for (int x = 0; x < 80; ++x) red += thumb.getPixel(x, y) == kRed;
     EXPECT_EQ(red, 80 * 60);
-    p.save().CloseSaveFile();
+    p.save().closeSaveFile();
 
     disturb(p);
-    p.main().screen().DynamicLayers(0)->Clear();
-    p.access().JumpTo("スタートブック", "スタートページ");
-    ASSERT_TRUE(p.save().AutoLoad(path));
+    p.main().screen().dynamicLayers(0)->clear();
+    p.access().jumpTo("スタートブック", "スタートページ");
+    ASSERT_TRUE(p.save().autoLoad(path));
     // "_reload" is next, with the place after the Call beneath it.
     EXPECT_EQ(p.position(), "_system/_reload#0");
-    EXPECT_EQ(p.vars().Get_ValueVar("v"), 5);
-    EXPECT_EQ(sjisToUtf8(p.vars().Get_TextVar("s")), "名前");
+    EXPECT_EQ(p.vars().getValueVar("v"), 5);
+    EXPECT_EQ(sjisToUtf8(p.vars().getTextVar("s")), "名前");
     int32_t left, top, w, h;
-    p.main().screen().GetLayerRect(0, "A", left, top, w, h);
+    p.main().screen().getLayerRect(0, "A", left, top, w, h);
     EXPECT_EQ(left * 1000 + top, 300200);
     LayerStack& screen = *p.main().screen().screen(0);
-    EXPECT_EQ(screen.LayerAt(0)->surface.GetPixel(5, 5), kRed);  // the legacy background
-    EXPECT_EQ(screen.dynamicLayers().Count(), 1);
-    EXPECT_EQ(screen.output().GetPixel(15, 405), kBlue);  // the button, shown again
-    EXPECT_EQ(sjisToUtf8(screen.LayerAt(4)->surface.layoutText), "文字");
+    EXPECT_EQ(screen.layerAt(0)->surface.getPixel(5, 5), kRed);  // the legacy background
+    EXPECT_EQ(screen.dynamicLayers().count(), 1);
+    EXPECT_EQ(screen.output().getPixel(15, 405), kBlue);  // the button, shown again
+    EXPECT_EQ(sjisToUtf8(screen.layerAt(4)->surface.layoutText), "文字");
     EXPECT_TRUE(p.save().info().empty());
 
     // The saved stack's top is the calling command: "_reload" returns after it.
     EXPECT_EQ(p.run(), platform::HeadlessHost::RunEnd::Terminated);
-    EXPECT_EQ(p.vars().Get_ValueVar("after"), 5);
+    EXPECT_EQ(p.vars().getValueVar("after"), 5);
 }
 
 TEST(SaveFile, VersionAndBuildChecksRefuseOrAskBeforeAnythingChanges) {
     StoryBuilder s;
     TestPlayer p(savingStory(s), s.programDir);
     p.run();
-    std::string good = p.save().SaveFilePath("good.sav");
-    ASSERT_TRUE(p.save().AutoSave(good));
+    std::string good = p.save().saveFilePath("good.sav");
+    ASSERT_TRUE(p.save().autoSave(good));
     auto info = [&](const char* from, const char* to) {
         return variant(good, "savefile.info", replacing(from, to), s.dir.file("story/v.sav"));
     };
@@ -211,28 +211,28 @@ TEST(SaveFile, VersionAndBuildChecksRefuseOrAskBeforeAnythingChanges) {
     p.dialogs.clear();
 
     // A newer version is refused without a word.
-    EXPECT_FALSE(p.save().AutoLoad(info("SaveSystem.Version=1", "SaveSystem.Version=2")));
+    EXPECT_FALSE(p.save().autoLoad(info("SaveSystem.Version=1", "SaveSystem.Version=2")));
     EXPECT_THAT(p.dialogs.shown(), IsEmpty());
     EXPECT_EQ(stateOf(p), before);
 
     // Another build: Abort keeps the story, Ignore loads.
     std::string other = info("SaveSystem.BuildID=b1", "SaveSystem.BuildID=b0");
     p.dialogs.queueAnswer(platform::BoxAnswer::Abort);
-    EXPECT_FALSE(p.save().AutoLoad(other));
+    EXPECT_FALSE(p.save().autoLoad(other));
     ASSERT_EQ(p.dialogs.shown().size(), 1u);
     EXPECT_EQ(p.dialogs.shown()[0].kind, platform::BoxKind::WarningAbortIgnore);
     EXPECT_EQ(p.dialogs.shown()[0].text, texts::kIncompatibleSave);
     EXPECT_EQ(stateOf(p), before);
     EXPECT_TRUE(p.save().info().empty());
     p.dialogs.queueAnswer(platform::BoxAnswer::Ignore);
-    EXPECT_TRUE(p.save().AutoLoad(other));
-    EXPECT_EQ(p.vars().Get_ValueVar("v"), 5);
+    EXPECT_TRUE(p.save().autoLoad(other));
+    EXPECT_EQ(p.vars().getValueVar("v"), 5);
 
     // A save written before versions were recorded is version 1.
     disturb(p);
     p.dialogs.clear();
-    EXPECT_TRUE(p.save().AutoLoad(info("SaveSystem.Version=1\r\n", "")));
-    EXPECT_EQ(p.vars().Get_ValueVar("v"), 5);
+    EXPECT_TRUE(p.save().autoLoad(info("SaveSystem.Version=1\r\n", "")));
+    EXPECT_EQ(p.vars().getValueVar("v"), 5);
     EXPECT_THAT(p.dialogs.shown(), IsEmpty());
 }
 
@@ -240,8 +240,8 @@ TEST(SaveFile, DamagedSavesAreRefusedWithAMessageAndTheStoryStaysAsItWas) {
     StoryBuilder s;
     TestPlayer p(savingStory(s), s.programDir);
     p.run();
-    std::string good = p.save().SaveFilePath("good.sav");
-    ASSERT_TRUE(p.save().AutoSave(good));
+    std::string good = p.save().saveFilePath("good.sav");
+    ASSERT_TRUE(p.save().autoSave(good));
     std::string bad = s.dir.file("story/bad.sav");
     auto dropLastLine = [](std::string& t) {
         t.resize(t.rfind("\r\n", t.size() - 3) + 2);
@@ -269,7 +269,7 @@ TEST(SaveFile, DamagedSavesAreRefusedWithAMessageAndTheStoryStaysAsItWas) {
     std::string before = stateOf(p);
     for (const Case& c : cases) {
         p.dialogs.clear();
-        EXPECT_FALSE(p.save().AutoLoad(variant(good, c.entry, c.change, bad))) << c.entry;
+        EXPECT_FALSE(p.save().autoLoad(variant(good, c.entry, c.change, bad))) << c.entry;
         ASSERT_EQ(p.dialogs.shown().size(), 1u) << c.entry;
         EXPECT_EQ(p.dialogs.shown()[0].kind, platform::BoxKind::ErrorOk);
         EXPECT_THAT(p.dialogs.shown()[0].text, HasSubstr(texts::kSaveDamaged));
@@ -282,11 +282,11 @@ TEST(SaveFile, DamagedSavesAreRefusedWithAMessageAndTheStoryStaysAsItWas) {
     const std::string bytes = readFile(good);
     writeFile(bad, bytes.substr(0, bytes.size() / 2));
     p.dialogs.clear();
-    EXPECT_FALSE(p.save().AutoLoad(bad));
+    EXPECT_FALSE(p.save().autoLoad(bad));
     EXPECT_EQ(p.dialogs.shown().size(), 1u);
     EXPECT_EQ(stateOf(p), before);
     // A slot never saved to is no damage: nothing is said.
-    EXPECT_FALSE(p.save().AutoLoad(s.dir.file("story/empty.sav")));
+    EXPECT_FALSE(p.save().autoLoad(s.dir.file("story/empty.sav")));
     EXPECT_EQ(p.dialogs.shown().size(), 1u);
     EXPECT_FALSE(p.host.isTerminating());
 
@@ -299,9 +299,9 @@ TEST(SaveFile, DamagedSavesAreRefusedWithAMessageAndTheStoryStaysAsItWas) {
     changed[at + 2] = '7';
     writeFile(bad, changed);
     p.dialogs.clear();
-    EXPECT_TRUE(p.save().AutoLoad(bad));
+    EXPECT_TRUE(p.save().autoLoad(bad));
     EXPECT_THAT(p.dialogs.shown(), IsEmpty());
-    EXPECT_EQ(p.vars().Get_ValueVar("v"), 7);
+    EXPECT_EQ(p.vars().getValueVar("v"), 7);
 }
 
 TEST(SaveFile, OpenCreateAppendAndCloseKeepEveryFileWhole) {
@@ -310,48 +310,48 @@ TEST(SaveFile, OpenCreateAppendAndCloseKeepEveryFileWhole) {
     TestPlayer p(savingStory(s), s.programDir);
     p.run();
     SaveFiles& save = p.save();
-    std::string slot = save.SaveFilePath("slot.sav");
-    ASSERT_TRUE(save.AutoSave(slot));
+    std::string slot = save.saveFilePath("slot.sav");
+    ASSERT_TRUE(save.autoSave(slot));
 
     // Append keeps the keys the file has; Close adds a newer list that hides the old one.
-    ASSERT_TRUE(save.OpenSaveFile(slot, SaveFiles::kAppend));
-    EXPECT_EQ(save.LoadValue("SaveSystem.BuildID"), "b1");
-    save.SaveValue("Comment", "first");
-    ASSERT_TRUE(save.CloseSaveFile());
+    ASSERT_TRUE(save.openSaveFile(slot, SaveFiles::kAppend));
+    EXPECT_EQ(save.loadValue("SaveSystem.BuildID"), "b1");
+    save.saveValue("Comment", "first");
+    ASSERT_TRUE(save.closeSaveFile());
     int lists = 0;
     for (const Entry& e : entriesOf(slot)) lists += e.name == "savefile.info";
     EXPECT_EQ(lists, 2);
-    ASSERT_TRUE(save.OpenSaveFile(slot, SaveFiles::kRead));
-    EXPECT_EQ(save.LoadValue("Comment"), "first");
-    EXPECT_EQ(save.LoadValue("SaveSystem.ZarvoID"), "z1");
-    save.CloseSaveFile();
-    EXPECT_TRUE(save.AutoLoad(slot));  // the appended file still loads whole
+    ASSERT_TRUE(save.openSaveFile(slot, SaveFiles::kRead));
+    EXPECT_EQ(save.loadValue("Comment"), "first");
+    EXPECT_EQ(save.loadValue("SaveSystem.ZarvoID"), "z1");
+    save.closeSaveFile();
+    EXPECT_TRUE(save.autoLoad(slot));  // the appended file still loads whole
 
     // Append to what is no save makes a new one.
-    std::string other = save.SaveFilePath("other.sav");
+    std::string other = save.saveFilePath("other.sav");
     writeFile(other, "not a save");
-    ASSERT_TRUE(save.OpenSaveFile(other, SaveFiles::kAppend));
-    save.SaveValue("k", "1");
-    ASSERT_TRUE(save.CloseSaveFile());
-    ASSERT_TRUE(save.OpenSaveFile(other, SaveFiles::kRead));
-    EXPECT_EQ(save.LoadValue("k"), "1");
+    ASSERT_TRUE(save.openSaveFile(other, SaveFiles::kAppend));
+    save.saveValue("k", "1");
+    ASSERT_TRUE(save.closeSaveFile());
+    ASSERT_TRUE(save.openSaveFile(other, SaveFiles::kRead));
+    EXPECT_EQ(save.loadValue("k"), "1");
 
     // A second Create while the first file is open for writing finishes the first.
-    std::string a = save.SaveFilePath("a.sav"), b = save.SaveFilePath("b.sav");
-    ASSERT_TRUE(save.OpenSaveFile(a, SaveFiles::kCreate));
-    save.SaveValue("name", "A");
-    ASSERT_TRUE(save.OpenSaveFile(b, SaveFiles::kCreate));
-    EXPECT_EQ(save.LoadValue("name"), "");
-    save.SaveValue("name", "B");
-    save.CloseSaveFile();
-    ASSERT_TRUE(save.OpenSaveFile(a, SaveFiles::kRead));
-    EXPECT_EQ(save.LoadValue("name"), "A");
-    ASSERT_TRUE(save.OpenSaveFile(b, SaveFiles::kRead));
-    EXPECT_EQ(save.LoadValue("name"), "B");
-    save.CloseSaveFile();
+    std::string a = save.saveFilePath("a.sav"), b = save.saveFilePath("b.sav");
+    ASSERT_TRUE(save.openSaveFile(a, SaveFiles::kCreate));
+    save.saveValue("name", "A");
+    ASSERT_TRUE(save.openSaveFile(b, SaveFiles::kCreate));
+    EXPECT_EQ(save.loadValue("name"), "");
+    save.saveValue("name", "B");
+    save.closeSaveFile();
+    ASSERT_TRUE(save.openSaveFile(a, SaveFiles::kRead));
+    EXPECT_EQ(save.loadValue("name"), "A");
+    ASSERT_TRUE(save.openSaveFile(b, SaveFiles::kRead));
+    EXPECT_EQ(save.loadValue("name"), "B");
+    save.closeSaveFile();
     // With no file open the values go to the settings.
-    save.SaveValue("name", "S");
-    EXPECT_EQ(save.GetSettingValue("name"), "S");
+    save.saveValue("name", "S");
+    EXPECT_EQ(save.getSettingValue("name"), "S");
     EXPECT_THAT(leftovers(s.dir.file("story")), IsEmpty());
 }
 
@@ -360,22 +360,22 @@ TEST(SaveFile, AWriteFailingHalfwayLeavesThePreviousSave) {
     std::filesystem::create_directories(s.dir.file("story"));
     TestPlayer p(savingStory(s), s.programDir);
     p.run();
-    std::string slot = p.save().SaveFilePath("slot.sav");
-    ASSERT_TRUE(p.save().AutoSave(slot));
+    std::string slot = p.save().saveFilePath("slot.sav");
+    ASSERT_TRUE(p.save().autoSave(slot));
     const std::string old = readFile(slot);
     disturb(p);
 
     // The new save stops after its thumbnail: the file system takes no more.
-    EXPECT_EQ(underFileSizeLimit(20000, [&] { return !p.save().AutoSave(slot); }), 0);
+    EXPECT_EQ(underFileSizeLimit(20000, [&] { return !p.save().autoSave(slot); }), 0);
     EXPECT_TRUE(fileEquals(slot, old));
     // An append whose list cannot be written, once the copy is made.
-    ASSERT_TRUE(p.save().OpenSaveFile(slot, SaveFiles::kAppend));
-    p.save().SaveValue("Comment", std::string(5000, 'x'));
-    EXPECT_EQ(underFileSizeLimit(old.size(), [&] { return !p.save().CloseSaveFile(); }), 0);
+    ASSERT_TRUE(p.save().openSaveFile(slot, SaveFiles::kAppend));
+    p.save().saveValue("Comment", std::string(5000, 'x'));
+    EXPECT_EQ(underFileSizeLimit(old.size(), [&] { return !p.save().closeSaveFile(); }), 0);
     EXPECT_TRUE(fileEquals(slot, old));
     EXPECT_THAT(leftovers(s.dir.file("story")), IsEmpty());
-    EXPECT_TRUE(p.save().AutoLoad(slot));
-    EXPECT_EQ(p.vars().Get_ValueVar("v"), 5);
+    EXPECT_TRUE(p.save().autoLoad(slot));
+    EXPECT_EQ(p.vars().getValueVar("v"), 5);
 }
 
 TEST(Settings, ReadAtFirstShowKeptWhileRunningAndWrittenAtShutdown) {
@@ -387,24 +387,24 @@ TEST(Settings, ReadAtFirstShowKeptWhileRunningAndWrittenAtShutdown) {
                          "System.Top=34\r\nSystem.Font=ＭＳ 明朝\r\nCustom=値\r\n"));
     {
         TestPlayer p(project, s.programDir);
-        EXPECT_EQ(p.main().music().GetMusicVolume(), 40);
-        EXPECT_EQ(p.vars().Get_ValueVar("_musicvolume"), 40);
-        EXPECT_EQ(p.vars().Get_ValueVar("_soundvolume"), 100);
+        EXPECT_EQ(p.main().music().getMusicVolume(), 40);
+        EXPECT_EQ(p.vars().getValueVar("_musicvolume"), 40);
+        EXPECT_EQ(p.vars().getValueVar("_soundvolume"), 100);
         EXPECT_FALSE(p.main().music().soundEnabled());
         EXPECT_EQ(sjisToUtf8(p.access().systemFont), "ＭＳ 明朝");
         int x, y;
         p.host.windowPosition(x, y);
         EXPECT_EQ(x * 100 + y, 1234);
-        EXPECT_EQ(sjisToUtf8(p.save().LoadValue("Custom")), "値");
+        EXPECT_EQ(sjisToUtf8(p.save().loadValue("Custom")), "値");
         p.host.setWindowPosition(50, 60);
-        p.main().music().SetSoundEnabled(true);
+        p.main().music().setSoundEnabled(true);
     }
     StringList saved = splitLines(readFile(file));
-    EXPECT_EQ(ReadListString(saved, "Custom", ""), sjis("値"));
-    EXPECT_EQ(ReadListString(saved, "System.Left", ""), "50");
-    EXPECT_EQ(ReadListString(saved, "System.Top", ""), "60");
-    EXPECT_EQ(ReadListString(saved, "System.UseSound", ""), "1");
-    EXPECT_EQ(ReadListString(saved, "System.MusicVolume", ""), "40");
+    EXPECT_EQ(readListString(saved, "Custom", ""), sjis("値"));
+    EXPECT_EQ(readListString(saved, "System.Left", ""), "50");
+    EXPECT_EQ(readListString(saved, "System.Top", ""), "60");
+    EXPECT_EQ(readListString(saved, "System.UseSound", ""), "1");
+    EXPECT_EQ(readListString(saved, "System.MusicVolume", ""), "40");
 }
 
 }  // namespace

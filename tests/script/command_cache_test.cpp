@@ -31,15 +31,15 @@ std::vector<std::string> repeat(std::string_view line, int n) {
 
 struct Fixture : ::testing::Test {
     void open(const std::string& bytes, std::string_view page) {
-        file.LoadFromStream(bytes);
+        file.loadFromStream(bytes);
         ctrl.setFile(&file);
         ctrl.setDialogs(&dialogs);
-        ctrl.Set_BookName("b");
-        ctrl.Set_PageName(page);
+        ctrl.setBookName("b");
+        ctrl.setPageName(page);
     }
     std::vector<int32_t> levels() {
         std::vector<int32_t> out;
-        for (int32_t i = 0; i < ctrl.Get_CommandCount(); ++i) out.push_back(ctrl.Get_CommandLevel(i));
+        for (int32_t i = 0; i < ctrl.commandCount(); ++i) out.push_back(ctrl.getCommandLevel(i));
         return out;
     }
     ScriptFile file;
@@ -67,32 +67,32 @@ TEST_F(Fixture, CommandsCarryTheLinesAboveThem) {
                   "  @MessageDraw  ", "Wait.Time=abc", "Wait.Flag", "@Wait", "@wait", "trailing line"}},
                 {"none", {"MessageDraw.Text=x", "plain"}}}),
          "p");
-    ASSERT_EQ(ctrl.Get_CommandCount(), 3);
+    ASSERT_EQ(ctrl.commandCount(), 3);
     Command cmd;
-    ASSERT_TRUE(ctrl.Get_Command(0, cmd));
+    ASSERT_TRUE(ctrl.getCommand(0, cmd));
     EXPECT_EQ(cmd.type, CommandType::MessageDraw);
     EXPECT_EQ(cmd.params, (StringList{sjis("MessageDraw.Text=こんにちは"), "messagedraw.text=second", "",
                                       "  MessageDraw.Wait=5"}));
-    EXPECT_EQ(cmd.GetParamText("MESSAGEDRAW.TEXT", "d"), sjis("こんにちは"));  // upper line wins
-    EXPECT_EQ(cmd.GetParamValue("MessageDraw.Wait", -1), -1);  // a blank before the name
-    EXPECT_TRUE(cmd.GetParamFlag("MessageDraw.Flag", true));
-    ASSERT_TRUE(ctrl.Get_Command(1, cmd));
+    EXPECT_EQ(cmd.getParamText("MESSAGEDRAW.TEXT", "d"), sjis("こんにちは"));  // upper line wins
+    EXPECT_EQ(cmd.getParamValue("MessageDraw.Wait", -1), -1);  // a blank before the name
+    EXPECT_TRUE(cmd.getParamFlag("MessageDraw.Flag", true));
+    ASSERT_TRUE(ctrl.getCommand(1, cmd));
     EXPECT_EQ(cmd.type, CommandType::Wait);
     EXPECT_EQ(cmd.params, (StringList{"Wait.Time=abc", "Wait.Flag"}));
-    EXPECT_EQ(cmd.GetParamValue("Wait.Time", 250), 250);
-    EXPECT_FALSE(cmd.GetParamFlag("Wait.Flag", false));  // a line without "=" never matches
-    EXPECT_EQ(cmd.GetParamValue("Wait.Missing", 9), 9);
-    ASSERT_TRUE(ctrl.Get_Command(2, cmd));
+    EXPECT_EQ(cmd.getParamValue("Wait.Time", 250), 250);
+    EXPECT_FALSE(cmd.getParamFlag("Wait.Flag", false));  // a line without "=" never matches
+    EXPECT_EQ(cmd.getParamValue("Wait.Missing", 9), 9);
+    ASSERT_TRUE(ctrl.getCommand(2, cmd));
     EXPECT_EQ(cmd.type, CommandType::Unknown);
     EXPECT_TRUE(cmd.params.empty());
-    EXPECT_FALSE(ctrl.Get_Command(3, cmd));
-    EXPECT_FALSE(ctrl.Get_Command(-1, cmd));
-    EXPECT_EQ(ctrl.Get_CommandLevel(3), -1);
+    EXPECT_FALSE(ctrl.getCommand(3, cmd));
+    EXPECT_FALSE(ctrl.getCommand(-1, cmd));
+    EXPECT_EQ(ctrl.getCommandLevel(3), -1);
 
-    ctrl.Set_PageName("none");
-    EXPECT_EQ(ctrl.Get_CommandCount(), 0);
-    ctrl.Set_PageName("missing");
-    EXPECT_EQ(ctrl.Get_CommandCount(), 0);
+    ctrl.setPageName("none");
+    EXPECT_EQ(ctrl.commandCount(), 0);
+    ctrl.setPageName("missing");
+    EXPECT_EQ(ctrl.commandCount(), 0);
     EXPECT_TRUE(dialogs.shown().empty());
 }
 
@@ -101,7 +101,7 @@ TEST_F(Fixture, IfElseEndifShareALevel) {
                 {"stray", {"@endif", "@if", "@rem", "@endif", "@Return"}}}),
          "p");
     EXPECT_EQ(levels(), (std::vector<int32_t>{0, 1, 1, 1, 1, 0, 1, 0, 0}));
-    ctrl.Set_PageName("stray");
+    ctrl.setPageName("stray");
     EXPECT_EQ(levels(), (std::vector<int32_t>{-1, -1, 0, -1, -1}));
 }
 
@@ -110,23 +110,23 @@ TEST_F(Fixture, FiveHundredCommandsFitAndOneMoreIsRefused) {
     full.push_back("after=1");
     auto over = repeat("  @Wait", 501);
     open(pages({{"full", full}, {"over", over}}), "full");
-    EXPECT_EQ(ctrl.Get_CommandCount(), 500);
+    EXPECT_EQ(ctrl.commandCount(), 500);
     Command cmd;
-    EXPECT_TRUE(ctrl.Get_Command(499, cmd));
+    EXPECT_TRUE(ctrl.getCommand(499, cmd));
     EXPECT_TRUE(dialogs.shown().empty());
 
-    ctrl.Set_PageName("over");
+    ctrl.setPageName("over");
     // Nothing of the refused page runs, and the full page's count is not kept for it.
-    EXPECT_EQ(ctrl.Get_CommandCount(), 0);
-    EXPECT_FALSE(ctrl.Get_Command(0, cmd));
-    EXPECT_EQ(ctrl.Get_CommandLevel(0), -1);
+    EXPECT_EQ(ctrl.commandCount(), 0);
+    EXPECT_FALSE(ctrl.getCommand(0, cmd));
+    EXPECT_EQ(ctrl.getCommandLevel(0), -1);
     ASSERT_EQ(dialogs.shown().size(), 3u);  // at every query
     for (const auto& box : dialogs.shown()) {
         EXPECT_EQ(box.kind, BoxKind::ErrorOk);
         EXPECT_EQ(box.text, texts::kTooManyCommands);
     }
-    ctrl.Set_PageName("full");
-    EXPECT_EQ(ctrl.Get_CommandCount(), 500);
+    ctrl.setPageName("full");
+    EXPECT_EQ(ctrl.commandCount(), 500);
     EXPECT_EQ(dialogs.shown().size(), 3u);
 }
 
@@ -135,8 +135,8 @@ TEST(CommandCache, WithoutAFileEveryQueryComplains) {
     RecordingDialogs dialogs;
     ctrl.setDialogs(&dialogs);
     Command cmd;
-    EXPECT_EQ(ctrl.Get_CommandCount(), 0);
-    EXPECT_FALSE(ctrl.Get_Command(0, cmd));
+    EXPECT_EQ(ctrl.commandCount(), 0);
+    EXPECT_FALSE(ctrl.getCommand(0, cmd));
     ASSERT_EQ(dialogs.shown().size(), 2u);
     EXPECT_EQ(dialogs.shown()[1].kind, BoxKind::ErrorOk);
     EXPECT_EQ(dialogs.shown()[1].text, "Error : Make_CommandCache()\nCan't access \"ZarvoFile\"");
@@ -144,22 +144,22 @@ TEST(CommandCache, WithoutAFileEveryQueryComplains) {
 
 TEST_F(Fixture, RebuildsOnlyWhenTheNameChanges) {
     open(pages({{"p", {"@rem", "@rem", "x=1", "@Wait"}}}), "p");
-    ASSERT_EQ(ctrl.Get_CommandCount(), 3);
+    ASSERT_EQ(ctrl.commandCount(), 3);
     // The script shrinks under the cache; the same name keeps the old numbering, and fetching
     // it stays within the new page.
-    file.LoadFromStream(pages({{"p", {"@Return"}}}));
-    ctrl.Set_BookName("b");
-    ctrl.Set_PageName("p");
+    file.loadFromStream(pages({{"p", {"@Return"}}}));
+    ctrl.setBookName("b");
+    ctrl.setPageName("p");
     EXPECT_FALSE(ctrl.needsRebuild());
-    EXPECT_EQ(ctrl.Get_CommandCount(), 3);
+    EXPECT_EQ(ctrl.commandCount(), 3);
     Command cmd;
-    ASSERT_TRUE(ctrl.Get_Command(2, cmd));
+    ASSERT_TRUE(ctrl.getCommand(2, cmd));
     EXPECT_EQ(cmd.type, CommandType::Unknown);
     EXPECT_EQ(cmd.params, (StringList{""}));
-    ctrl.Set_PageName("q");
-    ctrl.Set_PageName("p");
-    EXPECT_EQ(ctrl.Get_CommandCount(), 1);
-    ASSERT_TRUE(ctrl.Get_Command(0, cmd));
+    ctrl.setPageName("q");
+    ctrl.setPageName("p");
+    EXPECT_EQ(ctrl.commandCount(), 1);
+    ASSERT_TRUE(ctrl.getCommand(0, cmd));
     EXPECT_EQ(cmd.type, CommandType::Return);
 }
 

@@ -43,57 +43,57 @@ const std::string kStory = script({
 
 TEST(ZarvoFile, IndexFollowsTheEndMarkers) {
     ScriptFile f;
-    f.LoadFromStream(kStory);
+    f.loadFromStream(kStory);
     StringList expected = {"Zarvo/:2,11", sjis("本/開始:13,17"), sjis("本/空:18,19"), sjis("本:12,20")};
     EXPECT_EQ(f.index(), expected);
     int32_t s, e;
-    ASSERT_TRUE(f.FindBook(sjis("本"), s, e));
+    ASSERT_TRUE(f.findBook(sjis("本"), s, e));
     EXPECT_EQ(s, 12);
     EXPECT_EQ(e, 20);
-    ASSERT_TRUE(f.FindPage(sjis("本"), sjis("開始"), s, e));
+    ASSERT_TRUE(f.findPage(sjis("本"), sjis("開始"), s, e));
     EXPECT_EQ(s, 13);
     EXPECT_EQ(e, 17);
-    EXPECT_FALSE(f.FindHead(sjis("本"), s, e));
-    EXPECT_FALSE(f.FindBook("Zarvo", s, e));
+    EXPECT_FALSE(f.findHead(sjis("本"), s, e));
+    EXPECT_FALSE(f.findBook("Zarvo", s, e));
 }
 
 TEST(ZarvoFile, HeadValuesTakeTheFirstExactKeyUntrimmed) {
     ScriptFile f;
-    f.LoadFromStream(kStory);
-    EXPECT_EQ(f.ReadHeadString("Zarvo", "Title", "d"), sjis("物語"));  // first line wins
-    EXPECT_EQ(f.ReadHeadString("Zarvo", "Spaced", "d"), " 12");
-    EXPECT_EQ(f.ReadHeadString("Zarvo", "Titl", "d"), "d");
-    EXPECT_EQ(f.ReadHeadString("Zarvo", "title", "d"), "d");     // keys are exact
-    EXPECT_EQ(f.ReadHeadString("Zarvo", "Indented", "d"), "d");  // leading blank never matches
-    EXPECT_EQ(f.ReadHeadString("Missing", "Title", "d"), "d");
-    EXPECT_EQ(f.ReadHeadInt("Zarvo", "ImageWidth", 0), 640);
-    EXPECT_EQ(f.ReadHeadInt("Zarvo", "Trail", -1), -1);  // trailing blank
-    EXPECT_EQ(f.ReadHeadInt("Zarvo", "Hex", -1), 31);
-    EXPECT_EQ(f.ReadHeadInt("Zarvo", "Title", 7), 7);
-    EXPECT_FALSE(f.ReadHeadBool("Zarvo", "Flag", true));
-    EXPECT_TRUE(f.ReadHeadBool("Zarvo", "Nothing", true));
+    f.loadFromStream(kStory);
+    EXPECT_EQ(f.readHeadString("Zarvo", "Title", "d"), sjis("物語"));  // first line wins
+    EXPECT_EQ(f.readHeadString("Zarvo", "Spaced", "d"), " 12");
+    EXPECT_EQ(f.readHeadString("Zarvo", "Titl", "d"), "d");
+    EXPECT_EQ(f.readHeadString("Zarvo", "title", "d"), "d");     // keys are exact
+    EXPECT_EQ(f.readHeadString("Zarvo", "Indented", "d"), "d");  // leading blank never matches
+    EXPECT_EQ(f.readHeadString("Missing", "Title", "d"), "d");
+    EXPECT_EQ(f.readHeadInt("Zarvo", "ImageWidth", 0), 640);
+    EXPECT_EQ(f.readHeadInt("Zarvo", "Trail", -1), -1);  // trailing blank
+    EXPECT_EQ(f.readHeadInt("Zarvo", "Hex", -1), 31);
+    EXPECT_EQ(f.readHeadInt("Zarvo", "Title", 7), 7);
+    EXPECT_FALSE(f.readHeadBool("Zarvo", "Flag", true));
+    EXPECT_TRUE(f.readHeadBool("Zarvo", "Nothing", true));
 }
 
 TEST(ZarvoFile, PageLinesAreUntrimmedAndBoundsAreSafe) {
     ScriptFile f;
-    f.LoadFromStream(kStory);
+    f.loadFromStream(kStory);
     const std::string book = sjis("本"), page = sjis("開始");
-    EXPECT_EQ(f.GetPageLineCount(book, page), 3);
-    EXPECT_EQ(f.GetPageLine(book, page, 0), "  Line one  ");
-    EXPECT_EQ(f.GetPageLine(book, page, 1), "");
-    EXPECT_EQ(f.GetPageLine(book, page, 2), "@MessageDraw");
+    EXPECT_EQ(f.getPageLineCount(book, page), 3);
+    EXPECT_EQ(f.getPageLine(book, page, 0), "  Line one  ");
+    EXPECT_EQ(f.getPageLine(book, page, 1), "");
+    EXPECT_EQ(f.getPageLine(book, page, 2), "@MessageDraw");
     // Outside the page: never the neighbouring marker lines.
-    EXPECT_EQ(f.GetPageLine(book, page, 3), "");
-    EXPECT_EQ(f.GetPageLine(book, page, -1), "");
-    EXPECT_EQ(f.GetPageLine(book, page, 1 << 30), "");
-    EXPECT_EQ(f.GetPageLineCount(book, sjis("空")), 0);  // adjacent markers
-    EXPECT_EQ(f.GetPageLine(book, "nope", 0), "");
-    EXPECT_EQ(f.GetPageLineCount(book, "nope"), 0);
+    EXPECT_EQ(f.getPageLine(book, page, 3), "");
+    EXPECT_EQ(f.getPageLine(book, page, -1), "");
+    EXPECT_EQ(f.getPageLine(book, page, 1 << 30), "");
+    EXPECT_EQ(f.getPageLineCount(book, sjis("空")), 0);  // adjacent markers
+    EXPECT_EQ(f.getPageLine(book, "nope", 0), "");
+    EXPECT_EQ(f.getPageLineCount(book, "nope"), 0);
 }
 
 TEST(ZarvoFile, FirstMatchAndFilingRules) {
     ScriptFile f;
-    f.LoadFromStream(script({
+    f.loadFromStream(script({
         "<Book=\"A\">", "<Page=\"p\">", "x", "<Page End>", "<Book End>",  // 0-4
         "<Book=\"A\">", "<Page=\"q\">", "<Page End>", "<Book End>",       // 5-8
         "<Page=\"after\">", "<Page End>",                                 // 9-10: filed under A
@@ -101,36 +101,36 @@ TEST(ZarvoFile, FirstMatchAndFilingRules) {
         "<Head=\"A\">", "<Head End>",                                     // 13-14
     }));
     int32_t s, e;
-    ASSERT_TRUE(f.FindBook("A", s, e));
+    ASSERT_TRUE(f.findBook("A", s, e));
     EXPECT_EQ(s, 0);  // the book whose end marker comes first
     EXPECT_EQ(e, 4);
-    ASSERT_TRUE(f.FindBook("AB", s, e));
+    ASSERT_TRUE(f.findBook("AB", s, e));
     EXPECT_EQ(s, 11);
-    ASSERT_TRUE(f.FindPage("A", "after", s, e));
+    ASSERT_TRUE(f.findPage("A", "after", s, e));
     EXPECT_EQ(s, 9);
-    ASSERT_TRUE(f.FindHead("A", s, e));
+    ASSERT_TRUE(f.findHead("A", s, e));
     EXPECT_EQ(s, 13);
     // The index is searched by key prefix: a page entry answers for a book named "A/p".
-    ASSERT_TRUE(f.FindBook("A/p", s, e));
+    ASSERT_TRUE(f.findBook("A/p", s, e));
     EXPECT_EQ(s, 1);
-    EXPECT_FALSE(f.BookExists("A/p"));
+    EXPECT_FALSE(f.bookExists("A/p"));
 
     StringList books, pages;
-    f.GetBookList(books);
+    f.getBookList(books);
     EXPECT_EQ(books, (StringList{"A", "A", "AB"}));
-    f.GetPageList("A", pages);
+    f.getPageList("A", pages);
     EXPECT_EQ(pages, (StringList{"p", "q", "after"}));  // the Head "A" is not a page
-    EXPECT_TRUE(f.PageExists("A", "q"));
-    EXPECT_FALSE(f.PageExists("AB", "p"));
-    EXPECT_TRUE(f.BookExists("AB"));
-    EXPECT_FALSE(f.BookExists("a"));
+    EXPECT_TRUE(f.pageExists("A", "q"));
+    EXPECT_FALSE(f.pageExists("AB", "p"));
+    EXPECT_TRUE(f.bookExists("AB"));
+    EXPECT_FALSE(f.bookExists("a"));
 }
 
 TEST(ZarvoFile, MarkerNamesAndEndMarkerWording) {
     ScriptFile f;
     RecordingDialogs dialogs;
     f.setDialogs(&dialogs);
-    f.LoadFromStream(script({
+    f.loadFromStream(script({
         "<Page=\"lonely\">", "<Page End>",               // before any book: book ""
         "<Book= \"spaced name\" >", "  <Book Finish>  ",  // any word after the space closes
         "<Book= bare >", "<Book End>",
@@ -139,14 +139,14 @@ TEST(ZarvoFile, MarkerNamesAndEndMarkerWording) {
     }));
     EXPECT_TRUE(dialogs.shown().empty());
     int32_t s, e;
-    EXPECT_TRUE(f.FindPage("", "lonely", s, e));
-    EXPECT_TRUE(f.FindBook("spaced name", s, e));
-    EXPECT_TRUE(f.FindBook(" bare ", s, e));
-    ASSERT_TRUE(f.FindBook("", s, e));
+    EXPECT_TRUE(f.findPage("", "lonely", s, e));
+    EXPECT_TRUE(f.findBook("spaced name", s, e));
+    EXPECT_TRUE(f.findBook(" bare ", s, e));
+    ASSERT_TRUE(f.findBook("", s, e));
     EXPECT_EQ(s, 6);
-    EXPECT_TRUE(f.FindPage("", "p", s, e));  // the last book start was the empty name
+    EXPECT_TRUE(f.findPage("", "p", s, e));  // the last book start was the empty name
     StringList books;
-    f.GetBookList(books);
+    f.getBookList(books);
     EXPECT_EQ(books, (StringList{"spaced name", " bare ", ""}));
 }
 
@@ -170,7 +170,7 @@ TEST(ZarvoFile, EachIntegrityFaultHasItsMessage) {
         RecordingDialogs dialogs;
         ScriptFile f;
         f.setDialogs(&dialogs);
-        f.LoadFromStream(text);
+        f.loadFromStream(text);
         ASSERT_EQ(dialogs.shown().size(), 1u) << fault.tag;
         EXPECT_EQ(dialogs.shown()[0].kind, BoxKind::ErrorOk);
         EXPECT_EQ(dialogs.shown()[0].text, damaged(fault.tag));
@@ -182,7 +182,7 @@ TEST(ZarvoFile, UnknownBlocksStopTheIndexWithTheLineAsStored) {
         RecordingDialogs dialogs;
         ScriptFile f;
         f.setDialogs(&dialogs);
-        f.LoadFromStream(std::string("<Book=\"x\">\r\n") + std::string(bad) + "\r\n<Book End>\r\n");
+        f.loadFromStream(std::string("<Book=\"x\">\r\n") + std::string(bad) + "\r\n<Book End>\r\n");
         ASSERT_EQ(dialogs.shown().size(), 1u) << bad;
         EXPECT_EQ(dialogs.shown()[0].kind, BoxKind::ErrorOk);
         EXPECT_EQ(dialogs.shown()[0].text, std::string(texts::kUnknownBlock) + std::string(bad));
@@ -193,29 +193,29 @@ TEST(ZarvoFile, ADamagedIndexKeepsEarlierBlocksAndReportsAgain) {
     RecordingDialogs dialogs;
     ScriptFile f;
     f.setDialogs(&dialogs);
-    f.LoadFromStream(script({"<Book=\"ok\">", "<Page=\"p\">", "<Page End>", "<Book End>", "<Page End>",
+    f.loadFromStream(script({"<Book=\"ok\">", "<Page=\"p\">", "<Page End>", "<Book End>", "<Page End>",
                              "<Book=\"late\">", "<Book End>"}));
     EXPECT_EQ(dialogs.shown().size(), 1u);
     int32_t s, e;
-    EXPECT_TRUE(f.FindBook("ok", s, e));  // rebuilt, reported again
+    EXPECT_TRUE(f.findBook("ok", s, e));  // rebuilt, reported again
     EXPECT_EQ(dialogs.shown().size(), 2u);
-    EXPECT_TRUE(f.FindBook("ok", s, e));  // the cached answer needs no index
+    EXPECT_TRUE(f.findBook("ok", s, e));  // the cached answer needs no index
     EXPECT_EQ(dialogs.shown().size(), 2u);
-    EXPECT_FALSE(f.FindBook("late", s, e));
+    EXPECT_FALSE(f.findBook("late", s, e));
     EXPECT_EQ(dialogs.shown().size(), 3u);
     EXPECT_EQ(dialogs.shown()[2].text, damaged("[Page block miss start flag]"));
 
     // Kinds are tracked on their own: interleaved blocks are no fault.
     dialogs.clear();
-    f.LoadFromStream(script({"<Head=\"h\">", "<Book=\"b\">", "<Head End>", "<Book End>"}));
+    f.loadFromStream(script({"<Head=\"h\">", "<Book=\"b\">", "<Head End>", "<Book End>"}));
     EXPECT_TRUE(dialogs.shown().empty());
-    EXPECT_TRUE(f.FindHead("h", s, e));
-    EXPECT_TRUE(f.FindBook("b", s, e));
+    EXPECT_TRUE(f.findHead("h", s, e));
+    EXPECT_TRUE(f.findBook("b", s, e));
 
     // Without dialogs the faults are silent, never fatal.
     ScriptFile quiet;
-    quiet.LoadFromStream("<Page End>\r\n<Odd>\r\n");
-    EXPECT_FALSE(quiet.FindPage("", "", s, e));
+    quiet.loadFromStream("<Page End>\r\n<Odd>\r\n");
+    EXPECT_FALSE(quiet.findPage("", "", s, e));
 }
 
 TEST(ZarvoFile, NewScriptAndLoadingFromFiles) {
@@ -227,39 +227,39 @@ TEST(ZarvoFile, NewScriptAndLoadingFromFiles) {
 
     test::TempDir dir;
     test::writeFile(dir.file("story.zf7"), kStory);
-    ASSERT_TRUE(f.LoadFromFile(dir.file("story.zf7")));
-    EXPECT_TRUE(f.BookExists(sjis("本")));
+    ASSERT_TRUE(f.loadFromFile(dir.file("story.zf7")));
+    EXPECT_TRUE(f.bookExists(sjis("本")));
     // A file that cannot be read leaves the script as it was.
-    EXPECT_FALSE(f.LoadFromFile(dir.file("missing.zf7")));
-    EXPECT_FALSE(f.LoadFromFile(dir.path()));  // a folder
-    EXPECT_TRUE(f.BookExists(sjis("本")));
-    f.NewScript();
-    EXPECT_FALSE(f.BookExists(sjis("本")));
+    EXPECT_FALSE(f.loadFromFile(dir.file("missing.zf7")));
+    EXPECT_FALSE(f.loadFromFile(dir.path()));  // a folder
+    EXPECT_TRUE(f.bookExists(sjis("本")));
+    f.newScript();
+    EXPECT_FALSE(f.bookExists(sjis("本")));
 }
 
 TEST(ZarvoFile, ImportBookAddsOnlyAMissingBook) {
     ScriptFile story, library;
-    story.LoadFromStream(script({"<Book=\"main\">", "<Page=\"p\">", "story", "<Page End>", "<Book End>"}));
-    library.LoadFromStream(script({"<Book=\"main\">", "<Page=\"p\">", "library", "<Page End>", "<Book End>",
+    story.loadFromStream(script({"<Book=\"main\">", "<Page=\"p\">", "story", "<Page End>", "<Book End>"}));
+    library.loadFromStream(script({"<Book=\"main\">", "<Page=\"p\">", "library", "<Page End>", "<Book End>",
                                    "<Book=\"_system\">", "<Page=\"_init\">", "@Return", "<Page End>",
                                    "<Page=\"_timer\">", "<Page End>", "<Book End>"}));
-    story.ImportBook("main", library);
+    story.importBook("main", library);
     EXPECT_EQ(story.lines().size(), 5u);
-    EXPECT_EQ(story.GetPageLine("main", "p", 0), "story");
-    story.ImportBook("nothing", library);
+    EXPECT_EQ(story.getPageLine("main", "p", 0), "story");
+    story.importBook("nothing", library);
     EXPECT_EQ(story.lines().size(), 5u);
 
-    story.ImportBook("_system", library);
+    story.importBook("_system", library);
     EXPECT_EQ(story.lines().size(), 12u);
-    EXPECT_EQ(story.GetPageLine("_system", "_init", 0), "@Return");
+    EXPECT_EQ(story.getPageLine("_system", "_init", 0), "@Return");
     StringList pages;
-    story.GetPageList("_system", pages);
+    story.getPageList("_system", pages);
     EXPECT_EQ(pages, (StringList{"_init", "_timer"}));
 
     StringList lines = {"kept"};
-    ASSERT_TRUE(story.GetBookLines("main", lines));
+    ASSERT_TRUE(story.getBookLines("main", lines));
     EXPECT_EQ(lines, (StringList{"kept", "<Book=\"main\">", "<Page=\"p\">", "story", "<Page End>", "<Book End>"}));
-    EXPECT_FALSE(story.GetBookLines("none", lines));
+    EXPECT_FALSE(story.getBookLines("none", lines));
 }
 
 }  // namespace

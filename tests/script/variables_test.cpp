@@ -18,7 +18,7 @@ using test::sjis;
 
 struct Vars : ::testing::Test {
     Vars() : vars(&clock) {
-        file.LoadFromStream(test::script({
+        file.loadFromStream(test::script({
             "<Head=\"Zarvo\">", "ImageWidth=640", "Title=物語", "<Head End>",
             "<Head=\"\">", "@version=7", "<Head End>",
         }));
@@ -27,7 +27,7 @@ struct Vars : ::testing::Test {
     }
     std::string expand(std::string_view utf8) {
         bool error = true;
-        std::string out = vars.Expand_Text(sjis(utf8), error);
+        std::string out = vars.expandText(sjis(utf8), error);
         EXPECT_FALSE(error) << utf8;
         return out;
     }
@@ -38,61 +38,61 @@ struct Vars : ::testing::Test {
 };
 
 TEST_F(Vars, UserVariablesIgnoreLetterCaseAndKeepFirstSetOrder) {
-    vars.Set_Value("%Score%", 5);
-    vars.Set_Text("$Name$", sjis("太郎"));
-    vars.Set_Value("%b%", 2);
-    vars.Set_Value("%SCORE%", 7);  // replaces in place
-    EXPECT_EQ(vars.Get_ValueVar("score"), 7);
-    EXPECT_EQ(vars.Get_Value("%sCoRe%"), 7);
-    EXPECT_EQ(vars.Get_TextVar("NAME"), sjis("太郎"));
+    vars.setValue("%Score%", 5);
+    vars.setText("$Name$", sjis("太郎"));
+    vars.setValue("%b%", 2);
+    vars.setValue("%SCORE%", 7);  // replaces in place
+    EXPECT_EQ(vars.getValueVar("score"), 7);
+    EXPECT_EQ(vars.getValue("%sCoRe%"), 7);
+    EXPECT_EQ(vars.getTextVar("NAME"), sjis("太郎"));
     EXPECT_EQ(vars.values(), (StringList{"SCORE=7", "b=2"}));  // the line takes the latest spelling
     StringList lines = {"x"};
-    vars.GetTextLines(lines);
+    vars.getTextLines(lines);
     EXPECT_EQ(lines, (StringList{"x", sjis("Name=太郎")}));
-    EXPECT_EQ(vars.Get_TextVar("unset"), "");
+    EXPECT_EQ(vars.getTextVar("unset"), "");
     EXPECT_TRUE(dialogs.shown().empty());
 }
 
 TEST_F(Vars, OperandsAreReferencesOrLiterals) {
-    EXPECT_EQ(vars.Get_Value("42"), 42);
-    EXPECT_EQ(vars.Get_Value("0x10"), 16);
-    EXPECT_EQ(vars.Get_Value("word"), 0);
-    EXPECT_EQ(vars.Get_Value("%unset%"), 0);
+    EXPECT_EQ(vars.getValue("42"), 42);
+    EXPECT_EQ(vars.getValue("0x10"), 16);
+    EXPECT_EQ(vars.getValue("word"), 0);
+    EXPECT_EQ(vars.getValue("%unset%"), 0);
     // The last character goes whatever it is: "%ab" names "a", a lone "%" names "".
-    vars.Set_Value("%ab", 3);
-    EXPECT_EQ(vars.Get_ValueVar("a"), 3);
-    vars.Set_Value("%", 9);
-    EXPECT_EQ(vars.Get_Value("%x"), 9);
+    vars.setValue("%ab", 3);
+    EXPECT_EQ(vars.getValueVar("a"), 3);
+    vars.setValue("%", 9);
+    EXPECT_EQ(vars.getValue("%x"), 9);
     EXPECT_EQ(vars.values(), (StringList{"a=3", "=9"}));
 }
 
 TEST_F(Vars, SystemNamesAreReadOnlyAndExact) {
-    vars.Set_Value("%" + sjis("@乱数") + "%", 5);
-    vars.Set_Value("%@Version%", 1);
-    vars.Set_Text("$@ScriptFile$", "x");
+    vars.setValue("%" + sjis("@乱数") + "%", 5);
+    vars.setValue("%@Version%", 1);
+    vars.setText("$@ScriptFile$", "x");
     EXPECT_TRUE(vars.values().empty());
     EXPECT_TRUE(vars.texts().empty());
-    EXPECT_EQ(vars.Get_ValueVar("@Version"), 3120);
-    EXPECT_EQ(vars.Get_ValueVar("@CommandVersion"), 20);
+    EXPECT_EQ(vars.getValueVar("@Version"), 3120);
+    EXPECT_EQ(vars.getValueVar("@CommandVersion"), 20);
     // In other letter case it is a Head look-up: empty head, the whole name as key.
-    EXPECT_EQ(vars.Get_ValueVar("@version"), 7);
-    EXPECT_EQ(vars.Get_ValueVar("@VERSION"), 0);
-    EXPECT_EQ(vars.Get_ValueVar("@Zarvo:ImageWidth"), 640);
-    EXPECT_EQ(vars.Get_ValueVar("@Zarvo:Missing"), 0);
-    EXPECT_EQ(vars.Get_ValueVar("@Zarvo:Title"), 0);
-    EXPECT_EQ(vars.Get_TextVar("@Zarvo:Title"), sjis("物語"));
-    EXPECT_EQ(vars.Get_TextVar("@Nothing:Title"), "");
-    EXPECT_EQ(vars.Get_TextVar("@ScriptFile"), "unknown file");
+    EXPECT_EQ(vars.getValueVar("@version"), 7);
+    EXPECT_EQ(vars.getValueVar("@VERSION"), 0);
+    EXPECT_EQ(vars.getValueVar("@Zarvo:ImageWidth"), 640);
+    EXPECT_EQ(vars.getValueVar("@Zarvo:Missing"), 0);
+    EXPECT_EQ(vars.getValueVar("@Zarvo:Title"), 0);
+    EXPECT_EQ(vars.getTextVar("@Zarvo:Title"), sjis("物語"));
+    EXPECT_EQ(vars.getTextVar("@Nothing:Title"), "");
+    EXPECT_EQ(vars.getTextVar("@ScriptFile"), "unknown file");
     vars.setScriptFileName("story.zp7");
     EXPECT_EQ(expand("[$@ScriptFile$]"), "[story.zp7]");
     vars.setFile(nullptr);
-    EXPECT_EQ(vars.Get_ValueVar("@Zarvo:ImageWidth"), 0);
+    EXPECT_EQ(vars.getValueVar("@Zarvo:ImageWidth"), 0);
 }
 
 TEST_F(Vars, WrongSignsShowTheDebugMessage) {
-    vars.Set_Value("Score", 1);
-    vars.Set_Text("%Name%", "x");
-    vars.Set_Value("", 1);
+    vars.setValue("Score", 1);
+    vars.setText("%Name%", "x");
+    vars.setValue("", 1);
     ASSERT_EQ(dialogs.shown().size(), 3u);
     EXPECT_EQ(dialogs.shown()[0].kind, BoxKind::Plain);
     EXPECT_EQ(dialogs.shown()[0].text, "debug - Variables::Set_Value()\r\nsyntax error : VarName=Score");
@@ -103,18 +103,18 @@ TEST_F(Vars, WrongSignsShowTheDebugMessage) {
 
 TEST_F(Vars, ClockValues) {
     clock.advance(2999);
-    EXPECT_EQ(vars.Get_ValueVar(sjis("@経過時間")), 2);  // counted from construction
+    EXPECT_EQ(vars.getValueVar(sjis("@経過時間")), 2);  // counted from construction
     platform::LocalTime t = clock.localTime();
-    EXPECT_EQ(vars.Get_ValueVar(sjis("@年月日")), t.year * 10000 + t.month * 100 + t.day);
-    EXPECT_EQ(vars.Get_ValueVar(sjis("@年")), t.year);
-    EXPECT_EQ(vars.Get_ValueVar(sjis("@月")), t.month);
-    EXPECT_EQ(vars.Get_ValueVar(sjis("@日")), t.day);
-    EXPECT_EQ(vars.Get_ValueVar(sjis("@時分秒")), t.hour * 10000 + t.minute * 100 + t.second);
-    EXPECT_EQ(vars.Get_ValueVar(sjis("@秒")), t.second);
+    EXPECT_EQ(vars.getValueVar(sjis("@年月日")), t.year * 10000 + t.month * 100 + t.day);
+    EXPECT_EQ(vars.getValueVar(sjis("@年")), t.year);
+    EXPECT_EQ(vars.getValueVar(sjis("@月")), t.month);
+    EXPECT_EQ(vars.getValueVar(sjis("@日")), t.day);
+    EXPECT_EQ(vars.getValueVar(sjis("@時分秒")), t.hour * 10000 + t.minute * 100 + t.second);
+    EXPECT_EQ(vars.getValueVar(sjis("@秒")), t.second);
     const char* days[] = {"日", "月", "火", "水", "木", "金", "土"};
-    EXPECT_EQ(vars.Get_TextVar(sjis("@曜日")), sjis(days[t.weekday]));
+    EXPECT_EQ(vars.getTextVar(sjis("@曜日")), sjis(days[t.weekday]));
     clock.advance(86400u * 1000u);
-    EXPECT_EQ(vars.Get_TextVar(sjis("@曜日")), sjis(days[(t.weekday + 1) % 7]));
+    EXPECT_EQ(vars.getTextVar(sjis("@曜日")), sjis(days[(t.weekday + 1) % 7]));
 }
 
 TEST_F(Vars, RandomCoversTheRangeAndFollowsTheSeed) {
@@ -123,7 +123,7 @@ TEST_F(Vars, RandomCoversTheRangeAndFollowsTheSeed) {
     std::set<int32_t> seen;
     std::vector<int32_t> first;
     for (int i = 0; i < 20000; ++i) {
-        int32_t v = vars.Get_ValueVar(name);
+        int32_t v = vars.getValueVar(name);
         ASSERT_GE(v, 0);
         ASSERT_LT(v, 1000);
         seen.insert(v);
@@ -131,17 +131,17 @@ TEST_F(Vars, RandomCoversTheRangeAndFollowsTheSeed) {
     }
     EXPECT_EQ(seen.size(), 1000u);
     vars.seed(1234);
-    for (int32_t v : first) EXPECT_EQ(vars.Get_ValueVar(name), v);
+    for (int32_t v : first) EXPECT_EQ(vars.getValueVar(name), v);
     vars.setRandomRange(0);
-    EXPECT_EQ(vars.Get_ValueVar(name), 0);
+    EXPECT_EQ(vars.getValueVar(name), 0);
 }
 
 TEST_F(Vars, ExpansionReplacesStringsThenValues) {
-    vars.Set_Text("$name$", sjis("花子"));
-    vars.Set_Text("$ref$", "%score%");
-    vars.Set_Text("$dollar$", "$");
-    vars.Set_Value("%score%", 12);
-    vars.Set_Value("%with blank%", 4);
+    vars.setText("$name$", sjis("花子"));
+    vars.setText("$ref$", "%score%");
+    vars.setText("$dollar$", "$");
+    vars.setValue("%score%", 12);
+    vars.setValue("%with blank%", 4);
     EXPECT_EQ(expand("$name$さんの点は%score%点"), sjis("花子さんの点は12点"));
     EXPECT_EQ(expand("100%%"), "1000");
     EXPECT_EQ(expand("[$$]"), "[]");
@@ -152,34 +152,34 @@ TEST_F(Vars, ExpansionReplacesStringsThenValues) {
     EXPECT_EQ(expand("no references"), "no references");
 
     bool error = false;
-    EXPECT_EQ(vars.Expand_Text("a $name", error), texts::kDollarMismatch);
+    EXPECT_EQ(vars.expandText("a $name", error), texts::kDollarMismatch);
     EXPECT_TRUE(error);
-    EXPECT_EQ(vars.Expand_Text("50% off", error), texts::kPercentMismatch);
+    EXPECT_EQ(vars.expandText("50% off", error), texts::kPercentMismatch);
     EXPECT_TRUE(error);
-    vars.Set_Text("$pct$", "%");
-    EXPECT_EQ(vars.Expand_Text("$pct$", error), texts::kPercentMismatch);
+    vars.setText("$pct$", "%");
+    EXPECT_EQ(vars.expandText("$pct$", error), texts::kPercentMismatch);
     EXPECT_TRUE(error);
 }
 
 TEST_F(Vars, SaveSectionsRoundTrip) {
-    vars.Set_Value("%a%", 1);
-    vars.Set_Text("$t$", sjis("文字"));
+    vars.setValue("%a%", 1);
+    vars.setText("$t$", sjis("文字"));
     MemorySaveContainer save;
-    ASSERT_TRUE(vars.SaveInfo(save));
+    ASSERT_TRUE(vars.saveInfo(save));
     EXPECT_EQ(save.sections["valuevar.info"], (StringList{"a=1"}));
     EXPECT_EQ(save.sections["stringvar.info"], (StringList{sjis("t=文字")}));
 
     Variables other(&clock);
-    other.Set_Value("%old%", 5);
-    other.Set_Text("$keep$", "k");
+    other.setValue("%old%", 5);
+    other.setText("$keep$", "k");
     MemorySaveContainer partial;
     partial.sections["valuevar.info"] = {"a=1", "bad=x"};
-    other.LoadInfo(partial);  // no text section: texts stay
+    other.loadInfo(partial);  // no text section: texts stay
     EXPECT_EQ(other.values(), (StringList{"a=1", "bad=x"}));
-    EXPECT_EQ(other.Get_ValueVar("bad"), 0);
-    EXPECT_EQ(other.Get_TextVar("keep"), "k");
-    other.LoadInfo(save);
-    EXPECT_EQ(other.Get_TextVar("T"), sjis("文字"));
+    EXPECT_EQ(other.getValueVar("bad"), 0);
+    EXPECT_EQ(other.getTextVar("keep"), "k");
+    other.loadInfo(save);
+    EXPECT_EQ(other.getTextVar("T"), sjis("文字"));
 }
 
 }  // namespace

@@ -10,8 +10,8 @@ TestPlayer::TestPlayer(const std::string& project, const std::string& programDir
     main_ = std::make_unique<Player>(
         Player::Services{&host, &clock, &dialogs, &files, &fonts, &canvas, &players}, programDir);
     host.setClient(main_.get());
-    main_->FormCreate(project, programDir);
-    main_->FormShow();
+    main_->open(project, programDir);
+    main_->show();
     main_->activate();
 }
 

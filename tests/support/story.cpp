@@ -62,19 +62,19 @@ std::string StoryBuilder::writeScript(const std::string& utf8Body, const std::st
 
 void StoryBuilder::writeLibrary(const std::string& utf8SystemScript) {
     PackageWriter writer;
-    InitWriter(writer);
-    SetMagic(writer, "QZ7LIB");
+    initWriter(writer);
+    setMagic(writer, "QZ7LIB");
     std::string path = programDir + "/zarvoplay.zvl";
-    if (!CreatePackage(writer, path)) return;
-    WriteStreamEntry(writer, sjis(crlf(utf8SystemScript)), "system.zf7");
-    FinishPackage(writer);
+    if (!createPackage(writer, path)) return;
+    writeStreamEntry(writer, sjis(crlf(utf8SystemScript)), "system.zf7");
+    finishPackage(writer);
 }
 
 void StoryBuilder::writePicture(const std::string& name, int32_t width, int32_t height, uint32_t color) {
     Surface g;
-    g.SetSize(width, height);
-    g.FillRect(0, 0, width, height, color);
-    g.SavePngFile(dir.file(name));
+    g.setSize(width, height);
+    g.fillRect(0, 0, width, height, color);
+    g.savePngFile(dir.file(name));
 }
 
 StoryRun StoryBuilder::run(const std::string& projectPath, const std::string& events, uint32_t maxTime) {
@@ -104,7 +104,7 @@ StoryRun StoryBuilder::run(const std::string& projectPath, const std::string& ev
             (rest.rfind("box ", 0) == 0 ? result.boxes : result.commands).push_back(rest);
     }
     result.dump = splitLines(readFile(options.dumpPath));
-    result.shot.LoadPngFile(options.shotPath);
+    result.shot.loadPngFile(options.shotPath);
     return result;
 }
 

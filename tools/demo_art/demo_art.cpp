@@ -38,28 +38,28 @@ struct Lcg {
 };
 
 void verticalGradient(Surface& g, uint32_t top, uint32_t bottom) {
-    for (int y = 0; y < g.Height(); ++y) {
-        uint32_t c = mix(top, bottom, static_cast<double>(y) / (g.Height() - 1));
-        std::fill(g.row(y), g.row(y) + g.Width(), c);
+    for (int y = 0; y < g.height(); ++y) {
+        uint32_t c = mix(top, bottom, static_cast<double>(y) / (g.height() - 1));
+        std::fill(g.row(y), g.row(y) + g.width(), c);
     }
 }
 
 void disc(Surface& g, double cx, double cy, double r, uint32_t c) {
-    for (int y = std::max(0, int(cy - r)); y <= std::min(g.Height() - 1, int(cy + r)); ++y)
-        for (int x = std::max(0, int(cx - r)); x <= std::min(g.Width() - 1, int(cx + r)); ++x)
+    for (int y = std::max(0, int(cy - r)); y <= std::min(g.height() - 1, int(cy + r)); ++y)
+        for (int x = std::max(0, int(cx - r)); x <= std::min(g.width() - 1, int(cx + r)); ++x)
             if ((x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r) g.row(y)[x] = c;
 }
 
 void hills(Surface& g, double base, double amp, double freq, double phase, uint32_t c) {
-    for (int x = 0; x < g.Width(); ++x) {
+    for (int x = 0; x < g.width(); ++x) {
         int top = static_cast<int>(base + amp * std::sin(x * freq + phase));
-        for (int y = std::max(0, top); y < g.Height(); ++y) g.row(y)[x] = c;
+        for (int y = std::max(0, top); y < g.height(); ++y) g.row(y)[x] = c;
     }
 }
 
 Surface morning() {
     Surface g;
-    g.SetSize(640, 480);
+    g.setSize(640, 480);
     verticalGradient(g, rgb(70, 140, 230), rgb(250, 220, 190));
     disc(g, 500, 110, 46, rgb(255, 240, 170));
     hills(g, 330, 28, 0.012, 0.5, rgb(110, 170, 100));
@@ -69,7 +69,7 @@ Surface morning() {
 
 Surface night() {
     Surface g;
-    g.SetSize(640, 480);
+    g.setSize(640, 480);
     verticalGradient(g, rgb(8, 10, 40), rgb(40, 50, 110));
     Lcg lcg{12345};
     for (int i = 0; i < 160; ++i) {
@@ -84,21 +84,21 @@ Surface night() {
 
 Surface room() {
     Surface g;
-    g.SetSize(640, 480);
-    g.FillRect(0, 0, 640, 330, 0xC8DCEB);  // wall (platform colour 0x00BBGGRR)
-    for (int x = 0; x < 640; x += 32) g.FillRect(x, 0, 2, 330, 0xB4C8D7);
-    g.FillRect(0, 330, 640, 150, 0x3C5A82);  // floor
-    g.FillRect(400, 60, 180, 150, 0x503C28);  // window frame
-    g.FillRect(410, 70, 160, 130, 0xF0C88C);  // sky seen through it
-    g.FillRect(488, 70, 4, 130, 0x503C28);
+    g.setSize(640, 480);
+    g.fillRect(0, 0, 640, 330, 0xC8DCEB);  // wall (platform colour 0x00BBGGRR)
+    for (int x = 0; x < 640; x += 32) g.fillRect(x, 0, 2, 330, 0xB4C8D7);
+    g.fillRect(0, 330, 640, 150, 0x3C5A82);  // floor
+    g.fillRect(400, 60, 180, 150, 0x503C28);  // window frame
+    g.fillRect(410, 70, 160, 130, 0xF0C88C);  // sky seen through it
+    g.fillRect(488, 70, 4, 130, 0x503C28);
     return g;
 }
 
 // A simple figure with soft edges: an RGBA picture, so it keeps its own transparency.
 Surface character() {
     Surface g;
-    g.SetSize(200, 300);
-    g.SetAlphaMode(AlphaMode::Alpha);
+    g.setSize(200, 300);
+    g.setAlphaMode(AlphaMode::Alpha);
     for (int y = 0; y < 300; ++y) std::fill(g.maskRow(y), g.maskRow(y) + 200, 0);
     auto paint = [&](int x, int y, uint32_t c, double cover) {
         if (x < 0 || y < 0 || x >= 200 || y >= 300) return;
@@ -128,8 +128,8 @@ Surface character() {
 // The message window: a dark, half-transparent panel with a light border.
 Surface messageWindow() {
     Surface g;
-    g.SetSize(600, 130);
-    g.SetAlphaMode(AlphaMode::Alpha);
+    g.setSize(600, 130);
+    g.setAlphaMode(AlphaMode::Alpha);
     for (int y = 0; y < 130; ++y)
         for (int x = 0; x < 600; ++x) {
             bool border = x < 3 || y < 3 || x >= 597 || y >= 127;
@@ -143,8 +143,8 @@ Surface messageWindow() {
 Surface button(const char* utf8Label) {
     constexpr int kW = 200, kH = 44;
     Surface g;
-    g.SetSize(kW, kH * 2);
-    g.SetAlphaMode(AlphaMode::Alpha);
+    g.setSize(kW, kH * 2);
+    g.setAlphaMode(AlphaMode::Alpha);
     for (int row = 0; row < 2; ++row) {
         uint32_t top = row ? rgb(255, 190, 90) : rgb(60, 80, 160);
         uint32_t bottom = row ? rgb(220, 120, 40) : rgb(30, 40, 100);
@@ -164,13 +164,13 @@ Surface button(const char* utf8Label) {
     std::string text;
     zarvo::utf8ToSjis(utf8Label, text);
     label.text = text;
-    int32_t h = label.DrawTextSized(kW, 0);
+    int32_t h = label.drawTextSized(kW, 0);
     // The label's own width: the rightmost column it drew in.
     int32_t w = 0;
-    for (int y = 0; y < label.Height(); ++y)
-        for (int x = 0; x < label.Width(); ++x)
+    for (int y = 0; y < label.height(); ++y)
+        for (int x = 0; x < label.width(); ++x)
             if (label.maskRow(y)[x]) w = std::max(w, x + 1);
-    for (int row = 0; row < 2; ++row) label.CopyTo(g, (kW - w) / 2, row * kH + (kH - h) / 2, w, h, 0, 0);
+    for (int row = 0; row < 2; ++row) label.copyTo(g, (kW - w) / 2, row * kH + (kH - h) / 2, w, h, 0, 0);
     return g;
 }
 
@@ -178,8 +178,8 @@ Surface button(const char* utf8Label) {
 Surface star() {
     constexpr int kSize = 48;
     Surface g;
-    g.SetSize(kSize * 4, kSize);
-    g.SetAlphaMode(AlphaMode::Alpha);
+    g.setSize(kSize * 4, kSize);
+    g.setAlphaMode(AlphaMode::Alpha);
     for (int f = 0; f < 4; ++f) {
         double turn = f * kPi / 10, scale = 1.0 - 0.12 * (f % 2);
         for (int y = 0; y < kSize; ++y)
@@ -198,7 +198,7 @@ Surface star() {
 
 // Pictures with a mask are written with it as their alpha channel.
 bool save(const Surface& g, const std::string& dir, const char* name) {
-    return g.SavePngFile(dir + "/" + name);
+    return g.savePngFile(dir + "/" + name);
 }
 
 }  // namespace

@@ -51,7 +51,7 @@ bool containsStubMarker(std::string_view bytes) {
 
 int listCommand(const std::string& package, std::ostream& out, std::ostream& err) {
     PackageReader reader;
-    if (!OpenPackage(package, reader)) {
+    if (!openPackage(package, reader)) {
         err << "zarvopack: cannot open package: " << package << "\n";
         return 1;
     }
@@ -79,10 +79,10 @@ bool extractEntry(PackageReader& reader, int index, const fs::path& target, std:
             why = "cannot write " + target.string();
             return false;
         }
-        ok = ReadEntryIndexToStream(file, index, reader);
+        ok = readEntryIndexToStream(file, index, reader);
         file.close();
         if (ok && !file) ok = false;
-        if (!ok) why = EntryFailed(reader) ? "damaged entry" : "cannot write " + target.string();
+        if (!ok) why = entryFailed(reader) ? "damaged entry" : "cannot write " + target.string();
     }
     if (ok) {
         fs::rename(temp, target, ec);
@@ -97,7 +97,7 @@ bool extractEntry(PackageReader& reader, int index, const fs::path& target, std:
 
 int extractCommand(const std::string& package, const std::string& dir, std::ostream& err) {
     PackageReader reader;
-    if (!OpenPackage(package, reader)) {
+    if (!openPackage(package, reader)) {
         err << "zarvopack: cannot open package: " << package << "\n";
         return 1;
     }
@@ -110,7 +110,7 @@ int extractCommand(const std::string& package, const std::string& dir, std::ostr
     int status = 0;
     for (int i = 0; i < reader.count; ++i) {
         const PackageEntry& e = reader.entries[static_cast<size_t>(i)];
-        if (FindEntry(reader, e.name) != i) continue;  // a later entry of this name wins
+        if (findEntry(reader, e.name) != i) continue;  // a later entry of this name wins
         std::string rel;
         if (!entryRelativePath(e.name, rel)) {
             err << "zarvopack: refusing entry outside the folder: " << sjisToUtf8(e.name) << "\n";
@@ -205,7 +205,7 @@ int createCommand(const std::vector<std::string>& args, std::ostream& err) {
     }
 
     PackageWriter writer;
-    SetMagic(writer, magic);
+    setMagic(writer, magic);
     if (haveStub) {
         if (!readWholeFile(stubPath, writer.stub)) {
             err << "zarvopack: cannot read stub: " << stubPath << "\n";
@@ -225,27 +225,27 @@ int createCommand(const std::vector<std::string>& args, std::ostream& err) {
     writer.compressed = compress;
     writer.scrambled = scramble;
     writer.autoExtract = autoExtract;
-    if (!CreatePackage(writer, package)) {
+    if (!createPackage(writer, package)) {
         err << "zarvopack: cannot create package: " << package << "\n";
         return 1;
     }
     std::vector<char> buffer(64 * 1024);
     for (size_t i = 0; i < files.size(); ++i) {
         std::ifstream in(files[i], std::ios::binary);
-        bool ok = in && BeginEntry(writer, names[i]);
+        bool ok = in && beginEntry(writer, names[i]);
         while (ok && in) {
             in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
             auto n = static_cast<size_t>(in.gcount());
-            if (n > 0 && WriteEntry(buffer.data(), 1, n, writer) != n) ok = false;
+            if (n > 0 && writeEntry(buffer.data(), 1, n, writer) != n) ok = false;
         }
         if (in.bad()) ok = false;
-        if (ok) ok = EndEntry(writer);
+        if (ok) ok = endEntry(writer);
         if (!ok) {
             err << "zarvopack: cannot add " << files[i] << " to " << package << "\n";
             return 1;  // the writer removes the unfinished package
         }
     }
-    if (!FinishPackage(writer)) {
+    if (!finishPackage(writer)) {
         err << "zarvopack: cannot write package: " << package << "\n";
         return 1;
     }
