@@ -108,8 +108,9 @@ inline constexpr std::string_view kVariableTypeNames[] = {"Value"};
 inline constexpr std::string_view kEffectNames[] = {
     "None", "Fadein", "LeftTo", "TopTo", "RndPanel", "Blind", "Square", "Wave", "Mosaic"};
 
-enum class MessageEffect : uint8_t { None, Other };  // Other reveals the message step by step
-inline constexpr std::string_view kMessageEffectNames[] = {"None"};
+// Every value but None reveals the message step by step.
+enum class MessageEffect : uint8_t { None, Auto, Other };
+inline constexpr std::string_view kMessageEffectNames[] = {"None", "Auto"};
 
 enum class Calc : uint8_t { Add, Sub, Mul, Div, Mod, Other };  // Other: no calculation
 inline constexpr std::string_view kCalcNames[] = {"Add", "Sub", "Mul", "Div", "Mod"};
