@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <filesystem>
-#include <initializer_list>
 #include <map>
 #include <ostream>
 #include <set>
+#include <span>
 #include <string_view>
 #include <utility>
 
@@ -44,10 +44,6 @@ std::string oneLine(std::string_view sjis) {
 // here, so it is left alone.
 bool holdsReference(std::string_view name) {
     return name.find('%') != std::string_view::npos || name.find('$') != std::string_view::npos;
-}
-
-bool oneOf(std::string_view value, std::initializer_list<std::string_view> known) {
-    return std::find(known.begin(), known.end(), value) != known.end();
 }
 
 // What the player says about a marker fault, in words an author can act on.
@@ -118,14 +114,15 @@ private:
     void checkTarget(const At& at, std::string_view bookParam, std::string_view book,
                      std::string_view pageParam, std::string_view page);
     void checkPicture(const At& at, std::string_view name, std::string_view fileName);
-    void checkDataFile(const At& at, std::string_view name, std::string_view what);
+    void checkDataFile(const At& at, const Param& param, std::string_view what);
     void checkExpanded(const At& at, std::string_view name);
-    void checkValue(const At& at, std::string_view name, std::string_view fallback);
+    void checkValue(const At& at, const Param& param);
     // `signs`: the reference signs the command accepts there, "%", "$" or both.
-    void checkAssigned(const At& at, std::string_view name, std::string_view signs);
-    void checkLayer(const At& at, std::string_view name, std::string_view fallback);
-    void checkChoice(const At& at, std::string_view name, std::string_view fallback,
-                     std::string_view what, std::initializer_list<std::string_view> known);
+    void checkAssigned(const At& at, const Param& param, std::string_view signs);
+    void checkLayer(const At& at, const Param& param);
+    // `known`: the values accepted here, the parameter's own list unless the command narrows it.
+    void checkChoice(const At& at, const Param& param, std::string_view what,
+                     std::span<const std::string_view> known = {});
 
     Story& access_;
     ScriptFile& script_;
@@ -277,19 +274,17 @@ void StoryChecker::checkCommand(const At& at, std::vector<IfBlock>& ifs) {
         break;
     }
     case CommandType::If: {
+        namespace p = params::if_;
         ifs.push_back({at.line, -1});
-        bool value = param(at, "if.VariableType", "Value") == "Value";
-        for (std::string_view name : {"if.Variable1", "if.Variable2"}) {
+        bool value = c.choice(p::kVariableType, VariableType::Other) == VariableType::Value;
+        for (const Param* operand : {&p::kVariable1, &p::kVariable2}) {
             if (value)
-                checkValue(at, name, "");
+                checkValue(at, *operand);
             else
-                checkExpanded(at, name);
+                checkExpanded(at, operand->name);
         }
-        if (value)
-            checkChoice(at, "if.Compare", "Equal", "comparison",
-                        {"Equal", "Unequal", "Up", "Down", "UpEqual", "DownEqual"});
-        else
-            checkChoice(at, "if.Compare", "Equal", "comparison", {"Equal", "Unequal", "in"});
+        checkChoice(at, p::kCompare, "comparison",
+                    value ? kValueCompareNames : kTextCompareNames);
         break;
     }
     case CommandType::Else:
@@ -308,105 +303,98 @@ void StoryChecker::checkCommand(const At& at, std::vector<IfBlock>& ifs) {
             ifs.pop_back();
         break;
     case CommandType::MessageDraw:
-        checkExpanded(at, "MessageDraw.Text");
-        checkLayer(at, "MessageDraw.Layer", texts::kTextLayer);
+        checkExpanded(at, params::message_draw::kText.name);
+        checkLayer(at, params::message_draw::kLayer);
         break;
     case CommandType::GraphicDraw:
-        checkPicture(at, "GraphicDraw.FileName", param(at, "GraphicDraw.FileName", ""));
-        checkLayer(at, "GraphicDraw.Layer", texts::kBackgroundLayer);
-        checkChoice(at, "GraphicDraw.EffectType", "None", "effect",
-                    {"None", "Fadein", "LeftTo", "TopTo", "RndPanel", "Blind", "Square", "Wave",
-                     "Mosaic"});
+        checkPicture(at, params::graphic_draw::kFileName.name,
+                     c.text(params::graphic_draw::kFileName));
+        checkLayer(at, params::graphic_draw::kLayer);
+        checkChoice(at, params::graphic_draw::kEffectType, "effect");
         break;
     case CommandType::Music:
-        checkDataFile(at, "Music.FileName", "music");
+        checkDataFile(at, params::music::kFileName, "music");
         break;
     case CommandType::Sound:
-        checkDataFile(at, "Sound.FileName", "sound");
+        checkDataFile(at, params::sound::kFileName, "sound");
         break;
     case CommandType::ValueCtrl:
-        checkAssigned(at, "ValueCtrl.ValueVar", "%");
-        checkValue(at, "ValueCtrl.LeftValue", "");
-        checkValue(at, "ValueCtrl.RightValue", "");
-        if (!param(at, "ValueCtrl.Calc", "").empty())
-            checkChoice(at, "ValueCtrl.Calc", "", "calculation", {"Add", "Sub", "Mul", "Div", "Mod"});
+        checkAssigned(at, params::value_ctrl::kValueVar, "%");
+        checkValue(at, params::value_ctrl::kLeftValue);
+        checkValue(at, params::value_ctrl::kRightValue);
+        if (!c.text(params::value_ctrl::kCalc).empty())
+            checkChoice(at, params::value_ctrl::kCalc, "calculation");
         break;
     case CommandType::StringCtrl:
-        checkAssigned(at, "StringCtrl.StringVar", "$");
-        checkExpanded(at, "StringCtrl.Text");
+        checkAssigned(at, params::string_ctrl::kStringVar, "$");
+        checkExpanded(at, params::string_ctrl::kText.name);
         break;
     case CommandType::StringInput:
-        checkAssigned(at, "StringInput.StringVar", "$");
+        checkAssigned(at, params::string_input::kStringVar, "$");
         break;
     case CommandType::LayerCtrl: {
-        checkLayer(at, "Layer.Name", "");
-        std::string file = param(at, "Layer.Image.FileName", "Clear");
-        if (c.getParamFlag("Layer.Image.Change", false) && file != "Clear")
-            checkPicture(at, "Layer.Image.FileName", file);
-        const std::pair<std::string_view, std::array<std::string_view, 2>> kValues[] = {
-            {"Layer.Pos.Change", {"Layer.Pos.Left", "Layer.Pos.Top"}},
-            {"Layer.Size.Change", {"Layer.Size.Width", "Layer.Size.Height"}},
-            {"Layer.ViewPos.Change", {"Layer.ViewPos.Left", "Layer.ViewPos.Top"}},
+        namespace p = params::layer_ctrl;
+        checkLayer(at, p::kName);
+        std::string file = c.text(p::kImageFileName);
+        if (c.flag(p::kImageChange) && file != kClearImage)
+            checkPicture(at, p::kImageFileName.name, file);
+        const std::pair<const Param*, std::array<const Param*, 2>> kValues[] = {
+            {&p::kPosChange, {&p::kPosLeft, &p::kPosTop}},
+            {&p::kSizeChange, {&p::kSizeWidth, &p::kSizeHeight}},
+            {&p::kViewChange, {&p::kViewLeft, &p::kViewTop}},
         };
-        for (const auto& [flag, names] : kValues)
-            if (c.getParamFlag(flag, false))
-                for (std::string_view name : names) checkValue(at, name, "0");
+        for (const auto& [flag, values] : kValues)
+            if (c.flag(*flag))
+                for (const Param* value : values) checkValue(at, *value);
         break;
     }
-    case CommandType::Select:
-        if (c.getParamFlag("Select.Area.Import", false))
-            checkLayer(at, "Select.Area.ImportLayer", "");
+    case CommandType::Select: {
+        namespace p = params::select;
+        if (c.flag(p::kImport)) checkLayer(at, p::kImportLayer);
         // Choices run up to the first empty page name; they go to pages of the current book.
-        for (int n = 1; n <= 20; ++n) {
-            std::string pageParam = "Select.Page" + std::to_string(n);
-            std::string page = param(at, pageParam, "");
+        for (int32_t n = 1; n <= p::kPage.numbered; ++n) {
+            std::string pageParam = numberedName(p::kPage, n);
+            std::string page = param(at, pageParam, p::kPage.fallback);
             if (page.empty()) break;
-            checkExpanded(at, "Select.Text" + std::to_string(n));
+            checkExpanded(at, numberedName(p::kText, n));
             checkTarget(at, "", at.page->book, pageParam, page);
         }
         break;
+    }
     case CommandType::Move:
     case CommandType::Call: {
-        std::string_view word = c.type == CommandType::Move ? "Move" : "Call";
-        std::string bookParam = std::string(word) + ".BookName";
-        std::string pageParam = std::string(word) + ".PageName";
-        checkTarget(at, bookParam, param(at, bookParam, ""), pageParam, param(at, pageParam, ""));
+        bool move = c.type == CommandType::Move;
+        const Param& book = move ? params::move::kBookName : params::call::kBookName;
+        const Param& page = move ? params::move::kPageName : params::call::kPageName;
+        checkTarget(at, book.name, c.text(book), page.name, c.text(page));
         break;
     }
     case CommandType::DynamicLayer: {
-        std::string type = param(at, "DynamicLayer.Type", "Transparent");
-        if (type == "Image")
-            checkPicture(at, "DynamicLayer.Image.FileName",
-                         param(at, "DynamicLayer.Image.FileName", ""));
-        else if (type == "Text")
-            checkExpanded(at, "DynamicLayer.Text.Text");
-        std::string mode = param(at, "DynamicLayer.Clickable.Mode", "None");
-        if (mode == "All" || mode == "Opaque")
-            checkTarget(at, "DynamicLayer.Clickable.BookName",
-                        param(at, "DynamicLayer.Clickable.BookName", ""),
-                        "DynamicLayer.Clickable.PageName",
-                        param(at, "DynamicLayer.Clickable.PageName", ""));
-        for (std::string_view name : {"DynamicLayer.Area.Left", "DynamicLayer.Area.Top",
-                                      "DynamicLayer.Area.Width", "DynamicLayer.Area.Height"})
-            checkValue(at, name, "0");
+        namespace p = params::dynamic_layer;
+        DynamicType type = c.choice(p::kType, DynamicType::Transparent);
+        if (type == DynamicType::Image)
+            checkPicture(at, p::kImageFileName.name, c.text(p::kImageFileName));
+        else if (type == DynamicType::Text)
+            checkExpanded(at, p::kText.name);
+        if (c.choice(p::kClickMode, ClickArea::None) != ClickArea::None)
+            checkTarget(at, p::kClickBook.name, c.text(p::kClickBook), p::kClickPage.name,
+                        c.text(p::kClickPage));
+        for (const Param* value : {&p::kLeft, &p::kTop, &p::kWidth, &p::kHeight})
+            checkValue(at, *value);
         break;
     }
     case CommandType::SaveCtrl: {
-        std::string command = param(at, "SaveCtrl.Command", "");
-        checkChoice(at, "SaveCtrl.Command", "", "save command",
-                    {"Open", "Create", "Append", "Close", "AutoSave", "AutoLoad", "LoadValue",
-                     "SaveValue"});
-        if (command == "LoadValue")
-            checkAssigned(at, "SaveCtrl.Variable", "%$");
-        else if (command == "SaveValue")
-            checkExpanded(at, "SaveCtrl.Value");
+        namespace p = params::save_ctrl;
+        checkChoice(at, p::kCommand, "save command");
+        SaveCommand command = c.choice(p::kCommand, SaveCommand::Other);
+        if (command == SaveCommand::LoadValue)
+            checkAssigned(at, p::kVariable, "%$");
+        else if (command == SaveCommand::SaveValue)
+            checkExpanded(at, p::kValue.name);
         break;
     }
     case CommandType::System:
-        checkChoice(at, "System.Command", "", "system command",
-                    {"MessageSkip", "MessageEffect", "MessageDirect", "MusicEnable",
-                     "MusicDisable", "SoundEnable", "SoundDisable", "MusicVolume", "SoundVolume",
-                     "FullScreen", "WindowMode"});
+        checkChoice(at, params::system::kCommand, "system command");
         break;
     default:
         break;
@@ -444,8 +432,9 @@ void StoryChecker::checkPicture(const At& at, std::string_view name, std::string
                                  std::string(name) + ")");
 }
 
-void StoryChecker::checkDataFile(const At& at, std::string_view name, std::string_view what) {
-    std::string fileName = param(at, name, "");
+void StoryChecker::checkDataFile(const At& at, const Param& param, std::string_view what) {
+    std::string_view name = param.name;
+    std::string fileName = at.command->text(param);
     if (fileName.empty()) {
         add(paramLine(at, name), "no " + std::string(what) + " file is named (" +
                                      std::string(name) + ")");
@@ -474,8 +463,9 @@ void StoryChecker::checkExpanded(const At& at, std::string_view name) {
                                  "\" instead");
 }
 
-void StoryChecker::checkValue(const At& at, std::string_view name, std::string_view fallback) {
-    std::string value = param(at, name, fallback);
+void StoryChecker::checkValue(const At& at, const Param& param) {
+    std::string_view name = param.name;
+    std::string value = at.command->text(param);
     if (!holdsReference(value)) return;
     // A value is a number or one "%name%" reference; anything else with a sign in it reads as 0
     // or names a variable other than the one written.
@@ -486,8 +476,9 @@ void StoryChecker::checkValue(const At& at, std::string_view name, std::string_v
                                      " is neither a number nor one \"%name%\" reference");
 }
 
-void StoryChecker::checkAssigned(const At& at, std::string_view name, std::string_view signs) {
-    std::string variable = param(at, name, "");
+void StoryChecker::checkAssigned(const At& at, const Param& param, std::string_view signs) {
+    std::string_view name = param.name;
+    std::string variable = at.command->text(param);
     if (variable.size() >= 2 && variable.front() == variable.back() &&
         signs.find(variable.front()) != std::string_view::npos)
         return;
@@ -498,8 +489,9 @@ void StoryChecker::checkAssigned(const At& at, std::string_view name, std::strin
         std::string(name) + " " + inQuotes(variable) + " is not a " + forms + " variable");
 }
 
-void StoryChecker::checkLayer(const At& at, std::string_view name, std::string_view fallback) {
-    std::string layer = param(at, name, fallback);
+void StoryChecker::checkLayer(const At& at, const Param& param) {
+    std::string_view name = param.name;
+    std::string layer = at.command->text(param);
     if (layer.empty()) {
         add(paramLine(at, name), "no layer is named (" + std::string(name) + ")");
         return;
@@ -511,13 +503,13 @@ void StoryChecker::checkLayer(const At& at, std::string_view name, std::string_v
                                  std::string(name) + ")");
 }
 
-void StoryChecker::checkChoice(const At& at, std::string_view name, std::string_view fallback,
-                               std::string_view what,
-                               std::initializer_list<std::string_view> known) {
-    std::string value = param(at, name, fallback);
-    if (!oneOf(value, known))
-        add(paramLine(at, name), "unknown " + std::string(what) + " " + inQuotes(value) + " (" +
-                                     std::string(name) + ")");
+void StoryChecker::checkChoice(const At& at, const Param& param, std::string_view what,
+                               std::span<const std::string_view> known) {
+    if (known.empty()) known = param.choices;
+    std::string value = at.command->text(param);
+    if (std::find(known.begin(), known.end(), value) == known.end())
+        add(paramLine(at, param.name), "unknown " + std::string(what) + " " + inQuotes(value) +
+                                           " (" + std::string(param.name) + ")");
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "graphics/surface.hpp"
 #include "platform/canvas.hpp"
 #include "platform/clock.hpp"
+#include "script/command_table.hpp"
 
 namespace zarvo {
 
@@ -191,23 +192,22 @@ void pixelate(const Surface& source, Surface& work, i64 width, i64 height, int c
 
 }  // namespace
 
-int effectTypeFromName(std::string_view name) {
-    static constexpr std::array<std::string_view, 8> kNames = {
-        "Fadein", "LeftTo", "TopTo", "RndPanel", "Blind", "Square", "Wave", "Mosaic"};
-    for (size_t i = 0; i < kNames.size(); ++i)
-        if (name == kNames[i]) return static_cast<int>(i);
-    return -1;
+EffectType effectTypeFromName(std::string_view name) {
+    return choiceOf(params::graphic_draw::kEffectType, name, EffectType::None);
 }
 
-void runTransition(int type, const EffectContext& ctx, Surface& old, const Surface& fresh,
+void runTransition(EffectType type, const EffectContext& ctx, Surface& old, const Surface& fresh,
                    int x, int y, int width, int height) {
     using Effect =
         void (*)(const EffectContext&, Surface&, const Surface&, int, int, int, int);
-    static constexpr std::array<Effect, 8> kEffects = {
-        effects::fadein, effects::leftTo, effects::topTo, effects::rndPanel,
-        effects::blind,  effects::square, effects::wave,  effects::mosaic};
-    if (type < 0 || type >= static_cast<int>(kEffects.size())) return;
-    kEffects[static_cast<size_t>(type)](ctx, old, fresh, x, y, width, height);
+    // Indexed by EffectType; None runs nothing.
+    static constexpr std::array<Effect, 9> kEffects = {
+        nullptr,        effects::fadein, effects::leftTo, effects::topTo, effects::rndPanel,
+        effects::blind, effects::square, effects::wave,   effects::mosaic};
+    static_assert(std::size(kEffectNames) == kEffects.size());
+    auto i = static_cast<size_t>(type);
+    if (i >= kEffects.size() || !kEffects[i]) return;
+    kEffects[i](ctx, old, fresh, x, y, width, height);
 }
 
 namespace effects {

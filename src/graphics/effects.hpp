@@ -34,50 +34,51 @@ struct EffectContext {
     std::function<void()> pumpMessages;
 };
 
-// Effect numbers as the picture commands name them.
-enum EffectType : int {
-    kEffectFadein = 0,
-    kEffectLeftTo = 1,
-    kEffectTopTo = 2,
-    kEffectRndPanel = 3,
-    kEffectBlind = 4,
-    kEffectSquare = 5,
-    kEffectWave = 6,
-    kEffectMosaic = 7,
+// The transitions in the order of the picture command's effect names (kEffectNames).
+enum class EffectType : int8_t {
+    None,
+    Fadein,
+    LeftTo,
+    TopTo,
+    RndPanel,
+    Blind,
+    Square,
+    Wave,
+    Mosaic,
 };
 
-// The effect number of a name ("Fadein" ... "Mosaic", compared exactly), or -1 for no effect.
-int effectTypeFromName(std::string_view name);
+// The effect of a name ("Fadein" ... "Mosaic", compared exactly); None for any other.
+EffectType effectTypeFromName(std::string_view name);
 
-// Runs effect `type` (0..7) over the area; any other type does nothing.
-void runTransition(int type, const EffectContext& ctx, Surface& old, const Surface& fresh,
+// Runs effect `type` over the area; None (or a value outside the list) does nothing.
+void runTransition(EffectType type, const EffectContext& ctx, Surface& old, const Surface& fresh,
                    int x, int y, int width, int height);
 
 namespace effects {
 // 8 steps of 150 ms: a copy of old with fresh blended over the area at opacity 31, 63 ... 255.
-void fadein(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
-            int width, int height);
+void fadein(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y, int width,
+            int height);
 // Two-pixel columns in ten staggered sweeps, 40 ms a step: a ragged edge moving right.
-void leftTo(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
-            int width, int height);
+void leftTo(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y, int width,
+            int height);
 // The same with two-pixel rows, moving down.
-void topTo(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
-           int width, int height);
+void topTo(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y, int width,
+           int height);
 // A 12 x 12 grid of panels in random order, 12 a step, 12 steps of 30 ms.
-void rndPanel(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
-              int width, int height);
+void rndPanel(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y, int width,
+              int height);
 // Bands of 20 rows filled two rows a step, 10 steps of 40 ms.
-void blind(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
-           int width, int height);
+void blind(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y, int width,
+           int height);
 // A grid of lines 20 pixels apart thickening two pixels a step, 10 steps of 40 ms.
-void square(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
-            int width, int height);
+void square(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y, int width,
+            int height);
 // Rows of fresh rotated by a sine wave whose amplitude falls to zero, 20 steps of 100 ms.
-void wave(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
-          int width, int height);
+void wave(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y, int width,
+          int height);
 // Old pixelated ever coarser, then fresh ever finer, 9 steps of 200 ms.
-void mosaic(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
-            int width, int height);
+void mosaic(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y, int width,
+            int height);
 }  // namespace effects
 
 }  // namespace zarvo

@@ -68,7 +68,7 @@ void LayerStack::drawCell(const Surface& surface, int32_t dx, int32_t dy, int32_
     surface.copyTo(base_, dx, dy, width, height, sx, sy);
 }
 
-void LayerStack::runEffect(int type, int32_t x, int32_t y, int32_t width, int32_t height,
+void LayerStack::runEffect(EffectType type, int32_t x, int32_t y, int32_t width, int32_t height,
                            const EffectContext& context) {
     if (!canvas_) return;
     if (width <= 0) width = output_.width();

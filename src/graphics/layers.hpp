@@ -17,6 +17,7 @@ namespace zarvo {
 
 class ScriptFile;
 struct EffectContext;
+enum class EffectType : int8_t;
 namespace platform {
 class Canvas;
 }
@@ -58,7 +59,7 @@ public:
     void drawCell(const Surface& surface, int32_t dx, int32_t dy, int32_t width,
                   int32_t height, int32_t sx, int32_t sy);
     // Transition from what is shown to the newly composed picture.
-    void runEffect(int type, int32_t x, int32_t y, int32_t width, int32_t height,
+    void runEffect(EffectType type, int32_t x, int32_t y, int32_t width, int32_t height,
                    const EffectContext& context);
     void setCanvas(platform::Canvas* canvas) { canvas_ = canvas; }
     platform::Canvas* canvas() const { return canvas_; }

@@ -116,8 +116,8 @@ void Screen::refreshAndPaint(int window) {
     }
 }
 
-void Screen::runEffect(int window, int type, int32_t x, int32_t y, int32_t width,
-                               int32_t height) {
+void Screen::runEffect(int window, EffectType type, int32_t x, int32_t y, int32_t width,
+                       int32_t height) {
     if (LayerStack* s = screen(window)) s->runEffect(type, x, y, width, height, services_.effects);
 }
 

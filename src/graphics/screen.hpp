@@ -63,7 +63,8 @@ public:
     void compose(int window);
     void paint(int window);
     void refreshAndPaint(int window);
-    void runEffect(int window, int type, int32_t x, int32_t y, int32_t width, int32_t height);
+    void runEffect(int window, EffectType type, int32_t x, int32_t y, int32_t width,
+                   int32_t height);
 
     bool loadLayerImage(int window, std::string_view layer, std::string_view fileName,
                         bool transparent, bool translucent);

@@ -69,12 +69,16 @@ void RunState::endWait() {
 }
 
 bool RunState::inputEndsWait() const {
-    return (playerMode_ == PlayerMode::Waiting || playerMode_ == PlayerMode::MessageWait) && anykeyClick_;
+    return (playerMode_ == PlayerMode::Waiting || playerMode_ == PlayerMode::MessageWait) &&
+           anykeyClick_;
 }
 
-int RunState::clickWaitState() const {
-    if (activeClick_) return playerMode_ == PlayerMode::Waiting ? 2 : 0;
-    return playerMode_ == PlayerMode::Waiting || playerMode_ == PlayerMode::MessageWait ? 1 : 0;
+ClickWait RunState::clickWaitState() const {
+    if (activeClick_)
+        return playerMode_ == PlayerMode::Waiting ? ClickWait::Layers : ClickWait::None;
+    return playerMode_ == PlayerMode::Waiting || playerMode_ == PlayerMode::MessageWait
+               ? ClickWait::Plain
+               : ClickWait::None;
 }
 
 void RunState::beginMessageEffect(int32_t windowIndex, std::string_view layerName) {

@@ -21,8 +21,15 @@ enum class PlayerMode : int32_t {
     MessageWait = 4,  // the reveal pauses (character, line, key or page wait)
 };
 
+// What a left click can do now.
+enum class ClickWait : uint8_t {
+    None,    // nothing: clicks do not matter
+    Plain,   // end a message or plain wait
+    Layers,  // hit a clickable layer, which then ends the wait
+};
+
 class RunState {
-public:
+  public:
     // Keys of the state inside a stack frame.
     static constexpr std::string_view kPlayerMode = "Stack.PlayerMode";
     static constexpr std::string_view kWaitTime = "Stack.WaitTime";
@@ -54,9 +61,7 @@ public:
     void enableAnykeyClick() { anykeyClick_ = true; }
     void endWait();
     bool inputEndsWait() const;
-    // 2: a click may hit a clickable layer and then ends the wait; 1: a click may end a message
-    // or plain wait; 0: clicks do not matter now.
-    int clickWaitState() const;
+    ClickWait clickWaitState() const;
 
     // Message reveal.
     void beginMessageEffect(int32_t windowIndex, std::string_view layerName);
@@ -93,7 +98,7 @@ public:
     int32_t windowIndex() const { return windowIndex_; }
     const std::string& layerName() const { return layerName_; }
 
-private:
+  private:
     uint32_t now() const { return clock_ ? clock_->ticks() : 0; }
     // A negative length counts as 0, so that a bad wait time ends at once instead of lasting
     // for the ~49 days it would be read as unsigned.

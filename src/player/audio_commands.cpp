@@ -6,17 +6,16 @@
 namespace zarvo {
 
 bool Player::runMusic(const Command& command) {
-    std::string path = access_->resolveDataFile(command.getParamText("Music.FileName", ""));
-    if (path != Story::kNoEntry)
-        music_->playMusic(path, command.getParamValue("Music.Loop", 0));
+    std::string path = access_->resolveDataFile(command.text(params::music::kFileName));
+    if (path != Story::kNoEntry) music_->playMusic(path, command.number(params::music::kLoop));
     return true;
 }
 
 bool Player::runSound(const Command& command) {
-    std::string path = access_->resolveDataFile(command.getParamText("Sound.FileName", ""));
-    SoundMode mode = command.getParamFlag("Sound.Wait", false)      ? SoundMode::Wait
-                     : command.getParamFlag("Sound.Protect", true) ? SoundMode::Protect
-                                                                    : SoundMode::Free;
+    std::string path = access_->resolveDataFile(command.text(params::sound::kFileName));
+    SoundMode mode = command.flag(params::sound::kWait)      ? SoundMode::Wait
+                     : command.flag(params::sound::kProtect) ? SoundMode::Protect
+                                                             : SoundMode::Free;
     if (path != Story::kNoEntry) music_->playSound(path, mode);
     return true;
 }

@@ -22,29 +22,56 @@ bool Player::skipToBlockEnd(int32_t level) {
 }
 
 bool Player::runIf(const Command& command) {
-    std::string type = command.getParamText("if.VariableType", "Value");
-    std::string compare = command.getParamText("if.Compare", "Equal");
-    std::string left = command.getParamText("if.Variable1", "");
-    std::string right = command.getParamText("if.Variable2", "");
+    namespace p = params::if_;
+    bool values = command.choice(p::kVariableType, VariableType::Other) == VariableType::Value;
+    Compare compare = command.choice(p::kCompare, Compare::Other);
+    std::string left = command.text(p::kVariable1);
+    std::string right = command.text(p::kVariable2);
     Variables& vars = access_->variables();
 
     bool holds = false;
-    if (type == "Value") {
+    if (values) {
         int32_t x = vars.getValue(left);
         int32_t y = vars.getValue(right);
-        if (compare == "Equal") holds = x == y;
-        else if (compare == "Unequal") holds = x != y;
-        else if (compare == "Up") holds = x < y;
-        else if (compare == "Down") holds = x > y;
-        else if (compare == "UpEqual") holds = x <= y;
-        else if (compare == "DownEqual") holds = x >= y;
+        switch (compare) {
+            case Compare::Equal:
+                holds = x == y;
+                break;
+            case Compare::Unequal:
+                holds = x != y;
+                break;
+            case Compare::Up:
+                holds = x < y;
+                break;
+            case Compare::Down:
+                holds = x > y;
+                break;
+            case Compare::UpEqual:
+                holds = x <= y;
+                break;
+            case Compare::DownEqual:
+                holds = x >= y;
+                break;
+            default:
+                break;
+        }
     } else {
         bool error;
         std::string s1 = vars.expandText(left, error);
         std::string s2 = vars.expandText(right, error);
-        if (compare == "Equal") holds = s1 == s2;
-        else if (compare == "Unequal") holds = s1 != s2;
-        else if (compare == "in") holds = !s2.empty() && s1.find(s2) != std::string::npos;
+        switch (compare) {
+            case Compare::Equal:
+                holds = s1 == s2;
+                break;
+            case Compare::Unequal:
+                holds = s1 != s2;
+                break;
+            case Compare::In:
+                holds = !s2.empty() && s1.find(s2) != std::string::npos;
+                break;
+            default:
+                break;
+        }
     }
     if (holds || skipToBlockEnd(command.level)) return true;
     services_.dialogs->showMessage(BoxKind::ErrorOk, texts::kIfWithoutEndif);
@@ -58,14 +85,12 @@ bool Player::runElse(const Command& command) {
 }
 
 bool Player::runMove(const Command& command) {
-    access_->jumpTo(command.getParamText("Move.BookName", ""),
-                    command.getParamText("Move.PageName", ""));
+    access_->jumpTo(command.text(params::move::kBookName), command.text(params::move::kPageName));
     return true;
 }
 
 bool Player::runCall(const Command& command) {
-    access_->callPage(command.getParamText("Call.BookName", ""),
-                      command.getParamText("Call.PageName", ""));
+    access_->callPage(command.text(params::call::kBookName), command.text(params::call::kPageName));
     return true;
 }
 
@@ -76,50 +101,60 @@ bool Player::runReturn(const Command&) {
 }
 
 bool Player::runValueCtrl(const Command& command) {
+    namespace p = params::value_ctrl;
     Variables& vars = access_->variables();
-    int32_t left = vars.getValue(command.getParamText("ValueCtrl.LeftValue", ""));
-    int32_t right = vars.getValue(command.getParamText("ValueCtrl.RightValue", ""));
-    std::string calc = command.getParamText("ValueCtrl.Calc", "");
+    int32_t left = vars.getValue(command.text(p::kLeftValue));
+    int32_t right = vars.getValue(command.text(p::kRightValue));
+    // Empty or unknown stores the left value as it is.
+    Calc calc = command.choice(p::kCalc, Calc::Other);
     // Wrapping arithmetic is done in unsigned form, where overflow is defined.
     uint32_t l = static_cast<uint32_t>(left), r = static_cast<uint32_t>(right);
     int32_t result = left;
-    if (calc == "Add") {
-        result = static_cast<int32_t>(l + r);
-    } else if (calc == "Sub") {
-        result = static_cast<int32_t>(l - r);
-    } else if (calc == "Mul") {
-        result = static_cast<int32_t>(l * r);
-    } else if (calc == "Div" || calc == "Mod") {
-        if (right == 0) {
-            services_.dialogs->showMessage(BoxKind::Plain, texts::kDivideByZero);
-            return false;
-        }
-        // The smallest integer divided by -1 would trap; it wraps to itself, remainder 0.
-        if (left == INT32_MIN && right == -1)
-            result = calc == "Div" ? INT32_MIN : 0;
-        else
-            result = calc == "Div" ? left / right : left % right;
+    switch (calc) {
+        case Calc::Add:
+            result = static_cast<int32_t>(l + r);
+            break;
+        case Calc::Sub:
+            result = static_cast<int32_t>(l - r);
+            break;
+        case Calc::Mul:
+            result = static_cast<int32_t>(l * r);
+            break;
+        case Calc::Div:
+        case Calc::Mod:
+            if (right == 0) {
+                services_.dialogs->showMessage(BoxKind::Plain, texts::kDivideByZero);
+                return false;
+            }
+            // The smallest integer divided by -1 would trap; it wraps to itself, remainder 0.
+            if (left == INT32_MIN && right == -1)
+                result = calc == Calc::Div ? INT32_MIN : 0;
+            else
+                result = calc == Calc::Div ? left / right : left % right;
+            break;
+        case Calc::Other:
+            break;
     }
-    vars.setValue(command.getParamText("ValueCtrl.ValueVar", ""), result);
+    vars.setValue(command.text(p::kValueVar), result);
     return true;
 }
 
 bool Player::runStringCtrl(const Command& command) {
     Variables& vars = access_->variables();
     bool error;
-    std::string text = vars.expandText(command.getParamText("StringCtrl.Text", ""), error);
-    vars.setText(command.getParamText("StringCtrl.StringVar", ""), text);
+    std::string text = vars.expandText(command.text(params::string_ctrl::kText), error);
+    vars.setText(command.text(params::string_ctrl::kStringVar), text);
     return true;
 }
 
 bool Player::runStringInput(const Command& command) {
     Variables& vars = access_->variables();
-    std::string reference = command.getParamText("StringInput.StringVar", "");
+    std::string reference = command.text(params::string_input::kStringVar);
     bool error;
     std::string value = vars.expandText(reference, error);
     // Cancel keeps the present value.
-    services_.dialogs->inputBox(command.getParamText("StringInput.Caption", ""),
-                                command.getParamText("StringInput.Text", ""), value);
+    services_.dialogs->inputBox(command.text(params::string_input::kCaption),
+                                command.text(params::string_input::kText), value);
     vars.setText(reference, value);
     return true;
 }
@@ -127,11 +162,11 @@ bool Player::runStringInput(const Command& command) {
 bool Player::runWait(const Command& command) {
     RunState& process = access_->process();
     process.beginWait();
-    if (command.getParamFlag("Wait.TimeBreak", false))
-        process.startWaitTimer(command.getParamValue("Wait.Time", 0));
-    if (command.getParamFlag("Wait.InputBreak", false)) {
+    if (command.flag(params::wait::kTimeBreak))
+        process.startWaitTimer(command.number(params::wait::kTime));
+    if (command.flag(params::wait::kInputBreak)) {
         process.enableActiveClick();
-        if (command.getParamText("Wait.Input", "Keypress") != "Clickable")
+        if (command.choice(params::wait::kInput, WaitInput::Keypress) != WaitInput::Clickable)
             process.enableAnykeyClick();
     }
     return true;

@@ -14,18 +14,29 @@ using platform::BoxKind;
 
 namespace {
 
-constexpr int32_t kMaxChoices = 20;
-
-DLActiveArea clickModeOf(std::string_view mode) {
-    if (mode == "All") return DLActiveArea::All;
-    if (mode == "Opaque") return DLActiveArea::Opaque;
+DLActiveArea clickAreaOf(ClickArea area) {
+    switch (area) {
+        case ClickArea::All:
+            return DLActiveArea::All;
+        case ClickArea::Opaque:
+            return DLActiveArea::Opaque;
+        case ClickArea::None:
+            break;
+    }
     return DLActiveArea::None;
 }
 
-DLActiveMode activeModeOf(std::string_view mode, bool clickable) {
-    if (mode == "Disable") return DLActiveMode::Disable;
-    if (mode == "Waiting") return DLActiveMode::Waiting;
-    if (mode == "Always") return DLActiveMode::Always;
+DLActiveMode activeModeOf(ActiveName mode, bool clickable) {
+    switch (mode) {
+        case ActiveName::Disable:
+            return DLActiveMode::Disable;
+        case ActiveName::Waiting:
+            return DLActiveMode::Waiting;
+        case ActiveName::Always:
+            return DLActiveMode::Always;
+        case ActiveName::Auto:
+            break;
+    }
     return clickable ? DLActiveMode::Waiting : DLActiveMode::Disable;
 }
 
@@ -41,22 +52,22 @@ void useScreenFont(DynamicLayerList& layer, const WindowSettings& main) {
 }  // namespace
 
 bool Player::runLayerCtrl(const Command& command) {
+    namespace p = params::layer_ctrl;
     Variables& vars = access_->variables();
-    std::string name = command.getParamText("Layer.Name", "");
-    bool visibleChange = command.getParamFlag("Layer.Visible.Change", false);
-    bool imageChange = command.getParamFlag("Layer.Image.Change", false);
-    bool posChange = command.getParamFlag("Layer.Pos.Change", false);
-    bool sizeChange = command.getParamFlag("Layer.Size.Change", false);
-    bool viewChange = command.getParamFlag("Layer.ViewPos.Change", false);
+    std::string name = command.text(p::kName);
+    bool visibleChange = command.flag(p::kVisibleChange);
+    bool imageChange = command.flag(p::kImageChange);
+    bool posChange = command.flag(p::kPosChange);
+    bool sizeChange = command.flag(p::kSizeChange);
+    bool viewChange = command.flag(p::kViewChange);
 
     // An unknown name is reported once, not once for every change asked of it.
     bool found = !(visibleChange || imageChange || posChange || sizeChange || viewChange) ||
                  screen_->findLayer(0, name) != nullptr;
-    if (found && visibleChange)
-        screen_->setLayerVisible(0, name, command.getParamFlag("Layer.Visible.Show", true));
+    if (found && visibleChange) screen_->setLayerVisible(0, name, command.flag(p::kVisibleShow));
     if (found && imageChange) {
-        std::string file = command.getParamText("Layer.Image.FileName", "Clear");
-        if (file == "Clear") {
+        std::string file = command.text(p::kImageFileName);
+        if (file == kClearImage) {
             screen_->blankLayer(0, name);
         } else {
             screen_->loadLayerImage(0, name, file, false, false);
@@ -64,16 +75,15 @@ bool Player::runLayerCtrl(const Command& command) {
         }
     }
     if (found && posChange)
-        screen_->setLayerPos(0, name, vars.getValue(command.getParamText("Layer.Pos.Left", "0")),
-                             vars.getValue(command.getParamText("Layer.Pos.Top", "0")));
+        screen_->setLayerPos(0, name, vars.getValue(command.text(p::kPosLeft)),
+                             vars.getValue(command.text(p::kPosTop)));
     if (found && sizeChange)
-        screen_->setLayerSize(0, name, vars.getValue(command.getParamText("Layer.Size.Width", "")),
-                              vars.getValue(command.getParamText("Layer.Size.Height", "")));
+        screen_->setLayerSize(0, name, vars.getValue(command.text(p::kSizeWidth)),
+                              vars.getValue(command.text(p::kSizeHeight)));
     if (found && viewChange)
-        screen_->setLayerView(0, name,
-                              vars.getValue(command.getParamText("Layer.ViewPos.Left", "0")),
-                              vars.getValue(command.getParamText("Layer.ViewPos.Top", "0")));
-    if (command.getParamFlag("Layer.ScrnRefresh", true)) {
+        screen_->setLayerView(0, name, vars.getValue(command.text(p::kViewLeft)),
+                              vars.getValue(command.text(p::kViewTop)));
+    if (command.flag(p::kScrnRefresh)) {
         screen_->setLayerVisible(0, texts::kTextLayer, false);
         composeAndPaint();
     }
@@ -81,30 +91,31 @@ bool Player::runLayerCtrl(const Command& command) {
 }
 
 bool Player::runDynamicLayer(const Command& command) {
+    namespace p = params::dynamic_layer;
     Variables& vars = access_->variables();
     const WindowSettings& main = *screen_->getWindow(0);
     auto layer = std::make_unique<DynamicLayerList>();
-    std::string type = command.getParamText("DynamicLayer.Type", "Transparent");
+    DynamicType type = command.choice(p::kType, DynamicType::Transparent);
     std::unique_ptr<Surface> image;
 
-    if (type == "Image") {
-        std::string file = command.getParamText("DynamicLayer.Image.FileName", "");
+    if (type == DynamicType::Image) {
+        std::string file = command.text(p::kImageFileName);
         image = std::make_unique<Surface>();
         if (access_->loadGraphic(file, *image)) {
             layer->imageFile = file;
-            layer->animeCount = command.getParamValue("DynamicLayer.Image.AnimeCount", 1);
-            layer->divideCount = command.getParamValue("DynamicLayer.Image.DivideCount", 1);
-            layer->indexDisable = command.getParamValue("DynamicLayer.ImageIndex.Disable", 0);
-            layer->indexEnable = command.getParamValue("DynamicLayer.ImageIndex.Enable", 0);
-            layer->indexActive = command.getParamValue("DynamicLayer.ImageIndex.Active", 0);
-            std::string anime = command.getParamText("DynamicLayer.Image.AnimeType", "None");
+            layer->animeCount = command.number(p::kAnimeCount);
+            layer->divideCount = command.number(p::kDivideCount);
+            layer->indexDisable = command.number(p::kIndexDisable);
+            layer->indexEnable = command.number(p::kIndexEnable);
+            layer->indexActive = command.number(p::kIndexActive);
+            AnimeName anime = command.choice(p::kAnimeType, AnimeName::None);
             if (layer->animeCount > 1) {
-                if (anime == "Repeat") {
+                if (anime == AnimeName::Repeat) {
                     layer->animeType = DLAnimeType::Repeat;
-                } else if (anime == "Once") {
+                } else if (anime == AnimeName::Once) {
                     layer->animeType = DLAnimeType::Once;
                     layer->animeIndex = 1;
-                } else if (anime == "Timer") {
+                } else if (anime == AnimeName::Timer) {
                     layer->animeType = DLAnimeType::Timer;
                     layer->animeIndex = 1;
                 }
@@ -113,37 +124,35 @@ bool Player::runDynamicLayer(const Command& command) {
             image.reset();
             layer->text = "Image load error - \"" + file + "\"";
         }
-    } else if (type == "Text") {
+    } else if (type == DynamicType::Text) {
         bool error;
-        layer->text = vars.expandText(command.getParamText("DynamicLayer.Text.Text", ""), error);
+        layer->text = vars.expandText(command.text(p::kText), error);
         useScreenFont(*layer, main);
     }
 
-    layer->activeArea = clickModeOf(command.getParamText("DynamicLayer.Clickable.Mode", "None"));
+    layer->activeArea = clickAreaOf(command.choice(p::kClickMode, ClickArea::None));
     bool clickable = layer->activeArea != DLActiveArea::None;
     if (clickable) {
-        layer->clickBook = command.getParamText("DynamicLayer.Clickable.BookName", "");
-        layer->clickPage = command.getParamText("DynamicLayer.Clickable.PageName", "");
-        layer->autoClear = command.getParamFlag("DynamicLayer.Clickable.Clear", false);
-        layer->cursor = command.getParamFlag("DynamicLayer.Clickable.Cursor", true);
-        if (command.getParamText("DynamicLayer.Clickable.Move", "Move") == "Call")
-            layer->pageChange = command.getParamFlag("DynamicLayer.Clickable.KeepExecuteMode", false)
-                                    ? DLPageChange::KeepCall
-                                    : DLPageChange::Call;
-        if (command.getParamText("DynamicLayer.Clickable.Button", "Left") == "Right")
+        layer->clickBook = command.text(p::kClickBook);
+        layer->clickPage = command.text(p::kClickPage);
+        layer->autoClear = command.flag(p::kClickClear);
+        layer->cursor = command.flag(p::kClickCursor);
+        if (command.choice(p::kClickMove, ClickMove::Move) == ClickMove::Call)
+            layer->pageChange =
+                command.flag(p::kKeepExecuteMode) ? DLPageChange::KeepCall : DLPageChange::Call;
+        if (command.choice(p::kClickButton, ClickButton::Left) == ClickButton::Right)
             layer->button = 1;
     }
 
-    layer->left = vars.getValue(command.getParamText("DynamicLayer.Area.Left", "0"));
-    layer->top = vars.getValue(command.getParamText("DynamicLayer.Area.Top", "0"));
-    layer->width = vars.getValue(command.getParamText("DynamicLayer.Area.Width", "0"));
-    layer->height = vars.getValue(command.getParamText("DynamicLayer.Area.Height", "0"));
+    layer->left = vars.getValue(command.text(p::kLeft));
+    layer->top = vars.getValue(command.text(p::kTop));
+    layer->width = vars.getValue(command.text(p::kWidth));
+    layer->height = vars.getValue(command.text(p::kHeight));
     if (layer->width < 1) layer->width = main.imageWidth;
     if (layer->height < 1) layer->height = main.imageHeight;
 
-    layer->attrId = command.getParamValue("DynamicLayer.AttrID", 0);
-    layer->activeMode =
-        activeModeOf(command.getParamText("DynamicLayer.ActiveMode", "Auto"), clickable);
+    layer->attrId = command.number(p::kAttrId);
+    layer->activeMode = activeModeOf(command.choice(p::kActiveMode, ActiveName::Auto), clickable);
 
     bool built = layer->build(image.get());
     image.reset();
@@ -152,40 +161,39 @@ bool Player::runDynamicLayer(const Command& command) {
         return false;
     }
     screen_->addDynamicLayer(0, std::move(layer));
-    if (command.getParamFlag("DynamicLayer.ScrnRefresh", true)) screen_->refreshAndPaint(0);
+    if (command.flag(p::kScrnRefresh)) screen_->refreshAndPaint(0);
     return true;
 }
 
 bool Player::runDynamicLayerClear(const Command& command) {
-    screen_->removeDynamicLayers(0, command.getParamValue("DynamicLayerClear.AttrID", 0));
-    if (command.getParamFlag("DynamicLayerClear.ScrnRefresh", true)) screen_->refreshAndPaint(0);
+    screen_->removeDynamicLayers(0, command.number(params::dynamic_layer_clear::kAttrId));
+    if (command.flag(params::dynamic_layer_clear::kScrnRefresh)) screen_->refreshAndPaint(0);
     return true;
 }
 
 bool Player::runSelect(const Command& command) {
+    namespace p = params::select;
     Variables& vars = access_->variables();
     const WindowSettings& main = *screen_->getWindow(0);
-    int32_t left = command.getParamValue("Select.Area.Left", 0);
-    int32_t top = command.getParamValue("Select.Area.Top", 0);
-    int32_t width = command.getParamValue("Select.Area.Width", 0);
-    if (command.getParamFlag("Select.Area.Import", false)) {
+    int32_t left = command.number(p::kLeft);
+    int32_t top = command.number(p::kTop);
+    int32_t width = command.number(p::kWidth);
+    if (command.flag(p::kImport)) {
         int32_t height;
-        screen_->getLayerRect(0, command.getParamText("Select.Area.ImportLayer", ""), left, top,
-                              width, height);
+        screen_->getLayerRect(0, command.text(p::kImportLayer), left, top, width, height);
     }
     if (width < 1) width = main.imageWidth;
 
     screen_->removeDynamicLayers(0, 0);
     const std::string book = access_->commands().bookName();
     int32_t time = 0;
-    if (command.getParamFlag("Select.Timeout", false)) time = command.getParamValue("Select.Time", 0);
+    if (command.flag(p::kTimeout)) time = command.number(p::kTime);
 
-    for (int32_t n = 1; n <= kMaxChoices; ++n) {
-        std::string page = command.getParamText("Select.Page" + std::to_string(n), "");
+    for (int32_t n = 1; n <= p::kPage.numbered; ++n) {
+        std::string page = command.text(p::kPage, n);
         if (page.empty()) break;
         bool error;
-        std::string text =
-            vars.expandText(command.getParamText("Select.Text" + std::to_string(n), ""), error);
+        std::string text = vars.expandText(command.text(p::kText, n), error);
         if (text.empty()) continue;  // skipped, but the list goes on
         auto choice = std::make_unique<DynamicLayerList>();
         choice->attrId = dynamic_ids::kChoice;
@@ -214,8 +222,7 @@ bool Player::runSelect(const Command& command) {
     process.enableActiveClick();
     if (time > 0) {
         process.startWaitTimer(time);
-        if (command.getParamFlag("Select.TimerGauge", true))
-            access_->callPageKeepState("_system", "_timer");
+        if (command.flag(p::kTimerGauge)) access_->callPageKeepState("_system", "_timer");
     }
     return true;
 }

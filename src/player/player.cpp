@@ -403,12 +403,12 @@ void Player::onMouseDown(platform::MouseButton button, int x, int y) {
     RunState& process = access_->process();
     process.clearMessageSkip();
     ctrlSkips_ = false;  // a click ends the skip even while Ctrl is held
-    int state = process.clickWaitState();
+    ClickWait state = process.clickWaitState();
     DynamicLayer* layers = screen_->dynamicLayers(0);
-    if (state != 0 && layers) {
+    if (state != ClickWait::None && layers) {
         // The click counts where it happens, also when the pointer has not moved since the
         // layer appeared under it.
-        if (layers->hitTest(x, y, state == 2)) screen_->refreshAndPaint(0);
+        if (layers->hitTest(x, y, state == ClickWait::Layers)) screen_->refreshAndPaint(0);
         DynamicLayerClick click;
         if (layers->takeClick(click)) {
             switch (click.pageChange) {
@@ -430,11 +430,11 @@ void Player::onMouseDown(platform::MouseButton button, int x, int y) {
 }
 
 void Player::onMouseMove(int x, int y) {
-    int state = access_->process().clickWaitState();
+    ClickWait state = access_->process().clickWaitState();
     DynamicLayer* layers = screen_->dynamicLayers(0);
     platform::Cursor wanted = platform::Cursor::Default;
-    if (state != 0 && layers) {
-        if (layers->hitTest(x, y, state == 2)) screen_->refreshAndPaint(0);
+    if (state != ClickWait::None && layers) {
+        if (layers->hitTest(x, y, state == ClickWait::Layers)) screen_->refreshAndPaint(0);
         if (layers->activeCursor()) wanted = platform::Cursor::Select;
     }
     setCursor(wanted);

@@ -6,35 +6,22 @@
 #include "zarvo/texts.hpp"
 
 namespace zarvo {
-namespace {
-
-// Effect names of the graphic command; -1 for none.
-int effectNumber(std::string_view name) {
-    static constexpr std::string_view kNames[] = {"Fadein", "LeftTo", "TopTo", "RndPanel",
-                                                  "Blind",  "Square", "Wave",  "Mosaic"};
-    for (int i = 0; i < 8; ++i)
-        if (name == kNames[i]) return i;
-    return -1;
-}
-
-}  // namespace
-
 bool Player::runMessageDraw(const Command& command) {
+    namespace p = params::message_draw;
     const std::string_view textLayer = texts::kTextLayer;
-    std::string layer = command.getParamText("MessageDraw.Layer", textLayer);
-    std::string effect = command.getParamText("MessageDraw.Effect", "Auto");
-    bool move = command.getParamFlag("MessageDraw.Layer.Move", false);
+    std::string layer = command.text(p::kLayer);
+    MessageEffect effect = command.choice(p::kEffect, MessageEffect::Other);
+    bool move = command.flag(p::kLayerMove);
     int32_t left = 0, top = 0, width = 0, height = 0;
     if (move) {
-        left = command.getParamValue("MessageDraw.Area.Left", 0);
-        top = command.getParamValue("MessageDraw.Area.Top", 0);
-        width = command.getParamValue("MessageDraw.Area.Width", 0);
-        height = command.getParamValue("MessageDraw.Area.Height", 0);
+        left = command.number(p::kLeft);
+        top = command.number(p::kTop);
+        width = command.number(p::kWidth);
+        height = command.number(p::kHeight);
     }
     if (screen_->getLayerVisible(0, textLayer)) screen_->setLayerVisible(0, textLayer, false);
     bool error;
-    std::string text =
-        access_->variables().expandText(command.getParamText("MessageDraw.Text", ""), error);
+    std::string text = access_->variables().expandText(command.text(p::kText), error);
     const WindowSettings* main = screen_->getWindow(0);
     if (width < 1) width = main->imageWidth;
     if (height < 1) height = main->imageHeight;
@@ -45,7 +32,7 @@ bool Player::runMessageDraw(const Command& command) {
     }
     screen_->drawLayerText(0, layer, text);
     if (legacyMode_ && layer == texts::kBackgroundLayer) screen_->mergeBackground(0);
-    if (effect == "None") {
+    if (effect == MessageEffect::None) {
         screen_->setLayerVisible(0, layer, true);
         composeAndPaint();
     } else {
@@ -58,19 +45,20 @@ bool Player::runMessageDraw(const Command& command) {
 }
 
 bool Player::runGraphicDraw(const Command& command) {
-    std::string fileName = command.getParamText("GraphicDraw.FileName", "");
-    bool refresh = command.getParamFlag("GraphicDraw.ScrnRefresh", true);
-    int effect = effectNumber(command.getParamText("GraphicDraw.EffectType", "None"));
-    std::string layer = command.getParamText("GraphicDraw.Layer", texts::kBackgroundLayer);
-    bool move = command.getParamFlag("GraphicDraw.Layer.Move", false);
-    int32_t left = command.getParamValue("GraphicDraw.Area.Left", 0);
-    int32_t top = command.getParamValue("GraphicDraw.Area.Top", 0);
-    int32_t width = command.getParamValue("GraphicDraw.Area.Width", 0);
-    int32_t height = command.getParamValue("GraphicDraw.Area.Height", 0);
-    bool autoSize = command.getParamFlag("GraphicDraw.AutoSize", true);
-    bool transparent = command.getParamFlag("GraphicDraw.Transparent", false);
-    bool translucent = command.getParamFlag("GraphicDraw.Translucent", false);
-    bool limit = command.getParamFlag("GraphicDraw.EffectAreaLimit", false);
+    namespace p = params::graphic_draw;
+    std::string fileName = command.text(p::kFileName);
+    bool refresh = command.flag(p::kScrnRefresh);
+    EffectType effect = effectTypeFromName(command.text(p::kEffectType));
+    std::string layer = command.text(p::kLayer);
+    bool move = command.flag(p::kLayerMove);
+    int32_t left = command.number(p::kLeft);
+    int32_t top = command.number(p::kTop);
+    int32_t width = command.number(p::kWidth);
+    int32_t height = command.number(p::kHeight);
+    bool autoSize = command.flag(p::kAutoSize);
+    bool transparent = command.flag(p::kTransparent);
+    bool translucent = command.flag(p::kTranslucent);
+    bool limit = command.flag(p::kEffectAreaLimit);
 
     if (!screen_->loadLayerImage(0, layer, fileName, transparent, translucent)) {
         std::string text(texts::kGraphicDrawFailedBefore);
@@ -96,7 +84,7 @@ bool Player::runGraphicDraw(const Command& command) {
             screen_->getLayerRect(0, layer, ex, ey, ew, eh);
         }
     }
-    if (effect >= 0) screen_->runEffect(0, effect, ex, ey, ew, eh);
+    if (effect != EffectType::None) screen_->runEffect(0, effect, ex, ey, ew, eh);
     if (refresh) {
         screen_->setLayerVisible(0, texts::kTextLayer, false);
         composeAndPaint();

@@ -5,8 +5,8 @@
 #include "audio/music_control.hpp"
 #include "base/text.hpp"
 #include "platform/dialogs.hpp"
-#include "save/save_files.hpp"
 #include "player/player.hpp"
+#include "save/save_files.hpp"
 #include "zarvo/texts.hpp"
 
 namespace zarvo {
@@ -14,75 +14,103 @@ namespace zarvo {
 using platform::BoxKind;
 
 bool Player::runSaveCtrl(const Command& command) {
+    namespace p = params::save_ctrl;
     SaveFiles& save = *save_;
     Variables& vars = access_->variables();
-    std::string what = command.getParamText("SaveCtrl.Command", "");
+    SaveCommand what = command.choice(p::kCommand, SaveCommand::Other);
     // The file commands act on a file in the data folder; without a name there is none (the
     // folder itself must never be taken for a save file).
     bool error;
-    std::string name = vars.expandText(command.getParamText("SaveCtrl.FileName", ""), error);
+    std::string name = vars.expandText(command.text(p::kFileName), error);
     std::string path = name.empty() ? std::string() : save.saveFilePath(name);
-    if (what == "Open" || what == "Create" || what == "Append") {
-        int mode = what == "Open"     ? SaveFiles::kRead
-                   : what == "Create" ? SaveFiles::kCreate
-                                      : SaveFiles::kAppend;
-        if (!path.empty()) save.openSaveFile(path, mode);
-    } else if (what == "Close") {
-        save.closeSaveFile();
-    } else if (what == "AutoSave") {
-        if (!path.empty()) save.autoSave(path);
-    } else if (what == "AutoLoad") {
-        if (!path.empty()) save.autoLoad(path);
-    } else if (what == "LoadValue") {
-        std::string value = save.loadValue(command.getParamText("SaveCtrl.Key", ""));
-        std::string variable = command.getParamText("SaveCtrl.Variable", "");
-        if (variable.starts_with('%')) {
-            vars.setValue(variable, parseInt(value, 0));
-        } else if (variable.starts_with('$')) {
-            vars.setText(variable, value);
-        } else {
-            services_.dialogs->showMessage(BoxKind::WarningOk, texts::kLoadValueBadVariable);
-            return false;
+    using Mode = SaveFiles::FileMode;
+    switch (what) {
+        case SaveCommand::Open:
+        case SaveCommand::Create:
+        case SaveCommand::Append: {
+            Mode mode = what == SaveCommand::Open     ? Mode::Read
+                        : what == SaveCommand::Create ? Mode::Create
+                                                      : Mode::Append;
+            if (!path.empty()) save.openSaveFile(path, mode);
+            break;
         }
-    } else if (what == "SaveValue") {
-        save.saveValue(command.getParamText("SaveCtrl.Key", ""),
-                       vars.expandText(command.getParamText("SaveCtrl.Value", ""), error));
-    } else {
-        return false;
+        case SaveCommand::Close:
+            save.closeSaveFile();
+            break;
+        case SaveCommand::AutoSave:
+            if (!path.empty()) save.autoSave(path);
+            break;
+        case SaveCommand::AutoLoad:
+            if (!path.empty()) save.autoLoad(path);
+            break;
+        case SaveCommand::LoadValue: {
+            std::string value = save.loadValue(command.text(p::kKey));
+            std::string variable = command.text(p::kVariable);
+            if (variable.starts_with('%')) {
+                vars.setValue(variable, parseInt(value, 0));
+            } else if (variable.starts_with('$')) {
+                vars.setText(variable, value);
+            } else {
+                services_.dialogs->showMessage(BoxKind::WarningOk, texts::kLoadValueBadVariable);
+                return false;
+            }
+            break;
+        }
+        case SaveCommand::SaveValue:
+            save.saveValue(command.text(p::kKey), vars.expandText(command.text(p::kValue), error));
+            break;
+        case SaveCommand::Other:
+            return false;
     }
     return true;
 }
 
 bool Player::runSystem(const Command& command) {
-    std::string what = command.getParamText("System.Command", "");
+    namespace p = params::system;
+    SystemCommand what = command.choice(p::kCommand, SystemCommand::Other);
     Variables& vars = access_->variables();
-    if (what == "MessageSkip") {
-        access_->process().setMessageSkip();
-    } else if (what == "MessageEffect") {
-        screen_->messageMode = Screen::MessageMode::Effect;
-    } else if (what == "MessageDirect") {
-        screen_->messageMode = Screen::MessageMode::Direct;
-    } else if (what == "MusicEnable" || what == "MusicDisable") {
-        music_->setMusicEnabled(what == "MusicEnable");
-    } else if (what == "SoundEnable" || what == "SoundDisable") {
-        music_->setSoundEnabled(what == "SoundEnable");
-    } else if (what == "MusicVolume") {
-        int32_t volume = command.getParamValue("System.Volume", 100);
-        music_->setMusicVolume(volume);
-        vars.setValue("%_musicvolume%", volume);
-    } else if (what == "SoundVolume") {
-        int32_t volume = command.getParamValue("System.Volume", 100);
-        music_->setSoundVolume(volume);
-        vars.setValue("%_soundvolume%", volume);
-    } else if (what == "FullScreen") {
-        enterFullScreen();
-    } else if (what == "WindowMode") {
-        leaveFullScreen();
-    } else {
-        std::string text(texts::kUnknownSystemCommandBefore);
-        text.append(what).append(texts::kUnknownSystemCommandAfter);
-        services_.dialogs->showMessage(BoxKind::Plain, text);
-        return false;
+    switch (what) {
+        case SystemCommand::MessageSkip:
+            access_->process().setMessageSkip();
+            break;
+        case SystemCommand::MessageEffect:
+            screen_->messageMode = Screen::MessageMode::Effect;
+            break;
+        case SystemCommand::MessageDirect:
+            screen_->messageMode = Screen::MessageMode::Direct;
+            break;
+        case SystemCommand::MusicEnable:
+        case SystemCommand::MusicDisable:
+            music_->setMusicEnabled(what == SystemCommand::MusicEnable);
+            break;
+        case SystemCommand::SoundEnable:
+        case SystemCommand::SoundDisable:
+            music_->setSoundEnabled(what == SystemCommand::SoundEnable);
+            break;
+        case SystemCommand::MusicVolume: {
+            int32_t volume = command.number(p::kVolume);
+            music_->setMusicVolume(volume);
+            vars.setValue("%_musicvolume%", volume);
+            break;
+        }
+        case SystemCommand::SoundVolume: {
+            int32_t volume = command.number(p::kVolume);
+            music_->setSoundVolume(volume);
+            vars.setValue("%_soundvolume%", volume);
+            break;
+        }
+        case SystemCommand::FullScreen:
+            enterFullScreen();
+            break;
+        case SystemCommand::WindowMode:
+            leaveFullScreen();
+            break;
+        case SystemCommand::Other: {
+            std::string text(texts::kUnknownSystemCommandBefore);
+            text.append(command.text(p::kCommand)).append(texts::kUnknownSystemCommandAfter);
+            services_.dialogs->showMessage(BoxKind::Plain, text);
+            return false;
+        }
     }
     return true;
 }

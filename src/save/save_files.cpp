@@ -275,7 +275,7 @@ bool SaveFiles::openFailed() {
     return false;
 }
 
-bool SaveFiles::openSaveFile(const std::string& path, int mode) {
+bool SaveFiles::openSaveFile(const std::string& path, FileMode mode) {
     Story& access = *services_.access;
     // Re-opening must not leave the earlier file without its end.
     if (writer_.file) finishWriter();
@@ -283,7 +283,7 @@ bool SaveFiles::openSaveFile(const std::string& path, int mode) {
     openMode_ = OpenMode::None;
     openFailed_ = false;
     info_.clear();
-    if (mode == kRead) {
+    if (mode == FileMode::Read) {
         if (!access.openSavePackage(path)) {
             // A slot never saved to is no damage: nothing is said.
             if (services_.files->exists(path)) reportDamaged(path, "");
@@ -299,7 +299,7 @@ bool SaveFiles::openSaveFile(const std::string& path, int mode) {
     // The file itself is touched only by the rename that ends a complete append. A save whose
     // entries cannot be read, or that cannot be copied, is never replaced by a new one holding
     // nothing but the list.
-    if (mode == kAppend && hasMagic(path, kMagic)) {
+    if (mode == FileMode::Append && hasMagic(path, kMagic)) {
         if (!copyBeside(path, appendCopy_)) {
             reportWriteFailure(path);
             return openFailed();

@@ -38,7 +38,8 @@ class SaveFiles {
     static constexpr int32_t kThumbnailHeight = 60;
 
     enum class OpenMode : uint8_t { None = 0, Read = 1, Write = 2 };
-    enum FileMode : int { kRead = 0, kCreate = 1, kAppend = 2 };
+    // Read an existing save, write a new one, or write one that keeps the entries already there.
+    enum class FileMode : uint8_t { Read, Create, Append };
 
     struct Services {
         Story* access = nullptr;
@@ -66,7 +67,7 @@ class SaveFiles {
     // the file cannot be opened (said in a box, except for a slot never saved to); until the
     // next Open, Create, Append or Close, values then go nowhere and read as empty, so that
     // one slot's values never mix with another's or with the settings.
-    bool openSaveFile(const std::string& path, int mode);
+    bool openSaveFile(const std::string& path, FileMode mode);
     // Writes the list into a file open for writing and closes it. False when that failed; the
     // file then keeps what it had.
     bool closeSaveFile();

@@ -10,15 +10,6 @@ namespace zarvo {
 
 namespace {
 
-// Indexed by type; entry 0 stands for every unknown keyword.
-constexpr std::array<std::string_view, kCommandTypeCount> kKeywords = {
-    "",           "@rem",        "@if",          "@else",     "@endif",      "@MessageDraw",
-    "@GraphicDraw", "@Effect",   "@Music",       "@Sound",    "@MusicStop",  "@ValueCtrl",
-    "@StringCtrl", "@LayerCtrl", "@GraphicCtrl", "@Wait",     "@Select",     "@Move",
-    "@Call",      "@Return",     "@DynamicLayer", "@DynamicLayerClear", "@WindowShow",
-    "@StringInput", "@SaveCtrl", "@System",
-};
-
 // A page's line `i`, or "" when the page (as found now) has no such line: the script may have
 // been reloaded since the cache was built.
 const std::string& pageLine(const ScriptFile& file, int32_t start, int32_t end, int32_t i) {
@@ -28,18 +19,6 @@ const std::string& pageLine(const ScriptFile& file, int32_t start, int32_t end, 
 }
 
 }  // namespace
-
-CommandType commandTypeOf(std::string_view trimmedLine) {
-    if (trimmedLine.size() < 2 || trimmedLine[0] != '@') return CommandType::Unknown;
-    for (int32_t t = 1; t < kCommandTypeCount; ++t)
-        if (kKeywords[static_cast<size_t>(t)] == trimmedLine) return static_cast<CommandType>(t);
-    return CommandType::Unknown;
-}
-
-std::string_view commandKeyword(CommandType type) {
-    int32_t t = static_cast<int32_t>(type);
-    return t >= 0 && t < kCommandTypeCount ? kKeywords[static_cast<size_t>(t)] : std::string_view{};
-}
 
 std::string Command::getParamText(std::string_view name, std::string_view fallback) const {
     return readListString(params, name, fallback);

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "base/string_list.hpp"
+#include "script/command_table.hpp"
 
 namespace zarvo {
 
@@ -16,49 +17,30 @@ class Dialogs;
 }
 class ScriptFile;
 
-// Command types by keyword; the numbers are the ones the interpreter dispatches on.
-enum class CommandType : int32_t {
-    Unknown = 0,
-    Rem = 1,
-    If = 2,
-    Else = 3,
-    EndIf = 4,
-    MessageDraw = 5,
-    GraphicDraw = 6,
-    Effect = 7,
-    Music = 8,
-    Sound = 9,
-    MusicStop = 10,
-    ValueCtrl = 11,
-    StringCtrl = 12,
-    LayerCtrl = 13,
-    GraphicCtrl = 14,
-    Wait = 15,
-    Select = 16,
-    Move = 17,
-    Call = 18,
-    Return = 19,
-    DynamicLayer = 20,
-    DynamicLayerClear = 21,
-    WindowShow = 22,
-    StringInput = 23,
-    SaveCtrl = 24,
-    System = 25,
-};
-
-inline constexpr int32_t kCommandTypeCount = 26;
-
-// Type of a trimmed command line: the whole line compared byte for byte with the keywords.
-CommandType commandTypeOf(std::string_view trimmedLine);
-// The keyword of a type ("@if"); "" for Unknown.
-std::string_view commandKeyword(CommandType type);
-
 class Command {
 public:
     // First parameter line named `name` (letter case ignored); its value untrimmed.
     std::string getParamText(std::string_view name, std::string_view fallback) const;
     int32_t getParamValue(std::string_view name, int32_t fallback) const;
     bool getParamFlag(std::string_view name, bool fallback) const;
+
+    // The same, by the table's parameter with its default.
+    std::string text(const Param& param) const { return getParamText(param.name, param.fallback); }
+    int32_t number(const Param& param) const {
+        return getParamValue(param.name, param.fallbackNumber);
+    }
+    bool flag(const Param& param) const {
+        return getParamFlag(param.name, param.fallbackNumber != 0);
+    }
+    // Line `n` of a numbered parameter.
+    std::string text(const Param& param, int32_t n) const {
+        return getParamText(numberedName(param, n), param.fallback);
+    }
+    // A choice as its enum; a value the choice does not list gives `otherwise`.
+    template <class E>
+    E choice(const Param& param, E otherwise) const {
+        return choiceOf(param, text(param), otherwise);
+    }
 
     StringList params;  // parameter lines as stored
     std::string keyword;  // the command line, trimmed

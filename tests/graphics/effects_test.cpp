@@ -56,7 +56,7 @@ struct Rig {
     EffectContext ctx{&canvas, &clock, [this] { ++pumps, clock.now += 1; }};
     uint32_t start = 0;
 
-    void run(int type, Surface& old, const Surface& fresh, int x, int y, int w, int h) {
+    void run(EffectType type, Surface& old, const Surface& fresh, int x, int y, int w, int h) {
         start = clock.now;
         runTransition(type, ctx, old, fresh, x, y, w, h);
     }
@@ -108,7 +108,7 @@ TEST(EffectPacing, FrameCountsAndAbsoluteStepTimes) {
         SCOPED_TRACE(c.type);
         Rig rig;
         Surface old = picture(640, 480, oldCode), fresh = picture(640, 480, newCode);
-        rig.run(c.type, old, fresh, 0, 0, 640, 480);
+        rig.run(static_cast<EffectType>(c.type + 1), old, fresh, 0, 0, 640, 480);
         ASSERT_EQ(rig.canvas.times.size(), size_t(c.presents));
         for (int k = 0; k < c.presents; ++k)
             EXPECT_EQ(rig.canvas.times[k] - rig.start, std::min(k, c.steps) * c.step);
@@ -117,20 +117,20 @@ TEST(EffectPacing, FrameCountsAndAbsoluteStepTimes) {
     }
     Rig rig;
     Surface old = picture(64, 48, oldCode), fresh = picture(64, 48, newCode);
-    rig.run(8, old, fresh, 0, 0, 64, 48);
-    rig.run(-1, old, fresh, 0, 0, 64, 48);
+    rig.run(EffectType::None, old, fresh, 0, 0, 64, 48);
+    rig.run(static_cast<EffectType>(9), old, fresh, 0, 0, 64, 48);
     EXPECT_TRUE(rig.canvas.times.empty());
-    EXPECT_EQ(effectTypeFromName("Mosaic"), 7);
-    EXPECT_EQ(effectTypeFromName("Fadein"), 0);
-    EXPECT_EQ(effectTypeFromName("fadein"), -1);
-    EXPECT_EQ(effectTypeFromName("None"), -1);
+    EXPECT_EQ(effectTypeFromName("Mosaic"), EffectType::Mosaic);
+    EXPECT_EQ(effectTypeFromName("Fadein"), EffectType::Fadein);
+    EXPECT_EQ(effectTypeFromName("fadein"), EffectType::None);
+    EXPECT_EQ(effectTypeFromName("None"), EffectType::None);
 }
 
 TEST(EffectPacing, SlowStepsShortenLaterWaitsAndTicksWrap) {
     Surface old = picture(32, 32, oldCode), fresh = picture(32, 32, newCode);
     Rig rig;  // frame 3 takes 100 ms, frame 5 takes longer than two steps
     rig.canvas.onFrame = [&](int k) { rig.clock.now += k == 3 ? 100 : k == 5 ? 400 : 0; };
-    rig.run(kEffectFadein, old, fresh, 0, 0, 32, 32);
+    rig.run(EffectType::Fadein, old, fresh, 0, 0, 32, 32);
     std::vector<uint32_t> at;
     for (uint32_t t : rig.canvas.times) at.push_back(t - rig.start);
     EXPECT_EQ(at, (std::vector<uint32_t>{0, 150, 300, 450, 600, 1000, 1000, 1050}));
@@ -138,7 +138,7 @@ TEST(EffectPacing, SlowStepsShortenLaterWaitsAndTicksWrap) {
 
     Rig wrap;
     wrap.clock.now = 0xFFFFFF00u;
-    wrap.run(kEffectBlind, old, fresh, 0, 0, 32, 32);
+    wrap.run(EffectType::Blind, old, fresh, 0, 0, 32, 32);
     EXPECT_EQ(wrap.elapsed(), 400u);
 
     // Without a pump the effect sleeps once a step; a pump that lets no time pass cannot spin.
@@ -151,13 +151,14 @@ TEST(EffectPacing, SlowStepsShortenLaterWaitsAndTicksWrap) {
             };
         else
             quiet.ctx.pumpMessages = nullptr;
-        EXPECT_NO_THROW(quiet.run(kEffectFadein, old, fresh, 0, 0, 32, 32));
+        EXPECT_NO_THROW(quiet.run(EffectType::Fadein, old, fresh, 0, 0, 32, 32));
         EXPECT_EQ(quiet.elapsed(), 1200u);
         EXPECT_EQ(quiet.clock.sleeps, stuckPump ? 1200 : 8);
     }
     // No canvas, no clock: nothing to paint or wait for, and nothing breaks.
     EffectContext bare;
-    for (int type = 0; type < 8; ++type) runTransition(type, bare, old, fresh, 0, 0, 32, 32);
+    for (int type = 1; type <= 8; ++type)
+        runTransition(static_cast<EffectType>(type), bare, old, fresh, 0, 0, 32, 32);
     EXPECT_EQ(px(old, 5, 5), newCode(5, 5));
 }
 
@@ -178,7 +179,7 @@ TEST(EffectFrames, FadeinBlendsOverTheAreaWithRisingOpacity) {
                   0)
             << "frame " << k;
     };
-    rig.run(kEffectFadein, old, fresh, 8, 4, 40, 30);
+    rig.run(EffectType::Fadein, old, fresh, 8, 4, 40, 30);
     EXPECT_EQ(rig.canvas.times.size(), 8u);
 }
 
@@ -194,7 +195,8 @@ TEST(EffectFrames, LeftToAndTopToSweepStaggeredStrips) {
             EXPECT_EQ(px(old, 620, 100) == newCode(620, 100), k == 41);
         }
     };
-    rig.run(kEffectLeftTo, old, fresh, 0, 0, 641, 480);  // odd last column left to the final paint
+    rig.run(EffectType::LeftTo, old, fresh, 0, 0, 641,
+            480);  // odd last column left to the final paint
     EXPECT_EQ(rig.canvas.times.size(), 41u);
     EXPECT_EQ(mismatches(
                   642, 480, [&](int x, int y) { return px(old, x, y); },
@@ -208,7 +210,7 @@ TEST(EffectFrames, LeftToAndTopToSweepStaggeredStrips) {
             EXPECT_EQ(px(old, 5, 461) == newCode(5, 461), k == 33);
         }
     };
-    down.run(kEffectTopTo, old, fresh, 0, 0, 640, 480);
+    down.run(EffectType::TopTo, old, fresh, 0, 0, 640, 480);
     EXPECT_EQ(down.canvas.times.size(), 33u);
 }
 
@@ -234,7 +236,7 @@ TEST(EffectFrames, RndPanelRevealsTwelveGridPanelsAStep) {
                   0)
             << "frame " << k;
     };
-    rig.run(kEffectRndPanel, old, fresh, X, Y, W, H);
+    rig.run(EffectType::RndPanel, old, fresh, X, Y, W, H);
     EXPECT_EQ(rig.canvas.at(699, 519), newCode(699, 519));  // then the new picture is painted
 }
 
@@ -245,7 +247,7 @@ TEST(EffectFrames, BlindAndSquareThickenLinesTwoPixelsAStep) {
         for (int y = 0; y < 490; ++y)  // the partial band 480..489 is never copied
             EXPECT_EQ(px(old, 3, y) >> 23, unsigned(y < 480 && y % 20 < 2 * k)) << k << " " << y;
     };
-    rig.run(kEffectBlind, old, fresh, 0, 0, 640, 490);
+    rig.run(EffectType::Blind, old, fresh, 0, 0, 640, 490);
 
     Rig sq;
     old = picture(640, 490, oldCode);
@@ -263,7 +265,7 @@ TEST(EffectFrames, BlindAndSquareThickenLinesTwoPixelsAStep) {
                   0)
             << "frame " << k;
     };
-    sq.run(kEffectSquare, old, fresh, X, Y, W, H);
+    sq.run(EffectType::Square, old, fresh, X, Y, W, H);
 }
 
 TEST(EffectFrames, WaveRotatesRowsBySineOfFallingAmplitude) {
@@ -282,7 +284,7 @@ TEST(EffectFrames, WaveRotatesRowsBySineOfFallingAmplitude) {
         EXPECT_EQ(px(old, X - 1, Y), oldCode(X - 1, Y));
         EXPECT_EQ(px(old, X + W, Y), oldCode(X + W, Y));
     };
-    rig.run(kEffectWave, old, fresh, X, Y, W, 400);
+    rig.run(EffectType::Wave, old, fresh, X, Y, W, 400);
     EXPECT_EQ(rig.canvas.times.size(), 21u);
 }
 
@@ -303,7 +305,7 @@ TEST(EffectFrames, MosaicCellsStartAtTheOriginAndSampleInsideTheSource) {
                   0)
             << "frame " << k;
     };
-    rig.run(kEffectMosaic, old, fresh, 160, 120, 320, 240);
+    rig.run(EffectType::Mosaic, old, fresh, 160, 120, 320, 240);
     EXPECT_EQ(rig.canvas.times.size(), 9u);
 
     // A cell whose centre lies past the picture's edge takes the nearest edge pixel.
@@ -315,7 +317,7 @@ TEST(EffectFrames, MosaicCellsStartAtTheOriginAndSampleInsideTheSource) {
         EXPECT_EQ(edge.canvas.at(0, 49), oldCode(8, 49));
         EXPECT_EQ(edge.canvas.at(49, 49), oldCode(49, 49));
     };
-    edge.run(kEffectMosaic, old, fresh, 0, 0, 50, 50);
+    edge.run(EffectType::Mosaic, old, fresh, 0, 0, 50, 50);
 }
 
 // After the effect, old shows the new picture over the whole area (where the area meets the
@@ -327,9 +329,10 @@ TEST(EffectAreas, CoveringEffectsEndOnTheNewPictureInsideTheAreaOnly) {
     };
     for (auto a : {Area{0, 0, 320, 240}, Area{30, 20, 200, 140}, Area{-30, -26, 200, 180},
                    Area{250, 150, 400, 300}}) {
-        for (int type : {kEffectLeftTo, kEffectTopTo, kEffectRndPanel, kEffectBlind, kEffectWave,
-                         kEffectSquare}) {
-            SCOPED_TRACE(testing::Message() << "type " << type << " at " << a.x << "," << a.y);
+        for (EffectType type : {EffectType::LeftTo, EffectType::TopTo, EffectType::RndPanel,
+                                EffectType::Blind, EffectType::Wave, EffectType::Square}) {
+            SCOPED_TRACE(testing::Message()
+                         << "type " << static_cast<int>(type) << " at " << a.x << "," << a.y);
             Rig rig;
             Surface old = picture(320, 240, oldCode), fresh = picture(320, 240, newCode);
             rig.run(type, old, fresh, a.x, a.y, a.w, a.h);
@@ -338,7 +341,7 @@ TEST(EffectAreas, CoveringEffectsEndOnTheNewPictureInsideTheAreaOnly) {
                           [&](int x, int y) {
                               if (inside(x, y, a.x, a.y, a.w, a.h)) return newCode(x, y);
                               // Square's lines reach one band past the area
-                              return type == kEffectSquare ? px(old, x, y) : oldCode(x, y);
+                              return type == EffectType::Square ? px(old, x, y) : oldCode(x, y);
                           }),
                       0);
         }
@@ -348,20 +351,21 @@ TEST(EffectAreas, CoveringEffectsEndOnTheNewPictureInsideTheAreaOnly) {
 // Areas of a width or height of 1 to 39 give panel and wave pieces one pixel wide, or shifts
 // larger than the area: nothing outside the area may change at any step.
 TEST(EffectAreas, NarrowAreasStayInsideAndWaveRowsStayRotations) {
-    for (int type : {kEffectRndPanel, kEffectWave, kEffectFadein}) {
+    for (EffectType type : {EffectType::RndPanel, EffectType::Wave, EffectType::Fadein}) {
         for (int w : {1, 13, 20, 39}) {
-            SCOPED_TRACE(testing::Message() << "type " << type << " width " << w);
+            SCOPED_TRACE(testing::Message() << "type " << static_cast<int>(type) << " width " << w);
             Rig rig;
             const int X = 100, Y = 50, H = 14;
             Surface old = picture(200, 100, oldCode), fresh = picture(200, 100, newCode);
             rig.canvas.onFrame = [&](int k) {
-                if (k > (type == kEffectRndPanel ? 12 : 20)) return;  // the closing new picture
+                if (k > (type == EffectType::RndPanel ? 12 : 20))
+                    return;  // the closing new picture
                 EXPECT_EQ(mismatches(
                               200, 100, [&](int x, int y) { return rig.canvas.at(x, y); },
                               [&](int x, int y) {
                                   const uint32_t seen = rig.canvas.at(x, y);
                                   if (!inside(x, y, X, Y, w, H)) return oldCode(x, y);
-                                  if (type != kEffectWave) return seen;
+                                  if (type != EffectType::Wave) return seen;
                                   // new pixels from the same row of the area
                                   const int from = int(seen >> 9 & 1023);
                                   return (seen >> 23) && newCode(from, y) == seen &&
@@ -390,7 +394,7 @@ TEST(EffectAreas, AnyAreaIsSafeOnMismatchedSurfaces) {
                           {INT_MIN, INT_MIN, INT_MAX, INT_MAX},
                           {INT_MAX - 5, INT_MAX - 5, 100, 100},
                           {INT_MIN, 0, -1, INT_MAX}};
-    for (int type = 0; type < 8; ++type) {
+    for (int type = 1; type <= 8; ++type) {
         for (auto a : areas) {
             SCOPED_TRACE(testing::Message() << "type " << type << " area " << a.x << "," << a.y
                                             << " " << a.w << "x" << a.h);
@@ -399,7 +403,7 @@ TEST(EffectAreas, AnyAreaIsSafeOnMismatchedSurfaces) {
                 if (k > 50) throw std::runtime_error("endless effect");
             };
             Surface old = picture(40, 30, oldCode), fresh = picture(30, 40, newCode);
-            EXPECT_NO_THROW(rig.run(type, old, fresh, a.x, a.y, a.w, a.h));
+            EXPECT_NO_THROW(rig.run(static_cast<EffectType>(type), old, fresh, a.x, a.y, a.w, a.h));
             EXPECT_LE(rig.elapsed(), 2000u);  // huge areas do not stretch the sweeps
             EXPECT_EQ(old.width(), 40);
             EXPECT_EQ(old.height(), 30);

@@ -63,11 +63,11 @@ TEST(LayerComposition, DynamicLayersGoOverACopyAndEffectsNeedACanvas) {
 
     // Without a canvas an effect neither composes nor paints.
     screen.layerAt(0)->surface.fillRect(0, 0, 64, 48, 0x445566);
-    screen.runEffect(0, 0, 0, 0, 0, EffectContext{});
+    screen.runEffect(EffectType::Fadein, 0, 0, 0, 0, EffectContext{});
     EXPECT_EQ(screen.base().getPixel(5, 5), 0x112233u);
     platform::FrameCanvas canvas;
     screen.setCanvas(&canvas);
-    screen.runEffect(0, 0, 0, 0, 0, EffectContext{});
+    screen.runEffect(EffectType::Fadein, 0, 0, 0, 0, EffectContext{});
     EXPECT_EQ(screen.base().getPixel(5, 5), 0x445566u);
     EXPECT_EQ(canvas.presents(), 8u);  // the fade's eight frames
 }

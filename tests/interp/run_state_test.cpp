@@ -30,10 +30,10 @@ TEST_F(ProcessFixture, ModesAndEndWait) {
     process.beginWait();  // nothing set: never ends by itself
     clock.advance(100000);
     EXPECT_FALSE(process.canStep());
-    EXPECT_EQ(process.clickWaitState(), 1);
+    EXPECT_EQ(process.clickWaitState(), ClickWait::Plain);
     process.enableActiveClick();
     process.enableAnykeyClick();
-    EXPECT_EQ(process.clickWaitState(), 2);
+    EXPECT_EQ(process.clickWaitState(), ClickWait::Layers);
     EXPECT_TRUE(process.inputEndsWait());
     process.endWait();
     EXPECT_EQ(process.playerMode(), PlayerMode::Ready);
@@ -47,7 +47,7 @@ TEST_F(ProcessFixture, ModesAndEndWait) {
     process.beginMessageWait();
     EXPECT_FALSE(process.anykeyClick());
     process.enableActiveClick();
-    EXPECT_EQ(process.clickWaitState(), 0);
+    EXPECT_EQ(process.clickWaitState(), ClickWait::None);
     process.endWait();
     EXPECT_EQ(process.playerMode(), PlayerMode::Message);
     EXPECT_TRUE(noWaitFlags());

@@ -163,7 +163,7 @@ TEST(SaveFile, WholeStateRoundTripsAndResumesAfterTheCallOnceReloadHasRun) {
 
     // The thumbnail: an 80 x 60 BMP that pictures load from while the file is open, showing the
     // screen without its topmost layer (the black text at the top left would darken it).
-    ASSERT_TRUE(p.save().openSaveFile(path, SaveFiles::kRead));
+    ASSERT_TRUE(p.save().openSaveFile(path, SaveFiles::FileMode::Read));
     Surface thumb;
     ASSERT_TRUE(p.access().loadGraphic("_smallimage.bmp", thumb));
     EXPECT_EQ(thumb.width(), 80);
@@ -314,14 +314,14 @@ TEST(SaveFile, OpenCreateAppendAndCloseKeepEveryFileWhole) {
     ASSERT_TRUE(save.autoSave(slot));
 
     // Append keeps the keys the file has; Close adds a newer list that hides the old one.
-    ASSERT_TRUE(save.openSaveFile(slot, SaveFiles::kAppend));
+    ASSERT_TRUE(save.openSaveFile(slot, SaveFiles::FileMode::Append));
     EXPECT_EQ(save.loadValue("SaveSystem.BuildID"), "b1");
     save.saveValue("Comment", "first");
     ASSERT_TRUE(save.closeSaveFile());
     int lists = 0;
     for (const Entry& e : entriesOf(slot)) lists += e.name == "savefile.info";
     EXPECT_EQ(lists, 2);
-    ASSERT_TRUE(save.openSaveFile(slot, SaveFiles::kRead));
+    ASSERT_TRUE(save.openSaveFile(slot, SaveFiles::FileMode::Read));
     EXPECT_EQ(save.loadValue("Comment"), "first");
     EXPECT_EQ(save.loadValue("SaveSystem.ZarvoID"), "z1");
     save.closeSaveFile();
@@ -330,23 +330,23 @@ TEST(SaveFile, OpenCreateAppendAndCloseKeepEveryFileWhole) {
     // Append to what is no save makes a new one.
     std::string other = save.saveFilePath("other.sav");
     writeFile(other, "not a save");
-    ASSERT_TRUE(save.openSaveFile(other, SaveFiles::kAppend));
+    ASSERT_TRUE(save.openSaveFile(other, SaveFiles::FileMode::Append));
     save.saveValue("k", "1");
     ASSERT_TRUE(save.closeSaveFile());
-    ASSERT_TRUE(save.openSaveFile(other, SaveFiles::kRead));
+    ASSERT_TRUE(save.openSaveFile(other, SaveFiles::FileMode::Read));
     EXPECT_EQ(save.loadValue("k"), "1");
 
     // A second Create while the first file is open for writing finishes the first.
     std::string a = save.saveFilePath("a.sav"), b = save.saveFilePath("b.sav");
-    ASSERT_TRUE(save.openSaveFile(a, SaveFiles::kCreate));
+    ASSERT_TRUE(save.openSaveFile(a, SaveFiles::FileMode::Create));
     save.saveValue("name", "A");
-    ASSERT_TRUE(save.openSaveFile(b, SaveFiles::kCreate));
+    ASSERT_TRUE(save.openSaveFile(b, SaveFiles::FileMode::Create));
     EXPECT_EQ(save.loadValue("name"), "");
     save.saveValue("name", "B");
     save.closeSaveFile();
-    ASSERT_TRUE(save.openSaveFile(a, SaveFiles::kRead));
+    ASSERT_TRUE(save.openSaveFile(a, SaveFiles::FileMode::Read));
     EXPECT_EQ(save.loadValue("name"), "A");
-    ASSERT_TRUE(save.openSaveFile(b, SaveFiles::kRead));
+    ASSERT_TRUE(save.openSaveFile(b, SaveFiles::FileMode::Read));
     EXPECT_EQ(save.loadValue("name"), "B");
     save.closeSaveFile();
     // With no file open the values go to the settings.
@@ -369,7 +369,7 @@ TEST(SaveFile, AWriteFailingHalfwayLeavesThePreviousSave) {
     EXPECT_EQ(underFileSizeLimit(20000, [&] { return !p.save().autoSave(slot); }), 0);
     EXPECT_TRUE(fileEquals(slot, old));
     // An append whose list cannot be written, once the copy is made.
-    ASSERT_TRUE(p.save().openSaveFile(slot, SaveFiles::kAppend));
+    ASSERT_TRUE(p.save().openSaveFile(slot, SaveFiles::FileMode::Append));
     p.save().saveValue("Comment", std::string(5000, 'x'));
     EXPECT_EQ(underFileSizeLimit(old.size(), [&] { return !p.save().closeSaveFile(); }), 0);
     EXPECT_TRUE(fileEquals(slot, old));

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "backends/headless/recording_dialogs.hpp"
 #include "script/command_cache.hpp"
+#include "script/command_table.hpp"
 #include "script/script_file.hpp"
 #include "script_test_util.hpp"
 #include "zarvo/texts.hpp"
@@ -59,6 +62,33 @@ TEST(CommandKeywords, TableOrderAndExactComparison) {
     }
     for (std::string_view other : {"@IF", "@rem x", "@", "", "rem", "@DynamicLayerClearX"})
         EXPECT_EQ(commandTypeOf(other), CommandType::Unknown) << other;
+}
+
+// The handlers and the checker read every parameter through the table: an entry out of place
+// hands a command another's parameters, a name given twice makes one parameter shadow another,
+// and a choice whose default is not among its values makes the checker flag every command that
+// leaves the line out.
+TEST(CommandTable, EntriesInTypeOrderWithWellFormedParameters) {
+    std::set<std::string_view> names;
+    for (const CommandSpec& spec : commandTable()) {
+        SCOPED_TRACE(spec.keyword);
+        EXPECT_EQ(&commandSpec(spec.type), &spec);
+        for (const Param* param : spec.params) {
+            SCOPED_TRACE(param->name);
+            EXPECT_TRUE(names.insert(param->name).second) << "given twice";
+            bool choice = param->kind == ParamKind::Choice;
+            EXPECT_EQ(choice, !param->choices.empty());
+            if (choice && !param->fallback.empty()) {
+                EXPECT_GE(choiceIndex(*param, param->fallback), 0);
+            }
+            if (param->kind == ParamKind::Flag) {
+                EXPECT_TRUE(param->fallbackNumber == 0 || param->fallbackNumber == 1);
+            }
+            if (param->numbered > 0) {
+                EXPECT_EQ(param->kind, ParamKind::Text);
+            }
+        }
+    }
 }
 
 TEST_F(Fixture, CommandsCarryTheLinesAboveThem) {
