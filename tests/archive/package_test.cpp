@@ -479,3 +479,46 @@ TEST(PackageWriterSafety, WriteErrorsAreReported) {
 
 }  // namespace
 }  // namespace zarvo
+
+namespace zarvo {
+namespace {
+
+// A write that fails at any byte, in the header, a record, the data, the record header patched
+// afterwards or the end marker, leaves the package that was there, and no stray file.
+TEST(PackageWriterSafety, AFailedWriteAtAnyPointKeepsTheOldPackage) {
+    MemoryFolder dir;
+    const std::string path = "save";
+    ASSERT_TRUE(writeOne(dir.files, path, "a", "first"));
+    const std::string before = dir.read(path);
+    const std::string data = randomBytes(70000, 3);  // more than one write chunk
+    for (int64_t budget : {0, 100, 536, 600, 66000, 70500, 71000, 200000}) {
+        SCOPED_TRACE(budget);
+        for (bool append : {false, true}) {
+            SCOPED_TRACE(append);
+            dir.files.failWritesAfter(budget);
+            bool ok;
+            {  // the writer rolls back when it goes
+                PackageWriter w;
+                setMagic(w, "QZ7SAVE");
+                ok = (append ? appendPackage(dir.files, w, path)
+                             : createPackage(dir.files, w, path)) &&
+                     writeStreamEntry(w, data, "big") && writeStreamEntry(w, "tail", "t") &&
+                     finishPackage(w);
+            }
+            dir.files.failWritesAfter(-1);
+            PackageReader r;
+            ASSERT_TRUE(openPackage(dir.files, path, r));
+            if (ok) {
+                EXPECT_EQ(readNamed(r, "big"), data);
+                EXPECT_EQ(readNamed(r, "t"), "tail");
+                ASSERT_TRUE(writeOne(dir.files, path, "a", "first"));
+            } else {
+                EXPECT_EQ(dir.read(path), before);
+            }
+            EXPECT_EQ(dir.files.fileNames(), std::set<std::string>{path});
+        }
+    }
+}
+
+}  // namespace
+}  // namespace zarvo

@@ -35,8 +35,10 @@ class MemoryWritableFile final : public platform::WritableFile {
         : owner_(owner), target_(std::move(target)), data_(std::move(data)), created_(created) {}
     ~MemoryWritableFile() override { abandon(); }
     bool writeAt(int64_t offset, const void* bytes, size_t count) override {
-        if (!data_ || offset < 0 || !owner_.spend(count)) return false;
+        if (!data_ || offset < 0) return false;
         size_t end = static_cast<size_t>(offset) + count;
+        // Like a full disk, the budget stops the file from growing, not rewrites in place.
+        if (end > data_->size() && !owner_.spend(end - data_->size())) return false;
         if (data_->size() < end) data_->resize(end, '\0');
         std::memcpy(data_->data() + offset, bytes, count);
         return true;

@@ -31,7 +31,7 @@ class MemoryFileSystem final : public platform::FileSystem {
     std::string& bytes(const std::string& path);
     // Paths of every file, for checking that nothing was left behind.
     std::set<std::string> fileNames() const;
-    // Every write after this many more bytes fails, as on a full disk; -1 = never.
+    // Writes that would take more than this many new bytes fail, as on a full disk; -1 = never.
     void failWritesAfter(int64_t bytes) { writeBudget_ = bytes; }
 
   private:
