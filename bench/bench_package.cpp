@@ -10,8 +10,14 @@
 #include <string>
 
 #include "archive/package.hpp"
+#include "backends/posix/local_file_system.hpp"
 
 namespace {
+
+zarvo::platform::LocalFileSystem& hostFiles() {
+    static zarvo::platform::LocalFileSystem files;
+    return files;
+}
 
 using namespace zarvo;
 
@@ -47,11 +53,12 @@ struct Fixture {
         PackageWriter w;
         setMagic(w, "QZ7PKG");
         w.compressed = true;
-        if (!createPackage(w, path) || !writeStreamEntry(w, text, "big.txt")) std::abort();
+        if (!createPackage(hostFiles(), w, path) || !writeStreamEntry(w, text, "big.txt"))
+            std::abort();
         w.scrambled = true;
         if (!writeStreamEntry(w, text, "scrambled.txt") || !finishPackage(w)) std::abort();
         PackageReader r;
-        if (!openPackage(path, r)) std::abort();
+        if (!openPackage(hostFiles(), path, r)) std::abort();
         const PackageEntry& e = r.entries[0];
         std::ifstream in(path, std::ios::binary);
         stored.resize(e.storedSize);
@@ -87,7 +94,7 @@ void BM_PlainInflate(benchmark::State& state) {
 void BM_ReadEntryToStream(benchmark::State& state, const char* name) {
     Fixture& f = fixture();
     PackageReader r;
-    openPackage(f.path, r);
+    openPackage(hostFiles(), f.path, r);
     r.inputBufferSize = static_cast<size_t>(state.range(0));
     for (auto _ : state) {
         std::string s;
@@ -101,7 +108,7 @@ void BM_ReadEntryToStream(benchmark::State& state, const char* name) {
 void BM_ReadEntryIndexToStream(benchmark::State& state) {
     Fixture& f = fixture();
     PackageReader r;
-    openPackage(f.path, r);
+    openPackage(hostFiles(), f.path, r);
     r.inputBufferSize = static_cast<size_t>(state.range(0));
     for (auto _ : state) {
         size_t total = 0;

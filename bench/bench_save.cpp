@@ -19,6 +19,11 @@
 
 namespace {
 
+zarvo::platform::LocalFileSystem& hostFiles() {
+    static zarvo::platform::LocalFileSystem files;
+    return files;
+}
+
 namespace fs = std::filesystem;
 using namespace zarvo;
 
@@ -82,7 +87,7 @@ struct Typical {
         PackageWriter library;
         initWriter(library);
         setMagic(library, "QZ7LIB");
-        createPackage(library, dir + "/zarvoplay.zvl");
+        createPackage(hostFiles(), library, dir + "/zarvoplay.zvl");
         writeStreamEntry(library,
                          crlf("<Book=\"_system\">\n<Page=\"_init\">\n@Return\n<Page End>\n"
                               "<Page=\"_reload\">\n@Return\n<Page End>\n<Book End>\n"),

@@ -8,8 +8,14 @@
 #include <string>
 
 #include "archive/package.hpp"
+#include "backends/posix/local_file_system.hpp"
 
 namespace {
+
+zarvo::platform::LocalFileSystem& hostFiles() {
+    static zarvo::platform::LocalFileSystem files;
+    return files;
+}
 
 std::string scratchPath(const char* what) {
     std::filesystem::path dir = std::filesystem::exists("/dev/shm")
@@ -36,12 +42,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace zarvo;
     static const std::string path = scratchPath(".pkg");
     writeInput(path, data, size);
-    hasMagic(path, "QZ7PKG");
+    hasMagic(hostFiles(), path, "QZ7PKG");
 
     int count = 0;
     {
         PackageReader r;
-        if (!openPackage(path, r)) {
+        if (!openPackage(hostFiles(), path, r)) {
             check(!r.isOpen());
             return 0;
         }
@@ -68,12 +74,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // Appending must leave a package that opens with the new entry last.
     PackageWriter w;
-    if (appendPackage(w, path)) {
+    if (appendPackage(hostFiles(), w, path)) {
         w.compressed = w.scrambled = size % 2 == 0;
         check(writeStreamEntry(w, "appended", "fuzz.txt"));
         check(finishPackage(w));
         PackageReader r;
-        check(openPackage(path, r));
+        check(openPackage(hostFiles(), path, r));
         check(r.count == count + 1);
         check(findEntry(r, "FUZZ.TXT") == count);
         std::string s;

@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <climits>
+#include <cstdlib>
 
 namespace zarvo::platform {
 namespace {
@@ -27,7 +29,153 @@ std::string folderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// A fresh file beside `path`, so that the rename over it stays on one file system.
+int createBeside(const std::string& path, const char* suffix, std::string& temp) {
+    static std::atomic<unsigned> counter{0};
+    std::string folder = folderOf(path);
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        temp = folder + "/.zarvo-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) +
+               suffix;
+        int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
+class LocalReadableFile final : public ReadableFile {
+  public:
+    LocalReadableFile(int fd, int64_t size) : fd_(fd), size_(size) {}
+    ~LocalReadableFile() override { ::close(fd_); }
+    int64_t size() const override { return size_; }
+    size_t readAt(int64_t offset, void* bytes, size_t count) const override {
+        size_t done = 0;
+        auto* p = static_cast<char*>(bytes);
+        while (done < count) {
+            ssize_t r = ::pread(fd_, p + done, count - done, static_cast<off_t>(offset + done));
+            if (r < 0 && errno == EINTR) continue;
+            if (r <= 0) break;
+            done += static_cast<size_t>(r);
+        }
+        return done;
+    }
+
+  private:
+    int fd_;
+    int64_t size_;
+};
+
+class LocalWritableFile final : public WritableFile {
+  public:
+    // `temp` empty: the file is written in place.
+    LocalWritableFile(int fd, std::string target, std::string temp)
+        : fd_(fd), target_(std::move(target)), temp_(std::move(temp)) {}
+    ~LocalWritableFile() override { abandon(); }
+    bool writeAt(int64_t offset, const void* bytes, size_t count) override {
+        const auto* p = static_cast<const char*>(bytes);
+        while (fd_ >= 0 && count > 0) {
+            ssize_t n = ::pwrite(fd_, p, count, static_cast<off_t>(offset));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return false;
+            p += n;
+            offset += n;
+            count -= static_cast<size_t>(n);
+        }
+        return fd_ >= 0;
+    }
+    bool truncate(int64_t size) override {
+        return fd_ >= 0 && ::ftruncate(fd_, static_cast<off_t>(size)) == 0;
+    }
+    bool finish() override {
+        if (fd_ < 0) return false;
+        bool ok = ::close(fd_) == 0;
+        fd_ = -1;
+        if (!temp_.empty()) {
+            if (ok) ok = ::rename(temp_.c_str(), target_.c_str()) == 0;
+            if (!ok) ::unlink(temp_.c_str());
+            temp_.clear();
+        }
+        return ok;
+    }
+    void abandon() override {
+        if (fd_ < 0) return;
+        ::close(fd_);
+        fd_ = -1;
+        if (!temp_.empty()) ::unlink(temp_.c_str());
+        temp_.clear();
+    }
+
+  private:
+    int fd_;
+    std::string target_;
+    std::string temp_;
+};
+
 }  // namespace
+
+std::unique_ptr<ReadableFile> LocalFileSystem::openRead(const std::string& path) const {
+    // Non-blocking so that a FIFO given as a file name cannot hang the open.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return nullptr;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    return std::make_unique<LocalReadableFile>(fd, static_cast<int64_t>(st.st_size));
+}
+
+std::unique_ptr<WritableFile> LocalFileSystem::createFile(const std::string& path) {
+    std::string temp;
+    int fd = createBeside(path, ".part", temp);
+    if (fd < 0) return nullptr;
+    return std::make_unique<LocalWritableFile>(fd, path, std::move(temp));
+}
+
+std::unique_ptr<WritableFile> LocalFileSystem::openForUpdate(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return nullptr;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    return std::make_unique<LocalWritableFile>(fd, path, std::string());
+}
+
+bool LocalFileSystem::rename(const std::string& from, const std::string& to) {
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool LocalFileSystem::remove(const std::string& path) {
+    return ::unlink(path.c_str()) == 0;
+}
+
+bool LocalFileSystem::copyFile(const std::string& from, const std::string& to) {
+    std::unique_ptr<ReadableFile> in = openRead(from);
+    struct stat st;
+    if (!in || ::stat(from.c_str(), &st) != 0) return false;
+    // The copy gets the permissions of the original, as it may come to replace it.
+    int fd = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 07777);
+    if (fd < 0) return false;
+    std::string chunk(65536, '\0');
+    bool ok = true;
+    for (int64_t at = 0; ok && at < in->size();) {
+        size_t n = in->readAt(at, chunk.data(), chunk.size());
+        if (n == 0) break;
+        ok = writeAll(fd, std::string_view(chunk.data(), n));
+        at += static_cast<int64_t>(n);
+    }
+    if (::close(fd) != 0) ok = false;
+    if (!ok) ::unlink(to.c_str());
+    return ok;
+}
+
+std::string LocalFileSystem::absolutePath(const std::string& path) const {
+    if (!path.empty() && path[0] == '/') return path;
+    char cwd[PATH_MAX];
+    if (!::getcwd(cwd, sizeof cwd)) return path;
+    return joinPath(cwd, path);
+}
 
 bool LocalFileSystem::exists(const std::string& path) const {
     struct stat st;

@@ -12,6 +12,13 @@ public:
     bool writeFile(const std::string& path, std::string_view bytes) override;
     bool makeDirectory(const std::string& path) override;
     bool listDirectory(const std::string& path, std::vector<std::string>& names) const override;
+    std::unique_ptr<ReadableFile> openRead(const std::string& path) const override;
+    std::unique_ptr<WritableFile> createFile(const std::string& path) override;
+    std::unique_ptr<WritableFile> openForUpdate(const std::string& path) override;
+    bool rename(const std::string& from, const std::string& to) override;
+    bool remove(const std::string& path) override;
+    bool copyFile(const std::string& from, const std::string& to) override;
+    std::string absolutePath(const std::string& path) const override;
 };
 
 }  // namespace zarvo::platform

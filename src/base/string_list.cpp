@@ -1,9 +1,5 @@
 #include "base/string_list.hpp"
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-
 namespace zarvo {
 
 StringList splitLines(std::string_view text) {
@@ -34,27 +30,6 @@ std::string joinLines(const StringList& lines) {
         out += "\r\n";
     }
     return out;
-}
-
-bool loadStringListFile(const std::string& path, StringList& lines) {
-    // A folder opens as a stream on this system but cannot be read.
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) return false;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return false;
-    lines = splitLines(text);
-    return true;
-}
-
-bool saveStringListFile(const std::string& path, const StringList& lines) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    std::string text = joinLines(lines);
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.close();
-    return static_cast<bool>(out);
 }
 
 }  // namespace zarvo

@@ -16,7 +16,5 @@ std::string joinLines(const StringList& lines);
 
 // Whole-file forms of the two above. Loading a missing or unreadable file returns false and
 // leaves the list unchanged.
-bool loadStringListFile(const std::string& path, StringList& lines);
-bool saveStringListFile(const std::string& path, const StringList& lines);
 
 }  // namespace zarvo

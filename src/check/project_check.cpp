@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <array>
-#include <filesystem>
+#include <initializer_list>
 #include <map>
 #include <ostream>
 #include <set>
@@ -10,15 +10,15 @@
 #include <string_view>
 #include <utility>
 
+#include "archive/package.hpp"
+#include "backends/headless/recording_dialogs.hpp"
+#include "backends/posix/local_file_system.hpp"
 #include "base/name_value.hpp"
 #include "base/sjis.hpp"
 #include "base/text.hpp"
 #include "check/block_probe.hpp"
-#include "story/story.hpp"
-#include "archive/package.hpp"
 #include "platform/clock.hpp"
-#include "backends/headless/recording_dialogs.hpp"
-#include "backends/posix/local_file_system.hpp"
+#include "story/story.hpp"
 #include "zarvo/texts.hpp"
 
 namespace zarvo {
@@ -540,7 +540,8 @@ CheckReport checkStory(const std::string& projectPath, const std::string& progra
             checker.add(0, "not a story file: \"" + oneLine(box.text) + "\"");
         return report;
     }
-    if (!access.isPackaged() && (hasMagic(projectPath, "QZ7PKG") || hasMagic(projectPath, "MZ")))
+    if (!access.isPackaged() &&
+        (hasMagic(files, projectPath, "QZ7PKG") || hasMagic(files, projectPath, "MZ")))
         checker.addWhole(projectPath, "the file begins like a package but cannot be opened as "
                                       "one; the player reads it as a script");
     if (access.isPackaged() && findEntry(access.projectPackage(), kScriptEntry) < 0)
@@ -548,11 +549,12 @@ CheckReport checkStory(const std::string& projectPath, const std::string& progra
                                       "player plays an empty script");
     std::vector<platform::ShownBox> openingBoxes = dialogs.shown();
 
-    std::filesystem::path library = std::filesystem::path(programDir.empty() ? "." : programDir) /
-                                    kLibraryName;
-    if (!access.openLibrary(library.string()))
-        checker.addWhole(library.string(), "the system library cannot be opened; its pages and "
-                                           "pictures count as missing");
+    const std::string library =
+        platform::joinPath(programDir.empty() ? "." : programDir, kLibraryName);
+    if (!access.openLibrary(library))
+        checker.addWhole(library,
+                         "the system library cannot be opened; its pages and "
+                         "pictures count as missing");
 
     checker.checkBlocks();
     checker.checkHead(openingBoxes);

@@ -4,8 +4,6 @@
 #include <array>
 #include <bit>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <new>
 #include <vector>
 
@@ -334,28 +332,6 @@ bool decodeBmp(std::string_view bytes, Picture& out, std::string* error) {
     else
         decodeRows(L, out);
     return true;
-}
-
-bool decodeBmpFile(const std::string& path, Picture& out, std::string* error) {
-    // Folders and devices report sizes that mean nothing; a file beyond the largest picture plus
-    // generous room for its tables is not read into memory at all.
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) return fail(error, "no such BMP file");
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return fail(error, "cannot open the BMP file");
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0) return fail(error, "cannot read the BMP file");
-    if (size > kBmpMaxPixels * 4 + (int64_t(64) << 20)) return fail(error, "BMP file too large");
-    in.seekg(0);
-    std::string bytes;
-    try {
-        bytes.resize(size_t(size));
-    } catch (const std::bad_alloc&) {
-        return fail(error, "not enough memory for the BMP file");
-    }
-    if (!in.read(bytes.data(), size)) return fail(error, "cannot read the BMP file");
-    return decodeBmp(bytes, out, error);
 }
 
 std::string encodeBmp(const Picture& picture) {

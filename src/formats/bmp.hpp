@@ -49,7 +49,6 @@ uint64_t bmpSizeLimit(std::string_view head);
 // The head bmpSizeLimit needs.
 inline constexpr size_t kBmpHeadSize = 14 + 40;
 bool decodeBmp(std::string_view bytes, Picture& out, std::string* error = nullptr);
-bool decodeBmpFile(const std::string& path, Picture& out, std::string* error = nullptr);
 
 // A 24-bit bottom-up uncompressed image with a 40-byte header, as saves store their pictures.
 // An empty picture, one beyond the size limits, or one whose pixel count does not match its

@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <new>
 #include <stdexcept>
 
@@ -218,23 +217,6 @@ bool ImagePluginHost::decodeWith(const PlugIn& plugin, const char* data, size_t 
     std::memcpy(b + 14, infoRaw, infoBytes);
     std::memcpy(b + 14 + infoBytes, bitsRaw, bitsBytes);
     return decodeBmp(bmp, out);
-}
-
-bool ImagePluginHost::loadFromFile(const std::string& path, Picture& out) {
-    std::error_code ec;
-    if (plugins_.empty() || !fs::is_regular_file(path, ec)) return false;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::string bytes;
-    try {
-        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    } catch (const std::bad_alloc&) {
-        return false;
-    } catch (const std::length_error&) {
-        return false;
-    }
-    if (in.bad()) return false;
-    return loadFromStream(bytes, out);
 }
 
 }  // namespace zarvo

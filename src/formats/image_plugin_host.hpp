@@ -61,7 +61,6 @@ public:
         return loadFromMemory(bytes.data(), bytes.size(), out);
     }
     // Reads the whole file (host path) first.
-    bool loadFromFile(const std::string& path, Picture& out);
 
     // Told of each plug-in's progress reports (numerator, denominator); may stay empty.
     std::function<void(int, int)> OnProgress;

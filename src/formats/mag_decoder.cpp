@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <new>
 #include <stdexcept>
 #include <type_traits>
@@ -34,21 +32,6 @@ constexpr uint8_t kNoBytes[2] = {0, 0};
 
 const uint8_t* bytesOf(std::string_view s) {
     return reinterpret_cast<const uint8_t*>(s.data());
-}
-
-bool readWholeFile(const std::string& path, std::string& bytes) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) return false;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    try {
-        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    } catch (const std::bad_alloc&) {
-        return false;
-    } catch (const std::length_error&) {
-        return false;
-    }
-    return !in.bad();
 }
 
 // Walks the flag and pixel streams unit by unit (units counted from the top line, left to
@@ -322,14 +305,8 @@ bool MagDecoder::loadMagBytes(std::string_view bytes, Picture& out) {
     return true;
 }
 
-bool MagDecoder::loadMagFile(const std::string& path, Picture& out) {
-    std::string bytes;
-    return readWholeFile(path, bytes) && loadMagBytes(bytes, out);
-}
-
-bool MagDecoder::magToStream(const std::string& path, std::string& bmp) {
-    std::string bytes;
-    if (!readWholeFile(path, bytes) || bitmapSize(bytes) == 0) return false;
+bool MagDecoder::magToStream(std::string_view bytes, std::string& bmp) {
+    if (bitmapSize(bytes) == 0) return false;
     if (magToBmp(bytes, bmp) != 0) {
         warn();
         return false;

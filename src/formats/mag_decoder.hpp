@@ -56,15 +56,13 @@ public:
     // The text of the warning for a MAG picture that cannot be expanded.
     static constexpr std::string_view kFailedText = "Failed by MMAG_MagtoBmp";
 
-    // A MAG file on disk (host path) into `out`. No MAG at all, or an unreadable file: false
-    // without a message. A MAG that cannot be expanded: the warning, then false.
-    bool loadMagFile(const std::string& path, Picture& out);
-    // The same for file contents already read.
+    // The bytes of a MAG file into `out`. No MAG at all: false without a message. A MAG that
+    // cannot be expanded: the warning, then false.
     bool loadMagBytes(std::string_view bytes, Picture& out);
 
     // The file as a complete BMP image (8 or 4 bits with its colour table, bottom-up rows);
-    // with the same messages as LoadMagFile.
-    bool magToStream(const std::string& path, std::string& bmp);
+    // with the same messages as loadMagBytes.
+    bool magToStream(std::string_view bytes, std::string& bmp);
 
     // Size of the BMP image the file gives, or 0 when it is no MAG picture. Only the text part
     // and the header are looked at.

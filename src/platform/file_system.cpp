@@ -79,6 +79,51 @@ bool sameHostName(std::string_view a, std::string_view b) {
     return true;
 }
 
+std::string parentPath(std::string_view path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string_view::npos) return {};
+    while (slash > 0 && path[slash - 1] == '/') --slash;
+    return slash == 0 ? "/" : std::string(path.substr(0, slash));
+}
+
+std::string joinPath(std::string_view dir, std::string_view name) {
+    return join(std::string(dir), name);
+}
+
+std::string fileName(std::string_view path) {
+    size_t slash = path.rfind('/');
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+namespace {
+
+// Where the extension of the last component starts; npos when it has none. A leading dot
+// (".profile") and the names "." and ".." are no extension.
+size_t extensionStart(std::string_view path) {
+    size_t nameStart = path.rfind('/');
+    nameStart = nameStart == std::string_view::npos ? 0 : nameStart + 1;
+    std::string_view name = path.substr(nameStart);
+    if (name == "." || name == "..") return std::string_view::npos;
+    size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos || dot == 0) return std::string_view::npos;
+    return nameStart + dot;
+}
+
+}  // namespace
+
+std::string fileStem(std::string_view path) {
+    std::string name = fileName(path);
+    size_t dot = extensionStart(name);
+    return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+std::string replaceExtension(std::string_view path, std::string_view extension) {
+    size_t dot = extensionStart(path);
+    std::string out(dot == std::string_view::npos ? path : path.substr(0, dot));
+    out += extension;
+    return out;
+}
+
 std::string FileSystem::findEntry(const std::string& dir, const std::string& raw,
                                   const std::string& utf8) const {
     auto present = [&](const std::string& name) {

@@ -1,12 +1,41 @@
-// Files as the player sees them: whole-file reads and writes, one-level folders, and the mapping
-// of file names written in scripts (code page 932, "\" separators, Windows letter case) onto
-// host paths.
+// Files as the player sees them: whole-file reads and writes, positioned reads and writes for
+// packages, one-level folders, and the mapping of file names written in scripts (code page 932,
+// "\" separators, Windows letter case) onto host paths. Nothing under src/ touches files but
+// through this interface.
 #pragma once
+#include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace zarvo::platform {
+
+// A regular file open for reading at any offset.
+class ReadableFile {
+  public:
+    virtual ~ReadableFile() = default;
+    // The size when it was opened; what a reader checks every offset it is told against.
+    virtual int64_t size() const = 0;
+    // Reads up to `count` bytes at `offset`; fewer only at the end of the file or on an error.
+    virtual size_t readAt(int64_t offset, void* bytes, size_t count) const = 0;
+};
+
+// A file being written at any offset. A created file is written beside its target and takes its
+// place only when finished; an updated file is written in place. Destroying a handle that was
+// not finished abandons it.
+class WritableFile {
+  public:
+    virtual ~WritableFile() = default;
+    virtual bool writeAt(int64_t offset, const void* bytes, size_t count) = 0;
+    virtual bool truncate(int64_t size) = 0;
+    // Created: moves the new file over its target. Updated: closes it. False when the bytes may
+    // not all have landed; a created file is then removed and the target left as it was.
+    virtual bool finish() = 0;
+    // Created: removes the new file. Updated: closes it as it stands.
+    virtual void abandon() = 0;
+};
 
 class FileSystem {
 public:
@@ -23,6 +52,21 @@ public:
     virtual bool makeDirectory(const std::string& path) = 0;
     // Names of the entries of a folder, without "." and ".."; false when it cannot be listed.
     virtual bool listDirectory(const std::string& path, std::vector<std::string>& names) const = 0;
+
+    // Null when the path is not a regular file or cannot be opened. Never blocks on a pipe.
+    virtual std::unique_ptr<ReadableFile> openRead(const std::string& path) const = 0;
+    // A new file that replaces `path` when finished (see WritableFile).
+    virtual std::unique_ptr<WritableFile> createFile(const std::string& path) = 0;
+    // An existing regular file written in place.
+    virtual std::unique_ptr<WritableFile> openForUpdate(const std::string& path) = 0;
+    // Replaces `to` if it exists.
+    virtual bool rename(const std::string& from, const std::string& to) = 0;
+    // Removes a file (not a folder); false when there was none or it could not be removed.
+    virtual bool remove(const std::string& path) = 0;
+    // Copies a regular file to a new name; fails, leaving it alone, when `to` exists.
+    virtual bool copyFile(const std::string& from, const std::string& to) = 0;
+    // The path from the root of the host; `path` as given when that cannot be had.
+    virtual std::string absolutePath(const std::string& path) const = 0;
 
     // Host path of a file name from a script, inside the host folder `base`. A rooted name
     // ("\dir\file") or one with a drive ("C:\dir\file", "C:file"; the drive is dropped) is
@@ -55,5 +99,17 @@ std::vector<std::string> splitScriptName(std::string_view name, bool& rooted, bo
 // Comparison of host names ignoring the case of ASCII letters only, byte by byte (right for
 // UTF-8, where no byte of a multi-byte character is ASCII).
 bool sameHostName(std::string_view a, std::string_view b);
+
+// Host path arithmetic on "/" separated strings.
+// The folder a path names a file in: "" for a bare name, "/" for a file at the root.
+std::string parentPath(std::string_view path);
+// `dir` + "/" + `name`, without doubling a separator; `name` alone when `dir` is empty.
+std::string joinPath(std::string_view dir, std::string_view name);
+// The last component.
+std::string fileName(std::string_view path);
+// The last component without its extension ("a/b.tar.gz" -> "b.tar"; ".profile" -> ".profile").
+std::string fileStem(std::string_view path);
+// The path with its extension (if any) replaced by `extension` (given with its dot).
+std::string replaceExtension(std::string_view path, std::string_view extension);
 
 }  // namespace zarvo::platform

@@ -1,7 +1,6 @@
 #include "player/player.hpp"
 
 #include <algorithm>
-#include <filesystem>
 
 #include "audio/music_control.hpp"
 #include "base/name_value.hpp"
@@ -121,7 +120,7 @@ Player::~Player() {
 }
 
 std::string Player::defaultProjectPath(const std::string& programPath) {
-    return std::filesystem::path(programPath).replace_extension(".zp7").string();
+    return platform::replaceExtension(programPath, ".zp7");
 }
 
 void Player::open(const std::string& projectPath, const std::string& programDir) {
@@ -135,7 +134,7 @@ void Player::open(const std::string& projectPath, const std::string& programDir)
     projectPath_ = projectPath;
     if (!access_->openProject(projectPath_)) return;
 
-    std::string library = (std::filesystem::path(programDir) / kLibraryName).string();
+    std::string library = platform::joinPath(programDir, kLibraryName);
     if (access_->openLibrary(library)) {
         // "_init" runs first; its Return continues with the story's start page.
         access_->callPage("_system", "_init");

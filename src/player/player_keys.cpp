@@ -1,7 +1,6 @@
 // Keys the player answers itself, whatever the story does: full screen, message skip while Ctrl
 // is held, and screenshots. The story sees none of them.
 #include <cstdio>
-#include <filesystem>
 
 #include "base/sjis.hpp"
 #include "platform/clock.hpp"
@@ -79,7 +78,7 @@ void Player::showCaptionNotice(const std::string& sjisText) {
 
 void Player::takeScreenshot() {
     if (access_->dataDir().empty() || !screen_->screen(0)) return;
-    std::filesystem::path folder = std::filesystem::path(access_->dataDir()) / kScreenshotFolder;
+    const std::string folder = platform::joinPath(access_->dataDir(), kScreenshotFolder);
     platform::LocalTime t = services_.clock->localTime();
     char stamp[32];
     std::snprintf(stamp, sizeof stamp, "%04d%02d%02d-%02d%02d%02d", t.year % 10000, t.month % 100,
@@ -88,23 +87,20 @@ void Player::takeScreenshot() {
     std::string path;
     for (int n = 1; n < 1000 && path.empty(); ++n) {
         std::string name = std::string(stamp) + (n > 1 ? "-" + std::to_string(n) : "") + ".png";
-        std::string candidate = (folder / name).string();
+        std::string candidate = platform::joinPath(folder, name);
         if (!services_.files->exists(candidate)) path = candidate;
     }
     // The data folder itself may not be there yet: a story that never saved has none.
     platform::FileSystem& files = *services_.files;
     bool saved = !path.empty() && files.makeDirectory(access_->dataDir()) &&
-                 files.makeDirectory(folder.string()) && saveScreenshot(path);
+                 files.makeDirectory(folder) && saveScreenshot(path);
     // The caption shows the path as far as code page 932 can; the folder and name always can.
     std::string shown;
     // A whole path: the story may have been started from anywhere.
-    std::error_code error;
-    std::string where = path.empty() ? folder.string() : path;
-    std::filesystem::path whole = std::filesystem::absolute(where, error);
-    if (!error) where = whole.string();
+    std::string where = files.absolutePath(path.empty() ? folder : path);
     if (!utf8ToSjis(where, shown)) {
         shown = std::string(kScreenshotFolder) + "/";
-        if (!path.empty()) shown += std::filesystem::path(path).filename().string();
+        if (!path.empty()) shown += platform::fileName(path);
     }
     showCaptionNotice(std::string(saved ? texts::kScreenshotSaved : texts::kScreenshotFailed) +
                       shown);

@@ -4,21 +4,18 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
-#include <filesystem>
-#include <system_error>
 
 #include "audio/music_control.hpp"
 #include "base/name_value.hpp"
 #include "base/save_container.hpp"
 #include "base/sjis.hpp"
 #include "base/text.hpp"
-#include "story/story.hpp"
 #include "formats/bmp.hpp"
 #include "graphics/screen.hpp"
 #include "platform/clock.hpp"
 #include "platform/dialogs.hpp"
 #include "platform/file_system.hpp"
+#include "story/story.hpp"
 #include "zarvo/texts.hpp"
 
 namespace zarvo {
@@ -65,7 +62,7 @@ std::string forDisplay(const std::string& hostPath) {
 }
 
 std::string folderOf(const std::string& path) {
-    return std::filesystem::path(path).parent_path().string();
+    return platform::parentPath(path);
 }
 
 // The decoded bytes of an entry, which must come out whole. The data checksum is not compared:
@@ -187,18 +184,15 @@ bool variablesAreSound(const StringList& lines, bool values) {
 }
 
 // A copy of `path` beside it under a fresh hidden name, so that a rename can later replace it.
-bool copyBeside(const std::string& path, std::string& copy) {
+bool copyBeside(platform::FileSystem& files, const std::string& path, std::string& copy) {
     static unsigned counter = 0;
     std::string dir = folderOf(path);
     if (!dir.empty()) dir += '/';
     for (int attempt = 0; attempt < 16; ++attempt) {
         copy = dir + ".zarvo-save-" + std::to_string(getpid()) + "-" + std::to_string(++counter) +
                ".part";
-        std::error_code ec;
-        if (std::filesystem::copy_file(path, copy, std::filesystem::copy_options::none, ec))
-            return true;
-        std::filesystem::remove(copy, ec);
-        if (!std::filesystem::exists(path)) break;
+        if (files.copyFile(path, copy)) return true;
+        if (!files.exists(path)) break;
     }
     copy.clear();
     return false;
@@ -217,13 +211,13 @@ std::string SaveFiles::saveFilePath(std::string_view scriptName) const {
 }
 
 std::string SaveFiles::settingsPath() const {
-    return (std::filesystem::path(services_.access->dataDir()) / kSettingsFile).string();
+    return platform::joinPath(services_.access->dataDir(), kSettingsFile);
 }
 
 void SaveFiles::abandonWriter() {
     initWriter(writer_);  // an unfinished package is rolled back or removed
     if (!appendCopy_.empty()) {
-        unlink(appendCopy_.c_str());
+        services_.files->remove(appendCopy_);
         appendCopy_.clear();
     }
 }
@@ -232,7 +226,7 @@ bool SaveFiles::finishWriter() {
     if (!writer_.file) return true;
     std::string target = appendCopy_.empty() ? writer_.path : appendTarget_;
     bool ok = writeStringsEntry(writer_, info_, kInfoEntry) && finishPackage(writer_);
-    if (ok && !appendCopy_.empty()) ok = std::rename(appendCopy_.c_str(), target.c_str()) == 0;
+    if (ok && !appendCopy_.empty()) ok = services_.files->rename(appendCopy_, target);
     if (ok)
         appendCopy_.clear();
     else
@@ -299,16 +293,16 @@ bool SaveFiles::openSaveFile(const std::string& path, FileMode mode) {
     // The file itself is touched only by the rename that ends a complete append. A save whose
     // entries cannot be read, or that cannot be copied, is never replaced by a new one holding
     // nothing but the list.
-    if (mode == FileMode::Append && hasMagic(path, kMagic)) {
-        if (!copyBeside(path, appendCopy_)) {
+    if (mode == FileMode::Append && hasMagic(*services_.files, path, kMagic)) {
+        if (!copyBeside(*services_.files, path, appendCopy_)) {
             reportWriteFailure(path);
             return openFailed();
         }
         PackageReader old;
-        bool readable = openPackage(appendCopy_, old);
+        bool readable = openPackage(*services_.files, appendCopy_, old);
         if (readable) readEntryToStrings(kInfoEntry, info_, old);
         closePackage(old);
-        if (!readable || !appendPackage(writer_, appendCopy_)) {
+        if (!readable || !appendPackage(*services_.files, writer_, appendCopy_)) {
             info_.clear();
             abandonWriter();
             if (services_.dialogs)
@@ -317,7 +311,7 @@ bool SaveFiles::openSaveFile(const std::string& path, FileMode mode) {
             return openFailed();
         }
         appendTarget_ = path;
-    } else if (!createPackage(writer_, path)) {
+    } else if (!createPackage(*services_.files, writer_, path)) {
         reportWriteFailure(path);
         return openFailed();
     }
@@ -344,7 +338,7 @@ bool SaveFiles::autoSave(const std::string& path) {
     PackageWriter writer;
     initWriter(writer);
     setMagic(writer, kMagic);
-    if (!createPackage(writer, path)) {
+    if (!createPackage(*services_.files, writer, path)) {
         reportWriteFailure(path);
         return false;
     }
@@ -385,7 +379,7 @@ bool SaveFiles::autoLoad(const std::string& path) {
     bool legacy = script.readHeadBool(kZarvo, "LegacyMode", false);
 
     PackageReader reader;
-    if (!openPackage(path, reader)) {
+    if (!openPackage(*services_.files, path, reader)) {
         // No file is no save; a file that does not open as a package is a damaged one.
         if (services_.files->exists(path)) reportDamaged(path, "");
         return false;

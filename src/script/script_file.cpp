@@ -1,9 +1,8 @@
 #include "script/script_file.hpp"
 
-#include <cstdio>
-
 #include "base/text.hpp"
 #include "platform/dialogs.hpp"
+#include "platform/file_system.hpp"
 #include "zarvo/texts.hpp"
 
 namespace zarvo {
@@ -80,17 +79,9 @@ void ScriptFile::newScript() {
     buildIndex();
 }
 
-bool ScriptFile::loadFromFile(const std::string& path) {
-    // Plain stdio: a stream reading a folder throws from inside the library, this just fails.
-    std::FILE* in = std::fopen(path.c_str(), "rb");
-    if (!in) return false;
+bool ScriptFile::loadFromFile(const platform::FileSystem& files, const std::string& path) {
     std::string bytes;
-    char buf[65536];
-    size_t got;
-    while ((got = std::fread(buf, 1, sizeof buf, in)) > 0) bytes.append(buf, got);
-    bool failed = std::ferror(in) != 0;
-    std::fclose(in);
-    if (failed) return false;
+    if (!files.readFile(path, bytes)) return false;
     loadFromStream(bytes);
     return true;
 }

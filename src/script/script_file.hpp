@@ -11,6 +11,7 @@ namespace zarvo {
 
 namespace platform {
 class Dialogs;
+class FileSystem;
 }
 
 class ScriptFile {
@@ -25,7 +26,7 @@ public:
 
     void newScript();
     // False (and the script unchanged) when the file cannot be read.
-    bool loadFromFile(const std::string& path);
+    bool loadFromFile(const platform::FileSystem& files, const std::string& path);
     // The whole file's bytes.
     void loadFromStream(std::string_view bytes);
 

@@ -1,6 +1,5 @@
 #include "story/story.hpp"
 
-#include <filesystem>
 #include <new>
 #include <stdexcept>
 
@@ -65,18 +64,17 @@ void Story::fail() {
 
 bool Story::openProject(const std::string& path) {
     projectPath_ = path;
-    std::filesystem::path p(path);
-    variables_->setScriptFileName(hostNameToScript(p.filename().string()));
+    variables_->setScriptFileName(hostNameToScript(platform::fileName(path)));
     if (!openProjectFile()) return false;
     if (!checkVersions()) return false;
 
-    projectDir_ = p.parent_path().string();
+    projectDir_ = platform::parentPath(path);
     if (projectDir_.empty()) projectDir_ = ".";
     std::string dataDirectory = script_->readHeadString(kZarvo, "DataDirectory", "");
     if (!dataDirectory.empty())
         dataDir_ = services_.files->resolve(projectDir_, dataDirectory);
     else
-        dataDir_ = (std::filesystem::path(projectDir_) / p.stem()).string();
+        dataDir_ = platform::joinPath(projectDir_, platform::fileStem(path));
 
     if (isPackaged()) extractEntries();
 
@@ -98,9 +96,10 @@ bool Story::openProjectFile() {
         return false;
     };
     if (!services_.files->exists(projectPath_)) return notFound();
-    if (hasMagic(projectPath_, "QZ7PKG") || hasMagic(projectPath_, "MZ")) {
-        openPackage(projectPath_, projectPackage_);
-    } else if (!hasMagic(projectPath_, "///")) {
+    if (hasMagic(*services_.files, projectPath_, "QZ7PKG") ||
+        hasMagic(*services_.files, projectPath_, "MZ")) {
+        openPackage(*services_.files, projectPath_, projectPackage_);
+    } else if (!hasMagic(*services_.files, projectPath_, "///")) {
         services_.dialogs->showMessage(platform::BoxKind::ErrorOk, texts::kWrongHeaderId);
         fail();
         return false;
@@ -139,8 +138,8 @@ bool Story::checkVersions() {
 void Story::extractEntries() {
     using platform::BoxKind;
     if (!script_->readHeadBool(kZarvo, "AutoExtract", false)) return;
-    std::filesystem::path p(projectPath_);
-    dataDir_ = (p.parent_path() / p.stem()).string();
+    dataDir_ =
+        platform::joinPath(platform::parentPath(projectPath_), platform::fileStem(projectPath_));
     if (services_.readOnly) return;
     platform::FileSystem& files = *services_.files;
     if (!files.directoryExists(dataDir_)) {
@@ -184,7 +183,9 @@ void Story::extractEntries() {
 
 bool Story::openLibrary(const std::string& path) {
     closeLibrary();
-    if (!hasMagic(path, "QZ7LIB") || !openPackage(path, libraryPackage_)) return false;
+    if (!hasMagic(*services_.files, path, "QZ7LIB") ||
+        !openPackage(*services_.files, path, libraryPackage_))
+        return false;
     std::string bytes;
     if (!readEntryToStream(bytes, "system.zf7", libraryPackage_)) return false;
     ScriptFile library;
@@ -214,7 +215,8 @@ void Story::closeLibrary() { closePackage(libraryPackage_); }
 
 bool Story::openSavePackage(const std::string& path) {
     closeSavePackage();
-    return hasMagic(path, "QZ7SAVE") && openPackage(path, savePackage_);
+    return hasMagic(*services_.files, path, "QZ7SAVE") &&
+           openPackage(*services_.files, path, savePackage_);
 }
 
 void Story::closeSavePackage() { closePackage(savePackage_); }
@@ -261,12 +263,25 @@ bool Story::decodeFromDisk(std::string_view name, bool bmp, Picture& out) {
     std::string path = resolveDataFile(name);
     if (path == kNoEntry) return false;
     // A damaged BMP or MAG is a failed load, not a picture; plug-ins get what no decoder read.
-    if (bmp) return decodeBmpFile(path, out);
-    if (hasExtension(name, ".mag")) {
-        MagDecoder mag(services_.dialogs);
-        if (mag.loadMagFile(path, out)) return true;
+    const bool mag = !bmp && hasExtension(name, ".mag");
+    if (!bmp && !mag && plugIns().getPlugNum() == 0) return false;
+    std::unique_ptr<platform::ReadableFile> file = services_.files->openRead(path);
+    // Whatever is larger than the largest picture with generous room for its tables is not
+    // read into memory at all.
+    if (!file || file->size() > kBmpMaxPixels * 4 + (int64_t(64) << 20)) return false;
+    std::string bytes;
+    try {
+        bytes.resize(static_cast<size_t>(file->size()));
+    } catch (const std::bad_alloc&) {
+        return false;
     }
-    return plugIns().loadFromFile(path, out);
+    if (file->readAt(0, bytes.data(), bytes.size()) != bytes.size()) return false;
+    if (bmp) return decodeBmp(bytes, out);
+    if (mag) {
+        MagDecoder decoder(services_.dialogs);
+        if (decoder.loadMagBytes(bytes, out)) return true;
+    }
+    return plugIns().loadFromStream(bytes, out);
 }
 
 bool Story::loadGraphic(std::string_view name, Surface& surface) {

@@ -4,10 +4,11 @@
 #include <signal.h>
 #include <sys/resource.h>
 
-#include <filesystem>
 #include <random>
+#include <set>
 
 #include "archive/package_fixtures.hpp"
+#include "support/memory_file_system.hpp"
 #include "support/temp_dir.hpp"
 
 namespace zarvo {
@@ -15,6 +16,14 @@ namespace {
 
 using test::readFile;
 using test::writeFile;
+
+// Most tests keep their packages in memory; the write-error test needs a real disk limit.
+struct MemoryFolder {
+    std::string file(std::string_view name) const { return std::string(name); }
+    std::string read(const std::string& path) { return files.bytes(path); }
+    void write(const std::string& path, std::string_view bytes) { files.bytes(path) = bytes; }
+    test::MemoryFileSystem files;
+};
 
 std::string textLike(size_t n) {
     static const char* words[] = {"zarvo ", "page ", "layer ", "message\r\n", "@Wait ", "book "};
@@ -38,10 +47,11 @@ std::string readNamed(PackageReader& r, std::string_view name) {
     return s;
 }
 
-bool writeOne(const std::string& path, std::string_view name, std::string_view data) {
+bool writeOne(platform::FileSystem& files, const std::string& path, std::string_view name,
+              std::string_view data) {
     PackageWriter w;
     setMagic(w, "QZ7SAVE");
-    return createPackage(w, path) && writeStreamEntry(w, data, name) && finishPackage(w);
+    return createPackage(files, w, path) && writeStreamEntry(w, data, name) && finishPackage(w);
 }
 
 TEST(PackageChecksum, RotatesAndXorsTheSignExtendedByte) {
@@ -51,7 +61,7 @@ TEST(PackageChecksum, RotatesAndXorsTheSignExtendedByte) {
 }
 
 TEST(PackageRoundTrip, EveryFlagCombination) {
-    test::TempDir dir;
+    MemoryFolder dir;
     const std::string text = textLike(300000), binary = randomBytes(5000);
     for (int combo = 0; combo < 8; ++combo) {
         SCOPED_TRACE(combo);
@@ -63,20 +73,20 @@ TEST(PackageRoundTrip, EveryFlagCombination) {
         w.scrambled = scrambled;
         w.autoExtract = autoExtract;
         w.reserved = w.flagD = combo == 7;
-        ASSERT_TRUE(createPackage(w, path));
+        ASSERT_TRUE(createPackage(dir.files, w, path));
         ASSERT_TRUE(writeStreamEntry(w, text, "text.txt"));
         ASSERT_TRUE(writeStreamEntry(w, "", "empty"));
         ASSERT_TRUE(writeStreamEntry(w, binary, "bin\\data.bin"));
         ASSERT_TRUE(finishPackage(w));
-        ASSERT_TRUE(hasMagic(path, "QZ7PKG"));
+        ASSERT_TRUE(hasMagic(dir.files, path, "QZ7PKG"));
 
         PackageReader r;
-        ASSERT_TRUE(openPackage(path, r));
+        ASSERT_TRUE(openPackage(dir.files, path, r));
         ASSERT_EQ(r.count, 3);
         EXPECT_EQ(readNamed(r, "TEXT.TXT"), text);
         EXPECT_EQ(readNamed(r, "empty"), "");
         EXPECT_EQ(readNamed(r, "bin\\data.bin"), binary);
-        const std::string file = readFile(path);
+        const std::string file = dir.read(path);
         for (const PackageEntry& e : r.entries) {
             EXPECT_EQ(e.compressed, compressed);
             EXPECT_EQ(e.scrambled, scrambled);
@@ -103,20 +113,20 @@ TEST(PackageRoundTrip, EveryFlagCombination) {
 }
 
 TEST(PackageFormat, RecordFieldsAreBigEndianAndA255ByteNameFits) {
-    test::TempDir dir;
+    MemoryFolder dir;
     const std::string name(255, 'n'), path = dir.file("p");
     PackageWriter w;
     w.compressed = true;
-    ASSERT_TRUE(createPackage(w, path));
+    ASSERT_TRUE(createPackage(dir.files, w, path));
     EXPECT_FALSE(beginEntry(w, name + "x"));
     ASSERT_TRUE(writeStreamEntry(w, "abc", name));
     ASSERT_TRUE(finishPackage(w));
     PackageReader r;
-    ASSERT_TRUE(openPackage(path, r));
+    ASSERT_TRUE(openPackage(dir.files, path, r));
     ASSERT_EQ(r.count, 1);
     EXPECT_EQ(r.entries[0].name, name);
     EXPECT_EQ(r.entries[0].offset, 536 + 282);
-    const std::string f = readFile(path);
+    const std::string f = dir.read(path);
     EXPECT_EQ(f.substr(536, 2), "LI");
     EXPECT_EQ(static_cast<uint8_t>(f[542]), 255);
     EXPECT_EQ(f.substr(543 + 255, 4), std::string("\x80\0\0\0", 4));  // flags word
@@ -125,46 +135,46 @@ TEST(PackageFormat, RecordFieldsAreBigEndianAndA255ByteNameFits) {
 }
 
 TEST(PackageFormat, StubMarkerNeedsMoreThan200Dashes) {
-    test::TempDir dir;
+    MemoryFolder dir;
     const std::string pkg = test::chainPackage({{"a", 0, "hello", 0}});
     for (size_t dashes : {201u, 255u, 200u}) {
-        writeFile(dir.file("s"), test::stubbed(pkg, dashes));
+        dir.write(dir.file("s"), test::stubbed(pkg, dashes));
         PackageReader r;
-        ASSERT_EQ(openPackage(dir.file("s"), r), dashes > 200) << dashes;
+        ASSERT_EQ(openPackage(dir.files, dir.file("s"), r), dashes > 200) << dashes;
         if (dashes > 200) {
             EXPECT_EQ(readNamed(r, "a"), "hello");
         }
     }
-    writeFile(dir.file("s"), "MZ" + std::string(300, 'x'));
+    dir.write(dir.file("s"), "MZ" + std::string(300, 'x'));
     PackageReader r;
-    EXPECT_FALSE(openPackage(dir.file("s"), r));
+    EXPECT_FALSE(openPackage(dir.files, dir.file("s"), r));
     EXPECT_FALSE(r.isOpen());
 }
 
 TEST(PackageFormat, ChecksumMismatchesFailToOpen) {
-    test::TempDir dir;
+    MemoryFolder dir;
     std::string pkg = test::chainPackage({{"name", 0, "data", 0}});
     PackageReader r;
-    writeFile(dir.file("p"), pkg);
-    ASSERT_TRUE(openPackage(dir.file("p"), r));
+    dir.write(dir.file("p"), pkg);
+    ASSERT_TRUE(openPackage(dir.files, dir.file("p"), r));
     std::string header = pkg;
     header[100] ^= 1;  // comment byte
-    writeFile(dir.file("p"), header);
-    EXPECT_FALSE(openPackage(dir.file("p"), r));
+    dir.write(dir.file("p"), header);
+    EXPECT_FALSE(openPackage(dir.files, dir.file("p"), r));
     std::string record = pkg;
     record[536 + 7] ^= 1;  // name byte
-    writeFile(dir.file("p"), record);
-    EXPECT_FALSE(openPackage(dir.file("p"), r));
+    dir.write(dir.file("p"), record);
+    EXPECT_FALSE(openPackage(dir.files, dir.file("p"), r));
     // The data checksum is informational: damaged plain data still reads.
     std::string data = pkg;
     data[data.size() - 3] = 'X';
-    writeFile(dir.file("p"), data);
-    ASSERT_TRUE(openPackage(dir.file("p"), r));
+    dir.write(dir.file("p"), data);
+    ASSERT_TRUE(openPackage(dir.files, dir.file("p"), r));
     EXPECT_EQ(readNamed(r, "name"), "datX");
 }
 
 TEST(PackageFormat, DirectoryLayoutInBothPlacements) {
-    test::TempDir dir;
+    MemoryFolder dir;
     const std::string text = textLike(20000);
     const std::string pkg = test::directoryPackage({
         {"plain.txt", 0, 0x01000000, "plain"},
@@ -172,9 +182,9 @@ TEST(PackageFormat, DirectoryLayoutInBothPlacements) {
         {"res", 0x02000000, 0, "r"},
     });
     for (const std::string& bytes : {pkg, test::stubbed(pkg)}) {
-        writeFile(dir.file("d"), bytes);
+        dir.write(dir.file("d"), bytes);
         PackageReader r;
-        ASSERT_TRUE(openPackage(dir.file("d"), r));
+        ASSERT_TRUE(openPackage(dir.files, dir.file("d"), r));
         ASSERT_EQ(r.count, 3);
         EXPECT_EQ(readNamed(r, "plain.txt"), "plain");
         EXPECT_EQ(readNamed(r, "DEEP.BIN"), text);
@@ -189,11 +199,11 @@ TEST(PackageFormat, DirectoryLayoutInBothPlacements) {
 }
 
 TEST(PackageDamage, SizesBeyondTheFileFailToOpen) {
-    test::TempDir dir;
+    MemoryFolder dir;
     PackageReader r;
     auto opens = [&](const std::string& bytes) {
-        writeFile(dir.file("x"), bytes);
-        return openPackage(dir.file("x"), r);
+        dir.write(dir.file("x"), bytes);
+        return openPackage(dir.files, dir.file("x"), r);
     };
     std::string dirPkg = test::directoryPackage({{"a", 0, 0, "abcd"}});
     ASSERT_TRUE(opens(dirPkg));
@@ -214,20 +224,19 @@ TEST(PackageDamage, SizesBeyondTheFileFailToOpen) {
 }
 
 TEST(PackageDamage, TruncatedAndBitFlippedPackagesNeverReadOutOfBounds) {
-    test::TempDir dir;
+    MemoryFolder dir;
     const std::string path = dir.file("p");
     PackageWriter w;
-    ASSERT_TRUE(createPackage(w, path));
+    ASSERT_TRUE(createPackage(dir.files, w, path));
     ASSERT_TRUE(writeStreamEntry(w, textLike(3000), "plain"));
     w.compressed = w.scrambled = true;
     ASSERT_TRUE(writeStreamEntry(w, textLike(3000), "packed"));
     ASSERT_TRUE(finishPackage(w));
-    const std::string good = readFile(path);
+    const std::string good = dir.read(path);
     auto readEverything = [&](const std::string& bytes) {
-        std::filesystem::remove(path);  // a fresh file: rewriting one in place waits for the disk
-        writeFile(path, bytes);
+        dir.write(path, bytes);
         PackageReader r;
-        if (!openPackage(path, r)) return;
+        if (!openPackage(dir.files, path, r)) return;
         char buf[700];
         for (int i = 0; i < r.count; ++i) {
             ASSERT_TRUE(selectEntry(r, i));
@@ -242,7 +251,7 @@ TEST(PackageDamage, TruncatedAndBitFlippedPackagesNeverReadOutOfBounds) {
     for (size_t len = 0; len < good.size(); len += 7) {
         readEverything(good.substr(0, len));
         PackageReader r;
-        EXPECT_FALSE(openPackage(path, r)) << len;
+        EXPECT_FALSE(openPackage(dir.files, path, r)) << len;
     }
     for (size_t pos = 0; pos < good.size(); pos += 3) {
         std::string bad = good;
@@ -252,17 +261,17 @@ TEST(PackageDamage, TruncatedAndBitFlippedPackagesNeverReadOutOfBounds) {
 }
 
 TEST(PackageDamage, ZlibErrorSpoilsOnlyItsOwnEntry) {
-    test::TempDir dir;
+    MemoryFolder dir;
     const std::string text = textLike(50000), packed = test::zlibCompress(text);
     std::string broken = packed;
     broken[packed.size() / 2] ^= 0x55;
-    writeFile(dir.file("p"), test::chainPackage({
+    dir.write(dir.file("p"), test::chainPackage({
                                  {"broken", kPackageFlagCompressed, broken, 50000},
                                  {"cut", kPackageFlagCompressed, packed.substr(0, 300), 50000},
                                  {"good", kPackageFlagCompressed, packed, 50000},
                              }));
     PackageReader r;
-    ASSERT_TRUE(openPackage(dir.file("p"), r));
+    ASSERT_TRUE(openPackage(dir.files, dir.file("p"), r));
     for (int round = 0; round < 2; ++round) {
         std::string s;
         EXPECT_FALSE(readEntryToStream(s, "broken", r));
@@ -281,15 +290,15 @@ TEST(PackageDamage, ZlibErrorSpoilsOnlyItsOwnEntry) {
 }
 
 TEST(PackageRead, RecordedDecodedSizeIsOnlyAHint) {
-    test::TempDir dir;
+    MemoryFolder dir;
     const std::string text = textLike(50000), packed = test::zlibCompress(text);
-    writeFile(dir.file("p"), test::chainPackage({
+    dir.write(dir.file("p"), test::chainPackage({
                                  {"zero", kPackageFlagCompressed, packed, 0},
                                  {"small", kPackageFlagCompressed, packed, 100},
                                  {"large", kPackageFlagCompressed, packed, 4000000000u},
                              }));
     PackageReader r;
-    ASSERT_TRUE(openPackage(dir.file("p"), r));
+    ASSERT_TRUE(openPackage(dir.files, dir.file("p"), r));
     for (std::string_view name : {"zero", "small", "large"}) EXPECT_EQ(readNamed(r, name), text);
     std::string streamed;
     EXPECT_TRUE(readEntryIndexToStream(
@@ -302,17 +311,17 @@ TEST(PackageRead, RecordedDecodedSizeIsOnlyAHint) {
 }
 
 TEST(PackageDamage, AnEntryThatInflatesWithoutEndFailsAtTheLimit) {
-    test::TempDir dir;
+    MemoryFolder dir;
     // A small limit keeps the test quick; the player's own is kPackageEntryLimit.
     const size_t mib = size_t{1} << 20, limit = 16 * mib, over = 24;
-    writeFile(dir.file("p"), test::chainPackage({
+    dir.write(dir.file("p"), test::chainPackage({
                                  {"bomb", kPackageFlagCompressed, test::inflatingBomb("", over),
                                   static_cast<uint32_t>(over * mib)},
                                  {"three", kPackageFlagCompressed, test::inflatingBomb("x", 3), 0},
                                  {"good", 0, "GOOD", 0},
                              }));
     PackageReader r;
-    ASSERT_TRUE(openPackage(dir.file("p"), r));
+    ASSERT_TRUE(openPackage(dir.files, dir.file("p"), r));
     r.entryLimit = limit;
     std::string s = "kept";
     EXPECT_FALSE(readEntryToStream(s, "bomb", r));
@@ -335,11 +344,11 @@ TEST(PackageDamage, AnEntryThatInflatesWithoutEndFailsAtTheLimit) {
 }
 
 TEST(PackageRead, StopsExactlyAtTheEntrysEnd) {
-    test::TempDir dir;
+    MemoryFolder dir;
     const std::string block = randomBytes(4096);
-    writeFile(dir.file("p"), test::chainPackage({{"block", 0, block, 0}, {"next", 0, "NEXT", 0}}));
+    dir.write(dir.file("p"), test::chainPackage({{"block", 0, block, 0}, {"next", 0, "NEXT", 0}}));
     PackageReader r;
-    ASSERT_TRUE(openPackage(dir.file("p"), r));
+    ASSERT_TRUE(openPackage(dir.files, dir.file("p"), r));
     ASSERT_TRUE(selectEntryByName(r, "block"));
     char buf[2048];
     std::string got;
@@ -363,28 +372,28 @@ TEST(PackageRead, StopsExactlyAtTheEntrysEnd) {
 }
 
 TEST(PackageAppend, LaterEntriesShadowEarlierOnes) {
-    test::TempDir dir;
+    MemoryFolder dir;
     const std::string path = dir.file("save");
     {
         PackageWriter w;
         setMagic(w, "QZ7SAVE");
-        ASSERT_TRUE(createPackage(w, path));
+        ASSERT_TRUE(createPackage(dir.files, w, path));
         ASSERT_TRUE(writeStringsEntry(w, {"old"}, "stack.info"));
         ASSERT_TRUE(writeStringsEntry(w, {"keep", "lines"}, "layer.info"));
         ASSERT_TRUE(writeStringsEntry(w, {"same file"}, "Stack.Info"));
         ASSERT_TRUE(finishPackage(w));
     }
     PackageWriter w;
-    ASSERT_TRUE(appendPackage(w, path));
+    ASSERT_TRUE(appendPackage(dir.files, w, path));
     w.compressed = w.scrambled = true;  // needs the package's own scramble table
     ASSERT_TRUE(writeStringsEntry(w, {"new", "stack"}, "STACK.INFO"));
     ASSERT_TRUE(writeStreamEntry(w, textLike(10000), "big"));
     ASSERT_TRUE(finishPackage(w));
 
     PackageReader r;
-    ASSERT_TRUE(openPackage(path, r));
+    ASSERT_TRUE(openPackage(dir.files, path, r));
     ASSERT_EQ(r.count, 5);
-    EXPECT_TRUE(hasMagic(path, "QZ7SAVE"));
+    EXPECT_TRUE(hasMagic(dir.files, path, "QZ7SAVE"));
     EXPECT_EQ(findEntry(r, "stack.info"), 3);
     StringList lines;
     ASSERT_TRUE(readEntryToStrings("stack.info", lines, r));
@@ -397,51 +406,51 @@ TEST(PackageAppend, LaterEntriesShadowEarlierOnes) {
 }
 
 TEST(PackageAppend, RefusesPackagesItCannotExtendSafely) {
-    test::TempDir dir;
+    MemoryFolder dir;
     PackageWriter w;
-    EXPECT_FALSE(appendPackage(w, dir.file("missing")));
-    writeFile(dir.file("d"), test::directoryPackage({{"a", 0, 0, "x"}}));
-    EXPECT_FALSE(appendPackage(w, dir.file("d")));
-    writeFile(dir.file("t"), test::chainPackage({{"a", 0, "x", 0}}) + "junk");
-    EXPECT_FALSE(appendPackage(w, dir.file("t")));
+    EXPECT_FALSE(appendPackage(dir.files, w, dir.file("missing")));
+    dir.write(dir.file("d"), test::directoryPackage({{"a", 0, 0, "x"}}));
+    EXPECT_FALSE(appendPackage(dir.files, w, dir.file("d")));
+    dir.write(dir.file("t"), test::chainPackage({{"a", 0, "x", 0}}) + "junk");
+    EXPECT_FALSE(appendPackage(dir.files, w, dir.file("t")));
     // An empty package does not open for reading, but entries can be added to it.
-    writeFile(dir.file("e"), test::chainPackage({}));
-    ASSERT_TRUE(appendPackage(w, dir.file("e")));
+    dir.write(dir.file("e"), test::chainPackage({}));
+    ASSERT_TRUE(appendPackage(dir.files, w, dir.file("e")));
     ASSERT_TRUE(writeStreamEntry(w, "x", "a"));
     ASSERT_TRUE(finishPackage(w));
     PackageReader r;
-    EXPECT_TRUE(openPackage(dir.file("e"), r));
+    EXPECT_TRUE(openPackage(dir.files, dir.file("e"), r));
 }
 
 TEST(PackageWriterSafety, UnfinishedWritesKeepTheOldFile) {
-    test::TempDir dir;
+    MemoryFolder dir;
     const std::string path = dir.file("save");
-    ASSERT_TRUE(writeOne(path, "a", "first"));
-    const std::string before = readFile(path);
+    ASSERT_TRUE(writeOne(dir.files, path, "a", "first"));
+    const std::string before = dir.read(path);
     {
         PackageWriter w;
-        ASSERT_TRUE(createPackage(w, path));
+        ASSERT_TRUE(createPackage(dir.files, w, path));
         ASSERT_TRUE(beginEntry(w, "a"));
         EXPECT_FALSE(beginEntry(w, "b"));
     }  // dropped mid-entry
-    EXPECT_EQ(readFile(path), before);
+    EXPECT_EQ(dir.read(path), before);
     {
         PackageWriter w;
-        ASSERT_TRUE(appendPackage(w, path));
+        ASSERT_TRUE(appendPackage(dir.files, w, path));
         ASSERT_TRUE(writeStreamEntry(w, "more", "b"));
         ASSERT_TRUE(beginEntry(w, "c"));
     }
-    EXPECT_EQ(readFile(path), before);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+    EXPECT_EQ(dir.read(path), before);
+    EXPECT_EQ(dir.files.fileNames(), std::set<std::string>{path});
     PackageWriter w;
-    EXPECT_FALSE(createPackage(w, dir.file("no/such/folder/p")));
+    EXPECT_FALSE(createPackage(dir.files, w, dir.file("no/such/folder/p")));
     EXPECT_FALSE(finishPackage(w));
 }
 
 TEST(PackageWriterSafety, WriteErrorsAreReported) {
     test::TempDir dir;
     const std::string path = dir.file("save");
-    ASSERT_TRUE(writeOne(path, "a", "first"));
+    ASSERT_TRUE(writeOne(test::localFiles(), path, "a", "first"));
     const std::string before = readFile(path);
     // A file size limit makes writes fail the way a full disk does.
     signal(SIGXFSZ, SIG_IGN);
@@ -454,16 +463,61 @@ TEST(PackageWriterSafety, WriteErrorsAreReported) {
     bool created, appended;
     {
         PackageWriter w;
-        created = createPackage(w, path) && writeStreamEntry(w, big, "big") && finishPackage(w);
+        created = createPackage(test::localFiles(), w, path) && writeStreamEntry(w, big, "big") &&
+                  finishPackage(w);
     }
     {
         PackageWriter w;
-        appended = appendPackage(w, path) && writeStreamEntry(w, big, "big") && finishPackage(w);
+        appended = appendPackage(test::localFiles(), w, path) && writeStreamEntry(w, big, "big") &&
+                   finishPackage(w);
     }
     setrlimit(RLIMIT_FSIZE, &old);
     EXPECT_FALSE(created);
     EXPECT_FALSE(appended);
     EXPECT_EQ(readFile(path), before);
+}
+
+}  // namespace
+}  // namespace zarvo
+
+namespace zarvo {
+namespace {
+
+// A write that fails at any byte, in the header, a record, the data, the record header patched
+// afterwards or the end marker, leaves the package that was there, and no stray file.
+TEST(PackageWriterSafety, AFailedWriteAtAnyPointKeepsTheOldPackage) {
+    MemoryFolder dir;
+    const std::string path = "save";
+    ASSERT_TRUE(writeOne(dir.files, path, "a", "first"));
+    const std::string before = dir.read(path);
+    const std::string data = randomBytes(70000, 3);  // more than one write chunk
+    for (int64_t budget : {0, 100, 536, 600, 66000, 70500, 71000, 200000}) {
+        SCOPED_TRACE(budget);
+        for (bool append : {false, true}) {
+            SCOPED_TRACE(append);
+            dir.files.failWritesAfter(budget);
+            bool ok;
+            {  // the writer rolls back when it goes
+                PackageWriter w;
+                setMagic(w, "QZ7SAVE");
+                ok = (append ? appendPackage(dir.files, w, path)
+                             : createPackage(dir.files, w, path)) &&
+                     writeStreamEntry(w, data, "big") && writeStreamEntry(w, "tail", "t") &&
+                     finishPackage(w);
+            }
+            dir.files.failWritesAfter(-1);
+            PackageReader r;
+            ASSERT_TRUE(openPackage(dir.files, path, r));
+            if (ok) {
+                EXPECT_EQ(readNamed(r, "big"), data);
+                EXPECT_EQ(readNamed(r, "t"), "tail");
+                ASSERT_TRUE(writeOne(dir.files, path, "a", "first"));
+            } else {
+                EXPECT_EQ(dir.read(path), before);
+            }
+            EXPECT_EQ(dir.files.fileNames(), std::set<std::string>{path});
+        }
+    }
 }
 
 }  // namespace

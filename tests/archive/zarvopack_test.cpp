@@ -163,9 +163,9 @@ TEST(ZarvopackCreate, EveryFlagCombinationRoundTrips) {
         args.push_back("sub/日本語表.bin");
         ToolRun run = zarvopack(args);
         ASSERT_EQ(run.status, 0) << run.err;
-        ASSERT_TRUE(hasMagic("p.pkg", "QZ7PKG"));
+        ASSERT_TRUE(hasMagic(test::localFiles(), "p.pkg", "QZ7PKG"));
         PackageReader r;
-        ASSERT_TRUE(openPackage("p.pkg", r));
+        ASSERT_TRUE(openPackage(test::localFiles(), "p.pkg", r));
         ASSERT_EQ(r.count, 2);
         EXPECT_EQ(r.entries[1].name, sjis("sub\\日本語表.bin"));
         r.entries.clear();

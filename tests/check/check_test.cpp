@@ -31,7 +31,7 @@ struct Entry {
 void writePackage(const std::string& path, std::string_view magic, const std::vector<Entry>& entries) {
     PackageWriter w;
     setMagic(w, magic);
-    ASSERT_TRUE(createPackage(w, path));
+    ASSERT_TRUE(createPackage(test::localFiles(), w, path));
     for (const Entry& e : entries) {
         w.autoExtract = e.autoExtract;
         w.compressed = true;

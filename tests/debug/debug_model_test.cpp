@@ -79,7 +79,7 @@ class DebugRun {
         PackageWriter w;
         initWriter(w);
         setMagic(w, "QZ7PKG");
-        if (!createPackage(w, path)) return path;
+        if (!createPackage(test::localFiles(), w, path)) return path;
         std::string script;
         for (char c : storyScript(body, head)) {
             if (c == '\n') script += '\r';

@@ -231,10 +231,8 @@ TEST(BmpEncode, RoundTripThroughFileAndHeaders) {
     EXPECT_EQ(file.size(), 54u + 16 * 3);     // 15 bytes a row padded to 16
     EXPECT_EQ(uint8_t(file[54]), 10 * 0x0C);  // bottom row first, blue first
 
-    test::TempDir dir;
-    test::writeFile(dir.file("a.bmp"), file);
     Picture back;
-    ASSERT_TRUE(decodeBmpFile(dir.file("a.bmp"), back));
+    ASSERT_TRUE(decodeBmp(file, back));
     for (uint32_t& px : pic.pixels) px &= 0xFFFFFF;
     EXPECT_EQ(back.width, 5);
     EXPECT_EQ(back.pixels, pic.pixels);
@@ -250,10 +248,6 @@ TEST(BmpEncode, RoundTripThroughFileAndHeaders) {
         EXPECT_EQ(back.pixels, p.pixels) << w;
     }
 
-    std::string error;
-    EXPECT_FALSE(decodeBmpFile(dir.file("missing.bmp"), back, &error));
-    EXPECT_FALSE(error.empty());
-    EXPECT_FALSE(decodeBmpFile(dir.path(), back));
     EXPECT_EQ(encodeBmp(Picture{}), "");
     EXPECT_EQ(encodeBmp(Picture{.width = 2, .height = 2, .pixels = {1, 2, 3}}), "");
 }

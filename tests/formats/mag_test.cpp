@@ -331,36 +331,32 @@ TEST(MagDecode, DamagedStreamsFailWithoutTouchingThePicture) {
 }
 
 TEST(MagDecoder, ReportsDamageButNotForeignFiles) {
-    test::TempDir dir;
     platform::RecordingDialogs dialogs;
     MagDecoder decoder(&dialogs);
     MagImage img = makeImage(false, 40, 12, 6, 16);
     const MagEncoded enc = encodeMag(img);
 
-    test::writeFile(dir.file("good.MAG"), enc.bytes);
     Picture pic;
-    ASSERT_TRUE(decoder.loadMagFile(dir.file("good.MAG"), pic));
+    ASSERT_TRUE(decoder.loadMagBytes(enc.bytes, pic));
     EXPECT_EQ(pic.pixels, expectedPixels(img));
     std::string bmp, direct;
-    ASSERT_TRUE(decoder.magToStream(dir.file("good.MAG"), bmp));
+    ASSERT_TRUE(decoder.magToStream(enc.bytes, bmp));
     ASSERT_EQ(MagDecoder::magToBmp(enc.bytes, direct), 0);
     EXPECT_EQ(bmp, direct);
 
-    // Not MAG at all, empty, missing, a folder: false and nothing shown.
-    test::writeFile(dir.file("other.mag"), "BM not a mag file");
-    test::writeFile(dir.file("empty.mag"), "");
-    for (const char* name : {"other.mag", "empty.mag", "missing.mag", ""}) {
+    // Not MAG at all, or empty: false and nothing shown.
+    for (const char* bytes : {"BM not a mag file", ""}) {
         pic = sentinel();
-        EXPECT_FALSE(decoder.loadMagFile(dir.file(name), pic)) << name;
-        EXPECT_FALSE(decoder.magToStream(dir.file(name), bmp)) << name;
+        EXPECT_FALSE(decoder.loadMagBytes(bytes, pic)) << bytes;
+        EXPECT_FALSE(decoder.magToStream(bytes, bmp)) << bytes;
         EXPECT_EQ(pic.pixels, sentinel().pixels);
     }
     EXPECT_TRUE(dialogs.shown().empty());
 
     // A MAG whose pixel data reaches past the end of the file: the warning, then false.
-    test::writeFile(dir.file("cut.mag"), enc.bytes.substr(0, enc.bytes.size() - 1));
-    EXPECT_FALSE(decoder.loadMagFile(dir.file("cut.mag"), pic));
-    EXPECT_FALSE(decoder.magToStream(dir.file("cut.mag"), bmp));
+    const std::string cut = enc.bytes.substr(0, enc.bytes.size() - 1);
+    EXPECT_FALSE(decoder.loadMagBytes(cut, pic));
+    EXPECT_FALSE(decoder.magToStream(cut, bmp));
     ASSERT_EQ(dialogs.shown().size(), 2u);
     for (const auto& box : dialogs.shown()) {
         EXPECT_EQ(box.kind, platform::BoxKind::WarningOk);

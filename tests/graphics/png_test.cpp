@@ -207,14 +207,14 @@ TEST(PngFiles, FilesPackagesAndSaving) {
     {
         PackageWriter w;
         setMagic(w, "QZ7SAVE");
-        ASSERT_TRUE(createPackage(w, path));
+        ASSERT_TRUE(createPackage(test::localFiles(), w, path));
         w.compressed = true;
         ASSERT_TRUE(writeStreamEntry(w, png, "pic.png"));
         ASSERT_TRUE(writeStreamEntry(w, png.substr(0, png.size() / 2), "cut.png"));
         ASSERT_TRUE(finishPackage(w));
     }
     PackageReader reader;
-    ASSERT_TRUE(openPackage(path, reader));
+    ASSERT_TRUE(openPackage(test::localFiles(), path, reader));
     Surface packed;
     ASSERT_TRUE(packed.loadPngFromPackage("pic.png", reader));
     EXPECT_EQ(rowOf(packed, 29), rowOf(g, 29));

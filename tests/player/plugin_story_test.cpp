@@ -50,7 +50,7 @@ TEST(PluginStory, JpegFromDiskAndFromAPackageEntry) {
     PackageWriter w;
     initWriter(w);
     setMagic(w, "QZ7PKG");
-    ASSERT_TRUE(createPackage(w, path));
+    ASSERT_TRUE(createPackage(test::localFiles(), w, path));
     w.compressed = true;
     writeStreamEntry(w, sjis(storyScript(page("pic.JPG"))), "zarvo.zf7");
     writeStreamEntry(w, jpegOf(0, 0, 255), "pic.JPG");

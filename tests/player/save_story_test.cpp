@@ -249,7 +249,7 @@ TEST(SaveStory, AFailedOpenOrAppendReadsAndWritesNoValuesAndLeavesTheFileAlone) 
     PackageWriter writer;
     initWriter(writer);
     setMagic(writer, "QZ7SAVE");
-    ASSERT_TRUE(createPackage(writer, s.dir.file("story/cut.sav")));
+    ASSERT_TRUE(createPackage(test::localFiles(), writer, s.dir.file("story/cut.sav")));
     writeStreamEntry(writer, sjis("name=切れた\r\n"), "savefile.info");
     finishPackage(writer);
     std::string cut = readFile(s.dir.file("story/cut.sav"));

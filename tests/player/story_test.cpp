@@ -266,7 +266,7 @@ std::string writePackageProject(StoryBuilder& s, const std::string& script,
     PackageWriter w;
     initWriter(w);
     setMagic(w, "QZ7PKG");
-    EXPECT_TRUE(createPackage(w, path));
+    EXPECT_TRUE(createPackage(test::localFiles(), w, path));
     writeStreamEntry(w, sjis(script), "zarvo.zf7");
     w.autoExtract = true;
     for (const auto& [name, bytes] : files) writeStreamEntry(w, bytes, sjis(name));

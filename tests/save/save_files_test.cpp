@@ -55,7 +55,7 @@ struct Entry {
 std::vector<Entry> entriesOf(const std::string& path) {
     std::vector<Entry> out;
     PackageReader reader;
-    if (!openPackage(path, reader)) return out;
+    if (!openPackage(test::localFiles(), path, reader)) return out;
     for (int i = 0; i < reader.count; ++i) {
         Entry e{getEntry(reader, i)->name, {}};
         readEntryIndexToStream([&e](const char* d, size_t n) { return e.bytes.append(d, n), true; },
@@ -71,7 +71,7 @@ std::string variant(const std::string& path, std::string_view name,
     PackageWriter writer;
     initWriter(writer);
     setMagic(writer, "QZ7SAVE");
-    createPackage(writer, to);
+    createPackage(test::localFiles(), writer, to);
     for (Entry& e : entriesOf(path))
         if (e.name != name || change(e.bytes)) writeStreamEntry(writer, e.bytes, e.name);
     finishPackage(writer);

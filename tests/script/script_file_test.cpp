@@ -227,11 +227,11 @@ TEST(ZarvoFile, NewScriptAndLoadingFromFiles) {
 
     test::TempDir dir;
     test::writeFile(dir.file("story.zf7"), kStory);
-    ASSERT_TRUE(f.loadFromFile(dir.file("story.zf7")));
+    ASSERT_TRUE(f.loadFromFile(test::localFiles(), dir.file("story.zf7")));
     EXPECT_TRUE(f.bookExists(sjis("本")));
     // A file that cannot be read leaves the script as it was.
-    EXPECT_FALSE(f.loadFromFile(dir.file("missing.zf7")));
-    EXPECT_FALSE(f.loadFromFile(dir.path()));  // a folder
+    EXPECT_FALSE(f.loadFromFile(test::localFiles(), dir.file("missing.zf7")));
+    EXPECT_FALSE(f.loadFromFile(test::localFiles(), dir.path()));  // a folder
     EXPECT_TRUE(f.bookExists(sjis("本")));
     f.newScript();
     EXPECT_FALSE(f.bookExists(sjis("本")));

@@ -65,7 +65,7 @@ void StoryBuilder::writeLibrary(const std::string& utf8SystemScript) {
     initWriter(writer);
     setMagic(writer, "QZ7LIB");
     std::string path = programDir + "/zarvoplay.zvl";
-    if (!createPackage(writer, path)) return;
+    if (!createPackage(test::localFiles(), writer, path)) return;
     writeStreamEntry(writer, sjis(crlf(utf8SystemScript)), "system.zf7");
     finishPackage(writer);
 }

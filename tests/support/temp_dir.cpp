@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "backends/posix/local_file_system.hpp"
 #include "base/sjis.hpp"
 
 namespace zarvo::test {
@@ -41,6 +42,11 @@ std::string readFile(const std::string& path) {
 void writeFile(const std::string& path, std::string_view bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+platform::FileSystem& localFiles() {
+    static platform::LocalFileSystem files;
+    return files;
 }
 
 }  // namespace zarvo::test

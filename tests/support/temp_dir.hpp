@@ -4,6 +4,10 @@
 #include <string>
 #include <string_view>
 
+namespace zarvo::platform {
+class FileSystem;
+}
+
 namespace zarvo::test {
 
 class TempDir {
@@ -24,5 +28,8 @@ std::string sjis(std::string_view utf8);
 
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, std::string_view bytes);
+
+// The machine's own file system, for tests that work in a TempDir.
+platform::FileSystem& localFiles();
 
 }  // namespace zarvo::test

@@ -6,12 +6,18 @@
 #include <fstream>
 #include <ostream>
 
+#include "backends/posix/local_file_system.hpp"
 #include "base/sjis.hpp"
 
 namespace zarvo::pack {
 namespace {
 
 namespace fs = std::filesystem;
+
+platform::LocalFileSystem& hostFiles() {
+    static platform::LocalFileSystem files;
+    return files;
+}
 
 constexpr const char* kUsage =
     "usage: zarvopack list PACKAGE\n"
@@ -51,7 +57,7 @@ bool containsStubMarker(std::string_view bytes) {
 
 int listCommand(const std::string& package, std::ostream& out, std::ostream& err) {
     PackageReader reader;
-    if (!openPackage(package, reader)) {
+    if (!openPackage(hostFiles(), package, reader)) {
         err << "zarvopack: cannot open package: " << package << "\n";
         return 1;
     }
@@ -97,7 +103,7 @@ bool extractEntry(PackageReader& reader, int index, const fs::path& target, std:
 
 int extractCommand(const std::string& package, const std::string& dir, std::ostream& err) {
     PackageReader reader;
-    if (!openPackage(package, reader)) {
+    if (!openPackage(hostFiles(), package, reader)) {
         err << "zarvopack: cannot open package: " << package << "\n";
         return 1;
     }
@@ -225,7 +231,7 @@ int createCommand(const std::vector<std::string>& args, std::ostream& err) {
     writer.compressed = compress;
     writer.scrambled = scramble;
     writer.autoExtract = autoExtract;
-    if (!createPackage(writer, package)) {
+    if (!createPackage(hostFiles(), writer, package)) {
         err << "zarvopack: cannot create package: " << package << "\n";
         return 1;
     }
