@@ -16,13 +16,10 @@
 
 namespace zarvo {
 
-struct PackageReader;
 namespace platform {
 class Canvas;
 class FontEngine;
 }  // namespace platform
-
-enum class AlphaMode : uint8_t { None = 0, Mask = 1, Alpha = 3 };
 
 // Reveal step op codes recorded by the text layout.
 enum class RevealOp : int32_t {
@@ -80,7 +77,14 @@ public:
     void setSize(int32_t width, int32_t height);
     void setAlphaMode(AlphaMode mode);
     void assign(const Surface& other);
+    // Takes a decoded picture's pixels, and its mask and alpha mode. A decoder that handed over
+    // fewer pixels than its size leaves the rest white (and opaque).
     void assignPicture(const Picture& picture);
+    void assignPicture(Picture&& picture);
+    // The pixels and mask as they are, for encoders.
+    PictureView view() const {
+        return {picture_.data(), hasMask() ? mask_.data() : nullptr, width_, height_};
+    }
     // Rows of the picture and mask (the mask is empty while the mode is None).
     uint32_t* row(int32_t y) { return picture_.data() + static_cast<size_t>(y) * width_; }
     const uint32_t* row(int32_t y) const { return picture_.data() + static_cast<size_t>(y) * width_; }
@@ -100,14 +104,6 @@ public:
     void makeTranslucent();
     void clearMask();
 
-    // --- PNG (png_io.cpp) ---
-    bool loadPngFile(const std::string& path);
-    bool loadPngFromPackage(std::string_view entryName, PackageReader& package);
-    bool loadPngFromMemory(std::string_view bytes);
-    // Writes the picture as a PNG: RGB, or RGBA with the mask as alpha when the surface has one.
-    // False on any write failure, leaving no partial file behind.
-    bool savePngFile(const std::string& path) const;
-
     // --- text layout (text_layout.cpp) ---
     // The engine that measures and draws text; set once by the owner, shared by all surfaces.
     static void setFontEngine(platform::FontEngine* engine);
@@ -126,10 +122,6 @@ public:
 
 private:
     // --- picture state ---
-    // Takes over a decoded picture whole (the PNG readers decode into their own buffers first,
-    // so a damaged file leaves the surface unchanged).
-    void adoptPicture(int32_t width, int32_t height, std::vector<uint32_t>&& pixels,
-                      std::vector<uint8_t>&& mask, AlphaMode mode);
     int32_t width_ = 0, height_ = 0;
     std::vector<uint32_t> picture_;
     std::vector<uint8_t> mask_;

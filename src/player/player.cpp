@@ -5,6 +5,7 @@
 
 #include "audio/music_control.hpp"
 #include "base/name_value.hpp"
+#include "formats/png.hpp"
 #include "platform/canvas.hpp"
 #include "platform/clock.hpp"
 #include "platform/dialogs.hpp"
@@ -224,10 +225,14 @@ void Player::onPaint() {
 }
 
 bool Player::saveScreenshot(const std::string& path) {
-    if (const Surface* frame = shown_ ? shown_->frame() : nullptr)
-        return frame->savePngFile(path);
-    LayerStack* s = screen_->screen(0);
-    return s && s->output().savePngFile(path);
+    const Surface* shot = shown_ ? shown_->frame() : nullptr;
+    if (!shot) {
+        LayerStack* s = screen_->screen(0);
+        if (!s) return false;
+        shot = &s->output();
+    }
+    std::string bytes;
+    return encodePng(shot->view(), bytes) && services_.files->writeFile(path, bytes);
 }
 
 void Player::activate() {

@@ -8,8 +8,10 @@
 #include <string>
 
 #include "base/sjis.hpp"
+#include "formats/png.hpp"
 #include "graphics/surface.hpp"
 #include "backends/freetype/freetype_font_engine.hpp"
+#include "backends/posix/local_file_system.hpp"
 
 namespace {
 
@@ -198,7 +200,9 @@ Surface star() {
 
 // Pictures with a mask are written with it as their alpha channel.
 bool save(const Surface& g, const std::string& dir, const char* name) {
-    return g.savePngFile(dir + "/" + name);
+    std::string bytes;
+    zarvo::platform::LocalFileSystem files;
+    return zarvo::encodePng(g.view(), bytes) && files.writeFile(dir + "/" + name, bytes);
 }
 
 }  // namespace
