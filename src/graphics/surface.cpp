@@ -1,14 +1,14 @@
 // The picture side of the surface: size, mask, copying, blending, fills and the transparency
 // treatments. Loops go row by row through the kernels; every rectangle is clipped in 64-bit
 // arithmetic first, so no argument can make a loop leave either buffer.
+#include "graphics/surface.hpp"
+
 #include <algorithm>
 #include <cstring>
 #include <new>
 
-#include "graphics/surface.hpp"
 #include "graphics/pixel_kernels.hpp"
 #include "platform/canvas.hpp"
-#include "zarvo/texts.hpp"
 
 namespace zarvo {
 namespace {
@@ -91,7 +91,6 @@ struct SourceRows {
 }  // namespace
 
 Surface::Surface() {
-    font.name = std::string(texts::kDefaultSystemFont);
     setSize(10, 10);
 }
 

@@ -107,7 +107,6 @@ Player::Player(const Services& services, const std::string& programDir)
     save_ = std::make_unique<SaveFiles>(SaveFiles::Services{access_.get(), screen_.get(),
                                                                 music_.get(), services_.dialogs,
                                                                 services.files, services.clock});
-    Surface::setFontEngine(services.fonts);
 }
 
 Player::~Player() {
