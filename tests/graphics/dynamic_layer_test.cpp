@@ -280,7 +280,7 @@ TEST(DynamicLayerBuild, ScriptAndSaveNumbersNeverLeaveTheStrip) {
 // --- the save section and the screen control ---
 
 class DynamicScreenTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         script.loadFromStream(
             sjis("<Head=\"Zarvo\">\r\nImageWidth=320\r\nImageHeight=240\r\n<Head End>\r\n"));
