@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <new>
 #include <stdexcept>
 #include <type_traits>
@@ -11,7 +9,6 @@
 
 #include "base/byte_order.hpp"
 #include "formats/bmp.hpp"
-#include "platform/dialogs.hpp"
 
 namespace zarvo {
 namespace {
@@ -34,21 +31,6 @@ constexpr uint8_t kNoBytes[2] = {0, 0};
 
 const uint8_t* bytesOf(std::string_view s) {
     return reinterpret_cast<const uint8_t*>(s.data());
-}
-
-bool readWholeFile(const std::string& path, std::string& bytes) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) return false;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    try {
-        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    } catch (const std::bad_alloc&) {
-        return false;
-    } catch (const std::length_error&) {
-        return false;
-    }
-    return !in.bad();
 }
 
 // Walks the flag and pixel streams unit by unit (units counted from the top line, left to
@@ -309,32 +291,9 @@ uint32_t MagDecoder::bitmapSize(std::string_view bytes) {
     return uint32_t(kBmpHeaders + 4 * L.paletteEntries() + uint64_t(L.stride) * L.height);
 }
 
-void MagDecoder::warn() const {
-    if (dialogs_) dialogs_->showMessage(platform::BoxKind::WarningOk, kFailedText);
-}
-
-bool MagDecoder::loadMagBytes(std::string_view bytes, Picture& out) {
-    if (bitmapSize(bytes) == 0) return false;
-    if (!decodeMag(bytes, out)) {
-        warn();
-        return false;
-    }
-    return true;
-}
-
-bool MagDecoder::loadMagFile(const std::string& path, Picture& out) {
-    std::string bytes;
-    return readWholeFile(path, bytes) && loadMagBytes(bytes, out);
-}
-
-bool MagDecoder::magToStream(const std::string& path, std::string& bmp) {
-    std::string bytes;
-    if (!readWholeFile(path, bytes) || bitmapSize(bytes) == 0) return false;
-    if (magToBmp(bytes, bmp) != 0) {
-        warn();
-        return false;
-    }
-    return true;
+MagLoad MagDecoder::loadMagBytes(std::string_view bytes, Picture& out) {
+    if (bitmapSize(bytes) == 0) return MagLoad::NotMag;
+    return decodeMag(bytes, out) ? MagLoad::Loaded : MagLoad::Damaged;
 }
 
 }  // namespace zarvo

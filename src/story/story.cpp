@@ -288,8 +288,15 @@ bool Story::decodeFromDisk(std::string_view name, bool bmp, Picture& out) {
     // A damaged BMP or MAG is a failed load, not a picture; plug-ins get what no decoder read.
     if (bmp) return decodeBmpFile(path, out);
     if (hasExtension(name, ".mag")) {
-        MagDecoder mag(services_.dialogs);
-        if (mag.loadMagFile(path, out)) return true;
+        std::string bytes;
+        if (services_.files->readFile(path, bytes)) {
+            const MagLoad mag = MagDecoder::loadMagBytes(bytes, out);
+            if (mag == MagLoad::Loaded) return true;
+            // A damaged MAG is reported; a plug-in may still read it.
+            if (mag == MagLoad::Damaged)
+                services_.dialogs->showMessage(platform::BoxKind::WarningOk,
+                                               texts::kMagDecodeFailed);
+        }
     }
     return plugIns().loadFromFile(path, out);
 }
