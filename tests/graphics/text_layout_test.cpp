@@ -92,7 +92,7 @@ TEST_F(TextLayoutTest, EmptyLinesAreOnePixelHigh) {
     EXPECT_EQ(sized("<B>#a"), 17);  // a line holding only a tag is empty too
 }
 
-TEST_F(TextLayoutTest, DrawTextSizedTakesWidthAndHeightOfTheLines) {
+TEST_F(TextLayoutTest, DrawSizedTakesWidthAndHeightOfTheLines) {
     EXPECT_EQ(sized("one#two#six", 200, 0), 48);
     EXPECT_EQ(g.width(), 200);
     EXPECT_EQ(g.height(), 48);
@@ -107,7 +107,7 @@ TEST_F(TextLayoutTest, DrawTextSizedTakesWidthAndHeightOfTheLines) {
     EXPECT_EQ(g.row(20)[24], 0xFFFFFFu);  // white background
 }
 
-TEST_F(TextLayoutTest, DrawTextClearsTheSurfaceAndAlignsSegmentsAtTheLineBottom) {
+TEST_F(TextLayoutTest, DrawClearsTheSurfaceAndAlignsSegmentsAtTheLineBottom) {
     g.setSize(100, 60);
     g.fillRect(0, 0, 100, 60, 0x0000FF);
     layout.text = "a<*24>b";  // 24 pt = 32 px
