@@ -14,6 +14,7 @@
 #include "backends/headless/headless_host.hpp"
 #include "backends/headless/silent_media_player.hpp"
 #include "backends/posix/local_file_system.hpp"
+#include "formats/png.hpp"
 #include "save/save_files.hpp"
 #include "player/player.hpp"
 
@@ -26,6 +27,12 @@ zarvo::platform::LocalFileSystem& hostFiles() {
 
 namespace fs = std::filesystem;
 using namespace zarvo;
+
+bool savePng(const Surface& g, const std::string& path) {
+    std::string bytes;
+    platform::LocalFileSystem files;
+    return encodePng(g.view(), bytes) && files.writeFile(path, bytes);
+}
 
 std::string crlf(const std::string& utf8) {
     std::string sjis, out;
@@ -77,11 +84,11 @@ struct Typical {
         Surface g;
         g.setSize(640, 480);
         g.fillRect(0, 0, 640, 480, 0x336699);
-        g.savePngFile(dir + "/bg.png");
+        savePng(g, dir + "/bg.png");
         for (int i = 1; i < 8; ++i) {
             g.setSize(160, 120);
             g.fillRect(0, 0, 160, 120, 0x102030u * static_cast<uint32_t>(i));
-            g.savePngFile(dir + "/p" + std::to_string(i) + ".png");
+            savePng(g, dir + "/p" + std::to_string(i) + ".png");
         }
         std::ofstream(dir + "/story.zp7", std::ios::binary) << typicalStory();
         PackageWriter library;

@@ -4,9 +4,10 @@
 
 #include <string>
 
+#include "backends/freetype/freetype_font_engine.hpp"
 #include "base/sjis.hpp"
 #include "graphics/surface.hpp"
-#include "backends/freetype/freetype_font_engine.hpp"
+#include "graphics/text_layout.hpp"
 
 namespace {
 
@@ -18,10 +19,11 @@ std::string cp932(std::string_view utf8) {
 
 // About 2,000 characters: Japanese prose with line breaks and the usual tags.
 std::string message() {
-    const std::string sentence = cp932("吾輩は猫である。名前はまだ無い。どこで生れたかとんと見当がつかぬ。");
-    const std::string tags[] = {cp932("<B>"), cp932("<N>"), cp932("<clRed>"), cp932("<clBlack>"),
-                                cp932("<FAST>"), cp932("<NORMAL>"), cp932("<*10>"), cp932("<*8>"),
-                                cp932("<KEY>"), cp932("<W5>")};
+    const std::string sentence =
+        cp932("吾輩は猫である。名前はまだ無い。どこで生れたかとんと見当がつかぬ。");
+    const std::string tags[] = {
+        cp932("<B>"),      cp932("<N>"),   cp932("<clRed>"), cp932("<clBlack>"), cp932("<FAST>"),
+        cp932("<NORMAL>"), cp932("<*10>"), cp932("<*8>"),    cp932("<KEY>"),     cp932("<W5>")};
     std::string text;
     size_t characters = 0;
     for (int i = 0; characters < 2000; ++i) {
@@ -38,41 +40,39 @@ std::string message() {
 
 void BM_LayOutJapaneseMessage(benchmark::State& state) {
     zarvo::platform::FreeTypeFontEngine engine;
-    zarvo::Surface::setFontEngine(&engine);
     zarvo::Surface layer;
+    zarvo::TextLayout layout;
     layer.setSize(640, 480);
-    layer.font.name = cp932("ＭＳ ゴシック");
-    layer.font.size = 8;  // 10-pixel lines: the whole message fits the layer
+    layout.font.name = cp932("ＭＳ ゴシック");
+    layout.font.size = 8;  // 10-pixel lines: the whole message fits the layer
     const std::string text = message();
-    layer.text = text;
-    layer.drawText();
-    if (!layer.text.empty()) state.SkipWithError("the message does not fit the layer");
+    layout.text = text;
+    layout.draw(layer, engine);
+    if (!layout.text.empty()) state.SkipWithError("the message does not fit the layer");
     for (auto _ : state) {
-        layer.text = text;
-        benchmark::DoNotOptimize(layer.drawText());
+        layout.text = text;
+        benchmark::DoNotOptimize(layout.draw(layer, engine));
     }
-    state.counters["chars/s"] =
-        benchmark::Counter(2000.0 * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
-    zarvo::Surface::setFontEngine(nullptr);
+    state.counters["chars/s"] = benchmark::Counter(2000.0 * static_cast<double>(state.iterations()),
+                                                   benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_LayOutJapaneseMessage)->Unit(benchmark::kMillisecond);
 
 // The same with cold caches: a new engine for every layout (the first message of a run).
 void BM_LayOutJapaneseMessageColdEngine(benchmark::State& state) {
     zarvo::Surface layer;
+    zarvo::TextLayout layout;
     layer.setSize(640, 480);
-    layer.font.name = cp932("ＭＳ ゴシック");
-    layer.font.size = 8;
+    layout.font.name = cp932("ＭＳ ゴシック");
+    layout.font.size = 8;
     const std::string text = message();
     for (auto _ : state) {
         zarvo::platform::FreeTypeFontEngine engine;
-        zarvo::Surface::setFontEngine(&engine);
-        layer.text = text;
-        benchmark::DoNotOptimize(layer.drawText());
-        zarvo::Surface::setFontEngine(nullptr);
+        layout.text = text;
+        benchmark::DoNotOptimize(layout.draw(layer, engine));
     }
-    state.counters["chars/s"] =
-        benchmark::Counter(2000.0 * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["chars/s"] = benchmark::Counter(2000.0 * static_cast<double>(state.iterations()),
+                                                   benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_LayOutJapaneseMessageColdEngine)->Unit(benchmark::kMillisecond);
 

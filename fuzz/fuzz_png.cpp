@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "formats/png.hpp"
 #include "graphics/surface.hpp"
 
 extern "C" size_t LLVMFuzzerMutate(uint8_t* data, size_t size, size_t maxSize);
@@ -43,10 +44,12 @@ extern "C" size_t LLVMFuzzerCustomMutator(uint8_t* data, size_t size, size_t max
 volatile uint32_t fuzzPngSink;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    zarvo::Surface picture;
-    if (!picture.loadPngFromMemory(
-            std::string_view(reinterpret_cast<const char*>(data), size)))
+    zarvo::Picture decoded;
+    if (zarvo::decodePng(std::string_view(reinterpret_cast<const char*>(data), size), decoded) !=
+        zarvo::PngError::None)
         return 0;
+    zarvo::Surface picture;
+    picture.assignPicture(std::move(decoded));
     zarvo::Surface screen;
     screen.setAlphaMode(zarvo::AlphaMode::Mask);
     screen.setSize(64, 48);

@@ -9,7 +9,6 @@
 
 #include "base/byte_order.hpp"
 #include "formats/bmp.hpp"
-#include "platform/dialogs.hpp"
 
 namespace zarvo {
 namespace {
@@ -292,26 +291,9 @@ uint32_t MagDecoder::bitmapSize(std::string_view bytes) {
     return uint32_t(kBmpHeaders + 4 * L.paletteEntries() + uint64_t(L.stride) * L.height);
 }
 
-void MagDecoder::warn() const {
-    if (dialogs_) dialogs_->showMessage(platform::BoxKind::WarningOk, kFailedText);
-}
-
-bool MagDecoder::loadMagBytes(std::string_view bytes, Picture& out) {
-    if (bitmapSize(bytes) == 0) return false;
-    if (!decodeMag(bytes, out)) {
-        warn();
-        return false;
-    }
-    return true;
-}
-
-bool MagDecoder::magToStream(std::string_view bytes, std::string& bmp) {
-    if (bitmapSize(bytes) == 0) return false;
-    if (magToBmp(bytes, bmp) != 0) {
-        warn();
-        return false;
-    }
-    return true;
+MagLoad MagDecoder::loadMagBytes(std::string_view bytes, Picture& out) {
+    if (bitmapSize(bytes) == 0) return MagLoad::NotMag;
+    return decodeMag(bytes, out) ? MagLoad::Loaded : MagLoad::Damaged;
 }
 
 }  // namespace zarvo

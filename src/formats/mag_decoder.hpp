@@ -15,10 +15,6 @@
 
 namespace zarvo {
 
-namespace platform {
-class Dialogs;
-}
-
 // Results of the header check.
 enum MagCheck : int {
     kMagGood = 0,
@@ -47,32 +43,24 @@ MagCheck checkMagHeader(std::string_view bytes, MagLayout& layout);
 // Decodes a whole file. On failure `out` is left as it was and `error` gets a short text.
 bool decodeMag(std::string_view bytes, Picture& out, std::string* error = nullptr);
 
-// The MAG decoder of the data access: it keeps nothing between calls.
+// What loading a file as MAG came to.
+enum class MagLoad {
+    Loaded,   // the picture is in `out`
+    NotMag,   // no MAG picture at all: other readers may try it
+    Damaged,  // a MAG picture that cannot be expanded
+};
+
+// The MAG decoder of the story's picture loading: bytes in, a picture or a result out.
 class MagDecoder {
 public:
-    // `dialogs` (not owned, may be null) shows the warning for a damaged picture.
-    explicit MagDecoder(platform::Dialogs* dialogs = nullptr) : dialogs_(dialogs) {}
-
-    // The text of the warning for a MAG picture that cannot be expanded.
-    static constexpr std::string_view kFailedText = "Failed by MMAG_MagtoBmp";
-
-    // The bytes of a MAG file into `out`. No MAG at all: false without a message. A MAG that
-    // cannot be expanded: the warning, then false.
-    bool loadMagBytes(std::string_view bytes, Picture& out);
-
-    // The file as a complete BMP image (8 or 4 bits with its colour table, bottom-up rows);
-    // with the same messages as loadMagBytes.
-    bool magToStream(std::string_view bytes, std::string& bmp);
+    // File contents into `out`; `out` is left as it was unless the result is Loaded.
+    static MagLoad loadMagBytes(std::string_view bytes, Picture& out);
 
     // Size of the BMP image the file gives, or 0 when it is no MAG picture. Only the text part
     // and the header are looked at.
     static uint32_t bitmapSize(std::string_view bytes);
     // The BMP image of a whole file into `out` (resized to fit): 0, or -1 on failure.
     static int magToBmp(std::string_view bytes, std::string& out);
-
-private:
-    void warn() const;
-    platform::Dialogs* dialogs_;
 };
 
 }  // namespace zarvo

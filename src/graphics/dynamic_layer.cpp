@@ -40,7 +40,7 @@ E readWord(const StringList& block, std::string_view key, std::string_view fallb
 
 DynamicLayerList::DynamicLayerList() : fontName(texts::kDefaultSystemFont) {}
 
-bool DynamicLayerList::build(const Surface* image) {
+bool DynamicLayerList::build(const Surface* image, platform::FontEngine& fonts) {
     surface_.reset();
     if (!imageFile.empty()) {
         if (!image) return false;
@@ -54,9 +54,10 @@ bool DynamicLayerList::build(const Surface* image) {
     }
     if (!text.empty()) {
         Surface plain;
-        plain.font = FontStatus{fontName, fontSize, fontDpi, fontColor, false, false};
-        plain.text = text;
-        const int32_t th = plain.drawTextSized(width, 0);
+        TextLayout layout;
+        layout.font = FontStatus{fontName, fontSize, fontDpi, fontColor, false, false};
+        layout.text = text;
+        const int32_t th = layout.drawSized(plain, fonts, width, 0);
         auto strip = std::make_unique<Surface>();
         strip->setSize(width, 2 * std::min(th, int32_t{1} << 24));
         strip->clearMask();
@@ -265,8 +266,8 @@ void DynamicLayer::writeInfo(StringList& lines) const {
 }
 
 std::vector<std::unique_ptr<DynamicLayerList>> readDynamicLayerInfo(
-    const StringList& lines, const std::function<bool(const std::string&, Surface&)>& loadImage,
-    int32_t* failed) {
+    const StringList& lines, platform::FontEngine& fonts,
+    const std::function<bool(const std::string&, Surface&)>& loadImage, int32_t* failed) {
     std::vector<std::unique_ptr<DynamicLayerList>> result;
     if (failed) *failed = 0;
     StringList block;
@@ -318,7 +319,7 @@ std::vector<std::unique_ptr<DynamicLayerList>> readDynamicLayerInfo(
 
         Surface image;
         bool haveImage = !l->imageFile.empty() && loadImage && loadImage(l->imageFile, image);
-        if (l->build(haveImage ? &image : nullptr)) {
+        if (l->build(haveImage ? &image : nullptr, fonts)) {
             result.push_back(std::move(l));
         } else if (failed) {
             ++*failed;

@@ -13,6 +13,7 @@
 
 #include "base/string_list.hpp"
 #include "graphics/surface.hpp"
+#include "graphics/text_layout.hpp"
 
 namespace zarvo {
 
@@ -39,7 +40,7 @@ public:
     // Makes the layer's picture from its properties: an image strip (a copy of `image`), a
     // two-row text strip (plain over transparent, plain over a half-transparent blue bar), or
     // nothing for an area-only layer. False only for an image layer without an image.
-    bool build(const Surface* image);
+    bool build(const Surface* image, platform::FontEngine& fonts);
     const Surface* surface() const { return surface_.get(); }
 
     // The pointer at (x, y) lies on the layer as its active area defines.
@@ -122,7 +123,7 @@ private:
 // a layer's image (false: the layer is built without it); a layer that cannot be built goes to
 // `failed` and is not returned.
 std::vector<std::unique_ptr<DynamicLayerList>> readDynamicLayerInfo(
-    const StringList& lines, const std::function<bool(const std::string&, Surface&)>& loadImage,
-    int32_t* failed = nullptr);
+    const StringList& lines, platform::FontEngine& fonts,
+    const std::function<bool(const std::string&, Surface&)>& loadImage, int32_t* failed = nullptr);
 
 }  // namespace zarvo

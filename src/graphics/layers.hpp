@@ -12,6 +12,7 @@
 #include "base/string_list.hpp"
 #include "graphics/dynamic_layer.hpp"
 #include "graphics/surface.hpp"
+#include "graphics/text_layout.hpp"
 
 namespace zarvo {
 
@@ -25,6 +26,7 @@ class Canvas;
 class Layer {
 public:
     Surface surface;
+    TextLayout text;  // the message laid out on the surface, for text layers
     int32_t left = 0, top = 0;
     int32_t width = 0, height = 0;  // visible size; 0 (or 1) means as far as the picture reaches
     int32_t viewLeft = 0, viewTop = 0;

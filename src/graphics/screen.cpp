@@ -178,15 +178,15 @@ int32_t Screen::drawLayerText(int window, std::string_view layer, std::string_vi
     int32_t height = l->height <= 0 ? main.imageHeight : l->height;
     if (l->surface.width() != width || l->surface.height() != height)
         l->surface.setSize(width, height);
-    FontStatus& font = l->surface.font;
+    FontStatus& font = l->text.font;
     font.name = main.fontName;
     font.size = 16;  // messages always start at 16 points; the size tag changes it
     font.dpi = main.fontDpi;
     font.color = 0;
     font.bold = main.fontBold;
     font.italic = main.fontItalic;
-    l->surface.text = text;
-    return l->surface.drawText();
+    l->text.text = text;
+    return l->text.draw(l->surface, fonts());
 }
 
 bool Screen::setLayerVisible(int window, std::string_view layer, bool visible) {
@@ -251,7 +251,7 @@ bool Screen::revealMessage(int window, std::string_view layer) {
     RunState& process = *services_.process;
     l->visible = false;  // shown whole only when complete; until then cells go into base
     for (;;) {
-        RevealStep step = l->surface.nextRevealStep();
+        RevealStep step = l->text.nextRevealStep();
         switch (step.op) {
             case RevealOp::Char:
                 s->drawCell(l->surface, l->left + step.stepX, l->top + step.stepY, step.stepWidth,
@@ -283,7 +283,7 @@ bool Screen::revealMessage(int window, std::string_view layer) {
                 }
                 return true;
             case RevealOp::NextPage:
-                l->surface.drawText();
+                l->text.draw(l->surface, fonts());
                 s->compose();
                 s->paint();
                 return true;
@@ -313,7 +313,7 @@ void Screen::showMarker(int window, std::string_view fileName, int32_t x,
     marker->divideCount = 1;
     marker->animeType = DLAnimeType::Repeat;
     marker->animeIndex = 0;
-    if (!marker->build(&image)) return;
+    if (!marker->build(&image, fonts())) return;
     addDynamicLayer(window, std::move(marker));
     refreshAndPaint(window);
 }
@@ -364,7 +364,7 @@ bool Screen::loadDynamicLayerInfo(const StringList& lines) {
     d->clear();
     int32_t failed = 0;
     auto layers = readDynamicLayerInfo(
-        lines,
+        lines, fonts(),
         [this](const std::string& name, Surface& image) {
             return services_.loadGraphic && services_.loadGraphic(name, image);
         },

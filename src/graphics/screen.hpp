@@ -54,6 +54,11 @@ public:
 
     explicit Screen(const Services& services);
 
+    // The engine text is laid out with: the one given, else one of fixed widths that draws nothing.
+    platform::FontEngine& fonts() {
+        return services_.fonts ? *services_.fonts : static_cast<platform::FontEngine&>(fixedFonts_);
+    }
+
     void setUpWindows();
     void setCanvas(platform::Canvas* canvas, int window);
     const WindowSettings* getWindow(int window) const;
@@ -121,6 +126,7 @@ private:
 
     Services services_;
     std::array<WindowSettings, kWindowCount> windows_;
+    FixedWidthFontEngine fixedFonts_;
 };
 
 }  // namespace zarvo

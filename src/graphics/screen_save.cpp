@@ -121,7 +121,7 @@ bool Screen::saveInfo(SaveContainer& save, bool withBackground) {
         appendListString(lines, "Layer.LayerName", l.name);
         appendListBool(lines, "Layer.Visible", l.visible);
         appendListString(lines, "Layer.FileName", l.fileName);
-        appendListString(lines, "Layer.Text", l.surface.layoutText);
+        appendListString(lines, "Layer.Text", l.text.layoutText);
         appendListInt(lines, "Layer.Pos.Left", l.left);
         appendListInt(lines, "Layer.Pos.Top", l.top);
         appendListInt(lines, "Layer.Size.Width", l.width);

@@ -1,14 +1,14 @@
 // The picture side of the surface: size, mask, copying, blending, fills and the transparency
 // treatments. Loops go row by row through the kernels; every rectangle is clipped in 64-bit
 // arithmetic first, so no argument can make a loop leave either buffer.
+#include "graphics/surface.hpp"
+
 #include <algorithm>
 #include <cstring>
 #include <new>
 
-#include "graphics/surface.hpp"
 #include "graphics/pixel_kernels.hpp"
 #include "platform/canvas.hpp"
-#include "zarvo/texts.hpp"
 
 namespace zarvo {
 namespace {
@@ -91,7 +91,6 @@ struct SourceRows {
 }  // namespace
 
 Surface::Surface() {
-    font.name = std::string(texts::kDefaultSystemFont);
     setSize(10, 10);
 }
 
@@ -148,9 +147,29 @@ void Surface::assign(const Surface& other) {
 void Surface::assignPicture(const Picture& picture) {
     setAlphaMode(AlphaMode::None);
     setSize(picture.width, picture.height);
-    // A decoder that handed over fewer pixels than its size leaves the rest white.
     const size_t n = std::min(picture_.size(), picture.pixels.size());
     for (size_t i = 0; i < n; ++i) picture_[i] = picture.pixels[i] & 0xFFFFFFu;
+    if (picture.alphaMode == AlphaMode::None) return;
+    setAlphaMode(picture.alphaMode);
+    std::copy_n(picture.mask.begin(), std::min(mask_.size(), picture.mask.size()), mask_.begin());
+}
+
+void Surface::assignPicture(Picture&& picture) {
+    const size_t n = static_cast<size_t>(std::max(picture.width, 0)) *
+                     static_cast<size_t>(std::max(picture.height, 0));
+    const bool whole = picture.pixels.size() == n &&
+                       (picture.alphaMode == AlphaMode::None ? picture.mask.empty()
+                                                             : picture.mask.size() == n);
+    // A complete picture within the size limits is taken over without a copy.
+    if (!whole || picture.width > kMaxSide || picture.height > kMaxSide ||
+        static_cast<int64_t>(n) > kMaxPixels)
+        return assignPicture(static_cast<const Picture&>(picture));
+    width_ = picture.width;
+    height_ = picture.height;
+    picture_ = std::move(picture.pixels);
+    mask_ = std::move(picture.mask);
+    alphaMode_ = picture.alphaMode;
+    for (uint32_t& p : picture_) p &= 0xFFFFFFu;
 }
 
 void Surface::copyTo(Surface& dest, int32_t dx, int32_t dy, int32_t width,

@@ -1,18 +1,16 @@
-// Message text layout of Surface: a measuring pass fixes the lines that fit, a drawing pass
-// draws them and records the reveal steps the message display replays. Inline tags change the
-// size, style, colour, reveal speed and waits.
+// Message text layout: the measuring and drawing passes, the inline tags and the reveal steps.
+#include "graphics/text_layout.hpp"
+
 #include <algorithm>
 #include <cstdio>
 
 #include "base/sjis.hpp"
 #include "base/text.hpp"
 #include "graphics/surface.hpp"
-#include "platform/font_engine.hpp"
+#include "zarvo/texts.hpp"
 
 namespace zarvo {
 namespace {
-
-platform::FontEngine* gFontEngine = nullptr;
 
 // Sizes are kept within what can be drawn and written back as tags; pixel heights beyond this
 // only cost memory.
@@ -27,48 +25,27 @@ struct NamedColor {
 // The basic colours, then the desktop colours with the values of a default Windows desktop
 // (there is no desktop scheme to ask), then "no colour".
 constexpr NamedColor kColors[] = {
-    {"clBlack", 0x000000},
-    {"clMaroon", 0x000080},
-    {"clGreen", 0x008000},
-    {"clOlive", 0x008080},
-    {"clNavy", 0x800000},
-    {"clPurple", 0x800080},
-    {"clTeal", 0x808000},
-    {"clGray", 0x808080},
-    {"clSilver", 0xC0C0C0},
-    {"clRed", 0x0000FF},
-    {"clLime", 0x00FF00},
-    {"clYellow", 0x00FFFF},
-    {"clBlue", 0xFF0000},
-    {"clFuchsia", 0xFF00FF},
-    {"clAqua", 0xFFFF00},
-    {"clWhite", 0xFFFFFF},
-    {"clScrollBar", 0xC8C8C8},
-    {"clBackground", 0x000000},
-    {"clActiveCaption", 0xD1B499},
-    {"clInactiveCaption", 0xDBCDBF},
-    {"clMenu", 0xF0F0F0},
-    {"clWindow", 0xFFFFFF},
-    {"clWindowFrame", 0x646464},
-    {"clMenuText", 0x000000},
-    {"clWindowText", 0x000000},
-    {"clCaptionText", 0x000000},
-    {"clActiveBorder", 0xB4B4B4},
-    {"clInactiveBorder", 0xFCF7F4},
-    {"clAppWorkSpace", 0xABABAB},
-    {"clHighlight", 0xFF9933},
-    {"clHighlightText", 0xFFFFFF},
-    {"clBtnFace", 0xF0F0F0},
-    {"clBtnShadow", 0xA0A0A0},
-    {"clGrayText", 0x6D6D6D},
-    {"clBtnText", 0x000000},
-    {"clInactiveCaptionText", 0x544E43},
-    {"clBtnHighlight", 0xFFFFFF},
-    {"cl3DDkShadow", 0x696969},
-    {"cl3DLight", 0xE3E3E3},
-    {"clInfoText", 0x000000},
-    {"clInfoBk", 0xE1FFFF},
-    {"clNone", 0x1FFFFFFF},
+    {"clBlack", 0x000000},         {"clMaroon", 0x000080},
+    {"clGreen", 0x008000},         {"clOlive", 0x008080},
+    {"clNavy", 0x800000},          {"clPurple", 0x800080},
+    {"clTeal", 0x808000},          {"clGray", 0x808080},
+    {"clSilver", 0xC0C0C0},        {"clRed", 0x0000FF},
+    {"clLime", 0x00FF00},          {"clYellow", 0x00FFFF},
+    {"clBlue", 0xFF0000},          {"clFuchsia", 0xFF00FF},
+    {"clAqua", 0xFFFF00},          {"clWhite", 0xFFFFFF},
+    {"clScrollBar", 0xC8C8C8},     {"clBackground", 0x000000},
+    {"clActiveCaption", 0xD1B499}, {"clInactiveCaption", 0xDBCDBF},
+    {"clMenu", 0xF0F0F0},          {"clWindow", 0xFFFFFF},
+    {"clWindowFrame", 0x646464},   {"clMenuText", 0x000000},
+    {"clWindowText", 0x000000},    {"clCaptionText", 0x000000},
+    {"clActiveBorder", 0xB4B4B4},  {"clInactiveBorder", 0xFCF7F4},
+    {"clAppWorkSpace", 0xABABAB},  {"clHighlight", 0xFF9933},
+    {"clHighlightText", 0xFFFFFF}, {"clBtnFace", 0xF0F0F0},
+    {"clBtnShadow", 0xA0A0A0},     {"clGrayText", 0x6D6D6D},
+    {"clBtnText", 0x000000},       {"clInactiveCaptionText", 0x544E43},
+    {"clBtnHighlight", 0xFFFFFF},  {"cl3DDkShadow", 0x696969},
+    {"cl3DLight", 0xE3E3E3},       {"clInfoText", 0x000000},
+    {"clInfoBk", 0xE1FFFF},        {"clNone", 0x1FFFFFFF},
 };
 
 // Points at a resolution -> the character height in pixels, |size * dpi div 72|.
@@ -95,14 +72,10 @@ platform::FontSpec specOf(const FontStatus& f, const FontStatus& defaults) {
     return fontSpec;
 }
 
-platform::TextExtent measureChar(const platform::FontSpec& fontSpec, std::string_view ch) {
-    if (gFontEngine) return gFontEngine->measure(fontSpec, ch);
-    // No engine: fixed widths keep the layout going.
-    return {ch.size() > 1 ? fontSpec.pixelHeight : fontSpec.pixelHeight / 2, fontSpec.pixelHeight};
-}
-
 // The tag number: the (at most two) characters after the first, 0 when they are no integer.
-int32_t tagNumber(std::string_view tag) { return parseInt(tag.substr(1, 2), 0); }
+int32_t tagNumber(std::string_view tag) {
+    return parseInt(tag.substr(1, 2), 0);
+}
 
 // "<*n>" tags for a size; a tag carries only two digits, so larger sizes are reached in steps.
 std::string sizeTags(int32_t size) {
@@ -132,17 +105,23 @@ bool colorFromText(std::string_view text, uint32_t& color) {
     }
     // "0x" / "$" hexadecimal takes all 32 bits, so every colour written by colorToText reads back.
     std::string_view digits;
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) digits = text.substr(2);
-    else if (text.size() > 1 && text[0] == '$') digits = text.substr(1);
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
+        digits = text.substr(2);
+    else if (text.size() > 1 && text[0] == '$')
+        digits = text.substr(1);
     if (!digits.empty()) {
         if (digits.size() > 8) return false;
         uint32_t v = 0;
         for (char ch : digits) {
             int d;
-            if (ch >= '0' && ch <= '9') d = ch - '0';
-            else if (ch >= 'a' && ch <= 'f') d = ch - 'a' + 10;
-            else if (ch >= 'A' && ch <= 'F') d = ch - 'A' + 10;
-            else return false;
+            if (ch >= '0' && ch <= '9')
+                d = ch - '0';
+            else if (ch >= 'a' && ch <= 'f')
+                d = ch - 'a' + 10;
+            else if (ch >= 'A' && ch <= 'F')
+                d = ch - 'A' + 10;
+            else
+                return false;
             v = v << 4 | static_cast<uint32_t>(d);
         }
         color = v;
@@ -162,37 +141,42 @@ std::string colorToText(uint32_t color) {
     return buffer;
 }
 
-void Surface::setFontEngine(platform::FontEngine* engine) { gFontEngine = engine; }
+platform::TextExtent FixedWidthFontEngine::measure(const platform::FontSpec& font,
+                                                   std::string_view text) {
+    return {text.size() > 1 ? font.pixelHeight : font.pixelHeight / 2, font.pixelHeight};
+}
 
-void Surface::resetReveal() {
+TextLayout::TextLayout() {
+    font.name = std::string(texts::kDefaultSystemFont);
+}
+
+void TextLayout::resetReveal() {
     step_ = RevealStep{};
     step_.stepSpeed = 60;
-    revealCount_ = 0;
+    reveal_.clear();
     revealPos_ = 0;
-    reveal_[0] = RevealEntry{RevealOp::End, 0};
 }
 
-void Surface::record(RevealOp op, int32_t value) {
-    if (revealCount_ >= kRevealCapacity) return;
-    reveal_[static_cast<size_t>(revealCount_)] = RevealEntry{op, value};
-    ++revealCount_;
+void TextLayout::record(RevealOp op, int32_t value) {
+    if (reveal_.size() >= kRevealCapacity) return;
+    reveal_.push_back(RevealEntry{op, value});
 }
 
-void Surface::resetTextState() {
+void TextLayout::resetTextState() {
     cur_ = font;
     curColorNumeric_ = false;
 }
 
-RevealStep Surface::nextRevealStep() {
+RevealStep TextLayout::nextRevealStep() {
     for (;;) {
         RevealStep result = step_;
         // Past the recorded steps there is nothing but the end.
-        if (revealPos_ >= revealCount_ || revealPos_ >= kRevealCapacity) {
+        if (revealPos_ >= reveal_.size()) {
             result.op = RevealOp::End;
             result.value = 0;
             return result;
         }
-        const RevealEntry e = reveal_[static_cast<size_t>(revealPos_)];
+        const RevealEntry e = reveal_[revealPos_];
         if (e.op == RevealOp::End) {
             result.op = RevealOp::End;
             result.value = 0;
@@ -200,18 +184,33 @@ RevealStep Surface::nextRevealStep() {
         }
         ++revealPos_;
         switch (e.op) {
-            case RevealOp::SetTop: step_.stepY = e.value; continue;
-            case RevealOp::SetLeft: step_.stepX = e.value; continue;
-            case RevealOp::SetWidth: step_.stepWidth = e.value; continue;
-            case RevealOp::SetHeight: step_.stepHeight = e.value; continue;
-            case RevealOp::SpeedNormal: step_.stepSpeed = 60; continue;
-            case RevealOp::SpeedFast: step_.stepSpeed = 20; continue;
-            case RevealOp::SpeedSlow: step_.stepSpeed = 120; continue;
+            case RevealOp::SetTop:
+                step_.stepY = e.value;
+                continue;
+            case RevealOp::SetLeft:
+                step_.stepX = e.value;
+                continue;
+            case RevealOp::SetWidth:
+                step_.stepWidth = e.value;
+                continue;
+            case RevealOp::SetHeight:
+                step_.stepHeight = e.value;
+                continue;
+            case RevealOp::SpeedNormal:
+                step_.stepSpeed = 60;
+                continue;
+            case RevealOp::SpeedFast:
+                step_.stepSpeed = 20;
+                continue;
+            case RevealOp::SpeedSlow:
+                step_.stepSpeed = 120;
+                continue;
             case RevealOp::Char:
                 step_.stepX += step_.stepWidth;
                 step_.stepWidth = e.value - step_.stepX;
                 break;
-            default: break;
+            default:
+                break;
         }
         result = step_;
         result.op = e.op;
@@ -220,7 +219,7 @@ RevealStep Surface::nextRevealStep() {
     }
 }
 
-void Surface::applyTag(std::string_view tag, bool drawing) {
+void TextLayout::applyTag(std::string_view tag, bool drawing) {
     if (tag.empty()) return;
     auto setSize = [this](int64_t size) {
         cur_.size = static_cast<int32_t>(std::clamp<int64_t>(size, -kMaxFontSize, kMaxFontSize));
@@ -276,10 +275,11 @@ void Surface::applyTag(std::string_view tag, bool drawing) {
     }
 }
 
-int32_t Surface::layOutLine(std::string& s, int32_t width, int32_t bottom, bool drawing) {
+int32_t TextLayout::layOutLine(Surface& target, platform::FontEngine& fonts, std::string& s,
+                               int32_t width, int32_t bottom, bool drawing) {
     lineStuck_ = false;
     platform::FontSpec fontSpec = specOf(cur_, font);
-    int64_t x = 0;            // left of the current segment
+    int64_t x = 0;  // left of the current segment
     int32_t lineHeight = 1;
     size_t start = 0, n = 0;  // current segment: s[start, start + n)
     int64_t segCx = 0;        // its width, grown one character at a time
@@ -319,12 +319,14 @@ int32_t Surface::layOutLine(std::string& s, int32_t width, int32_t bottom, bool 
         int64_t cx = segCx;
         int32_t cy = segCy;
         if (kind == Kind::Char) {
-            platform::TextExtent e = measureChar(fontSpec, std::string_view(s).substr(p, charLen));
+            platform::TextExtent e =
+                fonts.measure(fontSpec, std::string_view(s).substr(p, charLen));
             cx = segCx + e.cx;
             cy = std::max(segCy, e.cy);
         }
         if (drawing && kind != Kind::Tag)
-            record(RevealOp::Char, static_cast<int32_t>(std::clamp<int64_t>(x + cx, INT32_MIN, INT32_MAX)));
+            record(RevealOp::Char,
+                   static_cast<int32_t>(std::clamp<int64_t>(x + cx, INT32_MIN, INT32_MAX)));
         const bool fits = x + cx <= width;
         if (kind == Kind::Char && fits) {
             n += charLen;
@@ -335,18 +337,18 @@ int32_t Surface::layOutLine(std::string& s, int32_t width, int32_t bottom, bool 
 
         // The segment ends here: at a tag, "#", the end, or a character that does not fit.
         lineHeight = std::max(lineHeight, cy);
-        if (drawing && n > 0 && gFontEngine && this->width() > 0 && height() > 0) {
-            platform::GlyphTarget target;
-            target.pixels = row(0);
-            target.stride = this->width();
-            if (hasMask()) {
-                target.mask = maskRow(0);
-                target.maskStride = this->width();
+        if (drawing && n > 0 && target.width() > 0 && target.height() > 0) {
+            platform::GlyphTarget glyphs;
+            glyphs.pixels = target.row(0);
+            glyphs.stride = target.width();
+            if (target.hasMask()) {
+                glyphs.mask = target.maskRow(0);
+                glyphs.maskStride = target.width();
             }
-            target.width = this->width();
-            target.height = height();
-            gFontEngine->draw(fontSpec, std::string_view(s).substr(start, n), static_cast<int>(x),
-                              bottom - cy, colorToPixel(cur_.color & 0xFFFFFF), target);
+            glyphs.width = target.width();
+            glyphs.height = target.height();
+            fonts.draw(fontSpec, std::string_view(s).substr(start, n), static_cast<int>(x),
+                       bottom - cy, colorToPixel(cur_.color & 0xFFFFFF), glyphs);
         }
         x += segCx;
         if (!fits) {
@@ -356,8 +358,14 @@ int32_t Surface::layOutLine(std::string& s, int32_t width, int32_t bottom, bool 
             break;
         }
         switch (kind) {
-            case Kind::End: consumed = p; lineEnd = true; break;
-            case Kind::Hash: consumed = next; lineEnd = true; break;
+            case Kind::End:
+                consumed = p;
+                lineEnd = true;
+                break;
+            case Kind::Hash:
+                consumed = next;
+                lineEnd = true;
+                break;
             case Kind::Tag:
                 applyTag(tag, drawing);
                 fontSpec = specOf(cur_, font);
@@ -366,20 +374,22 @@ int32_t Surface::layOutLine(std::string& s, int32_t width, int32_t bottom, bool 
                 segCx = 0;
                 segCy = 0;
                 break;
-            case Kind::Char: break;
+            case Kind::Char:
+                break;
         }
     }
     s.erase(0, consumed);
     return lineHeight;
 }
 
-int32_t Surface::layOut(int32_t width, int32_t limit, bool sized) {
-    setAlphaMode(AlphaMode::Mask);
+int32_t TextLayout::layOut(Surface& target, platform::FontEngine& fonts, int32_t width,
+                           int32_t limit, bool sized) {
+    target.setAlphaMode(AlphaMode::Mask);
     layoutText = text;
     std::string work = text;
     if (!sized) {
-        fillRect(0, 0, this->width(), height(), 0xFFFFFF);
-        clearMask();
+        target.fillRect(0, 0, target.width(), target.height(), 0xFFFFFF);
+        target.clearMask();
     }
 
     // Measuring pass: which lines fit, and where each one's bottom lies.
@@ -387,7 +397,7 @@ int32_t Surface::layOut(int32_t width, int32_t limit, bool sized) {
     std::vector<int32_t> bottoms;
     int64_t total = 0;
     for (int i = 0; i < kMaxLines; ++i) {
-        int32_t h = layOutLine(work, width, 0, false);
+        int32_t h = layOutLine(target, fonts, work, width, 0, false);
         // A line where not even one character fits would repeat unchanged forever.
         if (lineStuck_) break;
         if (limit > 0 && total + h > limit) break;
@@ -396,7 +406,7 @@ int32_t Surface::layOut(int32_t width, int32_t limit, bool sized) {
         if (work.empty()) break;
     }
 
-    if (sized) setSize(std::max(width, 0), static_cast<int32_t>(total));
+    if (sized) target.setSize(std::max(width, 0), static_cast<int32_t>(total));
 
     // Drawing pass.
     resetTextState();
@@ -408,7 +418,7 @@ int32_t Surface::layOut(int32_t width, int32_t limit, bool sized) {
         record(RevealOp::SetWidth, 0);
         record(RevealOp::SetTop, top);
         record(RevealOp::SetHeight, bottom - top);
-        layOutLine(text, width, bottom, true);
+        layOutLine(target, fonts, text, width, bottom, true);
         top = bottom;
     }
 
@@ -416,7 +426,7 @@ int32_t Surface::layOut(int32_t width, int32_t limit, bool sized) {
     // the same nothing again and again.
     if (!text.empty() && !bottoms.empty()) {
         // The page break must survive a full list, or the rest of the text would never show.
-        revealCount_ = std::min(revealCount_, kRevealCapacity - 5);
+        if (reveal_.size() > kRevealCapacity - 5) reveal_.resize(kRevealCapacity - 5);
         record(RevealOp::ShowPageMarker, 0);
         record(RevealOp::PageWait, 0);
         record(RevealOp::HidePageMarker, 0);
@@ -425,7 +435,8 @@ int32_t Surface::layOut(int32_t width, int32_t limit, bool sized) {
         char number[16];
         std::snprintf(number, sizeof number, "0x%08x", cur_.color);
         std::string state = sizeTags(cur_.size) + "<" +
-                            (curColorNumeric_ ? std::string(number) : colorToText(cur_.color)) + ">";
+                            (curColorNumeric_ ? std::string(number) : colorToText(cur_.color)) +
+                            ">";
         if (cur_.bold) state += "<B>";
         if (cur_.italic) state += "<I>";
         text = state + text;
@@ -433,18 +444,23 @@ int32_t Surface::layOut(int32_t width, int32_t limit, bool sized) {
     record(RevealOp::End, 0);
 
     // Glyph edges count as text wherever they touched the mask.
-    if (hasMask()) {
-        for (int32_t y = 0; y < height(); ++y) {
-            uint8_t* m = maskRow(y);
-            for (int32_t x = 0; x < this->width(); ++x)
+    if (target.hasMask()) {
+        for (int32_t y = 0; y < target.height(); ++y) {
+            uint8_t* m = target.maskRow(y);
+            for (int32_t x = 0; x < target.width(); ++x)
                 if (m[x]) m[x] = 255;
         }
     }
     return static_cast<int32_t>(total);
 }
 
-int32_t Surface::drawText() { return layOut(this->width(), height(), false); }
+int32_t TextLayout::draw(Surface& target, platform::FontEngine& fonts) {
+    return layOut(target, fonts, target.width(), target.height(), false);
+}
 
-int32_t Surface::drawTextSized(int32_t width, int32_t limit) { return layOut(width, limit, true); }
+int32_t TextLayout::drawSized(Surface& target, platform::FontEngine& fonts, int32_t width,
+                              int32_t limit) {
+    return layOut(target, fonts, width, limit, true);
+}
 
 }  // namespace zarvo

@@ -154,7 +154,7 @@ bool Player::runDynamicLayer(const Command& command) {
     layer->attrId = command.number(p::kAttrId);
     layer->activeMode = activeModeOf(command.choice(p::kActiveMode, ActiveName::Auto), clickable);
 
-    bool built = layer->build(image.get());
+    bool built = layer->build(image.get(), screen_->fonts());
     image.reset();
     if (!built) {
         services_.dialogs->showMessage(BoxKind::Plain, texts::kDynamicLayerCreateFailed);
@@ -211,7 +211,7 @@ bool Player::runSelect(const Command& command) {
         useScreenFont(*choice, main);
         // With a time limit the items expire with the wait and go when it ends.
         if (time > 0) choice->animeType = DLAnimeType::Timer;
-        if (!choice->build(nullptr)) continue;
+        if (!choice->build(nullptr, screen_->fonts())) continue;
         top = static_cast<int32_t>(std::min<int64_t>(int64_t{top} + choice->height, INT32_MAX));
         screen_->addDynamicLayer(0, std::move(choice));
     }

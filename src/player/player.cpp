@@ -4,6 +4,7 @@
 
 #include "audio/music_control.hpp"
 #include "base/name_value.hpp"
+#include "formats/png.hpp"
 #include "platform/canvas.hpp"
 #include "platform/clock.hpp"
 #include "platform/dialogs.hpp"
@@ -105,7 +106,6 @@ Player::Player(const Services& services, const std::string& programDir)
     save_ = std::make_unique<SaveFiles>(SaveFiles::Services{access_.get(), screen_.get(),
                                                                 music_.get(), services_.dialogs,
                                                                 services.files, services.clock});
-    Surface::setFontEngine(services.fonts);
 }
 
 Player::~Player() {
@@ -223,10 +223,14 @@ void Player::onPaint() {
 }
 
 bool Player::saveScreenshot(const std::string& path) {
-    if (const Surface* frame = shown_ ? shown_->frame() : nullptr)
-        return frame->savePngFile(path);
-    LayerStack* s = screen_->screen(0);
-    return s && s->output().savePngFile(path);
+    const Surface* shot = shown_ ? shown_->frame() : nullptr;
+    if (!shot) {
+        LayerStack* s = screen_->screen(0);
+        if (!s) return false;
+        shot = &s->output();
+    }
+    std::string bytes;
+    return encodePng(shot->view(), bytes) && services_.files->writeFile(path, bytes);
 }
 
 void Player::activate() {

@@ -8,6 +8,7 @@
 #include "base/text.hpp"
 #include "formats/bmp.hpp"
 #include "formats/mag_decoder.hpp"
+#include "formats/png.hpp"
 #include "platform/dialogs.hpp"
 #include "platform/file_system.hpp"
 #include "platform/host.hpp"
@@ -240,6 +241,30 @@ bool hasExtension(std::string_view name, std::string_view ext) {
     return name.size() >= ext.size() && sameText(name.substr(name.size() - ext.size()), ext);
 }
 
+bool takePng(std::string_view bytes, Surface& surface) {
+    Picture picture;
+    if (decodePng(bytes, picture) != PngError::None) return false;
+    surface.assignPicture(std::move(picture));
+    return true;
+}
+
+// A PNG entry as far as it decodes: the picture ends at its own end chunk, so damage to the
+// entry after that does not fail it.
+bool loadPngEntry(PackageReader& package, std::string_view name, Surface& surface) {
+    if (!package.isOpen() || !selectEntryByName(package, name)) return false;
+    std::string bytes;
+    try {
+        std::string chunk(64 * 1024, '\0');
+        while (size_t n = readEntry(chunk.data(), 1, chunk.size(), package))
+            bytes.append(chunk.data(), n);
+    } catch (const std::bad_alloc&) {
+        return false;
+    } catch (const std::length_error&) {
+        return false;
+    }
+    return takePng(bytes, surface);
+}
+
 }  // namespace
 
 bool Story::decodeFromPackage(PackageReader& package, std::string_view name,
@@ -278,8 +303,11 @@ bool Story::decodeFromDisk(std::string_view name, bool bmp, Picture& out) {
     if (file->readAt(0, bytes.data(), bytes.size()) != bytes.size()) return false;
     if (bmp) return decodeBmp(bytes, out);
     if (mag) {
-        MagDecoder decoder(services_.dialogs);
-        if (decoder.loadMagBytes(bytes, out)) return true;
+        const MagLoad loaded = MagDecoder::loadMagBytes(bytes, out);
+        if (loaded == MagLoad::Loaded) return true;
+        // A damaged MAG is reported; a plug-in may still read it.
+        if (loaded == MagLoad::Damaged)
+            services_.dialogs->showMessage(platform::BoxKind::WarningOk, texts::kMagDecodeFailed);
     }
     return plugIns().loadFromStream(bytes, out);
 }
@@ -298,14 +326,17 @@ bool Story::loadGraphic(std::string_view name, Surface& surface) {
 
 bool Story::loadGraphicUnguarded(std::string_view name, Surface& surface) {
     if (hasExtension(name, ".png")) {
-        if (savePackage_.isOpen() && surface.loadPngFromPackage(name, savePackage_)) return true;
+        if (loadPngEntry(savePackage_, name, surface)) return true;
         if (projectPackage_.isOpen()) {
-            if (surface.loadPngFromPackage(name, projectPackage_)) return true;
+            if (loadPngEntry(projectPackage_, name, surface)) return true;
         } else {
             std::string path = resolveDataFile(name);
-            if (path != kNoEntry && surface.loadPngFile(path)) return true;
+            std::string bytes;
+            if (path != kNoEntry && services_.files->readFile(path, bytes) &&
+                takePng(bytes, surface))
+                return true;
         }
-        return libraryPackage_.isOpen() && surface.loadPngFromPackage(name, libraryPackage_);
+        return loadPngEntry(libraryPackage_, name, surface);
     }
     bool bmp = hasExtension(name, ".bmp");
     Picture picture;

@@ -90,7 +90,7 @@ class DebugRun {
             Surface g;
             g.setSize(8, 8);
             g.fillRect(0, 0, 8, 8, 0x0000FF);
-            g.savePngFile(story.dir.file("pic.png"));
+            writePngFile(story.dir.file("pic.png"), g);
             writeStreamEntry(w, readFile(story.dir.file("pic.png")), name);
         }
         finishPackage(w);

@@ -1,12 +1,12 @@
-#include "formats/mag_decoder.hpp"
-
 #include <gtest/gtest.h>
 
 #include <random>
 
 #include "formats/bmp.hpp"
+#include "formats/mag_decoder.hpp"
+#include "graphics/surface.hpp"
 #include "mag_encoder.hpp"
-#include "backends/headless/recording_dialogs.hpp"
+#include "support/story.hpp"
 #include "support/temp_dir.hpp"
 
 namespace zarvo {
@@ -330,40 +330,51 @@ TEST(MagDecode, DamagedStreamsFailWithoutTouchingThePicture) {
     }
 }
 
-TEST(MagDecoder, ReportsDamageButNotForeignFiles) {
-    platform::RecordingDialogs dialogs;
-    MagDecoder decoder(&dialogs);
+TEST(MagDecoder, LoadTellsPicturesForeignFilesAndDamageApart) {
     MagImage img = makeImage(false, 40, 12, 6, 16);
     const MagEncoded enc = encodeMag(img);
-
     Picture pic;
-    ASSERT_TRUE(decoder.loadMagBytes(enc.bytes, pic));
+    ASSERT_EQ(MagDecoder::loadMagBytes(enc.bytes, pic), MagLoad::Loaded);
     EXPECT_EQ(pic.pixels, expectedPixels(img));
-    std::string bmp, direct;
-    ASSERT_TRUE(decoder.magToStream(enc.bytes, bmp));
-    ASSERT_EQ(MagDecoder::magToBmp(enc.bytes, direct), 0);
-    EXPECT_EQ(bmp, direct);
 
-    // Not MAG at all, or empty: false and nothing shown.
-    for (const char* bytes : {"BM not a mag file", ""}) {
+    // Not MAG at all: other readers may try it; a MAG cut short is damaged. Neither touches `out`.
+    for (const std::string& bytes : {std::string("BM not a mag file"), std::string()}) {
         pic = sentinel();
-        EXPECT_FALSE(decoder.loadMagBytes(bytes, pic)) << bytes;
-        EXPECT_FALSE(decoder.magToStream(bytes, bmp)) << bytes;
+        EXPECT_EQ(MagDecoder::loadMagBytes(bytes, pic), MagLoad::NotMag) << bytes;
         EXPECT_EQ(pic.pixels, sentinel().pixels);
     }
-    EXPECT_TRUE(dialogs.shown().empty());
+    pic = sentinel();
+    EXPECT_EQ(MagDecoder::loadMagBytes(enc.bytes.substr(0, enc.bytes.size() - 1), pic),
+              MagLoad::Damaged);
+    EXPECT_EQ(pic.pixels, sentinel().pixels);
+}
 
-    // A MAG whose pixel data reaches past the end of the file: the warning, then false.
-    const std::string cut = enc.bytes.substr(0, enc.bytes.size() - 1);
-    EXPECT_FALSE(decoder.loadMagBytes(cut, pic));
-    EXPECT_FALSE(decoder.magToStream(cut, bmp));
-    ASSERT_EQ(dialogs.shown().size(), 2u);
-    for (const auto& box : dialogs.shown()) {
-        EXPECT_EQ(box.kind, platform::BoxKind::WarningOk);
-        EXPECT_EQ(box.text, "Failed by MMAG_MagtoBmp");
-    }
-    // Without dialogs the same failure is silent.
-    EXPECT_FALSE(MagDecoder().loadMagBytes(enc.bytes.substr(0, enc.bytes.size() - 1), pic));
+// A story shows a MAG picture; a damaged one gets the warning before the load fails, a file
+// that is no MAG picture goes on to the plug-ins without it.
+TEST(MagStory, DamagedPicturesAreReportedForeignFilesAreNot) {
+    MagImage img = makeImage(false, 40, 12, 6, 16);
+    const MagEncoded enc = encodeMag(img);
+    test::StoryBuilder s;
+    test::writeFile(s.dir.file("good.MAG"), enc.bytes);
+    test::writeFile(s.dir.file("cut.mag"), enc.bytes.substr(0, enc.bytes.size() - 1));
+    test::writeFile(s.dir.file("other.mag"), "BM not a mag file");
+    auto page = [](const char* file) {
+        return std::string(
+                   "<Book=\"スタートブック\">\n<Page=\"スタートページ\">\nGraphicDraw.FileName=") +
+               file + "\n@GraphicDraw\n<Page End>\n<Book End>\n";
+    };
+    test::StoryRun r = s.run(s.writeScript(test::storyScript(page("good.mag"))));
+    EXPECT_TRUE(r.boxes.empty());
+    EXPECT_EQ(r.shot.getPixel(0, 0), pixelToColor(expectedPixels(img)[0]));
+
+    r = s.run(s.writeScript(test::storyScript(page("cut.mag"))));
+    ASSERT_FALSE(r.boxes.empty());
+    EXPECT_EQ(r.boxes[0], "box warning: Failed by MMAG_MagtoBmp");
+    const size_t damaged = r.boxes.size();
+
+    r = s.run(s.writeScript(test::storyScript(page("other.mag"))));
+    EXPECT_EQ(r.boxes.size(), damaged - 1);
+    for (const std::string& box : r.boxes) EXPECT_EQ(box.find("MMAG"), std::string::npos) << box;
 }
 
 }  // namespace

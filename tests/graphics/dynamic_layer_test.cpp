@@ -1,16 +1,17 @@
+#include "graphics/dynamic_layer.hpp"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "base/name_value.hpp"
-#include "base/sjis.hpp"
-#include "graphics/dynamic_layer.hpp"
-#include "graphics/screen.hpp"
-#include "interp/run_state.hpp"
-#include "platform/font_engine.hpp"
 #include "backends/headless/frame_canvas.hpp"
 #include "backends/headless/recording_dialogs.hpp"
 #include "backends/headless/virtual_clock.hpp"
+#include "base/name_value.hpp"
+#include "base/sjis.hpp"
+#include "graphics/screen.hpp"
+#include "interp/run_state.hpp"
 #include "script/script_file.hpp"
+#include "support/box_font_engine.hpp"
 #include "support/temp_dir.hpp"
 #include "zarvo/texts.hpp"
 
@@ -29,26 +30,10 @@ Surface solid(int32_t w, int32_t h, uint32_t color) {
 }
 
 // Draws every character as a full box, so text shows as known rectangles.
-class BoxFontEngine : public platform::FontEngine {
-public:
-    StringList faces() override { return {"Box"}; }
-    bool hasFace(std::string_view face) override { return face == "Box"; }
-    platform::TextExtent measure(const platform::FontSpec& font, std::string_view text) override {
-        return {static_cast<int>(text.size()) * font.pixelHeight / 2, font.pixelHeight};
-    }
-    void draw(const platform::FontSpec& font, std::string_view text, int x, int y, uint32_t colour,
-              const platform::GlyphTarget& t) override {
-        int w = static_cast<int>(text.size()) * font.pixelHeight / 2;
-        for (int py = std::max(0, y); py < std::min(t.height, y + font.pixelHeight); ++py)
-            for (int px = std::max(0, x); px < std::min(t.width, x + w); ++px) {
-                t.pixels[py * t.stride + px] = colour;
-                if (t.mask) t.mask[py * t.maskStride + px] = 255;
-            }
-    }
-};
+using test::BoxFontEngine;
 
-std::unique_ptr<DynamicLayerList> area(int32_t id, int32_t left, int32_t top, int32_t w,
-                                        int32_t h, DLActiveMode mode = DLActiveMode::Waiting) {
+std::unique_ptr<DynamicLayerList> area(int32_t id, int32_t left, int32_t top, int32_t w, int32_t h,
+                                       DLActiveMode mode = DLActiveMode::Waiting) {
     auto l = std::make_unique<DynamicLayerList>();
     l->attrId = id;
     l->left = left;
@@ -57,7 +42,8 @@ std::unique_ptr<DynamicLayerList> area(int32_t id, int32_t left, int32_t top, in
     l->height = h;
     l->activeArea = DLActiveArea::All;
     l->activeMode = mode;
-    EXPECT_TRUE(l->build(nullptr));
+    FixedWidthFontEngine fonts;
+    EXPECT_TRUE(l->build(nullptr, fonts));
     return l;
 }
 
@@ -70,13 +56,13 @@ Surface cellStrip(int columns, int rows) {
     return g;
 }
 
-std::unique_ptr<DynamicLayerList> imageLayer(const Surface& strip, int32_t columns,
-                                              int32_t rows) {
+std::unique_ptr<DynamicLayerList> imageLayer(const Surface& strip, int32_t columns, int32_t rows) {
     auto l = std::make_unique<DynamicLayerList>();
     l->imageFile = "strip.png";
     l->animeCount = columns;
     l->divideCount = rows;
-    EXPECT_TRUE(l->build(&strip));
+    FixedWidthFontEngine fonts;
+    EXPECT_TRUE(l->build(&strip, fonts));
     return l;
 }
 
@@ -219,7 +205,6 @@ TEST(DynamicLayerSet, ClickingAChoiceRemovesTheWholeGroup) {
 
 TEST(DynamicLayerBuild, TextLayerIsOneLineCellOverATwoRowStrip) {
     BoxFontEngine engine;
-    Surface::setFontEngine(&engine);
     DynamicLayerList l;
     l.text = "ab#cd";
     l.fontName = "Box";
@@ -227,8 +212,7 @@ TEST(DynamicLayerBuild, TextLayerIsOneLineCellOverATwoRowStrip) {
     l.fontColor = 0x0000FF;
     l.width = 200;
     l.animeType = DLAnimeType::Timer;  // a timed choice keeps its type
-    ASSERT_TRUE(l.build(nullptr));
-    Surface::setFontEngine(nullptr);
+    ASSERT_TRUE(l.build(nullptr, engine));
     ASSERT_NE(l.surface(), nullptr);
     EXPECT_EQ(l.width, 200);
     EXPECT_EQ(l.height, 32);
@@ -246,8 +230,8 @@ TEST(DynamicLayerBuild, TextLayerIsOneLineCellOverATwoRowStrip) {
     l.drawOnto(target);
     // The strip blends by coverage, where full coverage gives 254 of 255.
     const uint32_t red = 0x0000FE;
-    EXPECT_EQ(target.getPixel(10, 10), red);   // "ab" of line 1
-    EXPECT_EQ(target.getPixel(10, 26), red);   // "cd" of line 2
+    EXPECT_EQ(target.getPixel(10, 10), red);  // "ab" of line 1
+    EXPECT_EQ(target.getPixel(10, 26), red);  // "cd" of line 2
     EXPECT_EQ(target.getPixel(100, 20), kWhite);
     EXPECT_EQ(target.getPixel(10, 42), kWhite);  // the lower row stays out of the cell
     l.status = DLStatus::Active;
@@ -263,7 +247,8 @@ TEST(DynamicLayerBuild, ScriptAndSaveNumbersNeverLeaveTheStrip) {
     // An image layer needs its image.
     DynamicLayerList missing;
     missing.imageFile = "x.png";
-    EXPECT_FALSE(missing.build(nullptr));
+    FixedWidthFontEngine fonts;
+    EXPECT_FALSE(missing.build(nullptr, fonts));
 
     auto frameAt = [&](int32_t columns, int32_t rows, int32_t frame, DLStatus status,
                        int32_t activeRow) {
@@ -309,9 +294,12 @@ protected:
         s.dialogs = &dialogs;
         s.loadGraphic = [this](std::string_view name, Surface& g) {
             ++loads;
-            if (name == "a.png") g = cellStrip(2, 1);
-            else if (name == "_keywait_char.png") g = cellStrip(2, 1);
-            else return false;
+            if (name == "a.png")
+                g = cellStrip(2, 1);
+            else if (name == "_keywait_char.png")
+                g = cellStrip(2, 1);
+            else
+                return false;
             return true;
         };
         control = std::make_unique<Screen>(s);
@@ -359,7 +347,8 @@ TEST_F(DynamicScreenTest, SavedLayersComeBackInTheirStackingOrder) {
     a->fontColor = 0x123456;
     a->status = DLStatus::Active;
     Surface picture = cellStrip(2, 1);
-    ASSERT_TRUE(a->build(&picture));
+    FixedWidthFontEngine fonts;
+    ASSERT_TRUE(a->build(&picture, fonts));
     control->addDynamicLayer(0, std::move(a));
     control->addDynamicLayer(0, area(7, 0, 0, 3, 3));  // B: newer, on top of A at (0, 0)
     ASSERT_TRUE(control->saveDynamicLayerInfo(lines));
@@ -368,22 +357,22 @@ TEST_F(DynamicScreenTest, SavedLayersComeBackInTheirStackingOrder) {
     EXPECT_EQ(lines[0], "DynamicLayer.AttrID=7");  // the newest first
     EXPECT_EQ(lines[31], "DynamicLayer.AttrID=5");
     std::vector<std::string> keys = keysOf(lines);
-    EXPECT_THAT(std::vector<std::string>(keys.begin() + 31, keys.end()),
-                ::testing::ElementsAre(
-                    "DynamicLayer.AttrID", "DynamicLayer.Area.Left", "DynamicLayer.Area.Top",
-                    "DynamicLayer.Area.Width", "DynamicLayer.Area.Height", "DynamicLayer.ActiveArea",
-                    "DynamicLayer.ActiveMode", "DynamicLayer.Focus.BookName",
-                    "DynamicLayer.Focus.PageName", "DynamicLayer.Clickable.BookName",
-                    "DynamicLayer.Clickable.PageName", "DynamicLayer.Clickable.AutoClear",
-                    "DynamicLayer.Clickable.Cursor", "DynamicLayer.Clickable.PageChange",
-                    "DynamicLayer.Image.FileName", "DynamicLayer.Image.AnimeCount",
-                    "DynamicLayer.Image.DivideCount", "DynamicLayer.ImageIndex.Disable",
-                    "DynamicLayer.ImageIndex.Enable", "DynamicLayer.ImageIndex.Active",
-                    "DynamicLayer.ImageIndex.Click", "DynamicLayer.Image.AnimeType",
-                    "DynamicLayer.Text.Text", "DynamicLayer.Text.FontName",
-                    "DynamicLayer.Text.FontSize", "DynamicLayer.Text.FontDPI",
-                    "DynamicLayer.Text.FontColor", "DynamicLayer.Status",
-                    "DynamicLayer.AnimeIndex", "DynamicLayer.FocusIndex", "@LayerBorder"));
+    EXPECT_THAT(
+        std::vector<std::string>(keys.begin() + 31, keys.end()),
+        ::testing::ElementsAre(
+            "DynamicLayer.AttrID", "DynamicLayer.Area.Left", "DynamicLayer.Area.Top",
+            "DynamicLayer.Area.Width", "DynamicLayer.Area.Height", "DynamicLayer.ActiveArea",
+            "DynamicLayer.ActiveMode", "DynamicLayer.Focus.BookName", "DynamicLayer.Focus.PageName",
+            "DynamicLayer.Clickable.BookName", "DynamicLayer.Clickable.PageName",
+            "DynamicLayer.Clickable.AutoClear", "DynamicLayer.Clickable.Cursor",
+            "DynamicLayer.Clickable.PageChange", "DynamicLayer.Image.FileName",
+            "DynamicLayer.Image.AnimeCount", "DynamicLayer.Image.DivideCount",
+            "DynamicLayer.ImageIndex.Disable", "DynamicLayer.ImageIndex.Enable",
+            "DynamicLayer.ImageIndex.Active", "DynamicLayer.ImageIndex.Click",
+            "DynamicLayer.Image.AnimeType", "DynamicLayer.Text.Text", "DynamicLayer.Text.FontName",
+            "DynamicLayer.Text.FontSize", "DynamicLayer.Text.FontDPI",
+            "DynamicLayer.Text.FontColor", "DynamicLayer.Status", "DynamicLayer.AnimeIndex",
+            "DynamicLayer.FocusIndex", "@LayerBorder"));
     StringList a0(lines.begin() + 31, lines.end());
     EXPECT_EQ(readListString(a0, "DynamicLayer.Image.AnimeType", ""), "Repert");
     EXPECT_EQ(readListString(a0, "DynamicLayer.Clickable.PageChange", ""), "KeepCall");

@@ -1,14 +1,12 @@
 #include <gtest/gtest.h>
 #include <png.h>
-#include <sys/stat.h>
 #include <zlib.h>
 
 #include <csetjmp>
 #include <vector>
 
-#include "archive/package.hpp"
+#include "formats/png.hpp"
 #include "graphics/surface.hpp"
-#include "support/temp_dir.hpp"
 
 namespace zarvo {
 namespace {
@@ -73,6 +71,14 @@ std::vector<uint8_t> maskOf(const Surface& g, int32_t y) {
                        : std::vector<uint8_t>{};
 }
 
+// Decodes into the surface as the story's loader does: a failure leaves it as it was.
+PngError load(Surface& g, std::string_view bytes) {
+    Picture picture;
+    const PngError error = decodePng(bytes, picture);
+    if (error == PngError::None) g.assignPicture(std::move(picture));
+    return error;
+}
+
 // A surface with content of its own, to see that a failed load leaves it alone.
 Surface previousPicture() {
     Surface g;
@@ -128,7 +134,7 @@ TEST(PngModes, EveryColourTypeAndDepthGivesColoursAndTheRightMode) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Surface g = previousPicture();  // a mask from before does not survive an opaque PNG
-        ASSERT_TRUE(g.loadPngFromMemory(makePng(c.pngCase)));
+        ASSERT_EQ(load(g, makePng(c.pngCase)), PngError::None);
         EXPECT_EQ(g.alphaMode(), c.mode);
         EXPECT_EQ(rowOf(g, 0), c.pixels);  // the fourth byte never stays in the pixel word
         EXPECT_EQ(maskOf(g, 0), c.mask);
@@ -138,9 +144,9 @@ TEST(PngModes, EveryColourTypeAndDepthGivesColoursAndTheRightMode) {
     for (int i = 0; i < 39; ++i) pngCase.row.push_back(uint8_t(i * 37));
     pngCase.height = 11;
     Surface plain, interlaced;
-    ASSERT_TRUE(plain.loadPngFromMemory(makePng(pngCase)));
+    ASSERT_EQ(load(plain, makePng(pngCase)), PngError::None);
     pngCase.interlaced = true;
-    ASSERT_TRUE(interlaced.loadPngFromMemory(makePng(pngCase)));
+    ASSERT_EQ(load(interlaced, makePng(pngCase)), PngError::None);
     EXPECT_EQ(rowOf(interlaced, 10), rowOf(plain, 10));
     EXPECT_EQ(plain.row(10)[12], 0x34597Eu);
 }
@@ -149,7 +155,9 @@ TEST(PngDamage, DamagedFilesFailAndLeaveTheSurfaceAlone) {
     const std::string png = rgbaPng(6, 5, 0x81050301);
     for (size_t len = 0; len < png.size(); ++len) {
         Surface g = previousPicture();
-        ASSERT_FALSE(g.loadPngFromMemory(std::string_view(png).substr(0, len))) << len;
+        ASSERT_EQ(load(g, std::string_view(png).substr(0, len)),
+                  len < 8 ? PngError::NotPng : PngError::Damaged)
+            << len;
         expectUnchanged(g);
     }
     // A flipped byte either fails cleanly or still gives a whole picture.
@@ -157,7 +165,7 @@ TEST(PngDamage, DamagedFilesFailAndLeaveTheSurfaceAlone) {
         std::string bad = png;
         bad[at] = static_cast<char>(bad[at] ^ 0x41);
         Surface g = previousPicture();
-        if (g.loadPngFromMemory(bad))
+        if (load(g, bad) == PngError::None)
             ASSERT_EQ(g.maskRow(4)[5], 0x85);
         else
             expectUnchanged(g);
@@ -179,71 +187,39 @@ TEST(PngDamage, AbsurdSizesAreRefusedBeforeDecoding) {
     PngSpec edge{16384, 1, PNG_COLOR_TYPE_GRAY, std::vector<uint8_t>(2048, 0x0F)};
     const std::string edgePng = makePng(edge);
     Surface g;
-    ASSERT_TRUE(g.loadPngFromMemory(edgePng));
+    ASSERT_EQ(load(g, edgePng), PngError::None);
     EXPECT_EQ(g.row(0)[16383], 0xFFFFFFu);
     edge.width = 16385;
     edge.row.push_back(0);
     for (const std::string& png : {makePng(edge), withHeaderSize(edgePng, 100000, 100000),
                                    withHeaderSize(edgePng, 0x7FFFFFFF, 1)}) {
         g = previousPicture();
-        EXPECT_FALSE(g.loadPngFromMemory(png));
+        EXPECT_EQ(load(g, png), PngError::TooLarge);
         expectUnchanged(g);
     }
 }
 
-TEST(PngFiles, FilesPackagesAndSaving) {
-    test::TempDir dir;
-    const std::string png = rgbaPng(40, 30, 0x9E3779B9);
-    test::writeFile(dir.file("a.PNG"), png);
-    test::writeFile(dir.file("b.bmp"), png);
-    ::mkdir(dir.file("folder.png").c_str(), 0755);
-    Surface g = previousPicture();
-    for (const char* name : {"b.bmp", "missing.png", "folder.png"})
-        EXPECT_FALSE(g.loadPngFile(dir.file(name))) << name;
-    expectUnchanged(g);
-    ASSERT_TRUE(g.loadPngFile(dir.file("a.PNG")));  // the extension in any letter case
-
-    const std::string path = dir.file("story.pak");
-    {
-        PackageWriter w;
-        setMagic(w, "QZ7SAVE");
-        ASSERT_TRUE(createPackage(test::localFiles(), w, path));
-        w.compressed = true;
-        ASSERT_TRUE(writeStreamEntry(w, png, "pic.png"));
-        ASSERT_TRUE(writeStreamEntry(w, png.substr(0, png.size() / 2), "cut.png"));
-        ASSERT_TRUE(finishPackage(w));
-    }
-    PackageReader reader;
-    ASSERT_TRUE(openPackage(test::localFiles(), path, reader));
-    Surface packed;
-    ASSERT_TRUE(packed.loadPngFromPackage("pic.png", reader));
-    EXPECT_EQ(rowOf(packed, 29), rowOf(g, 29));
-    EXPECT_EQ(maskOf(packed, 29), maskOf(g, 29));
-    packed = previousPicture();
-    EXPECT_FALSE(packed.loadPngFromPackage("cut.png", reader));
-    EXPECT_FALSE(packed.loadPngFromPackage("absent.png", reader));
-    expectUnchanged(packed);
-
-    // Saving writes the colour, with the mask as alpha, and replaces a file whole or not at all.
+TEST(PngEncoding, WritesColourAndMaskAsAlphaAndRefusesEmptyPictures) {
+    Surface g;
+    ASSERT_EQ(load(g, rgbaPng(40, 30, 0x9E3779B9)), PngError::None);
+    // The fourth byte of a pixel word is no colour and never reaches the file.
     g.row(3)[4] |= 0xAB000000u;
-    const std::string shot = dir.file("shot.png");
-    test::writeFile(shot, "old content");
-    ASSERT_TRUE(g.savePngFile(shot));
+    std::string bytes;
+    ASSERT_TRUE(encodePng(g.view(), bytes));
     Surface back;
-    ASSERT_TRUE(back.loadPngFile(shot));
+    ASSERT_EQ(load(back, bytes), PngError::None);
     EXPECT_EQ(back.alphaMode(), AlphaMode::Alpha);
     g.row(3)[4] &= 0xFFFFFFu;
     for (int32_t y = 0; y < 30; ++y) ASSERT_EQ(rowOf(back, y), rowOf(g, y));
     for (int32_t y = 0; y < 30; ++y) ASSERT_EQ(maskOf(back, y), maskOf(g, y));
     g.setAlphaMode(AlphaMode::None);
-    ASSERT_TRUE(g.savePngFile(shot));
-    ASSERT_TRUE(back.loadPngFile(shot));
+    ASSERT_TRUE(encodePng(g.view(), bytes));
+    ASSERT_EQ(load(back, bytes), PngError::None);
     EXPECT_EQ(back.alphaMode(), AlphaMode::None);
     for (int32_t y = 0; y < 30; ++y) ASSERT_EQ(rowOf(back, y), rowOf(g, y));
-    EXPECT_FALSE(g.savePngFile(dir.file("no/such/folder/x.png")));
     back.setSize(0, 0);
-    EXPECT_FALSE(back.savePngFile(shot));
-    EXPECT_TRUE(back.loadPngFile(shot));
+    EXPECT_FALSE(encodePng(back.view(), bytes));
+    EXPECT_EQ(load(g, "BM not a png at all"), PngError::NotPng);
 }
 
 }  // namespace

@@ -1,3 +1,5 @@
+#include "graphics/surface.hpp"
+
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -5,9 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "graphics/surface.hpp"
 #include "graphics/pixel_kernels.hpp"
-#include "zarvo/texts.hpp"
 
 namespace zarvo {
 namespace {
@@ -41,8 +41,6 @@ TEST(Surface, DefaultsSizesAndTheMaskLifecycle) {
     Surface g;
     EXPECT_EQ(g.width() * 100 + g.height(), 1010);
     EXPECT_EQ(g.getPixel(9, 9), 0xFFFFFFu);
-    EXPECT_EQ(g.font.name, texts::kDefaultSystemFont);
-    EXPECT_EQ(g.font.size * 1000 + g.font.dpi, 10096);
     g.setAlphaMode(AlphaMode::Mask);  // from None everything stays visible
     g.maskRow(3)[4] = 7;
     g.setAlphaMode(AlphaMode::Alpha);  // an existing mask is kept

@@ -1,6 +1,6 @@
-// Message layout with a fake engine of fixed advances (half the height for single-byte
-// characters, the full height for two-byte ones) that draws a solid box per character, so every
-// position, step and pixel below is exact.
+// Message layout with the box font engine, so every position, step and pixel below is exact.
+#include "graphics/text_layout.hpp"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -9,50 +9,16 @@
 
 #include "base/sjis.hpp"
 #include "graphics/surface.hpp"
-#include "platform/font_engine.hpp"
+#include "support/box_font_engine.hpp"
 #include "support/temp_dir.hpp"
+#include "zarvo/texts.hpp"
 
 namespace zarvo {
 namespace {
 
 using test::sjis;
 
-struct DrawCall {
-    std::string text;
-    int x, y;
-    uint32_t colour;
-    platform::FontSpec font;
-};
-
-class BoxFontEngine : public platform::FontEngine {
-public:
-    StringList faces() override { return {"Box"}; }
-    bool hasFace(std::string_view face) override { return face == "Box"; }
-    platform::TextExtent measure(const platform::FontSpec& font, std::string_view text) override {
-        ++measureCalls;
-        platform::TextExtent e{0, font.pixelHeight};
-        for (size_t i = 0; i < text.size(); i += charLength(text, i)) e.cx += advance(font, text, i);
-        return e;
-    }
-    void draw(const platform::FontSpec& font, std::string_view text, int x, int y, uint32_t colour,
-              const platform::GlyphTarget& t) override {
-        calls.push_back({std::string(text), x, y, colour, font});
-        for (size_t i = 0; i < text.size(); i += charLength(text, i)) {
-            int w = advance(font, text, i);
-            for (int py = std::max(0, y); py < std::min(t.height, y + font.pixelHeight); ++py)
-                for (int px = std::max(0, x); px < std::min(t.width, x + w); ++px) {
-                    t.pixels[py * t.stride + px] = colour;
-                    if (t.mask) t.mask[py * t.maskStride + px] = 255;
-                }
-            x += w;
-        }
-    }
-    static int advance(const platform::FontSpec& font, std::string_view text, size_t i) {
-        return charLength(text, i) == 2 ? font.pixelHeight : font.pixelHeight / 2;
-    }
-    std::vector<DrawCall> calls;
-    int measureCalls = 0;
-};
+using test::BoxFontEngine;
 
 using Op = RevealOp;
 using Steps = std::vector<std::pair<RevealOp, int32_t>>;
@@ -60,15 +26,13 @@ using Steps = std::vector<std::pair<RevealOp, int32_t>>;
 class TextLayoutTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Surface::setFontEngine(&engine);
-        g.font.name = "Box";
-        g.font.size = 12;  // 16 pixels at 96 dpi
+        layout.font.name = "Box";
+        layout.font.size = 12;  // 16 pixels at 96 dpi
     }
-    void TearDown() override { Surface::setFontEngine(nullptr); }
 
     Steps steps() const {
         Steps s;
-        for (int i = 0; i < g.revealCount(); ++i) s.push_back(g.revealEntry(i));
+        for (int i = 0; i < layout.revealCount(); ++i) s.push_back(layout.revealEntry(i));
         return s;
     }
     // The steps after the leading (SpeedNormal) and the per-line headers, for compact checks.
@@ -79,37 +43,41 @@ protected:
         return s;
     }
     int32_t sized(std::string_view t, int32_t width = 200, int32_t limit = 0) {
-        g.text = std::string(t);
-        return g.drawTextSized(width, limit);
+        layout.text = std::string(t);
+        return layout.drawSized(g, engine, width, limit);
     }
     int32_t paged(std::string_view t, int32_t width, int32_t height) {
         g.setSize(width, height);
-        g.text = std::string(t);
-        return g.drawText();
+        layout.text = std::string(t);
+        return layout.draw(g, engine);
     }
 
     BoxFontEngine engine;
     Surface g;
+    TextLayout layout;
 };
 
 TEST_F(TextLayoutTest, LinesBreakAtHashAndWidthWithExactSteps) {
     EXPECT_EQ(sized("ab#c"), 32);
     EXPECT_EQ(g.width(), 200);
     EXPECT_EQ(g.height(), 32);
-    Steps expected = {{Op::SpeedNormal, 0},
-                      {Op::SetLeft, 0}, {Op::SetWidth, 0}, {Op::SetTop, 0}, {Op::SetHeight, 16},
-                      {Op::Char, 8}, {Op::Char, 16}, {Op::Char, 16},
-                      {Op::SetLeft, 0}, {Op::SetWidth, 0}, {Op::SetTop, 16}, {Op::SetHeight, 16},
-                      {Op::Char, 8}, {Op::Char, 8},
-                      {Op::End, 0}};
+    Steps expected = {{Op::SpeedNormal, 0}, {Op::SetLeft, 0},    {Op::SetWidth, 0},
+                      {Op::SetTop, 0},      {Op::SetHeight, 16}, {Op::Char, 8},
+                      {Op::Char, 16},       {Op::Char, 16},      {Op::SetLeft, 0},
+                      {Op::SetWidth, 0},    {Op::SetTop, 16},    {Op::SetHeight, 16},
+                      {Op::Char, 8},        {Op::Char, 8},       {Op::End, 0}};
     EXPECT_EQ(steps(), expected);
-    EXPECT_TRUE(g.text.empty());
-    EXPECT_EQ(g.layoutText, "ab#c");
+    EXPECT_TRUE(layout.text.empty());
+    EXPECT_EQ(layout.layoutText, "ab#c");
 
     // 20 pixels hold two 8-pixel characters; the third gets its step where it does not fit.
     EXPECT_EQ(sized("abcd", 20), 32);
-    EXPECT_EQ(charSteps(), (Steps{{Op::Char, 8}, {Op::Char, 16}, {Op::Char, 24},
-                                  {Op::Char, 8}, {Op::Char, 16}, {Op::Char, 16}}));
+    EXPECT_EQ(charSteps(), (Steps{{Op::Char, 8},
+                                  {Op::Char, 16},
+                                  {Op::Char, 24},
+                                  {Op::Char, 8},
+                                  {Op::Char, 16},
+                                  {Op::Char, 16}}));
 
     // A two-byte character is one step of full width.
     EXPECT_EQ(sized(sjis("あa")), 16);
@@ -124,7 +92,7 @@ TEST_F(TextLayoutTest, EmptyLinesAreOnePixelHigh) {
     EXPECT_EQ(sized("<B>#a"), 17);  // a line holding only a tag is empty too
 }
 
-TEST_F(TextLayoutTest, DrawTextSizedTakesWidthAndHeightOfTheLines) {
+TEST_F(TextLayoutTest, DrawSizedTakesWidthAndHeightOfTheLines) {
     EXPECT_EQ(sized("one#two#six", 200, 0), 48);
     EXPECT_EQ(g.width(), 200);
     EXPECT_EQ(g.height(), 48);
@@ -135,15 +103,15 @@ TEST_F(TextLayoutTest, DrawTextSizedTakesWidthAndHeightOfTheLines) {
     EXPECT_EQ(g.maskRow(20)[0], 255);
     EXPECT_EQ(g.maskRow(20)[23], 255);
     EXPECT_EQ(g.maskRow(20)[24], 0);
-    EXPECT_EQ(g.row(20)[0], 0u);           // black text
-    EXPECT_EQ(g.row(20)[24], 0xFFFFFFu);   // white background
+    EXPECT_EQ(g.row(20)[0], 0u);          // black text
+    EXPECT_EQ(g.row(20)[24], 0xFFFFFFu);  // white background
 }
 
-TEST_F(TextLayoutTest, DrawTextClearsTheSurfaceAndAlignsSegmentsAtTheLineBottom) {
+TEST_F(TextLayoutTest, DrawClearsTheSurfaceAndAlignsSegmentsAtTheLineBottom) {
     g.setSize(100, 60);
     g.fillRect(0, 0, 100, 60, 0x0000FF);
-    g.text = "a<*24>b";  // 24 pt = 32 px
-    EXPECT_EQ(g.drawText(), 32);
+    layout.text = "a<*24>b";  // 24 pt = 32 px
+    EXPECT_EQ(layout.draw(g, engine), 32);
     EXPECT_EQ(g.alphaMode(), AlphaMode::Mask);
     ASSERT_EQ(engine.calls.size(), 2u);
     EXPECT_EQ(engine.calls[0].x, 0);
@@ -153,7 +121,7 @@ TEST_F(TextLayoutTest, DrawTextClearsTheSurfaceAndAlignsSegmentsAtTheLineBottom)
     EXPECT_EQ(engine.calls[1].font.pixelHeight, 32);
     EXPECT_EQ(g.row(50)[50], 0xFFFFFFu);
     EXPECT_EQ(g.maskRow(50)[50], 0);
-    EXPECT_EQ(g.maskRow(0)[0], 0);    // above the small "a"
+    EXPECT_EQ(g.maskRow(0)[0], 0);  // above the small "a"
     EXPECT_EQ(g.maskRow(20)[0], 255);
 }
 
@@ -185,7 +153,8 @@ TEST_F(TextLayoutTest, SizeStyleAndColourTags) {
     EXPECT_EQ(engine.calls[1].colour, 0x00FF00u);
     EXPECT_EQ(engine.calls[2].colour, 0x0000FFu);
     // Unknown or unreadable colours are ignored whole: the colour stays blue.
-    for (int i = 3; i < 7; ++i) EXPECT_EQ(engine.calls[static_cast<size_t>(i)].colour, 0x0000FFu) << i;
+    for (int i = 3; i < 7; ++i)
+        EXPECT_EQ(engine.calls[static_cast<size_t>(i)].colour, 0x0000FFu) << i;
     EXPECT_EQ(g.row(8)[8], 0x00FF00u);
     EXPECT_EQ(g.maskRow(8)[8], 255);
 
@@ -199,18 +168,14 @@ TEST_F(TextLayoutTest, SizeStyleAndColourTags) {
 
 TEST_F(TextLayoutTest, RevealTagsRecordOnlyWhileDrawing) {
     sized("a<FAST>b<KEY>c<SLOW><W15><NORMAL><W><Wx>#d");
-    Steps expected = {{Op::SpeedNormal, 0},
-                      {Op::SetLeft, 0}, {Op::SetWidth, 0}, {Op::SetTop, 0}, {Op::SetHeight, 16},
-                      {Op::Char, 8},
-                      {Op::SpeedFast, 0},
-                      {Op::Char, 16},
-                      {Op::ShowKeyMarker, 0}, {Op::KeyWait, 0}, {Op::HideKeyMarker, 0},
-                      {Op::Char, 24},
-                      {Op::SpeedSlow, 0}, {Op::TimedWait, 1500}, {Op::SpeedNormal, 0},
-                      {Op::TimedWait, 0}, {Op::TimedWait, 0},
-                      {Op::Char, 24},
-                      {Op::SetLeft, 0}, {Op::SetWidth, 0}, {Op::SetTop, 16}, {Op::SetHeight, 16},
-                      {Op::Char, 8}, {Op::Char, 8},
+    Steps expected = {{Op::SpeedNormal, 0}, {Op::SetLeft, 0},       {Op::SetWidth, 0},
+                      {Op::SetTop, 0},      {Op::SetHeight, 16},    {Op::Char, 8},
+                      {Op::SpeedFast, 0},   {Op::Char, 16},         {Op::ShowKeyMarker, 0},
+                      {Op::KeyWait, 0},     {Op::HideKeyMarker, 0}, {Op::Char, 24},
+                      {Op::SpeedSlow, 0},   {Op::TimedWait, 1500},  {Op::SpeedNormal, 0},
+                      {Op::TimedWait, 0},   {Op::TimedWait, 0},     {Op::Char, 24},
+                      {Op::SetLeft, 0},     {Op::SetWidth, 0},      {Op::SetTop, 16},
+                      {Op::SetHeight, 16},  {Op::Char, 8},          {Op::Char, 8},
                       {Op::End, 0}};
     EXPECT_EQ(steps(), expected);
     // Tags are compared exactly.
@@ -254,26 +219,22 @@ TEST_F(TextLayoutTest, NextRevealStepReplaysCells) {
     using Cell = std::array<int32_t, 6>;
     std::vector<Cell> replay;
     for (int i = 0; i < 10; ++i) {
-        RevealStep r = g.nextRevealStep();
+        RevealStep r = layout.nextRevealStep();
         replay.push_back({int32_t(r.op), r.stepX, r.stepY, r.stepWidth, r.stepHeight, r.stepSpeed});
     }
     auto op = [](Op o) { return int32_t(o); };
     std::vector<Cell> expected = {
-        {op(Op::Char), 0, 0, 8, 16, 60},
-        {op(Op::Char), 8, 0, 8, 16, 60},
+        {op(Op::Char), 0, 0, 8, 16, 60},           {op(Op::Char), 8, 0, 8, 16, 60},
         {op(Op::Char), 16, 0, 0, 16, 20},  // the "#": an empty cell after the text
-        {op(Op::ShowKeyMarker), 0, 16, 0, 16, 20},
-        {op(Op::KeyWait), 0, 16, 0, 16, 20},
-        {op(Op::HideKeyMarker), 0, 16, 0, 16, 20},
-        {op(Op::Char), 0, 16, 8, 16, 20},
-        {op(Op::Char), 8, 16, 0, 16, 20},
-        {op(Op::End), 8, 16, 0, 16, 20},
+        {op(Op::ShowKeyMarker), 0, 16, 0, 16, 20}, {op(Op::KeyWait), 0, 16, 0, 16, 20},
+        {op(Op::HideKeyMarker), 0, 16, 0, 16, 20}, {op(Op::Char), 0, 16, 8, 16, 20},
+        {op(Op::Char), 8, 16, 0, 16, 20},          {op(Op::End), 8, 16, 0, 16, 20},
         {op(Op::End), 8, 16, 0, 16, 20},  // End stays
     };
     EXPECT_EQ(replay, expected);
 
-    g.resetReveal();
-    RevealStep r = g.nextRevealStep();
+    layout.resetReveal();
+    RevealStep r = layout.nextRevealStep();
     EXPECT_EQ(r.op, Op::End);
     EXPECT_EQ(r.stepSpeed, 60);
     EXPECT_EQ(r.stepX, 0);
@@ -282,90 +243,96 @@ TEST_F(TextLayoutTest, NextRevealStepReplaysCells) {
 TEST_F(TextLayoutTest, PageOverflowCarriesTheStateToTheRest) {
     // Two 16-pixel lines fit into 40; the third starts the next page.
     EXPECT_EQ(paged("a#b#c#d", 100, 40), 32);
-    EXPECT_EQ(g.text, "<*12><clBlack>c#d");
+    EXPECT_EQ(layout.text, "<*12><clBlack>c#d");
     Steps s = steps();
     ASSERT_GE(s.size(), 5u);
     Steps tail(s.end() - 5, s.end());
-    EXPECT_EQ(tail, (Steps{{Op::ShowPageMarker, 0}, {Op::PageWait, 0}, {Op::HidePageMarker, 0},
-                           {Op::NextPage, 40}, {Op::End, 0}}));
+    EXPECT_EQ(tail, (Steps{{Op::ShowPageMarker, 0},
+                           {Op::PageWait, 0},
+                           {Op::HidePageMarker, 0},
+                           {Op::NextPage, 40},
+                           {Op::End, 0}}));
 
-    g.font.size = 16;
+    layout.font.size = 16;
     paged("<0x00FF0000><B><I>a#b#c", 100, 60);  // 21-pixel lines: two fit
-    EXPECT_EQ(g.text, "<*16><0x00ff0000><B><I>c");
+    EXPECT_EQ(layout.text, "<*16><0x00ff0000><B><I>c");
     engine.calls.clear();
-    EXPECT_EQ(g.drawText(), 21);
+    EXPECT_EQ(layout.draw(g, engine), 21);
     ASSERT_EQ(engine.calls.size(), 1u);
     EXPECT_EQ(engine.calls[0].text, "c");
     EXPECT_EQ(engine.calls[0].colour, 0x0000FFu);
     EXPECT_TRUE(engine.calls[0].font.bold && engine.calls[0].font.italic);
-    EXPECT_TRUE(g.text.empty());
-    EXPECT_EQ(g.layoutText, "<*16><0x00ff0000><B><I>c");
+    EXPECT_TRUE(layout.text.empty());
+    EXPECT_EQ(layout.layoutText, "<*16><0x00ff0000><B><I>c");
 
     // A named colour stays a name.
-    g.font.size = 12;
+    layout.font.size = 12;
     paged("<clRed>a#b", 100, 20);
-    EXPECT_EQ(g.text, "<*12><clRed>b");
+    EXPECT_EQ(layout.text, "<*12><clRed>b");
 
     // Sizes beyond two digits survive as several steps.
     paged("<*99><+21>a#b", 1000, 200);  // 120 pt = 160 px
-    EXPECT_EQ(g.text, "<*0><+99><+21><clBlack>b");
+    EXPECT_EQ(layout.text, "<*0><+99><+21><clBlack>b");
     engine.calls.clear();
     g.setSize(1000, 200);
-    g.drawText();
+    layout.draw(g, engine);
     ASSERT_EQ(engine.calls.size(), 1u);
     EXPECT_EQ(engine.calls[0].font.pixelHeight, 160);
     paged("<*0><-15>a#b", 1000, 20);  // -15 pt
-    EXPECT_EQ(g.text, "<*0><-15><clBlack>b");
+    EXPECT_EQ(layout.text, "<*0><-15><clBlack>b");
 }
 
 TEST_F(TextLayoutTest, LayoutThatCannotProgressEnds) {
     // The first line is taller than the limit: nothing is laid out, the text is kept as it was
     // and no page break is recorded (it would never end).
     EXPECT_EQ(paged("abc", 100, 10), 0);
-    EXPECT_EQ(g.text, "abc");
+    EXPECT_EQ(layout.text, "abc");
     EXPECT_EQ(steps(), (Steps{{Op::SpeedNormal, 0}, {Op::End, 0}}));
     EXPECT_TRUE(engine.calls.empty());
-    EXPECT_EQ(g.drawText(), 0);
-    EXPECT_EQ(g.text, "abc");
+    EXPECT_EQ(layout.draw(g, engine), 0);
+    EXPECT_EQ(layout.text, "abc");
 
     // Not one character fits the width.
     EXPECT_EQ(sized("abc", 4), 0);
     EXPECT_EQ(g.height(), 0);
-    EXPECT_EQ(g.text, "abc");
+    EXPECT_EQ(layout.text, "abc");
 
     // Replaying page after page as the message display does ends after the part that fits.
     g.setSize(12, 100);
-    g.text = sjis("a#あb");
+    layout.text = sjis("a#あb");
     int pages = 0;
     for (bool more = true; more && pages < 10; ++pages) {
-        g.drawText();
+        layout.draw(g, engine);
         more = false;
-        for (RevealStep s = g.nextRevealStep(); s.op != Op::End; s = g.nextRevealStep())
+        for (RevealStep s = layout.nextRevealStep(); s.op != Op::End; s = layout.nextRevealStep())
             if (s.op == Op::NextPage) more = true;
     }
     EXPECT_EQ(pages, 2);
-    EXPECT_EQ(g.text, "<*12><clBlack>" + sjis("あb"));
+    EXPECT_EQ(layout.text, "<*12><clBlack>" + sjis("あb"));
 }
 
 TEST_F(TextLayoutTest, LimitsOfLinesAndSteps) {
     // 300 lines at most; the rest waits for the next page.
     std::string hashes(400, '#');
     EXPECT_EQ(sized(hashes, 100, 0), 300);
-    EXPECT_EQ(g.text, "<*12><clBlack>" + std::string(100, '#'));
+    EXPECT_EQ(layout.text, "<*12><clBlack>" + std::string(100, '#'));
 
     // A full reveal list still ends with the page break, so the rest is shown.
     std::string text(5000, 'a');
     text += "#b#c";
-    g.font.size = 6;  // 8-pixel lines, 4-pixel characters
+    layout.font.size = 6;  // 8-pixel lines, 4-pixel characters
     EXPECT_EQ(paged(text, 20000, 20), 16);
-    ASSERT_EQ(g.revealCount(), Surface::kRevealCapacity);
+    ASSERT_EQ(layout.revealCount(), TextLayout::kRevealCapacity);
     Steps s = steps();
     Steps tail(s.end() - 5, s.end());
-    EXPECT_EQ(tail, (Steps{{Op::ShowPageMarker, 0}, {Op::PageWait, 0}, {Op::HidePageMarker, 0},
-                           {Op::NextPage, 20}, {Op::End, 0}}));
-    EXPECT_EQ(g.text, "<*6><clBlack>c");
-    for (int i = 0; i < Surface::kRevealCapacity + 10; ++i) g.nextRevealStep();
-    EXPECT_EQ(g.nextRevealStep().op, Op::End);
+    EXPECT_EQ(tail, (Steps{{Op::ShowPageMarker, 0},
+                           {Op::PageWait, 0},
+                           {Op::HidePageMarker, 0},
+                           {Op::NextPage, 20},
+                           {Op::End, 0}}));
+    EXPECT_EQ(layout.text, "<*6><clBlack>c");
+    for (int i = 0; i < TextLayout::kRevealCapacity + 10; ++i) layout.nextRevealStep();
+    EXPECT_EQ(layout.nextRevealStep().op, Op::End);
 }
 
 TEST_F(TextLayoutTest, MeasuresEachCharacterOnce) {
@@ -376,17 +343,29 @@ TEST_F(TextLayoutTest, MeasuresEachCharacterOnce) {
     EXPECT_LE(engine.measureCalls, 2 * 2000 + 10);
 }
 
-TEST_F(TextLayoutTest, WorksWithoutAnEngine) {
-    Surface::setFontEngine(nullptr);
-    EXPECT_EQ(sized("abcd#x#y", 20, 0), 64);  // fixed widths: two characters a line
+TEST_F(TextLayoutTest, FixedWidthEngineLaysOutWithoutDrawing) {
+    FixedWidthFontEngine fixed;
+    layout.text = "abcd#x#y";
+    EXPECT_EQ(layout.drawSized(g, fixed, 20, 0), 64);  // fixed widths: two characters a line
     EXPECT_EQ(g.height(), 64);
+    EXPECT_EQ(g.maskRow(8)[4], 0);  // nothing drawn
+    // A new layout starts in the system face at 10 points, 96 dpi.
+    TextLayout fresh;
+    EXPECT_EQ(fresh.font.name, texts::kDefaultSystemFont);
+    EXPECT_EQ(fresh.font.size * 1000 + fresh.font.dpi, 10096);
 }
 
 TEST(ColorTable, NamesAndNumbers) {
-    const std::pair<const char*, uint32_t> good[] = {
-        {"clBlack", 0}, {"clRed", 0x0000FF}, {"CLBLUE", 0xFF0000}, {"clSilver", 0xC0C0C0},
-        {"clNone", 0x1FFFFFFF}, {"clWindow", 0xFFFFFF}, {"clWindowText", 0},
-        {"0x00123456", 0x123456}, {"0xFFFFFFFF", 0xFFFFFFFF}, {"255", 255}};
+    const std::pair<const char*, uint32_t> good[] = {{"clBlack", 0},
+                                                     {"clRed", 0x0000FF},
+                                                     {"CLBLUE", 0xFF0000},
+                                                     {"clSilver", 0xC0C0C0},
+                                                     {"clNone", 0x1FFFFFFF},
+                                                     {"clWindow", 0xFFFFFF},
+                                                     {"clWindowText", 0},
+                                                     {"0x00123456", 0x123456},
+                                                     {"0xFFFFFFFF", 0xFFFFFFFF},
+                                                     {"255", 255}};
     for (auto [text, value] : good) {
         uint32_t c = 7;
         EXPECT_TRUE(colorFromText(text, c)) << text;

@@ -61,7 +61,7 @@ int countNot(const Surface& g, uint32_t color, int x0, int y0, int x1, int y1) {
 
 Surface load(const std::string& path) {
     Surface g;
-    g.loadPngFile(path);
+    readPngFile(path, g);
     return g;
 }
 
@@ -71,7 +71,7 @@ void writeTwoFrames(StoryBuilder& s, const std::string& name, int cell, uint32_t
     g.setSize(2 * cell, cell);
     g.fillRect(0, 0, cell, cell, first);
     g.fillRect(cell, 0, cell, cell, second);
-    g.savePngFile(s.dir.file(name));
+    writePngFile(s.dir.file(name), g);
 }
 
 TEST(InteractionStory, ClickedChoiceJumpsToItsPageWithTheCursorFollowing) {

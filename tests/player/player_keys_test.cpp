@@ -78,7 +78,7 @@ TEST(PlayerKeys, F12SavesNumberedScreenshotsAndShowsWhereForTwoSeconds) {
     // The virtual clock starts at 2026-01-01 00:00:00; a second shot in that second is numbered.
     std::string first = folder + "/20260101-000000.png", second = folder + "/20260101-000000-2.png";
     Surface shot;
-    ASSERT_TRUE(shot.loadPngFile(first));
+    ASSERT_TRUE(readPngFile(first, shot));
     EXPECT_EQ(shot.width(), 640);
     ASSERT_TRUE(std::filesystem::exists(second));
     std::string caption = sjisToUtf8(p.host.caption());

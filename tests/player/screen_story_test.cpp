@@ -155,8 +155,8 @@ TEST(ScreenStory, ScreenshotsDuringAnEffectShowTheFrameOnScreen) {
         "700 shot " + mid + "\n700 key f12\n");
     EXPECT_EQ(r.status, kExitEnded);
     Surface event, key;
-    ASSERT_TRUE(event.loadPngFile(mid));
-    ASSERT_TRUE(key.loadPngFile(s.dir.file("story/screenshots/20260101-000000.png")));
+    ASSERT_TRUE(readPngFile(mid, event));
+    ASSERT_TRUE(readPngFile(s.dir.file("story/screenshots/20260101-000000.png"), key));
     for (const Surface* shot : {&event, &key}) {
         uint32_t c = shot->getPixel(320, 240);
         EXPECT_GT(c & 0xFF, 0u) << std::hex << c;  // some red left
@@ -176,7 +176,7 @@ TEST(ScreenStory, PicturesResolveJapaneseNamesBackslashesAndLetterCase) {
     EXPECT_TRUE(r.boxes.empty());
     EXPECT_EQ(r.shot.getPixel(10, 10), kRed);
     Surface first;
-    ASSERT_TRUE(first.loadPngFile(s.dir.file("first.png")));
+    ASSERT_TRUE(readPngFile(s.dir.file("first.png"), first));
     EXPECT_EQ(first.getPixel(10, 10), kGreen);
 }
 
@@ -218,7 +218,7 @@ TEST(ScreenStory, PackagedPicturesReadWholeWhateverTheirRecordedSize) {
     EXPECT_TRUE(r.boxes.empty());
     EXPECT_EQ(r.shot.getPixel(10, 10), kGreen);
     Surface first;
-    ASSERT_TRUE(first.loadPngFile(s.dir.file("first.png")));
+    ASSERT_TRUE(readPngFile(s.dir.file("first.png"), first));
     EXPECT_EQ(first.getPixel(10, 10), kBlue);
 }
 

@@ -189,7 +189,7 @@ TEST(SaveFile, WholeStateRoundTripsAndResumesAfterTheCallOnceReloadHasRun) {
     EXPECT_EQ(screen.layerAt(0)->surface.getPixel(5, 5), kRed);  // the legacy background
     EXPECT_EQ(screen.dynamicLayers().count(), 1);
     EXPECT_EQ(screen.output().getPixel(15, 405), kBlue);  // the button, shown again
-    EXPECT_EQ(sjisToUtf8(screen.layerAt(4)->surface.layoutText), "文字");
+    EXPECT_EQ(sjisToUtf8(screen.layerAt(4)->text.layoutText), "文字");
     EXPECT_TRUE(p.save().info().empty());
 
     // The saved stack's top is the calling command: "_reload" returns after it.

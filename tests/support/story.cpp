@@ -74,7 +74,7 @@ void StoryBuilder::writePicture(const std::string& name, int32_t width, int32_t 
     Surface g;
     g.setSize(width, height);
     g.fillRect(0, 0, width, height, color);
-    g.savePngFile(dir.file(name));
+    writePngFile(dir.file(name), g);
 }
 
 StoryRun StoryBuilder::run(const std::string& projectPath, const std::string& events, uint32_t maxTime) {
@@ -104,7 +104,7 @@ StoryRun StoryBuilder::run(const std::string& projectPath, const std::string& ev
             (rest.rfind("box ", 0) == 0 ? result.boxes : result.commands).push_back(rest);
     }
     result.dump = splitLines(readFile(options.dumpPath));
-    result.shot.loadPngFile(options.shotPath);
+    readPngFile(options.shotPath, result.shot);
     return result;
 }
 

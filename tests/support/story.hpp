@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "graphics/surface.hpp"
+#include "support/png_files.hpp"
 #include "backends/headless/headless_run.hpp"
 #include "support/temp_dir.hpp"
 

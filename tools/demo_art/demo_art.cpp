@@ -7,9 +7,12 @@
 #include <cstdio>
 #include <string>
 
-#include "base/sjis.hpp"
-#include "graphics/surface.hpp"
 #include "backends/freetype/freetype_font_engine.hpp"
+#include "backends/posix/local_file_system.hpp"
+#include "base/sjis.hpp"
+#include "formats/png.hpp"
+#include "graphics/surface.hpp"
+#include "graphics/text_layout.hpp"
 
 namespace {
 
@@ -87,7 +90,7 @@ Surface room() {
     g.setSize(640, 480);
     g.fillRect(0, 0, 640, 330, 0xC8DCEB);  // wall (platform colour 0x00BBGGRR)
     for (int x = 0; x < 640; x += 32) g.fillRect(x, 0, 2, 330, 0xB4C8D7);
-    g.fillRect(0, 330, 640, 150, 0x3C5A82);  // floor
+    g.fillRect(0, 330, 640, 150, 0x3C5A82);   // floor
     g.fillRect(400, 60, 180, 150, 0x503C28);  // window frame
     g.fillRect(410, 70, 160, 130, 0xF0C88C);  // sky seen through it
     g.fillRect(488, 70, 4, 130, 0x503C28);
@@ -117,7 +120,8 @@ Surface character() {
             if (y >= 112) {
                 double half = 30 + (y - 112) * 0.35;
                 double edge = half - std::abs(x - 100.0);
-                if (edge > 0) paint(x, y, mix(rgb(200, 60, 80), rgb(120, 30, 60), (y - 112) / 188.0), edge);
+                if (edge > 0)
+                    paint(x, y, mix(rgb(200, 60, 80), rgb(120, 30, 60), (y - 112) / 188.0), edge);
             }
         }
     disc(g, 86, 66, 4, rgb(40, 30, 30));
@@ -133,14 +137,15 @@ Surface messageWindow() {
     for (int y = 0; y < 130; ++y)
         for (int x = 0; x < 600; ++x) {
             bool border = x < 3 || y < 3 || x >= 597 || y >= 127;
-            g.row(y)[x] = border ? rgb(230, 230, 255) : mix(rgb(20, 30, 80), rgb(10, 10, 40), y / 130.0);
+            g.row(y)[x] =
+                border ? rgb(230, 230, 255) : mix(rgb(20, 30, 80), rgb(10, 10, 40), y / 130.0);
             g.maskRow(y)[x] = border ? 255 : 170;
         }
     return g;
 }
 
 // A menu button strip: the idle look above, the pointed-at look below, with a centred label.
-Surface button(const char* utf8Label) {
+Surface button(zarvo::platform::FontEngine& fonts, const char* utf8Label) {
     constexpr int kW = 200, kH = 44;
     Surface g;
     g.setSize(kW, kH * 2);
@@ -154,23 +159,26 @@ Surface button(const char* utf8Label) {
                 int cx = std::clamp(x, 10, kW - 11), cy = std::clamp(y, 10, kH - 11);
                 double d = std::hypot(x - cx, y - cy);
                 bool border = d > 8 || x < 2 || y < 2 || x >= kW - 2 || y >= kH - 2;
-                g.row(row * kH + y)[x] = border ? rgb(255, 255, 255) : mix(top, bottom, y / double(kH));
+                g.row(row * kH + y)[x] =
+                    border ? rgb(255, 255, 255) : mix(top, bottom, y / double(kH));
                 g.maskRow(row * kH + y)[x] = d > 10 ? 0 : 255;
             }
     }
     Surface label;
-    label.font.size = 14;
-    label.font.color = 0xFFFFFF;
+    zarvo::TextLayout layout;
+    layout.font.size = 14;
+    layout.font.color = 0xFFFFFF;
     std::string text;
     zarvo::utf8ToSjis(utf8Label, text);
-    label.text = text;
-    int32_t h = label.drawTextSized(kW, 0);
+    layout.text = text;
+    int32_t h = layout.drawSized(label, fonts, kW, 0);
     // The label's own width: the rightmost column it drew in.
     int32_t w = 0;
     for (int y = 0; y < label.height(); ++y)
         for (int x = 0; x < label.width(); ++x)
             if (label.maskRow(y)[x]) w = std::max(w, x + 1);
-    for (int row = 0; row < 2; ++row) label.copyTo(g, (kW - w) / 2, row * kH + (kH - h) / 2, w, h, 0, 0);
+    for (int row = 0; row < 2; ++row)
+        label.copyTo(g, (kW - w) / 2, row * kH + (kH - h) / 2, w, h, 0, 0);
     return g;
 }
 
@@ -198,7 +206,9 @@ Surface star() {
 
 // Pictures with a mask are written with it as their alpha channel.
 bool save(const Surface& g, const std::string& dir, const char* name) {
-    return g.savePngFile(dir + "/" + name);
+    std::string bytes;
+    zarvo::platform::LocalFileSystem files;
+    return zarvo::encodePng(g.view(), bytes) && files.writeFile(dir + "/" + name, bytes);
 }
 
 }  // namespace
@@ -210,13 +220,13 @@ int main(int argc, char** argv) {
     }
     std::string dir = argv[1];
     zarvo::platform::FreeTypeFontEngine fonts;
-    Surface::setFontEngine(&fonts);
     bool ok = save(morning(), dir, "bg_morning.png") && save(night(), dir, "bg_night.png") &&
               save(room(), dir, "bg_room.png") && save(character(), dir, "chara.png") &&
               save(messageWindow(), dir, "window.png") &&
-              save(button("はじめる"), dir, "button_start.png") &&
-              save(button("画面効果"), dir, "button_effects.png") &&
-              save(button("おわる"), dir, "button_end.png") && save(star(), dir, "sprite_star.png");
+              save(button(fonts, "はじめる"), dir, "button_start.png") &&
+              save(button(fonts, "画面効果"), dir, "button_effects.png") &&
+              save(button(fonts, "おわる"), dir, "button_end.png") &&
+              save(star(), dir, "sprite_star.png");
     if (!ok) std::fprintf(stderr, "demo_art: cannot write the pictures into %s\n", dir.c_str());
     return ok ? 0 : 1;
 }
