@@ -56,9 +56,14 @@ int runDesktop(const DesktopOptions& options) {
     // A recorded run keeps the replay's time; any other the system's.
     platform::Clock& clock = replay ? static_cast<platform::Clock&>(*replay) : systemClock;
     RunTrace trace([&] { return replay ? replay->ticks() : systemClock.ticks() - start; });
-    if (!options.tracePath.empty() && !trace.open(options.tracePath)) {
-        std::cerr << "zarvoplay: cannot write the trace to " << options.tracePath << "\n";
-        return kExitUsage;
+    std::ofstream traceFile;
+    if (!options.tracePath.empty()) {
+        traceFile.open(options.tracePath, std::ios::binary | std::ios::trunc);
+        if (!traceFile.is_open()) {
+            std::cerr << "zarvoplay: cannot write the trace to " << options.tracePath << "\n";
+            return kExitUsage;
+        }
+        trace.writeTo(traceFile);
     }
 
     platform::SdlHost host(options.scale);
@@ -123,9 +128,11 @@ int runDesktop(const DesktopOptions& options) {
     }
     if (!options.shotPath.empty() && !main.saveScreenshot(options.shotPath))
         std::cerr << "zarvoplay: cannot write the screenshot " << options.shotPath << "\n";
-    if (!options.dumpPath.empty() &&
-        !writeVariableDump(options.dumpPath, main.access().variables()))
-        std::cerr << "zarvoplay: cannot write the variable dump to " << options.dumpPath << "\n";
+    if (!options.dumpPath.empty()) {
+        std::ofstream dump(options.dumpPath, std::ios::binary | std::ios::trunc);
+        if (!writeVariableDump(dump, main.access().variables()))
+            std::cerr << "zarvoplay: cannot write the variable dump to " << options.dumpPath << "\n";
+    }
     host.setClient(nullptr);
     return main.endedByFatalError() ? kExitFatal : kExitEnded;
 }

@@ -1,5 +1,6 @@
 #include "backends/headless/headless_run.hpp"
 
+#include <fstream>
 #include <iostream>
 
 #include "backends/freetype/freetype_font_engine.hpp"
@@ -32,9 +33,14 @@ int runHeadless(const HeadlessOptions& options) {
     platform::SilentMediaPlayerFactory players(clock);
 
     RunTrace trace([&host] { return host.elapsed(); });
-    if (!options.tracePath.empty() && !trace.open(options.tracePath)) {
-        std::cerr << "zarvoplay: cannot write the trace to " << options.tracePath << "\n";
-        return kExitUsage;
+    std::ofstream traceFile;
+    if (!options.tracePath.empty()) {
+        traceFile.open(options.tracePath, std::ios::binary | std::ios::trunc);
+        if (!traceFile.is_open()) {
+            std::cerr << "zarvoplay: cannot write the trace to " << options.tracePath << "\n";
+            return kExitUsage;
+        }
+        trace.writeTo(traceFile);
     }
     dialogs.onShown = [&](const platform::ShownBox& box) {
         trace.box(box);
@@ -69,9 +75,11 @@ int runHeadless(const HeadlessOptions& options) {
         }
         if (main.endedByFatalError()) status = kExitFatal;
         if (!options.shotPath.empty()) shot(options.shotPath);
-        if (!options.dumpPath.empty() &&
-            !writeVariableDump(options.dumpPath, main.access().variables()))
-            std::cerr << "zarvoplay: cannot write the variable dump to " << options.dumpPath << "\n";
+        if (!options.dumpPath.empty()) {
+            std::ofstream dump(options.dumpPath, std::ios::binary | std::ios::trunc);
+            if (!writeVariableDump(dump, main.access().variables()))
+                std::cerr << "zarvoplay: cannot write the variable dump to " << options.dumpPath << "\n";
+        }
         host.setClient(nullptr);
     }
     return status;

@@ -24,20 +24,15 @@ std::string oneLine(std::string_view sjis) {
 
 }  // namespace
 
-bool RunTrace::open(const std::string& path) {
-    out_.open(path, std::ios::binary | std::ios::trunc);
-    return out_.is_open();
-}
-
 void RunTrace::follow(Player& main) {
-    if (!out_.is_open()) return;
+    if (!out_) return;
     main.onCommand = [this](const std::string& book, const std::string& page, int32_t index,
                             const Command& command) {
-        out_ << now_() << ' ' << sjisToUtf8(book) << '/' << sjisToUtf8(page) << '#' << index << ' '
+        *out_ << now_() << ' ' << sjisToUtf8(book) << '/' << sjisToUtf8(page) << '#' << index << ' '
              << sjisToUtf8(command.keyword) << '\n';
     };
     main.onCursorChange = [this](platform::Cursor cursor) {
-        out_ << now_() << " cursor " << (cursor == platform::Cursor::Select ? "select" : "default")
+        *out_ << now_() << " cursor " << (cursor == platform::Cursor::Select ? "select" : "default")
              << '\n';
     };
 }
@@ -48,11 +43,10 @@ std::string RunTrace::boxLine(const platform::ShownBox& box) const {
 }
 
 void RunTrace::box(const platform::ShownBox& box) {
-    if (out_.is_open()) out_ << boxLine(box) << '\n';
+    if (out_) *out_ << boxLine(box) << '\n';
 }
 
-bool writeVariableDump(const std::string& path, const Variables& variables) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+bool writeVariableDump(std::ostream& out, const Variables& variables) {
     for (const auto& [isText, line] : variables.linesInSetOrder()) {
         size_t eq = line.find('=');
         std::string name = sjisToUtf8(line.substr(0, eq));

@@ -3,8 +3,8 @@
 // variable dump.
 #pragma once
 #include <cstdint>
-#include <fstream>
 #include <functional>
+#include <ostream>
 #include <string>
 
 #include "platform/dialogs.hpp"
@@ -19,9 +19,8 @@ class RunTrace {
     // `now`: milliseconds on the run's clock, written at the start of each line.
     explicit RunTrace(std::function<uint32_t()> now) : now_(std::move(now)) {}
 
-    // False when the file cannot be written.
-    bool open(const std::string& path);
-    bool isOpen() const { return out_.is_open(); }
+    // Where the lines go; the caller opens and owns the stream. Nothing is written before.
+    void writeTo(std::ostream& out) { out_ = &out; }
     // Traces the commands and cursor changes of `main` from now on.
     void follow(Player& main);
     // "MS box KIND: TEXT", the text on one line (UTF-8, line breaks as \n).
@@ -30,10 +29,11 @@ class RunTrace {
 
   private:
     std::function<uint32_t()> now_;
-    std::ofstream out_;
+    std::ostream* out_ = nullptr;
 };
 
 // "%NAME%=VALUE" and "$NAME$=TEXT" lines in UTF-8, in the order the variables were first set.
-bool writeVariableDump(const std::string& path, const Variables& variables);
+// False when the stream failed.
+bool writeVariableDump(std::ostream& out, const Variables& variables);
 
 }  // namespace zarvo
