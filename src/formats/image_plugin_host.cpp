@@ -8,16 +8,15 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <new>
 #include <stdexcept>
 
 #include "formats/bmp.hpp"
+#include "platform/file_system.hpp"
 
 namespace zarvo {
 namespace {
 
-namespace fs = std::filesystem;
 
 constexpr size_t kHeadSize = 2048;  // what a plug-in may read in IsSupported
 constexpr size_t kInfoText = 256;
@@ -73,25 +72,23 @@ ImagePluginHost::~ImagePluginHost() {
     closePlugIn();
 }
 
-int ImagePluginHost::openPlugIn(const std::string& mask) {
+int ImagePluginHost::openPlugIn(const platform::FileSystem& files, const std::string& mask) {
     const size_t slash = mask.rfind('/');
     const std::string dir = slash == std::string::npos ? "." : mask.substr(0, slash + 1);
     const std::string pattern = slash == std::string::npos ? mask : mask.substr(slash + 1);
 
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
+    std::vector<std::string> listed, names;
+    files.listDirectory(dir, listed);
+    for (const std::string& name : listed) {
         if (name.empty() || name[0] == '.' || !matchPattern(pattern, name)) continue;
-        std::error_code typeEc;
-        if (fs::is_regular_file(it->path(), typeEc)) names.push_back(name);
+        if (files.exists(platform::joinPath(dir, name))) names.push_back(name);
     }
     // Directory order differs between file systems; name order makes the choice repeatable.
     std::sort(names.begin(), names.end());
 
     int added = 0;
     for (const std::string& name : names) {
-        std::string path = (fs::path(dir) / name).string();
+        std::string path = platform::joinPath(dir, name);
         if (char* real = ::realpath(path.c_str(), nullptr)) {
             path = real;
             std::free(real);

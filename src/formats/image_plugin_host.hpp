@@ -12,6 +12,10 @@
 
 namespace zarvo {
 
+namespace platform {
+class FileSystem;
+}
+
 class ImagePluginHost {
 public:
     using GetPluginInfoFn = int (*)(int, char*, int);
@@ -40,12 +44,12 @@ public:
     ImagePluginHost(const ImagePluginHost&) = delete;
     ImagePluginHost& operator=(const ImagePluginHost&) = delete;
 
-    // Loads the plug-ins matching `mask`, a folder and a file pattern with "*" and "?" compared
+    // Loads the plug-ins matching `mask` (listed through `files`), a folder and a file pattern with "*" and "?" compared
     // without regard to the case of ASCII letters (e.g. "/opt/zarvoplay/*.spi"), in the byte
     // order of their names. Hidden files, folders, objects that do not load, plug-ins without
     // GetPluginInfo or of another API version than "00IN", and files already loaded are
     // skipped. Returns how many were added.
-    int openPlugIn(const std::string& mask);
+    int openPlugIn(const platform::FileSystem& files, const std::string& mask);
     // Unloads every plug-in. Always true.
     bool closePlugIn();
     // 0 when a plug-in with exactly this full path is loaded, else -1.

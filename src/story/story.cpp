@@ -207,7 +207,7 @@ void Story::closeProject() {
 ImagePluginHost& Story::plugIns() {
     if (!susieActive_) {
         std::string dir = services_.programDir.empty() ? "." : services_.programDir;
-        susie_->openPlugIn(dir + "/*.spi");
+        susie_->openPlugIn(*services_.files, dir + "/*.spi");
         susieActive_ = true;
     }
     return *susie_;

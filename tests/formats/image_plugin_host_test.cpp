@@ -46,7 +46,7 @@ TEST(PlugInHost, TriesPlugInsInNameOrderAndPassesOverFailures) {
     addPlugIn(dir, "fails", "a_fails.spi");  // claims everything it sees first, decodes nothing
     addPlugIn(dir, "blue", "a_blue.txt");
     ImagePluginHost host;
-    ASSERT_EQ(host.openPlugIn(mask(dir)), 3);
+    ASSERT_EQ(host.openPlugIn(test::localFiles(), mask(dir)), 3);
     std::vector<std::pair<int, int>> progress;
     host.OnProgress = [&](int num, int denom) { progress.emplace_back(num, denom); };
 
@@ -61,7 +61,7 @@ TEST(PlugInHost, TriesPlugInsInNameOrderAndPassesOverFailures) {
     addPlugIn(other, "red", "b_red.spi");
     addPlugIn(other, "blue", "A_BLUE.SPI");
     ImagePluginHost second;
-    ASSERT_EQ(second.openPlugIn(mask(other)), 2);
+    ASSERT_EQ(second.openPlugIn(test::localFiles(), mask(other)), 2);
     ASSERT_TRUE(second.loadFromMemory(kTestPicture.data(), kTestPicture.size(), pic));
     EXPECT_EQ(pic.pixels, testPicture(0x0000FF));
 
@@ -82,15 +82,15 @@ TEST(PlugInHost, SkipsWhatIsNoPictureReader) {
     test::writeFile(dir.file("text.spi"), "not a shared object");
     fs::create_directory(dir.file("folder.spi"));
     ImagePluginHost host;
-    EXPECT_EQ(host.openPlugIn(mask(dir)), 0);
+    EXPECT_EQ(host.openPlugIn(test::localFiles(), mask(dir)), 0);
     EXPECT_EQ(host.getPlugNum(), 0);
     Picture pic;
     EXPECT_FALSE(host.loadFromStream(kTestPicture, pic));
 
     addPlugIn(dir, "red", "red.spi");
-    EXPECT_EQ(host.openPlugIn(mask(dir)), 1);
+    EXPECT_EQ(host.openPlugIn(test::localFiles(), mask(dir)), 1);
     EXPECT_TRUE(host.loadFromStream(kTestPicture, pic));
-    EXPECT_EQ(host.openPlugIn(dir.path() + "/missing/*.spi"), 0);
+    EXPECT_EQ(host.openPlugIn(test::localFiles(), dir.path() + "/missing/*.spi"), 0);
 }
 
 TEST(PlugInHost, LoadsEachFileOnce) {
@@ -98,10 +98,10 @@ TEST(PlugInHost, LoadsEachFileOnce) {
     addPlugIn(dir, "red", "red.spi");
     addPlugIn(dir, "blue", "blue.spi");
     ImagePluginHost host;
-    ASSERT_EQ(host.openPlugIn(mask(dir)), 2);
-    EXPECT_EQ(host.openPlugIn(mask(dir)), 0);
-    EXPECT_EQ(host.openPlugIn(dir.path() + "/./*.SPI"), 0);
-    EXPECT_EQ(host.openPlugIn(dir.path() + "/red.spi"), 0);
+    ASSERT_EQ(host.openPlugIn(test::localFiles(), mask(dir)), 2);
+    EXPECT_EQ(host.openPlugIn(test::localFiles(), mask(dir)), 0);
+    EXPECT_EQ(host.openPlugIn(test::localFiles(), dir.path() + "/./*.SPI"), 0);
+    EXPECT_EQ(host.openPlugIn(test::localFiles(), dir.path() + "/red.spi"), 0);
     ASSERT_EQ(host.getPlugNum(), 2);
 
     const ImagePluginHost::PlugIn* first = host.getPlugInInfo(0);
@@ -120,7 +120,7 @@ TEST(PlugInHost, LoadsEachFileOnce) {
     EXPECT_EQ(host.getPlugNum(), 0);
     Picture pic;
     EXPECT_FALSE(host.loadFromStream(kTestPicture, pic));
-    EXPECT_EQ(host.openPlugIn(mask(dir)), 2);
+    EXPECT_EQ(host.openPlugIn(test::localFiles(), mask(dir)), 2);
     EXPECT_TRUE(host.loadFromStream(kTestPicture, pic));
 }
 
@@ -130,13 +130,13 @@ TEST(PlugInHost, RefusesBlocksThatDoNotHoldThePictureAndFreesTheRest) {
     addPlugIn(dir, "shortbits", "2shortbits.spi");
     addPlugIn(dir, "noblock", "3noblock.spi");
     ImagePluginHost host;
-    ASSERT_EQ(host.openPlugIn(mask(dir)), 3);
+    ASSERT_EQ(host.openPlugIn(test::localFiles(), mask(dir)), 3);
     Picture pic = sentinel();
     EXPECT_FALSE(host.loadFromStream(kTestPicture, pic));
     EXPECT_EQ(pic.pixels, sentinel().pixels);
 
     addPlugIn(dir, "blue", "4blue.spi");
-    ASSERT_EQ(host.openPlugIn(mask(dir)), 1);
+    ASSERT_EQ(host.openPlugIn(test::localFiles(), mask(dir)), 1);
     ASSERT_TRUE(host.loadFromStream(kTestPicture, pic));
     EXPECT_EQ(pic.pixels, testPicture(0x0000FF));
 
@@ -154,7 +154,7 @@ struct RealPlugIns {
     RealPlugIns() {
         fs::copy_file(ZARVO_JPEG_SPI, dir.file("jpeg.spi"));
         fs::copy_file(ZARVO_GIF_SPI, dir.file("gif.spi"));
-        EXPECT_EQ(host.openPlugIn(mask(dir)), 2);
+        EXPECT_EQ(host.openPlugIn(test::localFiles(), mask(dir)), 2);
     }
 };
 
