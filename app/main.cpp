@@ -15,6 +15,7 @@
 #include "data_dir.hpp"
 #include "desktop_run.hpp"
 #include "backends/headless/events.hpp"
+#include "backends/posix/local_file_system.hpp"
 #include "backends/headless/headless_run.hpp"
 #include "player/player.hpp"
 
@@ -133,7 +134,10 @@ int main(int argc, char** argv) {
     options.programDir =
         zarvo::playerDataDir(std::filesystem::path(self).parent_path().string());
     options.projectPath = project.empty() ? zarvo::Player::defaultProjectPath(self) : project;
-    if (check) return zarvo::checkProject(options.projectPath, options.programDir, std::cout);
+    if (check) {
+        zarvo::platform::LocalFileSystem files;
+        return zarvo::checkProject(files, options.projectPath, options.programDir, std::cout);
+    }
 
     if (!eventsPath.empty()) {
         std::ifstream in(eventsPath, std::ios::binary);

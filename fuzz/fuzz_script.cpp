@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "base/string_list.hpp"
-#include "backends/headless/recording_dialogs.hpp"
+#include "platform/recording_dialogs.hpp"
 #include "backends/headless/virtual_clock.hpp"
 #include "script/command_cache.hpp"
 #include "script/variables.hpp"

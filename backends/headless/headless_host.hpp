@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "backends/headless/events.hpp"
-#include "backends/headless/recording_dialogs.hpp"
+#include "platform/recording_dialogs.hpp"
 #include "backends/headless/virtual_clock.hpp"
 #include "platform/host.hpp"
 

@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "base/text.hpp"
-#include "backends/headless/recording_dialogs.hpp"
+#include "platform/recording_dialogs.hpp"
 #include "script/script_file.hpp"
 
 namespace zarvo {

@@ -11,8 +11,8 @@
 #include <utility>
 
 #include "archive/package.hpp"
-#include "backends/headless/recording_dialogs.hpp"
-#include "backends/posix/local_file_system.hpp"
+#include "platform/file_system.hpp"
+#include "platform/recording_dialogs.hpp"
 #include "base/name_value.hpp"
 #include "base/sjis.hpp"
 #include "base/text.hpp"
@@ -514,9 +514,9 @@ void StoryChecker::checkChoice(const At& at, const Param& param, std::string_vie
 
 }  // namespace
 
-CheckReport checkStory(const std::string& projectPath, const std::string& programDir) {
+CheckReport checkStory(platform::FileSystem& files, const std::string& projectPath,
+                       const std::string& programDir) {
     CheckReport report;
-    platform::LocalFileSystem files;
     std::string bytes;
     if (!files.exists(projectPath) || !files.readFile(projectPath, bytes)) return report;
     report.opened = true;
@@ -575,8 +575,9 @@ std::string formatProblem(const CheckProblem& problem) {
     return out + ": " + problem.message;
 }
 
-int checkProject(const std::string& projectPath, const std::string& programDir, std::ostream& out) {
-    CheckReport report = checkStory(projectPath, programDir);
+int checkProject(platform::FileSystem& files, const std::string& projectPath,
+                 const std::string& programDir, std::ostream& out) {
+    CheckReport report = checkStory(files, projectPath, programDir);
     if (!report.opened) {
         out << projectPath << ": cannot read the project file\n";
         return kCheckUsage;

@@ -21,6 +21,10 @@
 
 namespace zarvo {
 
+namespace platform {
+class FileSystem;
+}
+
 struct CheckProblem {
     std::string file;
     int32_t line = 0;  // 1-based; 0 = the whole file
@@ -37,12 +41,14 @@ inline constexpr int kCheckProblems = 1;
 inline constexpr int kCheckUsage = 2;
 
 // `programDir` is the folder of the system library "zarvoplay.zvl" and the image plug-ins.
-// Nothing is written to disk and no dialog is shown.
-CheckReport checkStory(const std::string& projectPath, const std::string& programDir);
+// Files are read through `files`; nothing is written and no dialog is shown.
+CheckReport checkStory(platform::FileSystem& files, const std::string& projectPath,
+                       const std::string& programDir);
 
 // Writes the report's lines to `out`; returns kCheckClean, kCheckProblems, or kCheckUsage when
 // the project cannot be read at all.
-int checkProject(const std::string& projectPath, const std::string& programDir, std::ostream& out);
+int checkProject(platform::FileSystem& files, const std::string& projectPath,
+                 const std::string& programDir, std::ostream& out);
 
 std::string formatProblem(const CheckProblem& problem);
 

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "backends/headless/recording_dialogs.hpp"
+#include "platform/recording_dialogs.hpp"
 #include "script/script_file.hpp"
 
 namespace zarvo {

@@ -145,7 +145,7 @@ TEST(CheckStory, EveryKindOfFaultIsListedOnItsLine) {
     lines.push_back("<Bok End>");                           // 562
     test::writeFile(dir.file("story.zf7"), scriptText(lines));
 
-    expectProblems(checkStory(dir.file("story.zf7"), dir.file("bin")),
+    expectProblems(checkStory(test::localFiles(), dir.file("story.zf7"), dir.file("bin")),
                    {
                        {3, "FileType is \"QZ6\", not \"QZ7\""},
                        {4, "CommandVersion \"21\" is newer than this player's 20"},
@@ -209,7 +209,7 @@ TEST(CheckStory, MisusedVariablesLayersAndCommandWordsAreListed) {
             /* 31 */ "<Page End>",
             /* 32 */ "<Page=\"open\">",
         }));
-    expectProblems(checkStory(dir.file("s.zf7"), dir.file("bin")),
+    expectProblems(checkStory(test::localFiles(), dir.file("s.zf7"), dir.file("bin")),
                    {
                        {7, "Book block is not closed before the end of the file"},
                        {9, "ValueCtrl.ValueVar \"count\" is not a \"%name%\" variable"},
@@ -289,7 +289,7 @@ TEST(CheckStory, CleanStoryHasNoProblems) {
             "<Book End>",
         }));
     std::ostringstream out;
-    EXPECT_EQ(checkProject(dir.file("clean.zf7"), dir.file("bin"), out), kCheckClean) << out.str();
+    EXPECT_EQ(checkProject(test::localFiles(), dir.file("clean.zf7"), dir.file("bin"), out), kCheckClean) << out.str();
     EXPECT_EQ(out.str(), "");
 }
 
@@ -320,7 +320,7 @@ TEST(CheckStory, PackagedStoryIsCheckedAgainstItsEntriesWithoutWritingAnything) 
          {"title.png", "x"},
          {"theme.ogg", "x", true},
          {"bell.wav", "x"}});
-    CheckReport report = checkStory(dir.file("game.zp7"), dir.file("bin"));
+    CheckReport report = checkStory(test::localFiles(), dir.file("game.zp7"), dir.file("bin"));
     expectProblems(report,
                    {
                        {11, "it is in the package, but music and sounds play from files on disk"},
@@ -342,19 +342,19 @@ TEST(CheckStory, CleanPackagedStory) {
                                             "<Page End>", "<Book End>"})},
                   {"PIC\\A.BMP", "x"}});
     std::ostringstream out;
-    EXPECT_EQ(checkProject(dir.file("ok.zp7"), dir.file("bin"), out), kCheckClean) << out.str();
+    EXPECT_EQ(checkProject(test::localFiles(), dir.file("ok.zp7"), dir.file("bin"), out), kCheckClean) << out.str();
 }
 
 TEST(CheckProject, ReportFormatAndExitStatus) {
     test::TempDir dir;
     writeLibrary(dir);
     std::ostringstream out;
-    EXPECT_EQ(checkProject(dir.file("none.zf7"), dir.file("bin"), out), kCheckUsage);
+    EXPECT_EQ(checkProject(test::localFiles(), dir.file("none.zf7"), dir.file("bin"), out), kCheckUsage);
     EXPECT_EQ(out.str(), dir.file("none.zf7") + ": cannot read the project file\n");
 
     test::writeFile(dir.file("text.txt"), "hello\r\n");
     out.str("");
-    EXPECT_EQ(checkProject(dir.file("text.txt"), dir.file("bin"), out), kCheckProblems);
+    EXPECT_EQ(checkProject(test::localFiles(), dir.file("text.txt"), dir.file("bin"), out), kCheckProblems);
     EXPECT_EQ(out.str().rfind(dir.file("text.txt") + ":1: not a story file: \"", 0), 0u)
         << out.str();
 
@@ -362,7 +362,7 @@ TEST(CheckProject, ReportFormatAndExitStatus) {
     // library (looked for in the wrong folder) is reported as a whole-file problem.
     test::writeFile(dir.file("bare.zf7"), "///\r\n");
     out.str("");
-    EXPECT_EQ(checkProject(dir.file("bare.zf7"), dir.path(), out), kCheckProblems);
+    EXPECT_EQ(checkProject(test::localFiles(), dir.file("bare.zf7"), dir.path(), out), kCheckProblems);
     std::string text = out.str();
     EXPECT_EQ(text.rfind(dir.file("zarvoplay.zvl") + ": the system library cannot be opened", 0),
               0u)

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "backends/headless/frame_canvas.hpp"
-#include "backends/headless/recording_dialogs.hpp"
+#include "platform/recording_dialogs.hpp"
 #include "backends/headless/virtual_clock.hpp"
 #include "base/name_value.hpp"
 #include "base/sjis.hpp"

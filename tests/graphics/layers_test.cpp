@@ -5,7 +5,7 @@
 #include "graphics/screen.hpp"
 #include "interp/run_state.hpp"
 #include "backends/headless/frame_canvas.hpp"
-#include "backends/headless/recording_dialogs.hpp"
+#include "platform/recording_dialogs.hpp"
 #include "backends/headless/virtual_clock.hpp"
 #include "script/script_file.hpp"
 #include "support/temp_dir.hpp"

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "interp/run_state.hpp"
-#include "backends/headless/recording_dialogs.hpp"
+#include "platform/recording_dialogs.hpp"
 #include "backends/headless/virtual_clock.hpp"
 #include "support/temp_dir.hpp"
 

@@ -2,7 +2,7 @@
 
 #include <set>
 
-#include "backends/headless/recording_dialogs.hpp"
+#include "platform/recording_dialogs.hpp"
 #include "script/command_cache.hpp"
 #include "script/command_table.hpp"
 #include "script/script_file.hpp"

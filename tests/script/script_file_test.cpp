@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "backends/headless/recording_dialogs.hpp"
+#include "platform/recording_dialogs.hpp"
 #include "script/script_file.hpp"
 #include "script_test_util.hpp"
 #include "zarvo/texts.hpp"

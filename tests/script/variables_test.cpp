@@ -3,7 +3,7 @@
 #include <set>
 
 #include "base/save_container.hpp"
-#include "backends/headless/recording_dialogs.hpp"
+#include "platform/recording_dialogs.hpp"
 #include "backends/headless/virtual_clock.hpp"
 #include "script/variables.hpp"
 #include "script/script_file.hpp"

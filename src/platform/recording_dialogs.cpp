@@ -1,4 +1,4 @@
-#include "backends/headless/recording_dialogs.hpp"
+#include "platform/recording_dialogs.hpp"
 
 namespace zarvo::platform {
 
