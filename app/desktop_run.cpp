@@ -4,19 +4,19 @@
 #include <iostream>
 #include <optional>
 
-#include "base/sjis.hpp"
-#include "platform/clock.hpp"
 #include "backends/freetype/freetype_font_engine.hpp"
 #include "backends/headless/events.hpp"
-#include "backends/headless/replay_timed_player.hpp"
-#include "backends/posix/local_file_system.hpp"
+#include "backends/headless/headless_run.hpp"
 #include "backends/headless/replay_clock.hpp"
+#include "backends/headless/replay_timed_player.hpp"
+#include "backends/imgui/sdl_debug_window.hpp"
+#include "backends/posix/local_file_system.hpp"
 #include "backends/sdl/sdl_canvas.hpp"
 #include "backends/sdl/sdl_dialogs.hpp"
 #include "backends/sdl/sdl_host.hpp"
 #include "backends/sdl/sdl_media_player.hpp"
-#include "backends/imgui/sdl_debug_window.hpp"
-#include "backends/headless/headless_run.hpp"
+#include "base/sjis.hpp"
+#include "platform/clock.hpp"
 #include "player/player.hpp"
 #include "player/run_trace.hpp"
 
@@ -104,7 +104,7 @@ int runDesktop(const DesktopOptions& options) {
     };
 
     Player main({&host, &clock, &dialogs, &files, &fonts, &host.canvas(), players},
-                  options.programDir);
+                options.programDir);
     host.setClient(&main);
     trace.follow(main);
     // A packaged story in debug mode gets the debug window beside its own; not while recording,
@@ -131,7 +131,8 @@ int runDesktop(const DesktopOptions& options) {
     if (!options.dumpPath.empty()) {
         std::ofstream dump(options.dumpPath, std::ios::binary | std::ios::trunc);
         if (!writeVariableDump(dump, main.access().variables()))
-            std::cerr << "zarvoplay: cannot write the variable dump to " << options.dumpPath << "\n";
+            std::cerr << "zarvoplay: cannot write the variable dump to " << options.dumpPath
+                      << "\n";
     }
     host.setClient(nullptr);
     return main.endedByFatalError() ? kExitFatal : kExitEnded;

@@ -10,13 +10,13 @@
 #include <iterator>
 #include <string>
 
+#include "backends/headless/events.hpp"
+#include "backends/headless/headless_run.hpp"
+#include "backends/posix/local_file_system.hpp"
 #include "base/text.hpp"
 #include "check/project_check.hpp"
 #include "data_dir.hpp"
 #include "desktop_run.hpp"
-#include "backends/headless/events.hpp"
-#include "backends/posix/local_file_system.hpp"
-#include "backends/headless/headless_run.hpp"
 #include "player/player.hpp"
 
 namespace {
@@ -69,7 +69,8 @@ std::string programPath(const char* argv0) {
 }
 
 int usageError(const std::string& message) {
-    std::cerr << "zarvoplay: " << message << "\n" << "Try 'zarvoplay --help'.\n";
+    std::cerr << "zarvoplay: " << message << "\n"
+              << "Try 'zarvoplay --help'.\n";
     return zarvo::kExitUsage;
 }
 
@@ -131,8 +132,7 @@ int main(int argc, char** argv) {
 
     std::string self = programPath(argv[0]);
     // The system library and plug-ins: beside the program or in the installed data folder.
-    options.programDir =
-        zarvo::playerDataDir(std::filesystem::path(self).parent_path().string());
+    options.programDir = zarvo::playerDataDir(std::filesystem::path(self).parent_path().string());
     options.projectPath = project.empty() ? zarvo::Player::defaultProjectPath(self) : project;
     if (check) {
         zarvo::platform::LocalFileSystem files;

@@ -13,8 +13,9 @@
 namespace {
 
 std::string loopScript() {
-    std::string s = "///\r\n<Head=\"Zarvo\">\r\nFileType=QZ7\r\nStartBook=b\r\nStartPage=p\r\n<Head End>\r\n"
-                    "<Book=\"b\">\r\n<Page=\"p\">\r\n";
+    std::string s =
+        "///\r\n<Head=\"Zarvo\">\r\nFileType=QZ7\r\nStartBook=b\r\nStartPage=p\r\n<Head End>\r\n"
+        "<Book=\"b\">\r\n<Page=\"p\">\r\n";
     for (int i = 0; i < 8; ++i)
         s += "ValueCtrl.ValueVar=%n%\r\nValueCtrl.LeftValue=%n%\r\nValueCtrl.RightValue=1\r\n"
              "ValueCtrl.Calc=Add\r\n@ValueCtrl\r\n@rem\r\n";
@@ -39,8 +40,8 @@ void BM_InterpreterSteps(benchmark::State& state) {
         for (int i = 0; i < 1000; ++i) benchmark::DoNotOptimize(main.step());
         commands += 1000;
     }
-    state.counters["commands/s"] = benchmark::Counter(static_cast<double>(commands),
-                                                      benchmark::Counter::kIsRate);
+    state.counters["commands/s"] =
+        benchmark::Counter(static_cast<double>(commands), benchmark::Counter::kIsRate);
     std::filesystem::remove_all(dir);
 }
 BENCHMARK(BM_InterpreterSteps);

@@ -2,7 +2,6 @@
 // masked ones) copied onto a screen, measured against memcpy of the same bytes in the same run,
 // and a full-frame constant-opacity blend.
 #include <benchmark/benchmark.h>
-
 #include <time.h>
 
 #include <algorithm>
@@ -10,8 +9,8 @@
 #include <random>
 #include <vector>
 
-#include "graphics/surface.hpp"
 #include "graphics/pixel_kernels.hpp"
+#include "graphics/surface.hpp"
 
 namespace zarvo {
 namespace {
@@ -39,7 +38,8 @@ Surface spriteLayer(uint32_t seed, AlphaMode mode) {
             for (int x = std::max(0, cx - rx); x < std::min(kW, cx + rx); ++x) {
                 const double dx = double(x - cx) / rx, dy = double(y - cy) / ry;
                 const double r = dx * dx + dy * dy;
-                if (r < 1.0) g.maskRow(y)[x] = r > 0.9 ? static_cast<uint8_t>((1.0 - r) * 2550) : 255;
+                if (r < 1.0)
+                    g.maskRow(y)[x] = r > 0.9 ? static_cast<uint8_t>((1.0 - r) * 2550) : 255;
             }
     }
     return g;
@@ -62,7 +62,7 @@ struct Scene {
 
 // The same bytes the composition reads: six whole frames into one.
 struct MemcpyScene {
-    std::vector<std::vector<uint32_t>> sources{6, std::vector<uint32_t>(kW * kH, 0x123456)};
+    std::vector<std::vector<uint32_t>> sources{6, std::vector<uint32_t>(kW* kH, 0x123456)};
     std::vector<uint32_t> dest = std::vector<uint32_t>(kW * kH);
     void copy() {
         for (const auto& s : sources) std::memcpy(dest.data(), s.data(), s.size() * 4);
@@ -151,8 +151,10 @@ void BM_MaskedLayerByVersion(benchmark::State& state) {
     Surface screen;
     screen.setSize(kW, kH);
     for (auto _ : state) {
-        for (int y = 0; y < kH; ++y) k.copyMasked(screen.row(y), layer.row(y), layer.maskRow(y), kW);
-        for (int y = 0; y < kH; ++y) k.blendAlpha(screen.row(y), alpha.row(y), alpha.maskRow(y), kW);
+        for (int y = 0; y < kH; ++y)
+            k.copyMasked(screen.row(y), layer.row(y), layer.maskRow(y), kW);
+        for (int y = 0; y < kH; ++y)
+            k.blendAlpha(screen.row(y), alpha.row(y), alpha.maskRow(y), kW);
         benchmark::ClobberMemory();
     }
     state.SetLabel(k.name);

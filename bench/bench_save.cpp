@@ -7,16 +7,16 @@
 #include <memory>
 #include <string>
 
-#include "base/sjis.hpp"
 #include "archive/package.hpp"
 #include "backends/freetype/freetype_font_engine.hpp"
 #include "backends/headless/frame_canvas.hpp"
 #include "backends/headless/headless_host.hpp"
 #include "backends/headless/silent_media_player.hpp"
 #include "backends/posix/local_file_system.hpp"
+#include "base/sjis.hpp"
 #include "formats/png.hpp"
-#include "save/save_files.hpp"
 #include "player/player.hpp"
+#include "save/save_files.hpp"
 
 namespace {
 

@@ -6,8 +6,8 @@
 
 #include "backends/headless/virtual_clock.hpp"
 #include "script/command_cache.hpp"
-#include "script/variables.hpp"
 #include "script/script_file.hpp"
+#include "script/variables.hpp"
 
 using namespace zarvo;
 
@@ -15,8 +15,9 @@ namespace {
 
 // About `lines` lines: a Head block, then books of 50 pages of message commands.
 std::string makeScript(int lines, int* produced) {
-    std::string s = "/// Game Creative Tool - Zarvo Third -\r\n///\r\n<Head=\"Zarvo\">\r\nTitle=bench\r\n"
-                    "ImageWidth=640\r\n<Head End>\r\n";
+    std::string s =
+        "/// Game Creative Tool - Zarvo Third -\r\n///\r\n<Head=\"Zarvo\">\r\nTitle=bench\r\n"
+        "ImageWidth=640\r\n<Head End>\r\n";
     int n = 6, book = 0;
     while (n < lines) {
         s += "<Book=\"book" + std::to_string(book++) + "\">\r\n";
@@ -55,9 +56,12 @@ BENCHMARK(BM_IndexScript)->Unit(benchmark::kMillisecond);
 void BM_MakeCommandCache500(benchmark::State& state) {
     std::string text = "<Book=\"b\">\r\n<Page=\"p\">\r\n";
     for (int c = 0; c < 500; ++c) {
-        if (c % 10 == 0) text += "if.Variable1=%a%\r\n@if\r\n";
-        else if (c % 10 == 9) text += "@endif\r\n";
-        else text += "MessageDraw.Text=Some text of a message line\r\n  @MessageDraw  \r\n";
+        if (c % 10 == 0)
+            text += "if.Variable1=%a%\r\n@if\r\n";
+        else if (c % 10 == 9)
+            text += "@endif\r\n";
+        else
+            text += "MessageDraw.Text=Some text of a message line\r\n  @MessageDraw  \r\n";
     }
     text += "<Page End>\r\n<Book End>\r\n";
     ScriptFile file;
@@ -77,7 +81,9 @@ BENCHMARK(BM_MakeCommandCache500)->Unit(benchmark::kMicrosecond);
 void BM_GetCommand(benchmark::State& state) {
     std::string text = "<Book=\"b\">\r\n<Page=\"p\">\r\n";
     for (int c = 0; c < 100; ++c)
-        text += "MessageDraw.Text=Some text of a message line\r\nMessageDraw.Wait=1\r\n@MessageDraw\r\n";
+        text +=
+            "MessageDraw.Text=Some text of a message "
+            "line\r\nMessageDraw.Wait=1\r\n@MessageDraw\r\n";
     text += "<Page End>\r\n<Book End>\r\n";
     ScriptFile file;
     file.loadFromStream(text);

@@ -4,12 +4,12 @@
 #include <cstdint>
 #include <string_view>
 
+#include "backends/headless/virtual_clock.hpp"
 #include "base/string_list.hpp"
 #include "platform/recording_dialogs.hpp"
-#include "backends/headless/virtual_clock.hpp"
 #include "script/command_cache.hpp"
-#include "script/variables.hpp"
 #include "script/script_file.hpp"
+#include "script/variables.hpp"
 
 using namespace zarvo;
 

@@ -35,7 +35,8 @@ ZARVO_PLUGIN_EXPORT int GetPicture(const char* buf, long len, unsigned int flag,
     unsigned char* rows = NULL;
     int width = 0, height = 0, subsamp = 0, colorspace = 0;
     const unsigned char* jpeg = (const unsigned char*)buf;
-    if (tjDecompressHeader3(tj, jpeg, (unsigned long)len, &width, &height, &subsamp, &colorspace) != 0)
+    if (tjDecompressHeader3(tj, jpeg, (unsigned long)len, &width, &height, &subsamp, &colorspace) !=
+        0)
         goto done;
     if (width <= 0 || height <= 0 || width > ZARVO_PLUGIN_MAX_SIDE ||
         height > ZARVO_PLUGIN_MAX_SIDE || (long)width * height > ZARVO_PLUGIN_MAX_PIXELS)

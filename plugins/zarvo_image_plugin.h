@@ -56,8 +56,8 @@ typedef struct ZarvoBitmapInfoHeader {
     uint32_t biSize; /* 40 (larger BMP information headers are accepted too) */
     int32_t biWidth;
     int32_t biHeight;
-    uint16_t biPlanes;   /* 1 */
-    uint16_t biBitCount; /* 1, 4, 8, 16, 24 or 32 */
+    uint16_t biPlanes;      /* 1 */
+    uint16_t biBitCount;    /* 1, 4, 8, 16, 24 or 32 */
     uint32_t biCompression; /* 0 none, 1 RLE8, 2 RLE4, 3 colour masks */
     uint32_t biSizeImage;   /* bytes of the bits block; required for RLE */
     int32_t biXPelsPerMeter;

@@ -131,7 +131,9 @@ struct Instance {
 // Instances kept before the cache starts over (a story uses a handful of sizes).
 constexpr size_t kMaxInstances = 64;
 
-int fixedAdvance(int pixelHeight, uint16_t code) { return code > 0xFF ? pixelHeight : pixelHeight / 2; }
+int fixedAdvance(int pixelHeight, uint16_t code) {
+    return code > 0xFF ? pixelHeight : pixelHeight / 2;
+}
 
 }  // namespace
 
@@ -167,7 +169,8 @@ struct FreeTypeFontEngine::Impl {
         if (!config) return r;
         FcPattern* pattern = FcPatternCreate();
         if (!pattern) return r;
-        if (family) FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family));
+        if (family)
+            FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family));
         if (japanese) FcPatternAddString(pattern, FC_LANG, reinterpret_cast<const FcChar8*>("ja"));
         FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
         FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
@@ -185,7 +188,8 @@ struct FreeTypeFontEngine::Impl {
             FcChar8* name = nullptr;
             for (int i = 0; FcPatternGetString(match, FC_FAMILY, i, &name) == FcResultMatch; ++i) {
                 if (i == 0) r.family = reinterpret_cast<const char*>(name);
-                if (family && FcStrCmpIgnoreCase(name, reinterpret_cast<const FcChar8*>(family)) == 0) {
+                if (family &&
+                    FcStrCmpIgnoreCase(name, reinterpret_cast<const FcChar8*>(family)) == 0) {
                     r.familyMatched = true;
                     r.family = reinterpret_cast<const char*>(name);
                 }
@@ -273,8 +277,9 @@ struct FreeTypeFontEngine::Impl {
         FT_Face face = inst->primary.face;
         long ascender = face->ascender, descender = -face->descender;
         if (ascender > 0 && descender >= 0 && ascender + descender > 0)
-            inst->baseline = static_cast<int>((static_cast<long>(h) * ascender * 2 + (ascender + descender)) /
-                                              (2 * (ascender + descender)));
+            inst->baseline =
+                static_cast<int>((static_cast<long>(h) * ascender * 2 + (ascender + descender)) /
+                                 (2 * (ascender + descender)));
         // fontconfig reports the asked style even for a face it will only embolden or slant, so
         // the face itself tells whether it has the style.
         inst->synthBold = font.bold && !(face->style_flags & FT_STYLE_FLAG_BOLD);
@@ -332,14 +337,16 @@ struct FreeTypeFontEngine::Impl {
         g.bits.assign(static_cast<size_t>(g.pitch) * static_cast<size_t>(g.rows), 0);
         int srcPitch = bm.pitch < 0 ? -bm.pitch : bm.pitch;
         for (int y = 0; y < g.rows; ++y) {
-            const unsigned char* in = bm.buffer + static_cast<ptrdiff_t>(bm.pitch < 0 ? g.rows - 1 - y : y) * srcPitch;
+            const unsigned char* in =
+                bm.buffer + static_cast<ptrdiff_t>(bm.pitch < 0 ? g.rows - 1 - y : y) * srcPitch;
             uint8_t* out = g.bits.data() + static_cast<size_t>(y) * static_cast<size_t>(g.pitch);
             if (bm.pixel_mode == FT_PIXEL_MODE_MONO) {
                 std::memcpy(out, in, static_cast<size_t>(g.pitch));
             } else {
                 // Solid edges: half coverage or more is text.
                 for (int x = 0; x < g.width; ++x)
-                    if (in[x] >= 128) out[x >> 3] = static_cast<uint8_t>(out[x >> 3] | (0x80 >> (x & 7)));
+                    if (in[x] >= 128)
+                        out[x >> 3] = static_cast<uint8_t>(out[x >> 3] | (0x80 >> (x & 7)));
             }
         }
         g.hasBitmap = true;
@@ -400,7 +407,8 @@ StringList FreeTypeFontEngine::faces() {
     if (set) {
         for (int i = 0; i < set->nfont; ++i) {
             FcChar8* name = nullptr;
-            for (int k = 0; FcPatternGetString(set->fonts[i], FC_FAMILY, k, &name) == FcResultMatch; ++k)
+            for (int k = 0; FcPatternGetString(set->fonts[i], FC_FAMILY, k, &name) == FcResultMatch;
+                 ++k)
                 utf8Families.emplace_back(reinterpret_cast<const char*>(name));
         }
         FcFontSetDestroy(set);
@@ -414,10 +422,11 @@ StringList FreeTypeFontEngine::faces() {
         if (utf8ToSjis(family, cp932)) m.faceList.push_back(std::move(cp932));
     }
     for (const auto& alias : kAliases) {
-        bool installed = std::any_of(utf8Families.begin(), utf8Families.end(), [&](const std::string& f) {
-            return FcStrCmpIgnoreCase(reinterpret_cast<const FcChar8*>(f.c_str()),
-                                      reinterpret_cast<const FcChar8*>(alias.family)) == 0;
-        });
+        bool installed =
+            std::any_of(utf8Families.begin(), utf8Families.end(), [&](const std::string& f) {
+                return FcStrCmpIgnoreCase(reinterpret_cast<const FcChar8*>(f.c_str()),
+                                          reinterpret_cast<const FcChar8*>(alias.family)) == 0;
+            });
         if (installed) m.faceList.emplace_back(alias.windowsName);
     }
     return m.faceList;
@@ -459,13 +468,19 @@ void FreeTypeFontEngine::draw(const FontSpec& font, std::string_view text, int x
         const int64_t left = pen + g.left, top = baseline - g.top;
         pen += g.advance;
         if (!g.hasBitmap) continue;
-        const int64_t x0 = std::max<int64_t>(0, left), x1 = std::min<int64_t>(target.width, left + g.width);
-        const int64_t y0 = std::max<int64_t>(0, top), y1 = std::min<int64_t>(target.height, top + g.rows);
+        const int64_t x0 = std::max<int64_t>(0, left),
+                      x1 = std::min<int64_t>(target.width, left + g.width);
+        const int64_t y0 = std::max<int64_t>(0, top),
+                      y1 = std::min<int64_t>(target.height, top + g.rows);
         for (int64_t ty = y0; ty < y1; ++ty) {
-            const uint8_t* bits = g.bits.data() + static_cast<size_t>(ty - top) * static_cast<size_t>(g.pitch);
-            uint32_t* row = target.pixels + static_cast<size_t>(ty) * static_cast<size_t>(target.stride);
-            uint8_t* maskRow = target.mask ? target.mask + static_cast<size_t>(ty) * static_cast<size_t>(target.maskStride)
-                                           : nullptr;
+            const uint8_t* bits =
+                g.bits.data() + static_cast<size_t>(ty - top) * static_cast<size_t>(g.pitch);
+            uint32_t* row =
+                target.pixels + static_cast<size_t>(ty) * static_cast<size_t>(target.stride);
+            uint8_t* maskRow =
+                target.mask
+                    ? target.mask + static_cast<size_t>(ty) * static_cast<size_t>(target.maskStride)
+                    : nullptr;
             for (int64_t tx = x0; tx < x1; ++tx) {
                 const int64_t bx = tx - left;
                 if (!(bits[bx >> 3] & (0x80 >> (bx & 7)))) continue;

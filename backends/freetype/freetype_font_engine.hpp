@@ -12,7 +12,7 @@
 namespace zarvo::platform {
 
 class FreeTypeFontEngine final : public FontEngine {
-public:
+  public:
     // Without installed fonts (useInstalledFonts false, or none found) measuring still works
     // with fixed widths and drawing does nothing.
     explicit FreeTypeFontEngine(bool useInstalledFonts = true);
@@ -35,7 +35,7 @@ public:
 
     struct Impl;
 
-private:
+  private:
     std::unique_ptr<Impl> impl_;
 };
 

@@ -19,13 +19,13 @@ bool parseNumber(const std::string& s, int& out) {
 }
 
 const std::pair<const char*, BoxAnswer> kAnswerNames[] = {
-    {"ok", BoxAnswer::Ok},  {"cancel", BoxAnswer::Cancel}, {"yes", BoxAnswer::Yes},
-    {"no", BoxAnswer::No},  {"abort", BoxAnswer::Abort},   {"ignore", BoxAnswer::Ignore}};
+    {"ok", BoxAnswer::Ok}, {"cancel", BoxAnswer::Cancel}, {"yes", BoxAnswer::Yes},
+    {"no", BoxAnswer::No}, {"abort", BoxAnswer::Abort},   {"ignore", BoxAnswer::Ignore}};
 
 // Keys with a name in the file; any other key is written as its code.
-const std::pair<const char*, int> kKeyNames[] = {
-    {"space", 32}, {"enter", 13}, {"escape", 27}, {"shift", 16},
-    {"ctrl", 17},  {"alt", 18},   {"f11", 122},   {"f12", 123}};
+const std::pair<const char*, int> kKeyNames[] = {{"space", 32}, {"enter", 13}, {"escape", 27},
+                                                 {"shift", 16}, {"ctrl", 17},  {"alt", 18},
+                                                 {"f11", 122},  {"f12", 123}};
 
 bool parseAnswer(const std::string& s, BoxAnswer& out) {
     for (auto& [name, answer] : kAnswerNames)
@@ -150,19 +150,28 @@ std::string formatEvent(const HeadlessEvent& ev) {
     };
     using Kind = HeadlessEvent::Kind;
     switch (ev.kind) {
-        case Kind::Click: return line + "click" + xy();
-        case Kind::RightClick: return line + "rclick" + xy();
-        case Kind::Move: return line + "move" + xy();
-        case Kind::Key: return line + "key " + key();
-        case Kind::KeyUp: return line + "keyup " + key();
+        case Kind::Click:
+            return line + "click" + xy();
+        case Kind::RightClick:
+            return line + "rclick" + xy();
+        case Kind::Move:
+            return line + "move" + xy();
+        case Kind::Key:
+            return line + "key " + key();
+        case Kind::KeyUp:
+            return line + "keyup " + key();
         case Kind::Answer:
             for (auto& [name, answer] : kAnswerNames)
                 if (answer == ev.answer) return line + "answer " + name;
             return line + "answer ok";
-        case Kind::Input: return line + "input " + sjisToUtf8(ev.text);
-        case Kind::InputCancel: return line + "input-cancel";
-        case Kind::Shot: return line + "shot " + ev.text;
-        case Kind::Quit: return line + "quit";
+        case Kind::Input:
+            return line + "input " + sjisToUtf8(ev.text);
+        case Kind::InputCancel:
+            return line + "input-cancel";
+        case Kind::Shot:
+            return line + "shot " + ev.text;
+        case Kind::Quit:
+            return line + "quit";
         case Kind::Date: {
             char text[32];
             std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", ev.date.year % 10000,

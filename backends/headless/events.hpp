@@ -27,7 +27,7 @@ struct HeadlessEvent {
     uint32_t at = 0;  // virtual ms since the run began
     Kind kind = Kind::Quit;
     int x = 0, y = 0;
-    int key = 0;  // Windows virtual-key code
+    int key = 0;     // Windows virtual-key code
     LocalTime date;  // date: the local time the run starts at
     BoxAnswer answer = BoxAnswer::Ok;
     std::string text;  // input: code page 932; shot: file path

@@ -10,7 +10,7 @@
 namespace zarvo::platform {
 
 class FrameCanvas final : public Canvas {
-public:
+  public:
     void present(const uint32_t* pixels, int width, int height, int stride) override {
         width_ = width;
         height_ = height;
@@ -26,7 +26,7 @@ public:
     const std::vector<uint32_t>& frame() const { return frame_; }
     uint64_t presents() const { return presents_; }
 
-private:
+  private:
     int width_ = 0, height_ = 0;
     std::vector<uint32_t> frame_;
     uint64_t presents_ = 0;

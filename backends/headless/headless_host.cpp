@@ -26,21 +26,32 @@ void HeadlessHost::setTimerEnabled(bool enabled) {
 void HeadlessHost::deliver(const HeadlessEvent& ev) {
     if (!client_) return;
     switch (ev.kind) {
-        case HeadlessEvent::Kind::Click: client_->onMouseDown(MouseButton::Left, ev.x, ev.y); break;
+        case HeadlessEvent::Kind::Click:
+            client_->onMouseDown(MouseButton::Left, ev.x, ev.y);
+            break;
         case HeadlessEvent::Kind::RightClick:
             client_->onMouseDown(MouseButton::Right, ev.x, ev.y);
             break;
-        case HeadlessEvent::Kind::Move: client_->onMouseMove(ev.x, ev.y); break;
-        case HeadlessEvent::Kind::Key: client_->onKeyDown(ev.key); break;
-        case HeadlessEvent::Kind::KeyUp: client_->onKeyUp(ev.key); break;
+        case HeadlessEvent::Kind::Move:
+            client_->onMouseMove(ev.x, ev.y);
+            break;
+        case HeadlessEvent::Kind::Key:
+            client_->onKeyDown(ev.key);
+            break;
+        case HeadlessEvent::Kind::KeyUp:
+            client_->onKeyUp(ev.key);
+            break;
         case HeadlessEvent::Kind::Shot:
             if (onShot) onShot(ev.text);
             break;
-        case HeadlessEvent::Kind::Quit: terminate(); break;
+        case HeadlessEvent::Kind::Quit:
+            terminate();
+            break;
         case HeadlessEvent::Kind::Answer:
         case HeadlessEvent::Kind::Input:
         case HeadlessEvent::Kind::InputCancel:
-        case HeadlessEvent::Kind::Date: break;
+        case HeadlessEvent::Kind::Date:
+            break;
     }
 }
 

@@ -7,14 +7,14 @@
 #include <vector>
 
 #include "backends/headless/events.hpp"
-#include "platform/recording_dialogs.hpp"
 #include "backends/headless/virtual_clock.hpp"
 #include "platform/host.hpp"
+#include "platform/recording_dialogs.hpp"
 
 namespace zarvo::platform {
 
 class HeadlessHost final : public Host {
-public:
+  public:
     static constexpr uint32_t kTimerInterval = 200;
 
     // Answer and input events go to `dialogs`, due from their time on.
@@ -65,7 +65,7 @@ public:
     bool fullScreen() const { return fullScreen_; }
     int fullScreenChanges() const { return fullScreenChanges_; }
 
-private:
+  private:
     void deliverDue();
     void deliver(const HeadlessEvent& ev);
 

@@ -51,7 +51,7 @@ int runHeadless(const HeadlessOptions& options) {
     int status = kExitEnded;
     {
         Player main({&host, &clock, &dialogs, &files, &fonts, &canvas, &players},
-                      options.programDir);
+                    options.programDir);
         auto shot = [&main](const std::string& path) {
             if (!main.saveScreenshot(path))
                 std::cerr << "zarvoplay: cannot write the screenshot " << path << "\n";
@@ -64,11 +64,15 @@ int runHeadless(const HeadlessOptions& options) {
             main.show();
             main.activate();
             switch (host.run(options.maxTime)) {
-                case platform::HeadlessHost::RunEnd::Terminated: break;
-                case platform::HeadlessHost::RunEnd::MaxTime: status = kExitTimeout; break;
+                case platform::HeadlessHost::RunEnd::Terminated:
+                    break;
+                case platform::HeadlessHost::RunEnd::MaxTime:
+                    status = kExitTimeout;
+                    break;
                 case platform::HeadlessHost::RunEnd::Idle:
                     if (!options.quiet)
-                        std::cerr << "zarvoplay: the story waits for input and no events are left\n";
+                        std::cerr
+                            << "zarvoplay: the story waits for input and no events are left\n";
                     status = kExitTimeout;
                     break;
             }
@@ -78,7 +82,8 @@ int runHeadless(const HeadlessOptions& options) {
         if (!options.dumpPath.empty()) {
             std::ofstream dump(options.dumpPath, std::ios::binary | std::ios::trunc);
             if (!writeVariableDump(dump, main.access().variables()))
-                std::cerr << "zarvoplay: cannot write the variable dump to " << options.dumpPath << "\n";
+                std::cerr << "zarvoplay: cannot write the variable dump to " << options.dumpPath
+                          << "\n";
         }
         host.setClient(nullptr);
     }

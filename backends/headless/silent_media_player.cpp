@@ -54,7 +54,9 @@ void SilentMediaPlayer::play() {
     ++starts_;
 }
 
-void SilentMediaPlayer::stop() { running_ = false; }
+void SilentMediaPlayer::stop() {
+    running_ = false;
+}
 
 void SilentMediaPlayer::seekToStart() {
     if (!running_) return;

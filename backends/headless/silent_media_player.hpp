@@ -14,7 +14,7 @@ namespace zarvo::platform {
 class Clock;
 
 class SilentMediaPlayer final : public MediaPlayer {
-public:
+  public:
     explicit SilentMediaPlayer(Clock& clock) : clock_(clock) {}
 
     bool open(const std::string& path) override;
@@ -35,7 +35,7 @@ public:
     int starts() const { return starts_; }
     uint32_t lastStartTick() const { return startTick_; }
 
-private:
+  private:
     Clock& clock_;
     std::string path_;
     MediaFormat format_ = MediaFormat::Unknown;
@@ -48,7 +48,7 @@ private:
 };
 
 class SilentMediaPlayerFactory final : public MediaPlayerFactory {
-public:
+  public:
     explicit SilentMediaPlayerFactory(Clock& clock) : clock_(clock) {}
     std::unique_ptr<MediaPlayer> createPlayer(MediaChannel channel) override;
     // The player last created for a channel, or null; owned by whoever asked for it.
@@ -56,7 +56,7 @@ public:
         return players_[static_cast<size_t>(channel)];
     }
 
-private:
+  private:
     Clock& clock_;
     std::array<SilentMediaPlayer*, 2> players_{};
 };

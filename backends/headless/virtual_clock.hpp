@@ -6,7 +6,7 @@
 namespace zarvo::platform {
 
 class VirtualClock final : public Clock {
-public:
+  public:
     static constexpr LocalTime kDefaultStart{2026, 1, 1, 0, 0, 0, 4};
 
     // Local time starts at `start` and advances with the virtual ticks, the same on every
@@ -23,7 +23,7 @@ public:
     void advance(uint32_t ms) { ticks_ += ms; }
     void setTicks(uint32_t t) { ticks_ = t; }
 
-private:
+  private:
     uint32_t ticks_;
     uint32_t start_;
     int64_t startSeconds_;

@@ -10,10 +10,10 @@
 #include <initializer_list>
 #include <vector>
 
-#include "base/sjis.hpp"
-#include "debug/debug_icons.hpp"
 #include "backends/freetype/freetype_font_engine.hpp"
 #include "backends/imgui/imgui_sdl_renderer.hpp"
+#include "base/sjis.hpp"
+#include "debug/debug_icons.hpp"
 #include "zarvo/texts.hpp"
 
 namespace zarvo::platform {

@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "debug/debug_model.hpp"
 #include "backends/sdl/sdl_host.hpp"
+#include "debug/debug_model.hpp"
 
 struct SDL_Window;
 struct SDL_Renderer;

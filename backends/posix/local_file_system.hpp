@@ -5,7 +5,7 @@
 namespace zarvo::platform {
 
 class LocalFileSystem final : public FileSystem {
-public:
+  public:
     bool exists(const std::string& path) const override;
     bool directoryExists(const std::string& path) const override;
     bool readFile(const std::string& path, std::string& bytes) const override;

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "base/string_list.hpp"
 #include "backends/sdl/box_kinds.hpp"
+#include "base/string_list.hpp"
 #include "zarvo/texts.hpp"
 
 namespace zarvo::platform {

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/font_engine.hpp"
 #include "backends/sdl/line_edit.hpp"
+#include "platform/font_engine.hpp"
 
 namespace zarvo::platform {
 

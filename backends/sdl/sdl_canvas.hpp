@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/canvas.hpp"
 #include "backends/sdl/window_geometry.hpp"
+#include "platform/canvas.hpp"
 
 struct SDL_Renderer;
 struct SDL_Texture;

@@ -5,12 +5,12 @@
 #include <cstdio>
 #include <vector>
 
-#include "base/sjis.hpp"
 #include "backends/sdl/box_kinds.hpp"
 #include "backends/sdl/input_box_view.hpp"
 #include "backends/sdl/line_edit.hpp"
 #include "backends/sdl/sdl_canvas.hpp"
 #include "backends/sdl/sdl_host.hpp"
+#include "base/sjis.hpp"
 #include "zarvo/texts.hpp"
 
 namespace zarvo::platform {

@@ -4,11 +4,11 @@
 
 #include <algorithm>
 
-#include "base/sjis.hpp"
 #include "backends/headless/replay_clock.hpp"
 #include "backends/sdl/key_map.hpp"
 #include "backends/sdl/sdl_canvas.hpp"
 #include "backends/sdl/select_cursor.hpp"
+#include "base/sjis.hpp"
 #include "zarvo/texts.hpp"
 
 namespace zarvo::platform {

@@ -9,8 +9,8 @@
 #include <string_view>
 
 #include "backends/headless/events.hpp"
-#include "platform/host.hpp"
 #include "backends/sdl/window_geometry.hpp"
+#include "platform/host.hpp"
 
 struct SDL_Window;
 struct SDL_Renderer;

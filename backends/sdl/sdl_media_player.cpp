@@ -21,9 +21,9 @@ constexpr int kChannels = 8;  // mixer channels; all reserved, each player owns 
 // FluidSynth needs a General MIDI sound font; SDL_mixer itself looks only for FluidR3.
 void chooseSoundFont() {
     if (std::getenv("SDL_SOUNDFONTS")) return;
-    for (const char* path : {"/usr/share/sounds/sf2/default-GM.sf2",
-                             "/usr/share/sounds/sf2/TimGM6mb.sf2",
-                             "/usr/share/sounds/sf2/FluidR3_GM.sf2"}) {
+    for (const char* path :
+         {"/usr/share/sounds/sf2/default-GM.sf2", "/usr/share/sounds/sf2/TimGM6mb.sf2",
+          "/usr/share/sounds/sf2/FluidR3_GM.sf2"}) {
         std::error_code ec;
         if (std::filesystem::exists(path, ec)) {
             Mix_SetSoundFonts(path);
@@ -49,11 +49,13 @@ uint32_t midiSequenceMs(const std::string& path) {
     return static_cast<uint32_t>(std::lround(std::min(seconds, 86400.0) * 1000));
 }
 
-bool validLevel(int32_t level) { return level >= kVolumeSilent && level <= kVolumeFull; }
+bool validLevel(int32_t level) {
+    return level >= kVolumeSilent && level <= kVolumeFull;
+}
 
 // The one streamed track of SDL_mixer.
 class StreamPlayer final : public MediaPlayer {
-public:
+  public:
     StreamPlayer(bool audioOpen, bool& taken) : audioOpen_(audioOpen), taken_(taken) {}
     ~StreamPlayer() override {
         release();
@@ -91,7 +93,7 @@ public:
         return true;
     }
 
-private:
+  private:
     void start() {
         Mix_VolumeMusic(volume_);
         Mix_PlayMusic(music_, 0);
@@ -115,7 +117,7 @@ private:
 
 // A file decoded into memory, played on its own mixer channel.
 class ChannelPlayer final : public MediaPlayer {
-public:
+  public:
     ChannelPlayer(bool audioOpen, int channel) : audioOpen_(audioOpen), channel_(channel) {}
     ~ChannelPlayer() override { release(); }
     bool open(const std::string& path) override {
@@ -146,7 +148,7 @@ public:
         return true;
     }
 
-private:
+  private:
     // Drops the decoded silence after a MIDI sequence's end.
     void cutChunk(uint32_t ms) {
         int rate, channels;

@@ -15,7 +15,7 @@ namespace zarvo::platform {
 int mixerVolumeOf(int32_t hundredthsOfDecibel);
 
 class SdlMediaPlayerFactory final : public MediaPlayerFactory {
-public:
+  public:
     // Opens the audio device. Without one every player refuses to open files: the story runs
     // on in silence.
     SdlMediaPlayerFactory();
@@ -27,7 +27,7 @@ public:
     // The first music player streams; any further player gets a mixer channel.
     std::unique_ptr<MediaPlayer> createPlayer(MediaChannel channel) override;
 
-private:
+  private:
     bool audioOpen_ = false;
     bool streamTaken_ = false;
     int nextChannel_ = 0;

@@ -9,7 +9,7 @@ namespace {
 
 // Stands in for a channel when no player service was given: nothing opens, nothing plays.
 class NoPlayer final : public platform::MediaPlayer {
-public:
+  public:
     bool open(const std::string&) override { return false; }
     void play() override {}
     void stop() override {}

@@ -27,10 +27,10 @@ enum class SoundMode : uint8_t {
 bool percentToHundredthsOfDecibel(int32_t percent, int32_t& level);
 
 class MusicControl {
-public:
+  public:
     struct Services {
         platform::MediaPlayerFactory* players = nullptr;  // none: both channels stay silent
-        platform::Host* host = nullptr;    // pumped while a sound is waited for
+        platform::Host* host = nullptr;                   // pumped while a sound is waited for
         platform::Clock* clock = nullptr;  // sleeps between the checks of such a wait
     };
     static constexpr uint32_t kWaitSleep = 100;  // ms between the checks of a sound wait
@@ -70,7 +70,7 @@ public:
     SoundMode soundMode() const { return soundMode_; }
     bool soundEnabled() const { return soundEnabled_; }
 
-private:
+  private:
     void waitForSoundEnd();
 
     Services services_;

@@ -22,7 +22,8 @@ bool findNameValue(const StringList& list, std::string_view name, std::string_vi
     return true;
 }
 
-std::string readListString(const StringList& list, std::string_view name, std::string_view fallback) {
+std::string readListString(const StringList& list, std::string_view name,
+                           std::string_view fallback) {
     std::string_view v;
     return std::string(findNameValue(list, name, v) ? v : fallback);
 }

@@ -17,7 +17,8 @@ int findNameLine(const StringList& list, std::string_view name);
 // Value of the first line named `name`; false when there is none.
 bool findNameValue(const StringList& list, std::string_view name, std::string_view& value);
 
-std::string readListString(const StringList& list, std::string_view name, std::string_view fallback);
+std::string readListString(const StringList& list, std::string_view name,
+                           std::string_view fallback);
 int32_t readListInt(const StringList& list, std::string_view name, int32_t fallback);
 bool readListBool(const StringList& list, std::string_view name, bool fallback);
 

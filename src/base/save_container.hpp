@@ -10,7 +10,7 @@
 namespace zarvo {
 
 class SaveContainer {
-public:
+  public:
     virtual ~SaveContainer() = default;
     virtual bool writeSection(std::string_view name, const StringList& lines) = 0;
     // False when the section is missing; `lines` is then unchanged.
@@ -31,7 +31,7 @@ public:
 
 // In-memory container: sections kept as lists, the later write of a name replacing the earlier.
 class MemorySaveContainer final : public SaveContainer {
-public:
+  public:
     bool writeSection(std::string_view name, const StringList& lines) override {
         sections[std::string(name)] = lines;
         return true;

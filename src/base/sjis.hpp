@@ -8,7 +8,9 @@
 namespace zarvo {
 
 // Lead byte of a two-byte character in code page 932.
-inline bool isLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+inline bool isLeadByte(unsigned char c) {
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
 
 // Byte length of the character starting at s[i]: 2 for a lead byte with a byte after it, else 1.
 inline size_t charLength(std::string_view s, size_t i) {

@@ -34,7 +34,11 @@ inline int32_t parseInt(std::string_view s, int32_t fallback) {
     return tryParseInt(s, v) ? v : fallback;
 }
 
-inline std::string intToStr(int64_t v) { return std::to_string(v); }
-inline std::string_view boolToText(bool b) { return b ? "1" : "0"; }
+inline std::string intToStr(int64_t v) {
+    return std::to_string(v);
+}
+inline std::string_view boolToText(bool b) {
+    return b ? "1" : "0";
+}
 
 }  // namespace zarvo

@@ -20,7 +20,7 @@ struct BlockFault {
 BlockFault findBlockFault(const StringList& lines);
 
 struct OpenBlock {
-    std::string kind;  // "Head", "Book" or "Page"
+    std::string kind;       // "Head", "Book" or "Page"
     int32_t startLine = 0;  // 0-based line of its start marker
 };
 

@@ -11,13 +11,13 @@
 #include <utility>
 
 #include "archive/package.hpp"
-#include "platform/file_system.hpp"
-#include "platform/recording_dialogs.hpp"
 #include "base/name_value.hpp"
 #include "base/sjis.hpp"
 #include "base/text.hpp"
 #include "check/block_probe.hpp"
 #include "platform/clock.hpp"
+#include "platform/file_system.hpp"
+#include "platform/recording_dialogs.hpp"
 #include "story/story.hpp"
 #include "zarvo/texts.hpp"
 
@@ -28,7 +28,9 @@ constexpr std::string_view kZarvo = "Zarvo";
 constexpr std::string_view kScriptEntry = "zarvo.zf7";
 constexpr std::string_view kLibraryName = "zarvoplay.zvl";
 
-std::string inQuotes(std::string_view sjis) { return "\"" + sjisToUtf8(sjis) + "\""; }
+std::string inQuotes(std::string_view sjis) {
+    return "\"" + sjisToUtf8(sjis) + "\"";
+}
 
 // A message box's text on one line, in UTF-8.
 std::string oneLine(std::string_view sjis) {
@@ -63,11 +65,13 @@ std::string describeBlockFault(const std::string& text) {
 }
 
 class StoryChecker {
-public:
-    StoryChecker(Story& access, StringList lines, std::string file,
-                 CheckReport& report)
-        : access_(access), script_(access.script()), lines_(std::move(lines)),
-          file_(std::move(file)), report_(report) {}
+  public:
+    StoryChecker(Story& access, StringList lines, std::string file, CheckReport& report)
+        : access_(access),
+          script_(access.script()),
+          lines_(std::move(lines)),
+          file_(std::move(file)),
+          report_(report) {}
 
     void add(int32_t line0, std::string message) {
         report_.problems.push_back({file_, line0 < 0 ? 0 : line0 + 1, std::move(message)});
@@ -80,7 +84,7 @@ public:
     void checkHead(const std::vector<platform::ShownBox>& openingBoxes);
     void checkPages();
 
-private:
+  private:
     struct Page {
         std::string book, page;
         int32_t start = 0, end = 0;
@@ -160,8 +164,9 @@ void StoryChecker::checkBlocks() {
         return;
     }
     for (const OpenBlock& open : findOpenBlocks(lines_))
-        add(open.startLine, open.kind + " block is not closed before the end of the file; the "
-                                        "player never finds it");
+        add(open.startLine, open.kind +
+                                " block is not closed before the end of the file; the "
+                                "player never finds it");
 }
 
 void StoryChecker::checkHead(const std::vector<platform::ShownBox>& openingBoxes) {
@@ -171,15 +176,14 @@ void StoryChecker::checkHead(const std::vector<platform::ShownBox>& openingBoxes
         if (box.text == texts::kWrongFileType) {
             // A control character cannot stand in a Head line, so it tells a missing key.
             std::string type = script_.readHeadString(kZarvo, "FileType", "\n");
-            add(headKeyLine("FileType"),
-                (type == "\n" ? std::string("FileType is missing") : "FileType is " + inQuotes(type)) +
-                    ", not \"QZ7\"; the player asks whether to go on (\"" + oneLine(box.text) +
-                    "\")");
+            add(headKeyLine("FileType"), (type == "\n" ? std::string("FileType is missing")
+                                                       : "FileType is " + inQuotes(type)) +
+                                             ", not \"QZ7\"; the player asks whether to go on (\"" +
+                                             oneLine(box.text) + "\")");
         } else if (box.text == texts::kNewerCommandVersion) {
             add(headKeyLine("CommandVersion"),
                 "CommandVersion " + inQuotes(script_.readHeadString(kZarvo, "CommandVersion", "")) +
-                    " is newer than this player's " +
-                    std::to_string(Variables::kCommandVersion) +
+                    " is newer than this player's " + std::to_string(Variables::kCommandVersion) +
                     "; the player asks whether to go on (\"" + oneLine(box.text) + "\")");
         } else if (!box.text.starts_with(texts::kFileDamaged) &&
                    !box.text.starts_with(texts::kUnknownBlock)) {
@@ -198,8 +202,8 @@ void StoryChecker::checkHead(const std::vector<platform::ShownBox>& openingBoxes
     int32_t start, end;
     if (!script_.findPage(book, page, start, end)) {
         int32_t line = headKeyLine("StartPage");
-        add(line, "the start page " + inQuotes(page) + " of book " + inQuotes(book) +
-                      " does not exist");
+        add(line,
+            "the start page " + inQuotes(page) + " of book " + inQuotes(book) + " does not exist");
     }
 }
 
@@ -263,141 +267,141 @@ void StoryChecker::checkPage(const Page& page) {
 void StoryChecker::checkCommand(const At& at, std::vector<IfBlock>& ifs) {
     const Command& c = *at.command;
     switch (c.type) {
-    case CommandType::Unknown: {
-        std::string message = "unknown command " + inQuotes(c.keyword);
-        for (int32_t t = 1; t < kCommandTypeCount; ++t) {
-            std::string_view keyword = commandKeyword(static_cast<CommandType>(t));
-            if (sameText(keyword, c.keyword))
-                message += " (keywords are case-sensitive: " + inQuotes(keyword) + ")";
+        case CommandType::Unknown: {
+            std::string message = "unknown command " + inQuotes(c.keyword);
+            for (int32_t t = 1; t < kCommandTypeCount; ++t) {
+                std::string_view keyword = commandKeyword(static_cast<CommandType>(t));
+                if (sameText(keyword, c.keyword))
+                    message += " (keywords are case-sensitive: " + inQuotes(keyword) + ")";
+            }
+            add(at.line, message);
+            break;
         }
-        add(at.line, message);
-        break;
-    }
-    case CommandType::If: {
-        namespace p = params::if_;
-        ifs.push_back({at.line, -1});
-        bool value = c.choice(p::kVariableType, VariableType::Other) == VariableType::Value;
-        for (const Param* operand : {&p::kVariable1, &p::kVariable2}) {
-            if (value)
-                checkValue(at, *operand);
+        case CommandType::If: {
+            namespace p = params::if_;
+            ifs.push_back({at.line, -1});
+            bool value = c.choice(p::kVariableType, VariableType::Other) == VariableType::Value;
+            for (const Param* operand : {&p::kVariable1, &p::kVariable2}) {
+                if (value)
+                    checkValue(at, *operand);
+                else
+                    checkExpanded(at, operand->name);
+            }
+            checkChoice(at, p::kCompare, "comparison",
+                        value ? kValueCompareNames : kTextCompareNames);
+            break;
+        }
+        case CommandType::Else:
+            if (ifs.empty())
+                add(at.line, "\"@else\" without \"@if\"");
+            else if (ifs.back().elseLine >= 0)
+                add(at.line, "a second \"@else\" for the \"@if\" at line " +
+                                 std::to_string(ifs.back().line + 1));
             else
-                checkExpanded(at, operand->name);
+                ifs.back().elseLine = at.line;
+            break;
+        case CommandType::EndIf:
+            if (ifs.empty())
+                add(at.line, "\"@endif\" without \"@if\"");
+            else
+                ifs.pop_back();
+            break;
+        case CommandType::MessageDraw:
+            checkExpanded(at, params::message_draw::kText.name);
+            checkLayer(at, params::message_draw::kLayer);
+            break;
+        case CommandType::GraphicDraw:
+            checkPicture(at, params::graphic_draw::kFileName.name,
+                         c.text(params::graphic_draw::kFileName));
+            checkLayer(at, params::graphic_draw::kLayer);
+            checkChoice(at, params::graphic_draw::kEffectType, "effect");
+            break;
+        case CommandType::Music:
+            checkDataFile(at, params::music::kFileName, "music");
+            break;
+        case CommandType::Sound:
+            checkDataFile(at, params::sound::kFileName, "sound");
+            break;
+        case CommandType::ValueCtrl:
+            checkAssigned(at, params::value_ctrl::kValueVar, "%");
+            checkValue(at, params::value_ctrl::kLeftValue);
+            checkValue(at, params::value_ctrl::kRightValue);
+            if (!c.text(params::value_ctrl::kCalc).empty())
+                checkChoice(at, params::value_ctrl::kCalc, "calculation");
+            break;
+        case CommandType::StringCtrl:
+            checkAssigned(at, params::string_ctrl::kStringVar, "$");
+            checkExpanded(at, params::string_ctrl::kText.name);
+            break;
+        case CommandType::StringInput:
+            checkAssigned(at, params::string_input::kStringVar, "$");
+            break;
+        case CommandType::LayerCtrl: {
+            namespace p = params::layer_ctrl;
+            checkLayer(at, p::kName);
+            std::string file = c.text(p::kImageFileName);
+            if (c.flag(p::kImageChange) && file != kClearImage)
+                checkPicture(at, p::kImageFileName.name, file);
+            const std::pair<const Param*, std::array<const Param*, 2>> kValues[] = {
+                {&p::kPosChange, {&p::kPosLeft, &p::kPosTop}},
+                {&p::kSizeChange, {&p::kSizeWidth, &p::kSizeHeight}},
+                {&p::kViewChange, {&p::kViewLeft, &p::kViewTop}},
+            };
+            for (const auto& [flag, values] : kValues)
+                if (c.flag(*flag))
+                    for (const Param* value : values) checkValue(at, *value);
+            break;
         }
-        checkChoice(at, p::kCompare, "comparison",
-                    value ? kValueCompareNames : kTextCompareNames);
-        break;
-    }
-    case CommandType::Else:
-        if (ifs.empty())
-            add(at.line, "\"@else\" without \"@if\"");
-        else if (ifs.back().elseLine >= 0)
-            add(at.line, "a second \"@else\" for the \"@if\" at line " +
-                             std::to_string(ifs.back().line + 1));
-        else
-            ifs.back().elseLine = at.line;
-        break;
-    case CommandType::EndIf:
-        if (ifs.empty())
-            add(at.line, "\"@endif\" without \"@if\"");
-        else
-            ifs.pop_back();
-        break;
-    case CommandType::MessageDraw:
-        checkExpanded(at, params::message_draw::kText.name);
-        checkLayer(at, params::message_draw::kLayer);
-        break;
-    case CommandType::GraphicDraw:
-        checkPicture(at, params::graphic_draw::kFileName.name,
-                     c.text(params::graphic_draw::kFileName));
-        checkLayer(at, params::graphic_draw::kLayer);
-        checkChoice(at, params::graphic_draw::kEffectType, "effect");
-        break;
-    case CommandType::Music:
-        checkDataFile(at, params::music::kFileName, "music");
-        break;
-    case CommandType::Sound:
-        checkDataFile(at, params::sound::kFileName, "sound");
-        break;
-    case CommandType::ValueCtrl:
-        checkAssigned(at, params::value_ctrl::kValueVar, "%");
-        checkValue(at, params::value_ctrl::kLeftValue);
-        checkValue(at, params::value_ctrl::kRightValue);
-        if (!c.text(params::value_ctrl::kCalc).empty())
-            checkChoice(at, params::value_ctrl::kCalc, "calculation");
-        break;
-    case CommandType::StringCtrl:
-        checkAssigned(at, params::string_ctrl::kStringVar, "$");
-        checkExpanded(at, params::string_ctrl::kText.name);
-        break;
-    case CommandType::StringInput:
-        checkAssigned(at, params::string_input::kStringVar, "$");
-        break;
-    case CommandType::LayerCtrl: {
-        namespace p = params::layer_ctrl;
-        checkLayer(at, p::kName);
-        std::string file = c.text(p::kImageFileName);
-        if (c.flag(p::kImageChange) && file != kClearImage)
-            checkPicture(at, p::kImageFileName.name, file);
-        const std::pair<const Param*, std::array<const Param*, 2>> kValues[] = {
-            {&p::kPosChange, {&p::kPosLeft, &p::kPosTop}},
-            {&p::kSizeChange, {&p::kSizeWidth, &p::kSizeHeight}},
-            {&p::kViewChange, {&p::kViewLeft, &p::kViewTop}},
-        };
-        for (const auto& [flag, values] : kValues)
-            if (c.flag(*flag))
-                for (const Param* value : values) checkValue(at, *value);
-        break;
-    }
-    case CommandType::Select: {
-        namespace p = params::select;
-        if (c.flag(p::kImport)) checkLayer(at, p::kImportLayer);
-        // Choices run up to the first empty page name; they go to pages of the current book.
-        for (int32_t n = 1; n <= p::kPage.numbered; ++n) {
-            std::string pageParam = numberedName(p::kPage, n);
-            std::string page = param(at, pageParam, p::kPage.fallback);
-            if (page.empty()) break;
-            checkExpanded(at, numberedName(p::kText, n));
-            checkTarget(at, "", at.page->book, pageParam, page);
+        case CommandType::Select: {
+            namespace p = params::select;
+            if (c.flag(p::kImport)) checkLayer(at, p::kImportLayer);
+            // Choices run up to the first empty page name; they go to pages of the current book.
+            for (int32_t n = 1; n <= p::kPage.numbered; ++n) {
+                std::string pageParam = numberedName(p::kPage, n);
+                std::string page = param(at, pageParam, p::kPage.fallback);
+                if (page.empty()) break;
+                checkExpanded(at, numberedName(p::kText, n));
+                checkTarget(at, "", at.page->book, pageParam, page);
+            }
+            break;
         }
-        break;
-    }
-    case CommandType::Move:
-    case CommandType::Call: {
-        bool move = c.type == CommandType::Move;
-        const Param& book = move ? params::move::kBookName : params::call::kBookName;
-        const Param& page = move ? params::move::kPageName : params::call::kPageName;
-        checkTarget(at, book.name, c.text(book), page.name, c.text(page));
-        break;
-    }
-    case CommandType::DynamicLayer: {
-        namespace p = params::dynamic_layer;
-        DynamicType type = c.choice(p::kType, DynamicType::Transparent);
-        if (type == DynamicType::Image)
-            checkPicture(at, p::kImageFileName.name, c.text(p::kImageFileName));
-        else if (type == DynamicType::Text)
-            checkExpanded(at, p::kText.name);
-        if (c.choice(p::kClickMode, ClickArea::None) != ClickArea::None)
-            checkTarget(at, p::kClickBook.name, c.text(p::kClickBook), p::kClickPage.name,
-                        c.text(p::kClickPage));
-        for (const Param* value : {&p::kLeft, &p::kTop, &p::kWidth, &p::kHeight})
-            checkValue(at, *value);
-        break;
-    }
-    case CommandType::SaveCtrl: {
-        namespace p = params::save_ctrl;
-        checkChoice(at, p::kCommand, "save command");
-        SaveCommand command = c.choice(p::kCommand, SaveCommand::Other);
-        if (command == SaveCommand::LoadValue)
-            checkAssigned(at, p::kVariable, "%$");
-        else if (command == SaveCommand::SaveValue)
-            checkExpanded(at, p::kValue.name);
-        break;
-    }
-    case CommandType::System:
-        checkChoice(at, params::system::kCommand, "system command");
-        break;
-    default:
-        break;
+        case CommandType::Move:
+        case CommandType::Call: {
+            bool move = c.type == CommandType::Move;
+            const Param& book = move ? params::move::kBookName : params::call::kBookName;
+            const Param& page = move ? params::move::kPageName : params::call::kPageName;
+            checkTarget(at, book.name, c.text(book), page.name, c.text(page));
+            break;
+        }
+        case CommandType::DynamicLayer: {
+            namespace p = params::dynamic_layer;
+            DynamicType type = c.choice(p::kType, DynamicType::Transparent);
+            if (type == DynamicType::Image)
+                checkPicture(at, p::kImageFileName.name, c.text(p::kImageFileName));
+            else if (type == DynamicType::Text)
+                checkExpanded(at, p::kText.name);
+            if (c.choice(p::kClickMode, ClickArea::None) != ClickArea::None)
+                checkTarget(at, p::kClickBook.name, c.text(p::kClickBook), p::kClickPage.name,
+                            c.text(p::kClickPage));
+            for (const Param* value : {&p::kLeft, &p::kTop, &p::kWidth, &p::kHeight})
+                checkValue(at, *value);
+            break;
+        }
+        case CommandType::SaveCtrl: {
+            namespace p = params::save_ctrl;
+            checkChoice(at, p::kCommand, "save command");
+            SaveCommand command = c.choice(p::kCommand, SaveCommand::Other);
+            if (command == SaveCommand::LoadValue)
+                checkAssigned(at, p::kVariable, "%$");
+            else if (command == SaveCommand::SaveValue)
+                checkExpanded(at, p::kValue.name);
+            break;
+        }
+        case CommandType::System:
+            checkChoice(at, params::system::kCommand, "system command");
+            break;
+        default:
+            break;
     }
 }
 
@@ -436,8 +440,8 @@ void StoryChecker::checkDataFile(const At& at, const Param& param, std::string_v
     std::string_view name = param.name;
     std::string fileName = at.command->text(param);
     if (fileName.empty()) {
-        add(paramLine(at, name), "no " + std::string(what) + " file is named (" +
-                                     std::string(name) + ")");
+        add(paramLine(at, name),
+            "no " + std::string(what) + " file is named (" + std::string(name) + ")");
         return;
     }
     if (holdsReference(fileName) || access_.dataFileExists(fileName)) return;
@@ -499,8 +503,8 @@ void StoryChecker::checkLayer(const At& at, const Param& param) {
     if (holdsReference(layer) || layer == texts::kTextLayer) return;
     const StringList& names = access_.layers().names();
     if (std::find(names.begin(), names.end(), layer) != names.end()) return;
-    add(paramLine(at, name), "the main screen has no layer " + inQuotes(layer) + " (" +
-                                 std::string(name) + ")");
+    add(paramLine(at, name),
+        "the main screen has no layer " + inQuotes(layer) + " (" + std::string(name) + ")");
 }
 
 void StoryChecker::checkChoice(const At& at, const Param& param, std::string_view what,
@@ -542,11 +546,13 @@ CheckReport checkStory(platform::FileSystem& files, const std::string& projectPa
     }
     if (!access.isPackaged() &&
         (hasMagic(files, projectPath, "QZ7PKG") || hasMagic(files, projectPath, "MZ")))
-        checker.addWhole(projectPath, "the file begins like a package but cannot be opened as "
-                                      "one; the player reads it as a script");
+        checker.addWhole(projectPath,
+                         "the file begins like a package but cannot be opened as "
+                         "one; the player reads it as a script");
     if (access.isPackaged() && findEntry(access.projectPackage(), kScriptEntry) < 0)
-        checker.addWhole(projectPath, "the package holds no script entry \"zarvo.zf7\"; the "
-                                      "player plays an empty script");
+        checker.addWhole(projectPath,
+                         "the package holds no script entry \"zarvo.zf7\"; the "
+                         "player plays an empty script");
     std::vector<platform::ShownBox> openingBoxes = dialogs.shown();
 
     const std::string library =

@@ -27,12 +27,12 @@ class FileSystem;
 
 struct CheckProblem {
     std::string file;
-    int32_t line = 0;  // 1-based; 0 = the whole file
+    int32_t line = 0;     // 1-based; 0 = the whole file
     std::string message;  // UTF-8
 };
 
 struct CheckReport {
-    bool opened = false;  // false: the project file does not exist or cannot be read
+    bool opened = false;                 // false: the project file does not exist or cannot be read
     std::vector<CheckProblem> problems;  // whole-file problems first, then by line
 };
 

@@ -4,10 +4,10 @@
 
 #include "base/sjis.hpp"
 #include "base/text.hpp"
-#include "story/story.hpp"
 #include "graphics/screen.hpp"
 #include "platform/clock.hpp"
 #include "platform/host.hpp"
+#include "story/story.hpp"
 #include "zarvo/texts.hpp"
 
 namespace zarvo {

@@ -17,7 +17,6 @@
 namespace zarvo {
 namespace {
 
-
 constexpr size_t kHeadSize = 2048;  // what a plug-in may read in IsSupported
 constexpr size_t kInfoText = 256;
 
@@ -166,7 +165,8 @@ bool ImagePluginHost::loadFromMemory(const void* data, size_t size, Picture& out
     return false;
 }
 
-bool ImagePluginHost::decodeWith(const PlugIn& plugin, const char* data, size_t size, Picture& out) {
+bool ImagePluginHost::decodeWith(const PlugIn& plugin, const char* data, size_t size,
+                                 Picture& out) {
     void* infoRaw = nullptr;
     void* bitsRaw = nullptr;
     const int result = plugin.getPicture(data, long(size), 1, &infoRaw, &bitsRaw,

@@ -17,7 +17,7 @@ class FileSystem;
 }
 
 class ImagePluginHost {
-public:
+  public:
     using GetPluginInfoFn = int (*)(int, char*, int);
     using IsSupportedFn = int (*)(const char*, const void*);
     using ProgressFn = int (*)(int, int, intptr_t);
@@ -44,11 +44,11 @@ public:
     ImagePluginHost(const ImagePluginHost&) = delete;
     ImagePluginHost& operator=(const ImagePluginHost&) = delete;
 
-    // Loads the plug-ins matching `mask` (listed through `files`), a folder and a file pattern with "*" and "?" compared
-    // without regard to the case of ASCII letters (e.g. "/opt/zarvoplay/*.spi"), in the byte
-    // order of their names. Hidden files, folders, objects that do not load, plug-ins without
-    // GetPluginInfo or of another API version than "00IN", and files already loaded are
-    // skipped. Returns how many were added.
+    // Loads the plug-ins matching `mask` (listed through `files`), a folder and a file pattern with
+    // "*" and "?" compared without regard to the case of ASCII letters (e.g.
+    // "/opt/zarvoplay/*.spi"), in the byte order of their names. Hidden files, folders, objects
+    // that do not load, plug-ins without GetPluginInfo or of another API version than "00IN", and
+    // files already loaded are skipped. Returns how many were added.
     int openPlugIn(const platform::FileSystem& files, const std::string& mask);
     // Unloads every plug-in. Always true.
     bool closePlugIn();
@@ -71,7 +71,7 @@ public:
     // Kept for the record: the player never loads plug-ins by itself.
     bool AutoSusie = false;
 
-private:
+  private:
     static int progressCallback(int num, int denom, intptr_t self);
     bool decodeWith(const PlugIn& plugin, const char* data, size_t size, Picture& out);
 

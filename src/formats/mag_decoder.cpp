@@ -153,11 +153,16 @@ bool readPalette(std::string_view bytes, const MagLayout& L, uint8_t (*rgb)[3]) 
 
 const char* checkText(MagCheck check) {
     switch (check) {
-        case kMagIncomplete: return "MAG data reaches past the end of the file";
-        case kMagNoTextEnd: return "MAG text part has no end";
-        case kMagNotMag: return "not a MAG picture";
-        case kMagBadHeader: return "bad MAG header";
-        default: return "";
+        case kMagIncomplete:
+            return "MAG data reaches past the end of the file";
+        case kMagNoTextEnd:
+            return "MAG text part has no end";
+        case kMagNotMag:
+            return "not a MAG picture";
+        case kMagBadHeader:
+            return "bad MAG header";
+        default:
+            return "";
     }
 }
 
@@ -176,7 +181,8 @@ MagCheck checkMagHeader(std::string_view bytes, MagLayout& L) {
     L = MagLayout{};
     L.headerPos = uint32_t(h);
     L.colors256 = (H[3] & 0x80) != 0;
-    const uint32_t sx = readLe16(H + 4), sy = readLe16(H + 6), ex = readLe16(H + 8), ey = readLe16(H + 10);
+    const uint32_t sx = readLe16(H + 4), sy = readLe16(H + 6), ex = readLe16(H + 8),
+                   ey = readLe16(H + 10);
     // Reversed corners would wrap the sizes around to nonsense.
     if (H[0] != 0 || sx > ex || sy > ey) return kMagBadHeader;
     const uint32_t g = L.colors256 ? 4 : 8;
@@ -210,7 +216,8 @@ bool decodeMagPicture(std::string_view bytes, Picture& out, std::string* error) 
     const MagCheck check = checkMagHeader(bytes, L);
     if (check != kMagGood) return fail(error, checkText(check));
     uint8_t rgb[256][3];
-    if (!readPalette(bytes, L, rgb)) return fail(error, "MAG palette reaches past the end of the file");
+    if (!readPalette(bytes, L, rgb))
+        return fail(error, "MAG palette reaches past the end of the file");
     uint32_t palette[256];
     for (uint32_t i = 0; i < L.paletteEntries(); ++i)
         palette[i] = uint32_t(rgb[i][0]) << 16 | uint32_t(rgb[i][1]) << 8 | rgb[i][2];

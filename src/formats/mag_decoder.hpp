@@ -52,7 +52,7 @@ enum class MagLoad {
 
 // The MAG decoder of the story's picture loading: bytes in, a picture or a result out.
 class MagDecoder {
-public:
+  public:
     // File contents into `out`; `out` is left as it was unless the result is Loaded.
     static MagLoad loadMagBytes(std::string_view bytes, Picture& out);
 

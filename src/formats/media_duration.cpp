@@ -9,12 +9,14 @@ namespace {
 
 // Byte access that never leaves the span: reads past the end fail instead.
 class Bytes {
-public:
+  public:
     explicit Bytes(std::string_view data) : d_(data) {}
     size_t size() const { return d_.size(); }
     bool has(size_t pos, size_t n) const { return pos <= d_.size() && n <= d_.size() - pos; }
     uint8_t u8(size_t pos) const { return static_cast<uint8_t>(d_[pos]); }
-    bool tag(size_t pos, std::string_view t) const { return has(pos, t.size()) && d_.substr(pos, t.size()) == t; }
+    bool tag(size_t pos, std::string_view t) const {
+        return has(pos, t.size()) && d_.substr(pos, t.size()) == t;
+    }
     uint32_t le16(size_t p) const { return u8(p) | u8(p + 1) << 8; }
     uint32_t le32(size_t p) const { return le16(p) | le16(p + 2) << 16; }
     uint64_t le64(size_t p) const { return le32(p) | uint64_t{le32(p + 4)} << 32; }
@@ -22,7 +24,7 @@ public:
     uint32_t be32(size_t p) const { return be16(p) << 16 | be16(p + 2); }
     std::string_view sub(size_t pos, size_t n) const { return d_.substr(pos, n); }
 
-private:
+  private:
     std::string_view d_;
 };
 
@@ -169,7 +171,7 @@ bool parseMpegHeader(const Bytes& b, size_t pos, MpegFrame& f) {
         {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},     // 1, layer II
         {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},      // 1, layer III
         {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},     // 2/2.5, layer I
-        {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},          // 2/2.5, II and III
+        {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},  // 2/2.5, II and III
     };
     static const uint32_t kRates[3] = {44100, 48000, 32000};
     uint8_t b1 = b.u8(pos + 1), b2 = b.u8(pos + 2), b3 = b.u8(pos + 3);

@@ -93,24 +93,32 @@ void DynamicLayerList::drawOnto(Surface& target) {
     if (!surface_) return;
     if (animeIndex < 0 || animeIndex >= animeCount) animeIndex = 0;
     switch (status) {
-        case DLStatus::Disable: rowIndex = indexDisable; break;
-        case DLStatus::Idle: rowIndex = indexEnable; break;
-        case DLStatus::Active: rowIndex = indexActive; break;
+        case DLStatus::Disable:
+            rowIndex = indexDisable;
+            break;
+        case DLStatus::Idle:
+            rowIndex = indexEnable;
+            break;
+        case DLStatus::Active:
+            rowIndex = indexActive;
+            break;
     }
     // Counts and indexes come from scripts and saves: a cell that does not exist in the strip
     // shows nothing rather than a neighbour or a slice of the whole strip.
     const int32_t columns = std::max(animeCount, 1), rows = std::max(divideCount, 1);
     const int32_t cw = surface_->width() / columns, ch = surface_->height() / rows;
     if (rowIndex < 0 || rowIndex >= rows || cw < 1 || ch < 1 || width < 1 || height < 1) return;
-    surface_->copyTo(target, left, top, std::min(width, cw), std::min(height, ch),
-                     cw * animeIndex, ch * rowIndex);
+    surface_->copyTo(target, left, top, std::min(width, cw), std::min(height, ch), cw * animeIndex,
+                     ch * rowIndex);
 }
 
 void DynamicLayer::add(std::unique_ptr<DynamicLayerList> layer) {
     if (layer) layers_.push_back(std::move(layer));
 }
 
-void DynamicLayer::clear() { layers_.clear(); }
+void DynamicLayer::clear() {
+    layers_.clear();
+}
 
 bool DynamicLayer::removeById(int32_t attrId) {
     return std::erase_if(layers_, [attrId](const auto& l) { return l->attrId == attrId; }) > 0;
@@ -286,8 +294,10 @@ std::vector<std::unique_ptr<DynamicLayerList>> readDynamicLayerInfo(
         l->top = readListInt(block, "DynamicLayer.Area.Top", 0);
         l->width = readListInt(block, "DynamicLayer.Area.Width", 0);
         l->height = readListInt(block, "DynamicLayer.Area.Height", 0);
-        l->activeArea = readWord<DLActiveArea>(block, "DynamicLayer.ActiveArea", "None", kAreaWords);
-        l->activeMode = readWord<DLActiveMode>(block, "DynamicLayer.ActiveMode", "Disable", kModeWords);
+        l->activeArea =
+            readWord<DLActiveArea>(block, "DynamicLayer.ActiveArea", "None", kAreaWords);
+        l->activeMode =
+            readWord<DLActiveMode>(block, "DynamicLayer.ActiveMode", "Disable", kModeWords);
         l->focusBook = readListString(block, "DynamicLayer.Focus.BookName", "");
         l->focusPage = readListString(block, "DynamicLayer.Focus.PageName", "");
         l->clickBook = readListString(block, "DynamicLayer.Clickable.BookName", "");
@@ -303,9 +313,11 @@ std::vector<std::unique_ptr<DynamicLayerList>> readDynamicLayerInfo(
         l->indexEnable = readListInt(block, "DynamicLayer.ImageIndex.Enable", 0);
         l->indexActive = readListInt(block, "DynamicLayer.ImageIndex.Active", 0);
         l->indexClick = readListInt(block, "DynamicLayer.ImageIndex.Click", 0);
-        l->animeType = readWord<DLAnimeType>(block, "DynamicLayer.Image.AnimeType", "None", kAnimeWords);
+        l->animeType =
+            readWord<DLAnimeType>(block, "DynamicLayer.Image.AnimeType", "None", kAnimeWords);
         l->text = readListString(block, "DynamicLayer.Text.Text", "");
-        l->fontName = readListString(block, "DynamicLayer.Text.FontName", texts::kDefaultSystemFont);
+        l->fontName =
+            readListString(block, "DynamicLayer.Text.FontName", texts::kDefaultSystemFont);
         l->fontSize = readListInt(block, "DynamicLayer.Text.FontSize", 16);
         l->fontDpi = readListInt(block, "DynamicLayer.Text.FontDPI", 96);
         uint32_t color = 0;

@@ -34,7 +34,7 @@ inline constexpr int32_t kTransientLast = 1999;
 }  // namespace dynamic_ids
 
 class DynamicLayerList {
-public:
+  public:
     DynamicLayerList();
 
     // Makes the layer's picture from its properties: an image strip (a copy of `image`), a
@@ -66,14 +66,14 @@ public:
     std::string text;
     std::string fontName;
     int32_t fontSize = 16, fontDpi = 96;
-    uint32_t fontColor = 0;  // platform colour
+    uint32_t fontColor = 0;                     // platform colour
     bool textBold = false, textItalic = false;  // recorded only; the text is laid out plain
     DLStatus status = DLStatus::Idle;
     int32_t animeIndex = 0;
     int32_t rowIndex = 0;
     bool dirty = true;
 
-private:
+  private:
     std::unique_ptr<Surface> surface_;
 };
 
@@ -84,7 +84,7 @@ struct DynamicLayerClick {
 };
 
 class DynamicLayer {
-public:
+  public:
     // The set owns the layer; a new one goes on top.
     void add(std::unique_ptr<DynamicLayerList> layer);
     void clear();
@@ -114,7 +114,7 @@ public:
     // border line. An empty set gives an empty list.
     void writeInfo(StringList& lines) const;
 
-private:
+  private:
     std::vector<std::unique_ptr<DynamicLayerList>> layers_;  // oldest first
 };
 

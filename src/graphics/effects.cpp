@@ -64,8 +64,8 @@ void paint(const EffectContext& ctx, const Surface& surface) {
 // (dx, dy) of dst. The surface's own operations read a width or height of 1 or less as "as far as
 // the surfaces go" and keep reading from sx when dx is negative; the effects want neither, so the
 // rectangle is cut to both surfaces here first, moving both origins together.
-void copyExact(const Surface& src, Surface& dst, i64 dx, i64 dy, i64 w, i64 h, i64 sx,
-               i64 sy, int opacity = -1) {
+void copyExact(const Surface& src, Surface& dst, i64 dx, i64 dy, i64 w, i64 h, i64 sx, i64 sy,
+               int opacity = -1) {
     if (w <= 0 || h <= 0) return;
     auto cut = [](i64& d, i64& s, i64& len, i64 dLimit, i64 sLimit) {
         if (d < 0) {
@@ -133,8 +133,8 @@ i64 commonHeight(const Surface& a, const Surface& b) {
 
 // LeftTo and TopTo: ten sweeps over two-pixel strips across the area, `horizontal` meaning columns
 // moving right.
-void sweep(const EffectContext& ctx, Surface& old, const Surface& fresh, i64 x, i64 y,
-           i64 w, i64 h, bool horizontal) {
+void sweep(const EffectContext& ctx, Surface& old, const Surface& fresh, i64 x, i64 y, i64 w, i64 h,
+           bool horizontal) {
     const Pacer pacer(ctx, 40);
     // Only the part on the surfaces is swept; the other direction is cut by the copies.
     i64& pos = horizontal ? x : y;
@@ -198,8 +198,7 @@ EffectType effectTypeFromName(std::string_view name) {
 
 void runTransition(EffectType type, const EffectContext& ctx, Surface& old, const Surface& fresh,
                    int x, int y, int width, int height) {
-    using Effect =
-        void (*)(const EffectContext&, Surface&, const Surface&, int, int, int, int);
+    using Effect = void (*)(const EffectContext&, Surface&, const Surface&, int, int, int, int);
     // Indexed by EffectType; None runs nothing.
     static constexpr std::array<Effect, 9> kEffects = {
         nullptr,        effects::fadein, effects::leftTo, effects::topTo, effects::rndPanel,
@@ -212,8 +211,8 @@ void runTransition(EffectType type, const EffectContext& ctx, Surface& old, cons
 
 namespace effects {
 
-void fadein(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
-            int width, int height) {
+void fadein(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y, int width,
+            int height) {
     const Pacer pacer(ctx, 150);
     Surface work;
     for (uint32_t k = 1; k <= 8; ++k) {
@@ -224,18 +223,18 @@ void fadein(const EffectContext& ctx, Surface& old, const Surface& fresh, int x,
     }
 }
 
-void leftTo(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
-            int width, int height) {
+void leftTo(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y, int width,
+            int height) {
     sweep(ctx, old, fresh, x, y, width, height, true);
 }
 
-void topTo(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
-           int width, int height) {
+void topTo(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y, int width,
+           int height) {
     sweep(ctx, old, fresh, x, y, width, height, false);
 }
 
-void rndPanel(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
-              int width, int height) {
+void rndPanel(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y, int width,
+              int height) {
     const Pacer pacer(ctx, 30);
     constexpr int kPanels = 144;
     std::array<int, kPanels> column{}, row{};
@@ -265,8 +264,8 @@ void rndPanel(const EffectContext& ctx, Surface& old, const Surface& fresh, int 
     paint(ctx, fresh);
 }
 
-void blind(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
-           int width, int height) {
+void blind(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y, int width,
+           int height) {
     const Pacer pacer(ctx, 40);
     // Rows of a last partial band are left to the final paint.
     const auto [lo, hi] = indexRange(y, 20, 20, height / 20, commonHeight(old, fresh));
@@ -277,8 +276,8 @@ void blind(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, 
     }
 }
 
-void square(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
-            int width, int height) {
+void square(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y, int width,
+            int height) {
     const Pacer pacer(ctx, 40);
     // Both counts include the band that starts at the area's far edge: a partial last band is
     // covered, and for a multiple of 20 the lines of one band past the area are copied too.
@@ -294,8 +293,8 @@ void square(const EffectContext& ctx, Surface& old, const Surface& fresh, int x,
     }
 }
 
-void wave(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y,
-          int width, int height) {
+void wave(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, int y, int width,
+          int height) {
     const Pacer pacer(ctx, 100);
     std::array<double, 20> sine{};
     for (size_t k = 0; k < sine.size(); ++k)
@@ -329,8 +328,8 @@ void wave(const EffectContext& ctx, Surface& old, const Surface& fresh, int x, i
     paint(ctx, fresh);
 }
 
-void mosaic(const EffectContext& ctx, Surface& old, const Surface& fresh, int /*x*/,
-            int /*y*/, int width, int height) {
+void mosaic(const EffectContext& ctx, Surface& old, const Surface& fresh, int /*x*/, int /*y*/,
+            int width, int height) {
     // The cells start at the surface's origin whatever the area's position: only its size counts.
     const Pacer pacer(ctx, 200);
     Surface work;

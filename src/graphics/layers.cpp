@@ -103,7 +103,8 @@ void LayerDefinitions::load(ScriptFile& script) {
     }
     definitions_[0] = LayerDefinition{std::string(texts::kBackgroundLayer), "", true, 0, 0};
     names_.clear();
-    for (int32_t i = count_ - 1; i >= 0; --i) names_.push_back(definitions_[static_cast<size_t>(i)].name);
+    for (int32_t i = count_ - 1; i >= 0; --i)
+        names_.push_back(definitions_[static_cast<size_t>(i)].name);
 }
 
 }  // namespace zarvo

@@ -24,7 +24,7 @@ class Canvas;
 }
 
 class Layer {
-public:
+  public:
     Surface surface;
     TextLayout text;  // the message laid out on the surface, for text layers
     int32_t left = 0, top = 0;
@@ -41,7 +41,7 @@ public:
 };
 
 class LayerStack {
-public:
+  public:
     LayerStack(int32_t width, int32_t height);
 
     int32_t width() const { return width_; }
@@ -58,8 +58,8 @@ public:
     void compose();        // base := the visible layers, then RefreshOutput
     void refreshOutput();  // output := base, with the dynamic layers over it
     void paint();          // output to the canvas, unless an effect runs
-    void drawCell(const Surface& surface, int32_t dx, int32_t dy, int32_t width,
-                  int32_t height, int32_t sx, int32_t sy);
+    void drawCell(const Surface& surface, int32_t dx, int32_t dy, int32_t width, int32_t height,
+                  int32_t sx, int32_t sy);
     // Transition from what is shown to the newly composed picture.
     void runEffect(EffectType type, int32_t x, int32_t y, int32_t width, int32_t height,
                    const EffectContext& context);
@@ -76,7 +76,7 @@ public:
     // Extra drawing over `output` after the dynamic layers, for whoever needs an overlay.
     std::function<void(Surface& output)> drawDynamicLayers;
 
-private:
+  private:
     int32_t width_, height_;
     platform::Canvas* canvas_ = nullptr;
     Surface output_;
@@ -94,7 +94,7 @@ struct LayerDefinition {
 };
 
 class LayerDefinitions {
-public:
+  public:
     static constexpr int32_t kMaxDefinitions = 32;
 
     // Reads the definitions from the Head block "LayerList". A count above the table's 32 is
@@ -103,11 +103,13 @@ public:
     static std::string getSectionName(int32_t number, int kind);
 
     int32_t count() const { return count_; }
-    const LayerDefinition& definition(int32_t i) const { return definitions_[static_cast<size_t>(i)]; }
+    const LayerDefinition& definition(int32_t i) const {
+        return definitions_[static_cast<size_t>(i)];
+    }
     // Definition names from the last one down to definition 0.
     const StringList& names() const { return names_; }
 
-private:
+  private:
     int32_t count_ = 1;
     std::array<LayerDefinition, kMaxDefinitions> definitions_;
     StringList names_;

@@ -61,8 +61,9 @@ void orMaskPortable(uint8_t* __restrict d, const uint8_t* __restrict s, size_t n
     for (size_t i = 0; i < n; ++i) d[i] |= s[i];
 }
 
-constexpr RowKernels kPortable{KernelLevel::Portable, "portable", copyMaskedPortable,
-                               blendAlphaPortable, blendConstantPortable, orMaskPortable};
+constexpr RowKernels kPortable{KernelLevel::Portable, "portable",
+                               copyMaskedPortable,    blendAlphaPortable,
+                               blendConstantPortable, orMaskPortable};
 
 #if ZARVO_X86
 
@@ -78,17 +79,17 @@ ZARVO_AVX2 inline __m256i mix16Avx2(__m256i d, __m256i s, __m256i a, __m256i ia)
 // weight of 0 on both sides, so the top byte comes out 0.
 ZARVO_AVX2 inline __m256i blend8Avx2(__m256i d, __m256i s, __m256i a32) {
     const __m256i zero = _mm256_setzero_si256();
-    const __m256i spread = _mm256_setr_epi8(0, 0, 0, -128, 4, 4, 4, -128, 8, 8, 8, -128, 12, 12,
-                                            12, -128, 0, 0, 0, -128, 4, 4, 4, -128, 8, 8, 8, -128,
-                                            12, 12, 12, -128);
+    const __m256i spread =
+        _mm256_setr_epi8(0, 0, 0, -128, 4, 4, 4, -128, 8, 8, 8, -128, 12, 12, 12, -128, 0, 0, 0,
+                         -128, 4, 4, 4, -128, 8, 8, 8, -128, 12, 12, 12, -128);
     const __m256i colourMax = _mm256_set1_epi64x(0x000000FF00FF00FFll);
     const __m256i ab = _mm256_shuffle_epi8(a32, spread);
     const __m256i alo = _mm256_unpacklo_epi8(ab, zero), ahi = _mm256_unpackhi_epi8(ab, zero);
     const __m256i ilo = _mm256_sub_epi16(colourMax, alo), ihi = _mm256_sub_epi16(colourMax, ahi);
-    const __m256i lo = mix16Avx2(_mm256_unpacklo_epi8(d, zero), _mm256_unpacklo_epi8(s, zero),
-                                 alo, ilo);
-    const __m256i hi = mix16Avx2(_mm256_unpackhi_epi8(d, zero), _mm256_unpackhi_epi8(s, zero),
-                                 ahi, ihi);
+    const __m256i lo =
+        mix16Avx2(_mm256_unpacklo_epi8(d, zero), _mm256_unpacklo_epi8(s, zero), alo, ilo);
+    const __m256i hi =
+        mix16Avx2(_mm256_unpackhi_epi8(d, zero), _mm256_unpackhi_epi8(s, zero), ahi, ihi);
     return _mm256_packus_epi16(lo, hi);
 }
 
@@ -150,8 +151,8 @@ ZARVO_AVX2 void blendAlphaAvx2(uint32_t* __restrict d, const uint32_t* __restric
         if (m[i]) d[i] = blendPixel(d[i], s[i], m[i]);
 }
 
-ZARVO_AVX2 void blendConstantAvx2(uint32_t* __restrict d, const uint32_t* __restrict s,
-                                  uint32_t o, size_t n) {
+ZARVO_AVX2 void blendConstantAvx2(uint32_t* __restrict d, const uint32_t* __restrict s, uint32_t o,
+                                  size_t n) {
     const __m256i zero = _mm256_setzero_si256();
     const uint64_t a4 = o | (uint64_t{o} << 16) | (uint64_t{o} << 32);
     const __m256i a = _mm256_set1_epi64x(static_cast<long long>(a4));
@@ -178,8 +179,8 @@ ZARVO_AVX2 void orMaskAvx2(uint8_t* __restrict d, const uint8_t* __restrict s, s
     for (; i < n; ++i) d[i] |= s[i];
 }
 
-constexpr RowKernels kAvx2{KernelLevel::Avx2, "avx2",     copyMaskedAvx2,
-                           blendAlphaAvx2,    blendConstantAvx2, orMaskAvx2};
+constexpr RowKernels kAvx2{KernelLevel::Avx2, "avx2",    copyMaskedAvx2, blendAlphaAvx2,
+                           blendConstantAvx2, orMaskAvx2};
 
 // --- AVX-512: 16 pixels per step, masked loads and stores (also for the row's tail) ---
 
@@ -199,15 +200,19 @@ ZARVO_AVX512 inline __m512i blend16Avx512(__m512i d, __m512i s, __m512i a32) {
     const __m512i ab = _mm512_shuffle_epi8(a32, spread);
     const __m512i alo = _mm512_unpacklo_epi8(ab, zero), ahi = _mm512_unpackhi_epi8(ab, zero);
     const __m512i ilo = _mm512_sub_epi16(colourMax, alo), ihi = _mm512_sub_epi16(colourMax, ahi);
-    const __m512i lo = mix16Avx512(_mm512_unpacklo_epi8(d, zero), _mm512_unpacklo_epi8(s, zero),
-                                   alo, ilo);
-    const __m512i hi = mix16Avx512(_mm512_unpackhi_epi8(d, zero), _mm512_unpackhi_epi8(s, zero),
-                                   ahi, ihi);
+    const __m512i lo =
+        mix16Avx512(_mm512_unpacklo_epi8(d, zero), _mm512_unpacklo_epi8(s, zero), alo, ilo);
+    const __m512i hi =
+        mix16Avx512(_mm512_unpackhi_epi8(d, zero), _mm512_unpackhi_epi8(s, zero), ahi, ihi);
     return _mm512_packus_epi16(lo, hi);
 }
 
-inline uint64_t validBits64(size_t left) { return left >= 64 ? ~uint64_t{0} : (uint64_t{1} << left) - 1; }
-inline uint32_t validBits16(size_t left) { return left >= 16 ? 0xFFFFu : (1u << left) - 1; }
+inline uint64_t validBits64(size_t left) {
+    return left >= 64 ? ~uint64_t{0} : (uint64_t{1} << left) - 1;
+}
+inline uint32_t validBits16(size_t left) {
+    return left >= 16 ? 0xFFFFu : (1u << left) - 1;
+}
 
 ZARVO_AVX512 void copyMaskedAvx512(uint32_t* __restrict d, const uint32_t* __restrict s,
                                    const uint8_t* __restrict m, size_t n) {
@@ -269,8 +274,8 @@ ZARVO_AVX512 void orMaskAvx512(uint8_t* __restrict d, const uint8_t* __restrict 
     }
 }
 
-constexpr RowKernels kAvx512{KernelLevel::Avx512, "avx512",     copyMaskedAvx512,
-                             blendAlphaAvx512,    blendConstantAvx512, orMaskAvx512};
+constexpr RowKernels kAvx512{KernelLevel::Avx512, "avx512",    copyMaskedAvx512, blendAlphaAvx512,
+                             blendConstantAvx512, orMaskAvx512};
 
 #endif  // ZARVO_X86
 

@@ -122,7 +122,7 @@ void Screen::runEffect(int window, EffectType type, int32_t x, int32_t y, int32_
 }
 
 bool Screen::loadLayerImage(int window, std::string_view layer, std::string_view fileName,
-                                    bool transparent, bool translucent) {
+                            bool transparent, bool translucent) {
     Layer* l = findLayer(window, layer);
     if (!l) return false;
     l->fileName = fileName;
@@ -132,7 +132,7 @@ bool Screen::loadLayerImage(int window, std::string_view layer, std::string_view
 }
 
 bool Screen::loadImage(Surface& surface, std::string_view fileName, bool transparent,
-                               bool translucent) {
+                       bool translucent) {
     if (services_.loadGraphic && services_.loadGraphic(fileName, surface)) {
         // A PNG brings its own transparency.
         if (!hasPngExtension(fileName)) {
@@ -160,8 +160,7 @@ bool Screen::blankLayer(int window, std::string_view layer) {
     return true;
 }
 
-bool Screen::newLayerSurface(int window, std::string_view layer, int32_t width,
-                                     int32_t height) {
+bool Screen::newLayerSurface(int window, std::string_view layer, int32_t width, int32_t height) {
     Layer* l = findLayer(window, layer);
     if (!l) return false;
     l->fileName.clear();
@@ -208,8 +207,7 @@ bool Screen::setLayerPos(int window, std::string_view layer, int32_t left, int32
     return true;
 }
 
-bool Screen::setLayerSize(int window, std::string_view layer, int32_t width,
-                                  int32_t height) {
+bool Screen::setLayerSize(int window, std::string_view layer, int32_t width, int32_t height) {
     Layer* l = findLayer(window, layer);
     if (!l) return false;
     l->width = width;
@@ -217,8 +215,7 @@ bool Screen::setLayerSize(int window, std::string_view layer, int32_t width,
     return true;
 }
 
-bool Screen::setLayerView(int window, std::string_view layer, int32_t viewLeft,
-                                  int32_t viewTop) {
+bool Screen::setLayerView(int window, std::string_view layer, int32_t viewLeft, int32_t viewTop) {
     Layer* l = findLayer(window, layer);
     if (!l) return false;
     l->viewLeft = std::max(viewLeft, 0);
@@ -226,8 +223,8 @@ bool Screen::setLayerView(int window, std::string_view layer, int32_t viewLeft,
     return true;
 }
 
-bool Screen::getLayerRect(int window, std::string_view layer, int32_t& left,
-                                  int32_t& top, int32_t& width, int32_t& height) {
+bool Screen::getLayerRect(int window, std::string_view layer, int32_t& left, int32_t& top,
+                          int32_t& width, int32_t& height) {
     Layer* l = findLayer(window, layer);
     if (!l) return false;
     left = l->left;
@@ -262,10 +259,9 @@ bool Screen::revealMessage(int window, std::string_view layer) {
                 break;
             case RevealOp::ShowKeyMarker:
             case RevealOp::ShowPageMarker:
-                showMarker(window,
-                           step.op == RevealOp::ShowKeyMarker ? kKeyMarkerFile : kPageMarkerFile,
-                           l->left + step.stepX + step.stepWidth,
-                           l->top + step.stepY + step.stepHeight);
+                showMarker(
+                    window, step.op == RevealOp::ShowKeyMarker ? kKeyMarkerFile : kPageMarkerFile,
+                    l->left + step.stepX + step.stepWidth, l->top + step.stepY + step.stepHeight);
                 break;
             case RevealOp::HideKeyMarker:
             case RevealOp::HidePageMarker:
@@ -292,13 +288,13 @@ bool Screen::revealMessage(int window, std::string_view layer) {
                 s->compose();
                 s->paint();
                 return false;
-            default: return false;
+            default:
+                return false;
         }
     }
 }
 
-void Screen::showMarker(int window, std::string_view fileName, int32_t x,
-                                int32_t lineBottom) {
+void Screen::showMarker(int window, std::string_view fileName, int32_t x, int32_t lineBottom) {
     Surface image;
     // A marker is a hint, not content: without its picture the message goes on unmarked.
     if (!services_.loadGraphic || !services_.loadGraphic(fileName, image)) return;

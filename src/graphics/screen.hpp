@@ -36,7 +36,7 @@ struct WindowSettings {
 };
 
 class Screen {
-public:
+  public:
     static constexpr int kWindowCount = 6;
     enum class MessageMode { Effect = 0, Direct = 1 };
 
@@ -73,8 +73,7 @@ public:
 
     bool loadLayerImage(int window, std::string_view layer, std::string_view fileName,
                         bool transparent, bool translucent);
-    bool loadImage(Surface& surface, std::string_view fileName, bool transparent,
-                   bool translucent);
+    bool loadImage(Surface& surface, std::string_view fileName, bool transparent, bool translucent);
     bool blankLayer(int window, std::string_view layer);
     bool newLayerSurface(int window, std::string_view layer, int32_t width, int32_t height);
     int32_t drawLayerText(int window, std::string_view layer, std::string_view text);
@@ -119,7 +118,7 @@ public:
 
     MessageMode messageMode = MessageMode::Effect;
 
-private:
+  private:
     bool validWindow(int window) const { return window >= 0 && window < kWindowCount; }
     void showMarker(int window, std::string_view fileName, int32_t x, int32_t lineBottom);
     void reportDynamicLayerFailure();

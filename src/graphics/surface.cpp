@@ -157,9 +157,9 @@ void Surface::assignPicture(const Picture& picture) {
 void Surface::assignPicture(Picture&& picture) {
     const size_t n = static_cast<size_t>(std::max(picture.width, 0)) *
                      static_cast<size_t>(std::max(picture.height, 0));
-    const bool whole = picture.pixels.size() == n &&
-                       (picture.alphaMode == AlphaMode::None ? picture.mask.empty()
-                                                             : picture.mask.size() == n);
+    const bool whole =
+        picture.pixels.size() == n &&
+        (picture.alphaMode == AlphaMode::None ? picture.mask.empty() : picture.mask.size() == n);
     // A complete picture within the size limits is taken over without a copy.
     if (!whole || picture.width > kMaxSide || picture.height > kMaxSide ||
         static_cast<int64_t>(n) > kMaxPixels)
@@ -172,8 +172,8 @@ void Surface::assignPicture(Picture&& picture) {
     for (uint32_t& p : picture_) p &= 0xFFFFFFu;
 }
 
-void Surface::copyTo(Surface& dest, int32_t dx, int32_t dy, int32_t width,
-                         int32_t height, int32_t sx, int32_t sy) const {
+void Surface::copyTo(Surface& dest, int32_t dx, int32_t dy, int32_t width, int32_t height,
+                     int32_t sx, int32_t sy) const {
     const CopyRect r{clipAxis(dx, width, sx, dest.width_, width_),
                      clipAxis(dy, height, sy, dest.height_, height_)};
     if (r.empty()) return;
@@ -208,8 +208,8 @@ void Surface::copyTo(Surface& dest, int32_t dx, int32_t dy, int32_t width,
     }
 }
 
-void Surface::blendTo(Surface& dest, int32_t dx, int32_t dy, int32_t width,
-                          int32_t height, int32_t sx, int32_t sy, int32_t opacity) const {
+void Surface::blendTo(Surface& dest, int32_t dx, int32_t dy, int32_t width, int32_t height,
+                      int32_t sx, int32_t sy, int32_t opacity) const {
     if (alphaMode_ != AlphaMode::None) return;
     const CopyRect r{clipAxis(dx, width, sx, dest.width_, width_),
                      clipAxis(dy, height, sy, dest.height_, height_)};

@@ -26,7 +26,7 @@ inline uint32_t pixelToColor(uint32_t p) {
 }
 
 class Surface {
-public:
+  public:
     Surface();  // 10 x 10, white, AlphaMode::None
 
     int32_t width() const { return width_; }
@@ -66,7 +66,7 @@ public:
     void makeTranslucent();
     void clearMask();
 
-private:
+  private:
     int32_t width_ = 0, height_ = 0;
     std::vector<uint32_t> picture_;
     std::vector<uint8_t> mask_;

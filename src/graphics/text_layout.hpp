@@ -51,7 +51,7 @@ struct RevealStep {
 };
 
 class TextLayout {
-public:
+  public:
     // A message records at most this many steps; the rest of a very long page shows at once, and
     // the page break always fits, so the timing of long messages stays as stories know it.
     static constexpr int kRevealCapacity = 4096;
@@ -76,7 +76,7 @@ public:
     std::string layoutText;  // the text as the last layout began
     FontStatus font;
 
-private:
+  private:
     struct RevealEntry {
         RevealOp op = RevealOp::End;
         int32_t value = 0;
@@ -101,7 +101,7 @@ private:
 // What lays text out when no font engine is there: fixed widths (full-width characters as wide
 // as high, others half), so layout and reveal timing go on, and nothing is drawn.
 class FixedWidthFontEngine final : public platform::FontEngine {
-public:
+  public:
     StringList faces() override { return {}; }
     bool hasFace(std::string_view) override { return false; }
     platform::TextExtent measure(const platform::FontSpec& font, std::string_view text) override;

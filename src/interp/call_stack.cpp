@@ -59,7 +59,8 @@ bool CallStack::saveInfo(SaveContainer& save) const {
 bool CallStack::loadInfo(SaveContainer& save) {
     StringList section;
     if (!save.readSection(kSection, section)) return false;
-    lines_.assign(std::make_move_iterator(section.rbegin()), std::make_move_iterator(section.rend()));
+    lines_.assign(std::make_move_iterator(section.rbegin()),
+                  std::make_move_iterator(section.rend()));
     return true;
 }
 

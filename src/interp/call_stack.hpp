@@ -12,7 +12,7 @@
 namespace zarvo {
 
 class CallStack {
-public:
+  public:
     // Line pushed below every frame; an empty line stops a pop the same way.
     static constexpr std::string_view kBorder = "@StackBorder";
     static constexpr std::string_view kSection = "stack.info";
@@ -47,7 +47,7 @@ public:
     // False, stack unchanged, when the section is missing.
     bool loadInfo(SaveContainer& save);
 
-private:
+  private:
     // Bottom first, so that push and pop work at the end of the vector; the top-first order
     // exists only at the interface.
     StringList lines_;

@@ -6,7 +6,7 @@
 namespace zarvo::platform {
 
 class Canvas {
-public:
+  public:
     virtual ~Canvas() = default;
     // `pixels`: `height` rows of `stride` words, each 0x00RRGGBB (blue in the low byte).
     virtual void present(const uint32_t* pixels, int width, int height, int stride) = 0;

@@ -12,7 +12,9 @@ uint32_t SystemClock::ticks() {
     return static_cast<uint32_t>(ms.count());
 }
 
-void SystemClock::sleep(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void SystemClock::sleep(uint32_t ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 namespace {
 
@@ -30,7 +32,9 @@ LocalTime fromTm(const std::tm& tm) {
 
 }  // namespace
 
-LocalTime SystemClock::localTime() { return localTimeOf(static_cast<int64_t>(std::time(nullptr))); }
+LocalTime SystemClock::localTime() {
+    return localTimeOf(static_cast<int64_t>(std::time(nullptr)));
+}
 
 LocalTime localTimeOf(int64_t epochSeconds) {
     std::time_t t = static_cast<std::time_t>(epochSeconds);

@@ -12,7 +12,7 @@ struct LocalTime {
 };
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     // Milliseconds; unsigned 32-bit and wrapping, so compare with unsigned differences.
     virtual uint32_t ticks() = 0;
@@ -26,7 +26,7 @@ inline bool tickReached(uint32_t now, uint32_t start, uint32_t length) {
 }
 
 class SystemClock final : public Clock {
-public:
+  public:
     uint32_t ticks() override;
     void sleep(uint32_t ms) override;
     LocalTime localTime() override;

@@ -27,11 +27,12 @@ std::string_view boxAnswerName(BoxAnswer answer);
 BoxAnswer defaultAnswer(BoxKind kind);
 
 class Dialogs {
-public:
+  public:
     virtual ~Dialogs() = default;
     virtual BoxAnswer showMessage(BoxKind kind, std::string_view text) = 0;
     // Returns false on Cancel; on OK `value` holds the entered text.
-    virtual bool inputBox(std::string_view caption, std::string_view prompt, std::string& value) = 0;
+    virtual bool inputBox(std::string_view caption, std::string_view prompt,
+                          std::string& value) = 0;
 };
 
 // A message box as it was shown and answered.
@@ -43,7 +44,7 @@ struct ShownBox {
 
 // Another host's dialogs, with every answer reported after the box closes (traces, records).
 class ObservedDialogs final : public Dialogs {
-public:
+  public:
     explicit ObservedDialogs(Dialogs& inner) : inner_(inner) {}
 
     std::function<void(const ShownBox&)> onShown;
@@ -61,7 +62,7 @@ public:
         return ok;
     }
 
-private:
+  private:
     Dialogs& inner_;
 };
 

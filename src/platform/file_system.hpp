@@ -38,7 +38,7 @@ class WritableFile {
 };
 
 class FileSystem {
-public:
+  public:
     virtual ~FileSystem() = default;
 
     // All paths here are host paths (on Linux: bytes, normally UTF-8, "/" separators).
@@ -83,7 +83,7 @@ public:
     // isSafeRelativeName.
     bool resolveInside(std::string_view folder, std::string_view name, std::string& path) const;
 
-private:
+  private:
     std::string findEntry(const std::string& dir, const std::string& raw,
                           const std::string& utf8) const;
 };

@@ -11,7 +11,7 @@
 namespace zarvo::platform {
 
 struct FontSpec {
-    std::string face;     // code page 932
+    std::string face;      // code page 932
     int pixelHeight = 16;  // character height in pixels (a Windows height of -pixelHeight)
     bool bold = false;
     bool italic = false;
@@ -33,7 +33,7 @@ struct GlyphTarget {
 };
 
 class FontEngine {
-public:
+  public:
     virtual ~FontEngine() = default;
     // Installed faces as stories may name them (code page 932).
     virtual StringList faces() = 0;

@@ -21,7 +21,7 @@ inline constexpr int kF12 = 123;
 }  // namespace keys
 
 class HostClient {
-public:
+  public:
     virtual ~HostClient() = default;
     virtual void onTimer() = 0;  // the 200 ms main timer
     virtual void onMouseDown(MouseButton button, int x, int y) = 0;
@@ -36,7 +36,7 @@ public:
 };
 
 class Host {
-public:
+  public:
     virtual ~Host() = default;
     // Delivers pending input and timer events; handlers may run inside it.
     virtual void processMessages() = 0;

@@ -15,7 +15,7 @@ inline constexpr int32_t kVolumeSilent = -10000;
 enum class MediaChannel { Music, Sound };
 
 class MediaPlayer {
-public:
+  public:
     virtual ~MediaPlayer() = default;
     // Releases the current file and opens `path` (a host path), stopped at its start. False when
     // the file cannot be played; the player then holds nothing.
@@ -34,7 +34,7 @@ public:
 };
 
 class MediaPlayerFactory {
-public:
+  public:
     virtual ~MediaPlayerFactory() = default;
     // One player per channel: the two channels play at the same time.
     virtual std::unique_ptr<MediaPlayer> createPlayer(MediaChannel channel) = 0;

@@ -12,7 +12,7 @@
 namespace zarvo::platform {
 
 class RecordingDialogs final : public Dialogs {
-public:
+  public:
     // A box takes the first queued answer that is due (its time reached on the `now` source,
     // when one is set); with none due it gets defaultAnswer(kind). Input boxes likewise take a
     // queued text (OK) or cancel, and are cancelled when nothing is due.
@@ -34,7 +34,7 @@ public:
     const std::vector<ShownBox>& shown() const { return shown_; }
     void clear() { shown_.clear(); }
 
-private:
+  private:
     struct Answer {
         uint32_t notBefore;
         BoxAnswer answer;

@@ -21,16 +21,19 @@ using platform::BoxKind;
 // (the report after an aborted load, say) takes the answer that changes nothing. The shutdown
 // sequence reports again, so a setting that cannot be written is still told.
 class Player::EndingDialogs final : public platform::Dialogs {
-public:
+  public:
     EndingDialogs(platform::Dialogs& inner, platform::Host& host) : inner_(inner), host_(host) {}
 
     BoxAnswer showMessage(BoxKind kind, std::string_view text) override {
         if (!silent()) return inner_.showMessage(kind, text);
         switch (kind) {
             case BoxKind::ErrorAbortIgnore:
-            case BoxKind::WarningAbortIgnore: return BoxAnswer::Abort;
-            case BoxKind::WarningYesNo: return BoxAnswer::No;
-            default: return BoxAnswer::Ok;
+            case BoxKind::WarningAbortIgnore:
+                return BoxAnswer::Abort;
+            case BoxKind::WarningYesNo:
+                return BoxAnswer::No;
+            default:
+                return BoxAnswer::Ok;
         }
     }
     bool inputBox(std::string_view caption, std::string_view prompt, std::string& value) override {
@@ -39,7 +42,7 @@ public:
 
     bool shuttingDown = false;
 
-private:
+  private:
     bool silent() const { return !shuttingDown && host_.isTerminating(); }
 
     platform::Dialogs& inner_;
@@ -49,7 +52,7 @@ private:
 // Passes every frame on to the host's canvas and keeps the last one: a screenshot is what the
 // window shows, also halfway through an effect, when the composed picture is not shown yet.
 class Player::ShownCanvas final : public platform::Canvas {
-public:
+  public:
     explicit ShownCanvas(platform::Canvas& inner) : inner_(inner) {}
 
     void present(const uint32_t* pixels, int width, int height, int stride) override {
@@ -65,7 +68,7 @@ public:
     // Nothing until the first frame.
     const Surface* frame() const { return shown_ ? &frame_ : nullptr; }
 
-private:
+  private:
     platform::Canvas& inner_;
     Surface frame_;
     bool shown_ = false;
@@ -104,8 +107,8 @@ Player::Player(const Services& services, const std::string& programDir)
     music_ = std::make_unique<MusicControl>(
         MusicControl::Services{services.players, services.host, services.clock});
     save_ = std::make_unique<SaveFiles>(SaveFiles::Services{access_.get(), screen_.get(),
-                                                                music_.get(), services_.dialogs,
-                                                                services.files, services.clock});
+                                                            music_.get(), services_.dialogs,
+                                                            services.files, services.clock});
 }
 
 Player::~Player() {
@@ -339,37 +342,60 @@ bool Player::step() {
 Player::Handler Player::handlerFor(CommandType type) {
     switch (type) {
         case CommandType::Rem:
-        case CommandType::EndIf: return &Player::runNothing;
-        case CommandType::If: return &Player::runIf;
-        case CommandType::Else: return &Player::runElse;
+        case CommandType::EndIf:
+            return &Player::runNothing;
+        case CommandType::If:
+            return &Player::runIf;
+        case CommandType::Else:
+            return &Player::runElse;
         case CommandType::Effect:
         case CommandType::GraphicCtrl:
-        case CommandType::WindowShow: return &Player::endTick;
-        case CommandType::ValueCtrl: return &Player::runValueCtrl;
-        case CommandType::StringCtrl: return &Player::runStringCtrl;
-        case CommandType::Wait: return &Player::runWait;
-        case CommandType::Move: return &Player::runMove;
-        case CommandType::Call: return &Player::runCall;
-        case CommandType::Return: return &Player::runReturn;
-        case CommandType::StringInput: return &Player::runStringInput;
-        case CommandType::MessageDraw: return &Player::runMessageDraw;
-        case CommandType::GraphicDraw: return &Player::runGraphicDraw;
-        case CommandType::Music: return &Player::runMusic;
-        case CommandType::Sound: return &Player::runSound;
-        case CommandType::MusicStop: return &Player::runMusicStop;
-        case CommandType::LayerCtrl: return &Player::runLayerCtrl;
-        case CommandType::Select: return &Player::runSelect;
-        case CommandType::DynamicLayer: return &Player::runDynamicLayer;
-        case CommandType::DynamicLayerClear: return &Player::runDynamicLayerClear;
-        case CommandType::SaveCtrl: return &Player::runSaveCtrl;
-        case CommandType::System: return &Player::runSystem;
-        case CommandType::Unknown: break;
+        case CommandType::WindowShow:
+            return &Player::endTick;
+        case CommandType::ValueCtrl:
+            return &Player::runValueCtrl;
+        case CommandType::StringCtrl:
+            return &Player::runStringCtrl;
+        case CommandType::Wait:
+            return &Player::runWait;
+        case CommandType::Move:
+            return &Player::runMove;
+        case CommandType::Call:
+            return &Player::runCall;
+        case CommandType::Return:
+            return &Player::runReturn;
+        case CommandType::StringInput:
+            return &Player::runStringInput;
+        case CommandType::MessageDraw:
+            return &Player::runMessageDraw;
+        case CommandType::GraphicDraw:
+            return &Player::runGraphicDraw;
+        case CommandType::Music:
+            return &Player::runMusic;
+        case CommandType::Sound:
+            return &Player::runSound;
+        case CommandType::MusicStop:
+            return &Player::runMusicStop;
+        case CommandType::LayerCtrl:
+            return &Player::runLayerCtrl;
+        case CommandType::Select:
+            return &Player::runSelect;
+        case CommandType::DynamicLayer:
+            return &Player::runDynamicLayer;
+        case CommandType::DynamicLayerClear:
+            return &Player::runDynamicLayerClear;
+        case CommandType::SaveCtrl:
+            return &Player::runSaveCtrl;
+        case CommandType::System:
+            return &Player::runSystem;
+        case CommandType::Unknown:
+            break;
     }
     return &Player::runUnknown;
 }
 
 void Player::reportCommandFailure(const Command& command, const std::string& book,
-                                    const std::string& page, std::string_view what) {
+                                  const std::string& page, std::string_view what) {
     std::string text(texts::kCommandFailedBefore);
     text.append(book).append(texts::kCommandFailedBookClose).append(page);
     text.append(texts::kCommandFailedPageClose).append(std::to_string(command.line + 1));
@@ -384,7 +410,8 @@ void Player::reportCommandFailure(const Command& command, const std::string& boo
 }
 
 bool Player::runUnknown(const Command&) {
-    services_.dialogs->showMessage(BoxKind::Plain, "debug error : unknown command - MainLoop_Step()");
+    services_.dialogs->showMessage(BoxKind::Plain,
+                                   "debug error : unknown command - MainLoop_Step()");
     return false;
 }
 
@@ -415,8 +442,12 @@ void Player::onMouseDown(platform::MouseButton button, int x, int y) {
         DynamicLayerClick click;
         if (layers->takeClick(click)) {
             switch (click.pageChange) {
-                case DLPageChange::Move: access_->jumpTo(click.book, click.page); break;
-                case DLPageChange::Call: access_->callPage(click.book, click.page); break;
+                case DLPageChange::Move:
+                    access_->jumpTo(click.book, click.page);
+                    break;
+                case DLPageChange::Call:
+                    access_->callPage(click.book, click.page);
+                    break;
                 case DLPageChange::KeepCall:
                     access_->callPageKeepState(click.book, click.page);
                     break;

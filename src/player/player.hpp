@@ -9,10 +9,10 @@
 #include <string>
 #include <string_view>
 
-#include "story/story.hpp"
 #include "debug/debug_hooks.hpp"
 #include "graphics/screen.hpp"
 #include "platform/host.hpp"
+#include "story/story.hpp"
 
 namespace zarvo {
 
@@ -29,14 +29,14 @@ class MusicControl;
 class SaveFiles;
 
 class Player final : public platform::HostClient {
-public:
+  public:
     struct Services {
         platform::Host* host = nullptr;
         platform::Clock* clock = nullptr;
         platform::Dialogs* dialogs = nullptr;
         platform::FileSystem* files = nullptr;
         platform::FontEngine* fonts = nullptr;
-        platform::Canvas* canvas = nullptr;  // where screen 0 is presented
+        platform::Canvas* canvas = nullptr;               // where screen 0 is presented
         platform::MediaPlayerFactory* players = nullptr;  // music and sound; none: silent
     };
 
@@ -75,7 +75,7 @@ public:
 
     // Observes each command just before its handler runs (traces).
     std::function<void(const std::string& book, const std::string& page, int32_t index,
-                        const Command& command)>
+                       const Command& command)>
         onCommand;
     // Observes every change of the pointer's cursor (traces).
     std::function<void(platform::Cursor cursor)> onCursorChange;
@@ -98,7 +98,7 @@ public:
     // True when the program ends because of a fatal error rather than the story's end.
     bool endedByFatalError() const { return fatalError_ || access_->fatalError(); }
 
-private:
+  private:
     using Handler = bool (Player::*)(const Command&);
     static Handler handlerFor(CommandType type);
     class EndingDialogs;
@@ -175,7 +175,7 @@ private:
     uint32_t captionNoticeStart_ = 0;
     bool altHeld_ = false;
     bool ctrlHeld_ = false;
-    bool ctrlSkips_ = false;  // the held Ctrl key turned message skip on and keeps it on
+    bool ctrlSkips_ = false;             // the held Ctrl key turned message skip on and keeps it on
     std::unique_ptr<DebugHooks> debug_;  // only in debug mode
 };
 

@@ -1,8 +1,8 @@
 #include "player/run_trace.hpp"
 
 #include "base/sjis.hpp"
-#include "script/variables.hpp"
 #include "player/player.hpp"
+#include "script/variables.hpp"
 
 namespace zarvo {
 namespace {
@@ -29,11 +29,11 @@ void RunTrace::follow(Player& main) {
     main.onCommand = [this](const std::string& book, const std::string& page, int32_t index,
                             const Command& command) {
         *out_ << now_() << ' ' << sjisToUtf8(book) << '/' << sjisToUtf8(page) << '#' << index << ' '
-             << sjisToUtf8(command.keyword) << '\n';
+              << sjisToUtf8(command.keyword) << '\n';
     };
     main.onCursorChange = [this](platform::Cursor cursor) {
         *out_ << now_() << " cursor " << (cursor == platform::Cursor::Select ? "select" : "default")
-             << '\n';
+              << '\n';
     };
 }
 

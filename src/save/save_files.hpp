@@ -12,8 +12,8 @@
 #include <string>
 #include <string_view>
 
-#include "base/string_list.hpp"
 #include "archive/package.hpp"
+#include "base/string_list.hpp"
 
 namespace zarvo {
 

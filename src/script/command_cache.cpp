@@ -60,7 +60,8 @@ void CommandCache::makeCommandCache() {
         std::string_view t = trimBlanks(pageLine(*file_, start, end, i));
         if (t.empty() || t[0] != '@') continue;
         if (c == kMaxCommands) {
-            if (dialogs_) dialogs_->showMessage(platform::BoxKind::ErrorOk, texts::kTooManyCommands);
+            if (dialogs_)
+                dialogs_->showMessage(platform::BoxKind::ErrorOk, texts::kTooManyCommands);
             // The entries now hold part of this page, so none of them may run; the cache stays
             // invalid and the next query reports the page again.
             count_ = 0;
@@ -70,18 +71,18 @@ void CommandCache::makeCommandCache() {
         e.line = i;
         e.type = commandTypeOf(t);
         switch (e.type) {
-        case CommandType::If:
-            e.level = depth++;
-            break;
-        case CommandType::Else:
-            e.level = depth - 1;
-            break;
-        case CommandType::EndIf:
-            e.level = --depth;
-            break;
-        default:
-            e.level = depth;
-            break;
+            case CommandType::If:
+                e.level = depth++;
+                break;
+            case CommandType::Else:
+                e.level = depth - 1;
+                break;
+            case CommandType::EndIf:
+                e.level = --depth;
+                break;
+            default:
+                e.level = depth;
+                break;
         }
         ++c;
     }
@@ -113,7 +114,8 @@ bool CommandCache::getCommand(int32_t index, Command& command) {
     command.level = e.level;
     command.params.clear();
     int32_t first = index == 0 ? 0 : entries_[static_cast<size_t>(index) - 1].line + 1;
-    for (int32_t i = first; i < e.line; ++i) command.params.push_back(pageLine(*file_, start, end, i));
+    for (int32_t i = first; i < e.line; ++i)
+        command.params.push_back(pageLine(*file_, start, end, i));
     return true;
 }
 

@@ -18,7 +18,7 @@ class Dialogs;
 class ScriptFile;
 
 class Command {
-public:
+  public:
     // First parameter line named `name` (letter case ignored); its value untrimmed.
     std::string getParamText(std::string_view name, std::string_view fallback) const;
     int32_t getParamValue(std::string_view name, int32_t fallback) const;
@@ -42,7 +42,7 @@ public:
         return choiceOf(param, text(param), otherwise);
     }
 
-    StringList params;  // parameter lines as stored
+    StringList params;    // parameter lines as stored
     std::string keyword;  // the command line, trimmed
     int32_t line = 0;     // of the command line within the page, from 0
     int32_t level = 0;
@@ -50,7 +50,7 @@ public:
 };
 
 class CommandCache {
-public:
+  public:
     static constexpr int32_t kMaxCommands = 500;
 
     void setFile(ScriptFile* file) { file_ = file; }
@@ -70,7 +70,7 @@ public:
 
     bool needsRebuild() const { return needsRebuild_; }
 
-private:
+  private:
     struct Entry {
         int32_t line = 0;  // index among the page's lines
         CommandType type = CommandType::Unknown;

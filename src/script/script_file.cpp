@@ -54,7 +54,11 @@ void appendEntry(StringList& index, std::string_view name, std::string_view suff
                  int32_t end) {
     std::string e;
     e.reserve(name.size() + suffix.size() + 24);
-    e.append(name).append(suffix).append(std::to_string(start)).append(",").append(std::to_string(end));
+    e.append(name)
+        .append(suffix)
+        .append(std::to_string(start))
+        .append(",")
+        .append(std::to_string(end));
     index.push_back(std::move(e));
 }
 
@@ -62,7 +66,9 @@ const std::string kEmpty;
 
 }  // namespace
 
-ScriptFile::ScriptFile() { newScript(); }
+ScriptFile::ScriptFile() {
+    newScript();
+}
 
 void ScriptFile::resetCache() {
     lastKey_.clear();
@@ -109,47 +115,47 @@ void ScriptFile::buildIndex() {
         const std::string& line = lines_[static_cast<size_t>(n)];
         BlockKind kind = BlockKind::None;
         switch (classify(line, kind)) {
-        case LineKind::Content:
-            break;
-        case LineKind::Unknown:
-            if (dialogs_) {
-                std::string text(texts::kUnknownBlock);
-                text.append(line);
-                dialogs_->showMessage(platform::BoxKind::ErrorOk, text);
-            }
-            return;  // needsIndex stays set: the next lookup tries (and reports) again
-        case LineKind::Start:
-            if (kind == BlockKind::Head) {
-                if (head >= 0) return reportDamage("[Header block miss close flag]");
-                head = n;
-                headName = markerName(line);
-            } else if (kind == BlockKind::Book) {
-                if (book >= 0) return reportDamage("[Book block miss close flag]");
-                book = n;
-                bookName = markerName(line);
-            } else {
-                if (page >= 0) return reportDamage("[Page block miss close flag]");
-                page = n;
-                pageName = markerName(line);
-            }
-            break;
-        case LineKind::End:
-            if (kind == BlockKind::Head) {
-                if (head < 0) return reportDamage("[Header block miss start flag]");
-                appendEntry(index_, headName, "/:", head, n);
-                head = -1;
-            } else if (kind == BlockKind::Book) {
-                if (book < 0) return reportDamage("[Book block miss start flag]");
-                appendEntry(index_, bookName, ":", book, n);
-                book = -1;  // the name stays: pages after a Book end are filed under it
-            } else {
-                if (page < 0) return reportDamage("[Page block miss start flag]");
-                std::string name(bookName);
-                name.append("/").append(pageName);
-                appendEntry(index_, name, ":", page, n);
-                page = -1;
-            }
-            break;
+            case LineKind::Content:
+                break;
+            case LineKind::Unknown:
+                if (dialogs_) {
+                    std::string text(texts::kUnknownBlock);
+                    text.append(line);
+                    dialogs_->showMessage(platform::BoxKind::ErrorOk, text);
+                }
+                return;  // needsIndex stays set: the next lookup tries (and reports) again
+            case LineKind::Start:
+                if (kind == BlockKind::Head) {
+                    if (head >= 0) return reportDamage("[Header block miss close flag]");
+                    head = n;
+                    headName = markerName(line);
+                } else if (kind == BlockKind::Book) {
+                    if (book >= 0) return reportDamage("[Book block miss close flag]");
+                    book = n;
+                    bookName = markerName(line);
+                } else {
+                    if (page >= 0) return reportDamage("[Page block miss close flag]");
+                    page = n;
+                    pageName = markerName(line);
+                }
+                break;
+            case LineKind::End:
+                if (kind == BlockKind::Head) {
+                    if (head < 0) return reportDamage("[Header block miss start flag]");
+                    appendEntry(index_, headName, "/:", head, n);
+                    head = -1;
+                } else if (kind == BlockKind::Book) {
+                    if (book < 0) return reportDamage("[Book block miss start flag]");
+                    appendEntry(index_, bookName, ":", book, n);
+                    book = -1;  // the name stays: pages after a Book end are filed under it
+                } else {
+                    if (page < 0) return reportDamage("[Page block miss start flag]");
+                    std::string name(bookName);
+                    name.append("/").append(pageName);
+                    appendEntry(index_, name, ":", page, n);
+                    page = -1;
+                }
+                break;
         }
     }
     resetCache();
@@ -193,7 +199,8 @@ bool ScriptFile::findBook(std::string_view book, int32_t& start, int32_t& end) {
     return cachedLookup(keyBuf_, start, end);
 }
 
-bool ScriptFile::findPage(std::string_view book, std::string_view page, int32_t& start, int32_t& end) {
+bool ScriptFile::findPage(std::string_view book, std::string_view page, int32_t& start,
+                          int32_t& end) {
     keyBuf_.assign(book).append("/").append(page).append(":");
     return cachedLookup(keyBuf_, start, end);
 }

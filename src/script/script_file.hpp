@@ -12,10 +12,10 @@ namespace zarvo {
 namespace platform {
 class Dialogs;
 class FileSystem;
-}
+}  // namespace platform
 
 class ScriptFile {
-public:
+  public:
     // First line of every script the player writes.
     static constexpr std::string_view kBanner = "/// Game Creative Tool - Zarvo Third -";
 
@@ -30,7 +30,8 @@ public:
     // The whole file's bytes.
     void loadFromStream(std::string_view bytes);
 
-    std::string readHeadString(std::string_view head, std::string_view key, std::string_view fallback);
+    std::string readHeadString(std::string_view head, std::string_view key,
+                               std::string_view fallback);
     int32_t readHeadInt(std::string_view head, std::string_view key, int32_t fallback);
     bool readHeadBool(std::string_view head, std::string_view key, bool fallback);
 
@@ -58,7 +59,7 @@ public:
     // Line `n` of the file, or "" outside it.
     const std::string& lineAt(int32_t n) const;
 
-private:
+  private:
     void resetCache();
     void buildIndex();
     bool cachedLookup(const std::string& key, int32_t& start, int32_t& end);

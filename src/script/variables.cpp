@@ -87,9 +87,11 @@ int32_t Variables::systemValue(std::string_view name) {
     if (name == texts::kSysRandom) {
         if (randomRange_ <= 0) return 0;
         // Scale a 32-bit draw into 0 .. range-1.
-        return static_cast<int32_t>((static_cast<uint64_t>(random_()) * static_cast<uint32_t>(randomRange_)) >> 32);
+        return static_cast<int32_t>(
+            (static_cast<uint64_t>(random_()) * static_cast<uint32_t>(randomRange_)) >> 32);
     }
-    if (name == texts::kSysElapsed) return static_cast<int32_t>((clock_->ticks() - startTick_) / 1000u);
+    if (name == texts::kSysElapsed)
+        return static_cast<int32_t>((clock_->ticks() - startTick_) / 1000u);
     if (name == texts::kSysDate || name == texts::kSysYear || name == texts::kSysMonth ||
         name == texts::kSysDay || name == texts::kSysTime || name == texts::kSysHour ||
         name == texts::kSysMinute || name == texts::kSysSecond) {
@@ -202,7 +204,8 @@ void Variables::loadInfo(SaveContainer& container) {
 std::vector<std::pair<bool, std::string_view>> Variables::linesInSetOrder() const {
     std::vector<std::pair<bool, std::string_view>> lines;
     lines.reserve(setOrder_.size());
-    for (const auto& [isText, i] : setOrder_) lines.emplace_back(isText, (isText ? texts_ : values_)[i]);
+    for (const auto& [isText, i] : setOrder_)
+        lines.emplace_back(isText, (isText ? texts_ : values_)[i]);
     return lines;
 }
 

@@ -21,7 +21,7 @@ class SaveContainer;
 class ScriptFile;
 
 class Variables {
-public:
+  public:
     static constexpr int32_t kVersion = 3120;
     static constexpr int32_t kCommandVersion = 20;
 
@@ -67,7 +67,7 @@ public:
     void setRandomRange(int32_t range) { randomRange_ = range; }
     int32_t randomRange() const { return randomRange_; }
 
-private:
+  private:
     int32_t systemValue(std::string_view name);
     std::string systemText(std::string_view name);
     void appendTextVar(std::string& out, std::string_view name);

@@ -212,7 +212,9 @@ ImagePluginHost& Story::plugIns() {
     }
     return *susie_;
 }
-void Story::closeLibrary() { closePackage(libraryPackage_); }
+void Story::closeLibrary() {
+    closePackage(libraryPackage_);
+}
 
 bool Story::openSavePackage(const std::string& path) {
     closeSavePackage();
@@ -220,7 +222,9 @@ bool Story::openSavePackage(const std::string& path) {
            openPackage(*services_.files, path, savePackage_);
 }
 
-void Story::closeSavePackage() { closePackage(savePackage_); }
+void Story::closeSavePackage() {
+    closePackage(savePackage_);
+}
 
 std::string Story::resolveDataFile(std::string_view name) {
     platform::FileSystem& files = *services_.files;
@@ -267,8 +271,8 @@ bool loadPngEntry(PackageReader& package, std::string_view name, Surface& surfac
 
 }  // namespace
 
-bool Story::decodeFromPackage(PackageReader& package, std::string_view name,
-                                            bool bmp, Picture& out) {
+bool Story::decodeFromPackage(PackageReader& package, std::string_view name, bool bmp,
+                              Picture& out) {
     if (!package.isOpen()) return false;
     std::string bytes;
     // A BMP is read no further than its headers say it reaches: whatever an entry inflates to

@@ -11,11 +11,11 @@
 #include "archive/package.hpp"
 #include "formats/image_plugin_host.hpp"
 #include "graphics/layers.hpp"
-#include "interp/run_state.hpp"
 #include "interp/call_stack.hpp"
+#include "interp/run_state.hpp"
 #include "script/command_cache.hpp"
-#include "script/variables.hpp"
 #include "script/script_file.hpp"
+#include "script/variables.hpp"
 
 namespace zarvo {
 
@@ -27,7 +27,7 @@ class Host;
 }  // namespace platform
 
 class Story {
-public:
+  public:
     // What ResolveDataFile answers for a file found nowhere.
     static constexpr std::string_view kNoEntry = "No Entry";
 
@@ -97,7 +97,7 @@ public:
     // The user said no to making the data folder: nothing makes it unasked in this run.
     bool dataDirDeclined() const { return dataDirDeclined_; }
 
-private:
+  private:
     bool openProjectFile();
     bool checkVersions();
     void extractEntries();

@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <thread>
 
-#include "desktop_run.hpp"
 #include "backends/headless/headless_run.hpp"
+#include "desktop_run.hpp"
 #include "support/temp_dir.hpp"
 
 namespace zarvo {

@@ -1,13 +1,14 @@
 // The music control on the headless host's silent players: every file plays for its real length
 // on the virtual clock, and the main loop's polling is played by stepping that clock.
+#include "audio/music_control.hpp"
+
 #include <gtest/gtest.h>
 
 #include <climits>
 
-#include "audio/music_control.hpp"
-#include "base/name_value.hpp"
 #include "backends/headless/headless_host.hpp"
 #include "backends/headless/silent_media_player.hpp"
+#include "base/name_value.hpp"
 #include "support/temp_dir.hpp"
 #include "support/test_media.hpp"
 
@@ -18,7 +19,7 @@ using platform::MediaChannel;
 using platform::SilentMediaPlayer;
 
 class ClickRecorder final : public platform::HostClient {
-public:
+  public:
     explicit ClickRecorder(platform::VirtualClock& clock) : clock_(clock) {}
     void onTimer() override {}
     void onMouseDown(platform::MouseButton, int, int) override { clicks.push_back(clock_.ticks()); }
@@ -27,12 +28,12 @@ public:
     void onPaint() override {}
     std::vector<uint32_t> clicks;
 
-private:
+  private:
     platform::VirtualClock& clock_;
 };
 
 class MusicCtrlTest : public ::testing::Test {
-protected:
+  protected:
     explicit MusicCtrlTest(std::vector<platform::HeadlessEvent> events = {})
         : host(clock, dialogs, std::move(events)),
           factory(clock),
@@ -73,10 +74,11 @@ TEST(MusicVolume, PercentMapsToHundredthsOfDecibelInsideTheDeviceRange) {
         bool valid;
         int32_t level;
     };
-    for (Case c : {Case{100, true, 0}, Case{50, true, -5000}, Case{0, true, -10000},
-                   Case{1, true, -9900}, Case{101, false, 0}, Case{-1, false, 0},
-                   // 42949673 * 100 wraps in 32 bits to 4, which would pass as -9996.
-                   Case{42949673, false, 0}, Case{INT32_MIN, false, 0}, Case{INT32_MAX, false, 0}}) {
+    for (Case c :
+         {Case{100, true, 0}, Case{50, true, -5000}, Case{0, true, -10000}, Case{1, true, -9900},
+          Case{101, false, 0}, Case{-1, false, 0},
+          // 42949673 * 100 wraps in 32 bits to 4, which would pass as -9996.
+          Case{42949673, false, 0}, Case{INT32_MIN, false, 0}, Case{INT32_MAX, false, 0}}) {
         int32_t level = 12345;
         EXPECT_EQ(percentToHundredthsOfDecibel(c.percent, level), c.valid) << c.percent;
         if (c.valid) {
@@ -191,7 +193,7 @@ TEST_F(MusicCtrlTest, AProtectedSoundMakesTheNextSoundWaitForItsEnd) {
 }
 
 class SoundWaitTest : public MusicCtrlTest {
-protected:
+  protected:
     static std::vector<platform::HeadlessEvent> clickAt700() {
         platform::HeadlessEvent click;
         click.kind = platform::HeadlessEvent::Kind::Click;

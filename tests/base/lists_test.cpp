@@ -21,7 +21,8 @@ TEST(StringLists, LoadEveryLineEndingAndSaveCrLf) {
 }
 
 TEST(NameValueLists, FirstMatchWinsCaseInsensitivelyAndValuesStayUntrimmed) {
-    StringList list{"noequals", " Key=blank before", "key= first ", "KEY=second", "n=$1F", "bad=1 "};
+    StringList list{"noequals", " Key=blank before", "key= first ", "KEY=second", "n=$1F",
+                    "bad=1 "};
     EXPECT_EQ(readListString(list, "Key", "d"), " first ");
     EXPECT_EQ(readListString(list, "noequals", "d"), "d");
     EXPECT_EQ(readListString(list, "missing", "d"), "d");

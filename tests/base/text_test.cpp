@@ -1,7 +1,8 @@
+#include "base/text.hpp"
+
 #include <gtest/gtest.h>
 
 #include "base/sjis.hpp"
-#include "base/text.hpp"
 #include "support/temp_dir.hpp"
 
 namespace zarvo {
@@ -23,7 +24,7 @@ TEST(IntegerParsing, AcceptsDecimalHexSignAndLeadingSpaces) {
 TEST(IntegerParsing, RejectsWithTheCallersDefault) {
     EXPECT_EQ(parseInt("", -9), -9);
     EXPECT_EQ(parseInt("   ", -9), -9);
-    EXPECT_EQ(parseInt("12 ", -9), -9);  // trailing blank
+    EXPECT_EQ(parseInt("12 ", -9), -9);   // trailing blank
     EXPECT_EQ(parseInt("\t12", -9), -9);  // only spaces may lead
     EXPECT_EQ(parseInt("1.5", -9), -9);
     EXPECT_EQ(parseInt("-", -9), -9);
@@ -82,7 +83,7 @@ TEST(ShiftJis, LeadBytesAndConversionAtTheEdges) {
     std::string so = test::sjis("ソ");
     ASSERT_EQ(so, "\x83\x5C");  // trail byte is the backslash
     EXPECT_EQ(sjisToUtf8(so), "ソ");
-    EXPECT_EQ(sjisToUtf8("\\"), "\\");  // code page 932 keeps 0x5C as backslash
+    EXPECT_EQ(sjisToUtf8("\\"), "\\");            // code page 932 keeps 0x5C as backslash
     EXPECT_EQ(sjisToUtf8(test::sjis("①")), "①");  // NEC extension
     // A cut-off lead byte does not stop the conversion.
     EXPECT_EQ(sjisToUtf8("a\x83"), "a\xEF\xBF\xBD");

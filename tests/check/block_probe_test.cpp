@@ -26,16 +26,20 @@ TEST(BlockFault, EachKindIsFoundOnItsLineWithThePlayersMessage) {
         std::string_view tag;
     };
     const Case cases[] = {
-        {{"///", "<Head=\"A\">", "k=v", "<Head=\"B\">", "<Head End>"}, 3,
+        {{"///", "<Head=\"A\">", "k=v", "<Head=\"B\">", "<Head End>"},
+         3,
          "[Header block miss close flag]"},
         {{"///", "<Head End>"}, 1, "[Header block miss start flag]"},
-        {{"<Book=\"A\">", "<Page=\"p\">", "<Page End>", "<Book=\"B\">"}, 3,
+        {{"<Book=\"A\">", "<Page=\"p\">", "<Page End>", "<Book=\"B\">"},
+         3,
          "[Book block miss close flag]"},
         {{"<Book=\"A\">", "<Book End>", "  <Book End>  "}, 2, "[Book block miss start flag]"},
-        {{"<Book=\"A\">", "<Page=\"p\">", "@rem", "", "<Page=\"q\">"}, 4,
+        {{"<Book=\"A\">", "<Page=\"p\">", "@rem", "", "<Page=\"q\">"},
+         4,
          "[Page block miss close flag]"},
         // Only the first fault counts: the build stops there.
-        {{"<Book=\"A\">", "<Page End>", "<Page End>", "<Head End>"}, 1,
+        {{"<Book=\"A\">", "<Page End>", "<Page End>", "<Head End>"},
+         1,
          "[Page block miss start flag]"},
         // Unknown kinds: no space after the kind, a blank before "=", a lone "<".
         {{"<Book=\"A\">", "<BookEnd>"}, 1, ""},
@@ -47,7 +51,8 @@ TEST(BlockFault, EachKindIsFoundOnItsLineWithThePlayersMessage) {
         EXPECT_EQ(fault.line, c.line) << joinLines(c.lines);
         EXPECT_EQ(fault.text, playerMessage(c.lines));
         EXPECT_NE(fault.text.find(c.tag), std::string::npos) << fault.text;
-        EXPECT_TRUE(findBlockFault(StringList(c.lines.begin(), c.lines.begin() + c.line)).text.empty())
+        EXPECT_TRUE(
+            findBlockFault(StringList(c.lines.begin(), c.lines.begin() + c.line)).text.empty())
             << "the lines before the fault are clean";
     }
 }
@@ -70,7 +75,8 @@ TEST(BlockFault, CleanScriptsHaveNone) {
 }
 
 TEST(OpenBlocks, BlocksLeftOpenAtTheEndAreListedWithTheirStartLine) {
-    EXPECT_TRUE(findOpenBlocks({"<Book=\"b\">", "<Page=\"p\">", "<Page End>", "<Book End>"}).empty());
+    EXPECT_TRUE(
+        findOpenBlocks({"<Book=\"b\">", "<Page=\"p\">", "<Page End>", "<Book End>"}).empty());
 
     std::vector<OpenBlock> open =
         findOpenBlocks({"<Head=\"h\">", "<Head End>", "<Book=\"b\">", "<Page=\"p\">", "<Page End>",

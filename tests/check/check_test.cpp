@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "check/project_check.hpp"
 #include "archive/package.hpp"
+#include "check/project_check.hpp"
 #include "support/temp_dir.hpp"
 
 namespace zarvo {
@@ -28,7 +28,8 @@ struct Entry {
     bool autoExtract = false;
 };
 
-void writePackage(const std::string& path, std::string_view magic, const std::vector<Entry>& entries) {
+void writePackage(const std::string& path, std::string_view magic,
+                  const std::vector<Entry>& entries) {
     PackageWriter w;
     setMagic(w, magic);
     ASSERT_TRUE(createPackage(test::localFiles(), w, path));
@@ -44,10 +45,9 @@ void writePackage(const std::string& path, std::string_view magic, const std::ve
 void writeLibrary(const test::TempDir& dir) {
     std::filesystem::create_directories(dir.file("bin"));
     writePackage(dir.file("bin/zarvoplay.zvl"), "QZ7LIB",
-                 {{"system.zf7",
-                   scriptText({"///", "<Book=\"_system\">", "<Page=\"_init\">", "@Return",
-                               "<Page End>", "<Page=\"_timer\">", "@Return", "<Page End>",
-                               "<Book End>"})},
+                 {{"system.zf7", scriptText({"///", "<Book=\"_system\">", "<Page=\"_init\">",
+                                             "@Return", "<Page End>", "<Page=\"_timer\">",
+                                             "@Return", "<Page End>", "<Book End>"})},
                   {"_keywait_char.png", "not decoded"}});
 }
 
@@ -76,8 +76,8 @@ TEST(CheckStory, EveryKindOfFaultIsListedOnItsLine) {
     test::TempDir dir;
     writeLibrary(dir);
     std::filesystem::create_directories(dir.file("story"));
-    test::writeFile(dir.file("story/here.png"), "x");   // data folder
-    test::writeFile(dir.file("Beside.BMP"), "x");       // project folder, other letter case
+    test::writeFile(dir.file("story/here.png"), "x");  // data folder
+    test::writeFile(dir.file("Beside.BMP"), "x");      // project folder, other letter case
     test::writeFile(dir.file("story/theme.ogg"), "x");
     std::vector<std::string> lines = {
         /*  1 */ "/// Game Creative Tool - Zarvo Third -",
@@ -145,70 +145,69 @@ TEST(CheckStory, EveryKindOfFaultIsListedOnItsLine) {
     lines.push_back("<Bok End>");                           // 562
     test::writeFile(dir.file("story.zf7"), scriptText(lines));
 
-    expectProblems(checkStory(test::localFiles(), dir.file("story.zf7"), dir.file("bin")),
-                   {
-                       {3, "FileType is \"QZ6\", not \"QZ7\""},
-                       {4, "CommandVersion \"21\" is newer than this player's 20"},
-                       {5, "opening picture \"nothere.png\" is not found"},
-                       {9, "\"$\" signs do not pair up in MessageDraw.Text"},
-                       {11, "unknown command \"@Mvoe\""},
-                       {14, "\"@if\" without \"@endif\""},
-                       {15, "picture \"missing.png\" is not found"},
-                       {25, "picture \"gone.bmp\" is not found"},
-                       {28, "picture \"button.png\" is not found"},
-                       {31, "page \"どこにもない\" of book \"スタートブック\" does not exist"},
-                       {35, "music file \"nosuch.ogg\" is not found"},
-                       {37, "sound file \"bell.wav\" is not found"},
-                       {42, "page \"ない\" of book \"スタートブック\" does not exist (Select.Page2)"},
-                       {46, "\"@endif\" without \"@if\""},
-                       {48, "page \"無いページ\" of book \"スタートブック\" does not exist"},
-                       {51, "book \"無いブック\" does not exist (Call.BookName)"},
-                       {53, "\"@else\" without \"@if\""},
-                       {559, "has more than 500 commands"},
-                       {562, "unknown block marker"},
-                   },
-                   dir.file("story.zf7"));
+    expectProblems(
+        checkStory(test::localFiles(), dir.file("story.zf7"), dir.file("bin")),
+        {
+            {3, "FileType is \"QZ6\", not \"QZ7\""},
+            {4, "CommandVersion \"21\" is newer than this player's 20"},
+            {5, "opening picture \"nothere.png\" is not found"},
+            {9, "\"$\" signs do not pair up in MessageDraw.Text"},
+            {11, "unknown command \"@Mvoe\""},
+            {14, "\"@if\" without \"@endif\""},
+            {15, "picture \"missing.png\" is not found"},
+            {25, "picture \"gone.bmp\" is not found"},
+            {28, "picture \"button.png\" is not found"},
+            {31, "page \"どこにもない\" of book \"スタートブック\" does not exist"},
+            {35, "music file \"nosuch.ogg\" is not found"},
+            {37, "sound file \"bell.wav\" is not found"},
+            {42, "page \"ない\" of book \"スタートブック\" does not exist (Select.Page2)"},
+            {46, "\"@endif\" without \"@if\""},
+            {48, "page \"無いページ\" of book \"スタートブック\" does not exist"},
+            {51, "book \"無いブック\" does not exist (Call.BookName)"},
+            {53, "\"@else\" without \"@if\""},
+            {559, "has more than 500 commands"},
+            {562, "unknown block marker"},
+        },
+        dir.file("story.zf7"));
 }
 
 TEST(CheckStory, MisusedVariablesLayersAndCommandWordsAreListed) {
     test::TempDir dir;
     writeLibrary(dir);
-    test::writeFile(
-        dir.file("s.zf7"),
-        scriptText({
-            /*  1 */ "///",
-            /*  2 */ "<Head=\"Zarvo\">",
-            /*  3 */ "FileType=QZ7",
-            /*  4 */ "StartBook=b",
-            /*  5 */ "StartPage=p",
-            /*  6 */ "<Head End>",
-            /*  7 */ "<Book=\"b\">",
-            /*  8 */ "<Page=\"p\">",
-            /*  9 */ "ValueCtrl.ValueVar=count",
-            /* 10 */ "ValueCtrl.LeftValue=%count",
-            /* 11 */ "ValueCtrl.RightValue=%a%%b%",
-            /* 12 */ "ValueCtrl.Calc=Plus",
-            /* 13 */ "@ValueCtrl",
-            /* 14 */ "StringCtrl.StringVar=$name$",
-            /* 15 */ "StringCtrl.Text=%count%%",
-            /* 16 */ "@StringCtrl",
-            /* 17 */ "GraphicDraw.FileName=_keywait_char.png",
-            /* 18 */ "GraphicDraw.Layer=前景",
-            /* 19 */ "GraphicDraw.EffectType=FadeIn",
-            /* 20 */ "@GraphicDraw",
-            /* 21 */ "System.Command=FullScreen",
-            /* 22 */ "@System",
-            /* 23 */ "System.Command=Fullscreen",
-            /* 24 */ "@System",
-            /* 25 */ "@move",
-            /* 26 */ "SaveCtrl.Command=LoadValue",
-            /* 27 */ "SaveCtrl.Variable=x",
-            /* 28 */ "@SaveCtrl",
-            /* 29 */ "<Page End>",
-            /* 30 */ "<Page=\"p\">",
-            /* 31 */ "<Page End>",
-            /* 32 */ "<Page=\"open\">",
-        }));
+    test::writeFile(dir.file("s.zf7"), scriptText({
+                                           /*  1 */ "///",
+                                           /*  2 */ "<Head=\"Zarvo\">",
+                                           /*  3 */ "FileType=QZ7",
+                                           /*  4 */ "StartBook=b",
+                                           /*  5 */ "StartPage=p",
+                                           /*  6 */ "<Head End>",
+                                           /*  7 */ "<Book=\"b\">",
+                                           /*  8 */ "<Page=\"p\">",
+                                           /*  9 */ "ValueCtrl.ValueVar=count",
+                                           /* 10 */ "ValueCtrl.LeftValue=%count",
+                                           /* 11 */ "ValueCtrl.RightValue=%a%%b%",
+                                           /* 12 */ "ValueCtrl.Calc=Plus",
+                                           /* 13 */ "@ValueCtrl",
+                                           /* 14 */ "StringCtrl.StringVar=$name$",
+                                           /* 15 */ "StringCtrl.Text=%count%%",
+                                           /* 16 */ "@StringCtrl",
+                                           /* 17 */ "GraphicDraw.FileName=_keywait_char.png",
+                                           /* 18 */ "GraphicDraw.Layer=前景",
+                                           /* 19 */ "GraphicDraw.EffectType=FadeIn",
+                                           /* 20 */ "@GraphicDraw",
+                                           /* 21 */ "System.Command=FullScreen",
+                                           /* 22 */ "@System",
+                                           /* 23 */ "System.Command=Fullscreen",
+                                           /* 24 */ "@System",
+                                           /* 25 */ "@move",
+                                           /* 26 */ "SaveCtrl.Command=LoadValue",
+                                           /* 27 */ "SaveCtrl.Variable=x",
+                                           /* 28 */ "@SaveCtrl",
+                                           /* 29 */ "<Page End>",
+                                           /* 30 */ "<Page=\"p\">",
+                                           /* 31 */ "<Page End>",
+                                           /* 32 */ "<Page=\"open\">",
+                                       }));
     expectProblems(checkStory(test::localFiles(), dir.file("s.zf7"), dir.file("bin")),
                    {
                        {7, "Book block is not closed before the end of the file"},
@@ -222,8 +221,9 @@ TEST(CheckStory, MisusedVariablesLayersAndCommandWordsAreListed) {
                        {23, "unknown system command \"Fullscreen\""},
                        {25, "(keywords are case-sensitive: \"@Move\")"},
                        {27, "SaveCtrl.Variable \"x\" is not a \"%name%\" or \"$name$\" variable"},
-                       {30, "page \"p\" of book \"b\" is defined again; the player only uses the "
-                            "one at line 8"},
+                       {30,
+                        "page \"p\" of book \"b\" is defined again; the player only uses the "
+                        "one at line 8"},
                        {32, "Page block is not closed before the end of the file"},
                    },
                    dir.file("s.zf7"));
@@ -236,60 +236,60 @@ TEST(CheckStory, CleanStoryHasNoProblems) {
     test::writeFile(dir.file("data/bg.png"), "x");
     test::writeFile(dir.file("data/se.wav"), "x");
     test::writeFile(dir.file("title.bmp"), "x");
-    test::writeFile(
-        dir.file("clean.zf7"),
-        scriptText({
-            "/// Game Creative Tool - Zarvo Third -",
-            "<Head=\"Zarvo\">",
-            "FileType=QZ7",
-            "CommandVersion=20",
-            "DataDirectory=data",
-            "Opening=title.bmp",
-            "<Head End>",
-            "<Head=\"LayerList\">",
-            "LayerCount=2",
-            "Layer.1.LayerName=人物",
-            "<Head End>",
-            "<Book=\"スタートブック\">",
-            "<Page=\"スタートページ\">",
-            "GraphicDraw.FileName=bg.png",
-            "GraphicDraw.Layer=人物",
-            "@GraphicDraw",
-            "MessageDraw.Text=$@Zarvo:Title$ %@乱数% $name$",
-            "@MessageDraw",
-            "Sound.FileName=se.wav",
-            "@Sound",
-            "Music.FileName=$曲$",
-            "@Music",
-            "if.VariableType=Text",
-            "if.Compare=in",
-            "if.Variable1=$name$",
-            "@if",
-            "  if.Variable1=%a%",
-            "  @if",
-            "  @else",
-            "  @endif",
-            "@else",
-            "@endif",
-            "DynamicLayer.Type=Image",
-            "DynamicLayer.Image.FileName=_keywait_char.png",
-            "DynamicLayer.Clickable.Mode=Opaque",
-            "DynamicLayer.Clickable.BookName=_system",
-            "DynamicLayer.Clickable.PageName=_timer",
-            "DynamicLayer.Area.Left=%x%",
-            "@DynamicLayer",
-            "Select.Text1=一",
-            "Select.Page1=二",
-            "Select.Page3=無い",
-            "@Select",
-            "@Return",
-            "<Page End>",
-            "<Page=\"二\">",
-            "<Page End>",
-            "<Book End>",
-        }));
+    test::writeFile(dir.file("clean.zf7"), scriptText({
+                                               "/// Game Creative Tool - Zarvo Third -",
+                                               "<Head=\"Zarvo\">",
+                                               "FileType=QZ7",
+                                               "CommandVersion=20",
+                                               "DataDirectory=data",
+                                               "Opening=title.bmp",
+                                               "<Head End>",
+                                               "<Head=\"LayerList\">",
+                                               "LayerCount=2",
+                                               "Layer.1.LayerName=人物",
+                                               "<Head End>",
+                                               "<Book=\"スタートブック\">",
+                                               "<Page=\"スタートページ\">",
+                                               "GraphicDraw.FileName=bg.png",
+                                               "GraphicDraw.Layer=人物",
+                                               "@GraphicDraw",
+                                               "MessageDraw.Text=$@Zarvo:Title$ %@乱数% $name$",
+                                               "@MessageDraw",
+                                               "Sound.FileName=se.wav",
+                                               "@Sound",
+                                               "Music.FileName=$曲$",
+                                               "@Music",
+                                               "if.VariableType=Text",
+                                               "if.Compare=in",
+                                               "if.Variable1=$name$",
+                                               "@if",
+                                               "  if.Variable1=%a%",
+                                               "  @if",
+                                               "  @else",
+                                               "  @endif",
+                                               "@else",
+                                               "@endif",
+                                               "DynamicLayer.Type=Image",
+                                               "DynamicLayer.Image.FileName=_keywait_char.png",
+                                               "DynamicLayer.Clickable.Mode=Opaque",
+                                               "DynamicLayer.Clickable.BookName=_system",
+                                               "DynamicLayer.Clickable.PageName=_timer",
+                                               "DynamicLayer.Area.Left=%x%",
+                                               "@DynamicLayer",
+                                               "Select.Text1=一",
+                                               "Select.Page1=二",
+                                               "Select.Page3=無い",
+                                               "@Select",
+                                               "@Return",
+                                               "<Page End>",
+                                               "<Page=\"二\">",
+                                               "<Page End>",
+                                               "<Book End>",
+                                           }));
     std::ostringstream out;
-    EXPECT_EQ(checkProject(test::localFiles(), dir.file("clean.zf7"), dir.file("bin"), out), kCheckClean) << out.str();
+    EXPECT_EQ(checkProject(test::localFiles(), dir.file("clean.zf7"), dir.file("bin"), out),
+              kCheckClean)
+        << out.str();
     EXPECT_EQ(out.str(), "");
 }
 
@@ -297,36 +297,36 @@ TEST(CheckStory, PackagedStoryIsCheckedAgainstItsEntriesWithoutWritingAnything) 
     test::TempDir dir;
     writeLibrary(dir);
     test::writeFile(dir.file("disk.png"), "x");  // pictures of a package come from the package
-    writePackage(
-        dir.file("game.zp7"), "QZ7PKG",
-        {{"zarvo.zf7", scriptText({
-                           /*  1 */ "///",
-                           /*  2 */ "<Head=\"Zarvo\">",
-                           /*  3 */ "FileType=QZ7",
-                           /*  4 */ "AutoExtract=1",
-                           /*  5 */ "Opening=Title.PNG",
-                           /*  6 */ "<Head End>",
-                           /*  7 */ "<Book=\"スタートブック\">",
-                           /*  8 */ "<Page=\"スタートページ\">",
-                           /*  9 */ "Music.FileName=theme.ogg",
-                           /* 10 */ "@Music",
-                           /* 11 */ "Sound.FileName=bell.wav",
-                           /* 12 */ "@Sound",
-                           /* 13 */ "GraphicDraw.FileName=disk.png",
-                           /* 14 */ "@GraphicDraw",
-                           /* 15 */ "<Page End>",
-                           /* 16 */ "<Book End>",
-                       })},
-         {"title.png", "x"},
-         {"theme.ogg", "x", true},
-         {"bell.wav", "x"}});
+    writePackage(dir.file("game.zp7"), "QZ7PKG",
+                 {{"zarvo.zf7", scriptText({
+                                    /*  1 */ "///",
+                                    /*  2 */ "<Head=\"Zarvo\">",
+                                    /*  3 */ "FileType=QZ7",
+                                    /*  4 */ "AutoExtract=1",
+                                    /*  5 */ "Opening=Title.PNG",
+                                    /*  6 */ "<Head End>",
+                                    /*  7 */ "<Book=\"スタートブック\">",
+                                    /*  8 */ "<Page=\"スタートページ\">",
+                                    /*  9 */ "Music.FileName=theme.ogg",
+                                    /* 10 */ "@Music",
+                                    /* 11 */ "Sound.FileName=bell.wav",
+                                    /* 12 */ "@Sound",
+                                    /* 13 */ "GraphicDraw.FileName=disk.png",
+                                    /* 14 */ "@GraphicDraw",
+                                    /* 15 */ "<Page End>",
+                                    /* 16 */ "<Book End>",
+                                })},
+                  {"title.png", "x"},
+                  {"theme.ogg", "x", true},
+                  {"bell.wav", "x"}});
     CheckReport report = checkStory(test::localFiles(), dir.file("game.zp7"), dir.file("bin"));
-    expectProblems(report,
-                   {
-                       {11, "it is in the package, but music and sounds play from files on disk"},
-                       {13, "picture \"disk.png\" is not found in the package or the system library"},
-                   },
-                   "zarvo.zf7");
+    expectProblems(
+        report,
+        {
+            {11, "it is in the package, but music and sounds play from files on disk"},
+            {13, "picture \"disk.png\" is not found in the package or the system library"},
+        },
+        "zarvo.zf7");
     // Opening the story as the player does would have made the extraction folder.
     EXPECT_FALSE(std::filesystem::exists(dir.file("game")));
 }
@@ -334,27 +334,31 @@ TEST(CheckStory, PackagedStoryIsCheckedAgainstItsEntriesWithoutWritingAnything) 
 TEST(CheckStory, CleanPackagedStory) {
     test::TempDir dir;
     writeLibrary(dir);
-    writePackage(dir.file("ok.zp7"), "QZ7PKG",
-                 {{"zarvo.zf7", scriptText({"///", "<Head=\"Zarvo\">", "FileType=QZ7",
-                                            "<Head End>", "<Book=\"スタートブック\">",
-                                            "<Page=\"スタートページ\">",
-                                            "GraphicDraw.FileName=pic\\a.bmp", "@GraphicDraw",
-                                            "<Page End>", "<Book End>"})},
-                  {"PIC\\A.BMP", "x"}});
+    writePackage(
+        dir.file("ok.zp7"), "QZ7PKG",
+        {{"zarvo.zf7", scriptText({"///", "<Head=\"Zarvo\">", "FileType=QZ7", "<Head End>",
+                                   "<Book=\"スタートブック\">", "<Page=\"スタートページ\">",
+                                   "GraphicDraw.FileName=pic\\a.bmp", "@GraphicDraw", "<Page End>",
+                                   "<Book End>"})},
+         {"PIC\\A.BMP", "x"}});
     std::ostringstream out;
-    EXPECT_EQ(checkProject(test::localFiles(), dir.file("ok.zp7"), dir.file("bin"), out), kCheckClean) << out.str();
+    EXPECT_EQ(checkProject(test::localFiles(), dir.file("ok.zp7"), dir.file("bin"), out),
+              kCheckClean)
+        << out.str();
 }
 
 TEST(CheckProject, ReportFormatAndExitStatus) {
     test::TempDir dir;
     writeLibrary(dir);
     std::ostringstream out;
-    EXPECT_EQ(checkProject(test::localFiles(), dir.file("none.zf7"), dir.file("bin"), out), kCheckUsage);
+    EXPECT_EQ(checkProject(test::localFiles(), dir.file("none.zf7"), dir.file("bin"), out),
+              kCheckUsage);
     EXPECT_EQ(out.str(), dir.file("none.zf7") + ": cannot read the project file\n");
 
     test::writeFile(dir.file("text.txt"), "hello\r\n");
     out.str("");
-    EXPECT_EQ(checkProject(test::localFiles(), dir.file("text.txt"), dir.file("bin"), out), kCheckProblems);
+    EXPECT_EQ(checkProject(test::localFiles(), dir.file("text.txt"), dir.file("bin"), out),
+              kCheckProblems);
     EXPECT_EQ(out.str().rfind(dir.file("text.txt") + ":1: not a story file: \"", 0), 0u)
         << out.str();
 
@@ -362,7 +366,8 @@ TEST(CheckProject, ReportFormatAndExitStatus) {
     // library (looked for in the wrong folder) is reported as a whole-file problem.
     test::writeFile(dir.file("bare.zf7"), "///\r\n");
     out.str("");
-    EXPECT_EQ(checkProject(test::localFiles(), dir.file("bare.zf7"), dir.path(), out), kCheckProblems);
+    EXPECT_EQ(checkProject(test::localFiles(), dir.file("bare.zf7"), dir.path(), out),
+              kCheckProblems);
     std::string text = out.str();
     EXPECT_EQ(text.rfind(dir.file("zarvoplay.zvl") + ": the system library cannot be opened", 0),
               0u)

@@ -6,13 +6,13 @@
 #include <functional>
 #include <memory>
 
-#include "base/sjis.hpp"
 #include "archive/package.hpp"
 #include "backends/freetype/freetype_font_engine.hpp"
 #include "backends/headless/frame_canvas.hpp"
 #include "backends/headless/headless_host.hpp"
 #include "backends/headless/silent_media_player.hpp"
 #include "backends/posix/local_file_system.hpp"
+#include "base/sjis.hpp"
 #include "player/player.hpp"
 #include "support/story.hpp"
 #include "zarvo/texts.hpp"

@@ -213,12 +213,14 @@ TEST(JpegPlugIn, DecodesFromMemoryAndFromFile) {
     EXPECT_TRUE(real.host.loadFromStream(jpeg.bytes.substr(0, jpeg.bytes.size() * 2 / 3), pic));
     EXPECT_EQ(pic.width, 64);
     pic = sentinel();
-    EXPECT_FALSE(real.host.loadFromStream(std::string("\xFF\xD8\xFF\xE0") + std::string(100, 'j'), pic));
+    EXPECT_FALSE(
+        real.host.loadFromStream(std::string("\xFF\xD8\xFF\xE0") + std::string(100, 'j'), pic));
     EXPECT_EQ(pic.pixels, sentinel().pixels);
 }
 
 int appendToString(GifFileType* gif, const GifByteType* data, int n) {
-    static_cast<std::string*>(gif->UserData)->append(reinterpret_cast<const char*>(data), size_t(n));
+    static_cast<std::string*>(gif->UserData)
+        ->append(reinterpret_cast<const char*>(data), size_t(n));
     return n;
 }
 

@@ -12,9 +12,9 @@
 namespace zarvo {
 namespace {
 
+using test::encodeMag;
 using test::MagEncoded;
 using test::MagImage;
-using test::encodeMag;
 
 std::vector<uint32_t> somePalette(bool colors256) {
     std::vector<uint32_t> pal(colors256 ? 256 : 16);
@@ -108,9 +108,9 @@ TEST(MagDecode, ReproducesEncodedPicturesOfBothDepths) {
         int colours;
         uint32_t copySeed;
     };
-    for (const Case c : {Case{true, 64, 40, 256, 0}, Case{true, 64, 40, 3, 7},
-                         Case{true, 4, 50, 2, 3}, Case{false, 64, 40, 16, 0},
-                         Case{false, 48, 33, 2, 9}, Case{false, 8, 70, 3, 0}}) {
+    for (const Case c :
+         {Case{true, 64, 40, 256, 0}, Case{true, 64, 40, 3, 7}, Case{true, 4, 50, 2, 3},
+          Case{false, 64, 40, 16, 0}, Case{false, 48, 33, 2, 9}, Case{false, 8, 70, 3, 0}}) {
         SCOPED_TRACE(testing::Message() << c.colors256 << " " << c.width << "x" << c.height);
         MagImage img = makeImage(c.colors256, c.width, c.height, 42, c.colours);
         img.copySeed = c.copySeed;
@@ -146,7 +146,8 @@ TEST(MagDecode, FlagLinesCarryOverFromTheLineAbove) {
     ASSERT_EQ(pic.width, 4);
     ASSERT_EQ(pic.height, 4);
     for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 4; ++x) EXPECT_EQ(pic.pixels[size_t(y * 4 + x)], handColour(uint8_t(x + 1)));
+        for (int x = 0; x < 4; ++x)
+            EXPECT_EQ(pic.pixels[size_t(y * 4 + x)], handColour(uint8_t(x + 1)));
     for (int x = 0; x < 4; ++x) EXPECT_EQ(pic.pixels[size_t(12 + x)], handColour(uint8_t(9 - x)));
 
     // A picture whose lines all repeat the first needs flag B bytes for line 1 only.
@@ -312,7 +313,8 @@ TEST(MagDecode, DamagedStreamsFailWithoutTouchingThePicture) {
     // Flat order reaches back through the line end: two bytes left of line 1's start is the
     // end of line 0.
     Picture pic;
-    ASSERT_TRUE(decodeMag(handMade(2, std::string(1, char(0x40)), "\x10", "\x01\x02\x03\x04\x05\x06"), pic));
+    ASSERT_TRUE(decodeMag(
+        handMade(2, std::string(1, char(0x40)), "\x10", "\x01\x02\x03\x04\x05\x06"), pic));
     EXPECT_EQ(pic.pixels[4], handColour(3));
     EXPECT_EQ(pic.pixels[5], handColour(4));
     EXPECT_EQ(pic.pixels[6], handColour(5));

@@ -1,13 +1,13 @@
 // Playing times read from files the tests make: WAV and MIDI written by hand, MP3 as frame
 // sequences, Ogg Vorbis encoded with libvorbisenc.
-#include <gtest/gtest.h>
+#include "formats/media_duration.hpp"
 
+#include <gtest/gtest.h>
 #include <vorbis/vorbisfile.h>
 
 #include <cstdio>
 #include <random>
 
-#include "formats/media_duration.hpp"
 #include "backends/headless/silent_media_player.hpp"
 #include "backends/headless/virtual_clock.hpp"
 #include "support/temp_dir.hpp"
@@ -61,8 +61,8 @@ TEST(MediaDuration, WaveLengthComesFromTheFormatAndDataChunks) {
 
     // Compressed data: the fact chunk's sample count, else the average byte rate.
     std::string adpcm = wavFile(8000, 1, 8, 4000);
-    setLe16(adpcm, 20, 2);        // format tag: not PCM
-    setLe32(adpcm, 28, 1000);     // average bytes per second
+    setLe16(adpcm, 20, 2);     // format tag: not PCM
+    setLe32(adpcm, 28, 1000);  // average bytes per second
     EXPECT_DOUBLE_EQ(probe(adpcm, MediaFormat::Wave), 4.0);
     std::string fact = std::string("fact\x04\0\0\0", 8) + std::string("\x40\x1F\0\0", 4);  // 8000
     adpcm.insert(36, fact);

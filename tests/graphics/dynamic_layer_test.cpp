@@ -4,12 +4,12 @@
 #include <gtest/gtest.h>
 
 #include "backends/headless/frame_canvas.hpp"
-#include "platform/recording_dialogs.hpp"
 #include "backends/headless/virtual_clock.hpp"
 #include "base/name_value.hpp"
 #include "base/sjis.hpp"
 #include "graphics/screen.hpp"
 #include "interp/run_state.hpp"
+#include "platform/recording_dialogs.hpp"
 #include "script/script_file.hpp"
 #include "support/box_font_engine.hpp"
 #include "support/temp_dir.hpp"
@@ -280,7 +280,7 @@ TEST(DynamicLayerBuild, ScriptAndSaveNumbersNeverLeaveTheStrip) {
 // --- the save section and the screen control ---
 
 class DynamicScreenTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         script.loadFromStream(
             sjis("<Head=\"Zarvo\">\r\nImageWidth=320\r\nImageHeight=240\r\n<Head End>\r\n"));

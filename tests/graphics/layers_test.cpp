@@ -1,12 +1,13 @@
+#include "graphics/layers.hpp"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "graphics/layers.hpp"
+#include "backends/headless/frame_canvas.hpp"
+#include "backends/headless/virtual_clock.hpp"
 #include "graphics/screen.hpp"
 #include "interp/run_state.hpp"
-#include "backends/headless/frame_canvas.hpp"
 #include "platform/recording_dialogs.hpp"
-#include "backends/headless/virtual_clock.hpp"
 #include "script/script_file.hpp"
 #include "support/temp_dir.hpp"
 #include "zarvo/texts.hpp"
@@ -27,7 +28,7 @@ TEST(LayerComposition, VisibleLayersComposeBottomUpWithViewAndAutomaticSize) {
     LayerStack screen(320, 240);
     screen.layerAt(0)->surface.fillRect(0, 0, 320, 240, 0x000000);
     Layer* picture = screen.insertLayerAfter(screen.layerAt(0));
-    picture->surface = solid(200, 100, 0x0000FF);  // red
+    picture->surface = solid(200, 100, 0x0000FF);        // red
     picture->surface.fillRect(0, 0, 10, 100, 0x00FF00);  // first ten columns green
     picture->left = 100;
     picture->top = 50;
@@ -73,7 +74,7 @@ TEST(LayerComposition, DynamicLayersGoOverACopyAndEffectsNeedACanvas) {
 }
 
 class ScreenControlTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         script.loadFromStream(sjis(
             "<Head=\"Zarvo\">\r\nImageWidth=320\r\nImageHeight=240\r\n<Head End>\r\n"
@@ -147,7 +148,8 @@ TEST_F(ScreenControlTest, FailedPictureAsksAbortOrIgnore) {
     EXPECT_EQ(dialogs.shown()[0].kind, platform::BoxKind::ErrorAbortIgnore);
     EXPECT_EQ(dialogs.shown()[0].text,
               sjis("画像ファイル「") + "missing.png" +
-                  sjis("」の読み込みに失敗しました\nこのファイルが存在しないか、このファイルを読み込むためのSusieプラグインが必要です。"));
+                  sjis("」の読み込みに失敗しました\nこのファイルが存在しないか、このファイルを読み"
+                       "込むためのSusieプラグインが必要です。"));
     dialogs.queueAnswer(platform::BoxAnswer::Abort);
     control->loadLayerImage(0, "A", "missing.png", false, false);
     EXPECT_TRUE(ended);

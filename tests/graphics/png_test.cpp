@@ -1,3 +1,5 @@
+#include "formats/png.hpp"
+
 #include <gtest/gtest.h>
 #include <png.h>
 #include <zlib.h>
@@ -5,7 +7,6 @@
 #include <csetjmp>
 #include <vector>
 
-#include "formats/png.hpp"
 #include "graphics/surface.hpp"
 
 namespace zarvo {
@@ -59,13 +60,16 @@ std::string rgbaPng(uint32_t n, uint32_t height, uint32_t step) {
     PngSpec s{n, 8, PNG_COLOR_TYPE_RGB_ALPHA, {}};
     for (uint32_t i = 0; i < n; ++i) {
         const uint32_t p = i * step;
-        s.row.insert(s.row.end(), {uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p), uint8_t(p >> 24)});
+        s.row.insert(s.row.end(),
+                     {uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p), uint8_t(p >> 24)});
     }
     s.height = height;
     return makePng(s);
 }
 
-std::vector<uint32_t> rowOf(const Surface& g, int32_t y) { return {g.row(y), g.row(y) + g.width()}; }
+std::vector<uint32_t> rowOf(const Surface& g, int32_t y) {
+    return {g.row(y), g.row(y) + g.width()};
+}
 std::vector<uint8_t> maskOf(const Surface& g, int32_t y) {
     return g.hasMask() ? std::vector<uint8_t>(g.maskRow(y), g.maskRow(y) + g.width())
                        : std::vector<uint8_t>{};
@@ -108,28 +112,61 @@ TEST(PngModes, EveryColourTypeAndDepthGivesColoursAndTheRightMode) {
         std::vector<uint8_t> mask;
     };
     const Case cases[] = {
-        {"palette", {3, 8, PNG_COLOR_TYPE_PALETTE, {0, 1, 2}, palette}, AlphaMode::None,
-         {0xFF0000, 0x00FF00, 0x070809}, {}},
-        {"palette 4-bit with alpha", {3, 4, PNG_COLOR_TYPE_PALETTE, {0x01, 0x20}, palette, {0, 255}},
-         AlphaMode::Mask, {0xFF0000, 0x00FF00, 0x070809}, {0, 255, 255}},
-        {"rgb with key", {2, 8, PNG_COLOR_TYPE_RGB, {9, 8, 7, 9, 8, 6}, {}, {}, {{0, 9, 8, 7, 0}}},
-         AlphaMode::Mask, {0x090807, 0x090806}, {0, 255}},
-        {"grey with key", {3, 8, PNG_COLOR_TYPE_GRAY, {0x40, 0x41, 0}, {}, {}, {{0, 0, 0, 0, 0x40}}},
-         AlphaMode::Mask, {0x404040, 0x414141, 0}, {0, 255, 255}},
-        {"rgba", {3, 8, PNG_COLOR_TYPE_RGB_ALPHA, {1, 2, 3, 0, 4, 5, 6, 1, 7, 8, 9, 255}},
-         AlphaMode::Alpha, {0x010203, 0x040506, 0x070809}, {0, 1, 255}},
-        {"rgb 16-bit", {2, 16, PNG_COLOR_TYPE_RGB, {0xAB, 0x12, 0, 0xFF, 0x7F, 0x80, 0xFF, 0xFF, 0, 0, 1, 0}},
-         AlphaMode::None, {0xAB007F, 0xFF0001}, {}},
-        {"rgba 16-bit", {1, 16, PNG_COLOR_TYPE_RGB_ALPHA, {0x10, 0, 0x20, 0, 0x30, 0, 0x80, 0x55}},
-         AlphaMode::Alpha, {0x102030}, {0x80}},
-        {"grey", {3, 8, PNG_COLOR_TYPE_GRAY, {0, 0x7F, 0xFF}}, AlphaMode::None,
-         {0, 0x7F7F7F, 0xFFFFFF}, {}},
-        {"grey 1-bit", {10, 1, PNG_COLOR_TYPE_GRAY, {0b10100000, 0b01000000}}, AlphaMode::None,
-         {0xFFFFFF, 0, 0xFFFFFF, 0, 0, 0, 0, 0, 0, 0xFFFFFF}, {}},
-        {"grey alpha", {2, 8, PNG_COLOR_TYPE_GRAY_ALPHA, {0x33, 0, 0xCC, 0x99}}, AlphaMode::Alpha,
-         {0x333333, 0xCCCCCC}, {0, 0x99}},
-        {"grey alpha 16-bit", {1, 16, PNG_COLOR_TYPE_GRAY_ALPHA, {0xEE, 1, 0x42, 0xFF}},
-         AlphaMode::Alpha, {0xEEEEEE}, {0x42}},
+        {"palette",
+         {3, 8, PNG_COLOR_TYPE_PALETTE, {0, 1, 2}, palette},
+         AlphaMode::None,
+         {0xFF0000, 0x00FF00, 0x070809},
+         {}},
+        {"palette 4-bit with alpha",
+         {3, 4, PNG_COLOR_TYPE_PALETTE, {0x01, 0x20}, palette, {0, 255}},
+         AlphaMode::Mask,
+         {0xFF0000, 0x00FF00, 0x070809},
+         {0, 255, 255}},
+        {"rgb with key",
+         {2, 8, PNG_COLOR_TYPE_RGB, {9, 8, 7, 9, 8, 6}, {}, {}, {{0, 9, 8, 7, 0}}},
+         AlphaMode::Mask,
+         {0x090807, 0x090806},
+         {0, 255}},
+        {"grey with key",
+         {3, 8, PNG_COLOR_TYPE_GRAY, {0x40, 0x41, 0}, {}, {}, {{0, 0, 0, 0, 0x40}}},
+         AlphaMode::Mask,
+         {0x404040, 0x414141, 0},
+         {0, 255, 255}},
+        {"rgba",
+         {3, 8, PNG_COLOR_TYPE_RGB_ALPHA, {1, 2, 3, 0, 4, 5, 6, 1, 7, 8, 9, 255}},
+         AlphaMode::Alpha,
+         {0x010203, 0x040506, 0x070809},
+         {0, 1, 255}},
+        {"rgb 16-bit",
+         {2, 16, PNG_COLOR_TYPE_RGB, {0xAB, 0x12, 0, 0xFF, 0x7F, 0x80, 0xFF, 0xFF, 0, 0, 1, 0}},
+         AlphaMode::None,
+         {0xAB007F, 0xFF0001},
+         {}},
+        {"rgba 16-bit",
+         {1, 16, PNG_COLOR_TYPE_RGB_ALPHA, {0x10, 0, 0x20, 0, 0x30, 0, 0x80, 0x55}},
+         AlphaMode::Alpha,
+         {0x102030},
+         {0x80}},
+        {"grey",
+         {3, 8, PNG_COLOR_TYPE_GRAY, {0, 0x7F, 0xFF}},
+         AlphaMode::None,
+         {0, 0x7F7F7F, 0xFFFFFF},
+         {}},
+        {"grey 1-bit",
+         {10, 1, PNG_COLOR_TYPE_GRAY, {0b10100000, 0b01000000}},
+         AlphaMode::None,
+         {0xFFFFFF, 0, 0xFFFFFF, 0, 0, 0, 0, 0, 0, 0xFFFFFF},
+         {}},
+        {"grey alpha",
+         {2, 8, PNG_COLOR_TYPE_GRAY_ALPHA, {0x33, 0, 0xCC, 0x99}},
+         AlphaMode::Alpha,
+         {0x333333, 0xCCCCCC},
+         {0, 0x99}},
+        {"grey alpha 16-bit",
+         {1, 16, PNG_COLOR_TYPE_GRAY_ALPHA, {0xEE, 1, 0x42, 0xFF}},
+         AlphaMode::Alpha,
+         {0xEEEEEE},
+         {0x42}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

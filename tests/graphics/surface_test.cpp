@@ -85,8 +85,8 @@ std::vector<uint32_t> modelCopy(const Surface& src, const Surface& dest, CopyArg
         for (int64_t x = 0; x < dest.width(); ++x) {
             const int64_t u = x - a.dx + int64_t{a.sx}, v = y - a.dy + int64_t{a.sy};
             if (insideWindow(x, a.dx, a.w, dest.width()) &&
-                insideWindow(y, a.dy, a.h, dest.height()) && u >= 0 && v >= 0 &&
-                u < src.width() && v < src.height())
+                insideWindow(y, a.dy, a.h, dest.height()) && u >= 0 && v >= 0 && u < src.width() &&
+                v < src.height())
                 out[size_t(y * dest.width() + x)] = src.row(int32_t(v))[u];
         }
     return out;
@@ -111,8 +111,8 @@ TEST(CopyClipping, ZeroAndOneMeanAsFarAsAllowedAndTwoMeansTwo) {
 }
 
 TEST(CopyClipping, AnyArgumentsFollowTheRuleAndStayInsideBothBuffers) {
-    const int32_t values[] = {INT32_MIN, INT32_MIN + 1, -100000, -13, -6, -1, 0, 1, 2, 3, 5,
-                              9, 14, 100000, INT32_MAX - 1, INT32_MAX};
+    const int32_t values[] = {INT32_MIN, INT32_MIN + 1, -100000,  -13, -6, -1, 0, 1, 2, 3, 5, 9, 14,
+                              100000,    INT32_MAX - 1, INT32_MAX};
     const Surface src = surface(13, 7, 6), blank = surface(11, 9, 7);
     std::mt19937 gen(42);
     auto pick = [&] { return values[gen() % std::size(values)]; };
@@ -127,7 +127,8 @@ TEST(CopyClipping, AnyArgumentsFollowTheRuleAndStayInsideBothBuffers) {
         src.blendTo(blended, a.dx, a.dy, a.w, a.h, a.sx, a.sy, 255);
         const auto plain = pixelsOf(blank), got = pixelsOf(blended);
         for (size_t p = 0; p < got.size(); ++p)
-            ASSERT_EQ(got[p], want[p] == plain[p] ? plain[p] : channelBlend(plain[p], want[p], 255));
+            ASSERT_EQ(got[p],
+                      want[p] == plain[p] ? plain[p] : channelBlend(plain[p], want[p], 255));
     }
     // Within one surface an overlapping copy reads the old pixels.
     Surface g = src, expected = src;
@@ -188,7 +189,7 @@ TEST(CopyModes, AlphaAndOpacityBlendsDivideBy256) {
     opaque.fillRect(0, 0, 4, 1, 0xFFFFFF);
     opaque.blendTo(faded, 0, 0, 0, 0, 0, 0, 255);
     EXPECT_EQ(faded.row(0)[0], 0xFEFEFEu);
-    EXPECT_EQ(faded.maskRow(0)[0], 0);  // BlendTo leaves the mask alone
+    EXPECT_EQ(faded.maskRow(0)[0], 0);               // BlendTo leaves the mask alone
     opaque.blendTo(faded, 0, 0, 0, 0, 0, 0, -1000);  // opacities are held to 0..255
     EXPECT_EQ(faded.row(0)[0], 0xFDFDFDu);
     src.blendTo(faded, 0, 0, 0, 0, 0, 0, 255);  // a source with a mask blends nothing

@@ -24,7 +24,7 @@ using Op = RevealOp;
 using Steps = std::vector<std::pair<RevealOp, int32_t>>;
 
 class TextLayoutTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         layout.font.name = "Box";
         layout.font.size = 12;  // 16 pixels at 96 dpi

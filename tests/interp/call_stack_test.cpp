@@ -29,8 +29,8 @@ TEST(ProcessStack, StateKeepingFrameIsSavedTopFirstInReverseFrameOrder) {
               (StringList{"Stack.CommandIndex=7", "Stack.PageName=page", "Stack.BookName=book",
                           "Stack.MessageEffect.LayerName=text", "Stack.MessageEffect.WindowIndex=0",
                           "Stack.WaitCancel.Timer=1", "Stack.WaitCancel.AnykeyClick=0",
-                          "Stack.WaitCancel.ActiveClick=0", "Stack.WaitTime=300", "Stack.PlayerMode=4",
-                          "@StackBorder"}));
+                          "Stack.WaitCancel.ActiveClick=0", "Stack.WaitTime=300",
+                          "Stack.PlayerMode=4", "@StackBorder"}));
 }
 
 TEST(ProcessStack, NestedFramesPopNewestFirstThenUnderflow) {

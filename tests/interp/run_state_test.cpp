@@ -1,8 +1,9 @@
+#include "interp/run_state.hpp"
+
 #include <gtest/gtest.h>
 
-#include "interp/run_state.hpp"
-#include "platform/recording_dialogs.hpp"
 #include "backends/headless/virtual_clock.hpp"
+#include "platform/recording_dialogs.hpp"
 #include "support/temp_dir.hpp"
 
 namespace zarvo {
@@ -18,7 +19,9 @@ struct ProcessFixture : ::testing::Test {
         process.setStack(&stack);
         process.setDialogs(&dialogs);
     }
-    bool noWaitFlags() const { return !process.activeClick() && !process.anykeyClick() && !process.timer(); }
+    bool noWaitFlags() const {
+        return !process.activeClick() && !process.anykeyClick() && !process.timer();
+    }
 };
 
 TEST_F(ProcessFixture, ModesAndEndWait) {
@@ -137,8 +140,8 @@ TEST_F(ProcessFixture, StateRoundTripsThroughTheFrame) {
 
 TEST_F(ProcessFixture, LoadInfoPopsTheSavedPositionOrAsksTheOwnerToEnd) {
     MemorySaveContainer save;
-    save.sections["stack.info"] = {"Stack.CommandIndex=4", "Stack.PlayerMode=2", "@StackBorder",
-                                   "@StackBorder", "Stack.PageName=caller", "@StackBorder"};
+    save.sections["stack.info"] = {"Stack.CommandIndex=4", "Stack.PlayerMode=2",    "@StackBorder",
+                                   "@StackBorder",         "Stack.PageName=caller", "@StackBorder"};
     ASSERT_TRUE(process.loadInfo(save));
     EXPECT_EQ(process.playerMode(), PlayerMode::Waiting);
     EXPECT_EQ(stack.getFrameValue("Stack.CommandIndex", 0), 4);
@@ -148,8 +151,9 @@ TEST_F(ProcessFixture, LoadInfoPopsTheSavedPositionOrAsksTheOwnerToEnd) {
     EXPECT_FALSE(process.loadInfo(noSection));
     ASSERT_EQ(dialogs.shown().size(), 1u);
     EXPECT_EQ(dialogs.shown()[0].kind, platform::BoxKind::Plain);
-    EXPECT_EQ(dialogs.shown()[0].text, test::sjis("セーブファイルが異常です。スタックの取得に失敗しました。\n"
-                                                  "処理を続けることができません。"));
+    EXPECT_EQ(dialogs.shown()[0].text,
+              test::sjis("セーブファイルが異常です。スタックの取得に失敗しました。\n"
+                         "処理を続けることができません。"));
     ASSERT_TRUE(process.loadInfo(noSection));
     EXPECT_EQ(stack.getFrameText("Stack.PageName", ""), "caller");
 }

@@ -25,10 +25,10 @@ namespace fs = std::filesystem;
 // backends implement the seam and may use one another.
 const std::map<std::string, int>& ranks() {
     static const std::map<std::string, int> r{
-        {"base", 0},      {"platform", 1}, {"formats", 2},   {"archive", 3},
-        {"script", 4},    {"story", 5},    {"interp", 6},    {"graphics", 7},
-        {"audio", 8},     {"save", 9},     {"commands", 10}, {"debug", 11},
-        {"player", 12},   {"check", 12},   {"backends", 13}, {"app", 14}};
+        {"base", 0},    {"platform", 1}, {"formats", 2},   {"archive", 3},
+        {"script", 4},  {"story", 5},    {"interp", 6},    {"graphics", 7},
+        {"audio", 8},   {"save", 9},     {"commands", 10}, {"debug", 11},
+        {"player", 12}, {"check", 12},   {"backends", 13}, {"app", 14}};
     return r;
 }
 
@@ -100,7 +100,9 @@ std::vector<std::string> directFileAccess(const fs::path& root) {
     return out;
 }
 
-fs::path sourceRoot() { return fs::path(ZARVO_SOURCE_DIR); }
+fs::path sourceRoot() {
+    return fs::path(ZARVO_SOURCE_DIR);
+}
 
 // Arrows and file access the restructuring has yet to remove; each one goes with the change
 // that removes it, and nothing may be added.
@@ -132,13 +134,15 @@ TEST(Layering, AWrongArrowAndADirectFileCallAreCaught) {
     fs::create_directories(root / "src/script");
     fs::create_directories(root / "src/graphics");
     fs::create_directories(root / "src/shell");
-    std::ofstream(root / "src/script/a.cpp") << "#include \"script/a.hpp\"\n#include \"graphics/surface.hpp\"\n";
-    std::ofstream(root / "src/graphics/b.cpp") << "#include \"script/a.hpp\"\n#include \"base/text.hpp\"\n"
-                                                  "void f() { auto* f = fopen(\"x\", \"rb\"); }\n";
+    std::ofstream(root / "src/script/a.cpp")
+        << "#include \"script/a.hpp\"\n#include \"graphics/surface.hpp\"\n";
+    std::ofstream(root / "src/graphics/b.cpp")
+        << "#include \"script/a.hpp\"\n#include \"base/text.hpp\"\n"
+           "void f() { auto* f = fopen(\"x\", \"rb\"); }\n";
     std::ofstream(root / "src/shell/c.cpp") << "// nothing\n";
-    EXPECT_THAT(wrongIncludes(root),
-                ::testing::UnorderedElementsAre("src/script/a.cpp: includes graphics/",
-                                                "src/shell/c.cpp: a folder with no place in the order"));
+    EXPECT_THAT(wrongIncludes(root), ::testing::UnorderedElementsAre(
+                                         "src/script/a.cpp: includes graphics/",
+                                         "src/shell/c.cpp: a folder with no place in the order"));
     EXPECT_THAT(directFileAccess(root), ::testing::ElementsAre("src/graphics/b.cpp"));
 }
 

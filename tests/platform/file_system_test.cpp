@@ -15,7 +15,7 @@ namespace {
 using test::sjis;
 
 class ResolveTest : public ::testing::Test {
-protected:
+  protected:
     // Creates a file (and its folders) under the temporary folder; `name` is host bytes.
     void put(const std::string& name, std::string_view bytes = "x") {
         std::filesystem::path p(dir.file(name));

@@ -19,7 +19,8 @@ namespace {
 using platform::MediaChannel;
 
 std::string startPage(const std::string& lines) {
-    return "<Book=\"スタートブック\">\n<Page=\"スタートページ\">\n" + lines + "<Page End>\n<Book End>\n";
+    return "<Book=\"スタートブック\">\n<Page=\"スタートページ\">\n" + lines +
+           "<Page End>\n<Book End>\n";
 }
 std::string music(const std::string& file, int loops) {
     return "Music.FileName=" + file + "\nMusic.Loop=" + std::to_string(loops) + "\n@Music\n";
@@ -34,10 +35,9 @@ std::string mark(const std::string& name) {
     return "ValueCtrl.ValueVar=%" + name + "%\nValueCtrl.LeftValue=1\n@ValueCtrl\n";
 }
 
-
 // Runs a story as zarvoplay --headless does, but keeps the players to look at afterwards.
 class AudioStory : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         writeFile(story.dir.file("loop.wav"), wavOfMs(1000));
         writeFile(story.dir.file("long.wav"), wavOfMs(1500));
@@ -48,8 +48,7 @@ protected:
               std::vector<platform::HeadlessEvent> events = {}) {
         std::string project = story.writeScript(storyScript(startPage(body)));
         platform::HeadlessHost host(clock, dialogs, std::move(events));
-        Player main({&host, &clock, &dialogs, &files, &fonts, &canvas, &players},
-                      story.programDir);
+        Player main({&host, &clock, &dialogs, &files, &fonts, &canvas, &players}, story.programDir);
         host.setClient(&main);
         main.open(project, story.programDir);
         main.show();
@@ -79,12 +78,11 @@ TEST_F(AudioStory, TheMainLoopRepeatsMusicByItsLoopCount) {
         EXPECT_EQ(musicPlayer().starts(), 5);  // restarts each second while the wait runs
         EXPECT_TRUE(main.music().musicPlaying());
     });
-    play(music("loop.wav", 0) + waitMs(1500) + "@MusicStop\n" + waitMs(3000),
-         0, [&](Player& main) {
-             EXPECT_EQ(musicPlayer().starts(), 2);
-             EXPECT_FALSE(musicPlayer().running());
-             EXPECT_FALSE(main.music().musicPlaying());
-         });
+    play(music("loop.wav", 0) + waitMs(1500) + "@MusicStop\n" + waitMs(3000), 0, [&](Player& main) {
+        EXPECT_EQ(musicPlayer().starts(), 2);
+        EXPECT_FALSE(musicPlayer().running());
+        EXPECT_FALSE(main.music().musicPlaying());
+    });
     // Stopped while music is switched off: switching it on brings nothing back.
     std::string system = "System.Command=";
     play(music("loop.wav", 0) + waitMs(500) + system + "MusicDisable\n@System\n@MusicStop\n" +
@@ -101,11 +99,13 @@ TEST_F(AudioStory, AWaitedSoundKeepsHandlingEventsAndEndsWithTheProgram) {
     platform::HeadlessEvent quit;
     quit.at = 800;
     uint32_t begin = clock.ticks();
-    play(sound("long.wav", "Sound.Wait=1\n") + mark("a"), 0, [&](Player& main) {
-        EXPECT_LT(clock.ticks() - begin, 1000u);
-        EXPECT_FALSE(main.music().soundPlaying());
-        EXPECT_TRUE(main.access().variables().linesInSetOrder().empty());
-    }, {quit});
+    play(sound("long.wav", "Sound.Wait=1\n") + mark("a"), 0,
+         [&](Player& main) {
+             EXPECT_LT(clock.ticks() - begin, 1000u);
+             EXPECT_FALSE(main.music().soundPlaying());
+             EXPECT_TRUE(main.access().variables().linesInSetOrder().empty());
+         },
+         {quit});
 }
 
 TEST(AudioStoryRun, SoundsWaitOnTheVirtualClockOfAHeadlessRun) {

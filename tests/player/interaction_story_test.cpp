@@ -17,8 +17,8 @@ constexpr int kLine = 21;  // a 16-point line at 96 dpi
 
 std::string book(const std::string& startLines, const std::string& morePages = "",
                  const std::string& heads = "") {
-    return storyScript(heads + "<Book=\"スタートブック\">\n<Page=\"スタートページ\">\n" + startLines +
-                       "<Page End>\n" + morePages + "<Book End>\n");
+    return storyScript(heads + "<Book=\"スタートブック\">\n<Page=\"スタートページ\">\n" +
+                       startLines + "<Page End>\n" + morePages + "<Book End>\n");
 }
 
 std::string page(const std::string& name, const std::string& lines) {
@@ -32,8 +32,9 @@ std::string setValue(const std::string& var, const std::string& value) {
 // A choice list at (left, top), `width` wide.
 std::string select(const std::vector<std::pair<std::string, std::string>>& choices, int left,
                    int top, int width, const std::string& extra = "") {
-    std::string s = "Select.Area.Left=" + std::to_string(left) + "\nSelect.Area.Top=" +
-                    std::to_string(top) + "\nSelect.Area.Width=" + std::to_string(width) + "\n";
+    std::string s = "Select.Area.Left=" + std::to_string(left) +
+                    "\nSelect.Area.Top=" + std::to_string(top) +
+                    "\nSelect.Area.Width=" + std::to_string(width) + "\n";
     for (size_t i = 0; i < choices.size(); ++i) {
         s += "Select.Text" + std::to_string(i + 1) + "=" + choices[i].first + "\n";
         s += "Select.Page" + std::to_string(i + 1) + "=" + choices[i].second + "\n";
@@ -66,7 +67,8 @@ Surface load(const std::string& path) {
 }
 
 // A picture of two halves side by side, as markers and two-frame buttons are drawn.
-void writeTwoFrames(StoryBuilder& s, const std::string& name, int cell, uint32_t first, uint32_t second) {
+void writeTwoFrames(StoryBuilder& s, const std::string& name, int cell, uint32_t first,
+                    uint32_t second) {
     Surface g;
     g.setSize(2 * cell, cell);
     g.fillRect(0, 0, cell, cell, first);
@@ -106,8 +108,8 @@ TEST(InteractionStory, ClickedChoiceJumpsToItsPageWithTheCursorFollowing) {
 TEST(InteractionStory, ChoiceListsStopAtAnEmptyPageAndAtTwenty) {
     StoryBuilder s;
     // An empty first page offers nothing, and still waits; clicks do not end the wait.
-    std::string project = s.writeScript(
-        book(select({{"A", ""}, {"B", "b"}}, 0, 0, 0) + setValue("fell", "1"), page("b", "@rem\n")));
+    std::string project = s.writeScript(book(
+        select({{"A", ""}, {"B", "b"}}, 0, 0, 0) + setValue("fell", "1"), page("b", "@rem\n")));
     StoryRun r = s.run(project, "1000 click 5 5\n1200 key space\n");
     EXPECT_EQ(r.status, kExitTimeout);
     EXPECT_THAT(r.userDump(), IsEmpty());
@@ -138,11 +140,11 @@ TEST(InteractionStory, ChoiceListsStopAtAnEmptyPageAndAtTwenty) {
 
 TEST(InteractionStory, TimedChoiceEndsWithItsItemsGoneAndTheStoryGoesOn) {
     StoryBuilder s;
-    std::string project = s.writeScript(
-        book(select({{"はい", "yes"}, {"いいえ", "no"}}, 0, 100, 300,
-                    "Select.Timeout=1\nSelect.Time=2000\n") +
-                 setValue("after", "1") + "Wait.TimeBreak=1\nWait.Time=1000\n@Wait\n",
-             page("yes", setValue("answer", "1"))));
+    std::string project =
+        s.writeScript(book(select({{"はい", "yes"}, {"いいえ", "no"}}, 0, 100, 300,
+                                  "Select.Timeout=1\nSelect.Time=2000\n") +
+                               setValue("after", "1") + "Wait.TimeBreak=1\nWait.Time=1000\n@Wait\n",
+                           page("yes", setValue("answer", "1"))));
     std::string during = s.dir.file("during.png");
     StoryRun r = s.run(project, "1000 shot " + during + "\n");
     EXPECT_EQ(r.status, kExitEnded);
@@ -204,7 +206,8 @@ TEST(InteractionStory, SystemLibraryGaugeCountsDownAndGoesWithTheChoices) {
     r = s.run(project, "1000 shot " + wait1 + "\n1600 shot " + wait2 + "\n2000 click 1 1\n");
     EXPECT_EQ(r.status, kExitEnded);
     int shown1 = tinted(load(wait1)), shown2 = tinted(load(wait2));
-    EXPECT_TRUE((shown1 > 10 && shown2 == 0) || (shown1 == 0 && shown2 > 10)) << shown1 << " " << shown2;
+    EXPECT_TRUE((shown1 > 10 && shown2 == 0) || (shown1 == 0 && shown2 > 10))
+        << shown1 << " " << shown2;
     EXPECT_EQ(tinted(r.shot), 0);
 }
 #endif
@@ -212,8 +215,8 @@ TEST(InteractionStory, SystemLibraryGaugeCountsDownAndGoesWithTheChoices) {
 TEST(InteractionStory, KeyMarkerBlinksDuringTheKeyWaitAndGoesAfter) {
     StoryBuilder s;
     writeTwoFrames(s, "_keywait_char.png", 8, kRed, kGreen);
-    std::string project =
-        s.writeScript(book("MessageDraw.Text=あい<KEY>うえ\n@MessageDraw\n" + setValue("done", "1")));
+    std::string project = s.writeScript(
+        book("MessageDraw.Text=あい<KEY>うえ\n@MessageDraw\n" + setValue("done", "1")));
     std::string a = s.dir.file("a.png"), b = s.dir.file("b.png");
     StoryRun r = s.run(project, "1000 shot " + a + "\n1600 shot " + b + "\n3000 click 1 1\n");
     EXPECT_EQ(r.status, kExitEnded);
@@ -233,9 +236,11 @@ TEST(InteractionStory, ClickableLayersCallMoveAndKeepTheWait) {
     s.writePicture("button.png", 40, 20, kRed);
     auto story = [&](const std::string& clickable) {
         return s.writeScript(book(
-            dynamicImage("button.png", 10, 10,
-                         "DynamicLayer.Clickable.Mode=All\nDynamicLayer.Clickable.BookName=スタートブック\n"
-                         "DynamicLayer.Clickable.PageName=sub\n" + clickable) +
+            dynamicImage(
+                "button.png", 10, 10,
+                "DynamicLayer.Clickable.Mode=All\nDynamicLayer.Clickable.BookName=スタートブック\n"
+                "DynamicLayer.Clickable.PageName=sub\n" +
+                    clickable) +
                 "Wait.InputBreak=1\n@Wait\n" + setValue("after", "1"),
             page("sub", setValue("sub", "1") + "@Return\n")));
     };
@@ -258,7 +263,7 @@ TEST(InteractionStory, ClickableLayersCallMoveAndKeepTheWait) {
     EXPECT_THAT(r.userDump(), IsEmpty());
     r = s.run(story("DynamicLayer.Clickable.Clear=1\n"), "1000 click 20 20\n");
     EXPECT_THAT(r.userDump(), ElementsAre("%sub%=1"));  // a move: no return to come back to
-    EXPECT_EQ(countColor(r.shot, kRed), 0);       // cleared with its group
+    EXPECT_EQ(countColor(r.shot, kRed), 0);             // cleared with its group
     r = s.run(story(""), "1000 click 300 300\n");
     EXPECT_THAT(r.userDump(), ElementsAre("%after%=1"));
 }
@@ -268,11 +273,11 @@ TEST(InteractionStory, DynamicLayerGroupsGoByIdAndExpiredOnesWithTheNextWait) {
     s.writePicture("red.png", 10, 10, kRed);
     s.writePicture("green.png", 10, 10, kGreen);
     std::string wait = "Wait.TimeBreak=1\nWait.Time=500\n@Wait\n";
-    std::string project = s.writeScript(book(
-        dynamicImage("red.png", 0, 0, "DynamicLayer.AttrID=2000\n") +
-        dynamicImage("green.png", 20, 0, "") +
-        dynamicImage("green.png", 40, 0, "DynamicLayer.AttrID=3\n") +
-        "@Effect\n" + wait + "@Effect\n@DynamicLayerClear\n@Effect\n"));
+    std::string project =
+        s.writeScript(book(dynamicImage("red.png", 0, 0, "DynamicLayer.AttrID=2000\n") +
+                           dynamicImage("green.png", 20, 0, "") +
+                           dynamicImage("green.png", 40, 0, "DynamicLayer.AttrID=3\n") +
+                           "@Effect\n" + wait + "@Effect\n@DynamicLayerClear\n@Effect\n"));
     std::string before = s.dir.file("before.png"), mid = s.dir.file("mid.png");
     StoryRun r = s.run(project, "300 shot " + before + "\n1100 shot " + mid + "\n");
     EXPECT_EQ(r.status, kExitEnded);
@@ -316,18 +321,18 @@ TEST(InteractionStory, LayerCtrlChangesOnlyWhatItIsAskedButAlwaysRefreshes) {
 
     // Without a refresh nothing shows yet; moved by a variable, then emptied ("Clear" is the
     // default file name) and hidden.
-    std::string script = book(
-        picture + setValue("x", "10") +
-            "Layer.Name=A\nLayer.Pos.Change=1\nLayer.Pos.Left=%x%\nLayer.Pos.Top=20\n"
-            "Layer.ScrnRefresh=0\n@LayerCtrl\n@Effect\n"
-            "Layer.Name=A\n@LayerCtrl\n@Effect\n"
-            "Layer.Name=A\nLayer.Image.Change=1\n@LayerCtrl\n@Effect\n"
-            "Layer.Name=A\nLayer.Visible.Change=1\nLayer.Visible.Show=0\n@LayerCtrl\n",
-        "", heads);
+    std::string script =
+        book(picture + setValue("x", "10") +
+                 "Layer.Name=A\nLayer.Pos.Change=1\nLayer.Pos.Left=%x%\nLayer.Pos.Top=20\n"
+                 "Layer.ScrnRefresh=0\n@LayerCtrl\n@Effect\n"
+                 "Layer.Name=A\n@LayerCtrl\n@Effect\n"
+                 "Layer.Name=A\nLayer.Image.Change=1\n@LayerCtrl\n@Effect\n"
+                 "Layer.Name=A\nLayer.Visible.Change=1\nLayer.Visible.Show=0\n@LayerCtrl\n",
+             "", heads);
     std::string unrefreshed = s.dir.file("unrefreshed.png"), moved = s.dir.file("moved.png"),
                 cleared = s.dir.file("cleared.png");
-    r = s.run(s.writeScript(script), "300 shot " + unrefreshed + "\n500 shot " + moved +
-                                         "\n700 shot " + cleared + "\n");
+    r = s.run(s.writeScript(script),
+              "300 shot " + unrefreshed + "\n500 shot " + moved + "\n700 shot " + cleared + "\n");
     Surface u = load(unrefreshed), m = load(moved), c = load(cleared);
     EXPECT_EQ(countColor(u, kGreen, 300, 200, 400, 260), 6000);
     EXPECT_GT(countNot(u, kWhite, 0, 0, 100, kLine), 10);
@@ -338,8 +343,8 @@ TEST(InteractionStory, LayerCtrlChangesOnlyWhatItIsAskedButAlwaysRefreshes) {
     EXPECT_THAT(r.boxes, IsEmpty());
 
     // An unknown layer is reported once, whatever it was asked.
-    r = s.run(s.writeScript(book("Layer.Name=B\nLayer.Pos.Change=1\nLayer.Size.Change=1\n@LayerCtrl\n",
-                                 "", heads)));
+    r = s.run(s.writeScript(
+        book("Layer.Name=B\nLayer.Pos.Change=1\nLayer.Size.Change=1\n@LayerCtrl\n", "", heads)));
     EXPECT_THAT(r.boxes, ElementsAre("box plain: debug - error:\\n layername not found:B"));
 }
 

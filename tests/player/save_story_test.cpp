@@ -3,9 +3,9 @@
 
 #include <filesystem>
 
+#include "archive/package.hpp"
 #include "base/name_value.hpp"
 #include "formats/bmp.hpp"
-#include "archive/package.hpp"
 #include "support/story.hpp"
 
 namespace zarvo::test {

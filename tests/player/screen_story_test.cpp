@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "formats/bmp.hpp"
 #include "archive/package_fixtures.hpp"
+#include "formats/bmp.hpp"
 #include "support/story.hpp"
 
 namespace zarvo::test {
@@ -14,12 +14,14 @@ namespace {
 using ::testing::ElementsAre;
 
 std::string startPage(const std::string& lines) {
-    return "<Book=\"スタートブック\">\n<Page=\"スタートページ\">\n" + lines + "<Page End>\n<Book End>\n";
+    return "<Book=\"スタートブック\">\n<Page=\"スタートページ\">\n" + lines +
+           "<Page End>\n<Book End>\n";
 }
 
 constexpr uint32_t kRed = 0x0000FF, kBlue = 0xFF0000, kGreen = 0x00FF00;
 
-std::string draw(const std::string& file, const std::string& effect, const std::string& extra = "") {
+std::string draw(const std::string& file, const std::string& effect,
+                 const std::string& extra = "") {
     return "GraphicDraw.FileName=" + file + "\nGraphicDraw.EffectType=" + effect + "\n" + extra +
            "@GraphicDraw\n";
 }
@@ -37,10 +39,10 @@ TEST(ScreenStory, EveryEffectEndsExactlyOnTheComposedPicture) {
                                 "GraphicDraw.Area.Left=300\nGraphicDraw.Area.Top=200\n"
                                 "GraphicDraw.EffectAreaLimit=1\n");
         std::string head = "FileType=QZ7\n";
-        std::string script = storyScript(
-            "<Head=\"LayerList\">\nLayerCount=2\nLayer.1.LayerName=A\n<Head End>\n" +
-                startPage(body),
-            head);
+        std::string script =
+            storyScript("<Head=\"LayerList\">\nLayerCount=2\nLayer.1.LayerName=A\n<Head End>\n" +
+                            startPage(body),
+                        head);
         StoryRun r = s.run(s.writeScript(script));
         ASSERT_EQ(r.status, kExitEnded) << effect;
         ASSERT_EQ(r.shot.width(), 640) << effect;
@@ -115,7 +117,8 @@ TEST(ScreenStory, LongMessageBreaksPagesAndWaitsForAClick) {
     StoryBuilder s;
     std::string lines;
     for (int i = 0; i < 30; ++i) lines += "行" + std::to_string(i) + "#";
-    std::string body = "MessageDraw.Text=" + lines + "最後\n@MessageDraw\n"
+    std::string body = "MessageDraw.Text=" + lines +
+                       "最後\n@MessageDraw\n"
                        "ValueCtrl.ValueVar=%done%\nValueCtrl.LeftValue=1\n@ValueCtrl\n";
     std::string project = s.writeScript(storyScript(startPage(body)));
     StoryRun r = s.run(project, "", 10000);
@@ -132,9 +135,11 @@ TEST(ScreenStory, MissingPictureReportsAndTheStoryGoesOn) {
                        "ValueCtrl.ValueVar=%after%\nValueCtrl.LeftValue=1\n@ValueCtrl\n";
     StoryRun r = s.run(s.writeScript(storyScript(startPage(body))));
     EXPECT_EQ(r.status, kExitEnded);
-    EXPECT_THAT(r.boxes,
-                ElementsAre("box error-abort-ignore: 画像ファイル「nowhere.png」の読み込みに失敗しました\\nこのファイルが存在しないか、このファイルを読み込むためのSusieプラグインが必要です。",
-                            "box error: 画像「nowhere.png」の読み込みができません"));
+    EXPECT_THAT(r.boxes, ElementsAre("box error-abort-ignore: "
+                                     "画像ファイル「nowhere."
+                                     "png」の読み込みに失敗しました\\nこのファイルが存在しないか、"
+                                     "このファイルを読み込むためのSusieプラグインが必要です。",
+                                     "box error: 画像「nowhere.png」の読み込みができません"));
     EXPECT_THAT(r.dump, ElementsAre("%after%=1"));
     // Abort ends the program as a fatal error, with no box after it and no command.
     std::string loadBox = r.boxes[0];
@@ -169,7 +174,7 @@ TEST(ScreenStory, PicturesResolveJapaneseNamesBackslashesAndLetterCase) {
     StoryBuilder s;
     std::filesystem::create_directories(s.dir.file("story/画像"));
     s.writePicture("story/画像/ソフト.png", 640, 480, kGreen);  // ソ ends in byte 0x5C
-    s.writePicture("story/表紙.PNG", 640, 480, kRed);             // 表 too
+    s.writePicture("story/表紙.PNG", 640, 480, kRed);           // 表 too
     std::string body = draw("画像\\ソフト.png", "None") + "@Effect\n" + draw("表紙.png", "None");
     std::string project = s.writeScript(storyScript(startPage(body)));
     StoryRun r = s.run(project, "250 shot " + s.dir.file("first.png") + "\n");
@@ -225,7 +230,8 @@ TEST(ScreenStory, PackagedPicturesReadWholeWhateverTheirRecordedSize) {
 TEST(ScreenStory, OpeningPictureAndTitle) {
     StoryBuilder s;
     s.writePicture("open.png", 640, 480, kGreen);
-    StoryRun r = s.run(s.writeScript(storyScript(startPage("@rem\n"), "FileType=QZ7\nOpening=open.png\n")));
+    StoryRun r =
+        s.run(s.writeScript(storyScript(startPage("@rem\n"), "FileType=QZ7\nOpening=open.png\n")));
     EXPECT_EQ(r.shot.getPixel(320, 240), kGreen);
     r = s.run(s.writeScript(storyScript(startPage("@rem\n"), "FileType=QZ7\nOpening=Default\n")));
     EXPECT_EQ(r.shot.getPixel(320, 240), 0xFFFFFFu);

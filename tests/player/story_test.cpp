@@ -1,13 +1,14 @@
+#include "support/story.hpp"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <stdexcept>
 
-#include "base/sjis.hpp"
 #include "archive/package.hpp"
+#include "base/sjis.hpp"
 #include "support/player.hpp"
-#include "support/story.hpp"
 
 namespace zarvo::test {
 namespace {
@@ -31,25 +32,23 @@ std::string setValue(const std::string& var, const std::string& left, const std:
 }
 
 std::string ifValue(const std::string& a, const std::string& cmp, const std::string& b) {
-    return "if.VariableType=Value\nif.Compare=" + cmp + "\nif.Variable1=" + a + "\nif.Variable2=" +
-           b + "\n@if\n";
+    return "if.VariableType=Value\nif.Compare=" + cmp + "\nif.Variable1=" + a +
+           "\nif.Variable2=" + b + "\n@if\n";
 }
 
 TEST(StoryFlow, IfElseEndifRunsOneBranchAndSkipsNestedBlocks) {
     StoryBuilder s;
-    std::string body = setValue("n", "3") +
-                       ifValue("%n%", "Down", "10") +  // false: skip to @else
-                       ifValue("1", "Equal", "1") +    // nested, skipped with its block
-                       setValue("wrong", "1") + "@else\n" + setValue("wrong", "2") + "@endif\n" +
-                       "@else\n" +
-                       ifValue("%n%", "UpEqual", "3") +  // true
-                       setValue("inner", "1") + "@else\n" + setValue("inner", "2") + "@endif\n" +
-                       "@endif\n" +
-                       "if.VariableType=Text\nif.Compare=in\nif.Variable1=abcdef\nif.Variable2=cd\n@if\n" +
-                       setValue("text", "1") + "@endif\n" +
-                       "if.VariableType=Text\nif.Compare=in\nif.Variable1=abcdef\nif.Variable2=\n@if\n" +
-                       setValue("empty", "1") + "@endif\n" + ifValue("%n%", "Unequal", "letters") +
-                       setValue("letters", "1") + "@endif\n";
+    std::string body =
+        setValue("n", "3") + ifValue("%n%", "Down", "10") +  // false: skip to @else
+        ifValue("1", "Equal", "1") +                         // nested, skipped with its block
+        setValue("wrong", "1") + "@else\n" + setValue("wrong", "2") + "@endif\n" + "@else\n" +
+        ifValue("%n%", "UpEqual", "3") +  // true
+        setValue("inner", "1") + "@else\n" + setValue("inner", "2") + "@endif\n" + "@endif\n" +
+        "if.VariableType=Text\nif.Compare=in\nif.Variable1=abcdef\nif.Variable2=cd\n@if\n" +
+        setValue("text", "1") + "@endif\n" +
+        "if.VariableType=Text\nif.Compare=in\nif.Variable1=abcdef\nif.Variable2=\n@if\n" +
+        setValue("empty", "1") + "@endif\n" + ifValue("%n%", "Unequal", "letters") +
+        setValue("letters", "1") + "@endif\n";
     StoryRun r = s.run(s.writeScript(storyScript(startPage(body))));
     EXPECT_EQ(r.status, kExitEnded);
     EXPECT_THAT(r.dump, ElementsAre("%n%=3", "%inner%=1", "%text%=1", "%letters%=1"));
@@ -72,30 +71,38 @@ TEST(StoryFlow, IfWithoutEndifReportsAndRunsTheBlock) {
     StoryBuilder s;
     std::string body = ifValue("1", "Equal", "2") + setValue("ran", "1");
     StoryRun r = s.run(s.writeScript(storyScript(startPage(body))));
-    EXPECT_THAT(r.boxes, ElementsAre("box error: ブロック構文エラー\\nＩＦコマンドに対応するＥＮＤＩＦがありません"));
+    EXPECT_THAT(
+        r.boxes,
+        ElementsAre(
+            "box error: ブロック構文エラー\\nＩＦコマンドに対応するＥＮＤＩＦがありません"));
     EXPECT_THAT(r.dump, ElementsAre("%ran%=1"));
 
     std::string elseBody = ifValue("1", "Equal", "1") + "@else\n" + setValue("ran", "1");
     r = s.run(s.writeScript(storyScript(startPage(elseBody))));
-    EXPECT_THAT(r.boxes, ElementsAre("box error: ブロック構文エラー\\nＥＬＳＥコマンドに対応するＥＮＤＩＦがありません"));
+    EXPECT_THAT(
+        r.boxes,
+        ElementsAre(
+            "box error: ブロック構文エラー\\nＥＬＳＥコマンドに対応するＥＮＤＩＦがありません"));
 }
 
 TEST(StoryFlow, CallsNestAndReturnAfterTheCallingCommand) {
     StoryBuilder s;
     std::string callSub = "Call.BookName=スタートブック\nCall.PageName=sub\n@Call\n";
     std::string callDeep = "Call.BookName=本\nCall.PageName=深い\n@Call\n";
-    std::string script = startPage(setValue("a", "1") + callSub + setValue("c", "%a%", "Add", "100"),
-                                   page("sub", callDeep + setValue("a", "%a%", "Mul", "10") + "@Return\n")) +
-                         "<Book=\"本\">\n" + page("深い", setValue("a", "%a%", "Add", "1") + "@Return\n") +
-                         "<Book End>\n";
+    std::string script =
+        startPage(setValue("a", "1") + callSub + setValue("c", "%a%", "Add", "100"),
+                  page("sub", callDeep + setValue("a", "%a%", "Mul", "10") + "@Return\n")) +
+        "<Book=\"本\">\n" + page("深い", setValue("a", "%a%", "Add", "1") + "@Return\n") +
+        "<Book End>\n";
     StoryRun r = s.run(s.writeScript(storyScript(script)));
     EXPECT_EQ(r.status, kExitEnded);
     EXPECT_THAT(r.dump, ElementsAre("%a%=20", "%c%=120"));
-    EXPECT_THAT(r.commands,
-                ElementsAre("_system/_init#0 @Return", "スタートブック/スタートページ#0 @ValueCtrl",
-                            "スタートブック/スタートページ#1 @Call", "スタートブック/sub#0 @Call",
-                            "本/深い#0 @ValueCtrl", "本/深い#1 @Return", "スタートブック/sub#1 @ValueCtrl",
-                            "スタートブック/sub#2 @Return", "スタートブック/スタートページ#2 @ValueCtrl"));
+    EXPECT_THAT(
+        r.commands,
+        ElementsAre("_system/_init#0 @Return", "スタートブック/スタートページ#0 @ValueCtrl",
+                    "スタートブック/スタートページ#1 @Call", "スタートブック/sub#0 @Call",
+                    "本/深い#0 @ValueCtrl", "本/深い#1 @Return", "スタートブック/sub#1 @ValueCtrl",
+                    "スタートブック/sub#2 @Return", "スタートブック/スタートページ#2 @ValueCtrl"));
 }
 
 TEST(StoryFlow, ReturnWithoutCallWarnsAndGoesOn) {
@@ -103,8 +110,12 @@ TEST(StoryFlow, ReturnWithoutCallWarnsAndGoesOn) {
     // Without the library nothing is on the stack.
     std::filesystem::remove(s.programDir + "/zarvoplay.zvl");
     StoryRun r = s.run(s.writeScript(storyScript(startPage("@Return\n" + setValue("after", "1")))));
-    EXPECT_THAT(r.boxes, ElementsAre("box error: Zarvoライブラリが開けません\\nCan't open - \"zarvoplay.zvl\"",
-                                     "box warning: スタックアンダーフローです。\\nサブルーチンコールが行われていないのに\\n復帰しようとしました。"));
+    EXPECT_THAT(
+        r.boxes,
+        ElementsAre("box error: Zarvoライブラリが開けません\\nCan't open - \"zarvoplay.zvl\"",
+                    "box warning: "
+                    "スタックアンダーフローです。\\nサブルーチンコールが行われていないのに\\n復帰し"
+                    "ようとしました。"));
     EXPECT_THAT(r.dump, ElementsAre("%after%=1"));
     EXPECT_EQ(r.status, kExitEnded);
 }
@@ -149,14 +160,16 @@ TEST(StoryFlow, InitPageRunsBeforeTheStartPage) {
 
 TEST(StoryVariables, ValueCtrlWrapsDividesTowardZeroAndRefusesZero) {
     StoryBuilder s;
-    std::string body = setValue("wrap", "2147483647", "Add", "1") + setValue("mul", "65536", "Mul", "65536") +
-                       setValue("div", "-7", "Div", "2") + setValue("mod", "-7", "Mod", "3") +
-                       setValue("min", "-2147483648", "Div", "-1") + setValue("minmod", "-2147483648", "Mod", "-1") +
-                       setValue("left", "0x10") + setValue("z", "5") + setValue("z", "1", "Div", "0") +
-                       setValue("after", "%z%", "Sub", "6");
+    std::string body =
+        setValue("wrap", "2147483647", "Add", "1") + setValue("mul", "65536", "Mul", "65536") +
+        setValue("div", "-7", "Div", "2") + setValue("mod", "-7", "Mod", "3") +
+        setValue("min", "-2147483648", "Div", "-1") +
+        setValue("minmod", "-2147483648", "Mod", "-1") + setValue("left", "0x10") +
+        setValue("z", "5") + setValue("z", "1", "Div", "0") + setValue("after", "%z%", "Sub", "6");
     StoryRun r = s.run(s.writeScript(storyScript(startPage(body))));
-    EXPECT_THAT(r.dump, ElementsAre("%wrap%=-2147483648", "%mul%=0", "%div%=-3", "%mod%=-1",
-                                    "%min%=-2147483648", "%minmod%=0", "%left%=16", "%z%=5", "%after%=-1"));
+    EXPECT_THAT(r.dump,
+                ElementsAre("%wrap%=-2147483648", "%mul%=0", "%div%=-3", "%mod%=-1",
+                            "%min%=-2147483648", "%minmod%=0", "%left%=16", "%z%=5", "%after%=-1"));
     EXPECT_THAT(r.boxes, ElementsAre("box plain: debug: error report:\\n ０で除算しました"));
     // The division by zero ends the tick: the next command waits for the next timer tick.
     ASSERT_GE(r.trace.size(), 2u);
@@ -168,7 +181,8 @@ TEST(StoryVariables, StringCtrlAndStringInput) {
     std::string body = "StringCtrl.StringVar=$名$\nStringCtrl.Text=太郎\n@StringCtrl\n" +
                        setValue("n", "3") +
                        "StringCtrl.StringVar=$msg$\nStringCtrl.Text=$名$は%n%歳\n@StringCtrl\n" +
-                       "StringInput.StringVar=$名$\nStringInput.Caption=名前\nStringInput.Text=入力\n@StringInput\n" +
+                       "StringInput.StringVar=$名$\nStringInput.Caption=名前\nStringInput.Text="
+                       "入力\n@StringInput\n" +
                        "StringInput.StringVar=$msg$\n@StringInput\n";
     StoryRun r = s.run(s.writeScript(storyScript(startPage(body))), "0 input 花子\n");
     EXPECT_THAT(r.dump, ElementsAre("$名$=花子", "%n%=3", "$msg$=太郎は3歳"));
@@ -194,8 +208,10 @@ TEST(StoryWaits, WaitEndsByTimeKeysAndLeftClickButNotRightClick) {
     EXPECT_EQ(r.status, kExitTimeout);  // still waiting: no input is left
     EXPECT_TRUE(r.userDump().empty());
 
-    std::string clickable = "Wait.InputBreak=1\nWait.Input=Clickable\n@Wait\n" + setValue("done", "1");
-    r = s.run(s.writeScript(storyScript(startPage(clickable))), "1000 key space\n1000 click 1 1\n", 5000);
+    std::string clickable =
+        "Wait.InputBreak=1\nWait.Input=Clickable\n@Wait\n" + setValue("done", "1");
+    r = s.run(s.writeScript(storyScript(startPage(clickable))), "1000 key space\n1000 click 1 1\n",
+              5000);
     EXPECT_EQ(r.status, kExitTimeout);
 
     std::string zero = "Wait.TimeBreak=1\nWait.Time=0\n@Wait\n" + setValue("done", "1");
@@ -211,7 +227,9 @@ TEST(StoryEnd, UnknownCommandsMissingPagesAndNoOpKeywords) {
     EXPECT_EQ(r.status, kExitFatal);  // the story did not end where it was written to
     EXPECT_THAT(r.boxes, ElementsAre("box plain: debug error : unknown command - MainLoop_Step()",
                                      "box plain: debug error : unknown command - MainLoop_Step()",
-                                     "box error: 存在しないページへのアクセスが発生しました。\\n「スタートブック」ブック、「無い」ページ"));
+                                     "box error: "
+                                     "存在しないページへのアクセスが発生しました。\\n「スタートブッ"
+                                     "ク」ブック、「無い」ページ"));
     EXPECT_THAT(r.dump, ElementsAre("%x%=1"));
 
     // So does a page refused for holding too many commands; an empty page is a plain end.
@@ -237,22 +255,31 @@ TEST(StoryOpening, MissingOrForeignProjectsAreFatal) {
     writeFile(s.dir.file("foreign.zp7"), "<html>\r\n");
     r = s.run(s.dir.file("foreign.zp7"));
     EXPECT_EQ(r.status, kExitFatal);
-    EXPECT_THAT(r.boxes, ElementsAre("box error: ファイルのヘッダIDが違います。\\nこのファイルはZarvo３で利用できるファイルではありません"));
+    EXPECT_THAT(r.boxes, ElementsAre("box error: "
+                                     "ファイルのヘッダIDが違います。\\nこのファイルはZarvo３で利用"
+                                     "できるファイルではありません"));
     EXPECT_TRUE(r.commands.empty());
 }
 
 TEST(StoryOpening, FileTypeAndCommandVersionQuestions) {
     StoryBuilder s;
-    std::string project = s.writeScript(storyScript(startPage(setValue("ran", "1")), "CommandVersion=21\n"));
+    std::string project =
+        s.writeScript(storyScript(startPage(setValue("ran", "1")), "CommandVersion=21\n"));
     StoryRun r = s.run(project, "0 answer abort\n");
     EXPECT_EQ(r.status, kExitFatal);
-    EXPECT_THAT(r.boxes, ElementsAre("box error-abort-ignore: ファイルタイプが違います\\nこのファイルは正常に読み込めないかもしれません"));
+    EXPECT_THAT(
+        r.boxes,
+        ElementsAre("box error-abort-ignore: "
+                    "ファイルタイプが違います\\nこのファイルは正常に読み込めないかもしれません"));
     EXPECT_TRUE(r.dump.empty());
 
     r = s.run(project, "0 answer ignore\n0 answer abort\n");
     EXPECT_EQ(r.status, kExitFatal);
     ASSERT_EQ(r.boxes.size(), 2u);
-    EXPECT_EQ(r.boxes[1], "box error-abort-ignore: このファイルには現バージョンで対応していない\\nコマンドが含まれている可能性があります\\n最新版のZarvoを入手することをおすすめします");
+    EXPECT_EQ(r.boxes[1],
+              "box error-abort-ignore: "
+              "このファイルには現バージョンで対応していない\\nコマンドが含まれている可能性がありま"
+              "す\\n最新版のZarvoを入手することをおすすめします");
 
     r = s.run(project);  // unanswered: Ignore, twice
     EXPECT_EQ(r.status, kExitEnded);
@@ -276,7 +303,8 @@ std::string writePackageProject(StoryBuilder& s, const std::string& script,
 
 TEST(StoryOpening, PackageExtractsOnceAndNeverOverwritesOrEscapes) {
     StoryBuilder s;
-    std::string script = storyScript(startPage(setValue("x", "1")), "FileType=QZ7\nAutoExtract=1\n");
+    std::string script =
+        storyScript(startPage(setValue("x", "1")), "FileType=QZ7\nAutoExtract=1\n");
     std::string project = writePackageProject(
         s, script, {{"音楽.txt", "new music"}, {"keep.txt", "new"}, {"..\\escape.txt", "bad"}});
     std::filesystem::create_directory(s.dir.file("game"));
@@ -287,17 +315,24 @@ TEST(StoryOpening, PackageExtractsOnceAndNeverOverwritesOrEscapes) {
     EXPECT_EQ(readFile(s.dir.file("game/音楽.txt")), "new music");
     EXPECT_EQ(readFile(s.dir.file("game/keep.txt")), "old");
     EXPECT_FALSE(std::filesystem::exists(s.dir.file("escape.txt")));
-    EXPECT_THAT(r.boxes, ElementsAre("box error: 展開できないファイル名です（フォルダの外を指しています）：..\\escape.txt"));
+    EXPECT_THAT(
+        r.boxes,
+        ElementsAre(
+            "box error: 展開できないファイル名です（フォルダの外を指しています）：..\\escape.txt"));
     EXPECT_THAT(r.dump, ElementsAre("%x%=1"));
 }
 
 TEST(StoryOpening, ExtractionAsksBeforeCreatingTheFolder) {
     StoryBuilder s;
-    std::string script = storyScript(startPage(setValue("x", "1")), "FileType=QZ7\nAutoExtract=1\n");
+    std::string script =
+        storyScript(startPage(setValue("x", "1")), "FileType=QZ7\nAutoExtract=1\n");
     std::string project = writePackageProject(s, script, {{"a.txt", "a"}});
     StoryRun r = s.run(project, "0 answer no\n");
     ASSERT_EQ(r.boxes.size(), 1u);
-    EXPECT_EQ(r.boxes[0].rfind("box warning-yes-no: 実行に必要なファイルの展開や、セーブファイルの保存のため\\n\"", 0), 0u);
+    EXPECT_EQ(
+        r.boxes[0].rfind(
+            "box warning-yes-no: 実行に必要なファイルの展開や、セーブファイルの保存のため\\n\"", 0),
+        0u);
     EXPECT_FALSE(std::filesystem::exists(s.dir.file("game")));
     r = s.run(project);  // unanswered: Yes
     EXPECT_EQ(readFile(s.dir.file("game/a.txt")), "a");

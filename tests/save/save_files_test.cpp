@@ -8,10 +8,10 @@
 #include <filesystem>
 #include <functional>
 
+#include "archive/package.hpp"
 #include "audio/music_control.hpp"
 #include "base/name_value.hpp"
 #include "base/sjis.hpp"
-#include "archive/package.hpp"
 #include "support/player.hpp"
 #include "support/story.hpp"
 #include "zarvo/texts.hpp"

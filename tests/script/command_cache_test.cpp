@@ -1,9 +1,10 @@
+#include "script/command_cache.hpp"
+
 #include <gtest/gtest.h>
 
 #include <set>
 
 #include "platform/recording_dialogs.hpp"
-#include "script/command_cache.hpp"
 #include "script/command_table.hpp"
 #include "script/script_file.hpp"
 #include "script_test_util.hpp"
@@ -17,7 +18,8 @@ using platform::RecordingDialogs;
 using test::sjis;
 
 // A script with one book "b" and the given pages, each a list of UTF-8 lines.
-std::string pages(std::initializer_list<std::pair<std::string_view, std::vector<std::string>>> list) {
+std::string pages(
+    std::initializer_list<std::pair<std::string_view, std::vector<std::string>>> list) {
     std::string text = "<Book=\"b\">\r\n";
     for (const auto& [name, lines] : list) {
         text.append("<Page=\"").append(name).append("\">\r\n");
@@ -51,11 +53,15 @@ struct Fixture : ::testing::Test {
 };
 
 TEST(CommandKeywords, TableOrderAndExactComparison) {
-    const std::string_view table[] = {
-        "@rem", "@if", "@else", "@endif", "@MessageDraw", "@GraphicDraw", "@Effect", "@Music",
-        "@Sound", "@MusicStop", "@ValueCtrl", "@StringCtrl", "@LayerCtrl", "@GraphicCtrl", "@Wait",
-        "@Select", "@Move", "@Call", "@Return", "@DynamicLayer", "@DynamicLayerClear",
-        "@WindowShow", "@StringInput", "@SaveCtrl", "@System"};
+    const std::string_view table[] = {"@rem",        "@if",           "@else",
+                                      "@endif",      "@MessageDraw",  "@GraphicDraw",
+                                      "@Effect",     "@Music",        "@Sound",
+                                      "@MusicStop",  "@ValueCtrl",    "@StringCtrl",
+                                      "@LayerCtrl",  "@GraphicCtrl",  "@Wait",
+                                      "@Select",     "@Move",         "@Call",
+                                      "@Return",     "@DynamicLayer", "@DynamicLayerClear",
+                                      "@WindowShow", "@StringInput",  "@SaveCtrl",
+                                      "@System"};
     for (int32_t t = 1; t <= 25; ++t) {
         EXPECT_EQ(static_cast<int32_t>(commandTypeOf(table[t - 1])), t) << table[t - 1];
         EXPECT_EQ(commandKeyword(static_cast<CommandType>(t)), table[t - 1]);
@@ -93,16 +99,17 @@ TEST(CommandTable, EntriesInTypeOrderWithWellFormedParameters) {
 
 TEST_F(Fixture, CommandsCarryTheLinesAboveThem) {
     open(pages({{"p",
-                 {"MessageDraw.Text=こんにちは", "messagedraw.text=second", "", "  MessageDraw.Wait=5",
-                  "  @MessageDraw  ", "Wait.Time=abc", "Wait.Flag", "@Wait", "@wait", "trailing line"}},
+                 {"MessageDraw.Text=こんにちは", "messagedraw.text=second", "",
+                  "  MessageDraw.Wait=5", "  @MessageDraw  ", "Wait.Time=abc", "Wait.Flag", "@Wait",
+                  "@wait", "trailing line"}},
                 {"none", {"MessageDraw.Text=x", "plain"}}}),
          "p");
     ASSERT_EQ(ctrl.commandCount(), 3);
     Command cmd;
     ASSERT_TRUE(ctrl.getCommand(0, cmd));
     EXPECT_EQ(cmd.type, CommandType::MessageDraw);
-    EXPECT_EQ(cmd.params, (StringList{sjis("MessageDraw.Text=こんにちは"), "messagedraw.text=second", "",
-                                      "  MessageDraw.Wait=5"}));
+    EXPECT_EQ(cmd.params, (StringList{sjis("MessageDraw.Text=こんにちは"),
+                                      "messagedraw.text=second", "", "  MessageDraw.Wait=5"}));
     EXPECT_EQ(cmd.getParamText("MESSAGEDRAW.TEXT", "d"), sjis("こんにちは"));  // upper line wins
     EXPECT_EQ(cmd.getParamValue("MessageDraw.Wait", -1), -1);  // a blank before the name
     EXPECT_TRUE(cmd.getParamFlag("MessageDraw.Flag", true));
@@ -127,7 +134,9 @@ TEST_F(Fixture, CommandsCarryTheLinesAboveThem) {
 }
 
 TEST_F(Fixture, IfElseEndifShareALevel) {
-    open(pages({{"p", {"@if", "@rem", "@if", "@else", "@endif", "@else", "@MessageDraw", "@endif", "@Return"}},
+    open(pages({{"p",
+                 {"@if", "@rem", "@if", "@else", "@endif", "@else", "@MessageDraw", "@endif",
+                  "@Return"}},
                 {"stray", {"@endif", "@if", "@rem", "@endif", "@Return"}}}),
          "p");
     EXPECT_EQ(levels(), (std::vector<int32_t>{0, 1, 1, 1, 1, 0, 1, 0, 0}));

@@ -1,7 +1,8 @@
+#include "script/script_file.hpp"
+
 #include <gtest/gtest.h>
 
 #include "platform/recording_dialogs.hpp"
-#include "script/script_file.hpp"
 #include "script_test_util.hpp"
 #include "zarvo/texts.hpp"
 
@@ -44,7 +45,8 @@ const std::string kStory = script({
 TEST(ZarvoFile, IndexFollowsTheEndMarkers) {
     ScriptFile f;
     f.loadFromStream(kStory);
-    StringList expected = {"Zarvo/:2,11", sjis("本/開始:13,17"), sjis("本/空:18,19"), sjis("本:12,20")};
+    StringList expected = {"Zarvo/:2,11", sjis("本/開始:13,17"), sjis("本/空:18,19"),
+                           sjis("本:12,20")};
     EXPECT_EQ(f.index(), expected);
     int32_t s, e;
     ASSERT_TRUE(f.findBook(sjis("本"), s, e));
@@ -131,11 +133,10 @@ TEST(ZarvoFile, MarkerNamesAndEndMarkerWording) {
     RecordingDialogs dialogs;
     f.setDialogs(&dialogs);
     f.loadFromStream(script({
-        "<Page=\"lonely\">", "<Page End>",               // before any book: book ""
+        "<Page=\"lonely\">", "<Page End>",                // before any book: book ""
         "<Book= \"spaced name\" >", "  <Book Finish>  ",  // any word after the space closes
-        "<Book= bare >", "<Book End>",
-        "<Book=\"open", "<Book End>",                     // no ">": the empty name
-        "\t<Page=\"p\"> \t", "<Page End>",               // blanks around a marker
+        "<Book= bare >", "<Book End>", "<Book=\"open", "<Book End>",  // no ">": the empty name
+        "\t<Page=\"p\"> \t", "<Page End>",                            // blanks around a marker
     }));
     EXPECT_TRUE(dialogs.shown().empty());
     int32_t s, e;
@@ -178,7 +179,8 @@ TEST(ZarvoFile, EachIntegrityFaultHasItsMessage) {
 }
 
 TEST(ZarvoFile, UnknownBlocksStopTheIndexWithTheLineAsStored) {
-    for (std::string_view bad : {"<BookEnd>", "<Book =\"x\">", "  <Chapter=\"x\">", "<", "< Book End>"}) {
+    for (std::string_view bad :
+         {"<BookEnd>", "<Book =\"x\">", "  <Chapter=\"x\">", "<", "< Book End>"}) {
         RecordingDialogs dialogs;
         ScriptFile f;
         f.setDialogs(&dialogs);
@@ -193,8 +195,8 @@ TEST(ZarvoFile, ADamagedIndexKeepsEarlierBlocksAndReportsAgain) {
     RecordingDialogs dialogs;
     ScriptFile f;
     f.setDialogs(&dialogs);
-    f.loadFromStream(script({"<Book=\"ok\">", "<Page=\"p\">", "<Page End>", "<Book End>", "<Page End>",
-                             "<Book=\"late\">", "<Book End>"}));
+    f.loadFromStream(script({"<Book=\"ok\">", "<Page=\"p\">", "<Page End>", "<Book End>",
+                             "<Page End>", "<Book=\"late\">", "<Book End>"}));
     EXPECT_EQ(dialogs.shown().size(), 1u);
     int32_t s, e;
     EXPECT_TRUE(f.findBook("ok", s, e));  // rebuilt, reported again
@@ -239,10 +241,12 @@ TEST(ZarvoFile, NewScriptAndLoadingFromFiles) {
 
 TEST(ZarvoFile, ImportBookAddsOnlyAMissingBook) {
     ScriptFile story, library;
-    story.loadFromStream(script({"<Book=\"main\">", "<Page=\"p\">", "story", "<Page End>", "<Book End>"}));
-    library.loadFromStream(script({"<Book=\"main\">", "<Page=\"p\">", "library", "<Page End>", "<Book End>",
-                                   "<Book=\"_system\">", "<Page=\"_init\">", "@Return", "<Page End>",
-                                   "<Page=\"_timer\">", "<Page End>", "<Book End>"}));
+    story.loadFromStream(
+        script({"<Book=\"main\">", "<Page=\"p\">", "story", "<Page End>", "<Book End>"}));
+    library.loadFromStream(
+        script({"<Book=\"main\">", "<Page=\"p\">", "library", "<Page End>", "<Book End>",
+                "<Book=\"_system\">", "<Page=\"_init\">", "@Return", "<Page End>",
+                "<Page=\"_timer\">", "<Page End>", "<Book End>"}));
     story.importBook("main", library);
     EXPECT_EQ(story.lines().size(), 5u);
     EXPECT_EQ(story.getPageLine("main", "p", 0), "story");
@@ -258,7 +262,8 @@ TEST(ZarvoFile, ImportBookAddsOnlyAMissingBook) {
 
     StringList lines = {"kept"};
     ASSERT_TRUE(story.getBookLines("main", lines));
-    EXPECT_EQ(lines, (StringList{"kept", "<Book=\"main\">", "<Page=\"p\">", "story", "<Page End>", "<Book End>"}));
+    EXPECT_EQ(lines, (StringList{"kept", "<Book=\"main\">", "<Page=\"p\">", "story", "<Page End>",
+                                 "<Book End>"}));
     EXPECT_FALSE(story.getBookLines("none", lines));
 }
 

@@ -1,11 +1,12 @@
+#include "script/variables.hpp"
+
 #include <gtest/gtest.h>
 
 #include <set>
 
+#include "backends/headless/virtual_clock.hpp"
 #include "base/save_container.hpp"
 #include "platform/recording_dialogs.hpp"
-#include "backends/headless/virtual_clock.hpp"
-#include "script/variables.hpp"
 #include "script/script_file.hpp"
 #include "script_test_util.hpp"
 #include "zarvo/texts.hpp"
@@ -19,8 +20,13 @@ using test::sjis;
 struct Vars : ::testing::Test {
     Vars() : vars(&clock) {
         file.loadFromStream(test::script({
-            "<Head=\"Zarvo\">", "ImageWidth=640", "Title=物語", "<Head End>",
-            "<Head=\"\">", "@version=7", "<Head End>",
+            "<Head=\"Zarvo\">",
+            "ImageWidth=640",
+            "Title=物語",
+            "<Head End>",
+            "<Head=\"\">",
+            "@version=7",
+            "<Head End>",
         }));
         vars.setFile(&file);
         vars.setDialogs(&dialogs);
@@ -95,8 +101,10 @@ TEST_F(Vars, WrongSignsShowTheDebugMessage) {
     vars.setValue("", 1);
     ASSERT_EQ(dialogs.shown().size(), 3u);
     EXPECT_EQ(dialogs.shown()[0].kind, BoxKind::Plain);
-    EXPECT_EQ(dialogs.shown()[0].text, "debug - Variables::Set_Value()\r\nsyntax error : VarName=Score");
-    EXPECT_EQ(dialogs.shown()[1].text, "debug - Variables::Set_Text()\r\nsyntax error : VarName=%Name%");
+    EXPECT_EQ(dialogs.shown()[0].text,
+              "debug - Variables::Set_Value()\r\nsyntax error : VarName=Score");
+    EXPECT_EQ(dialogs.shown()[1].text,
+              "debug - Variables::Set_Text()\r\nsyntax error : VarName=%Name%");
     EXPECT_TRUE(vars.values().empty());
     EXPECT_TRUE(vars.texts().empty());
 }
@@ -145,8 +153,8 @@ TEST_F(Vars, ExpansionReplacesStringsThenValues) {
     EXPECT_EQ(expand("$name$さんの点は%score%点"), sjis("花子さんの点は12点"));
     EXPECT_EQ(expand("100%%"), "1000");
     EXPECT_EQ(expand("[$$]"), "[]");
-    EXPECT_EQ(expand("$ref$"), "12");          // a value reference inside a string variable
-    EXPECT_EQ(expand("$dollar$"), "$");        // not searched for "$" again
+    EXPECT_EQ(expand("$ref$"), "12");    // a value reference inside a string variable
+    EXPECT_EQ(expand("$dollar$"), "$");  // not searched for "$" again
     EXPECT_EQ(expand("%with blank%|% score%"), "4|0");
     EXPECT_EQ(expand("ソ表$name$"), sjis("ソ表花子"));  // trail bytes 0x5C are no signs
     EXPECT_EQ(expand("no references"), "no references");

@@ -11,7 +11,7 @@
 namespace zarvo::test {
 
 class BoxFontEngine : public platform::FontEngine {
-public:
+  public:
     struct DrawCall {
         std::string text;
         int x, y;

@@ -5,7 +5,7 @@
 namespace zarvo::test {
 
 TestPlayer::TestPlayer(const std::string& project, const std::string& programDir,
-               std::vector<platform::HeadlessEvent> events)
+                       std::vector<platform::HeadlessEvent> events)
     : host(clock, dialogs, std::move(events)), players(clock) {
     main_ = std::make_unique<Player>(
         Player::Services{&host, &clock, &dialogs, &files, &fonts, &canvas, &players}, programDir);

@@ -10,8 +10,8 @@
 #include "backends/headless/headless_host.hpp"
 #include "backends/headless/silent_media_player.hpp"
 #include "backends/posix/local_file_system.hpp"
-#include "save/save_files.hpp"
 #include "player/player.hpp"
+#include "save/save_files.hpp"
 
 namespace zarvo::test {
 
@@ -19,7 +19,7 @@ class TestPlayer {
   public:
     // Opens the project and shows the window; the story starts with the first run.
     TestPlayer(const std::string& project, const std::string& programDir,
-           std::vector<platform::HeadlessEvent> events = {});
+               std::vector<platform::HeadlessEvent> events = {});
     ~TestPlayer();  // the shutdown sequence
 
     // Runs until the story waits for input only, ends, or `until` virtual ms have passed.

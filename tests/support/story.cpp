@@ -2,8 +2,8 @@
 
 #include <filesystem>
 
-#include "base/string_list.hpp"
 #include "archive/package.hpp"
+#include "base/string_list.hpp"
 
 namespace zarvo::test {
 namespace {
@@ -70,14 +70,16 @@ void StoryBuilder::writeLibrary(const std::string& utf8SystemScript) {
     finishPackage(writer);
 }
 
-void StoryBuilder::writePicture(const std::string& name, int32_t width, int32_t height, uint32_t color) {
+void StoryBuilder::writePicture(const std::string& name, int32_t width, int32_t height,
+                                uint32_t color) {
     Surface g;
     g.setSize(width, height);
     g.fillRect(0, 0, width, height, color);
     writePngFile(dir.file(name), g);
 }
 
-StoryRun StoryBuilder::run(const std::string& projectPath, const std::string& events, uint32_t maxTime) {
+StoryRun StoryBuilder::run(const std::string& projectPath, const std::string& events,
+                           uint32_t maxTime) {
     HeadlessOptions options;
     options.projectPath = projectPath;
     options.programDir = programDir;

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "backends/headless/headless_run.hpp"
 #include "graphics/surface.hpp"
 #include "support/png_files.hpp"
-#include "backends/headless/headless_run.hpp"
 #include "support/temp_dir.hpp"
 
 namespace zarvo::test {
@@ -17,7 +17,8 @@ std::string storyScript(const std::string& body, const std::string& head = "File
 struct StoryRun {
     int status = -1;
     std::vector<std::string> trace;  // every line of the trace, UTF-8
-    std::vector<std::string> commands;  // trace lines of commands without their time: "BOOK/PAGE#I KEYWORD"
+    std::vector<std::string>
+        commands;  // trace lines of commands without their time: "BOOK/PAGE#I KEYWORD"
     std::vector<std::string> boxes;  // trace lines of dialogs without their time: "box KIND: TEXT"
     std::vector<std::string> cursors;  // cursor changes with their time: "MS cursor select"
     std::vector<std::string> dump;
@@ -30,7 +31,7 @@ struct StoryRun {
 };
 
 class StoryBuilder {
-public:
+  public:
     // The program folder starts with a system library whose pages only return.
     StoryBuilder();
     // Writes the project file (code page 932, CR LF) and returns its path.

@@ -47,15 +47,19 @@ std::string wavFile(uint32_t rate, uint16_t channels, uint16_t bits, uint32_t fr
     for (uint32_t i = 0; i < frames; ++i) {
         double v = 0.2 * std::sin(2 * M_PI * 440 * i / rate);
         for (uint16_t c = 0; c < channels; ++c) {
-            if (bits == 8) s += static_cast<char>(128 + std::lround(v * 127));
-            else put16(s, static_cast<uint16_t>(static_cast<int16_t>(std::lround(v * 32767))));
+            if (bits == 8)
+                s += static_cast<char>(128 + std::lround(v * 127));
+            else
+                put16(s, static_cast<uint16_t>(static_cast<int16_t>(std::lround(v * 32767))));
         }
     }
     if (dataBytes & 1) s += '\0';
     return s;
 }
 
-std::string wavOfMs(uint32_t ms) { return wavFile(8000, 1, 8, ms * 8); }
+std::string wavOfMs(uint32_t ms) {
+    return wavFile(8000, 1, 8, ms * 8);
+}
 
 std::vector<uint8_t> varLength(uint32_t value) {
     std::vector<uint8_t> out{static_cast<uint8_t>(value & 0x7F)};

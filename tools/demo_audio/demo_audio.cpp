@@ -12,7 +12,9 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 constexpr int kRate = 22050;
 
-double noteHz(int midi) { return 440.0 * std::pow(2.0, (midi - 69) / 12.0); }
+double noteHz(int midi) {
+    return 440.0 * std::pow(2.0, (midi - 69) / 12.0);
+}
 
 // Adds a tone to `out` starting at `at` seconds. Tails running past the end wrap to the start,
 // so a loop rendered this way joins without a click.

@@ -52,8 +52,8 @@ void drawShape(Image& image, int cellX, int size, const std::function<bool(int, 
     for (int y = 0; y < size; ++y)
         for (int x = 0; x < size; ++x) {
             if (!inside(x, y)) continue;
-            bool edge = !inside(x - 1, y) || !inside(x + 1, y) || !inside(x, y - 1) ||
-                        !inside(x, y + 1);
+            bool edge =
+                !inside(x - 1, y) || !inside(x + 1, y) || !inside(x, y - 1) || !inside(x, y + 1);
             image.at(cellX + x, y) = edge ? rim : fill;
         }
 }
@@ -74,9 +74,8 @@ Image keyMarker() {
 
 Image pageMarker() {
     Image image(32, 16);
-    drawShape(image, 0, 16, [](int x, int y) {
-        return inTriangle(x, y, 1, 7, 6) || inTriangle(x, y, 8, 14, 6);
-    });
+    drawShape(image, 0, 16,
+              [](int x, int y) { return inTriangle(x, y, 1, 7, 6) || inTriangle(x, y, 8, 14, 6); });
     return image;
 }
 

@@ -17,7 +17,8 @@ using test::sjis;
 constexpr uint32_t kPaper = 0x123456;
 
 struct Canvas {
-    Canvas(int w, int h) : width(w), height(h), pixels(size_t(w * h), kPaper), mask(size_t(w * h), 0) {}
+    Canvas(int w, int h)
+        : width(w), height(h), pixels(size_t(w * h), kPaper), mask(size_t(w * h), 0) {}
     GlyphTarget target() {
         return GlyphTarget{pixels.data(), width, mask.data(), width, width, height};
     }
@@ -41,9 +42,10 @@ struct Canvas {
 };
 
 class IpaFontTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        if (engine().resolvedFamily(gothic()) != "IPAGothic") GTEST_SKIP() << "IPA fonts are not installed";
+        if (engine().resolvedFamily(gothic()) != "IPAGothic")
+            GTEST_SKIP() << "IPA fonts are not installed";
     }
     static FreeTypeFontEngine& engine() {
         static FreeTypeFontEngine e;
@@ -65,7 +67,8 @@ TEST_F(IpaFontTest, WindowsFacesMapToIpaFaces) {
     EXPECT_EQ(engine().resolvedFamily("No Such Face 123"), "IPAGothic");
 
     StringList faces = engine().faces();
-    for (const char* name : {"ＭＳ ゴシック", "ＭＳ Ｐゴシック", "ＭＳ 明朝", "ＭＳ Ｐ明朝", "IPAゴシック"})
+    for (const char* name :
+         {"ＭＳ ゴシック", "ＭＳ Ｐゴシック", "ＭＳ 明朝", "ＭＳ Ｐ明朝", "IPAゴシック"})
         EXPECT_NE(std::find(faces.begin(), faces.end(), sjis(name)), faces.end()) << name;
     EXPECT_TRUE(engine().hasFace(gothic()));
     EXPECT_TRUE(engine().hasFace("ipagothic"));
@@ -104,8 +107,10 @@ TEST_F(IpaFontTest, DrawsSolidGlyphsInsideTheirBox) {
     EXPECT_LE(b[3], 24);
     // Every pixel is either text in the colour, with its mask set, or untouched.
     for (size_t i = 0; i < c.pixels.size(); ++i) {
-        if (c.mask[i] == 255) EXPECT_EQ(c.pixels[i], 0x00FF00u);
-        else EXPECT_EQ(c.pixels[i], kPaper);
+        if (c.mask[i] == 255)
+            EXPECT_EQ(c.pixels[i], 0x00FF00u);
+        else
+            EXPECT_EQ(c.pixels[i], kPaper);
     }
 
     // A line of text stays inside the height it measures.
@@ -147,7 +152,8 @@ TEST_F(IpaFontTest, ClipsAndSurvivesOddInput) {
     GlyphTarget noMask{c.pixels.data(), 20, nullptr, 0, 20, 10};
     engine().draw(fontSpec(), "abc", 0, 0, 0, noMask);
     // Many sizes in turn: the cache starts over and still answers the same.
-    for (int h = 1; h <= 150; ++h) engine().draw(fontSpec(h, h % 2 == 0), sjis("あ"), 0, 0, 0, c.target());
+    for (int h = 1; h <= 150; ++h)
+        engine().draw(fontSpec(h, h % 2 == 0), sjis("あ"), 0, 0, 0, c.target());
     EXPECT_EQ(engine().measure(fontSpec(), sjis("aあ")).cx, 24);
 }
 

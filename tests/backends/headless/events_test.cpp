@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "backends/headless/virtual_clock.hpp"
 #include "backends/headless/replay_clock.hpp"
+#include "backends/headless/virtual_clock.hpp"
 #include "support/temp_dir.hpp"
 
 namespace zarvo::platform {

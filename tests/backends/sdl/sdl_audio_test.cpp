@@ -56,7 +56,7 @@ std::vector<long> msUntilComplete(std::vector<MediaPlayer*> players, long limit)
 }
 
 class SdlPlayers : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { setenv("SDL_AUDIODRIVER", "dummy", 1); }
     TempDir dir;
 };
@@ -108,9 +108,11 @@ TEST_F(SdlPlayers, MidiPlaysThroughTheGeneralMidiSoundFont) {
     auto sound = factory.createPlayer(MediaChannel::Sound);
     // One quarter note at 120 bpm: 0.5 s. It ends there, not seconds of synthesiser silence
     // later, on both channels.
-    writeFile(dir.file("a.mid"),
-              midiFile(0, 96, {midiTrack({{0, {0x90, 60, 100}}, {96, {0x80, 60, 0}},
-                                          {0, {0xFF, 0x2F, 0x00}}})}));
+    writeFile(
+        dir.file("a.mid"),
+        midiFile(
+            0, 96,
+            {midiTrack({{0, {0x90, 60, 100}}, {96, {0x80, 60, 0}}, {0, {0xFF, 0x2F, 0x00}}})}));
     ASSERT_TRUE(music->open(dir.file("a.mid")));
     ASSERT_TRUE(sound->open(dir.file("a.mid")));
     music->play();

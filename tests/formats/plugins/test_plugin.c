@@ -17,10 +17,10 @@
 #endif
 /* Kinds */
 #define KIND_GOOD 0
-#define KIND_FAILS 1       /* claims the picture, then fails to decode it */
-#define KIND_HUGE 2        /* claims an absurd width */
-#define KIND_SHORT_BITS 3  /* claims more rows than its bits block holds */
-#define KIND_NO_BLOCK 4    /* reports success without a bits block */
+#define KIND_FAILS 1      /* claims the picture, then fails to decode it */
+#define KIND_HUGE 2       /* claims an absurd width */
+#define KIND_SHORT_BITS 3 /* claims more rows than its bits block holds */
+#define KIND_NO_BLOCK 4   /* reports success without a bits block */
 
 #ifndef PLUGIN_NO_INFO
 ZARVO_PLUGIN_EXPORT int GetPluginInfo(int infoNo, char* buf, int bufLen) {
