@@ -76,10 +76,10 @@ TEST(CommandKeywords, TableOrderAndExactComparison) {
 // leaves the line out.
 TEST(CommandTable, EntriesInTypeOrderWithWellFormedParameters) {
     std::set<std::string_view> names;
-    for (const CommandSpec& spec : commandTable()) {
-        SCOPED_TRACE(spec.keyword);
-        EXPECT_EQ(&commandSpec(spec.type), &spec);
-        for (const Param* param : spec.params) {
+    for (const CommandSpec& entry : commandTable()) {
+        SCOPED_TRACE(entry.keyword);
+        EXPECT_EQ(&commandSpec(entry.type), &entry);
+        for (const Param* param : entry.params) {
             SCOPED_TRACE(param->name);
             EXPECT_TRUE(names.insert(param->name).second) << "given twice";
             bool choice = param->kind == ParamKind::Choice;
