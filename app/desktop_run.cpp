@@ -57,14 +57,7 @@ int runDesktop(const DesktopOptions& options) {
     platform::Clock& clock = replay ? static_cast<platform::Clock&>(*replay) : systemClock;
     RunTrace trace([&] { return replay ? replay->ticks() : systemClock.ticks() - start; });
     std::ofstream traceFile;
-    if (!options.tracePath.empty()) {
-        traceFile.open(options.tracePath, std::ios::binary | std::ios::trunc);
-        if (!traceFile.is_open()) {
-            std::cerr << "zarvoplay: cannot write the trace to " << options.tracePath << "\n";
-            return kExitUsage;
-        }
-        trace.writeTo(traceFile);
-    }
+    if (!openTraceFile(options.tracePath, traceFile, trace)) return kExitUsage;
 
     platform::SdlHost host(options.scale);
     if (!host.ok()) {
@@ -128,12 +121,7 @@ int runDesktop(const DesktopOptions& options) {
     }
     if (!options.shotPath.empty() && !main.saveScreenshot(options.shotPath))
         std::cerr << "zarvoplay: cannot write the screenshot " << options.shotPath << "\n";
-    if (!options.dumpPath.empty()) {
-        std::ofstream dump(options.dumpPath, std::ios::binary | std::ios::trunc);
-        if (!writeVariableDump(dump, main.access().variables()))
-            std::cerr << "zarvoplay: cannot write the variable dump to " << options.dumpPath
-                      << "\n";
-    }
+    writeVariableDumpFile(options.dumpPath, main.access().variables());
     host.setClient(nullptr);
     return main.endedByFatalError() ? kExitFatal : kExitEnded;
 }

@@ -23,6 +23,25 @@ platform::LocalTime startTimeOf(const std::vector<platform::HeadlessEvent>& even
 
 }  // namespace
 
+bool openTraceFile(const std::string& path, std::ofstream& file, RunTrace& trace) {
+    if (path.empty()) return true;
+    file.open(path, std::ios::binary | std::ios::trunc);
+    if (!file.is_open()) {
+        std::cerr << "zarvoplay: cannot write the trace to " << path << "\n";
+        return false;
+    }
+    trace.writeTo(file);
+    return true;
+}
+
+bool writeVariableDumpFile(const std::string& path, const Variables& variables) {
+    if (path.empty()) return true;
+    std::ofstream dump(path, std::ios::binary | std::ios::trunc);
+    if (writeVariableDump(dump, variables)) return true;
+    std::cerr << "zarvoplay: cannot write the variable dump to " << path << "\n";
+    return false;
+}
+
 int runHeadless(const HeadlessOptions& options) {
     platform::VirtualClock clock(0, startTimeOf(options.events));
     platform::RecordingDialogs dialogs;
@@ -34,14 +53,7 @@ int runHeadless(const HeadlessOptions& options) {
 
     RunTrace trace([&host] { return host.elapsed(); });
     std::ofstream traceFile;
-    if (!options.tracePath.empty()) {
-        traceFile.open(options.tracePath, std::ios::binary | std::ios::trunc);
-        if (!traceFile.is_open()) {
-            std::cerr << "zarvoplay: cannot write the trace to " << options.tracePath << "\n";
-            return kExitUsage;
-        }
-        trace.writeTo(traceFile);
-    }
+    if (!openTraceFile(options.tracePath, traceFile, trace)) return kExitUsage;
     dialogs.onShown = [&](const platform::ShownBox& box) {
         trace.box(box);
         if (!options.quiet)
@@ -79,12 +91,7 @@ int runHeadless(const HeadlessOptions& options) {
         }
         if (main.endedByFatalError()) status = kExitFatal;
         if (!options.shotPath.empty()) shot(options.shotPath);
-        if (!options.dumpPath.empty()) {
-            std::ofstream dump(options.dumpPath, std::ios::binary | std::ios::trunc);
-            if (!writeVariableDump(dump, main.access().variables()))
-                std::cerr << "zarvoplay: cannot write the variable dump to " << options.dumpPath
-                          << "\n";
-        }
+        writeVariableDumpFile(options.dumpPath, main.access().variables());
         host.setClient(nullptr);
     }
     return status;

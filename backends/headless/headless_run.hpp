@@ -2,12 +2,16 @@
 // directly by the story tests.
 #pragma once
 #include <cstdint>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "backends/headless/events.hpp"
 
 namespace zarvo {
+
+class RunTrace;
+class Variables;
 
 struct HeadlessOptions {
     std::string projectPath;  // host path of the project file
@@ -28,5 +32,10 @@ inline constexpr int kExitUsage = 2;
 inline constexpr int kExitTimeout = 3;
 
 int runHeadless(const HeadlessOptions& options);
+
+// The files of --trace and --dump, shared by the headless and the desktop run. An empty path
+// asks for nothing; a file that cannot be written is said on stderr and gives false.
+bool openTraceFile(const std::string& path, std::ofstream& file, RunTrace& trace);
+bool writeVariableDumpFile(const std::string& path, const Variables& variables);
 
 }  // namespace zarvo
