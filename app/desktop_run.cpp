@@ -121,7 +121,7 @@ int runDesktop(const DesktopOptions& options) {
     }
     if (!options.shotPath.empty() && !main.saveScreenshot(options.shotPath))
         std::cerr << "zarvoplay: cannot write the screenshot " << options.shotPath << "\n";
-    writeVariableDumpFile(options.dumpPath, main.access().variables());
+    writeVariableDumpFile(options.dumpPath, main.story().variables());
     host.setClient(nullptr);
     return main.endedByFatalError() ? kExitFatal : kExitEnded;
 }

@@ -91,7 +91,7 @@ int runHeadless(const HeadlessOptions& options) {
         }
         if (main.endedByFatalError()) status = kExitFatal;
         if (!options.shotPath.empty()) shot(options.shotPath);
-        writeVariableDumpFile(options.dumpPath, main.access().variables());
+        writeVariableDumpFile(options.dumpPath, main.story().variables());
         host.setClient(nullptr);
     }
     return status;

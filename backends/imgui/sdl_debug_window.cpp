@@ -98,7 +98,7 @@ ImVec2 iconUv(DebugIcon icon, bool end) {
 
 SdlDebugWindow::SdlDebugWindow(SdlHost& host, Clock& clock, const DebugWindowRequest& request)
     : host_(host), info_({&host, &clock}) {
-    info_.setControls(request.access, request.screen);
+    info_.setControls(request.story, request.execution, request.screen);
     info_.onChange = [this] { dirty_ = true; };
 
     // Right of the main window as it really stands: at scale 1 that is the story's width plus

@@ -18,6 +18,7 @@
 #include "platform/clock.hpp"
 #include "platform/file_system.hpp"
 #include "platform/recording_dialogs.hpp"
+#include "script/command_cache.hpp"
 #include "story/story.hpp"
 #include "zarvo/texts.hpp"
 

@@ -7,8 +7,9 @@
 
 namespace zarvo {
 
-class Story;
+class Execution;
 class Screen;
+class Story;
 
 class DebugHooks {
   public:
@@ -21,7 +22,8 @@ class DebugHooks {
 
 // Where the main window wants its debug window and what it shows.
 struct DebugWindowRequest {
-    Story* access = nullptr;
+    Story* story = nullptr;
+    Execution* execution = nullptr;
     Screen* screen = nullptr;
     int left = 0, top = 0;  // desktop position: right of the main window
     int imageWidth = 640;   // the main screen's width the position was taken from

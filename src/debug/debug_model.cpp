@@ -5,6 +5,7 @@
 #include "base/sjis.hpp"
 #include "base/text.hpp"
 #include "graphics/screen.hpp"
+#include "interp/execution.hpp"
 #include "platform/clock.hpp"
 #include "platform/host.hpp"
 #include "story/story.hpp"
@@ -47,8 +48,9 @@ std::string_view cutText(std::string_view text, size_t maxBytes) {
 
 DebugModel::DebugModel(const Services& services) : services_(services) {}
 
-void DebugModel::setControls(Story* access, Screen* screen) {
-    access_ = access;
+void DebugModel::setControls(Story* story, Execution* execution, Screen* screen) {
+    story_ = story;
+    execution_ = execution;
     screen_ = screen;
 }
 
@@ -69,10 +71,10 @@ void DebugModel::debugGate() {
 }
 
 void DebugModel::refreshDebugInfo() {
-    if (!access_ || !screen_) return;
+    if (!story_ || !execution_ || !screen_) return;
 
     stackLines_.clear();
-    access_->writeStackInfo(stackLines_);
+    execution_->writeStackInfo(stackLines_);
 
     layerLines_.clear();
     if (const LayerStack* screen = screen_->screen(0)) {
@@ -102,10 +104,10 @@ void DebugModel::refreshDebugInfo() {
     }
 
     numberLines_.clear();
-    access_->variables().getValueLines(numberLines_);
+    story_->variables().getValueLines(numberLines_);
     sortNoCase(numberLines_);
     textLines_.clear();
-    access_->variables().getTextLines(textLines_);
+    story_->variables().getTextLines(textLines_);
     sortNoCase(textLines_);
 
     fillDebugList();

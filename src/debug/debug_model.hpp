@@ -64,7 +64,7 @@ class DebugModel final : public DebugHooks {
     explicit DebugModel(const Services& services);
 
     // The objects whose state is shown; not owned. Without both, refreshing does nothing.
-    void setControls(Story* access, Screen* screen);
+    void setControls(Story* story, Execution* execution, Screen* screen);
 
     void debugGate() override;
     void refreshDebugInfo() override;
@@ -106,7 +106,8 @@ class DebugModel final : public DebugHooks {
     }
 
     Services services_;
-    Story* access_ = nullptr;
+    Story* story_ = nullptr;
+    Execution* execution_ = nullptr;
     Screen* screen_ = nullptr;
     StringList stackLines_, layerLines_, dynamicLines_, numberLines_, textLines_;
     StringList items_;

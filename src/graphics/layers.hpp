@@ -1,6 +1,6 @@
 // Layers and their composition. A LayerStack owns a stack of Layer, bottom first; the visible
 // layers compose bottom to top into `base`, the dynamic layers go over a copy of it (`output`),
-// and `output` is what the window shows. LayerDefinitions reads the story's layer definitions.
+// and `output` is what the window shows.
 #pragma once
 #include <array>
 #include <cstdint>
@@ -13,10 +13,10 @@
 #include "graphics/dynamic_layer.hpp"
 #include "graphics/surface.hpp"
 #include "graphics/text_layout.hpp"
+#include "script/layer_definitions.hpp"
 
 namespace zarvo {
 
-class ScriptFile;
 struct EffectContext;
 enum class EffectType : int8_t;
 namespace platform {
@@ -84,35 +84,6 @@ class LayerStack {
     std::vector<std::unique_ptr<Layer>> layers_;  // bottom first
     DynamicLayer dynamicLayers_;
     bool paintingSuspended_ = false;
-};
-
-struct LayerDefinition {
-    std::string name;
-    std::string fileName;
-    bool attr = false;
-    int32_t left = 0, top = 0;
-};
-
-class LayerDefinitions {
-  public:
-    static constexpr int32_t kMaxDefinitions = 32;
-
-    // Reads the definitions from the Head block "LayerList". A count above the table's 32 is
-    // cut to 32; a count below 1 counts as 1 (the background layer alone).
-    void load(ScriptFile& script);
-    static std::string getSectionName(int32_t number, int kind);
-
-    int32_t count() const { return count_; }
-    const LayerDefinition& definition(int32_t i) const {
-        return definitions_[static_cast<size_t>(i)];
-    }
-    // Definition names from the last one down to definition 0.
-    const StringList& names() const { return names_; }
-
-  private:
-    int32_t count_ = 1;
-    std::array<LayerDefinition, kMaxDefinitions> definitions_;
-    StringList names_;
 };
 
 }  // namespace zarvo

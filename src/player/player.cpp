@@ -88,15 +88,19 @@ Player::Player(const Services& services, const std::string& programDir)
                          ? std::make_unique<EndingDialogs>(*services.dialogs, *services.host)
                          : nullptr),
       services_(withDialogs(services, endingDialogs_.get())),
-      access_(std::make_unique<Story>(Story::Services{
-          services.host, services.clock, services_.dialogs, services.files, programDir})) {
+      story_(std::make_unique<Story>(Story::Services{
+          services.host, services.clock, services_.dialogs, services.files, programDir})),
+      execution_(std::make_unique<Execution>(story_->script(), services.clock, services_.dialogs)) {
     Screen::Services screen;
-    screen.script = &access_->script();
-    screen.process = &access_->process();
-    screen.layerDefinitions = &access_->layers();
-    screen.systemFont = &access_->systemFont;
+    screen.script = &story_->script();
+    screen.process = &execution_->state();
+    screen.layerDefinitions = &story_->layers();
+    screen.systemFont = &story_->systemFont;
     screen.loadGraphic = [this](std::string_view name, Surface& surface) {
-        return access_->loadGraphic(name, surface);
+        Picture picture;
+        if (!story_->loadPicture(name, picture)) return false;
+        surface.assignPicture(std::move(picture));
+        return true;
     };
     screen.endApplication = [this] { endProgram(true); };
     screen.dialogs = services_.dialogs;
@@ -106,9 +110,15 @@ Player::Player(const Services& services, const std::string& programDir)
     screen_ = std::make_unique<Screen>(screen);
     music_ = std::make_unique<MusicControl>(
         MusicControl::Services{services.players, services.host, services.clock});
-    save_ = std::make_unique<SaveFiles>(SaveFiles::Services{access_.get(), screen_.get(),
-                                                            music_.get(), services_.dialogs,
-                                                            services.files, services.clock});
+    save_ = std::make_unique<SaveFiles>(
+        SaveFiles::Services{story_.get(), execution_.get(), screen_.get(), music_.get(),
+                            services_.dialogs, services.files, services.clock});
+    interpreter_ = std::make_unique<Interpreter>(Interpreter::Parts{
+        *story_, *execution_, *screen_, *music_, *save_, *services_.dialogs, *this});
+    interpreter_->onCommand = [this](const std::string& book, const std::string& page,
+                                     int32_t index, const Command& command) {
+        if (onCommand) onCommand(book, page, index, command);
+    };
 }
 
 Player::~Player() {
@@ -116,9 +126,9 @@ Player::~Player() {
     leaveFullScreen();
     saveWindowState();
     save_->closeSaveFile();
-    access_->closeSavePackage();
-    access_->closeLibrary();
-    access_->closeProject();
+    story_->closeSavePackage();
+    story_->closeLibrary();
+    story_->closeProject();
     debug_.reset();  // first of the owned windows and controllers to go
 }
 
@@ -132,15 +142,16 @@ void Player::open(const std::string& projectPath, const std::string& programDir)
     // In unsigned arithmetic: the seconds since year 0 overflow a signed 32-bit value, and a
     // seed may wrap.
     uint32_t days = (static_cast<uint32_t>(t.year) * 12 + t.month) * 31 + t.day;
-    access_->variables().seed(days * 86400u + t.hour * 3600u + t.minute * 60u + t.second);
+    story_->variables().seed(days * 86400u + t.hour * 3600u + t.minute * 60u + t.second);
 
     projectPath_ = projectPath;
-    if (!access_->openProject(projectPath_)) return;
+    if (!story_->openProject(projectPath_)) return;
+    execution_->begin(story_->startBook(), story_->startPage());
 
     std::string library = platform::joinPath(programDir, kLibraryName);
-    if (access_->openLibrary(library)) {
+    if (story_->openLibrary(library)) {
         // "_init" runs first; its Return continues with the story's start page.
-        access_->callPage("_system", "_init");
+        execution_->callPage("_system", "_init");
     } else {
         services_.dialogs->showMessage(BoxKind::ErrorOk, texts::kLibraryOpenFailed);
     }
@@ -152,47 +163,49 @@ void Player::show() {
     setUpScreen();
     loadSettings();
     // The debug window is for packaged stories only: a plain script never opens it.
-    ScriptFile& script = access_->script();
-    if (access_->isPackaged() && script.readHeadBool("Zarvo", "DebugMode", false) &&
+    ScriptFile& script = story_->script();
+    if (story_->isPackaged() && script.readHeadBool("Zarvo", "DebugMode", false) &&
         createDebugWindow) {
         DebugWindowRequest request;
-        request.access = access_.get();
+        request.story = story_.get();
+        request.execution = execution_.get();
         request.screen = screen_.get();
         request.imageWidth = script.readHeadInt("Zarvo", "ImageWidth", 640);
-        request.left = request.imageWidth + access_->windowLeft + 32;
-        request.top = access_->windowTop;
+        request.left = request.imageWidth + story_->windowLeft + 32;
+        request.top = story_->windowTop;
         debug_ = createDebugWindow(request);
     }
 }
 
 void Player::loadSettings() {
-    legacyMode_ = access_->script().readHeadBool("Zarvo", "LegacyMode", false);
-    if (access_->dataDir().empty()) return;  // no project: no settings of its own
+    legacyMode_ = story_->script().readHeadBool("Zarvo", "LegacyMode", false);
+    interpreter_->setLegacyMode(legacyMode_);
+    if (story_->dataDir().empty()) return;  // no project: no settings of its own
     settingsLoaded_ = true;
     // The window goes where it was last time; the first time the desktop places it.
     if (save_->loadSystemSettings(save_->settingsPath()) &&
         (findNameLine(save_->settings(), "System.Left") >= 0 ||
          findNameLine(save_->settings(), "System.Top") >= 0))
-        services_.host->setWindowPosition(access_->windowLeft, access_->windowTop);
+        services_.host->setWindowPosition(story_->windowLeft, story_->windowTop);
 }
 
 void Player::saveWindowState() {
     if (!settingsLoaded_) return;  // nothing was read that could be kept
-    services_.host->windowPosition(access_->windowLeft, access_->windowTop);
+    services_.host->windowPosition(story_->windowLeft, story_->windowTop);
     save_->saveSystemSettings(save_->settingsPath());
 }
 
 void Player::enterFullScreen() {
     if (fullScreen_ || !services_.host->setFullScreen(true)) return;
     fullScreen_ = true;
-    access_->variables().setValue("%_fullscreen%", 1);
+    story_->variables().setValue("%_fullscreen%", 1);
 }
 
 void Player::leaveFullScreen() {
     if (!fullScreen_) return;
     services_.host->setFullScreen(false);
     fullScreen_ = false;
-    access_->variables().setValue("%_fullscreen%", 0);
+    story_->variables().setValue("%_fullscreen%", 0);
 }
 
 void Player::setUpScreen() {
@@ -204,7 +217,7 @@ void Player::setUpScreen() {
 }
 
 void Player::startStory() {
-    ScriptFile& script = access_->script();
+    ScriptFile& script = story_->script();
     storyCaption_ = script.readHeadString("Zarvo", "Title", "");
     services_.host->setCaption(storyCaption_);
     std::string opening = script.readHeadString("Zarvo", "Opening", "");
@@ -268,15 +281,13 @@ void Player::runSteps() {
             services_.host->setTimerEnabled(false);
             return;
         }
-        if (!step() || !access_->process().canStep()) break;
+        if (!step() || !execution_->state().canStep()) break;
     }
     stepping_ = false;
 }
 
 bool Player::step() {
-    RunState& process = access_->process();
-    CommandCache& commands = access_->commands();
-
+    RunState& process = execution_->state();
     if (process.messageCanAdvance() && !screen_->revealMessage(0, process.layerName())) {
         process.endMessageEffect();
         composeAndPaint();
@@ -292,133 +303,10 @@ bool Player::step() {
         // Closing the program while paused ends the gate; no command runs after that.
         if (services_.host->isTerminating()) return false;
     }
-
-    if (!process.beginStep()) return false;
-    if (process.takeTimerExpired()) expireGauges();
-
-    int32_t count = commands.commandCount();
-    // A page that is not there, or that has more commands than can run, ends the story with an
-    // error; only the end of a page that ran is a story's own end.
-    bool broken = false;
-    if (count == 0) {
-        int32_t start, end;
-        if (!access_->script().findPage(commands.bookName(), commands.pageName(), start, end)) {
-            std::string text(texts::kPageNotFound);
-            text.append(texts::kPageNotFoundBookOpen).append(commands.bookName());
-            text.append(texts::kPageNotFoundBookClose).append(commands.pageName());
-            text.append(texts::kPageNotFoundPageClose);
-            services_.dialogs->showMessage(BoxKind::ErrorOk, text);
-            broken = true;
-        } else {
-            broken = commands.needsRebuild();  // the page was refused and reported
-        }
-    }
-    if (access_->commandIndex >= count) {
-        // Passing the end of a page ends the story.
-        endProgram(broken);
-        return false;
-    }
-
-    Command command;
-    int32_t index = access_->commandIndex;
-    commands.getCommand(index, command);
-    access_->commandIndex = index + 1;  // handlers that jump overwrite it
-    if (onCommand) onCommand(commands.bookName(), commands.pageName(), index, command);
-    // Where the command ran, for a report: a handler may jump before it fails.
-    std::string book = commands.bookName(), page = commands.pageName();
-    bool more = false;
-    try {
-        more = (this->*handlerFor(command.type))(command);
-    } catch (const std::exception& e) {
-        reportCommandFailure(command, book, page, e.what());
-    } catch (...) {
-        reportCommandFailure(command, book, page, {});
-    }
-    process.endStep();
+    const Interpreter::Step ran = interpreter_->step();
+    if (ran == Interpreter::Step::Idle) return false;
     if (debug_) debug_->refreshDebugInfo();
-    return more;
-}
-
-Player::Handler Player::handlerFor(CommandType type) {
-    switch (type) {
-        case CommandType::Rem:
-        case CommandType::EndIf:
-            return &Player::runNothing;
-        case CommandType::If:
-            return &Player::runIf;
-        case CommandType::Else:
-            return &Player::runElse;
-        case CommandType::Effect:
-        case CommandType::GraphicCtrl:
-        case CommandType::WindowShow:
-            return &Player::endTick;
-        case CommandType::ValueCtrl:
-            return &Player::runValueCtrl;
-        case CommandType::StringCtrl:
-            return &Player::runStringCtrl;
-        case CommandType::Wait:
-            return &Player::runWait;
-        case CommandType::Move:
-            return &Player::runMove;
-        case CommandType::Call:
-            return &Player::runCall;
-        case CommandType::Return:
-            return &Player::runReturn;
-        case CommandType::StringInput:
-            return &Player::runStringInput;
-        case CommandType::MessageDraw:
-            return &Player::runMessageDraw;
-        case CommandType::GraphicDraw:
-            return &Player::runGraphicDraw;
-        case CommandType::Music:
-            return &Player::runMusic;
-        case CommandType::Sound:
-            return &Player::runSound;
-        case CommandType::MusicStop:
-            return &Player::runMusicStop;
-        case CommandType::LayerCtrl:
-            return &Player::runLayerCtrl;
-        case CommandType::Select:
-            return &Player::runSelect;
-        case CommandType::DynamicLayer:
-            return &Player::runDynamicLayer;
-        case CommandType::DynamicLayerClear:
-            return &Player::runDynamicLayerClear;
-        case CommandType::SaveCtrl:
-            return &Player::runSaveCtrl;
-        case CommandType::System:
-            return &Player::runSystem;
-        case CommandType::Unknown:
-            break;
-    }
-    return &Player::runUnknown;
-}
-
-void Player::reportCommandFailure(const Command& command, const std::string& book,
-                                  const std::string& page, std::string_view what) {
-    std::string text(texts::kCommandFailedBefore);
-    text.append(book).append(texts::kCommandFailedBookClose).append(page);
-    text.append(texts::kCommandFailedPageClose).append(std::to_string(command.line + 1));
-    text.append(texts::kCommandFailedLineClose).append(command.keyword);
-    text.append(texts::kCommandFailedAfter);
-    // The library's own words, when they are plain ASCII and so read the same in code page 932.
-    bool plain = !what.empty() && what.size() <= 200;
-    for (char c : what) plain = plain && c >= 0x20 && c < 0x7F;
-    if (plain) text.append("\r\n(").append(what).append(")");
-    text.append(texts::kCommandFailedGoOn);
-    services_.dialogs->showMessage(BoxKind::ErrorOk, text);
-}
-
-bool Player::runUnknown(const Command&) {
-    services_.dialogs->showMessage(BoxKind::Plain,
-                                   "debug error : unknown command - MainLoop_Step()");
-    return false;
-}
-
-void Player::expireGauges() {
-    bool changed = screen_->updateTimerGauges(false, 0);
-    changed = screen_->removeDynamicLayers(0, dynamic_ids::kExpiredGauge) || changed;
-    if (changed) screen_->refreshAndPaint(0);
+    return ran == Interpreter::Step::Continue;
 }
 
 void Player::setCursor(platform::Cursor cursor) {
@@ -430,7 +318,7 @@ void Player::setCursor(platform::Cursor cursor) {
 
 void Player::onMouseDown(platform::MouseButton button, int x, int y) {
     if (button != platform::MouseButton::Left) return;
-    RunState& process = access_->process();
+    RunState& process = execution_->state();
     process.clearMessageSkip();
     ctrlSkips_ = false;  // a click ends the skip even while Ctrl is held
     ClickWait state = process.clickWaitState();
@@ -443,13 +331,13 @@ void Player::onMouseDown(platform::MouseButton button, int x, int y) {
         if (layers->takeClick(click)) {
             switch (click.pageChange) {
                 case DLPageChange::Move:
-                    access_->jumpTo(click.book, click.page);
+                    execution_->jumpTo(click.book, click.page);
                     break;
                 case DLPageChange::Call:
-                    access_->callPage(click.book, click.page);
+                    execution_->callPage(click.book, click.page);
                     break;
                 case DLPageChange::KeepCall:
-                    access_->callPageKeepState(click.book, click.page);
+                    execution_->callPageKeepState(click.book, click.page);
                     break;
             }
             screen_->refreshAndPaint(0);
@@ -464,7 +352,7 @@ void Player::onMouseDown(platform::MouseButton button, int x, int y) {
 }
 
 void Player::onMouseMove(int x, int y) {
-    ClickWait state = access_->process().clickWaitState();
+    ClickWait state = execution_->state().clickWaitState();
     DynamicLayer* layers = screen_->dynamicLayers(0);
     platform::Cursor wanted = platform::Cursor::Default;
     if (state != ClickWait::None && layers) {
@@ -475,7 +363,7 @@ void Player::onMouseMove(int x, int y) {
 }
 
 bool Player::waitsForInputOnly() const {
-    const RunState& process = access_->process();
+    const RunState& process = execution_->state();
     PlayerMode mode = process.playerMode();
     return (mode == PlayerMode::Waiting || mode == PlayerMode::MessageWait) && !process.timer() &&
            !process.messageSkip();

@@ -1,7 +1,7 @@
-// The main window object: owns the controllers, starts and stops the story, runs the interpreter
-// on the 200 ms timer and sends each command to its handler. Platform work goes through the
-// host, clock, dialogs and file system it is given, so the same object runs on the desktop and
-// headless.
+// The player: owns the story and everything that shows and plays it, starts and stops it, runs
+// the interpreter on the 200 ms timer and handles input and the player's own keys. Platform work
+// goes through the host, clock, dialogs and file system it is given, so the same object runs on
+// the desktop and headless.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -9,8 +9,10 @@
 #include <string>
 #include <string_view>
 
+#include "commands/interpreter.hpp"
 #include "debug/debug_hooks.hpp"
 #include "graphics/screen.hpp"
+#include "interp/execution.hpp"
 #include "platform/host.hpp"
 #include "story/story.hpp"
 
@@ -28,7 +30,7 @@ class MediaPlayerFactory;
 class MusicControl;
 class SaveFiles;
 
-class Player final : public platform::HostClient {
+class Player final : public platform::HostClient, private ProgramControl {
   public:
     struct Services {
         platform::Host* host = nullptr;
@@ -84,7 +86,8 @@ class Player final : public platform::HostClient {
     DebugWindowFactory createDebugWindow;
     DebugHooks* debugWindow() const { return debug_.get(); }
 
-    Story& access() { return *access_; }
+    Story& story() { return *story_; }
+    Execution& execution() { return *execution_; }
     Screen& screen() { return *screen_; }
     MusicControl& music() { return *music_; }
     SaveFiles& saveSystem() { return *save_; }
@@ -92,32 +95,24 @@ class Player final : public platform::HostClient {
     bool saveScreenshot(const std::string& path);
     bool legacyMode() const { return legacyMode_; }
     // Full screen and back (the System command, shutdown); "%_fullscreen%" follows.
-    void enterFullScreen();
-    void leaveFullScreen();
+    void enterFullScreen() override;
+    void leaveFullScreen() override;
     bool fullScreen() const { return fullScreen_; }
     // True when the program ends because of a fatal error rather than the story's end.
-    bool endedByFatalError() const { return fatalError_ || access_->fatalError(); }
+    bool endedByFatalError() const { return fatalError_ || story_->fatalError(); }
 
   private:
-    using Handler = bool (Player::*)(const Command&);
-    static Handler handlerFor(CommandType type);
     class EndingDialogs;
     class ShownCanvas;
 
-    // A handler that failed with an exception: says which command, where, and goes on.
-    void reportCommandFailure(const Command& command, const std::string& book,
-                              const std::string& page, std::string_view what);
-
-    void endProgram(bool fatal);
+    void endProgram(bool fatal) override;
     void setUpScreen();
     void startStory();
     // The settings kept between runs: read at the first show, written at shutdown.
     void loadSettings();
     void saveWindowState();
     void composeAndPaint();
-    void expireGauges();
     void setCursor(platform::Cursor cursor);
-    bool skipToBlockEnd(int32_t level);
     // Player keys (player_keys.cpp).
     void toggleFullScreen();
     void takeScreenshot();
@@ -126,41 +121,15 @@ class Player final : public platform::HostClient {
     // On every timer tick: keeps Ctrl's message skip on and ends an expired caption notice.
     void tickPlayerKeys();
 
-    // Handlers: the fetched command in, the continue flag out.
-    bool runUnknown(const Command&);
-    bool runNothing(const Command&) { return true; }
-    bool endTick(const Command&) { return false; }
-    bool runIf(const Command&);
-    bool runElse(const Command&);
-    bool runMove(const Command&);
-    bool runCall(const Command&);
-    bool runReturn(const Command&);
-    bool runValueCtrl(const Command&);
-    bool runStringCtrl(const Command&);
-    bool runStringInput(const Command&);
-    bool runWait(const Command&);
-    bool runMessageDraw(const Command&);
-    bool runGraphicDraw(const Command&);
-    // Layers, dynamic layers and choices (layer_commands.cpp).
-    bool runLayerCtrl(const Command&);
-    bool runDynamicLayer(const Command&);
-    bool runDynamicLayerClear(const Command&);
-    bool runSelect(const Command&);
-    // Music and sound (audio_commands.cpp).
-    bool runMusic(const Command&);
-    bool runSound(const Command&);
-    bool runMusicStop(const Command&);
-    // Save files, settings and player-wide switches (system_commands.cpp).
-    bool runSaveCtrl(const Command&);
-    bool runSystem(const Command&);
-
     std::unique_ptr<EndingDialogs> endingDialogs_;
     Services services_;                   // with endingDialogs_ for the host's dialogs
     std::unique_ptr<ShownCanvas> shown_;  // between screen 0 and the host's canvas
-    std::unique_ptr<Story> access_;
+    std::unique_ptr<Story> story_;
+    std::unique_ptr<Execution> execution_;
     std::unique_ptr<Screen> screen_;
     std::unique_ptr<MusicControl> music_;
     std::unique_ptr<SaveFiles> save_;
+    std::unique_ptr<Interpreter> interpreter_;
     std::string projectPath_;
     bool legacyMode_ = false;
     bool firstShowPending_ = true;

@@ -13,7 +13,7 @@ namespace zarvo {
 namespace keys = platform::keys;
 
 void Player::onKeyDown(int key) {
-    RunState& process = access_->process();
+    RunState& process = execution_->state();
     switch (key) {
         case keys::kAlt:
             altHeld_ = true;
@@ -49,13 +49,13 @@ void Player::onKeyUp(int key) {
     if (key == keys::kAlt) altHeld_ = false;
     if (key != keys::kControl) return;
     ctrlHeld_ = false;
-    if (ctrlSkips_) access_->process().clearMessageSkip();
+    if (ctrlSkips_) execution_->state().clearMessageSkip();
     ctrlSkips_ = false;
 }
 
 void Player::tickPlayerKeys() {
     // Every wait turns the skip off; while Ctrl is held the next tick turns it on again.
-    if (ctrlSkips_) access_->process().setMessageSkip();
+    if (ctrlSkips_) execution_->state().setMessageSkip();
     if (captionNotice_ &&
         platform::tickReached(services_.clock->ticks(), captionNoticeStart_, kCaptionNoticeMs)) {
         captionNotice_ = false;
@@ -77,8 +77,8 @@ void Player::showCaptionNotice(const std::string& sjisText) {
 }
 
 void Player::takeScreenshot() {
-    if (access_->dataDir().empty() || !screen_->screen(0)) return;
-    const std::string folder = platform::joinPath(access_->dataDir(), kScreenshotFolder);
+    if (story_->dataDir().empty() || !screen_->screen(0)) return;
+    const std::string folder = platform::joinPath(story_->dataDir(), kScreenshotFolder);
     platform::LocalTime t = services_.clock->localTime();
     char stamp[32];
     std::snprintf(stamp, sizeof stamp, "%04d%02d%02d-%02d%02d%02d", t.year % 10000, t.month % 100,
@@ -92,7 +92,7 @@ void Player::takeScreenshot() {
     }
     // The data folder itself may not be there yet: a story that never saved has none.
     platform::FileSystem& files = *services_.files;
-    bool saved = !path.empty() && files.makeDirectory(access_->dataDir()) &&
+    bool saved = !path.empty() && files.makeDirectory(story_->dataDir()) &&
                  files.makeDirectory(folder) && saveScreenshot(path);
     // The caption shows the path as far as code page 932 can; the folder and name always can.
     std::string shown;

@@ -12,6 +12,7 @@
 #include "base/text.hpp"
 #include "formats/bmp.hpp"
 #include "graphics/screen.hpp"
+#include "interp/execution.hpp"
 #include "platform/clock.hpp"
 #include "platform/dialogs.hpp"
 #include "platform/file_system.hpp"
@@ -207,11 +208,11 @@ SaveFiles::~SaveFiles() {
 }
 
 std::string SaveFiles::saveFilePath(std::string_view scriptName) const {
-    return services_.files->resolve(services_.access->dataDir(), scriptName);
+    return services_.files->resolve(services_.story->dataDir(), scriptName);
 }
 
 std::string SaveFiles::settingsPath() const {
-    return platform::joinPath(services_.access->dataDir(), kSettingsFile);
+    return platform::joinPath(services_.story->dataDir(), kSettingsFile);
 }
 
 void SaveFiles::abandonWriter() {
@@ -270,21 +271,21 @@ bool SaveFiles::openFailed() {
 }
 
 bool SaveFiles::openSaveFile(const std::string& path, FileMode mode) {
-    Story& access = *services_.access;
+    Story& story = *services_.story;
     // Re-opening must not leave the earlier file without its end.
     if (writer_.file) finishWriter();
-    access.closeSavePackage();
+    story.closeSavePackage();
     openMode_ = OpenMode::None;
     openFailed_ = false;
     info_.clear();
     if (mode == FileMode::Read) {
-        if (!access.openSavePackage(path)) {
+        if (!story.openSavePackage(path)) {
             // A slot never saved to is no damage: nothing is said.
             if (services_.files->exists(path)) reportDamaged(path, "");
             return openFailed();
         }
         openMode_ = OpenMode::Read;
-        return readEntryToStrings(kInfoEntry, info_, access.savePackage());
+        return readEntryToStrings(kInfoEntry, info_, story.savePackage());
     }
     if (!ensureSaveFolder(path)) return openFailed();
 
@@ -320,7 +321,7 @@ bool SaveFiles::openSaveFile(const std::string& path, FileMode mode) {
 }
 
 bool SaveFiles::closeSaveFile() {
-    services_.access->closeSavePackage();
+    services_.story->closeSavePackage();
     bool ok = finishWriter();
     info_.clear();
     openMode_ = OpenMode::None;
@@ -329,9 +330,10 @@ bool SaveFiles::closeSaveFile() {
 }
 
 bool SaveFiles::autoSave(const std::string& path) {
-    Story& access = *services_.access;
+    Story& story = *services_.story;
+    Execution& execution = *services_.execution;
     if (!ensureSaveFolder(path)) return false;
-    ScriptFile& script = access.script();
+    ScriptFile& script = story.script();
     bool legacy = script.readHeadBool(kZarvo, "LegacyMode", false);
 
     // Written beside the old save and moved over it only when every entry is in.
@@ -344,22 +346,22 @@ bool SaveFiles::autoSave(const std::string& path) {
     }
     PackageSections sections(writer);
     sections.writeBytes(kThumbnailEntry, thumbnailBmp(*services_.screen));
-    if (access.stack().lineCount() > 0) {
-        access.process().saveInfo(sections);
+    if (execution.stack().lineCount() > 0) {
+        execution.state().saveInfo(sections);
     } else {
         // Saved in the main flow, with no call to return to: the command after this one is the
         // place to resume, ready to run.
         CallStack resume;
-        resume.setFrameText(CallStack::kBookName, access.commands().bookName());
-        resume.setFrameText(CallStack::kPageName, access.commands().pageName());
-        resume.setFrameValue(CallStack::kCommandIndex, access.commandIndex);
+        resume.setFrameText(CallStack::kBookName, execution.bookName());
+        resume.setFrameText(CallStack::kPageName, execution.pageName());
+        resume.setFrameValue(CallStack::kCommandIndex, execution.nextIndex());
         resume.push();
         resume.saveInfo(sections);
     }
     if (!services_.screen->saveInfo(sections, legacy) && sections.ok())
         services_.dialogs->showMessage(BoxKind::Plain, "debug error : FScreenControl->SaveInfo()");
     services_.music->writeMusicInfo(info_);
-    access.variables().saveInfo(sections);
+    story.variables().saveInfo(sections);
     writeListInt(info_, "SaveSystem.Version", kVersion);
     writeListString(info_, "SaveSystem.ZarvoID", script.readHeadString(kZarvo, "ZarvoID", ""));
     writeListString(info_, "SaveSystem.BuildID", script.readHeadString(kZarvo, "BuildID", ""));
@@ -374,8 +376,9 @@ bool SaveFiles::autoSave(const std::string& path) {
 }
 
 bool SaveFiles::autoLoad(const std::string& path) {
-    Story& access = *services_.access;
-    ScriptFile& script = access.script();
+    Story& story = *services_.story;
+    Execution& execution = *services_.execution;
+    ScriptFile& script = story.script();
     bool legacy = script.readHeadBool(kZarvo, "LegacyMode", false);
 
     PackageReader reader;
@@ -444,28 +447,24 @@ bool SaveFiles::autoLoad(const std::string& path) {
         return false;
     }
 
-    RunState& process = access.process();
+    RunState& process = execution.state();
     if (!process.loadInfo(sections)) {  // the check above leaves nothing that fails here
         info_.clear();
         return false;
     }
     std::string messageLayer = process.layerName();
-    CallStack& stack = access.stack();
-    CommandCache& commands = access.commands();
-    commands.setBookName(stack.getFrameText(CallStack::kBookName, ""));
-    commands.setPageName(stack.getFrameText(CallStack::kPageName, ""));
-    access.commandIndex = stack.getFrameValue(CallStack::kCommandIndex, 0);
+    execution.resumeFromFrame();
     // "_reload" runs first and its Return resumes the saved place. Without the system library
     // the story resumes there at once instead of stopping at a page that does not exist.
     int32_t start, end;
     if (script.findPage("_system", "_reload", start, end))
-        access.callPageKeepState("_system", "_reload");
+        execution.callPageKeepState("_system", "_reload");
 
     Screen& screen = *services_.screen;
     if (!screen.loadInfo(sections, legacy))
         services_.dialogs->showMessage(BoxKind::Plain, "debug error : FScreenControl->LoadInfo()");
     services_.music->readMusicInfo(info_);
-    access.variables().loadInfo(sections);
+    story.variables().loadInfo(sections);
     info_.clear();
 
     // A message in progress is shown again from its start: the screen shows what lies under it.
@@ -514,18 +513,18 @@ bool SaveFiles::loadSystemSettings(const std::string& path) {
     if (!services_.files->exists(path) || !services_.files->readFile(path, bytes)) return false;
     settings_ = splitLines(bytes);
     MusicControl& music = *services_.music;
-    Story& access = *services_.access;
+    Story& story = *services_.story;
     music.setMusicEnabled(readListBool(settings_, "System.UseMusic", true));
     music.setSoundEnabled(readListBool(settings_, "System.UseSound", true));
     int32_t musicVolume = readListInt(settings_, "System.MusicVolume", 100);
     int32_t soundVolume = readListInt(settings_, "System.SoundVolume", 100);
     music.setMusicVolume(musicVolume);
     music.setSoundVolume(soundVolume);
-    access.variables().setValue("%_musicvolume%", musicVolume);
-    access.variables().setValue("%_soundvolume%", soundVolume);
-    access.windowLeft = readListInt(settings_, "System.Left", 0);
-    access.windowTop = readListInt(settings_, "System.Top", 0);
-    access.systemFont = readListString(settings_, "System.Font", texts::kDefaultSystemFont);
+    story.variables().setValue("%_musicvolume%", musicVolume);
+    story.variables().setValue("%_soundvolume%", soundVolume);
+    story.windowLeft = readListInt(settings_, "System.Left", 0);
+    story.windowTop = readListInt(settings_, "System.Top", 0);
+    story.systemFont = readListString(settings_, "System.Font", texts::kDefaultSystemFont);
     return true;
 }
 
@@ -535,17 +534,17 @@ bool SaveFiles::saveSystemSettings(const std::string& path) {
     // asked, the program is closing; a folder the user refused at the start is not made.
     std::string dir = folderOf(path);
     if (!dir.empty() && !services_.files->directoryExists(dir) &&
-        (services_.access->dataDirDeclined() || !services_.files->makeDirectory(dir)))
+        (services_.story->dataDirDeclined() || !services_.files->makeDirectory(dir)))
         return false;
     const MusicControl& music = *services_.music;
-    const Story& access = *services_.access;
+    const Story& story = *services_.story;
     writeListBool(settings_, "System.UseMusic", music.musicEnabled());
     writeListBool(settings_, "System.UseSound", music.soundEnabled());
     writeListInt(settings_, "System.MusicVolume", music.getMusicVolume());
     writeListInt(settings_, "System.SoundVolume", music.getSoundVolume());
-    writeListInt(settings_, "System.Left", access.windowLeft);
-    writeListInt(settings_, "System.Top", access.windowTop);
-    writeListString(settings_, "System.Font", access.systemFont);
+    writeListInt(settings_, "System.Left", story.windowLeft);
+    writeListInt(settings_, "System.Top", story.windowTop);
+    writeListString(settings_, "System.Font", story.systemFont);
     return services_.files->writeFile(path, joinLines(settings_));
 }
 

@@ -23,6 +23,7 @@ class Dialogs;
 class FileSystem;
 }  // namespace platform
 
+class Execution;
 class MusicControl;
 class Screen;
 class Story;
@@ -42,7 +43,8 @@ class SaveFiles {
     enum class FileMode : uint8_t { Read, Create, Append };
 
     struct Services {
-        Story* access = nullptr;
+        Story* story = nullptr;
+        Execution* execution = nullptr;
         Screen* screen = nullptr;
         MusicControl* music = nullptr;
         platform::Dialogs* dialogs = nullptr;

@@ -35,19 +35,11 @@ std::string hostNameToScript(const std::string& name) {
 Story::Story(const Services& services)
     : services_(services),
       script_(std::make_unique<ScriptFile>()),
-      stack_(std::make_unique<CallStack>()),
-      process_(std::make_unique<RunState>()),
-      commands_(std::make_unique<CommandCache>()),
       variables_(std::make_unique<Variables>(services.clock)),
       layers_(std::make_unique<LayerDefinitions>()),
       susie_(std::make_unique<ImagePluginHost>()) {
     systemFont = texts::kDefaultSystemFont;
     script_->setDialogs(services.dialogs);
-    process_->setStack(stack_.get());
-    process_->setClock(services.clock);
-    process_->setDialogs(services.dialogs);
-    commands_->setFile(script_.get());
-    commands_->setDialogs(services.dialogs);
     variables_->setFile(script_.get());
     variables_->setDialogs(services.dialogs);
 }
@@ -79,13 +71,16 @@ bool Story::openProject(const std::string& path) {
 
     if (isPackaged()) extractEntries();
 
-    stack_->clearFrame();
-    commands_->setBookName(script_->readHeadString(kZarvo, "StartBook", texts::kDefaultStartBook));
-    commands_->setPageName(script_->readHeadString(kZarvo, "StartPage", texts::kDefaultStartPage));
-    commandIndex = 0;
-    process_->endStep();
     layers_->load(*script_);
     return true;
+}
+
+std::string Story::startBook() const {
+    return script_->readHeadString(kZarvo, "StartBook", texts::kDefaultStartBook);
+}
+
+std::string Story::startPage() const {
+    return script_->readHeadString(kZarvo, "StartPage", texts::kDefaultStartPage);
 }
 
 bool Story::openProjectFile() {
@@ -245,16 +240,13 @@ bool hasExtension(std::string_view name, std::string_view ext) {
     return name.size() >= ext.size() && sameText(name.substr(name.size() - ext.size()), ext);
 }
 
-bool takePng(std::string_view bytes, Surface& surface) {
-    Picture picture;
-    if (decodePng(bytes, picture) != PngError::None) return false;
-    surface.assignPicture(std::move(picture));
-    return true;
+bool takePng(std::string_view bytes, Picture& picture) {
+    return decodePng(bytes, picture) == PngError::None;
 }
 
 // A PNG entry as far as it decodes: the picture ends at its own end chunk, so damage to the
 // entry after that does not fail it.
-bool loadPngEntry(PackageReader& package, std::string_view name, Surface& surface) {
+bool loadPngEntry(PackageReader& package, std::string_view name, Picture& picture) {
     if (!package.isOpen() || !selectEntryByName(package, name)) return false;
     std::string bytes;
     try {
@@ -266,7 +258,7 @@ bool loadPngEntry(PackageReader& package, std::string_view name, Surface& surfac
     } catch (const std::length_error&) {
         return false;
     }
-    return takePng(bytes, surface);
+    return takePng(bytes, picture);
 }
 
 }  // namespace
@@ -316,11 +308,11 @@ bool Story::decodeFromDisk(std::string_view name, bool bmp, Picture& out) {
     return plugIns().loadFromStream(bytes, out);
 }
 
-bool Story::loadGraphic(std::string_view name, Surface& surface) {
+bool Story::loadPicture(std::string_view name, Picture& picture) {
     // The decoders report running out of memory as a failed load; this catches what a plug-in
     // host or a later step might still let through.
     try {
-        return loadGraphicUnguarded(name, surface);
+        return loadPictureUnguarded(name, picture);
     } catch (const std::bad_alloc&) {
         return false;
     } catch (const std::length_error&) {
@@ -328,29 +320,27 @@ bool Story::loadGraphic(std::string_view name, Surface& surface) {
     }
 }
 
-bool Story::loadGraphicUnguarded(std::string_view name, Surface& surface) {
+bool Story::loadPictureUnguarded(std::string_view name, Picture& picture) {
     if (hasExtension(name, ".png")) {
-        if (loadPngEntry(savePackage_, name, surface)) return true;
+        if (loadPngEntry(savePackage_, name, picture)) return true;
         if (projectPackage_.isOpen()) {
-            if (loadPngEntry(projectPackage_, name, surface)) return true;
+            if (loadPngEntry(projectPackage_, name, picture)) return true;
         } else {
             std::string path = resolveDataFile(name);
             std::string bytes;
             if (path != kNoEntry && services_.files->readFile(path, bytes) &&
-                takePng(bytes, surface))
+                takePng(bytes, picture))
                 return true;
         }
-        return loadPngEntry(libraryPackage_, name, surface);
+        return loadPngEntry(libraryPackage_, name, picture);
     }
     bool bmp = hasExtension(name, ".bmp");
-    Picture picture;
     bool loaded = decodeFromPackage(savePackage_, name, bmp, picture);
     if (!loaded) {
         loaded = projectPackage_.isOpen() ? decodeFromPackage(projectPackage_, name, bmp, picture)
                                           : decodeFromDisk(name, bmp, picture);
     }
     if (!loaded) loaded = decodeFromPackage(libraryPackage_, name, bmp, picture);
-    if (loaded) surface.assignPicture(picture);
     return loaded;
 }
 
@@ -372,48 +362,6 @@ bool Story::dataFileExists(std::string_view name) {
     if (!isPackaged() || !script_->readHeadBool(kZarvo, "AutoExtract", false)) return false;
     const PackageEntry* entry = getEntry(projectPackage_, findEntry(projectPackage_, name));
     return entry && entry->autoExtract && platform::isSafeRelativeName(entry->name);
-}
-
-void Story::jumpTo(std::string_view book, std::string_view page) {
-    commands_->setBookName(book);
-    commands_->setPageName(page);
-    commandIndex = 0;
-}
-
-void Story::callPage(std::string_view book, std::string_view page, bool keepState) {
-    stack_->clearFrame();
-    if (keepState) process_->saveState();
-    stack_->setFrameText(CallStack::kBookName, commands_->bookName());
-    stack_->setFrameText(CallStack::kPageName, commands_->pageName());
-    stack_->setFrameValue(CallStack::kCommandIndex, commandIndex);
-    stack_->push();
-    process_->reset();
-    jumpTo(book, page);
-}
-
-void Story::callPage(std::string_view book, std::string_view page) {
-    callPage(book, page, false);
-}
-
-void Story::callPageKeepState(std::string_view book, std::string_view page) {
-    callPage(book, page, true);
-}
-
-bool Story::returnFromCall() {
-    if (!stack_->pop()) return false;
-    process_->loadState();
-    commands_->setBookName(stack_->getFrameText(CallStack::kBookName, ""));
-    commands_->setPageName(stack_->getFrameText(CallStack::kPageName, ""));
-    commandIndex = stack_->getFrameValue(CallStack::kCommandIndex, 0);
-    return true;
-}
-
-void Story::writeStackInfo(StringList& list) {
-    appendListString(list, CallStack::kBookName, commands_->bookName());
-    appendListString(list, CallStack::kPageName, commands_->pageName());
-    appendListInt(list, CallStack::kCommandIndex, commandIndex);
-    list.emplace_back(CallStack::kBorder);
-    stack_->getStackLines(list);
 }
 
 }  // namespace zarvo

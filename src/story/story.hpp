@@ -1,7 +1,6 @@
-// The hub through which the player reaches a story: it opens the project (plain script or
-// package), the system library and save packages, resolves data files by name, decides the data
-// folder (extracting package entries into it on request), owns the script model and the
-// interpreter state, and moves the position with jump, call and return.
+// A story as files: it opens the project (plain script or package), the system library and save
+// packages, decides the data folder (extracting package entries into it on request), owns the
+// script model (script, variables, layer definitions) and answers where each file is.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -10,10 +9,8 @@
 
 #include "archive/package.hpp"
 #include "formats/image_plugin_host.hpp"
-#include "graphics/layers.hpp"
-#include "interp/call_stack.hpp"
-#include "interp/run_state.hpp"
-#include "script/command_cache.hpp"
+#include "formats/picture.hpp"
+#include "script/layer_definitions.hpp"
 #include "script/script_file.hpp"
 #include "script/variables.hpp"
 
@@ -58,9 +55,9 @@ class Story {
     // Host path of a data file named by the script (data folder first, then the project's
     // folder), or kNoEntry.
     std::string resolveDataFile(std::string_view name);
-    // Loads a picture by its file name: PNG through the surface itself, BMP decoded and taken
-    // over; from the save package, then the project (package or data folders), then the library.
-    bool loadGraphic(std::string_view name, Surface& surface);
+    // Decodes a picture by its file name: from the save package, then the project (package or
+    // data folders), then the library.
+    bool loadPicture(std::string_view name, Picture& picture);
     // A text entry from the save package, the project package or the library, in that order.
     bool loadStringList(std::string_view entryName, StringList& lines);
     // Whether LoadGraphic would find a picture of that name, searching in its order without
@@ -70,23 +67,17 @@ class Story {
     // or an entry that the automatic extraction writes into the data folder.
     bool dataFileExists(std::string_view name);
 
-    void jumpTo(std::string_view book, std::string_view page);
-    void callPage(std::string_view book, std::string_view page);
-    void callPageKeepState(std::string_view book, std::string_view page);
-    bool returnFromCall();
-    void writeStackInfo(StringList& list);
+    // Where the story begins: the head's start book and page.
+    std::string startBook() const;
+    std::string startPage() const;
 
     ScriptFile& script() { return *script_; }
-    CallStack& stack() { return *stack_; }
-    RunState& process() { return *process_; }
-    CommandCache& commands() { return *commands_; }
     Variables& variables() { return *variables_; }
     LayerDefinitions& layers() { return *layers_; }
     PackageReader& projectPackage() { return projectPackage_; }
     PackageReader& libraryPackage() { return libraryPackage_; }
     PackageReader& savePackage() { return savePackage_; }
 
-    int32_t commandIndex = 0;  // index of the next command of the current page
     int32_t windowLeft = 0, windowTop = 0;
     std::string systemFont;  // fallback font face (code page 932); set at construction
 
@@ -102,20 +93,16 @@ class Story {
     bool checkVersions();
     void extractEntries();
     void fail();
-    bool loadGraphicUnguarded(std::string_view name, Surface& surface);
+    bool loadPictureUnguarded(std::string_view name, Picture& picture);
     bool decodeFromPackage(PackageReader& package, std::string_view name, bool bmp, Picture& out);
     bool decodeFromDisk(std::string_view name, bool bmp, Picture& out);
     ImagePluginHost& plugIns();
-    void callPage(std::string_view book, std::string_view page, bool keepState);
 
     Services services_;
     PackageReader projectPackage_;
     PackageReader libraryPackage_;
     PackageReader savePackage_;
     std::unique_ptr<ScriptFile> script_;
-    std::unique_ptr<CallStack> stack_;
-    std::unique_ptr<RunState> process_;
-    std::unique_ptr<CommandCache> commands_;
     std::unique_ptr<Variables> variables_;
     std::unique_ptr<LayerDefinitions> layers_;
     std::unique_ptr<ImagePluginHost> susie_;

@@ -65,7 +65,7 @@ class DebugRun {
         main.createDebugWindow = [this](const DebugWindowRequest& request) {
             requests.push_back(request);
             auto window = std::make_unique<DebugModel>(DebugModel::Services{&host, &clock});
-            window->setControls(request.access, request.screen);
+            window->setControls(request.story, request.execution, request.screen);
             if (startPaused) window->tbPauseClick();
             debug = window.get();
             return window;
@@ -247,7 +247,7 @@ TEST(DebugGate, PausedStoryRunsNoCommandWhileMessagesFlowAndStepsOneCommandAtATi
     EXPECT_GT(pumpsAt[1] - pumpsAt[0], 5);
     // Play: the rest ran and the story ended at the end of its page.
     EXPECT_EQ(run.commands.size(), 5u);
-    EXPECT_EQ(run.main.access().variables().getValueVar("d"), 4);
+    EXPECT_EQ(run.main.story().variables().getValueVar("d"), 4);
     // The lists were refreshed after the last command.
     EXPECT_THAT(run.debug->numberLines(), ElementsAre("a=1", "b=2", "c=3", "d=4"));
 }
@@ -272,7 +272,8 @@ TEST(DebugWindow, OpensOnlyForAPackagedStoryInDebugModeRightOfTheMainWindow) {
         ASSERT_EQ(run.requests.size(), 1u);
         EXPECT_EQ(run.requests[0].left, 800 + 0 + 32);
         EXPECT_EQ(run.requests[0].top, 0);
-        EXPECT_EQ(run.requests[0].access, &run.main.access());
+        EXPECT_EQ(run.requests[0].story, &run.main.story());
+        EXPECT_EQ(run.requests[0].execution, &run.main.execution());
         EXPECT_EQ(run.requests[0].screen, &run.main.screen());
         EXPECT_EQ(run.main.debugWindow(), run.debug);
         EXPECT_EQ(run.commands.size(), 2u);  // a running debug window holds nothing back

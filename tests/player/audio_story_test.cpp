@@ -103,7 +103,7 @@ TEST_F(AudioStory, AWaitedSoundKeepsHandlingEventsAndEndsWithTheProgram) {
          [&](Player& main) {
              EXPECT_LT(clock.ticks() - begin, 1000u);
              EXPECT_FALSE(main.music().soundPlaying());
-             EXPECT_TRUE(main.access().variables().linesInSetOrder().empty());
+             EXPECT_TRUE(main.story().variables().linesInSetOrder().empty());
          },
          {quit});
 }

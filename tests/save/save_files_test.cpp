@@ -89,14 +89,14 @@ std::function<bool(std::string&)> replacing(std::string from, std::string to) {
 // What a load must not change when it refuses a file.
 std::string stateOf(TestPlayer& p) {
     StringList stack;
-    p.access().stack().getStackLines(stack);
+    p.execution().stack().getStackLines(stack);
     int32_t left = 0, top = 0, w = 0, h = 0;
     p.main().screen().getLayerRect(0, "A", left, top, w, h);
     std::string state =
         p.position() + "|" + joinLines(stack) + "|" + joinLines(p.vars().values()) +
         joinLines(p.vars().texts()) + "|" + std::to_string(left) + "|" +
         std::to_string(p.main().screen().screen(0)->layerAt(0)->surface.getPixel(5, 5)) + "|" +
-        std::to_string(static_cast<int>(p.access().process().playerMode()));
+        std::to_string(static_cast<int>(p.execution().state().playerMode()));
     return state;
 }
 
@@ -164,8 +164,10 @@ TEST(SaveFile, WholeStateRoundTripsAndResumesAfterTheCallOnceReloadHasRun) {
     // The thumbnail: an 80 x 60 BMP that pictures load from while the file is open, showing the
     // screen without its topmost layer (the black text at the top left would darken it).
     ASSERT_TRUE(p.save().openSaveFile(path, SaveFiles::FileMode::Read));
+    Picture picture;
+    ASSERT_TRUE(p.story().loadPicture("_smallimage.bmp", picture));
     Surface thumb;
-    ASSERT_TRUE(p.access().loadGraphic("_smallimage.bmp", thumb));
+    thumb.assignPicture(std::move(picture));
     EXPECT_EQ(thumb.width(), 80);
     EXPECT_EQ(thumb.height(), 60);
     int red = 0;
@@ -176,7 +178,7 @@ TEST(SaveFile, WholeStateRoundTripsAndResumesAfterTheCallOnceReloadHasRun) {
 
     disturb(p);
     p.main().screen().dynamicLayers(0)->clear();
-    p.access().jumpTo("スタートブック", "スタートページ");
+    p.execution().jumpTo("スタートブック", "スタートページ");
     ASSERT_TRUE(p.save().autoLoad(path));
     // "_reload" is next, with the place after the Call beneath it.
     EXPECT_EQ(p.position(), "_system/_reload#0");
@@ -391,7 +393,7 @@ TEST(Settings, ReadAtFirstShowKeptWhileRunningAndWrittenAtShutdown) {
         EXPECT_EQ(p.vars().getValueVar("_musicvolume"), 40);
         EXPECT_EQ(p.vars().getValueVar("_soundvolume"), 100);
         EXPECT_FALSE(p.main().music().soundEnabled());
-        EXPECT_EQ(sjisToUtf8(p.access().systemFont), "ＭＳ 明朝");
+        EXPECT_EQ(sjisToUtf8(p.story().systemFont), "ＭＳ 明朝");
         int x, y;
         p.host.windowPosition(x, y);
         EXPECT_EQ(x * 100 + y, 1234);

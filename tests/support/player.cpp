@@ -21,9 +21,9 @@ TestPlayer::~TestPlayer() {
 }
 
 std::string TestPlayer::position() {
-    CommandCache& c = access().commands();
+    Execution& c = execution();
     return sjisToUtf8(c.bookName()) + "/" + sjisToUtf8(c.pageName()) + "#" +
-           std::to_string(access().commandIndex);
+           std::to_string(execution().nextIndex());
 }
 
 }  // namespace zarvo::test

@@ -27,8 +27,9 @@ class TestPlayer {
 
     Player& main() { return *main_; }
     SaveFiles& save() { return main_->saveSystem(); }
-    Story& access() { return main_->access(); }
-    Variables& vars() { return main_->access().variables(); }
+    Story& story() { return main_->story(); }
+    Execution& execution() { return main_->execution(); }
+    Variables& vars() { return main_->story().variables(); }
     // "BOOK/PAGE#INDEX" of the next command.
     std::string position();
 

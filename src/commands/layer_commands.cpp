@@ -4,8 +4,11 @@
 #include <memory>
 #include <string>
 
+#include "commands/interpreter.hpp"
+#include "graphics/screen.hpp"
+#include "interp/execution.hpp"
 #include "platform/dialogs.hpp"
-#include "player/player.hpp"
+#include "story/story.hpp"
 #include "zarvo/texts.hpp"
 
 namespace zarvo {
@@ -51,9 +54,9 @@ void useScreenFont(DynamicLayerList& layer, const WindowSettings& main) {
 
 }  // namespace
 
-bool Player::runLayerCtrl(const Command& command) {
+bool Interpreter::runLayerCtrl(const Command& command) {
     namespace p = params::layer_ctrl;
-    Variables& vars = access_->variables();
+    Variables& vars = story_.variables();
     std::string name = command.text(p::kName);
     bool visibleChange = command.flag(p::kVisibleChange);
     bool imageChange = command.flag(p::kImageChange);
@@ -63,37 +66,37 @@ bool Player::runLayerCtrl(const Command& command) {
 
     // An unknown name is reported once, not once for every change asked of it.
     bool found = !(visibleChange || imageChange || posChange || sizeChange || viewChange) ||
-                 screen_->findLayer(0, name) != nullptr;
-    if (found && visibleChange) screen_->setLayerVisible(0, name, command.flag(p::kVisibleShow));
+                 screen_.findLayer(0, name) != nullptr;
+    if (found && visibleChange) screen_.setLayerVisible(0, name, command.flag(p::kVisibleShow));
     if (found && imageChange) {
         std::string file = command.text(p::kImageFileName);
         if (file == kClearImage) {
-            screen_->blankLayer(0, name);
+            screen_.blankLayer(0, name);
         } else {
-            screen_->loadLayerImage(0, name, file, false, false);
-            screen_->setLayerSize(0, name, 0, 0);
+            screen_.loadLayerImage(0, name, file, false, false);
+            screen_.setLayerSize(0, name, 0, 0);
         }
     }
     if (found && posChange)
-        screen_->setLayerPos(0, name, vars.getValue(command.text(p::kPosLeft)),
-                             vars.getValue(command.text(p::kPosTop)));
+        screen_.setLayerPos(0, name, vars.getValue(command.text(p::kPosLeft)),
+                            vars.getValue(command.text(p::kPosTop)));
     if (found && sizeChange)
-        screen_->setLayerSize(0, name, vars.getValue(command.text(p::kSizeWidth)),
-                              vars.getValue(command.text(p::kSizeHeight)));
+        screen_.setLayerSize(0, name, vars.getValue(command.text(p::kSizeWidth)),
+                             vars.getValue(command.text(p::kSizeHeight)));
     if (found && viewChange)
-        screen_->setLayerView(0, name, vars.getValue(command.text(p::kViewLeft)),
-                              vars.getValue(command.text(p::kViewTop)));
+        screen_.setLayerView(0, name, vars.getValue(command.text(p::kViewLeft)),
+                             vars.getValue(command.text(p::kViewTop)));
     if (command.flag(p::kScrnRefresh)) {
-        screen_->setLayerVisible(0, texts::kTextLayer, false);
+        screen_.setLayerVisible(0, texts::kTextLayer, false);
         composeAndPaint();
     }
     return true;
 }
 
-bool Player::runDynamicLayer(const Command& command) {
+bool Interpreter::runDynamicLayer(const Command& command) {
     namespace p = params::dynamic_layer;
-    Variables& vars = access_->variables();
-    const WindowSettings& main = *screen_->getWindow(0);
+    Variables& vars = story_.variables();
+    const WindowSettings& main = *screen_.getWindow(0);
     auto layer = std::make_unique<DynamicLayerList>();
     DynamicType type = command.choice(p::kType, DynamicType::Transparent);
     std::unique_ptr<Surface> image;
@@ -101,7 +104,9 @@ bool Player::runDynamicLayer(const Command& command) {
     if (type == DynamicType::Image) {
         std::string file = command.text(p::kImageFileName);
         image = std::make_unique<Surface>();
-        if (access_->loadGraphic(file, *image)) {
+        Picture picture;
+        if (story_.loadPicture(file, picture)) {
+            image->assignPicture(std::move(picture));
             layer->imageFile = file;
             layer->animeCount = command.number(p::kAnimeCount);
             layer->divideCount = command.number(p::kDivideCount);
@@ -154,38 +159,38 @@ bool Player::runDynamicLayer(const Command& command) {
     layer->attrId = command.number(p::kAttrId);
     layer->activeMode = activeModeOf(command.choice(p::kActiveMode, ActiveName::Auto), clickable);
 
-    bool built = layer->build(image.get(), screen_->fonts());
+    bool built = layer->build(image.get(), screen_.fonts());
     image.reset();
     if (!built) {
-        services_.dialogs->showMessage(BoxKind::Plain, texts::kDynamicLayerCreateFailed);
+        dialogs_.showMessage(BoxKind::Plain, texts::kDynamicLayerCreateFailed);
         return false;
     }
-    screen_->addDynamicLayer(0, std::move(layer));
-    if (command.flag(p::kScrnRefresh)) screen_->refreshAndPaint(0);
+    screen_.addDynamicLayer(0, std::move(layer));
+    if (command.flag(p::kScrnRefresh)) screen_.refreshAndPaint(0);
     return true;
 }
 
-bool Player::runDynamicLayerClear(const Command& command) {
-    screen_->removeDynamicLayers(0, command.number(params::dynamic_layer_clear::kAttrId));
-    if (command.flag(params::dynamic_layer_clear::kScrnRefresh)) screen_->refreshAndPaint(0);
+bool Interpreter::runDynamicLayerClear(const Command& command) {
+    screen_.removeDynamicLayers(0, command.number(params::dynamic_layer_clear::kAttrId));
+    if (command.flag(params::dynamic_layer_clear::kScrnRefresh)) screen_.refreshAndPaint(0);
     return true;
 }
 
-bool Player::runSelect(const Command& command) {
+bool Interpreter::runSelect(const Command& command) {
     namespace p = params::select;
-    Variables& vars = access_->variables();
-    const WindowSettings& main = *screen_->getWindow(0);
+    Variables& vars = story_.variables();
+    const WindowSettings& main = *screen_.getWindow(0);
     int32_t left = command.number(p::kLeft);
     int32_t top = command.number(p::kTop);
     int32_t width = command.number(p::kWidth);
     if (command.flag(p::kImport)) {
         int32_t height;
-        screen_->getLayerRect(0, command.text(p::kImportLayer), left, top, width, height);
+        screen_.getLayerRect(0, command.text(p::kImportLayer), left, top, width, height);
     }
     if (width < 1) width = main.imageWidth;
 
-    screen_->removeDynamicLayers(0, 0);
-    const std::string book = access_->commands().bookName();
+    screen_.removeDynamicLayers(0, 0);
+    const std::string book = execution_.bookName();
     int32_t time = 0;
     if (command.flag(p::kTimeout)) time = command.number(p::kTime);
 
@@ -211,18 +216,18 @@ bool Player::runSelect(const Command& command) {
         useScreenFont(*choice, main);
         // With a time limit the items expire with the wait and go when it ends.
         if (time > 0) choice->animeType = DLAnimeType::Timer;
-        if (!choice->build(nullptr, screen_->fonts())) continue;
+        if (!choice->build(nullptr, screen_.fonts())) continue;
         top = static_cast<int32_t>(std::min<int64_t>(int64_t{top} + choice->height, INT32_MAX));
-        screen_->addDynamicLayer(0, std::move(choice));
+        screen_.addDynamicLayer(0, std::move(choice));
     }
     composeAndPaint();
 
-    RunState& process = access_->process();
+    RunState& process = execution_.state();
     process.beginWait();
     process.enableActiveClick();
     if (time > 0) {
         process.startWaitTimer(time);
-        if (command.flag(p::kTimerGauge)) access_->callPageKeepState("_system", "_timer");
+        if (command.flag(p::kTimerGauge)) execution_.callPageKeepState("_system", "_timer");
     }
     return true;
 }

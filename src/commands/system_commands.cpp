@@ -4,19 +4,22 @@
 
 #include "audio/music_control.hpp"
 #include "base/text.hpp"
+#include "commands/interpreter.hpp"
+#include "graphics/screen.hpp"
+#include "interp/execution.hpp"
 #include "platform/dialogs.hpp"
-#include "player/player.hpp"
 #include "save/save_files.hpp"
+#include "story/story.hpp"
 #include "zarvo/texts.hpp"
 
 namespace zarvo {
 
 using platform::BoxKind;
 
-bool Player::runSaveCtrl(const Command& command) {
+bool Interpreter::runSaveCtrl(const Command& command) {
     namespace p = params::save_ctrl;
-    SaveFiles& save = *save_;
-    Variables& vars = access_->variables();
+    SaveFiles& save = saves_;
+    Variables& vars = story_.variables();
     SaveCommand what = command.choice(p::kCommand, SaveCommand::Other);
     // The file commands act on a file in the data folder; without a name there is none (the
     // folder itself must never be taken for a save file).
@@ -51,7 +54,7 @@ bool Player::runSaveCtrl(const Command& command) {
             } else if (variable.starts_with('$')) {
                 vars.setText(variable, value);
             } else {
-                services_.dialogs->showMessage(BoxKind::WarningOk, texts::kLoadValueBadVariable);
+                dialogs_.showMessage(BoxKind::WarningOk, texts::kLoadValueBadVariable);
                 return false;
             }
             break;
@@ -65,50 +68,50 @@ bool Player::runSaveCtrl(const Command& command) {
     return true;
 }
 
-bool Player::runSystem(const Command& command) {
+bool Interpreter::runSystem(const Command& command) {
     namespace p = params::system;
     SystemCommand what = command.choice(p::kCommand, SystemCommand::Other);
-    Variables& vars = access_->variables();
+    Variables& vars = story_.variables();
     switch (what) {
         case SystemCommand::MessageSkip:
-            access_->process().setMessageSkip();
+            execution_.state().setMessageSkip();
             break;
         case SystemCommand::MessageEffect:
-            screen_->messageMode = Screen::MessageMode::Effect;
+            screen_.messageMode = Screen::MessageMode::Effect;
             break;
         case SystemCommand::MessageDirect:
-            screen_->messageMode = Screen::MessageMode::Direct;
+            screen_.messageMode = Screen::MessageMode::Direct;
             break;
         case SystemCommand::MusicEnable:
         case SystemCommand::MusicDisable:
-            music_->setMusicEnabled(what == SystemCommand::MusicEnable);
+            music_.setMusicEnabled(what == SystemCommand::MusicEnable);
             break;
         case SystemCommand::SoundEnable:
         case SystemCommand::SoundDisable:
-            music_->setSoundEnabled(what == SystemCommand::SoundEnable);
+            music_.setSoundEnabled(what == SystemCommand::SoundEnable);
             break;
         case SystemCommand::MusicVolume: {
             int32_t volume = command.number(p::kVolume);
-            music_->setMusicVolume(volume);
+            music_.setMusicVolume(volume);
             vars.setValue("%_musicvolume%", volume);
             break;
         }
         case SystemCommand::SoundVolume: {
             int32_t volume = command.number(p::kVolume);
-            music_->setSoundVolume(volume);
+            music_.setSoundVolume(volume);
             vars.setValue("%_soundvolume%", volume);
             break;
         }
         case SystemCommand::FullScreen:
-            enterFullScreen();
+            program_.enterFullScreen();
             break;
         case SystemCommand::WindowMode:
-            leaveFullScreen();
+            program_.leaveFullScreen();
             break;
         case SystemCommand::Other: {
             std::string text(texts::kUnknownSystemCommandBefore);
             text.append(command.text(p::kCommand)).append(texts::kUnknownSystemCommandAfter);
-            services_.dialogs->showMessage(BoxKind::Plain, text);
+            dialogs_.showMessage(BoxKind::Plain, text);
             return false;
         }
     }

@@ -1,33 +1,23 @@
 // Branching, jumps, calls, variables and waits.
 #include <string>
 
+#include "commands/interpreter.hpp"
+#include "interp/execution.hpp"
 #include "platform/dialogs.hpp"
-#include "player/player.hpp"
+#include "story/story.hpp"
 #include "zarvo/texts.hpp"
 
 namespace zarvo {
 
 using platform::BoxKind;
 
-bool Player::skipToBlockEnd(int32_t level) {
-    CommandCache& commands = access_->commands();
-    int32_t count = commands.commandCount();
-    for (int32_t i = access_->commandIndex; i < count; ++i) {
-        if (commands.getCommandLevel(i) == level) {
-            access_->commandIndex = i + 1;
-            return true;
-        }
-    }
-    return false;
-}
-
-bool Player::runIf(const Command& command) {
+bool Interpreter::runIf(const Command& command) {
     namespace p = params::if_;
     bool values = command.choice(p::kVariableType, VariableType::Other) == VariableType::Value;
     Compare compare = command.choice(p::kCompare, Compare::Other);
     std::string left = command.text(p::kVariable1);
     std::string right = command.text(p::kVariable2);
-    Variables& vars = access_->variables();
+    Variables& vars = story_.variables();
 
     bool holds = false;
     if (values) {
@@ -73,36 +63,37 @@ bool Player::runIf(const Command& command) {
                 break;
         }
     }
-    if (holds || skipToBlockEnd(command.level)) return true;
-    services_.dialogs->showMessage(BoxKind::ErrorOk, texts::kIfWithoutEndif);
+    if (holds || execution_.skipPastLevel(command.level)) return true;
+    dialogs_.showMessage(BoxKind::ErrorOk, texts::kIfWithoutEndif);
     return false;
 }
 
-bool Player::runElse(const Command& command) {
-    if (skipToBlockEnd(command.level)) return true;
-    services_.dialogs->showMessage(BoxKind::ErrorOk, texts::kElseWithoutEndif);
+bool Interpreter::runElse(const Command& command) {
+    if (execution_.skipPastLevel(command.level)) return true;
+    dialogs_.showMessage(BoxKind::ErrorOk, texts::kElseWithoutEndif);
     return false;
 }
 
-bool Player::runMove(const Command& command) {
-    access_->jumpTo(command.text(params::move::kBookName), command.text(params::move::kPageName));
+bool Interpreter::runMove(const Command& command) {
+    execution_.jumpTo(command.text(params::move::kBookName), command.text(params::move::kPageName));
     return true;
 }
 
-bool Player::runCall(const Command& command) {
-    access_->callPage(command.text(params::call::kBookName), command.text(params::call::kPageName));
+bool Interpreter::runCall(const Command& command) {
+    execution_.callPage(command.text(params::call::kBookName),
+                        command.text(params::call::kPageName));
     return true;
 }
 
-bool Player::runReturn(const Command&) {
-    if (!access_->returnFromCall())
-        services_.dialogs->showMessage(BoxKind::WarningOk, texts::kStackUnderflow);
+bool Interpreter::runReturn(const Command&) {
+    if (!execution_.returnFromCall())
+        dialogs_.showMessage(BoxKind::WarningOk, texts::kStackUnderflow);
     return true;
 }
 
-bool Player::runValueCtrl(const Command& command) {
+bool Interpreter::runValueCtrl(const Command& command) {
     namespace p = params::value_ctrl;
-    Variables& vars = access_->variables();
+    Variables& vars = story_.variables();
     int32_t left = vars.getValue(command.text(p::kLeftValue));
     int32_t right = vars.getValue(command.text(p::kRightValue));
     // Empty or unknown stores the left value as it is.
@@ -123,7 +114,7 @@ bool Player::runValueCtrl(const Command& command) {
         case Calc::Div:
         case Calc::Mod:
             if (right == 0) {
-                services_.dialogs->showMessage(BoxKind::Plain, texts::kDivideByZero);
+                dialogs_.showMessage(BoxKind::Plain, texts::kDivideByZero);
                 return false;
             }
             // The smallest integer divided by -1 would trap; it wraps to itself, remainder 0.
@@ -139,28 +130,28 @@ bool Player::runValueCtrl(const Command& command) {
     return true;
 }
 
-bool Player::runStringCtrl(const Command& command) {
-    Variables& vars = access_->variables();
+bool Interpreter::runStringCtrl(const Command& command) {
+    Variables& vars = story_.variables();
     bool error;
     std::string text = vars.expandText(command.text(params::string_ctrl::kText), error);
     vars.setText(command.text(params::string_ctrl::kStringVar), text);
     return true;
 }
 
-bool Player::runStringInput(const Command& command) {
-    Variables& vars = access_->variables();
+bool Interpreter::runStringInput(const Command& command) {
+    Variables& vars = story_.variables();
     std::string reference = command.text(params::string_input::kStringVar);
     bool error;
     std::string value = vars.expandText(reference, error);
     // Cancel keeps the present value.
-    services_.dialogs->inputBox(command.text(params::string_input::kCaption),
-                                command.text(params::string_input::kText), value);
+    dialogs_.inputBox(command.text(params::string_input::kCaption),
+                      command.text(params::string_input::kText), value);
     vars.setText(reference, value);
     return true;
 }
 
-bool Player::runWait(const Command& command) {
-    RunState& process = access_->process();
+bool Interpreter::runWait(const Command& command) {
+    RunState& process = execution_.state();
     process.beginWait();
     if (command.flag(params::wait::kTimeBreak))
         process.startWaitTimer(command.number(params::wait::kTime));

@@ -1,0 +1,78 @@
+#include "interp/execution.hpp"
+
+#include "base/name_value.hpp"
+
+namespace zarvo {
+
+Execution::Execution(ScriptFile& script, platform::Clock* clock, platform::Dialogs* dialogs) {
+    state_.setStack(&stack_);
+    state_.setClock(clock);
+    state_.setDialogs(dialogs);
+    commands_.setFile(&script);
+    commands_.setDialogs(dialogs);
+}
+
+bool Execution::skipPastLevel(int32_t level) {
+    const int32_t count = commands_.commandCount();
+    for (int32_t i = nextIndex_; i < count; ++i) {
+        if (commands_.getCommandLevel(i) == level) {
+            nextIndex_ = i + 1;
+            return true;
+        }
+    }
+    return false;
+}
+
+void Execution::begin(std::string_view book, std::string_view page) {
+    stack_.clearFrame();
+    jumpTo(book, page);
+    state_.endStep();
+}
+
+void Execution::jumpTo(std::string_view book, std::string_view page) {
+    commands_.setBookName(book);
+    commands_.setPageName(page);
+    nextIndex_ = 0;
+}
+
+void Execution::callPage(std::string_view book, std::string_view page, bool keepState) {
+    stack_.clearFrame();
+    if (keepState) state_.saveState();
+    stack_.setFrameText(CallStack::kBookName, commands_.bookName());
+    stack_.setFrameText(CallStack::kPageName, commands_.pageName());
+    stack_.setFrameValue(CallStack::kCommandIndex, nextIndex_);
+    stack_.push();
+    state_.reset();
+    jumpTo(book, page);
+}
+
+void Execution::callPage(std::string_view book, std::string_view page) {
+    callPage(book, page, false);
+}
+
+void Execution::callPageKeepState(std::string_view book, std::string_view page) {
+    callPage(book, page, true);
+}
+
+bool Execution::returnFromCall() {
+    if (!stack_.pop()) return false;
+    state_.loadState();
+    resumeFromFrame();
+    return true;
+}
+
+void Execution::resumeFromFrame() {
+    commands_.setBookName(stack_.getFrameText(CallStack::kBookName, ""));
+    commands_.setPageName(stack_.getFrameText(CallStack::kPageName, ""));
+    nextIndex_ = stack_.getFrameValue(CallStack::kCommandIndex, 0);
+}
+
+void Execution::writeStackInfo(StringList& list) const {
+    appendListString(list, CallStack::kBookName, commands_.bookName());
+    appendListString(list, CallStack::kPageName, commands_.pageName());
+    appendListInt(list, CallStack::kCommandIndex, nextIndex_);
+    list.emplace_back(CallStack::kBorder);
+    stack_.getStackLines(list);
+}
+
+}  // namespace zarvo
