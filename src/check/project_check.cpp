@@ -67,9 +67,9 @@ std::string describeBlockFault(const std::string& text) {
 
 class StoryChecker {
   public:
-    StoryChecker(Story& access, StringList lines, std::string file, CheckReport& report)
-        : access_(access),
-          script_(access.script()),
+    StoryChecker(Story& story, StringList lines, std::string file, CheckReport& report)
+        : story_(story),
+          script_(story.script()),
           lines_(std::move(lines)),
           file_(std::move(file)),
           report_(report) {}
@@ -129,7 +129,7 @@ class StoryChecker {
     void checkChoice(const At& at, const Param& param, std::string_view what,
                      std::span<const std::string_view> known = {});
 
-    Story& access_;
+    Story& story_;
     ScriptFile& script_;
     const StringList lines_;  // the story's own lines (the library's book comes after them)
     const std::string file_;
@@ -160,7 +160,7 @@ void StoryChecker::checkBlocks() {
         // The player's index holds the blocks closed before the fault, and every lookup builds it
         // again (with its message). The lines before the fault give the same index once, so the
         // later checks see what the player sees at the cost of one build.
-        access_.script().loadFromStream(
+        story_.script().loadFromStream(
             joinLines(StringList(lines_.begin(), lines_.begin() + fault.line)));
         return;
     }
@@ -195,7 +195,7 @@ void StoryChecker::checkHead(const std::vector<platform::ShownBox>& openingBoxes
 
     std::string opening = script_.readHeadString(kZarvo, "Opening", "");
     if (!opening.empty() && opening != "Default" && !holdsReference(opening) &&
-        !access_.pictureExists(opening))
+        !story_.pictureExists(opening))
         add(headKeyLine("Opening"), "opening picture " + inQuotes(opening) + " is not found");
 
     std::string book = script_.readHeadString(kZarvo, "StartBook", texts::kDefaultStartBook);
@@ -427,12 +427,12 @@ void StoryChecker::checkPicture(const At& at, std::string_view name, std::string
         add(paramLine(at, name), "no picture file is named (" + std::string(name) + ")");
         return;
     }
-    if (holdsReference(fileName) || access_.pictureExists(fileName)) return;
+    if (holdsReference(fileName) || story_.pictureExists(fileName)) return;
     // The pictures a save file holds are read from the save file a story has open at the time.
     if (sameText(fileName, "_smallimage.bmp") || sameText(fileName, "_background.bmp")) return;
-    std::string where = access_.isPackaged() ? "in the package or the system library"
-                                             : "in the data folder, beside the project or in the "
-                                               "system library";
+    std::string where = story_.isPackaged() ? "in the package or the system library"
+                                            : "in the data folder, beside the project or in the "
+                                              "system library";
     add(paramLine(at, name), "picture " + inQuotes(fileName) + " is not found " + where + " (" +
                                  std::string(name) + ")");
 }
@@ -445,11 +445,11 @@ void StoryChecker::checkDataFile(const At& at, const Param& param, std::string_v
             "no " + std::string(what) + " file is named (" + std::string(name) + ")");
         return;
     }
-    if (holdsReference(fileName) || access_.dataFileExists(fileName)) return;
+    if (holdsReference(fileName) || story_.dataFileExists(fileName)) return;
     std::string message = std::string(what) + " file " + inQuotes(fileName) +
                           " is not found in the data folder or beside the project (" +
                           std::string(name) + ")";
-    if (access_.isPackaged() && findEntry(access_.projectPackage(), fileName) >= 0)
+    if (story_.isPackaged() && findEntry(story_.projectPackage(), fileName) >= 0)
         message += script_.readHeadBool(kZarvo, "AutoExtract", false)
                        ? "; it is in the package, but music and sounds play from files on disk "
                          "only: flag the entry for extraction"
@@ -460,7 +460,7 @@ void StoryChecker::checkDataFile(const At& at, const Param& param, std::string_v
 
 void StoryChecker::checkExpanded(const At& at, std::string_view name) {
     bool error = false;
-    std::string result = access_.variables().expandText(param(at, name, ""), error);
+    std::string result = story_.variables().expandText(param(at, name, ""), error);
     if (!error) return;
     char sign = result == texts::kDollarMismatch ? '$' : '%';
     add(paramLine(at, name), std::string("\"") + sign + "\" signs do not pair up in " +
@@ -502,7 +502,7 @@ void StoryChecker::checkLayer(const At& at, const Param& param) {
         return;
     }
     if (holdsReference(layer) || layer == texts::kTextLayer) return;
-    const StringList& names = access_.layers().names();
+    const StringList& names = story_.layers().names();
     if (std::find(names.begin(), names.end(), layer) != names.end()) return;
     add(paramLine(at, name),
         "the main screen has no layer " + inQuotes(layer) + " (" + std::string(name) + ")");
@@ -534,23 +534,23 @@ CheckReport checkStory(platform::FileSystem& files, const std::string& projectPa
     services.files = &files;
     services.programDir = programDir;
     services.readOnly = true;
-    Story access(services);
-    bool opened = access.openProject(projectPath);
+    Story story(services);
+    bool opened = story.openProject(projectPath);
 
-    std::string file = access.isPackaged() ? std::string(kScriptEntry) : projectPath;
-    StoryChecker checker(access, access.script().lines(), file, report);
+    std::string file = story.isPackaged() ? std::string(kScriptEntry) : projectPath;
+    StoryChecker checker(story, story.script().lines(), file, report);
     if (!opened) {
         // Not a package and not a script: the only fatal fault of a file that exists.
         for (const platform::ShownBox& box : dialogs.shown())
             checker.add(0, "not a story file: \"" + oneLine(box.text) + "\"");
         return report;
     }
-    if (!access.isPackaged() &&
+    if (!story.isPackaged() &&
         (hasMagic(files, projectPath, "QZ7PKG") || hasMagic(files, projectPath, "MZ")))
         checker.addWhole(projectPath,
                          "the file begins like a package but cannot be opened as "
                          "one; the player reads it as a script");
-    if (access.isPackaged() && findEntry(access.projectPackage(), kScriptEntry) < 0)
+    if (story.isPackaged() && findEntry(story.projectPackage(), kScriptEntry) < 0)
         checker.addWhole(projectPath,
                          "the package holds no script entry \"zarvo.zf7\"; the "
                          "player plays an empty script");
@@ -558,7 +558,7 @@ CheckReport checkStory(platform::FileSystem& files, const std::string& projectPa
 
     const std::string library =
         platform::joinPath(programDir.empty() ? "." : programDir, kLibraryName);
-    if (!access.openLibrary(library))
+    if (!story.openLibrary(library))
         checker.addWhole(library,
                          "the system library cannot be opened; its pages and "
                          "pictures count as missing");

@@ -221,17 +221,24 @@ void Story::closeSavePackage() {
     closePackage(savePackage_);
 }
 
-std::string Story::resolveDataFile(std::string_view name) {
+std::optional<std::string> Story::findDataFile(std::string_view name) {
     platform::FileSystem& files = *services_.files;
-    if (!dataDir_.empty()) {
-        std::string path = files.resolve(dataDir_, name);
+    for (const std::string* dir : {&dataDir_, &projectDir_}) {
+        if (dir->empty()) continue;
+        std::string path = files.resolve(*dir, name);
         if (files.exists(path)) return path;
     }
-    if (!projectDir_.empty()) {
-        std::string path = files.resolve(projectDir_, name);
-        if (files.exists(path)) return path;
+    return std::nullopt;
+}
+
+bool Story::search(std::string_view name, const std::function<bool(const Source&)>& take) {
+    if (savePackage_.isOpen() && take(Source{&savePackage_, {}})) return true;
+    if (projectPackage_.isOpen()) {
+        if (take(Source{&projectPackage_, {}})) return true;
+    } else if (std::optional<std::string> path = findDataFile(name)) {
+        if (take(Source{nullptr, std::move(*path)})) return true;
     }
-    return std::string(kNoEntry);
+    return libraryPackage_.isOpen() && take(Source{&libraryPackage_, {}});
 }
 
 namespace {
@@ -280,10 +287,9 @@ bool Story::decodeFromPackage(PackageReader& package, std::string_view name, boo
     return plugIns().loadFromStream(bytes, out);
 }
 
-bool Story::decodeFromDisk(std::string_view name, bool bmp, Picture& out) {
-    std::string path = resolveDataFile(name);
-    if (path == kNoEntry) return false;
-    // A damaged BMP or MAG is a failed load, not a picture; plug-ins get what no decoder read.
+bool Story::decodeFromDisk(const std::string& path, std::string_view name, bool bmp,
+                           Picture& out) {  // A damaged BMP or MAG is a failed load, not a picture;
+                                            // plug-ins get what no decoder read.
     const bool mag = !bmp && hasExtension(name, ".mag");
     if (!bmp && !mag && plugIns().getPlugNum() == 0) return false;
     std::unique_ptr<platform::ReadableFile> file = services_.files->openRead(path);
@@ -321,44 +327,36 @@ bool Story::loadPicture(std::string_view name, Picture& picture) {
 }
 
 bool Story::loadPictureUnguarded(std::string_view name, Picture& picture) {
-    if (hasExtension(name, ".png")) {
-        if (loadPngEntry(savePackage_, name, picture)) return true;
-        if (projectPackage_.isOpen()) {
-            if (loadPngEntry(projectPackage_, name, picture)) return true;
-        } else {
-            std::string path = resolveDataFile(name);
+    const bool png = hasExtension(name, ".png");
+    const bool bmp = hasExtension(name, ".bmp");
+    return search(name, [&](const Source& source) {
+        picture = Picture{};  // nothing of an attempt that failed is left over
+        if (png) {
             std::string bytes;
-            if (path != kNoEntry && services_.files->readFile(path, bytes) &&
-                takePng(bytes, picture))
-                return true;
+            return source.package
+                       ? loadPngEntry(*source.package, name, picture)
+                       : services_.files->readFile(source.path, bytes) && takePng(bytes, picture);
         }
-        return loadPngEntry(libraryPackage_, name, picture);
-    }
-    bool bmp = hasExtension(name, ".bmp");
-    bool loaded = decodeFromPackage(savePackage_, name, bmp, picture);
-    if (!loaded) {
-        loaded = projectPackage_.isOpen() ? decodeFromPackage(projectPackage_, name, bmp, picture)
-                                          : decodeFromDisk(name, bmp, picture);
-    }
-    if (!loaded) loaded = decodeFromPackage(libraryPackage_, name, bmp, picture);
-    return loaded;
+        return source.package ? decodeFromPackage(*source.package, name, bmp, picture)
+                              : decodeFromDisk(source.path, name, bmp, picture);
+    });
 }
 
 bool Story::loadStringList(std::string_view entryName, StringList& lines) {
-    for (PackageReader* reader : {&savePackage_, &projectPackage_, &libraryPackage_})
-        if (reader->isOpen() && readEntryToStrings(entryName, lines, *reader)) return true;
-    return false;
+    // Text entries live in packages only.
+    return search(entryName, [&](const Source& source) {
+        return source.package && readEntryToStrings(entryName, lines, *source.package);
+    });
 }
 
 bool Story::pictureExists(std::string_view name) {
-    if (savePackage_.isOpen() && findEntry(savePackage_, name) >= 0) return true;
-    bool inProject = projectPackage_.isOpen() ? findEntry(projectPackage_, name) >= 0
-                                              : resolveDataFile(name) != kNoEntry;
-    return inProject || (libraryPackage_.isOpen() && findEntry(libraryPackage_, name) >= 0);
+    return search(name, [&](const Source& source) {
+        return !source.package || findEntry(*source.package, name) >= 0;
+    });
 }
 
 bool Story::dataFileExists(std::string_view name) {
-    if (resolveDataFile(name) != kNoEntry) return true;
+    if (findDataFile(name)) return true;
     if (!isPackaged() || !script_->readHeadBool(kZarvo, "AutoExtract", false)) return false;
     const PackageEntry* entry = getEntry(projectPackage_, findEntry(projectPackage_, name));
     return entry && entry->autoExtract && platform::isSafeRelativeName(entry->name);

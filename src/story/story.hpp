@@ -3,7 +3,9 @@
 // script model (script, variables, layer definitions) and answers where each file is.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -25,9 +27,6 @@ class Host;
 
 class Story {
   public:
-    // What ResolveDataFile answers for a file found nowhere.
-    static constexpr std::string_view kNoEntry = "No Entry";
-
     struct Services {
         platform::Host* host = nullptr;  // asked to terminate after a fatal opening error
         platform::Clock* clock = nullptr;
@@ -52,16 +51,15 @@ class Story {
     void closeSavePackage();
     bool isPackaged() const { return projectPackage_.isOpen(); }
 
-    // Host path of a data file named by the script (data folder first, then the project's
-    // folder), or kNoEntry.
-    std::string resolveDataFile(std::string_view name);
+    // Host path of a plain file named by the script: in the data folder, else in the project's
+    // folder. Nothing when it is in neither.
+    std::optional<std::string> findDataFile(std::string_view name);
     // Decodes a picture by its file name: from the save package, then the project (package or
     // data folders), then the library.
     bool loadPicture(std::string_view name, Picture& picture);
     // A text entry from the save package, the project package or the library, in that order.
     bool loadStringList(std::string_view entryName, StringList& lines);
-    // Whether LoadGraphic would find a picture of that name, searching in its order without
-    // decoding anything.
+    // Whether loadPicture would find a picture of that name, without decoding anything.
     bool pictureExists(std::string_view name);
     // Whether the music and sound commands would find a plain file of that name: on disk now,
     // or an entry that the automatic extraction writes into the data folder.
@@ -93,9 +91,18 @@ class Story {
     bool checkVersions();
     void extractEntries();
     void fail();
+    // One place a named file may be: a package, or a plain file on disk.
+    struct Source {
+        PackageReader* package = nullptr;
+        std::string path;  // when not in a package
+    };
+    // The one search order of every lookup: the open save package, then the project (its
+    // package, or the plain file findDataFile finds), then the system library. Stops at the
+    // first source `take` accepts and says whether one did.
+    bool search(std::string_view name, const std::function<bool(const Source&)>& take);
     bool loadPictureUnguarded(std::string_view name, Picture& picture);
     bool decodeFromPackage(PackageReader& package, std::string_view name, bool bmp, Picture& out);
-    bool decodeFromDisk(std::string_view name, bool bmp, Picture& out);
+    bool decodeFromDisk(const std::string& path, std::string_view name, bool bmp, Picture& out);
     ImagePluginHost& plugIns();
 
     Services services_;
