@@ -9,6 +9,7 @@
 #include "platform/clock.hpp"
 #include "platform/dialogs.hpp"
 #include "platform/file_system.hpp"
+#include "player/notices.hpp"
 #include "save/save_files.hpp"
 #include "zarvo/texts.hpp"
 
@@ -88,27 +89,28 @@ Player::Player(const Services& services, const std::string& programDir)
                          ? std::make_unique<EndingDialogs>(*services.dialogs, *services.host)
                          : nullptr),
       services_(withDialogs(services, endingDialogs_.get())),
-      access_(std::make_unique<Story>(Story::Services{
-          services.host, services.clock, services_.dialogs, services.files, programDir})) {
-    Screen::Services screen;
-    screen.script = &access_->script();
-    screen.process = &access_->process();
-    screen.layerDefinitions = &access_->layers();
-    screen.systemFont = &access_->systemFont;
+      notices_(std::make_unique<Notices>(*services_.dialogs)),
+      access_(std::make_unique<Story>(Story::Services{services.host, *services.clock, *notices_,
+                                                      *services.files, programDir})) {
+    Screen::Services screen{.script = access_->script(),
+                            .process = access_->process(),
+                            .layerDefinitions = access_->layers(),
+                            .systemFont = access_->systemFont,
+                            .notices = *notices_};
     screen.loadGraphic = [this](std::string_view name, Surface& surface) {
         return access_->loadGraphic(name, surface);
     };
     screen.endApplication = [this] { endProgram(true); };
-    screen.dialogs = services_.dialogs;
     screen.fonts = services.fonts;
     screen.effects.clock = services.clock;
     screen.effects.pumpMessages = [host = services.host] { host->processMessages(); };
     screen_ = std::make_unique<Screen>(screen);
     music_ = std::make_unique<MusicControl>(
         MusicControl::Services{services.players, services.host, services.clock});
-    save_ = std::make_unique<SaveFiles>(SaveFiles::Services{access_.get(), screen_.get(),
-                                                            music_.get(), services_.dialogs,
-                                                            services.files, services.clock});
+    save_ = std::make_unique<SaveFiles>(
+        SaveFiles::Services{access_.get(), screen_.get(), music_.get(), services_.dialogs,
+                            services.files, services.clock},
+        *notices_);
 }
 
 Player::~Player() {

@@ -26,6 +26,7 @@ class MediaPlayerFactory;
 }  // namespace platform
 
 class MusicControl;
+class Notices;
 class SaveFiles;
 
 class Player final : public platform::HostClient {
@@ -156,6 +157,7 @@ class Player final : public platform::HostClient {
 
     std::unique_ptr<EndingDialogs> endingDialogs_;
     Services services_;                   // with endingDialogs_ for the host's dialogs
+    std::unique_ptr<Notices> notices_;    // the engine's boxes, shown on services_.dialogs
     std::unique_ptr<ShownCanvas> shown_;  // between screen 0 and the host's canvas
     std::unique_ptr<Story> access_;
     std::unique_ptr<Screen> screen_;
