@@ -106,7 +106,7 @@ Player::Player(const Services& services, const std::string& programDir)
     screen.effects.pumpMessages = [host = services.host] { host->processMessages(); };
     screen_ = std::make_unique<Screen>(screen);
     music_ = std::make_unique<MusicControl>(
-        MusicControl::Services{services.players, services.host, services.clock});
+        MusicControl::Services{services.players, *services.host, *services.clock});
     save_ = std::make_unique<SaveFiles>(
         SaveFiles::Services{access_.get(), screen_.get(), music_.get(), services_.dialogs,
                             services.files, services.clock},
