@@ -5,6 +5,8 @@
 #include <string>
 
 #include "backends/headless/virtual_clock.hpp"
+#include "platform/recording_dialogs.hpp"
+#include "player/notices.hpp"
 #include "script/command_cache.hpp"
 #include "script/script_file.hpp"
 #include "script/variables.hpp"
@@ -40,7 +42,9 @@ std::string makeScript(int lines, int* produced) {
 void BM_IndexScript(benchmark::State& state) {
     int lines = 0;
     const std::string text = makeScript(100000, &lines);
-    ScriptFile file;
+    platform::RecordingDialogs dialogs;
+    Notices notices(dialogs);
+    ScriptFile file(notices);
     for (auto _ : state) {
         file.loadFromStream(text);
         benchmark::DoNotOptimize(file.index().data());
@@ -64,10 +68,11 @@ void BM_MakeCommandCache500(benchmark::State& state) {
             text += "MessageDraw.Text=Some text of a message line\r\n  @MessageDraw  \r\n";
     }
     text += "<Page End>\r\n<Book End>\r\n";
-    ScriptFile file;
+    platform::RecordingDialogs dialogs;
+    Notices notices(dialogs);
+    ScriptFile file(notices);
     file.loadFromStream(text);
-    CommandCache ctrl;
-    ctrl.setFile(&file);
+    CommandCache ctrl(file, notices);
     ctrl.setBookName("b");
     ctrl.setPageName("p");
     for (auto _ : state) {
@@ -85,10 +90,11 @@ void BM_GetCommand(benchmark::State& state) {
             "MessageDraw.Text=Some text of a message "
             "line\r\nMessageDraw.Wait=1\r\n@MessageDraw\r\n";
     text += "<Page End>\r\n<Book End>\r\n";
-    ScriptFile file;
+    platform::RecordingDialogs dialogs;
+    Notices notices(dialogs);
+    ScriptFile file(notices);
     file.loadFromStream(text);
-    CommandCache ctrl;
-    ctrl.setFile(&file);
+    CommandCache ctrl(file, notices);
     ctrl.setBookName("b");
     ctrl.setPageName("p");
     Command cmd;
@@ -103,7 +109,10 @@ BENCHMARK(BM_GetCommand);
 
 void BM_ExpandText(benchmark::State& state) {
     platform::VirtualClock clock;
-    Variables vars(&clock);
+    platform::RecordingDialogs dialogs;
+    Notices notices(dialogs);
+    ScriptFile file(notices);
+    Variables vars(file, notices, clock);
     for (int i = 0; i < 20; ++i) {
         vars.setValue("%v" + std::to_string(i) + "%", i);
         vars.setText("$t" + std::to_string(i) + "$", "name" + std::to_string(i));
@@ -119,7 +128,10 @@ BENCHMARK(BM_ExpandText);
 
 void BM_ExpandPlainText(benchmark::State& state) {
     platform::VirtualClock clock;
-    Variables vars(&clock);
+    platform::RecordingDialogs dialogs;
+    Notices notices(dialogs);
+    ScriptFile file(notices);
+    Variables vars(file, notices, clock);
     const std::string line = "A message line without any references, as most lines are.";
     bool error;
     for (auto _ : state) benchmark::DoNotOptimize(vars.expandText(line, error));

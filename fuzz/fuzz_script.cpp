@@ -7,6 +7,7 @@
 #include "backends/headless/virtual_clock.hpp"
 #include "base/string_list.hpp"
 #include "platform/recording_dialogs.hpp"
+#include "player/notices.hpp"
 #include "script/command_cache.hpp"
 #include "script/script_file.hpp"
 #include "script/variables.hpp"
@@ -16,14 +17,12 @@ using namespace zarvo;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view bytes(reinterpret_cast<const char*>(data), size);
     platform::RecordingDialogs dialogs;
+    Notices notices(dialogs);
     platform::VirtualClock clock;
-    ScriptFile file;
-    file.setDialogs(&dialogs);
+    ScriptFile file(notices);
     file.loadFromStream(bytes);
 
-    Variables vars(&clock);
-    vars.setFile(&file);
-    vars.setDialogs(&dialogs);
+    Variables vars(file, notices, clock);
     vars.seed(1);
     vars.setValue("%a%", 1);
     vars.setText("$s$", "%a%");
@@ -35,9 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     (void)file.readHeadInt("Zarvo", "ImageWidth", 640);
     (void)file.readHeadBool("Zarvo", "DebugMode", false);
 
-    CommandCache ctrl;
-    ctrl.setFile(&file);
-    ctrl.setDialogs(&dialogs);
+    CommandCache ctrl(file, notices);
     Command cmd;
     StringList books, pages, lines;
     file.getBookList(books);
@@ -70,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     // A book of the input imported into a fresh script must index cleanly beside its banner.
     if (!books.empty()) {
-        ScriptFile other;
+        ScriptFile other(notices);
         other.importBook(books.front(), file);
         other.getBookList(pages);
     }

@@ -123,13 +123,11 @@ void MusicControl::stopSound() {
 }
 
 void MusicControl::waitForSoundEnd() {
-    platform::Host* host = services_.host;
-    platform::Clock* clock = services_.clock;
-    if (!host || !clock) return;
+    platform::Host& host = services_.host;
     // Input and paint go on meanwhile; a closing window does not wait for the sound's end.
-    while (!soundPlayer_->isComplete() && !host->isTerminating()) {
-        host->processMessages();
-        clock->sleep(kWaitSleep);
+    while (!soundPlayer_->isComplete() && !host.isTerminating()) {
+        host.processMessages();
+        services_.clock.sleep(kWaitSleep);
     }
 }
 

@@ -30,8 +30,8 @@ class MusicControl {
   public:
     struct Services {
         platform::MediaPlayerFactory* players = nullptr;  // none: both channels stay silent
-        platform::Host* host = nullptr;                   // pumped while a sound is waited for
-        platform::Clock* clock = nullptr;  // sleeps between the checks of such a wait
+        platform::Host& host;                             // pumped while a sound is waited for
+        platform::Clock& clock;  // sleeps between the checks of such a wait
     };
     static constexpr uint32_t kWaitSleep = 100;  // ms between the checks of a sound wait
 

@@ -4,17 +4,24 @@
 
 #include "base/text.hpp"
 #include "platform/recording_dialogs.hpp"
+#include "player/notices.hpp"
 #include "script/script_file.hpp"
 
 namespace zarvo {
 namespace {
 
-// Indexes `text` with a fresh script reader; true with the first message when it complains.
-bool indexComplains(std::string_view text, ScriptFile& file, std::string* message) {
+// A script reader whose complaints come out as the boxes the player would show.
+struct Probe {
     platform::RecordingDialogs dialogs;
-    file.setDialogs(&dialogs);
-    file.loadFromStream(text);
-    file.setDialogs(nullptr);
+    Notices notices{dialogs};
+    ScriptFile file{notices};
+};
+
+// Indexes `text` with the probe's script reader; true with the first message when it complains.
+bool indexComplains(std::string_view text, Probe& probe, std::string* message) {
+    platform::RecordingDialogs& dialogs = probe.dialogs;
+    dialogs.clear();
+    probe.file.loadFromStream(text);
     if (dialogs.shown().empty()) return false;
     if (message) *message = dialogs.shown().front().text;
     return true;
@@ -31,14 +38,14 @@ BlockFault findBlockFault(const StringList& lines) {
         text.append(line).append("\r\n");
         ends.push_back(text.size());
     }
-    ScriptFile file;
-    if (!indexComplains(text, file, &fault.text)) return fault;
+    Probe probe;
+    if (!indexComplains(text, probe, &fault.text)) return fault;
     // The build stops at the faulty line whatever follows it, so the shortest run of leading
     // lines that still makes it complain ends with that line.
     size_t ok = 0, bad = lines.size();  // counts of leading lines: clean, complaining
     while (bad - ok > 1) {
         size_t mid = ok + (bad - ok) / 2;
-        if (indexComplains(std::string_view(text).substr(0, ends[mid - 1]), file, nullptr))
+        if (indexComplains(std::string_view(text).substr(0, ends[mid - 1]), probe, nullptr))
             bad = mid;
         else
             ok = mid;
@@ -50,13 +57,14 @@ BlockFault findBlockFault(const StringList& lines) {
 std::vector<OpenBlock> findOpenBlocks(const StringList& lines) {
     std::vector<OpenBlock> open;
     std::string text = joinLines(lines);
-    ScriptFile file;
+    Probe probe;
+    const ScriptFile& file = probe.file;
     for (std::string_view kind : {"Head", "Book", "Page"}) {
         // An end marker after the last line closes a block of that kind only when one is open;
         // its index entry, appended last, tells where the block starts.
-        std::string probe = text;
-        probe.append("<").append(kind).append(" End>\r\n");
-        if (indexComplains(probe, file, nullptr) || file.index().empty()) continue;
+        std::string closed = text;
+        closed.append("<").append(kind).append(" End>\r\n");
+        if (indexComplains(closed, probe, nullptr) || file.index().empty()) continue;
         std::string_view entry = file.index().back();
         std::string_view range = entry.substr(entry.rfind(':') + 1);
         int32_t start = parseInt(range.substr(0, range.find(',')), -1);

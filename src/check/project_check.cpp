@@ -18,6 +18,7 @@
 #include "platform/clock.hpp"
 #include "platform/file_system.hpp"
 #include "platform/recording_dialogs.hpp"
+#include "player/notices.hpp"
 #include "script/command_cache.hpp"
 #include "story/story.hpp"
 #include "zarvo/texts.hpp"
@@ -527,14 +528,13 @@ CheckReport checkStory(platform::FileSystem& files, const std::string& projectPa
     report.opened = true;
 
     platform::RecordingDialogs dialogs;
+    Notices notices(dialogs);
     platform::SystemClock clock;
-    Story::Services services;
-    services.clock = &clock;
-    services.dialogs = &dialogs;
-    services.files = &files;
-    services.programDir = programDir;
-    services.readOnly = true;
-    Story story(services);
+    Story story(Story::Services{.clock = clock,
+                                .notices = notices,
+                                .files = files,
+                                .programDir = programDir,
+                                .readOnly = true});
     bool opened = story.openProject(projectPath);
 
     std::string file = story.isPackaged() ? std::string(kScriptEntry) : projectPath;

@@ -4,8 +4,8 @@
 
 #include "base/text.hpp"
 #include "interp/run_state.hpp"
-#include "platform/dialogs.hpp"
 #include "platform/font_engine.hpp"
+#include "platform/notice_sink.hpp"
 #include "script/script_file.hpp"
 #include "zarvo/texts.hpp"
 
@@ -38,7 +38,7 @@ bool hasPngExtension(std::string_view name) {
 Screen::Screen(const Services& services) : services_(services) {}
 
 void Screen::setUpWindows() {
-    ScriptFile& script = *services_.script;
+    ScriptFile& script = services_.script;
     for (int i = 0; i < kWindowCount; ++i) {
         const WindowDefaults& d = kWindowDefaults[static_cast<size_t>(i)];
         WindowSettings& w = windows_[static_cast<size_t>(i)];
@@ -51,8 +51,8 @@ void Screen::setUpWindows() {
         w.relativeX = script.readHeadInt(d.head, "RelativeToMainX", d.relativeX);
         w.relativeY = script.readHeadInt(d.head, "RelativeToMainY", d.relativeY);
         w.fontName = script.readHeadString(d.head, "FontName", texts::kDefaultSystemFont);
-        if (services_.fonts && !services_.fonts->hasFace(w.fontName) && services_.systemFont)
-            w.fontName = *services_.systemFont;
+        if (services_.fonts && !services_.fonts->hasFace(w.fontName))
+            w.fontName = services_.systemFont;
         w.fontSize = script.readHeadInt(d.head, "FontSize", 16);
         w.fontDpi = script.readHeadInt(d.head, "FontDPI", 96);
         w.fontBold = script.readHeadBool(d.head, "FontTypeBold", false);
@@ -67,9 +67,8 @@ void Screen::setUpWindows() {
             Layer* text = screen.insertLayerAfter(screen.layerAt(0));
             text->name = texts::kTextLayer;
             // Each definition goes directly above the bottom layer, so they end up in order.
-            if (services_.layerDefinitions)
-                for (const auto& name : services_.layerDefinitions->names())
-                    screen.insertLayerAfter(screen.layerAt(0))->name = name;
+            for (const auto& name : services_.layerDefinitions.names())
+                screen.insertLayerAfter(screen.layerAt(0))->name = name;
         } else {
             screen.insertLayerAfter(screen.layerAt(0))->name = texts::kBackgroundLayer;
         }
@@ -93,11 +92,7 @@ Layer* Screen::findLayer(int window, std::string_view name) {
     if (!s) return nullptr;
     for (int32_t i = 1; i < s->layerCount(); ++i)
         if (s->layerAt(i)->name == name) return s->layerAt(i);
-    if (services_.dialogs) {
-        std::string text = "debug - error:\n layername not found:";
-        text += name;
-        services_.dialogs->showMessage(platform::BoxKind::Plain, text);
-    }
+    services_.notices.tell(platform::Notice::LayerNotFound, {name});
     return nullptr;
 }
 
@@ -141,14 +136,10 @@ bool Screen::loadImage(Surface& surface, std::string_view fileName, bool transpa
         }
         return true;
     }
-    if (services_.dialogs) {
-        std::string text(texts::kImageLoadFailedBefore);
-        text.append(fileName).append(texts::kImageLoadFailedAfter);
-        if (services_.dialogs->showMessage(platform::BoxKind::ErrorAbortIgnore, text) ==
-                platform::BoxAnswer::Abort &&
-            services_.endApplication)
-            services_.endApplication();
-    }
+    if (services_.notices.tell(platform::Notice::ImageLoadFailed, {fileName}) ==
+            platform::BoxAnswer::Abort &&
+        services_.endApplication)
+        services_.endApplication();
     return false;
 }
 
@@ -245,7 +236,7 @@ bool Screen::revealMessage(int window, std::string_view layer) {
     Layer* l = findLayer(window, layer);
     LayerStack* s = screen(window);
     if (!l || !s) return false;
-    RunState& process = *services_.process;
+    RunState& process = services_.process;
     l->visible = false;  // shown whole only when complete; until then cells go into base
     for (;;) {
         RevealStep step = l->text.nextRevealStep();
@@ -350,8 +341,7 @@ bool Screen::saveDynamicLayerInfo(StringList& lines) {
 }
 
 void Screen::reportDynamicLayerFailure() {
-    if (services_.dialogs)
-        services_.dialogs->showMessage(platform::BoxKind::Plain, texts::kDynamicLayerCreateFailed);
+    services_.notices.tell(platform::Notice::DynamicLayerCreateFailed);
 }
 
 bool Screen::loadDynamicLayerInfo(const StringList& lines) {

@@ -21,8 +21,8 @@ class RunState;
 namespace platform {
 class Canvas;
 class Clock;
-class Dialogs;
 class FontEngine;
+class NoticeSink;
 }  // namespace platform
 
 struct WindowSettings {
@@ -41,15 +41,15 @@ class Screen {
     enum class MessageMode { Effect = 0, Direct = 1 };
 
     struct Services {
-        ScriptFile* script = nullptr;
-        RunState* process = nullptr;
-        const LayerDefinitions* layerDefinitions = nullptr;
-        const std::string* systemFont = nullptr;  // fallback face for unknown FontName values
-        std::function<bool(std::string_view fileName, Surface& surface)> loadGraphic;
-        std::function<void()> endApplication;  // after Abort in the picture-load box
-        platform::Dialogs* dialogs = nullptr;
-        platform::FontEngine* fonts = nullptr;
-        EffectContext effects;  // canvas ignored: each screen paints on its own
+        ScriptFile& script;
+        RunState& process;
+        const LayerDefinitions& layerDefinitions;
+        const std::string& systemFont;  // fallback face for unknown FontName values
+        platform::NoticeSink& notices;
+        std::function<bool(std::string_view fileName, Surface& surface)> loadGraphic{};
+        std::function<void()> endApplication{};  // after Abort in the picture-load box
+        platform::FontEngine* fonts = nullptr;   // none: fixed widths that draw nothing
+        EffectContext effects{};                 // canvas ignored: each screen paints on its own
     };
 
     explicit Screen(const Services& services);

@@ -4,13 +4,8 @@
 
 namespace zarvo {
 
-Execution::Execution(ScriptFile& script, platform::Clock* clock, platform::Dialogs* dialogs) {
-    state_.setStack(&stack_);
-    state_.setClock(clock);
-    state_.setDialogs(dialogs);
-    commands_.setFile(&script);
-    commands_.setDialogs(dialogs);
-}
+Execution::Execution(ScriptFile& script, platform::Clock& clock, platform::NoticeSink& notices)
+    : state_(stack_, clock, notices), commands_(script, notices) {}
 
 bool Execution::skipPastLevel(int32_t level) {
     const int32_t count = commands_.commandCount();

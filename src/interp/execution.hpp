@@ -16,14 +16,14 @@ namespace zarvo {
 
 namespace platform {
 class Clock;
-class Dialogs;
+class NoticeSink;
 }  // namespace platform
 
 class ScriptFile;
 
 class Execution {
   public:
-    Execution(ScriptFile& script, platform::Clock* clock, platform::Dialogs* dialogs);
+    Execution(ScriptFile& script, platform::Clock& clock, platform::NoticeSink& notices);
     Execution(const Execution&) = delete;
     Execution& operator=(const Execution&) = delete;
 

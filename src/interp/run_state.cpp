@@ -2,8 +2,6 @@
 
 #include <string>
 
-#include "zarvo/texts.hpp"
-
 namespace zarvo {
 
 bool RunState::waitTimerOver() const {
@@ -129,45 +127,41 @@ int32_t RunState::remainingWaitSeconds() {
 }
 
 void RunState::saveState() {
-    if (!stack_) return;
-    stack_->setFrameValue(kPlayerMode, static_cast<int32_t>(playerMode_));
-    stack_->setFrameValue(kWaitTime, waitTime_);
-    stack_->setFrameFlag(kActiveClick, activeClick_);
-    stack_->setFrameFlag(kAnykeyClick, anykeyClick_);
-    stack_->setFrameFlag(kTimer, timer_);
-    stack_->setFrameValue(kWindowIndex, windowIndex_);
-    stack_->setFrameText(kLayerName, layerName_);
+    stack_.setFrameValue(kPlayerMode, static_cast<int32_t>(playerMode_));
+    stack_.setFrameValue(kWaitTime, waitTime_);
+    stack_.setFrameFlag(kActiveClick, activeClick_);
+    stack_.setFrameFlag(kAnykeyClick, anykeyClick_);
+    stack_.setFrameFlag(kTimer, timer_);
+    stack_.setFrameValue(kWindowIndex, windowIndex_);
+    stack_.setFrameText(kLayerName, layerName_);
 }
 
 void RunState::loadState() {
-    if (!stack_) return;
-    int32_t mode = stack_->getFrameValue(kPlayerMode, 0);
+    int32_t mode = stack_.getFrameValue(kPlayerMode, 0);
     // A mode no step knows would stop the player for good: nothing leaves it.
     bool known = mode >= static_cast<int32_t>(PlayerMode::Ready) &&
                  mode <= static_cast<int32_t>(PlayerMode::MessageWait);
     playerMode_ = known ? static_cast<PlayerMode>(mode) : PlayerMode::Ready;
-    waitTime_ = stack_->getFrameValue(kWaitTime, 0);
-    activeClick_ = stack_->getFrameFlag(kActiveClick, false);
-    anykeyClick_ = stack_->getFrameFlag(kAnykeyClick, false);
-    timer_ = stack_->getFrameFlag(kTimer, false);
-    windowIndex_ = stack_->getFrameValue(kWindowIndex, 0);
-    layerName_ = stack_->getFrameText(kLayerName, "");
+    waitTime_ = stack_.getFrameValue(kWaitTime, 0);
+    activeClick_ = stack_.getFrameFlag(kActiveClick, false);
+    anykeyClick_ = stack_.getFrameFlag(kAnykeyClick, false);
+    timer_ = stack_.getFrameFlag(kTimer, false);
+    windowIndex_ = stack_.getFrameValue(kWindowIndex, 0);
+    layerName_ = stack_.getFrameText(kLayerName, "");
 }
 
 bool RunState::saveInfo(SaveContainer& save) {
-    return stack_ && stack_->saveInfo(save);
+    return stack_.saveInfo(save);
 }
 
 bool RunState::loadInfo(SaveContainer& save) {
-    if (stack_) {
-        // A missing section leaves the running stack in place; only an empty result is fatal.
-        stack_->loadInfo(save);
-        if (stack_->pop()) {
-            loadState();
-            return true;
-        }
+    // A missing section leaves the running stack in place; only an empty result is fatal.
+    stack_.loadInfo(save);
+    if (stack_.pop()) {
+        loadState();
+        return true;
     }
-    if (dialogs_) dialogs_->showMessage(platform::BoxKind::Plain, texts::kBrokenStack);
+    notices_.tell(platform::Notice::BrokenStack);
     return false;
 }
 

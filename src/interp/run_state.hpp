@@ -9,7 +9,7 @@
 #include "base/save_container.hpp"
 #include "interp/call_stack.hpp"
 #include "platform/clock.hpp"
-#include "platform/dialogs.hpp"
+#include "platform/notice_sink.hpp"
 
 namespace zarvo {
 
@@ -39,13 +39,11 @@ class RunState {
     static constexpr std::string_view kWindowIndex = "Stack.MessageEffect.WindowIndex";
     static constexpr std::string_view kLayerName = "Stack.MessageEffect.LayerName";
 
-    // Starts Running: nothing runs until opening the project ends with EndStep.
-    RunState() = default;
-
-    // Set by the owner; none of them is owned. Without a clock the time stands at 0.
-    void setStack(CallStack* stack) { stack_ = stack; }
-    void setClock(platform::Clock* clock) { clock_ = clock; }
-    void setDialogs(platform::Dialogs* dialogs) { dialogs_ = dialogs; }
+    // Starts Running: nothing runs until opening the project ends with EndStep. None of the
+    // three is owned; the state travels in `stack`, waits are timed on `clock`, and a saved
+    // stack too broken to resume is told to `notices`.
+    RunState(CallStack& stack, platform::Clock& clock, platform::NoticeSink& notices)
+        : stack_(stack), clock_(clock), notices_(notices) {}
 
     // Stepping. CanStep also ends a Waiting mode whose timer has run out.
     bool canStep();
@@ -76,7 +74,7 @@ class RunState {
     // Whole seconds left of the running wait timer; 0 without one.
     int32_t remainingWaitSeconds();
 
-    // The state in the stack's working frame; both do nothing without a stack.
+    // The state in the stack's working frame.
     void saveState();
     void loadState();
 
@@ -99,15 +97,15 @@ class RunState {
     const std::string& layerName() const { return layerName_; }
 
   private:
-    uint32_t now() const { return clock_ ? clock_->ticks() : 0; }
+    uint32_t now() const { return clock_.ticks(); }
     // A negative length counts as 0, so that a bad wait time ends at once instead of lasting
     // for the ~49 days it would be read as unsigned.
     bool waitTimerOver() const;
     void clearWaitFlags() { activeClick_ = anykeyClick_ = timer_ = false; }
 
-    CallStack* stack_ = nullptr;
-    platform::Clock* clock_ = nullptr;
-    platform::Dialogs* dialogs_ = nullptr;
+    CallStack& stack_;
+    platform::Clock& clock_;
+    platform::NoticeSink& notices_;
 
     uint32_t waitStart_ = 0;
     int32_t waitTime_ = 0;

@@ -9,6 +9,7 @@
 #include "platform/clock.hpp"
 #include "platform/dialogs.hpp"
 #include "platform/file_system.hpp"
+#include "player/notices.hpp"
 #include "save/save_files.hpp"
 #include "zarvo/texts.hpp"
 
@@ -88,14 +89,15 @@ Player::Player(const Services& services, const std::string& programDir)
                          ? std::make_unique<EndingDialogs>(*services.dialogs, *services.host)
                          : nullptr),
       services_(withDialogs(services, endingDialogs_.get())),
-      story_(std::make_unique<Story>(Story::Services{
-          services.host, services.clock, services_.dialogs, services.files, programDir})),
-      execution_(std::make_unique<Execution>(story_->script(), services.clock, services_.dialogs)) {
-    Screen::Services screen;
-    screen.script = &story_->script();
-    screen.process = &execution_->state();
-    screen.layerDefinitions = &story_->layers();
-    screen.systemFont = &story_->systemFont;
+      notices_(std::make_unique<Notices>(*services_.dialogs)),
+      story_(std::make_unique<Story>(
+          Story::Services{services.host, *services.clock, *notices_, *services.files, programDir})),
+      execution_(std::make_unique<Execution>(story_->script(), *services.clock, *notices_)) {
+    Screen::Services screen{.script = story_->script(),
+                            .process = execution_->state(),
+                            .layerDefinitions = story_->layers(),
+                            .systemFont = story_->systemFont,
+                            .notices = *notices_};
     screen.loadGraphic = [this](std::string_view name, Surface& surface) {
         Picture picture;
         if (!story_->loadPicture(name, picture)) return false;
@@ -103,16 +105,16 @@ Player::Player(const Services& services, const std::string& programDir)
         return true;
     };
     screen.endApplication = [this] { endProgram(true); };
-    screen.dialogs = services_.dialogs;
     screen.fonts = services.fonts;
     screen.effects.clock = services.clock;
     screen.effects.pumpMessages = [host = services.host] { host->processMessages(); };
     screen_ = std::make_unique<Screen>(screen);
     music_ = std::make_unique<MusicControl>(
-        MusicControl::Services{services.players, services.host, services.clock});
+        MusicControl::Services{services.players, *services.host, *services.clock});
     save_ = std::make_unique<SaveFiles>(
         SaveFiles::Services{story_.get(), execution_.get(), screen_.get(), music_.get(),
-                            services_.dialogs, services.files, services.clock});
+                            services_.dialogs, services.files, services.clock},
+        *notices_);
     interpreter_ = std::make_unique<Interpreter>(Interpreter::Parts{
         *story_, *execution_, *screen_, *music_, *save_, *services_.dialogs, *this});
     interpreter_->onCommand = [this](const std::string& book, const std::string& page,

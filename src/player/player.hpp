@@ -28,6 +28,7 @@ class MediaPlayerFactory;
 }  // namespace platform
 
 class MusicControl;
+class Notices;
 class SaveFiles;
 
 class Player final : public platform::HostClient, private ProgramControl {
@@ -123,6 +124,7 @@ class Player final : public platform::HostClient, private ProgramControl {
 
     std::unique_ptr<EndingDialogs> endingDialogs_;
     Services services_;                   // with endingDialogs_ for the host's dialogs
+    std::unique_ptr<Notices> notices_;    // the engine's boxes, shown on services_.dialogs
     std::unique_ptr<ShownCanvas> shown_;  // between screen 0 and the host's canvas
     std::unique_ptr<Story> story_;
     std::unique_ptr<Execution> execution_;

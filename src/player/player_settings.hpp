@@ -33,7 +33,8 @@ struct PlayerSettings {
     int32_t autoPerCharMs = 40;    // ... plus this much per character revealed since the last
     bool skipReadOnly = true;      // the skip toggle stops at the first unread message
     bool copyEachMessage = false;  // each completed message goes to the clipboard
-    bool lineBreakRules = true;    // no closing punctuation begins a line, no opening bracket ends one
+    bool lineBreakRules =
+        true;  // no closing punctuation begins a line, no opening bracket ends one
     WindowScaling scaling = WindowScaling::Whole;
 
     // Every setting as (name, value) in a fixed order: the names of the file and of the trace.

@@ -14,15 +14,15 @@
 #include "graphics/screen.hpp"
 #include "interp/execution.hpp"
 #include "platform/clock.hpp"
-#include "platform/dialogs.hpp"
 #include "platform/file_system.hpp"
+#include "platform/notice_sink.hpp"
 #include "story/story.hpp"
 #include "zarvo/texts.hpp"
 
 namespace zarvo {
 
 using platform::BoxAnswer;
-using platform::BoxKind;
+using platform::Notice;
 
 namespace {
 
@@ -201,7 +201,8 @@ bool copyBeside(platform::FileSystem& files, const std::string& path, std::strin
 
 }  // namespace
 
-SaveFiles::SaveFiles(const Services& services) : services_(services) {}
+SaveFiles::SaveFiles(const Services& services, platform::NoticeSink& notices)
+    : services_(services), notices_(notices) {}
 
 SaveFiles::~SaveFiles() {
     abandonWriter();
@@ -237,29 +238,21 @@ bool SaveFiles::finishWriter() {
 }
 
 void SaveFiles::reportWriteFailure(const std::string& path) {
-    if (services_.dialogs)
-        services_.dialogs->showMessage(BoxKind::ErrorOk,
-                                       std::string(texts::kSaveWriteFailed) + forDisplay(path));
+    notices_.tell(Notice::SaveWriteFailed, {forDisplay(path)});
 }
 
 void SaveFiles::reportDamaged(const std::string& path, std::string_view entry) {
-    if (!services_.dialogs) return;
-    std::string text(texts::kSaveDamaged);
-    text += forDisplay(path);
-    if (!entry.empty()) text.append(texts::kSaveDamagedEntry).append(entry);
-    services_.dialogs->showMessage(BoxKind::ErrorOk, text);
+    notices_.tell(Notice::SaveDamaged, {forDisplay(path), entry});
 }
 
 bool SaveFiles::ensureSaveFolder(const std::string& path) {
     platform::FileSystem& files = *services_.files;
     std::string dir = folderOf(path);
     if (dir.empty() || files.directoryExists(dir)) return true;
-    std::string ask(texts::kSaveFolderAskBefore);
-    ask += forDisplay(dir);
-    ask += texts::kExtractFolderAskAfter;
-    if (services_.dialogs->showMessage(BoxKind::WarningYesNo, ask) != BoxAnswer::Yes) return false;
+    if (notices_.tell(Notice::AskCreateSaveFolder, {forDisplay(dir)}) != BoxAnswer::Yes)
+        return false;
     if (!files.makeDirectory(dir)) {
-        services_.dialogs->showMessage(BoxKind::ErrorOk, texts::kFolderCreateFailed);
+        notices_.tell(Notice::FolderCreateFailed);
         return false;
     }
     return true;
@@ -306,9 +299,7 @@ bool SaveFiles::openSaveFile(const std::string& path, FileMode mode) {
         if (!readable || !appendPackage(*services_.files, writer_, appendCopy_)) {
             info_.clear();
             abandonWriter();
-            if (services_.dialogs)
-                services_.dialogs->showMessage(
-                    BoxKind::ErrorOk, std::string(texts::kSaveAppendUnreadable) + forDisplay(path));
+            notices_.tell(Notice::SaveAppendUnreadable, {forDisplay(path)});
             return openFailed();
         }
         appendTarget_ = path;
@@ -359,7 +350,7 @@ bool SaveFiles::autoSave(const std::string& path) {
         resume.saveInfo(sections);
     }
     if (!services_.screen->saveInfo(sections, legacy) && sections.ok())
-        services_.dialogs->showMessage(BoxKind::Plain, "debug error : FScreenControl->SaveInfo()");
+        notices_.tell(Notice::ScreenSaveFailed);
     services_.music->writeMusicInfo(info_);
     story.variables().saveInfo(sections);
     writeListInt(info_, "SaveSystem.Version", kVersion);
@@ -401,8 +392,7 @@ bool SaveFiles::autoLoad(const std::string& path) {
     }
     if (script.readHeadString(kZarvo, "BuildID", "") !=
             readListString(info_, "SaveSystem.BuildID", "") &&
-        services_.dialogs->showMessage(BoxKind::WarningAbortIgnore, texts::kIncompatibleSave) ==
-            BoxAnswer::Abort) {
+        notices_.tell(Notice::IncompatibleSave) == BoxAnswer::Abort) {
         info_.clear();
         return false;
     }
@@ -461,8 +451,7 @@ bool SaveFiles::autoLoad(const std::string& path) {
         execution.callPageKeepState("_system", "_reload");
 
     Screen& screen = *services_.screen;
-    if (!screen.loadInfo(sections, legacy))
-        services_.dialogs->showMessage(BoxKind::Plain, "debug error : FScreenControl->LoadInfo()");
+    if (!screen.loadInfo(sections, legacy)) notices_.tell(Notice::ScreenLoadFailed);
     services_.music->readMusicInfo(info_);
     story.variables().loadInfo(sections);
     info_.clear();

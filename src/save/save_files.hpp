@@ -21,6 +21,7 @@ namespace platform {
 class Clock;
 class Dialogs;
 class FileSystem;
+class NoticeSink;
 }  // namespace platform
 
 class Execution;
@@ -52,7 +53,8 @@ class SaveFiles {
         platform::Clock* clock = nullptr;
     };
 
-    explicit SaveFiles(const Services& services);
+    // Failures and questions about save files go to `notices`.
+    SaveFiles(const Services& services, platform::NoticeSink& notices);
     // A file still open for writing is abandoned: its old contents stay as they were.
     ~SaveFiles();
     SaveFiles(const SaveFiles&) = delete;
@@ -107,6 +109,7 @@ class SaveFiles {
     void reportDamaged(const std::string& path, std::string_view entry);
 
     Services services_;
+    platform::NoticeSink& notices_;
     StringList settings_;
     StringList info_;
     OpenMode openMode_ = OpenMode::None;

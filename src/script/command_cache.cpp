@@ -2,9 +2,8 @@
 
 #include "base/name_value.hpp"
 #include "base/text.hpp"
-#include "platform/dialogs.hpp"
+#include "platform/notice_sink.hpp"
 #include "script/script_file.hpp"
-#include "zarvo/texts.hpp"
 
 namespace zarvo {
 
@@ -45,23 +44,16 @@ void CommandCache::setPageName(std::string_view name) {
 }
 
 void CommandCache::makeCommandCache() {
-    if (!file_) {
-        if (dialogs_)
-            dialogs_->showMessage(platform::BoxKind::ErrorOk,
-                                  "Error : Make_CommandCache()\nCan't access \"ZarvoFile\"");
-        return;
-    }
     int32_t start = 0, end = 0;
     int32_t n = 0;
-    if (file_->findPage(bookName_, pageName_, start, end)) n = end - start - 1;
+    if (file_.findPage(bookName_, pageName_, start, end)) n = end - start - 1;
     int32_t c = 0;
     int32_t depth = 0;
     for (int32_t i = 0; i < n; ++i) {
-        std::string_view t = trimBlanks(pageLine(*file_, start, end, i));
+        std::string_view t = trimBlanks(pageLine(file_, start, end, i));
         if (t.empty() || t[0] != '@') continue;
         if (c == kMaxCommands) {
-            if (dialogs_)
-                dialogs_->showMessage(platform::BoxKind::ErrorOk, texts::kTooManyCommands);
+            notices_.tell(platform::Notice::TooManyCommands);
             // The entries now hold part of this page, so none of them may run; the cache stays
             // invalid and the next query reports the page again.
             count_ = 0;
@@ -103,19 +95,19 @@ int32_t CommandCache::getCommandLevel(int32_t index) {
 
 bool CommandCache::getCommand(int32_t index, Command& command) {
     rebuildIfNeeded();
-    if (index < 0 || index >= count_ || !file_) return false;
+    if (index < 0 || index >= count_) return false;
     int32_t start = 0, end = 0;
-    if (!file_->findPage(bookName_, pageName_, start, end)) start = end = 0;
+    if (!file_.findPage(bookName_, pageName_, start, end)) start = end = 0;
     const Entry& e = entries_[static_cast<size_t>(index)];
     // The type is read from the line as it is now, like the parameters.
-    command.keyword = trimBlanks(pageLine(*file_, start, end, e.line));
+    command.keyword = trimBlanks(pageLine(file_, start, end, e.line));
     command.type = commandTypeOf(command.keyword);
     command.line = e.line;
     command.level = e.level;
     command.params.clear();
     int32_t first = index == 0 ? 0 : entries_[static_cast<size_t>(index) - 1].line + 1;
     for (int32_t i = first; i < e.line; ++i)
-        command.params.push_back(pageLine(*file_, start, end, i));
+        command.params.push_back(pageLine(file_, start, end, i));
     return true;
 }
 

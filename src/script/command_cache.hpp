@@ -13,7 +13,7 @@
 namespace zarvo {
 
 namespace platform {
-class Dialogs;
+class NoticeSink;
 }
 class ScriptFile;
 
@@ -53,8 +53,9 @@ class CommandCache {
   public:
     static constexpr int32_t kMaxCommands = 500;
 
-    void setFile(ScriptFile* file) { file_ = file; }
-    void setDialogs(platform::Dialogs* dialogs) { dialogs_ = dialogs; }
+    // The pages come from `file`; a page too long to run is told to `notices`.
+    CommandCache(ScriptFile& file, platform::NoticeSink& notices)
+        : file_(file), notices_(notices) {}
 
     // Changing the book or page invalidates the cache; setting the same name again does not.
     void setBookName(std::string_view name);
@@ -81,8 +82,8 @@ class CommandCache {
         if (needsRebuild_) makeCommandCache();
     }
 
-    ScriptFile* file_ = nullptr;
-    platform::Dialogs* dialogs_ = nullptr;
+    ScriptFile& file_;
+    platform::NoticeSink& notices_;
     std::string bookName_;
     std::string pageName_;
     bool needsRebuild_ = true;

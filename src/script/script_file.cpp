@@ -1,8 +1,8 @@
 #include "script/script_file.hpp"
 
 #include "base/text.hpp"
-#include "platform/dialogs.hpp"
 #include "platform/file_system.hpp"
+#include "platform/notice_sink.hpp"
 #include "zarvo/texts.hpp"
 
 namespace zarvo {
@@ -66,7 +66,7 @@ const std::string kEmpty;
 
 }  // namespace
 
-ScriptFile::ScriptFile() {
+ScriptFile::ScriptFile(platform::NoticeSink& notices) : notices_(notices) {
     newScript();
 }
 
@@ -100,10 +100,7 @@ void ScriptFile::loadFromStream(std::string_view bytes) {
 }
 
 void ScriptFile::reportDamage(std::string_view tag) {
-    if (!dialogs_) return;
-    std::string text(texts::kFileDamaged);
-    text.append("\r\n").append(tag);
-    dialogs_->showMessage(platform::BoxKind::ErrorOk, text);
+    notices_.tell(platform::Notice::ScriptDamaged, {tag});
 }
 
 void ScriptFile::buildIndex() {
@@ -118,11 +115,7 @@ void ScriptFile::buildIndex() {
             case LineKind::Content:
                 break;
             case LineKind::Unknown:
-                if (dialogs_) {
-                    std::string text(texts::kUnknownBlock);
-                    text.append(line);
-                    dialogs_->showMessage(platform::BoxKind::ErrorOk, text);
-                }
+                notices_.tell(platform::Notice::UnknownBlock, {line});
                 return;  // needsIndex stays set: the next lookup tries (and reports) again
             case LineKind::Start:
                 if (kind == BlockKind::Head) {

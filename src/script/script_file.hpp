@@ -10,8 +10,8 @@
 namespace zarvo {
 
 namespace platform {
-class Dialogs;
 class FileSystem;
+class NoticeSink;
 }  // namespace platform
 
 class ScriptFile {
@@ -19,10 +19,8 @@ class ScriptFile {
     // First line of every script the player writes.
     static constexpr std::string_view kBanner = "/// Game Creative Tool - Zarvo Third -";
 
-    ScriptFile();
-
-    // Where integrity faults are reported (error box with OK); nullptr keeps them silent.
-    void setDialogs(platform::Dialogs* dialogs) { dialogs_ = dialogs; }
+    // Integrity faults of the block markers are told to `notices`.
+    explicit ScriptFile(platform::NoticeSink& notices);
 
     void newScript();
     // False (and the script unchanged) when the file cannot be read.
@@ -73,7 +71,7 @@ class ScriptFile {
     int32_t lastStart_ = -1;
     int32_t lastEnd_ = -1;
     std::string keyBuf_;  // reused to build lookup keys without an allocation per query
-    platform::Dialogs* dialogs_ = nullptr;
+    platform::NoticeSink& notices_;
 };
 
 }  // namespace zarvo

@@ -4,7 +4,7 @@
 #include "base/save_container.hpp"
 #include "base/text.hpp"
 #include "platform/clock.hpp"
-#include "platform/dialogs.hpp"
+#include "platform/notice_sink.hpp"
 #include "script/script_file.hpp"
 #include "zarvo/texts.hpp"
 
@@ -32,22 +32,15 @@ void splitHeadKey(std::string_view name, std::string_view& head, std::string_vie
     }
 }
 
-platform::Clock& systemClock() {
-    static platform::SystemClock clock;
-    return clock;
-}
-
 }  // namespace
 
-Variables::Variables(platform::Clock* clock) : clock_(clock ? clock : &systemClock()) {
-    startTick_ = clock_->ticks();
+Variables::Variables(ScriptFile& file, platform::NoticeSink& notices, platform::Clock& clock)
+    : file_(file), notices_(notices), clock_(clock) {
+    startTick_ = clock_.ticks();
 }
 
 void Variables::showSyntaxError(std::string_view operation, std::string_view reference) {
-    if (!dialogs_) return;
-    std::string text = "debug - Variables::";
-    text.append(operation).append("()\r\nsyntax error : VarName=").append(reference);
-    dialogs_->showMessage(platform::BoxKind::Plain, text);
+    notices_.tell(platform::Notice::VariableSyntaxError, {operation, reference});
 }
 
 void Variables::setValue(std::string_view reference, int32_t value) {
@@ -91,11 +84,11 @@ int32_t Variables::systemValue(std::string_view name) {
             (static_cast<uint64_t>(random_()) * static_cast<uint32_t>(randomRange_)) >> 32);
     }
     if (name == texts::kSysElapsed)
-        return static_cast<int32_t>((clock_->ticks() - startTick_) / 1000u);
+        return static_cast<int32_t>((clock_.ticks() - startTick_) / 1000u);
     if (name == texts::kSysDate || name == texts::kSysYear || name == texts::kSysMonth ||
         name == texts::kSysDay || name == texts::kSysTime || name == texts::kSysHour ||
         name == texts::kSysMinute || name == texts::kSysSecond) {
-        platform::LocalTime t = clock_->localTime();
+        platform::LocalTime t = clock_.localTime();
         if (name == texts::kSysDate) return t.year * 10000 + t.month * 100 + t.day;
         if (name == texts::kSysYear) return t.year;
         if (name == texts::kSysMonth) return t.month;
@@ -107,24 +100,22 @@ int32_t Variables::systemValue(std::string_view name) {
     }
     if (name == "@Version") return kVersion;
     if (name == "@CommandVersion") return kCommandVersion;
-    if (!file_) return 0;
     std::string_view head, key;
     splitHeadKey(name, head, key);
-    return file_->readHeadInt(head, key, 0);
+    return file_.readHeadInt(head, key, 0);
 }
 
 std::string Variables::systemText(std::string_view name) {
     if (name == texts::kSysWeekday) {
-        int wd = clock_->localTime().weekday;
+        int wd = clock_.localTime().weekday;
         // One two-byte character per day, Sunday first.
         if (wd < 0 || wd > 6 || texts::kWeekdays.size() < 14) return {};
         return std::string(texts::kWeekdays.substr(static_cast<size_t>(wd) * 2, 2));
     }
     if (name == "@ScriptFile") return scriptFileName_;
-    if (!file_) return {};
     std::string_view head, key;
     splitHeadKey(name, head, key);
-    return file_->readHeadString(head, key, "");
+    return file_.readHeadString(head, key, "");
 }
 
 void Variables::appendTextVar(std::string& out, std::string_view name) {

@@ -15,7 +15,7 @@ namespace zarvo {
 
 namespace platform {
 class Clock;
-class Dialogs;
+class NoticeSink;
 }  // namespace platform
 class SaveContainer;
 class ScriptFile;
@@ -25,14 +25,10 @@ class Variables {
     static constexpr int32_t kVersion = 3120;
     static constexpr int32_t kCommandVersion = 20;
 
-    // The clock gives the elapsed play time (counted from now) and the local date and time;
-    // it must outlive the controller. nullptr uses the system clock.
-    explicit Variables(platform::Clock* clock = nullptr);
-
-    // Head blocks for "@HEAD:KEY" look-ups; without a file they read as 0 or "".
-    void setFile(ScriptFile* file) { file_ = file; }
-    // Where the "debug - ..." syntax messages go; nullptr keeps them silent.
-    void setDialogs(platform::Dialogs* dialogs) { dialogs_ = dialogs; }
+    // `file` holds the Head blocks of "@HEAD:KEY" look-ups; `notices` hears of references with
+    // the wrong sign; the clock gives the elapsed play time (counted from now) and the local date
+    // and time. All of them must outlive the variables.
+    Variables(ScriptFile& file, platform::NoticeSink& notices, platform::Clock& clock);
     // Seeds "@乱数" once; the owner does it from the time at start-up.
     void seed(uint32_t value) { random_.seed(value); }
 
@@ -73,9 +69,9 @@ class Variables {
     void appendTextVar(std::string& out, std::string_view name);
     void showSyntaxError(std::string_view operation, std::string_view reference);
 
-    ScriptFile* file_ = nullptr;
-    platform::Dialogs* dialogs_ = nullptr;
-    platform::Clock* clock_;
+    ScriptFile& file_;
+    platform::NoticeSink& notices_;
+    platform::Clock& clock_;
     StringList values_;
     StringList texts_;
     std::vector<std::pair<bool, size_t>> setOrder_;  // (is text, index in its list)

@@ -9,9 +9,9 @@
 #include "formats/bmp.hpp"
 #include "formats/mag_decoder.hpp"
 #include "formats/png.hpp"
-#include "platform/dialogs.hpp"
 #include "platform/file_system.hpp"
 #include "platform/host.hpp"
+#include "platform/notice_sink.hpp"
 #include "zarvo/texts.hpp"
 
 namespace zarvo {
@@ -34,14 +34,11 @@ std::string hostNameToScript(const std::string& name) {
 
 Story::Story(const Services& services)
     : services_(services),
-      script_(std::make_unique<ScriptFile>()),
-      variables_(std::make_unique<Variables>(services.clock)),
+      script_(std::make_unique<ScriptFile>(services.notices)),
+      variables_(std::make_unique<Variables>(*script_, services.notices, services.clock)),
       layers_(std::make_unique<LayerDefinitions>()),
       susie_(std::make_unique<ImagePluginHost>()) {
     systemFont = texts::kDefaultSystemFont;
-    script_->setDialogs(services.dialogs);
-    variables_->setFile(script_.get());
-    variables_->setDialogs(services.dialogs);
 }
 
 Story::~Story() {
@@ -65,7 +62,7 @@ bool Story::openProject(const std::string& path) {
     if (projectDir_.empty()) projectDir_ = ".";
     std::string dataDirectory = script_->readHeadString(kZarvo, "DataDirectory", "");
     if (!dataDirectory.empty())
-        dataDir_ = services_.files->resolve(projectDir_, dataDirectory);
+        dataDir_ = services_.files.resolve(projectDir_, dataDirectory);
     else
         dataDir_ = platform::joinPath(projectDir_, platform::fileStem(path));
 
@@ -85,18 +82,17 @@ std::string Story::startPage() const {
 
 bool Story::openProjectFile() {
     auto notFound = [this] {
-        std::string text = hostPathForDisplay(projectPath_);
-        text += texts::kNotFoundSuffix;
-        services_.dialogs->showMessage(platform::BoxKind::ErrorOk, text);
+        services_.notices.tell(platform::Notice::ScriptOpenFailed,
+                               {hostPathForDisplay(projectPath_)});
         fail();
         return false;
     };
-    if (!services_.files->exists(projectPath_)) return notFound();
-    if (hasMagic(*services_.files, projectPath_, "QZ7PKG") ||
-        hasMagic(*services_.files, projectPath_, "MZ")) {
-        openPackage(*services_.files, projectPath_, projectPackage_);
-    } else if (!hasMagic(*services_.files, projectPath_, "///")) {
-        services_.dialogs->showMessage(platform::BoxKind::ErrorOk, texts::kWrongHeaderId);
+    if (!services_.files.exists(projectPath_)) return notFound();
+    if (hasMagic(services_.files, projectPath_, "QZ7PKG") ||
+        hasMagic(services_.files, projectPath_, "MZ")) {
+        openPackage(services_.files, projectPath_, projectPackage_);
+    } else if (!hasMagic(services_.files, projectPath_, "///")) {
+        services_.notices.tell(platform::Notice::WrongHeaderId);
         fail();
         return false;
     }
@@ -104,7 +100,7 @@ bool Story::openProjectFile() {
     if (projectPackage_.isOpen()) {
         // A package without a script entry gives an empty script.
         readEntryToStream(bytes, "zarvo.zf7", projectPackage_);
-    } else if (!services_.files->readFile(projectPath_, bytes)) {
+    } else if (!services_.files.readFile(projectPath_, bytes)) {
         // A plain script, or a stub file that holds no package, that cannot be read.
         return notFound();
     }
@@ -114,17 +110,15 @@ bool Story::openProjectFile() {
 
 bool Story::checkVersions() {
     using platform::BoxAnswer;
-    using platform::BoxKind;
+    using platform::Notice;
     if (script_->readHeadString(kZarvo, "FileType", "") != "QZ7" &&
-        services_.dialogs->showMessage(BoxKind::ErrorAbortIgnore, texts::kWrongFileType) ==
-            BoxAnswer::Abort) {
+        services_.notices.tell(Notice::WrongFileType) == BoxAnswer::Abort) {
         fail();
         return false;
     }
     if (script_->readHeadInt(kZarvo, "CommandVersion", Variables::kCommandVersion) >
             Variables::kCommandVersion &&
-        services_.dialogs->showMessage(BoxKind::ErrorAbortIgnore, texts::kNewerCommandVersion) ==
-            BoxAnswer::Abort) {
+        services_.notices.tell(Notice::NewerCommandVersion) == BoxAnswer::Abort) {
         fail();
         return false;
     }
@@ -132,23 +126,20 @@ bool Story::checkVersions() {
 }
 
 void Story::extractEntries() {
-    using platform::BoxKind;
+    using platform::Notice;
     if (!script_->readHeadBool(kZarvo, "AutoExtract", false)) return;
     dataDir_ =
         platform::joinPath(platform::parentPath(projectPath_), platform::fileStem(projectPath_));
     if (services_.readOnly) return;
-    platform::FileSystem& files = *services_.files;
+    platform::FileSystem& files = services_.files;
     if (!files.directoryExists(dataDir_)) {
-        std::string ask(texts::kExtractFolderAskBefore);
-        ask += hostPathForDisplay(dataDir_);
-        ask += texts::kExtractFolderAskAfter;
-        if (services_.dialogs->showMessage(BoxKind::WarningYesNo, ask) !=
+        if (services_.notices.tell(Notice::AskCreateDataFolder, {hostPathForDisplay(dataDir_)}) !=
             platform::BoxAnswer::Yes) {
             dataDirDeclined_ = true;
             return;
         }
         if (!files.makeDirectory(dataDir_)) {
-            services_.dialogs->showMessage(BoxKind::ErrorOk, texts::kFolderCreateFailed);
+            services_.notices.tell(Notice::FolderCreateFailed);
             return;
         }
     }
@@ -158,8 +149,7 @@ void Story::extractEntries() {
         std::string target;
         if (!files.resolveInside(dataDir_, entry->name, target)) {
             // A name that is absolute or climbs out of the folder is never written.
-            std::string text(texts::kExtractUnsafeName);
-            services_.dialogs->showMessage(BoxKind::ErrorOk, text + entry->name);
+            services_.notices.tell(Notice::ExtractUnsafeName, {entry->name});
             continue;
         }
         if (files.exists(target)) continue;  // files on disk are never overwritten
@@ -171,21 +161,19 @@ void Story::extractEntries() {
             },
             i, projectPackage_);
         if (!read || !files.writeFile(target, bytes)) {
-            std::string text(texts::kExtractWriteFailed);
-            services_.dialogs->showMessage(BoxKind::ErrorOk, text + entry->name);
+            services_.notices.tell(Notice::ExtractFailed, {entry->name});
         }
     }
 }
 
 bool Story::openLibrary(const std::string& path) {
     closeLibrary();
-    if (!hasMagic(*services_.files, path, "QZ7LIB") ||
-        !openPackage(*services_.files, path, libraryPackage_))
+    if (!hasMagic(services_.files, path, "QZ7LIB") ||
+        !openPackage(services_.files, path, libraryPackage_))
         return false;
     std::string bytes;
     if (!readEntryToStream(bytes, "system.zf7", libraryPackage_)) return false;
-    ScriptFile library;
-    library.setDialogs(services_.dialogs);
+    ScriptFile library(services_.notices);
     library.loadFromStream(bytes);
     script_->importBook("_system", library);
     return true;
@@ -202,7 +190,7 @@ void Story::closeProject() {
 ImagePluginHost& Story::plugIns() {
     if (!susieActive_) {
         std::string dir = services_.programDir.empty() ? "." : services_.programDir;
-        susie_->openPlugIn(*services_.files, dir + "/*.spi");
+        susie_->openPlugIn(services_.files, dir + "/*.spi");
         susieActive_ = true;
     }
     return *susie_;
@@ -213,8 +201,8 @@ void Story::closeLibrary() {
 
 bool Story::openSavePackage(const std::string& path) {
     closeSavePackage();
-    return hasMagic(*services_.files, path, "QZ7SAVE") &&
-           openPackage(*services_.files, path, savePackage_);
+    return hasMagic(services_.files, path, "QZ7SAVE") &&
+           openPackage(services_.files, path, savePackage_);
 }
 
 void Story::closeSavePackage() {
@@ -222,7 +210,7 @@ void Story::closeSavePackage() {
 }
 
 std::optional<std::string> Story::findDataFile(std::string_view name) {
-    platform::FileSystem& files = *services_.files;
+    platform::FileSystem& files = services_.files;
     for (const std::string* dir : {&dataDir_, &projectDir_}) {
         if (dir->empty()) continue;
         std::string path = files.resolve(*dir, name);
@@ -292,7 +280,7 @@ bool Story::decodeFromDisk(const std::string& path, std::string_view name, bool 
                                             // plug-ins get what no decoder read.
     const bool mag = !bmp && hasExtension(name, ".mag");
     if (!bmp && !mag && plugIns().getPlugNum() == 0) return false;
-    std::unique_ptr<platform::ReadableFile> file = services_.files->openRead(path);
+    std::unique_ptr<platform::ReadableFile> file = services_.files.openRead(path);
     // Whatever is larger than the largest picture with generous room for its tables is not
     // read into memory at all.
     if (!file || file->size() > kBmpMaxPixels * 4 + (int64_t(64) << 20)) return false;
@@ -308,8 +296,7 @@ bool Story::decodeFromDisk(const std::string& path, std::string_view name, bool 
         const MagLoad loaded = MagDecoder::loadMagBytes(bytes, out);
         if (loaded == MagLoad::Loaded) return true;
         // A damaged MAG is reported; a plug-in may still read it.
-        if (loaded == MagLoad::Damaged)
-            services_.dialogs->showMessage(platform::BoxKind::WarningOk, texts::kMagDecodeFailed);
+        if (loaded == MagLoad::Damaged) services_.notices.tell(platform::Notice::MagDecodeFailed);
     }
     return plugIns().loadFromStream(bytes, out);
 }
@@ -335,7 +322,7 @@ bool Story::loadPictureUnguarded(std::string_view name, Picture& picture) {
             std::string bytes;
             return source.package
                        ? loadPngEntry(*source.package, name, picture)
-                       : services_.files->readFile(source.path, bytes) && takePng(bytes, picture);
+                       : services_.files.readFile(source.path, bytes) && takePng(bytes, picture);
         }
         return source.package ? decodeFromPackage(*source.package, name, bmp, picture)
                               : decodeFromDisk(source.path, name, bmp, picture);

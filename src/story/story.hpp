@@ -20,18 +20,19 @@ namespace zarvo {
 
 namespace platform {
 class Clock;
-class Dialogs;
 class FileSystem;
 class Host;
+class NoticeSink;
 }  // namespace platform
 
 class Story {
   public:
     struct Services {
-        platform::Host* host = nullptr;  // asked to terminate after a fatal opening error
-        platform::Clock* clock = nullptr;
-        platform::Dialogs* dialogs = nullptr;
-        platform::FileSystem* files = nullptr;
+        // Asked to terminate after a fatal opening error; none where nothing runs (checking).
+        platform::Host* host = nullptr;
+        platform::Clock& clock;
+        platform::NoticeSink& notices;
+        platform::FileSystem& files;
         std::string programDir;  // where image plug-ins (*.spi) are looked for
         // Open without creating the data folder or writing package entries into it (checking
         // a story); the data folder is still chosen as for a run.

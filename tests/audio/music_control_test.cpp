@@ -37,7 +37,7 @@ class MusicCtrlTest : public ::testing::Test {
     explicit MusicCtrlTest(std::vector<platform::HeadlessEvent> events = {})
         : host(clock, dialogs, std::move(events)),
           factory(clock),
-          ctrl({&factory, &host, &clock}),
+          ctrl({&factory, host, clock}),
           music(dir.file("music.wav")),
           sound(dir.file("sound.wav")),
           chime(dir.file("chime.wav")) {

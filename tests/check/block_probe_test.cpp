@@ -4,19 +4,19 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/recording_dialogs.hpp"
 #include "script/script_file.hpp"
+#include "support/notices.hpp"
 
 namespace zarvo {
 namespace {
 
 // What the player itself shows first when it indexes these lines.
 std::string playerMessage(const StringList& lines) {
-    platform::RecordingDialogs dialogs;
-    ScriptFile file;
-    file.setDialogs(&dialogs);
+    test::RecordedNotices boxes;
+    ScriptFile file(boxes);
     file.loadFromStream(joinLines(lines));
-    return dialogs.shown().empty() ? std::string() : dialogs.shown().front().text;
+    const auto& shown = boxes.dialogs.shown();
+    return shown.empty() ? std::string() : shown.front().text;
 }
 
 TEST(BlockFault, EachKindIsFoundOnItsLineWithThePlayersMessage) {

@@ -9,9 +9,9 @@
 #include "base/sjis.hpp"
 #include "graphics/screen.hpp"
 #include "interp/run_state.hpp"
-#include "platform/recording_dialogs.hpp"
 #include "script/script_file.hpp"
 #include "support/box_font_engine.hpp"
+#include "support/notices.hpp"
 #include "support/temp_dir.hpp"
 #include "zarvo/texts.hpp"
 
@@ -285,13 +285,11 @@ class DynamicScreenTest : public ::testing::Test {
         script.loadFromStream(
             sjis("<Head=\"Zarvo\">\r\nImageWidth=320\r\nImageHeight=240\r\n<Head End>\r\n"));
         defs.load(script);
-        process.setClock(&clock);
-        Screen::Services s;
-        s.script = &script;
-        s.process = &process;
-        s.layerDefinitions = &defs;
-        s.systemFont = &systemFont;
-        s.dialogs = &dialogs;
+        Screen::Services s{.script = script,
+                           .process = process,
+                           .layerDefinitions = defs,
+                           .systemFont = systemFont,
+                           .notices = boxes};
         s.loadGraphic = [this](std::string_view name, Surface& g) {
             ++loads;
             if (name == "a.png")
@@ -309,11 +307,13 @@ class DynamicScreenTest : public ::testing::Test {
 
     DynamicLayer& set() { return *control->dynamicLayers(0); }
 
-    ScriptFile script;
-    LayerDefinitions defs;
-    RunState process;
     platform::VirtualClock clock;
-    platform::RecordingDialogs dialogs;
+    test::RecordedNotices boxes;
+    platform::RecordingDialogs& dialogs = boxes.dialogs;
+    ScriptFile script{boxes};
+    LayerDefinitions defs;
+    CallStack stack;
+    RunState process{stack, clock, boxes};
     platform::FrameCanvas canvas;
     std::string systemFont = std::string(texts::kDefaultSystemFont);
     std::unique_ptr<Screen> control;

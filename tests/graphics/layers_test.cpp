@@ -7,8 +7,8 @@
 #include "backends/headless/virtual_clock.hpp"
 #include "graphics/screen.hpp"
 #include "interp/run_state.hpp"
-#include "platform/recording_dialogs.hpp"
 #include "script/script_file.hpp"
+#include "support/notices.hpp"
 #include "support/temp_dir.hpp"
 #include "zarvo/texts.hpp"
 
@@ -81,13 +81,11 @@ class ScreenControlTest : public ::testing::Test {
             "<Head=\"LayerList\">\r\nLayerCount=3\r\nLayer.1.LayerName=A\r\nLayer.2.LayerName=B\r\n"
             "<Head End>\r\n<Head=\"MessageWindow\">\r\nImageWidth=0\r\n<Head End>\r\n"));
         defs.load(script);
-        process.setClock(&clock);
-        Screen::Services s;
-        s.script = &script;
-        s.process = &process;
-        s.layerDefinitions = &defs;
-        s.systemFont = &systemFont;
-        s.dialogs = &dialogs;
+        Screen::Services s{.script = script,
+                           .process = process,
+                           .layerDefinitions = defs,
+                           .systemFont = systemFont,
+                           .notices = boxes};
         s.loadGraphic = [](std::string_view name, Surface& g) {
             if (name != "red.bmp") return false;
             g = solid(4, 4, 0x0000FF);
@@ -98,11 +96,13 @@ class ScreenControlTest : public ::testing::Test {
         control->setUpWindows();
     }
 
-    ScriptFile script;
-    LayerDefinitions defs;
-    RunState process;
     platform::VirtualClock clock;
-    platform::RecordingDialogs dialogs;
+    test::RecordedNotices boxes;
+    platform::RecordingDialogs& dialogs = boxes.dialogs;
+    ScriptFile script{boxes};
+    LayerDefinitions defs;
+    CallStack stack;
+    RunState process{stack, clock, boxes};
     std::string systemFont = std::string(texts::kDefaultSystemFont);
     std::unique_ptr<Screen> control;
     bool ended = false;

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "backends/headless/virtual_clock.hpp"
 #include "interp/run_state.hpp"
+#include "support/notices.hpp"
 
 namespace zarvo {
 namespace {
@@ -14,8 +16,9 @@ void pushPosition(CallStack& stack, const char* book, const char* page, int inde
 
 TEST(ProcessStack, StateKeepingFrameIsSavedTopFirstInReverseFrameOrder) {
     CallStack stack;
-    RunState process;
-    process.setStack(&stack);
+    platform::VirtualClock clock(0);
+    test::RecordedNotices boxes;
+    RunState process(stack, clock, boxes);
     process.beginMessageEffect(0, "text");
     process.beginMessageWait();
     process.startWaitTimer(300);

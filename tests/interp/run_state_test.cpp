@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "backends/headless/virtual_clock.hpp"
-#include "platform/recording_dialogs.hpp"
+#include "support/notices.hpp"
 #include "support/temp_dir.hpp"
 
 namespace zarvo {
@@ -11,14 +11,10 @@ namespace {
 
 struct ProcessFixture : ::testing::Test {
     platform::VirtualClock clock{0xFFFFFF00u};  // a quarter second before the tick count wraps
-    platform::RecordingDialogs dialogs;
+    test::RecordedNotices boxes;
+    platform::RecordingDialogs& dialogs = boxes.dialogs;
     CallStack stack;
-    RunState process;
-    ProcessFixture() {
-        process.setClock(&clock);
-        process.setStack(&stack);
-        process.setDialogs(&dialogs);
-    }
+    RunState process{stack, clock, boxes};
     bool noWaitFlags() const {
         return !process.activeClick() && !process.anykeyClick() && !process.timer();
     }
@@ -100,8 +96,7 @@ TEST_F(ProcessFixture, HalfSecondAndRemainingSecondsAcrossTheWrap) {
     EXPECT_TRUE(process.halfSecondElapsed());
 
     platform::VirtualClock zero(0);
-    RunState fresh;
-    fresh.setClock(&zero);
+    RunState fresh(stack, zero, boxes);
     EXPECT_TRUE(fresh.halfSecondElapsed());
 
     clock.setTicks(0xFFFFFF00u);

@@ -20,14 +20,14 @@ namespace {
 namespace fs = std::filesystem;
 
 // Rank of each folder, lowest first: a folder may include its own headers and those of folders
-// of a lower rank. Debug sits below the player that owns it, check beside the player; the
-// backends implement the seam and may use one another.
+// of a lower rank. Debug sits below the player that owns it, check above the player, whose
+// notices it reports; the backends implement the seam and may use one another.
 const std::map<std::string, int>& ranks() {
     static const std::map<std::string, int> r{
         {"base", 0},    {"platform", 1}, {"formats", 2},   {"archive", 3},
         {"script", 4},  {"story", 5},    {"interp", 6},    {"graphics", 7},
         {"audio", 8},   {"save", 9},     {"commands", 10}, {"debug", 11},
-        {"player", 12}, {"check", 12},   {"backends", 13}, {"app", 14}};
+        {"player", 12}, {"check", 13},   {"backends", 14}, {"app", 15}};
     return r;
 }
 

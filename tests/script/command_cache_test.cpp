@@ -4,10 +4,10 @@
 
 #include <set>
 
-#include "platform/recording_dialogs.hpp"
 #include "script/command_table.hpp"
 #include "script/script_file.hpp"
 #include "script_test_util.hpp"
+#include "support/notices.hpp"
 #include "zarvo/texts.hpp"
 
 namespace zarvo {
@@ -37,8 +37,6 @@ std::vector<std::string> repeat(std::string_view line, int n) {
 struct Fixture : ::testing::Test {
     void open(const std::string& bytes, std::string_view page) {
         file.loadFromStream(bytes);
-        ctrl.setFile(&file);
-        ctrl.setDialogs(&dialogs);
         ctrl.setBookName("b");
         ctrl.setPageName(page);
     }
@@ -47,9 +45,10 @@ struct Fixture : ::testing::Test {
         for (int32_t i = 0; i < ctrl.commandCount(); ++i) out.push_back(ctrl.getCommandLevel(i));
         return out;
     }
-    ScriptFile file;
-    CommandCache ctrl;
-    RecordingDialogs dialogs;
+    test::RecordedNotices boxes;
+    RecordingDialogs& dialogs = boxes.dialogs;
+    ScriptFile file{boxes};
+    CommandCache ctrl{file, boxes};
 };
 
 TEST(CommandKeywords, TableOrderAndExactComparison) {
@@ -167,18 +166,6 @@ TEST_F(Fixture, FiveHundredCommandsFitAndOneMoreIsRefused) {
     ctrl.setPageName("full");
     EXPECT_EQ(ctrl.commandCount(), 500);
     EXPECT_EQ(dialogs.shown().size(), 3u);
-}
-
-TEST(CommandCache, WithoutAFileEveryQueryComplains) {
-    CommandCache ctrl;
-    RecordingDialogs dialogs;
-    ctrl.setDialogs(&dialogs);
-    Command cmd;
-    EXPECT_EQ(ctrl.commandCount(), 0);
-    EXPECT_FALSE(ctrl.getCommand(0, cmd));
-    ASSERT_EQ(dialogs.shown().size(), 2u);
-    EXPECT_EQ(dialogs.shown()[1].kind, BoxKind::ErrorOk);
-    EXPECT_EQ(dialogs.shown()[1].text, "Error : Make_CommandCache()\nCan't access \"ZarvoFile\"");
 }
 
 TEST_F(Fixture, RebuildsOnlyWhenTheNameChanges) {

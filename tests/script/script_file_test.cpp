@@ -2,15 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/recording_dialogs.hpp"
 #include "script_test_util.hpp"
+#include "support/notices.hpp"
 #include "zarvo/texts.hpp"
 
 namespace zarvo {
 namespace {
 
 using platform::BoxKind;
-using platform::RecordingDialogs;
 using test::script;
 using test::sjis;
 
@@ -43,7 +42,8 @@ const std::string kStory = script({
 });
 
 TEST(ZarvoFile, IndexFollowsTheEndMarkers) {
-    ScriptFile f;
+    test::RecordedNotices boxes;
+    ScriptFile f(boxes);
     f.loadFromStream(kStory);
     StringList expected = {"Zarvo/:2,11", sjis("本/開始:13,17"), sjis("本/空:18,19"),
                            sjis("本:12,20")};
@@ -60,7 +60,8 @@ TEST(ZarvoFile, IndexFollowsTheEndMarkers) {
 }
 
 TEST(ZarvoFile, HeadValuesTakeTheFirstExactKeyUntrimmed) {
-    ScriptFile f;
+    test::RecordedNotices boxes;
+    ScriptFile f(boxes);
     f.loadFromStream(kStory);
     EXPECT_EQ(f.readHeadString("Zarvo", "Title", "d"), sjis("物語"));  // first line wins
     EXPECT_EQ(f.readHeadString("Zarvo", "Spaced", "d"), " 12");
@@ -77,7 +78,8 @@ TEST(ZarvoFile, HeadValuesTakeTheFirstExactKeyUntrimmed) {
 }
 
 TEST(ZarvoFile, PageLinesAreUntrimmedAndBoundsAreSafe) {
-    ScriptFile f;
+    test::RecordedNotices boxes;
+    ScriptFile f(boxes);
     f.loadFromStream(kStory);
     const std::string book = sjis("本"), page = sjis("開始");
     EXPECT_EQ(f.getPageLineCount(book, page), 3);
@@ -94,7 +96,8 @@ TEST(ZarvoFile, PageLinesAreUntrimmedAndBoundsAreSafe) {
 }
 
 TEST(ZarvoFile, FirstMatchAndFilingRules) {
-    ScriptFile f;
+    test::RecordedNotices boxes;
+    ScriptFile f(boxes);
     f.loadFromStream(script({
         "<Book=\"A\">", "<Page=\"p\">", "x", "<Page End>", "<Book End>",  // 0-4
         "<Book=\"A\">", "<Page=\"q\">", "<Page End>", "<Book End>",       // 5-8
@@ -129,16 +132,15 @@ TEST(ZarvoFile, FirstMatchAndFilingRules) {
 }
 
 TEST(ZarvoFile, MarkerNamesAndEndMarkerWording) {
-    ScriptFile f;
-    RecordingDialogs dialogs;
-    f.setDialogs(&dialogs);
+    test::RecordedNotices boxes;
+    ScriptFile f(boxes);
     f.loadFromStream(script({
         "<Page=\"lonely\">", "<Page End>",                // before any book: book ""
         "<Book= \"spaced name\" >", "  <Book Finish>  ",  // any word after the space closes
         "<Book= bare >", "<Book End>", "<Book=\"open", "<Book End>",  // no ">": the empty name
         "\t<Page=\"p\"> \t", "<Page End>",                            // blanks around a marker
     }));
-    EXPECT_TRUE(dialogs.shown().empty());
+    EXPECT_TRUE(boxes.dialogs.shown().empty());
     int32_t s, e;
     EXPECT_TRUE(f.findPage("", "lonely", s, e));
     EXPECT_TRUE(f.findBook("spaced name", s, e));
@@ -168,60 +170,60 @@ TEST(ZarvoFile, EachIntegrityFaultHasItsMessage) {
     for (const Fault& fault : faults) {
         std::string text;
         for (auto l : fault.lines) text.append(l).append("\r\n");
-        RecordingDialogs dialogs;
-        ScriptFile f;
-        f.setDialogs(&dialogs);
+        test::RecordedNotices boxes;
+        ScriptFile f(boxes);
         f.loadFromStream(text);
-        ASSERT_EQ(dialogs.shown().size(), 1u) << fault.tag;
-        EXPECT_EQ(dialogs.shown()[0].kind, BoxKind::ErrorOk);
-        EXPECT_EQ(dialogs.shown()[0].text, damaged(fault.tag));
+        ASSERT_EQ(boxes.dialogs.shown().size(), 1u) << fault.tag;
+        EXPECT_EQ(boxes.dialogs.shown()[0].kind, BoxKind::ErrorOk);
+        EXPECT_EQ(boxes.dialogs.shown()[0].text, damaged(fault.tag));
     }
 }
 
 TEST(ZarvoFile, UnknownBlocksStopTheIndexWithTheLineAsStored) {
     for (std::string_view bad :
          {"<BookEnd>", "<Book =\"x\">", "  <Chapter=\"x\">", "<", "< Book End>"}) {
-        RecordingDialogs dialogs;
-        ScriptFile f;
-        f.setDialogs(&dialogs);
+        test::RecordedNotices boxes;
+        ScriptFile f(boxes);
         f.loadFromStream(std::string("<Book=\"x\">\r\n") + std::string(bad) + "\r\n<Book End>\r\n");
-        ASSERT_EQ(dialogs.shown().size(), 1u) << bad;
-        EXPECT_EQ(dialogs.shown()[0].kind, BoxKind::ErrorOk);
-        EXPECT_EQ(dialogs.shown()[0].text, std::string(texts::kUnknownBlock) + std::string(bad));
+        ASSERT_EQ(boxes.dialogs.shown().size(), 1u) << bad;
+        EXPECT_EQ(boxes.dialogs.shown()[0].kind, BoxKind::ErrorOk);
+        EXPECT_EQ(boxes.dialogs.shown()[0].text,
+                  std::string(texts::kUnknownBlock) + std::string(bad));
     }
 }
 
 TEST(ZarvoFile, ADamagedIndexKeepsEarlierBlocksAndReportsAgain) {
-    RecordingDialogs dialogs;
-    ScriptFile f;
-    f.setDialogs(&dialogs);
+    test::RecordedNotices boxes;
+    ScriptFile f(boxes);
     f.loadFromStream(script({"<Book=\"ok\">", "<Page=\"p\">", "<Page End>", "<Book End>",
                              "<Page End>", "<Book=\"late\">", "<Book End>"}));
-    EXPECT_EQ(dialogs.shown().size(), 1u);
+    EXPECT_EQ(boxes.dialogs.shown().size(), 1u);
     int32_t s, e;
     EXPECT_TRUE(f.findBook("ok", s, e));  // rebuilt, reported again
-    EXPECT_EQ(dialogs.shown().size(), 2u);
+    EXPECT_EQ(boxes.dialogs.shown().size(), 2u);
     EXPECT_TRUE(f.findBook("ok", s, e));  // the cached answer needs no index
-    EXPECT_EQ(dialogs.shown().size(), 2u);
+    EXPECT_EQ(boxes.dialogs.shown().size(), 2u);
     EXPECT_FALSE(f.findBook("late", s, e));
-    EXPECT_EQ(dialogs.shown().size(), 3u);
-    EXPECT_EQ(dialogs.shown()[2].text, damaged("[Page block miss start flag]"));
+    EXPECT_EQ(boxes.dialogs.shown().size(), 3u);
+    EXPECT_EQ(boxes.dialogs.shown()[2].text, damaged("[Page block miss start flag]"));
 
     // Kinds are tracked on their own: interleaved blocks are no fault.
-    dialogs.clear();
+    boxes.dialogs.clear();
     f.loadFromStream(script({"<Head=\"h\">", "<Book=\"b\">", "<Head End>", "<Book End>"}));
-    EXPECT_TRUE(dialogs.shown().empty());
+    EXPECT_TRUE(boxes.dialogs.shown().empty());
     EXPECT_TRUE(f.findHead("h", s, e));
     EXPECT_TRUE(f.findBook("b", s, e));
 
-    // Without dialogs the faults are silent, never fatal.
-    ScriptFile quiet;
+    // Faults are told, never fatal.
+    test::RecordedNotices quietBoxes;
+    ScriptFile quiet(quietBoxes);
     quiet.loadFromStream("<Page End>\r\n<Odd>\r\n");
     EXPECT_FALSE(quiet.findPage("", "", s, e));
 }
 
 TEST(ZarvoFile, NewScriptAndLoadingFromFiles) {
-    ScriptFile f;
+    test::RecordedNotices boxes;
+    ScriptFile f(boxes);
     ASSERT_EQ(f.lines().size(), 2u);
     EXPECT_EQ(f.lines()[0], "/// Game Creative Tool - Zarvo Third -");
     EXPECT_EQ(f.lines()[1].substr(0, 3), "///");
@@ -240,7 +242,8 @@ TEST(ZarvoFile, NewScriptAndLoadingFromFiles) {
 }
 
 TEST(ZarvoFile, ImportBookAddsOnlyAMissingBook) {
-    ScriptFile story, library;
+    test::RecordedNotices boxes;
+    ScriptFile story(boxes), library(boxes);
     story.loadFromStream(
         script({"<Book=\"main\">", "<Page=\"p\">", "story", "<Page End>", "<Book End>"}));
     library.loadFromStream(

@@ -6,9 +6,9 @@
 
 #include "backends/headless/virtual_clock.hpp"
 #include "base/save_container.hpp"
-#include "platform/recording_dialogs.hpp"
 #include "script/script_file.hpp"
 #include "script_test_util.hpp"
+#include "support/notices.hpp"
 #include "zarvo/texts.hpp"
 
 namespace zarvo {
@@ -18,7 +18,7 @@ using platform::BoxKind;
 using test::sjis;
 
 struct Vars : ::testing::Test {
-    Vars() : vars(&clock) {
+    Vars() {
         file.loadFromStream(test::script({
             "<Head=\"Zarvo\">",
             "ImageWidth=640",
@@ -28,8 +28,6 @@ struct Vars : ::testing::Test {
             "@version=7",
             "<Head End>",
         }));
-        vars.setFile(&file);
-        vars.setDialogs(&dialogs);
     }
     std::string expand(std::string_view utf8) {
         bool error = true;
@@ -38,9 +36,10 @@ struct Vars : ::testing::Test {
         return out;
     }
     platform::VirtualClock clock{5000};
-    ScriptFile file;
-    platform::RecordingDialogs dialogs;
-    Variables vars;
+    test::RecordedNotices boxes;
+    platform::RecordingDialogs& dialogs = boxes.dialogs;
+    ScriptFile file{boxes};
+    Variables vars{file, boxes, clock};
 };
 
 TEST_F(Vars, UserVariablesIgnoreLetterCaseAndKeepFirstSetOrder) {
@@ -91,7 +90,7 @@ TEST_F(Vars, SystemNamesAreReadOnlyAndExact) {
     EXPECT_EQ(vars.getTextVar("@ScriptFile"), "unknown file");
     vars.setScriptFileName("story.zp7");
     EXPECT_EQ(expand("[$@ScriptFile$]"), "[story.zp7]");
-    vars.setFile(nullptr);
+    file.newScript();  // a script without the head
     EXPECT_EQ(vars.getValueVar("@Zarvo:ImageWidth"), 0);
 }
 
@@ -177,7 +176,7 @@ TEST_F(Vars, SaveSectionsRoundTrip) {
     EXPECT_EQ(save.sections["valuevar.info"], (StringList{"a=1"}));
     EXPECT_EQ(save.sections["stringvar.info"], (StringList{sjis("t=文字")}));
 
-    Variables other(&clock);
+    Variables other(file, boxes, clock);
     other.setValue("%old%", 5);
     other.setText("$keep$", "k");
     MemorySaveContainer partial;
