@@ -3,13 +3,13 @@
 
 #include "commands/interpreter.hpp"
 #include "interp/execution.hpp"
-#include "platform/dialogs.hpp"
+#include "platform/notice_sink.hpp"
 #include "story/story.hpp"
 #include "zarvo/texts.hpp"
 
 namespace zarvo {
 
-using platform::BoxKind;
+using platform::Notice;
 
 bool Interpreter::runIf(const Command& command) {
     namespace p = params::if_;
@@ -64,13 +64,13 @@ bool Interpreter::runIf(const Command& command) {
         }
     }
     if (holds || execution_.skipPastLevel(command.level)) return true;
-    dialogs_.showMessage(BoxKind::ErrorOk, texts::kIfWithoutEndif);
+    notices_.tell(Notice::IfWithoutEndif);
     return false;
 }
 
 bool Interpreter::runElse(const Command& command) {
     if (execution_.skipPastLevel(command.level)) return true;
-    dialogs_.showMessage(BoxKind::ErrorOk, texts::kElseWithoutEndif);
+    notices_.tell(Notice::ElseWithoutEndif);
     return false;
 }
 
@@ -86,8 +86,7 @@ bool Interpreter::runCall(const Command& command) {
 }
 
 bool Interpreter::runReturn(const Command&) {
-    if (!execution_.returnFromCall())
-        dialogs_.showMessage(BoxKind::WarningOk, texts::kStackUnderflow);
+    if (!execution_.returnFromCall()) notices_.tell(Notice::StackUnderflow);
     return true;
 }
 
@@ -114,7 +113,7 @@ bool Interpreter::runValueCtrl(const Command& command) {
         case Calc::Div:
         case Calc::Mod:
             if (right == 0) {
-                dialogs_.showMessage(BoxKind::Plain, texts::kDivideByZero);
+                notices_.tell(Notice::DivideByZero);
                 return false;
             }
             // The smallest integer divided by -1 would trap; it wraps to itself, remainder 0.

@@ -4,13 +4,12 @@
 
 #include "graphics/screen.hpp"
 #include "interp/execution.hpp"
-#include "platform/dialogs.hpp"
+#include "platform/notice_sink.hpp"
 #include "story/story.hpp"
-#include "zarvo/texts.hpp"
 
 namespace zarvo {
 
-using platform::BoxKind;
+using platform::Notice;
 
 Interpreter::Interpreter(const Parts& parts)
     : story_(parts.story),
@@ -19,6 +18,7 @@ Interpreter::Interpreter(const Parts& parts)
       music_(parts.music),
       saves_(parts.saves),
       dialogs_(parts.dialogs),
+      notices_(parts.notices),
       program_(parts.program) {}
 
 Interpreter::Step Interpreter::step() {
@@ -35,11 +35,7 @@ Interpreter::Step Interpreter::step() {
     if (count == 0) {
         int32_t start, end;
         if (!story_.script().findPage(commands.bookName(), commands.pageName(), start, end)) {
-            std::string text(texts::kPageNotFound);
-            text.append(texts::kPageNotFoundBookOpen).append(commands.bookName());
-            text.append(texts::kPageNotFoundBookClose).append(commands.pageName());
-            text.append(texts::kPageNotFoundPageClose);
-            dialogs_.showMessage(BoxKind::ErrorOk, text);
+            notices_.tell(Notice::PageNotFound, {commands.bookName(), commands.pageName()});
             broken = true;
         } else {
             broken = commands.needsRebuild();  // the page was refused and reported
@@ -126,21 +122,12 @@ Interpreter::Handler Interpreter::handlerFor(CommandType type) {
 
 void Interpreter::reportCommandFailure(const Command& command, const std::string& book,
                                        const std::string& page, std::string_view what) {
-    std::string text(texts::kCommandFailedBefore);
-    text.append(book).append(texts::kCommandFailedBookClose).append(page);
-    text.append(texts::kCommandFailedPageClose).append(std::to_string(command.line + 1));
-    text.append(texts::kCommandFailedLineClose).append(command.keyword);
-    text.append(texts::kCommandFailedAfter);
-    // The library's own words, when they are plain ASCII and so read the same in code page 932.
-    bool plain = !what.empty() && what.size() <= 200;
-    for (char c : what) plain = plain && c >= 0x20 && c < 0x7F;
-    if (plain) text.append("\r\n(").append(what).append(")");
-    text.append(texts::kCommandFailedGoOn);
-    dialogs_.showMessage(BoxKind::ErrorOk, text);
+    notices_.tell(Notice::CommandFailed,
+                  {book, page, std::to_string(command.line + 1), command.keyword, what});
 }
 
 bool Interpreter::runUnknown(const Command&) {
-    dialogs_.showMessage(BoxKind::Plain, "debug error : unknown command - MainLoop_Step()");
+    notices_.tell(Notice::UnknownCommand);
     return false;
 }
 

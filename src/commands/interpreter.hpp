@@ -13,7 +13,8 @@ namespace zarvo {
 
 namespace platform {
 class Dialogs;
-}
+class NoticeSink;
+}  // namespace platform
 
 class Execution;
 class MusicControl;
@@ -39,7 +40,8 @@ class Interpreter {
         Screen& screen;
         MusicControl& music;
         SaveFiles& saves;
-        platform::Dialogs& dialogs;
+        platform::Dialogs& dialogs;  // the input box of StringInput
+        platform::NoticeSink& notices;
         ProgramControl& program;
     };
 
@@ -108,6 +110,7 @@ class Interpreter {
     MusicControl& music_;
     SaveFiles& saves_;
     platform::Dialogs& dialogs_;
+    platform::NoticeSink& notices_;
     ProgramControl& program_;
     bool legacyMode_ = false;
 };

@@ -7,13 +7,13 @@
 #include "commands/interpreter.hpp"
 #include "graphics/screen.hpp"
 #include "interp/execution.hpp"
-#include "platform/dialogs.hpp"
+#include "platform/notice_sink.hpp"
 #include "story/story.hpp"
 #include "zarvo/texts.hpp"
 
 namespace zarvo {
 
-using platform::BoxKind;
+using platform::Notice;
 
 namespace {
 
@@ -162,7 +162,7 @@ bool Interpreter::runDynamicLayer(const Command& command) {
     bool built = layer->build(image.get(), screen_.fonts());
     image.reset();
     if (!built) {
-        dialogs_.showMessage(BoxKind::Plain, texts::kDynamicLayerCreateFailed);
+        notices_.tell(Notice::DynamicLayerCreateFailed);
         return false;
     }
     screen_.addDynamicLayer(0, std::move(layer));

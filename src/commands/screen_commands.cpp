@@ -4,7 +4,7 @@
 #include "commands/interpreter.hpp"
 #include "graphics/screen.hpp"
 #include "interp/execution.hpp"
-#include "platform/dialogs.hpp"
+#include "platform/notice_sink.hpp"
 #include "story/story.hpp"
 #include "zarvo/texts.hpp"
 
@@ -64,9 +64,7 @@ bool Interpreter::runGraphicDraw(const Command& command) {
     bool limit = command.flag(p::kEffectAreaLimit);
 
     if (!screen_.loadLayerImage(0, layer, fileName, transparent, translucent)) {
-        std::string text(texts::kGraphicDrawFailedBefore);
-        text.append(fileName).append(texts::kGraphicDrawFailedAfter);
-        dialogs_.showMessage(platform::BoxKind::ErrorOk, text);
+        notices_.tell(platform::Notice::GraphicDrawFailed, {fileName});
         return true;
     }
     if (move) {

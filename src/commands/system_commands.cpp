@@ -7,14 +7,14 @@
 #include "commands/interpreter.hpp"
 #include "graphics/screen.hpp"
 #include "interp/execution.hpp"
-#include "platform/dialogs.hpp"
+#include "platform/notice_sink.hpp"
 #include "save/save_files.hpp"
 #include "story/story.hpp"
 #include "zarvo/texts.hpp"
 
 namespace zarvo {
 
-using platform::BoxKind;
+using platform::Notice;
 
 bool Interpreter::runSaveCtrl(const Command& command) {
     namespace p = params::save_ctrl;
@@ -54,7 +54,7 @@ bool Interpreter::runSaveCtrl(const Command& command) {
             } else if (variable.starts_with('$')) {
                 vars.setText(variable, value);
             } else {
-                dialogs_.showMessage(BoxKind::WarningOk, texts::kLoadValueBadVariable);
+                notices_.tell(Notice::LoadValueBadVariable);
                 return false;
             }
             break;
@@ -109,9 +109,7 @@ bool Interpreter::runSystem(const Command& command) {
             program_.leaveFullScreen();
             break;
         case SystemCommand::Other: {
-            std::string text(texts::kUnknownSystemCommandBefore);
-            text.append(command.text(p::kCommand)).append(texts::kUnknownSystemCommandAfter);
-            dialogs_.showMessage(BoxKind::Plain, text);
+            notices_.tell(Notice::UnknownSystemCommand, {command.text(p::kCommand)});
             return false;
         }
     }

@@ -40,6 +40,20 @@ enum class Notice {
     IncompatibleSave,  // Abort refuses the save
     ScreenSaveFailed,
     ScreenLoadFailed,
+    // Running the story. Details: book and page (PageNotFound); book, page, line number,
+    // keyword and the library's own words, possibly empty (CommandFailed); the picture's file
+    // name (GraphicDrawFailed); the command as written (UnknownSystemCommand).
+    LibraryOpenFailed,
+    PageNotFound,
+    CommandFailed,
+    UnknownCommand,
+    IfWithoutEndif,
+    ElseWithoutEndif,
+    StackUnderflow,
+    DivideByZero,
+    GraphicDrawFailed,
+    LoadValueBadVariable,
+    UnknownSystemCommand,
 };
 
 class NoticeSink {

@@ -23,6 +23,8 @@ BoxKind Notices::kindOf(Notice notice) {
         case Notice::IncompatibleSave:
             return BoxKind::WarningAbortIgnore;
         case Notice::MagDecodeFailed:
+        case Notice::StackUnderflow:
+        case Notice::LoadValueBadVariable:
             return BoxKind::WarningOk;
         case Notice::VariableSyntaxError:
         case Notice::BrokenStack:
@@ -30,6 +32,9 @@ BoxKind Notices::kindOf(Notice notice) {
         case Notice::DynamicLayerCreateFailed:
         case Notice::ScreenSaveFailed:
         case Notice::ScreenLoadFailed:
+        case Notice::UnknownCommand:
+        case Notice::DivideByZero:
+        case Notice::UnknownSystemCommand:
             return BoxKind::Plain;
         case Notice::ScriptOpenFailed:
         case Notice::WrongHeaderId:
@@ -42,6 +47,12 @@ BoxKind Notices::kindOf(Notice notice) {
         case Notice::SaveWriteFailed:
         case Notice::SaveDamaged:
         case Notice::SaveAppendUnreadable:
+        case Notice::LibraryOpenFailed:
+        case Notice::PageNotFound:
+        case Notice::CommandFailed:
+        case Notice::IfWithoutEndif:
+        case Notice::ElseWithoutEndif:
+        case Notice::GraphicDrawFailed:
             break;
     }
     return BoxKind::ErrorOk;
@@ -136,6 +147,59 @@ std::string Notices::textOf(Notice notice, std::initializer_list<std::string_vie
             break;
         case Notice::ScreenLoadFailed:
             text = "debug error : FScreenControl->LoadInfo()";
+            break;
+        case Notice::LibraryOpenFailed:
+            text = texts::kLibraryOpenFailed;
+            break;
+        case Notice::PageNotFound:
+            text.append(texts::kPageNotFound)
+                .append(texts::kPageNotFoundBookOpen)
+                .append(detail(0));
+            text.append(texts::kPageNotFoundBookClose).append(detail(1));
+            text.append(texts::kPageNotFoundPageClose);
+            break;
+        case Notice::CommandFailed: {
+            text.append(texts::kCommandFailedBefore).append(detail(0));
+            text.append(texts::kCommandFailedBookClose).append(detail(1));
+            text.append(texts::kCommandFailedPageClose).append(detail(2));
+            text.append(texts::kCommandFailedLineClose).append(detail(3));
+            text.append(texts::kCommandFailedAfter);
+            // The library's own words, when they are plain ASCII and so read the same in code
+            // page 932.
+            const std::string_view what = detail(4);
+            bool plain = !what.empty() && what.size() <= 200;
+            for (char c : what) plain = plain && c >= 0x20 && c < 0x7F;
+            if (plain) text.append("\r\n(").append(what).append(")");
+            text.append(texts::kCommandFailedGoOn);
+            break;
+        }
+        case Notice::UnknownCommand:
+            text = "debug error : unknown command - MainLoop_Step()";
+            break;
+        case Notice::IfWithoutEndif:
+            text = texts::kIfWithoutEndif;
+            break;
+        case Notice::ElseWithoutEndif:
+            text = texts::kElseWithoutEndif;
+            break;
+        case Notice::StackUnderflow:
+            text = texts::kStackUnderflow;
+            break;
+        case Notice::DivideByZero:
+            text = texts::kDivideByZero;
+            break;
+        case Notice::GraphicDrawFailed:
+            text.append(texts::kGraphicDrawFailedBefore)
+                .append(detail(0))
+                .append(texts::kGraphicDrawFailedAfter);
+            break;
+        case Notice::LoadValueBadVariable:
+            text = texts::kLoadValueBadVariable;
+            break;
+        case Notice::UnknownSystemCommand:
+            text.append(texts::kUnknownSystemCommandBefore)
+                .append(detail(0))
+                .append(texts::kUnknownSystemCommandAfter);
             break;
     }
     return text;

@@ -116,7 +116,7 @@ Player::Player(const Services& services, const std::string& programDir)
                             services_.dialogs, services.files, services.clock},
         *notices_);
     interpreter_ = std::make_unique<Interpreter>(Interpreter::Parts{
-        *story_, *execution_, *screen_, *music_, *save_, *services_.dialogs, *this});
+        *story_, *execution_, *screen_, *music_, *save_, *services_.dialogs, *notices_, *this});
     interpreter_->onCommand = [this](const std::string& book, const std::string& page,
                                      int32_t index, const Command& command) {
         if (onCommand) onCommand(book, page, index, command);
@@ -155,7 +155,7 @@ void Player::open(const std::string& projectPath, const std::string& programDir)
         // "_init" runs first; its Return continues with the story's start page.
         execution_->callPage("_system", "_init");
     } else {
-        services_.dialogs->showMessage(BoxKind::ErrorOk, texts::kLibraryOpenFailed);
+        notices_->tell(platform::Notice::LibraryOpenFailed);
     }
 }
 
