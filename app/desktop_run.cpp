@@ -96,8 +96,7 @@ int runDesktop(const DesktopOptions& options) {
         record.write(input);
     };
 
-    Player main({&host, &clock, &dialogs, &files, &fonts, &host.canvas(), players},
-                options.programDir);
+    Player main({host, clock, dialogs, files, &fonts, &host.canvas(), players}, options.programDir);
     host.setClient(&main);
     trace.follow(main);
     // A packaged story in debug mode gets the debug window beside its own; not while recording,

@@ -33,7 +33,7 @@ void BM_InterpreterSteps(benchmark::State& state) {
     zarvo::platform::RecordingDialogs dialogs;
     zarvo::platform::LocalFileSystem files;
     zarvo::platform::HeadlessHost host(clock, dialogs, {});
-    zarvo::Player main({&host, &clock, &dialogs, &files}, dir);
+    zarvo::Player main({host, clock, dialogs, files}, dir);
     main.open(project, dir);  // no library there: one box, then the story
     int64_t commands = 0;
     for (auto _ : state) {

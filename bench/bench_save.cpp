@@ -101,7 +101,7 @@ struct Typical {
                          "system.zf7");
         finishPackage(library);
         main = std::make_unique<Player>(
-            Player::Services{&host, &clock, &dialogs, &files, &fonts, &canvas, &players}, dir);
+            Player::Services{host, clock, dialogs, files, &fonts, &canvas, &players}, dir);
         host.setClient(main.get());
         main->open(dir + "/story.zp7", dir);
         main->show();

@@ -62,8 +62,7 @@ int runHeadless(const HeadlessOptions& options) {
     };
     int status = kExitEnded;
     {
-        Player main({&host, &clock, &dialogs, &files, &fonts, &canvas, &players},
-                    options.programDir);
+        Player main({host, clock, dialogs, files, &fonts, &canvas, &players}, options.programDir);
         auto shot = [&main](const std::string& path) {
             if (!main.saveScreenshot(path))
                 std::cerr << "zarvoplay: cannot write the screenshot " << path << "\n";

@@ -75,24 +75,13 @@ class Player::ShownCanvas final : public platform::Canvas {
     bool shown_ = false;
 };
 
-namespace {
-
-Player::Services withDialogs(Player::Services services, platform::Dialogs* dialogs) {
-    if (dialogs) services.dialogs = dialogs;
-    return services;
-}
-
-}  // namespace
-
 Player::Player(const Services& services, const std::string& programDir)
-    : endingDialogs_(services.dialogs && services.host
-                         ? std::make_unique<EndingDialogs>(*services.dialogs, *services.host)
-                         : nullptr),
-      services_(withDialogs(services, endingDialogs_.get())),
-      notices_(std::make_unique<Notices>(*services_.dialogs)),
+    : endingDialogs_(std::make_unique<EndingDialogs>(services.dialogs, services.host)),
+      services_(services),
+      notices_(std::make_unique<Notices>(*endingDialogs_)),
       story_(std::make_unique<Story>(
-          Story::Services{services.host, *services.clock, *notices_, *services.files, programDir})),
-      execution_(std::make_unique<Execution>(story_->script(), *services.clock, *notices_)) {
+          Story::Services{&services.host, services.clock, *notices_, services.files, programDir})),
+      execution_(std::make_unique<Execution>(story_->script(), services.clock, *notices_)) {
     Screen::Services screen{.script = story_->script(),
                             .process = execution_->state(),
                             .layerDefinitions = story_->layers(),
@@ -106,17 +95,15 @@ Player::Player(const Services& services, const std::string& programDir)
     };
     screen.endApplication = [this] { endProgram(true); };
     screen.fonts = services.fonts;
-    screen.effects.clock = services.clock;
-    screen.effects.pumpMessages = [host = services.host] { host->processMessages(); };
+    screen.effects.clock = &services.clock;
+    screen.effects.pumpMessages = [&host = services.host] { host.processMessages(); };
     screen_ = std::make_unique<Screen>(screen);
     music_ = std::make_unique<MusicControl>(
-        MusicControl::Services{services.players, *services.host, *services.clock});
-    save_ = std::make_unique<SaveFiles>(
-        SaveFiles::Services{story_.get(), execution_.get(), screen_.get(), music_.get(),
-                            services_.dialogs, services.files, services.clock},
-        *notices_);
+        MusicControl::Services{services.players, services.host, services.clock});
+    save_ = std::make_unique<SaveFiles>(SaveFiles::Services{
+        *story_, *execution_, *screen_, *music_, *notices_, services.files, services.clock});
     interpreter_ = std::make_unique<Interpreter>(Interpreter::Parts{
-        *story_, *execution_, *screen_, *music_, *save_, *services_.dialogs, *notices_, *this});
+        *story_, *execution_, *screen_, *music_, *save_, *endingDialogs_, *notices_, *this});
     interpreter_->onCommand = [this](const std::string& book, const std::string& page,
                                      int32_t index, const Command& command) {
         if (onCommand) onCommand(book, page, index, command);
@@ -140,7 +127,7 @@ std::string Player::defaultProjectPath(const std::string& programPath) {
 
 void Player::open(const std::string& projectPath, const std::string& programDir) {
     // Seeded once from the local time, for the random system variable.
-    platform::LocalTime t = services_.clock->localTime();
+    platform::LocalTime t = services_.clock.localTime();
     // In unsigned arithmetic: the seconds since year 0 overflow a signed 32-bit value, and a
     // seed may wrap.
     uint32_t days = (static_cast<uint32_t>(t.year) * 12 + t.month) * 31 + t.day;
@@ -188,24 +175,24 @@ void Player::loadSettings() {
     if (save_->loadSystemSettings(save_->settingsPath()) &&
         (findNameLine(save_->settings(), "System.Left") >= 0 ||
          findNameLine(save_->settings(), "System.Top") >= 0))
-        services_.host->setWindowPosition(story_->windowLeft, story_->windowTop);
+        services_.host.setWindowPosition(story_->windowLeft, story_->windowTop);
 }
 
 void Player::saveWindowState() {
     if (!settingsLoaded_) return;  // nothing was read that could be kept
-    services_.host->windowPosition(story_->windowLeft, story_->windowTop);
+    services_.host.windowPosition(story_->windowLeft, story_->windowTop);
     save_->saveSystemSettings(save_->settingsPath());
 }
 
 void Player::enterFullScreen() {
-    if (fullScreen_ || !services_.host->setFullScreen(true)) return;
+    if (fullScreen_ || !services_.host.setFullScreen(true)) return;
     fullScreen_ = true;
     story_->variables().setValue("%_fullscreen%", 1);
 }
 
 void Player::leaveFullScreen() {
     if (!fullScreen_) return;
-    services_.host->setFullScreen(false);
+    services_.host.setFullScreen(false);
     fullScreen_ = false;
     story_->variables().setValue("%_fullscreen%", 0);
 }
@@ -213,7 +200,7 @@ void Player::leaveFullScreen() {
 void Player::setUpScreen() {
     screen_->setUpWindows();
     const WindowSettings* main = screen_->getWindow(0);
-    services_.host->setClientSize(main->imageWidth, main->imageHeight);
+    services_.host.setClientSize(main->imageWidth, main->imageHeight);
     if (services_.canvas && !shown_) shown_ = std::make_unique<ShownCanvas>(*services_.canvas);
     screen_->setCanvas(shown_.get(), 0);
 }
@@ -221,7 +208,7 @@ void Player::setUpScreen() {
 void Player::startStory() {
     ScriptFile& script = story_->script();
     storyCaption_ = script.readHeadString("Zarvo", "Title", "");
-    services_.host->setCaption(storyCaption_);
+    services_.host.setCaption(storyCaption_);
     std::string opening = script.readHeadString("Zarvo", "Opening", "");
     // Layers start hidden; the opening picture is meant to be seen before the first command.
     if (!opening.empty() && opening != "Default" &&
@@ -248,22 +235,22 @@ bool Player::saveScreenshot(const std::string& path) {
         shot = &s->output();
     }
     std::string bytes;
-    return encodePng(shot->view(), bytes) && services_.files->writeFile(path, bytes);
+    return encodePng(shot->view(), bytes) && services_.files.writeFile(path, bytes);
 }
 
 void Player::activate() {
     if (!firstActivationPending_) return;
     firstActivationPending_ = false;
-    if (services_.host->isTerminating()) return;
+    if (services_.host.isTerminating()) return;
     startStory();
-    if (services_.host->isTerminating()) return;  // Abort in the opening picture's box
-    services_.host->setTimerEnabled(true);
+    if (services_.host.isTerminating()) return;  // Abort in the opening picture's box
+    services_.host.setTimerEnabled(true);
 }
 
 void Player::endProgram(bool fatal) {
     fatalError_ = fatalError_ || fatal;
-    services_.host->setTimerEnabled(false);
-    services_.host->terminate();
+    services_.host.setTimerEnabled(false);
+    services_.host.terminate();
 }
 
 void Player::onMainTimer() {
@@ -276,11 +263,11 @@ void Player::runSteps() {
     stepping_ = true;
     bool first = true;
     for (;;) {
-        if (!first) services_.host->processMessages();
+        if (!first) services_.host.processMessages();
         first = false;
-        if (services_.host->isTerminating()) {
+        if (services_.host.isTerminating()) {
             // The stepping flag stays set: nothing runs any more.
-            services_.host->setTimerEnabled(false);
+            services_.host.setTimerEnabled(false);
             return;
         }
         if (!step() || !execution_->state().canStep()) break;
@@ -303,7 +290,7 @@ bool Player::step() {
     if (debug_) {
         debug_->debugGate();
         // Closing the program while paused ends the gate; no command runs after that.
-        if (services_.host->isTerminating()) return false;
+        if (services_.host.isTerminating()) return false;
     }
     const Interpreter::Step ran = interpreter_->step();
     if (ran == Interpreter::Step::Idle) return false;
@@ -314,7 +301,7 @@ bool Player::step() {
 void Player::setCursor(platform::Cursor cursor) {
     if (cursor == cursor_) return;
     cursor_ = cursor;
-    services_.host->setCursor(cursor);
+    services_.host.setCursor(cursor);
     if (onCursorChange) onCursorChange(cursor);
 }
 

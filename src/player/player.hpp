@@ -34,12 +34,12 @@ class SaveFiles;
 class Player final : public platform::HostClient, private ProgramControl {
   public:
     struct Services {
-        platform::Host* host = nullptr;
-        platform::Clock* clock = nullptr;
-        platform::Dialogs* dialogs = nullptr;
-        platform::FileSystem* files = nullptr;
-        platform::FontEngine* fonts = nullptr;
-        platform::Canvas* canvas = nullptr;               // where screen 0 is presented
+        platform::Host& host;
+        platform::Clock& clock;
+        platform::Dialogs& dialogs;
+        platform::FileSystem& files;
+        platform::FontEngine* fonts = nullptr;  // none: fixed-width boxes
+        platform::Canvas* canvas = nullptr;     // where screen 0 is presented; none: nowhere
         platform::MediaPlayerFactory* players = nullptr;  // music and sound; none: silent
     };
 
@@ -123,8 +123,8 @@ class Player final : public platform::HostClient, private ProgramControl {
     void tickPlayerKeys();
 
     std::unique_ptr<EndingDialogs> endingDialogs_;
-    Services services_;                   // with endingDialogs_ for the host's dialogs
-    std::unique_ptr<Notices> notices_;    // the engine's boxes, shown on services_.dialogs
+    Services services_;                   // its dialogs only through endingDialogs_
+    std::unique_ptr<Notices> notices_;    // the engine's boxes, shown through endingDialogs_
     std::unique_ptr<ShownCanvas> shown_;  // between screen 0 and the host's canvas
     std::unique_ptr<Story> story_;
     std::unique_ptr<Execution> execution_;

@@ -57,9 +57,9 @@ void Player::tickPlayerKeys() {
     // Every wait turns the skip off; while Ctrl is held the next tick turns it on again.
     if (ctrlSkips_) execution_->state().setMessageSkip();
     if (captionNotice_ &&
-        platform::tickReached(services_.clock->ticks(), captionNoticeStart_, kCaptionNoticeMs)) {
+        platform::tickReached(services_.clock.ticks(), captionNoticeStart_, kCaptionNoticeMs)) {
         captionNotice_ = false;
-        services_.host->setCaption(storyCaption_);
+        services_.host.setCaption(storyCaption_);
     }
 }
 
@@ -71,15 +71,15 @@ void Player::toggleFullScreen() {
 }
 
 void Player::showCaptionNotice(const std::string& sjisText) {
-    services_.host->setCaption(sjisText);
+    services_.host.setCaption(sjisText);
     captionNotice_ = true;
-    captionNoticeStart_ = services_.clock->ticks();
+    captionNoticeStart_ = services_.clock.ticks();
 }
 
 void Player::takeScreenshot() {
     if (story_->dataDir().empty() || !screen_->screen(0)) return;
     const std::string folder = platform::joinPath(story_->dataDir(), kScreenshotFolder);
-    platform::LocalTime t = services_.clock->localTime();
+    platform::LocalTime t = services_.clock.localTime();
     char stamp[32];
     std::snprintf(stamp, sizeof stamp, "%04d%02d%02d-%02d%02d%02d", t.year % 10000, t.month % 100,
                   t.day % 100, t.hour % 100, t.minute % 100, t.second % 100);
@@ -88,10 +88,10 @@ void Player::takeScreenshot() {
     for (int n = 1; n < 1000 && path.empty(); ++n) {
         std::string name = std::string(stamp) + (n > 1 ? "-" + std::to_string(n) : "") + ".png";
         std::string candidate = platform::joinPath(folder, name);
-        if (!services_.files->exists(candidate)) path = candidate;
+        if (!services_.files.exists(candidate)) path = candidate;
     }
     // The data folder itself may not be there yet: a story that never saved has none.
-    platform::FileSystem& files = *services_.files;
+    platform::FileSystem& files = services_.files;
     bool saved = !path.empty() && files.makeDirectory(story_->dataDir()) &&
                  files.makeDirectory(folder) && saveScreenshot(path);
     // The caption shows the path as far as code page 932 can; the folder and name always can.

@@ -201,25 +201,24 @@ bool copyBeside(platform::FileSystem& files, const std::string& path, std::strin
 
 }  // namespace
 
-SaveFiles::SaveFiles(const Services& services, platform::NoticeSink& notices)
-    : services_(services), notices_(notices) {}
+SaveFiles::SaveFiles(const Services& services) : services_(services), notices_(services.notices) {}
 
 SaveFiles::~SaveFiles() {
     abandonWriter();
 }
 
 std::string SaveFiles::saveFilePath(std::string_view scriptName) const {
-    return services_.files->resolve(services_.story->dataDir(), scriptName);
+    return services_.files.resolve(services_.story.dataDir(), scriptName);
 }
 
 std::string SaveFiles::settingsPath() const {
-    return platform::joinPath(services_.story->dataDir(), kSettingsFile);
+    return platform::joinPath(services_.story.dataDir(), kSettingsFile);
 }
 
 void SaveFiles::abandonWriter() {
     initWriter(writer_);  // an unfinished package is rolled back or removed
     if (!appendCopy_.empty()) {
-        services_.files->remove(appendCopy_);
+        services_.files.remove(appendCopy_);
         appendCopy_.clear();
     }
 }
@@ -228,7 +227,7 @@ bool SaveFiles::finishWriter() {
     if (!writer_.file) return true;
     std::string target = appendCopy_.empty() ? writer_.path : appendTarget_;
     bool ok = writeStringsEntry(writer_, info_, kInfoEntry) && finishPackage(writer_);
-    if (ok && !appendCopy_.empty()) ok = services_.files->rename(appendCopy_, target);
+    if (ok && !appendCopy_.empty()) ok = services_.files.rename(appendCopy_, target);
     if (ok)
         appendCopy_.clear();
     else
@@ -246,7 +245,7 @@ void SaveFiles::reportDamaged(const std::string& path, std::string_view entry) {
 }
 
 bool SaveFiles::ensureSaveFolder(const std::string& path) {
-    platform::FileSystem& files = *services_.files;
+    platform::FileSystem& files = services_.files;
     std::string dir = folderOf(path);
     if (dir.empty() || files.directoryExists(dir)) return true;
     if (notices_.tell(Notice::AskCreateSaveFolder, {forDisplay(dir)}) != BoxAnswer::Yes)
@@ -264,7 +263,7 @@ bool SaveFiles::openFailed() {
 }
 
 bool SaveFiles::openSaveFile(const std::string& path, FileMode mode) {
-    Story& story = *services_.story;
+    Story& story = services_.story;
     // Re-opening must not leave the earlier file without its end.
     if (writer_.file) finishWriter();
     story.closeSavePackage();
@@ -274,7 +273,7 @@ bool SaveFiles::openSaveFile(const std::string& path, FileMode mode) {
     if (mode == FileMode::Read) {
         if (!story.openSavePackage(path)) {
             // A slot never saved to is no damage: nothing is said.
-            if (services_.files->exists(path)) reportDamaged(path, "");
+            if (services_.files.exists(path)) reportDamaged(path, "");
             return openFailed();
         }
         openMode_ = OpenMode::Read;
@@ -287,23 +286,23 @@ bool SaveFiles::openSaveFile(const std::string& path, FileMode mode) {
     // The file itself is touched only by the rename that ends a complete append. A save whose
     // entries cannot be read, or that cannot be copied, is never replaced by a new one holding
     // nothing but the list.
-    if (mode == FileMode::Append && hasMagic(*services_.files, path, kMagic)) {
-        if (!copyBeside(*services_.files, path, appendCopy_)) {
+    if (mode == FileMode::Append && hasMagic(services_.files, path, kMagic)) {
+        if (!copyBeside(services_.files, path, appendCopy_)) {
             reportWriteFailure(path);
             return openFailed();
         }
         PackageReader old;
-        bool readable = openPackage(*services_.files, appendCopy_, old);
+        bool readable = openPackage(services_.files, appendCopy_, old);
         if (readable) readEntryToStrings(kInfoEntry, info_, old);
         closePackage(old);
-        if (!readable || !appendPackage(*services_.files, writer_, appendCopy_)) {
+        if (!readable || !appendPackage(services_.files, writer_, appendCopy_)) {
             info_.clear();
             abandonWriter();
             notices_.tell(Notice::SaveAppendUnreadable, {forDisplay(path)});
             return openFailed();
         }
         appendTarget_ = path;
-    } else if (!createPackage(*services_.files, writer_, path)) {
+    } else if (!createPackage(services_.files, writer_, path)) {
         reportWriteFailure(path);
         return openFailed();
     }
@@ -312,7 +311,7 @@ bool SaveFiles::openSaveFile(const std::string& path, FileMode mode) {
 }
 
 bool SaveFiles::closeSaveFile() {
-    services_.story->closeSavePackage();
+    services_.story.closeSavePackage();
     bool ok = finishWriter();
     info_.clear();
     openMode_ = OpenMode::None;
@@ -321,8 +320,8 @@ bool SaveFiles::closeSaveFile() {
 }
 
 bool SaveFiles::autoSave(const std::string& path) {
-    Story& story = *services_.story;
-    Execution& execution = *services_.execution;
+    Story& story = services_.story;
+    Execution& execution = services_.execution;
     if (!ensureSaveFolder(path)) return false;
     ScriptFile& script = story.script();
     bool legacy = script.readHeadBool(kZarvo, "LegacyMode", false);
@@ -331,12 +330,12 @@ bool SaveFiles::autoSave(const std::string& path) {
     PackageWriter writer;
     initWriter(writer);
     setMagic(writer, kMagic);
-    if (!createPackage(*services_.files, writer, path)) {
+    if (!createPackage(services_.files, writer, path)) {
         reportWriteFailure(path);
         return false;
     }
     PackageSections sections(writer);
-    sections.writeBytes(kThumbnailEntry, thumbnailBmp(*services_.screen));
+    sections.writeBytes(kThumbnailEntry, thumbnailBmp(services_.screen));
     if (execution.stack().lineCount() > 0) {
         execution.state().saveInfo(sections);
     } else {
@@ -349,14 +348,14 @@ bool SaveFiles::autoSave(const std::string& path) {
         resume.push();
         resume.saveInfo(sections);
     }
-    if (!services_.screen->saveInfo(sections, legacy) && sections.ok())
+    if (!services_.screen.saveInfo(sections, legacy) && sections.ok())
         notices_.tell(Notice::ScreenSaveFailed);
-    services_.music->writeMusicInfo(info_);
+    services_.music.writeMusicInfo(info_);
     story.variables().saveInfo(sections);
     writeListInt(info_, "SaveSystem.Version", kVersion);
     writeListString(info_, "SaveSystem.ZarvoID", script.readHeadString(kZarvo, "ZarvoID", ""));
     writeListString(info_, "SaveSystem.BuildID", script.readHeadString(kZarvo, "BuildID", ""));
-    writeListString(info_, "Supplement.SaveDate", saveDate(services_.clock->localTime()));
+    writeListString(info_, "Supplement.SaveDate", saveDate(services_.clock.localTime()));
     sections.writeSection(kInfoEntry, info_);
     if (!sections.ok() || !finishPackage(writer)) {
         initWriter(writer);
@@ -367,15 +366,15 @@ bool SaveFiles::autoSave(const std::string& path) {
 }
 
 bool SaveFiles::autoLoad(const std::string& path) {
-    Story& story = *services_.story;
-    Execution& execution = *services_.execution;
+    Story& story = services_.story;
+    Execution& execution = services_.execution;
     ScriptFile& script = story.script();
     bool legacy = script.readHeadBool(kZarvo, "LegacyMode", false);
 
     PackageReader reader;
-    if (!openPackage(*services_.files, path, reader)) {
+    if (!openPackage(services_.files, path, reader)) {
         // No file is no save; a file that does not open as a package is a damaged one.
-        if (services_.files->exists(path)) reportDamaged(path, "");
+        if (services_.files.exists(path)) reportDamaged(path, "");
         return false;
     }
     int infoIndex = findEntry(reader, kInfoEntry);
@@ -450,9 +449,9 @@ bool SaveFiles::autoLoad(const std::string& path) {
     if (script.findPage("_system", "_reload", start, end))
         execution.callPageKeepState("_system", "_reload");
 
-    Screen& screen = *services_.screen;
+    Screen& screen = services_.screen;
     if (!screen.loadInfo(sections, legacy)) notices_.tell(Notice::ScreenLoadFailed);
-    services_.music->readMusicInfo(info_);
+    services_.music.readMusicInfo(info_);
     story.variables().loadInfo(sections);
     info_.clear();
 
@@ -499,10 +498,10 @@ void SaveFiles::saveValue(std::string_view key, std::string_view value) {
 
 bool SaveFiles::loadSystemSettings(const std::string& path) {
     std::string bytes;
-    if (!services_.files->exists(path) || !services_.files->readFile(path, bytes)) return false;
+    if (!services_.files.exists(path) || !services_.files.readFile(path, bytes)) return false;
     settings_ = splitLines(bytes);
-    MusicControl& music = *services_.music;
-    Story& story = *services_.story;
+    MusicControl& music = services_.music;
+    Story& story = services_.story;
     music.setMusicEnabled(readListBool(settings_, "System.UseMusic", true));
     music.setSoundEnabled(readListBool(settings_, "System.UseSound", true));
     int32_t musicVolume = readListInt(settings_, "System.MusicVolume", 100);
@@ -522,11 +521,11 @@ bool SaveFiles::saveSystemSettings(const std::string& path) {
     // it, values, volumes and the window position would be lost at every shutdown. Nobody is
     // asked, the program is closing; a folder the user refused at the start is not made.
     std::string dir = folderOf(path);
-    if (!dir.empty() && !services_.files->directoryExists(dir) &&
-        (services_.story->dataDirDeclined() || !services_.files->makeDirectory(dir)))
+    if (!dir.empty() && !services_.files.directoryExists(dir) &&
+        (services_.story.dataDirDeclined() || !services_.files.makeDirectory(dir)))
         return false;
-    const MusicControl& music = *services_.music;
-    const Story& story = *services_.story;
+    const MusicControl& music = services_.music;
+    const Story& story = services_.story;
     writeListBool(settings_, "System.UseMusic", music.musicEnabled());
     writeListBool(settings_, "System.UseSound", music.soundEnabled());
     writeListInt(settings_, "System.MusicVolume", music.getMusicVolume());
@@ -534,7 +533,7 @@ bool SaveFiles::saveSystemSettings(const std::string& path) {
     writeListInt(settings_, "System.Left", story.windowLeft);
     writeListInt(settings_, "System.Top", story.windowTop);
     writeListString(settings_, "System.Font", story.systemFont);
-    return services_.files->writeFile(path, joinLines(settings_));
+    return services_.files.writeFile(path, joinLines(settings_));
 }
 
 }  // namespace zarvo

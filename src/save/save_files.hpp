@@ -19,7 +19,6 @@ namespace zarvo {
 
 namespace platform {
 class Clock;
-class Dialogs;
 class FileSystem;
 class NoticeSink;
 }  // namespace platform
@@ -44,17 +43,17 @@ class SaveFiles {
     enum class FileMode : uint8_t { Read, Create, Append };
 
     struct Services {
-        Story* story = nullptr;
-        Execution* execution = nullptr;
-        Screen* screen = nullptr;
-        MusicControl* music = nullptr;
-        platform::Dialogs* dialogs = nullptr;
-        platform::FileSystem* files = nullptr;
-        platform::Clock* clock = nullptr;
+        Story& story;
+        Execution& execution;
+        Screen& screen;
+        MusicControl& music;
+        platform::NoticeSink& notices;
+        platform::FileSystem& files;
+        platform::Clock& clock;
     };
 
     // Failures and questions about save files go to `notices`.
-    SaveFiles(const Services& services, platform::NoticeSink& notices);
+    explicit SaveFiles(const Services& services);
     // A file still open for writing is abandoned: its old contents stay as they were.
     ~SaveFiles();
     SaveFiles(const SaveFiles&) = delete;

@@ -48,7 +48,7 @@ class AudioStory : public ::testing::Test {
               std::vector<platform::HeadlessEvent> events = {}) {
         std::string project = story.writeScript(storyScript(startPage(body)));
         platform::HeadlessHost host(clock, dialogs, std::move(events));
-        Player main({&host, &clock, &dialogs, &files, &fonts, &canvas, &players}, story.programDir);
+        Player main({host, clock, dialogs, files, &fonts, &canvas, &players}, story.programDir);
         host.setClient(&main);
         main.open(project, story.programDir);
         main.show();

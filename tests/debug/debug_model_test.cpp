@@ -56,7 +56,7 @@ class DebugRun {
           host(inner, clock),
           fonts(false),
           players(clock),
-          main({&host, &clock, &dialogs, &files, &fonts, &canvas, &players}, story.programDir) {
+          main({host, clock, dialogs, files, &fonts, &canvas, &players}, story.programDir) {
         inner.setClient(&main);
         main.onCommand = [this](const std::string&, const std::string&, int32_t,
                                 const Command& command) {
