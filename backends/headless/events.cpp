@@ -22,10 +22,33 @@ const std::pair<const char*, BoxAnswer> kAnswerNames[] = {
     {"ok", BoxAnswer::Ok}, {"cancel", BoxAnswer::Cancel}, {"yes", BoxAnswer::Yes},
     {"no", BoxAnswer::No}, {"abort", BoxAnswer::Abort},   {"ignore", BoxAnswer::Ignore}};
 
-// Keys with a name in the file; any other key is written as its code.
-const std::pair<const char*, int> kKeyNames[] = {{"space", 32}, {"enter", 13}, {"escape", 27},
-                                                 {"shift", 16}, {"ctrl", 17},  {"alt", 18},
-                                                 {"f11", 122},  {"f12", 123}};
+// Keys with a name in the file (letters a-z and f1-f12 besides); any other key is written as
+// its code.
+const std::pair<const char*, int> kKeyNames[] = {
+    {"space", 32}, {"enter", 13}, {"escape", 27}, {"tab", 9},       {"backspace", 8}, {"shift", 16},
+    {"ctrl", 17},  {"alt", 18},   {"pageup", 33}, {"pagedown", 34}, {"end", 35},      {"home", 36},
+    {"left", 37},  {"up", 38},    {"right", 39},  {"down", 40}};
+
+const std::pair<const char*, PadButton> kPadNames[] = {{"a", PadButton::A},
+                                                       {"b", PadButton::B},
+                                                       {"x", PadButton::X},
+                                                       {"y", PadButton::Y},
+                                                       {"start", PadButton::Start},
+                                                       {"back", PadButton::Back},
+                                                       {"lb", PadButton::LeftShoulder},
+                                                       {"rb", PadButton::RightShoulder},
+                                                       {"up", PadButton::Up},
+                                                       {"down", PadButton::Down},
+                                                       {"left", PadButton::Left},
+                                                       {"right", PadButton::Right}};
+
+std::string keyName(int code) {
+    for (auto& [name, c] : kKeyNames)
+        if (c == code) return name;
+    if (code >= 'A' && code <= 'Z') return std::string(1, static_cast<char>(code - 'A' + 'a'));
+    if (code >= 112 && code <= 123) return "f" + std::to_string(code - 111);
+    return std::to_string(code);
+}
 
 bool parseAnswer(const std::string& s, BoxAnswer& out) {
     for (auto& [name, answer] : kAnswerNames)
@@ -42,7 +65,27 @@ bool parseKey(std::string_view s, int& out) {
             out = code;
             return true;
         }
+    if (s.size() == 1 && s[0] >= 'a' && s[0] <= 'z') {
+        out = 'A' + (s[0] - 'a');
+        return true;
+    }
+    int f = 0;
+    if (s.size() >= 2 && s[0] == 'f' && parseNumber(std::string(s.substr(1)), f) && f >= 1 &&
+        f <= 12 && s[1] != '0' && s[1] != '+' && s[1] != '-') {
+        out = 111 + f;
+        return true;
+    }
+    // A number is a code (a single digit being the digit's own key would read the same).
     return parseNumber(std::string(s), out) && out > 0 && out < 256;
+}
+
+bool parsePad(std::string_view s, PadButton& out) {
+    for (auto& [name, button] : kPadNames)
+        if (s == name) {
+            out = button;
+            return true;
+        }
+    return false;
 }
 
 // "YYYY-MM-DD HH:MM:SS"
@@ -81,6 +124,29 @@ bool parseLine(const std::string& line, HeadlessEvent& ev) {
     if (verb == "rclick") {
         ev.kind = HeadlessEvent::Kind::RightClick;
         return xy();
+    }
+    if (verb == "mclick") {
+        ev.kind = HeadlessEvent::Kind::MiddleClick;
+        return xy();
+    }
+    if (verb == "wheel") {
+        // "wheel up|down [N]": N notches, one when left out.
+        ev.kind = HeadlessEvent::Kind::Wheel;
+        std::string direction, count, extra;
+        if (!(argIn >> direction) || (direction != "up" && direction != "down")) return false;
+        int n = 1;
+        if (argIn >> count && (!parseNumber(count, n) || n < 1 || n > 1000)) return false;
+        if (argIn >> extra) return false;
+        ev.steps = direction == "up" ? n : -n;
+        return true;
+    }
+    if (verb == "pad" || verb == "padup") {
+        ev.kind = verb == "pad" ? HeadlessEvent::Kind::Pad : HeadlessEvent::Kind::PadUp;
+        return parsePad(args, ev.pad);
+    }
+    if (verb == "resize") {
+        ev.kind = HeadlessEvent::Kind::Resize;
+        return xy() && ev.x > 0 && ev.y > 0 && ev.x <= 16384 && ev.y <= 16384;
     }
     if (verb == "move") {
         ev.kind = HeadlessEvent::Kind::Move;
@@ -143,10 +209,11 @@ bool parseEvents(std::string_view text, std::vector<HeadlessEvent>& events, std:
 std::string formatEvent(const HeadlessEvent& ev) {
     std::string line = std::to_string(ev.at) + ' ';
     auto xy = [&] { return ' ' + std::to_string(ev.x) + ' ' + std::to_string(ev.y); };
-    auto key = [&] {
-        for (auto& [name, code] : kKeyNames)
-            if (code == ev.key) return std::string(name);
-        return std::to_string(ev.key);
+    auto key = [&] { return keyName(ev.key); };
+    auto pad = [&] {
+        for (auto& [name, button] : kPadNames)
+            if (button == ev.pad) return std::string(name);
+        return std::string("a");
     };
     using Kind = HeadlessEvent::Kind;
     switch (ev.kind) {
@@ -154,8 +221,19 @@ std::string formatEvent(const HeadlessEvent& ev) {
             return line + "click" + xy();
         case Kind::RightClick:
             return line + "rclick" + xy();
+        case Kind::MiddleClick:
+            return line + "mclick" + xy();
         case Kind::Move:
             return line + "move" + xy();
+        case Kind::Wheel:
+            return line + "wheel " + (ev.steps > 0 ? "up " : "down ") +
+                   std::to_string(ev.steps > 0 ? ev.steps : -ev.steps);
+        case Kind::Pad:
+            return line + "pad " + pad();
+        case Kind::PadUp:
+            return line + "padup " + pad();
+        case Kind::Resize:
+            return line + "resize" + xy();
         case Kind::Key:
             return line + "key " + key();
         case Kind::KeyUp:

@@ -7,6 +7,7 @@
 
 #include "platform/clock.hpp"
 #include "platform/dialogs.hpp"
+#include "platform/host.hpp"
 
 namespace zarvo::platform {
 
@@ -14,7 +15,12 @@ struct HeadlessEvent {
     enum class Kind {
         Click,
         RightClick,
+        MiddleClick,
         Move,
+        Wheel,
+        Pad,
+        PadUp,
+        Resize,
         Key,
         KeyUp,
         Answer,
@@ -27,7 +33,9 @@ struct HeadlessEvent {
     uint32_t at = 0;  // virtual ms since the run began
     Kind kind = Kind::Quit;
     int x = 0, y = 0;
-    int key = 0;     // Windows virtual-key code
+    int key = 0;    // Windows virtual-key code
+    int steps = 0;  // wheel: notches, positive up
+    PadButton pad = PadButton::A;
     LocalTime date;  // date: the local time the run starts at
     BoxAnswer answer = BoxAnswer::Ok;
     std::string text;  // input: code page 932; shot: file path

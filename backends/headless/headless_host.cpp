@@ -32,8 +32,21 @@ void HeadlessHost::deliver(const HeadlessEvent& ev) {
         case HeadlessEvent::Kind::RightClick:
             client_->onMouseDown(MouseButton::Right, ev.x, ev.y);
             break;
+        case HeadlessEvent::Kind::MiddleClick:
+            client_->onMouseDown(MouseButton::Middle, ev.x, ev.y);
+            break;
         case HeadlessEvent::Kind::Move:
             client_->onMouseMove(ev.x, ev.y);
+            break;
+        case HeadlessEvent::Kind::Wheel:
+            client_->onWheel(ev.steps);
+            break;
+        case HeadlessEvent::Kind::Pad:
+        case HeadlessEvent::Kind::PadUp:
+            client_->onPadButton(ev.pad, ev.kind == HeadlessEvent::Kind::Pad);
+            break;
+        case HeadlessEvent::Kind::Resize:
+            client_->onResize(ev.x, ev.y);
             break;
         case HeadlessEvent::Kind::Key:
             client_->onKeyDown(ev.key);

@@ -163,14 +163,34 @@ void SdlHost::dispatch(const SDL_Event& ev, bool idle) {
             break;
         case SDL_MOUSEBUTTONDOWN: {
             if (ev.button.windowID != windowId_ || !client_) break;
-            // The player answers the left button and the right; a replay can send no other.
-            bool left = ev.button.button == SDL_BUTTON_LEFT;
-            if (!left && ev.button.button != SDL_BUTTON_RIGHT) break;
+            // The player answers the left, right and middle buttons; a replay can send no other.
+            MouseButton button;
+            Kind kind;
+            if (ev.button.button == SDL_BUTTON_LEFT) {
+                button = MouseButton::Left;
+                kind = Kind::Click;
+            } else if (ev.button.button == SDL_BUTTON_RIGHT) {
+                button = MouseButton::Right;
+                kind = Kind::RightClick;
+            } else if (ev.button.button == SDL_BUTTON_MIDDLE) {
+                button = MouseButton::Middle;
+                kind = Kind::MiddleClick;
+            } else {
+                break;
+            }
             StoryPoint p = toStory(ev.button.x, ev.button.y);
             if (!p.inside) break;
-            recordInput(HeadlessEvent::pointer(left ? Kind::Click : Kind::RightClick, p.x, p.y),
-                        idle);
-            client_->onMouseDown(left ? MouseButton::Left : MouseButton::Right, p.x, p.y);
+            recordInput(HeadlessEvent::pointer(kind, p.x, p.y), idle);
+            client_->onMouseDown(button, p.x, p.y);
+            break;
+        }
+        case SDL_MOUSEWHEEL: {
+            if (ev.wheel.windowID != windowId_ || !client_ || ev.wheel.y == 0) break;
+            int steps = ev.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -ev.wheel.y : ev.wheel.y;
+            HeadlessEvent wheel = HeadlessEvent::of(Kind::Wheel);
+            wheel.steps = steps;
+            recordInput(wheel, idle);
+            client_->onWheel(steps);
             break;
         }
         case SDL_MOUSEMOTION: {

@@ -5,17 +5,45 @@
 
 namespace zarvo::platform {
 
-enum class MouseButton { Left, Right };
+enum class MouseButton { Left, Right, Middle };
+// The buttons of a game controller, by their place on an Xbox-style pad.
+enum class PadButton {
+    A,
+    B,
+    X,
+    Y,
+    Start,
+    Back,
+    LeftShoulder,
+    RightShoulder,
+    Up,
+    Down,
+    Left,
+    Right
+};
 enum class Cursor { Default, Select };
 
 // Key codes follow the Windows virtual-key values the stories were written against.
 namespace keys {
+inline constexpr int kBackspace = 8;
+inline constexpr int kTab = 9;
 inline constexpr int kEnter = 13;
 inline constexpr int kEscape = 27;
 inline constexpr int kSpace = 32;
 inline constexpr int kShift = 16;
 inline constexpr int kControl = 17;
 inline constexpr int kAlt = 18;
+inline constexpr int kPageUp = 33;
+inline constexpr int kPageDown = 34;
+inline constexpr int kEnd = 35;
+inline constexpr int kHome = 36;
+inline constexpr int kLeft = 37;
+inline constexpr int kUp = 38;
+inline constexpr int kRight = 39;
+inline constexpr int kDown = 40;
+// Letters are their upper-case character: keys::kA + ('s' - 'a') is S.
+inline constexpr int kA = 'A';
+inline constexpr int kF1 = 112;
 inline constexpr int kF11 = 122;
 inline constexpr int kF12 = 123;
 }  // namespace keys
@@ -29,6 +57,17 @@ class HostClient {
     // Held keys repeat their key-down; each release comes once.
     virtual void onKeyDown(int key) = 0;
     virtual void onKeyUp(int key) { (void)key; }
+    // The wheel turned by `steps` notches: positive away from the user (up), negative down.
+    virtual void onWheel(int steps) { (void)steps; }
+    virtual void onPadButton(PadButton button, bool down) {
+        (void)button;
+        (void)down;
+    }
+    // The window's drawable area changed to width x height pixels.
+    virtual void onResize(int width, int height) {
+        (void)width;
+        (void)height;
+    }
     virtual void onPaint() = 0;
     // True while only input can move the story on (a wait with no timer): a headless run with no
     // input left then stops instead of ticking forever.

@@ -19,21 +19,35 @@ TEST(EventsFile, EveryEventReadsBackAsWritten) {
         "10 rclick 0 479\n"
         "15 move 5 6\n"
         "20 key ctrl\n"
-        "20 key 65\n"
+        "20 key a\n"
         "25 keyup ctrl\n"
         "30 answer abort\n"
         "30 input   名前 \n"
         "31 input \n"
         "31 input-cancel\n"
         "40 shot out/a b.png\n"
+        "41 mclick 7 8\n"
+        "42 wheel up 3\n"
+        "42 wheel down 1\n"
+        "43 key f1\n"
+        "43 key pagedown\n"
+        "43 key 7\n"
+        "44 pad start\n"
+        "44 padup lb\n"
+        "45 resize 1280 720\n"
         "50 quit\n";
     std::vector<HeadlessEvent> events;
     std::string error;
     ASSERT_TRUE(parseEvents(text, events, error)) << error;
-    ASSERT_EQ(events.size(), 13u);
+    ASSERT_EQ(events.size(), 22u);
     EXPECT_EQ(events[0].date.weekday, 1);  // a Monday
     EXPECT_EQ(events[4].key, 17);
+    EXPECT_EQ(events[5].key, 'A');
     EXPECT_EQ(events[6].kind, Kind::KeyUp);
+    EXPECT_EQ(events[13].steps, 3);
+    EXPECT_EQ(events[14].steps, -1);
+    EXPECT_EQ(events[15].key, 112);
+    EXPECT_EQ(events[18].pad, PadButton::Start);
     // Input text is UTF-8 in the file and code page 932 inside, blanks and all.
     EXPECT_EQ(events[8].text, test::sjis("  名前 "));
     std::string written;
@@ -44,8 +58,10 @@ TEST(EventsFile, EveryEventReadsBackAsWritten) {
 TEST(EventsFile, BadLinesAreRefusedWithTheirNumber) {
     std::vector<HeadlessEvent> events;
     std::string error;
-    for (const char* bad : {"5 key 0", "5 key 300", "5 keyup", "5 date 2026-13-01 00:00:00",
-                            "5 date 2026-01-01", "5 input-cancel now", "-1 click 1 1"}) {
+    for (const char* bad :
+         {"5 key 0", "5 key 300", "5 keyup", "5 date 2026-13-01 00:00:00", "5 date 2026-01-01",
+          "5 input-cancel now", "-1 click 1 1", "5 key f13", "5 key f01", "5 wheel sideways",
+          "5 wheel up 0", "5 pad z", "5 resize 0 10"}) {
         SCOPED_TRACE(bad);
         EXPECT_FALSE(parseEvents(std::string("# comment\n") + bad + "\n", events, error));
         EXPECT_NE(error.find("line 2"), std::string::npos) << error;
