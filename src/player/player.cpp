@@ -51,28 +51,56 @@ class Player::EndingDialogs final : public platform::Dialogs {
 };
 
 // Passes every frame on to the host's canvas and keeps the last one: a screenshot is what the
-// window shows, also halfway through an effect, when the composed picture is not shown yet.
+// window shows, also halfway through an effect, when the composed picture is not shown yet. Open
+// overlays are drawn over a copy, so the story's own frame stays as it was.
 class Player::ShownCanvas final : public platform::Canvas {
   public:
-    explicit ShownCanvas(platform::Canvas& inner) : inner_(inner) {}
+    ShownCanvas(platform::Canvas& inner, const std::vector<std::unique_ptr<Overlay>>& overlays)
+        : inner_(inner), overlays_(overlays) {}
 
     void present(const uint32_t* pixels, int width, int height, int stride) override {
-        if (width != frame_.width() || height != frame_.height()) frame_.setSize(width, height);
-        if (frame_.width() == width && frame_.height() == height) {
-            for (int y = 0; y < height; ++y)
-                std::copy_n(pixels + static_cast<size_t>(y) * static_cast<size_t>(stride), width,
-                            frame_.row(y));
-            shown_ = true;
+        if (width != story_.width() || height != story_.height()) story_.setSize(width, height);
+        if (story_.width() != width || story_.height() != height) {
+            inner_.present(pixels, width, height, stride);
+            return;
         }
-        inner_.present(pixels, width, height, stride);
+        for (int y = 0; y < height; ++y)
+            std::copy_n(pixels + static_cast<size_t>(y) * static_cast<size_t>(stride), width,
+                        story_.row(y));
+        shown_ = true;
+        presentShown();
     }
-    // Nothing until the first frame.
-    const Surface* frame() const { return shown_ ? &frame_ : nullptr; }
+    // Shows the story's last frame again with the overlays open now.
+    void presentShown() {
+        if (!shown_) return;
+        const Surface* frame = &story_;
+        if (anyOpen()) {
+            decorated_ = story_;
+            for (const auto& overlay : overlays_)
+                if (overlay->isOpen()) overlay->draw(decorated_);
+            frame = &decorated_;
+        }
+        decoratedShown_ = frame == &decorated_;
+        inner_.present(frame->row(0), frame->width(), frame->height(), frame->width());
+    }
+    // What the window shows; nothing until the first frame.
+    const Surface* frame() const {
+        return !shown_ ? nullptr : decoratedShown_ ? &decorated_ : &story_;
+    }
 
   private:
+    bool anyOpen() const {
+        for (const auto& overlay : overlays_)
+            if (overlay->isOpen()) return true;
+        return false;
+    }
+
     platform::Canvas& inner_;
-    Surface frame_;
+    const std::vector<std::unique_ptr<Overlay>>& overlays_;
+    Surface story_;
+    Surface decorated_;
     bool shown_ = false;
+    bool decoratedShown_ = false;
 };
 
 Player::Player(const Services& services, const std::string& programDir)
@@ -201,7 +229,8 @@ void Player::setUpScreen() {
     screen_->setUpWindows();
     const WindowSettings* main = screen_->getWindow(0);
     services_.host.setClientSize(main->imageWidth, main->imageHeight);
-    if (services_.canvas && !shown_) shown_ = std::make_unique<ShownCanvas>(*services_.canvas);
+    if (services_.canvas && !shown_)
+        shown_ = std::make_unique<ShownCanvas>(*services_.canvas, overlays_);
     screen_->setCanvas(shown_.get(), 0);
 }
 
@@ -221,6 +250,21 @@ void Player::startStory() {
 void Player::composeAndPaint() {
     screen_->compose(0);
     screen_->paint(0);
+}
+
+Overlay& Player::addOverlay(std::unique_ptr<Overlay> overlay) {
+    overlays_.push_back(std::move(overlay));
+    return *overlays_.back();
+}
+
+Overlay* Player::openOverlay() const {
+    for (auto it = overlays_.rbegin(); it != overlays_.rend(); ++it)
+        if ((*it)->isOpen()) return it->get();
+    return nullptr;
+}
+
+void Player::showOverlays() {
+    if (shown_) shown_->presentShown();
 }
 
 void Player::onPaint() {
@@ -270,7 +314,8 @@ void Player::runSteps() {
             services_.host.setTimerEnabled(false);
             return;
         }
-        if (!step() || !execution_->state().canStep()) break;
+        // The story holds still while the player's own overlay is open.
+        if (openOverlay() || !step() || !execution_->state().canStep()) break;
     }
     stepping_ = false;
 }
@@ -306,6 +351,11 @@ void Player::setCursor(platform::Cursor cursor) {
 }
 
 void Player::onMouseDown(platform::MouseButton button, int x, int y) {
+    if (Overlay* overlay = openOverlay()) {
+        overlay->onMouseDown(button, x, y);
+        showOverlays();
+        return;
+    }
     if (button != platform::MouseButton::Left) return;
     RunState& process = execution_->state();
     process.clearMessageSkip();
@@ -341,6 +391,11 @@ void Player::onMouseDown(platform::MouseButton button, int x, int y) {
 }
 
 void Player::onMouseMove(int x, int y) {
+    if (Overlay* overlay = openOverlay()) {
+        overlay->onMouseMove(x, y);
+        showOverlays();
+        return;
+    }
     ClickWait state = execution_->state().clickWaitState();
     DynamicLayer* layers = screen_->dynamicLayers(0);
     platform::Cursor wanted = platform::Cursor::Default;
@@ -352,6 +407,7 @@ void Player::onMouseMove(int x, int y) {
 }
 
 bool Player::waitsForInputOnly() const {
+    if (openOverlay()) return true;
     const RunState& process = execution_->state();
     PlayerMode mode = process.playerMode();
     return (mode == PlayerMode::Waiting || mode == PlayerMode::MessageWait) && !process.timer() &&

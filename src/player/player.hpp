@@ -8,12 +8,14 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "commands/interpreter.hpp"
 #include "debug/debug_hooks.hpp"
 #include "graphics/screen.hpp"
 #include "interp/execution.hpp"
 #include "platform/host.hpp"
+#include "player/overlay.hpp"
 #include "story/story.hpp"
 
 namespace zarvo {
@@ -73,6 +75,8 @@ class Player final : public platform::HostClient, private ProgramControl {
     // held to skip messages, F12 screenshot; Space and Enter then end a wait.
     void onKeyDown(int key) override;
     void onKeyUp(int key) override;
+    void onWheel(int steps) override;
+    void onPadButton(platform::PadButton button, bool down) override;
     void onPaint() override;
     bool waitsForInputOnly() const override;
 
@@ -114,6 +118,12 @@ class Player final : public platform::HostClient, private ProgramControl {
     void saveWindowState();
     void composeAndPaint();
     void setCursor(platform::Cursor cursor);
+    // The player's own overlays, bottom first; the topmost open one takes the input.
+    Overlay& addOverlay(std::unique_ptr<Overlay> overlay);
+    Overlay* openOverlay() const;
+    // Shows the story's frame again with the overlays as they are now (one opened or closed or
+    // changed).
+    void showOverlays();
     // Player keys (player_keys.cpp).
     void toggleFullScreen();
     void takeScreenshot();
@@ -123,8 +133,9 @@ class Player final : public platform::HostClient, private ProgramControl {
     void tickPlayerKeys();
 
     std::unique_ptr<EndingDialogs> endingDialogs_;
-    Services services_;                   // its dialogs only through endingDialogs_
-    std::unique_ptr<Notices> notices_;    // the engine's boxes, shown through endingDialogs_
+    Services services_;                 // its dialogs only through endingDialogs_
+    std::unique_ptr<Notices> notices_;  // the engine's boxes, shown through endingDialogs_
+    std::vector<std::unique_ptr<Overlay>> overlays_;
     std::unique_ptr<ShownCanvas> shown_;  // between screen 0 and the host's canvas
     std::unique_ptr<Story> story_;
     std::unique_ptr<Execution> execution_;

@@ -13,6 +13,11 @@ namespace zarvo {
 namespace keys = platform::keys;
 
 void Player::onKeyDown(int key) {
+    if (Overlay* overlay = openOverlay()) {
+        overlay->onKeyDown(key);
+        showOverlays();
+        return;
+    }
     RunState& process = execution_->state();
     switch (key) {
         case keys::kAlt:
@@ -45,7 +50,22 @@ void Player::onKeyDown(int key) {
     if ((key == keys::kSpace || key == keys::kEnter) && process.inputEndsWait()) process.endWait();
 }
 
+void Player::onWheel(int steps) {
+    if (Overlay* overlay = openOverlay()) {
+        overlay->onWheel(steps);
+        showOverlays();
+    }
+}
+
+void Player::onPadButton(platform::PadButton button, bool down) {
+    if (Overlay* overlay = openOverlay()) {
+        overlay->onPadButton(button, down);
+        showOverlays();
+    }
+}
+
 void Player::onKeyUp(int key) {
+    if (Overlay* overlay = openOverlay()) overlay->onKeyUp(key);
     if (key == keys::kAlt) altHeld_ = false;
     if (key != keys::kControl) return;
     ctrlHeld_ = false;

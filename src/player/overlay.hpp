@@ -1,0 +1,36 @@
+// Something the player itself shows over the story's screen (the backlog, the settings menu).
+// While one is open it takes all input and the story does not advance; it is drawn over a copy of
+// the frame the story shows, so closing it brings back the story's screen exactly, and a
+// screenshot shows what the window shows, overlay included.
+#pragma once
+#include "graphics/surface.hpp"
+#include "platform/host.hpp"
+
+namespace zarvo {
+
+class Overlay {
+  public:
+    virtual ~Overlay() = default;
+    virtual bool isOpen() const = 0;
+    virtual void draw(Surface& frame) = 0;
+
+    // Input while open.
+    virtual void onKeyDown(int key) { (void)key; }
+    virtual void onKeyUp(int key) { (void)key; }
+    virtual void onMouseDown(platform::MouseButton button, int x, int y) {
+        (void)button;
+        (void)x;
+        (void)y;
+    }
+    virtual void onMouseMove(int x, int y) {
+        (void)x;
+        (void)y;
+    }
+    virtual void onWheel(int steps) { (void)steps; }
+    virtual void onPadButton(platform::PadButton button, bool down) {
+        (void)button;
+        (void)down;
+    }
+};
+
+}  // namespace zarvo
