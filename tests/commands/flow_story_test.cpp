@@ -1,5 +1,3 @@
-#include "support/story.hpp"
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -9,6 +7,7 @@
 #include "archive/package.hpp"
 #include "base/sjis.hpp"
 #include "support/player.hpp"
+#include "support/story.hpp"
 
 namespace zarvo::test {
 namespace {
