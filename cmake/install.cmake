@@ -6,9 +6,11 @@
 include(GNUInstallDirs)
 set(ZARVO_INSTALL_DATA_DIR ${CMAKE_INSTALL_LIBDIR}/zarvoplay)
 file(RELATIVE_PATH ZARVO_DATA_DIR_FROM_BIN /${CMAKE_INSTALL_BINDIR} /${ZARVO_INSTALL_DATA_DIR})
-target_compile_definitions(zarvoplay PRIVATE
-  ZARVO_DATA_DIR_FROM_BIN="${ZARVO_DATA_DIR_FROM_BIN}"
-  ZARVO_INSTALLED_DATA_DIR="${CMAKE_INSTALL_FULL_LIBDIR}/zarvoplay")
+foreach(program zarvoplay zarvoplay-thumbnailer)
+  target_compile_definitions(${program} PRIVATE
+    ZARVO_DATA_DIR_FROM_BIN="${ZARVO_DATA_DIR_FROM_BIN}"
+    ZARVO_INSTALLED_DATA_DIR="${CMAKE_INSTALL_FULL_LIBDIR}/zarvoplay")
+endforeach()
 
 install(TARGETS zarvoplay zarvoplay_setup RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${CMAKE_BINARY_DIR}/zarvoplay.zvl DESTINATION ${ZARVO_INSTALL_DATA_DIR})
