@@ -10,8 +10,9 @@ trap 'rm -rf "$prefix"' EXIT
 
 "$cmake" --install "$build" --prefix "$prefix" > "$prefix/install.log"
 
-for f in bin/zarvoplay bin/zarvoplay_setup lib/zarvoplay/zarvoplay.zvl lib/zarvoplay/jpeg.spi \
-         lib/zarvoplay/gif.spi share/applications/zarvoplay.desktop; do
+for f in bin/zarvoplay bin/zarvoplay_setup bin/zarvopack bin/zarvoplay-thumbnailer \
+         lib/zarvoplay/zarvoplay.zvl lib/zarvoplay/jpeg.spi lib/zarvoplay/gif.spi \
+         share/applications/zarvoplay.desktop; do
   if [ ! -f "$prefix/$f" ]; then echo "not installed: $f"; exit 1; fi
 done
 grep -q '^Exec=zarvoplay %f$' "$prefix/share/applications/zarvoplay.desktop"
