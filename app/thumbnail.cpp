@@ -8,8 +8,10 @@
 #include "base/string_list.hpp"
 #include "base/text.hpp"
 #include "formats/png.hpp"
+#include "platform/clock.hpp"
 #include "platform/file_system.hpp"
 #include "platform/recording_dialogs.hpp"
+#include "player/notices.hpp"
 #include "story/story.hpp"
 
 namespace zarvo {
@@ -133,12 +135,13 @@ bool renderThumbnail(platform::FileSystem& files, const std::string& projectPath
                      std::string& why) {
     ReadOnlyFiles readOnly(files);
     platform::RecordingDialogs dialogs;  // boxes are answered by default and never shown
-    Story::Services services;
-    services.dialogs = &dialogs;
-    services.files = &readOnly;
-    services.programDir = programDir;
-    services.readOnly = true;
-    Story story(services);
+    Notices notices(dialogs);
+    platform::SystemClock clock;
+    Story story(Story::Services{.clock = clock,
+                                .notices = notices,
+                                .files = readOnly,
+                                .programDir = programDir,
+                                .readOnly = true});
     if (!readOnly.exists(projectPath) || !story.openProject(projectPath) || story.fatalError()) {
         why = "not a story that can be opened";
         return false;
