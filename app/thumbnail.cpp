@@ -31,7 +31,6 @@ class ReadOnlyFiles final : public platform::FileSystem {
     bool readFile(const std::string& path, std::string& bytes) const override {
         return files_.readFile(path, bytes);
     }
-    bool writeFile(const std::string&, std::string_view) override { return false; }
     bool makeDirectory(const std::string&) override { return false; }
     bool listDirectory(const std::string& path, std::vector<std::string>& names) const override {
         return files_.listDirectory(path, names);

@@ -29,6 +29,15 @@ std::string folderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// Makes a rename or a new entry in `folder` survive a power cut.
+bool flushFolder(const std::string& folder) {
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool ok = ::fsync(fd) == 0;
+    if (::close(fd) != 0) ok = false;
+    return ok;
+}
+
 // A fresh file beside `path`, so that the rename over it stays on one file system.
 int createBeside(const std::string& path, const char* suffix, std::string& temp) {
     static std::atomic<unsigned> counter{0};
@@ -66,9 +75,10 @@ class LocalReadableFile final : public ReadableFile {
 
 class LocalWritableFile final : public WritableFile {
   public:
-    // `temp` empty: the file is written in place.
-    LocalWritableFile(int fd, std::string target, std::string temp)
-        : fd_(fd), target_(std::move(target)), temp_(std::move(temp)) {}
+    // `temp` empty: the file is written in place. `mode` >= 0: the permissions the new file
+    // takes, those of the file it replaces.
+    LocalWritableFile(int fd, std::string target, std::string temp, int mode = -1)
+        : fd_(fd), target_(std::move(target)), temp_(std::move(temp)), mode_(mode) {}
     ~LocalWritableFile() override { abandon(); }
     bool writeAt(int64_t offset, const void* bytes, size_t count) override {
         const auto* p = static_cast<const char*>(bytes);
@@ -87,12 +97,16 @@ class LocalWritableFile final : public WritableFile {
     }
     bool finish() override {
         if (fd_ < 0) return false;
-        bool ok = ::close(fd_) == 0;
+        bool ok = mode_ < 0 || ::fchmod(fd_, static_cast<mode_t>(mode_)) == 0;
+        // Without the flush a rename can reach the disk before the data it names.
+        if (ok) ok = ::fsync(fd_) == 0;
+        if (::close(fd_) != 0) ok = false;
         fd_ = -1;
         if (!temp_.empty()) {
-            if (ok) ok = ::rename(temp_.c_str(), target_.c_str()) == 0;
-            if (!ok) ::unlink(temp_.c_str());
+            bool moved = ok && ::rename(temp_.c_str(), target_.c_str()) == 0;
+            if (!moved) ::unlink(temp_.c_str());
             temp_.clear();
+            ok = moved && flushFolder(folderOf(target_));
         }
         return ok;
     }
@@ -108,6 +122,7 @@ class LocalWritableFile final : public WritableFile {
     int fd_;
     std::string target_;
     std::string temp_;
+    int mode_;
 };
 
 }  // namespace
@@ -125,10 +140,15 @@ std::unique_ptr<ReadableFile> LocalFileSystem::openRead(const std::string& path)
 }
 
 std::unique_ptr<WritableFile> LocalFileSystem::createFile(const std::string& path) {
+    struct stat st;
+    bool replacing = ::stat(path.c_str(), &st) == 0;
+    if (replacing && S_ISDIR(st.st_mode)) return nullptr;
     std::string temp;
     int fd = createBeside(path, ".part", temp);
     if (fd < 0) return nullptr;
-    return std::make_unique<LocalWritableFile>(fd, path, std::move(temp));
+    // A replaced file keeps its permissions.
+    return std::make_unique<LocalWritableFile>(fd, path, std::move(temp),
+                                               replacing ? int(st.st_mode & 07777) : -1);
 }
 
 std::unique_ptr<WritableFile> LocalFileSystem::openForUpdate(const std::string& path) {
@@ -143,7 +163,7 @@ std::unique_ptr<WritableFile> LocalFileSystem::openForUpdate(const std::string& 
 }
 
 bool LocalFileSystem::rename(const std::string& from, const std::string& to) {
-    return ::rename(from.c_str(), to.c_str()) == 0;
+    return ::rename(from.c_str(), to.c_str()) == 0 && flushFolder(folderOf(to));
 }
 
 bool LocalFileSystem::remove(const std::string& path) {
@@ -208,35 +228,8 @@ bool LocalFileSystem::readFile(const std::string& path, std::string& bytes) cons
     return ok;
 }
 
-bool LocalFileSystem::writeFile(const std::string& path, std::string_view bytes) {
-    static std::atomic<unsigned> counter{0};
-    struct stat st;
-    bool replacing = ::stat(path.c_str(), &st) == 0;
-    if (replacing && S_ISDIR(st.st_mode)) return false;
-    // The new content goes to a fresh file beside the target and replaces it by rename, which
-    // is atomic: a full disk or a crash leaves the old file as it was.
-    std::string folder = folderOf(path);
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
-        temp = folder + "/.zarvo-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) +
-               ".tmp";
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) return false;
-    }
-    if (fd < 0) return false;
-    bool ok = writeAll(fd, bytes);
-    // Keep the permissions of the file being replaced.
-    if (ok && replacing) ok = ::fchmod(fd, st.st_mode & 07777) == 0;
-    if (ok) ok = ::fsync(fd) == 0;
-    if (::close(fd) != 0) ok = false;
-    if (ok && ::rename(temp.c_str(), path.c_str()) == 0) return true;
-    ::unlink(temp.c_str());
-    return false;
-}
-
 bool LocalFileSystem::makeDirectory(const std::string& path) {
-    if (::mkdir(path.c_str(), 0777) == 0) return true;
+    if (::mkdir(path.c_str(), 0777) == 0) return flushFolder(folderOf(path));
     return errno == EEXIST && directoryExists(path);
 }
 

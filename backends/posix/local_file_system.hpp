@@ -9,7 +9,6 @@ class LocalFileSystem final : public FileSystem {
     bool exists(const std::string& path) const override;
     bool directoryExists(const std::string& path) const override;
     bool readFile(const std::string& path, std::string& bytes) const override;
-    bool writeFile(const std::string& path, std::string_view bytes) override;
     bool makeDirectory(const std::string& path) override;
     bool listDirectory(const std::string& path, std::vector<std::string>& names) const override;
     std::unique_ptr<ReadableFile> openRead(const std::string& path) const override;

@@ -175,6 +175,16 @@ std::string FileSystem::resolve(std::string_view base, std::string_view scriptNa
     return path;
 }
 
+bool FileSystem::writeFile(const std::string& path, std::string_view bytes) {
+    std::unique_ptr<WritableFile> file = createFile(path);
+    if (!file) return false;
+    if (!bytes.empty() && !file->writeAt(0, bytes.data(), bytes.size())) {
+        file->abandon();
+        return false;
+    }
+    return file->finish();
+}
+
 bool FileSystem::resolveInside(std::string_view folder, std::string_view name,
                                std::string& path) const {
     if (!isSafeRelativeName(name)) return false;

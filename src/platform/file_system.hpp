@@ -25,13 +25,19 @@ class ReadableFile {
 // A file being written at any offset. A created file is written beside its target and takes its
 // place only when finished; an updated file is written in place. Destroying a handle that was
 // not finished abandons it.
+//
+// Finishing is the one durable path for every file written whole: the new bytes are flushed to
+// the disk before the rename and the folder after it, so that a power cut leaves either the old
+// file or the new one, never an empty one.
 class WritableFile {
   public:
     virtual ~WritableFile() = default;
     virtual bool writeAt(int64_t offset, const void* bytes, size_t count) = 0;
     virtual bool truncate(int64_t size) = 0;
-    // Created: moves the new file over its target. Updated: closes it. False when the bytes may
-    // not all have landed; a created file is then removed and the target left as it was.
+    // Created: flushes the new file, moves it over its target (keeping the target's permissions)
+    // and flushes the folder. Updated: flushes and closes it. False when the bytes may not all
+    // have landed; a created file that was not yet moved is then removed and the target left as
+    // it was.
     virtual bool finish() = 0;
     // Created: removes the new file. Updated: closes it as it stands.
     virtual void abandon() = 0;
@@ -47,19 +53,23 @@ class FileSystem {
     virtual bool directoryExists(const std::string& path) const = 0;
     virtual bool readFile(const std::string& path, std::string& bytes) const = 0;
     // Replaces the file as a whole or not at all: an existing file survives a failed write.
-    virtual bool writeFile(const std::string& path, std::string_view bytes) = 0;
-    // Creates one folder level (its parent must exist); true also when the folder is already there.
+    // Written through createFile, so it is as durable as every other whole file.
+    bool writeFile(const std::string& path, std::string_view bytes);
+    // Creates one folder level (its parent must exist) and flushes the parent; true also when the
+    // folder is already there.
     virtual bool makeDirectory(const std::string& path) = 0;
     // Names of the entries of a folder, without "." and ".."; false when it cannot be listed.
     virtual bool listDirectory(const std::string& path, std::vector<std::string>& names) const = 0;
 
     // Null when the path is not a regular file or cannot be opened. Never blocks on a pipe.
     virtual std::unique_ptr<ReadableFile> openRead(const std::string& path) const = 0;
-    // A new file that replaces `path` when finished (see WritableFile).
+    // A new file beside `path` that replaces it when finished (see WritableFile); null when
+    // `path` is a folder or nothing can be created beside it.
     virtual std::unique_ptr<WritableFile> createFile(const std::string& path) = 0;
     // An existing regular file written in place.
     virtual std::unique_ptr<WritableFile> openForUpdate(const std::string& path) = 0;
-    // Replaces `to` if it exists.
+    // Replaces `to` if it exists, then flushes the folder of `to`. A rename that happened but
+    // whose folder could not be flushed reports false.
     virtual bool rename(const std::string& from, const std::string& to) = 0;
     // Removes a file (not a folder); false when there was none or it could not be removed.
     virtual bool remove(const std::string& path) = 0;

@@ -26,41 +26,63 @@ class MemoryReadableFile final : public platform::ReadableFile {
 
 }  // namespace
 
-// Writes into its own bytes: those of the file itself when updating, or of a new file that
-// replaces the target when finished.
+// Writes into its own bytes: those of the file itself when updating, or of a new file under a
+// hidden name (`temp_`) that replaces the target when finished.
 class MemoryWritableFile final : public platform::WritableFile {
   public:
-    MemoryWritableFile(MemoryFileSystem& owner, std::string target,
-                       std::shared_ptr<std::string> data, bool created)
-        : owner_(owner), target_(std::move(target)), data_(std::move(data)), created_(created) {}
+    MemoryWritableFile(MemoryFileSystem& owner, std::string target, std::string temp,
+                       std::shared_ptr<std::string> data)
+        : owner_(owner),
+          target_(std::move(target)),
+          temp_(std::move(temp)),
+          data_(std::move(data)) {}
     ~MemoryWritableFile() override { abandon(); }
     bool writeAt(int64_t offset, const void* bytes, size_t count) override {
         if (!data_ || offset < 0) return false;
+        if (!owner_.attempt(MemoryFileSystem::Operation::Write)) {
+            if (owner_.cutShort_) place(offset, bytes, count / 2);
+            return false;
+        }
         size_t end = static_cast<size_t>(offset) + count;
         // Like a full disk, the budget stops the file from growing, not rewrites in place.
         if (end > data_->size() && !owner_.spend(end - data_->size())) return false;
-        if (data_->size() < end) data_->resize(end, '\0');
-        std::memcpy(data_->data() + offset, bytes, count);
+        place(offset, bytes, count);
         return true;
     }
     bool truncate(int64_t size) override {
-        if (!data_ || size < 0) return false;
+        if (!data_ || size < 0 || !owner_.attempt(MemoryFileSystem::Operation::Write)) return false;
         data_->resize(static_cast<size_t>(size), '\0');
         return true;
     }
     bool finish() override {
         if (!data_) return false;
-        if (created_) owner_.files_[target_] = data_;
         data_.reset();
-        return true;
+        bool ok = owner_.attempt(MemoryFileSystem::Operation::Flush);
+        if (temp_.empty()) return ok;
+        std::string temp = std::move(temp_);
+        temp_.clear();
+        if (ok && owner_.rename(temp, target_)) return true;
+        // A rename that happened but whose folder flush failed leaves the new file.
+        owner_.files_.erase(temp);
+        return false;
     }
-    void abandon() override { data_.reset(); }
+    void abandon() override {
+        data_.reset();
+        if (!temp_.empty()) owner_.files_.erase(temp_);
+        temp_.clear();
+    }
 
   private:
+    void place(int64_t offset, const void* bytes, size_t count) {
+        size_t end = static_cast<size_t>(offset) + count;
+        if (data_->size() < end) data_->resize(end, '\0');
+        std::memcpy(data_->data() + offset, bytes, count);
+    }
+
     MemoryFileSystem& owner_;
     std::string target_;
+    std::string temp_;  // empty when updating in place
     std::shared_ptr<std::string> data_;
-    bool created_;
 };
 
 bool MemoryFileSystem::folderOfExists(const std::string& path) const {
@@ -78,6 +100,44 @@ bool MemoryFileSystem::spend(size_t count) {
     return true;
 }
 
+bool MemoryFileSystem::attempt(Operation kind) {
+    if (++operations_ != failAt_) return true;
+    failedYet_ = true;
+    failedKind_ = kind;
+    return false;
+}
+
+void MemoryFileSystem::failOperation(int64_t k, bool cutShort) {
+    operations_ = 0;
+    failAt_ = k;
+    cutShort_ = cutShort;
+    failedYet_ = false;
+}
+
+bool MemoryFileSystem::failed(Operation& kind) const {
+    kind = failedKind_;
+    return failedYet_;
+}
+
+const char* MemoryFileSystem::operationName(Operation kind) {
+    switch (kind) {
+        case Operation::Write:
+            return "write";
+        case Operation::Flush:
+            return "flush";
+        case Operation::Rename:
+            return "rename";
+        case Operation::MakeDirectory:
+            return "make folder";
+    }
+    return "?";
+}
+
+std::string MemoryFileSystem::tempBeside(const std::string& path) {
+    return platform::joinPath(platform::parentPath(path),
+                              ".zarvo-mem-" + std::to_string(++tempCounter_) + ".part");
+}
+
 bool MemoryFileSystem::exists(const std::string& path) const {
     return files_.count(path) != 0;
 }
@@ -93,15 +153,9 @@ bool MemoryFileSystem::readFile(const std::string& path, std::string& bytes) con
     return true;
 }
 
-bool MemoryFileSystem::writeFile(const std::string& path, std::string_view bytes) {
-    if (directoryExists(path) || !folderOfExists(path) || !spend(bytes.size())) return false;
-    files_[path] = std::make_shared<std::string>(bytes);
-    return true;
-}
-
 bool MemoryFileSystem::makeDirectory(const std::string& path) {
     if (directoryExists(path)) return true;
-    if (exists(path) || !folderOfExists(path)) return false;
+    if (exists(path) || !folderOfExists(path) || !attempt(Operation::MakeDirectory)) return false;
     folders_.insert(path);
     return true;
 }
@@ -129,22 +183,27 @@ std::unique_ptr<platform::ReadableFile> MemoryFileSystem::openRead(const std::st
 
 std::unique_ptr<platform::WritableFile> MemoryFileSystem::createFile(const std::string& path) {
     if (directoryExists(path) || !folderOfExists(path)) return nullptr;
-    return std::make_unique<MemoryWritableFile>(*this, path, std::make_shared<std::string>(), true);
+    std::string temp = tempBeside(path);
+    auto data = std::make_shared<std::string>();
+    files_[temp] = data;
+    return std::make_unique<MemoryWritableFile>(*this, path, temp, data);
 }
 
 std::unique_ptr<platform::WritableFile> MemoryFileSystem::openForUpdate(const std::string& path) {
     auto it = files_.find(path);
     if (it == files_.end()) return nullptr;
-    return std::make_unique<MemoryWritableFile>(*this, path, it->second, false);
+    return std::make_unique<MemoryWritableFile>(*this, path, std::string(), it->second);
 }
 
 bool MemoryFileSystem::rename(const std::string& from, const std::string& to) {
     auto it = files_.find(from);
-    if (it == files_.end() || directoryExists(to) || !folderOfExists(to)) return false;
+    if (it == files_.end() || directoryExists(to) || !folderOfExists(to) ||
+        !attempt(Operation::Rename))
+        return false;
     std::shared_ptr<std::string> data = it->second;
     files_.erase(it);
     files_[to] = std::move(data);
-    return true;
+    return attempt(Operation::Flush);  // the folder
 }
 
 bool MemoryFileSystem::remove(const std::string& path) {
@@ -154,7 +213,7 @@ bool MemoryFileSystem::remove(const std::string& path) {
 bool MemoryFileSystem::copyFile(const std::string& from, const std::string& to) {
     auto it = files_.find(from);
     if (it == files_.end() || exists(to) || directoryExists(to) || !folderOfExists(to) ||
-        !spend(it->second->size()))
+        !attempt(Operation::Write) || !spend(it->second->size()))
         return false;
     files_[to] = std::make_shared<std::string>(*it->second);
     return true;

@@ -67,7 +67,8 @@ int listCommand(const std::string& package, std::ostream& out, std::ostream& err
     return 0;
 }
 
-// Writes one entry beside its target first, so a failed entry never replaces a file.
+// Writes one entry through the durable path of the file system: beside its target first,
+// flushed, then moved over it, so a failed entry never replaces a file.
 bool extractEntry(PackageReader& reader, int index, const fs::path& target, std::string& why) {
     std::error_code ec;
     fs::create_directories(target.parent_path(), ec);
@@ -75,30 +76,30 @@ bool extractEntry(PackageReader& reader, int index, const fs::path& target, std:
         why = "cannot create folder " + target.parent_path().string() + ": " + ec.message();
         return false;
     }
-    static unsigned counter = 0;
-    fs::path temp = target.parent_path() /
-                    (".zarvopack-" + std::to_string(getpid()) + "-" + std::to_string(++counter));
-    bool ok;
-    {
-        std::ofstream file(temp, std::ios::binary | std::ios::trunc);
-        if (!file) {
-            why = "cannot write " + target.string();
-            return false;
-        }
-        ok = readEntryIndexToStream(file, index, reader);
-        file.close();
-        if (ok && !file) ok = false;
-        if (!ok) why = entryFailed(reader) ? "damaged entry" : "cannot write " + target.string();
+    std::unique_ptr<platform::WritableFile> file = hostFiles().createFile(target.string());
+    if (!file) {
+        why = "cannot write " + target.string();
+        return false;
     }
-    if (ok) {
-        fs::rename(temp, target, ec);
-        if (ec) {
-            why = "cannot write " + target.string() + ": " + ec.message();
-            ok = false;
-        }
+    int64_t at = 0;
+    bool written = true;
+    bool ok = readEntryIndexToStream(
+        [&](const char* bytes, size_t size) {
+            written = file->writeAt(at, bytes, size);
+            at += static_cast<int64_t>(size);
+            return written;
+        },
+        index, reader);
+    if (!ok) {
+        file->abandon();
+        why = written && entryFailed(reader) ? "damaged entry" : "cannot write " + target.string();
+        return false;
     }
-    if (!ok) fs::remove(temp, ec);
-    return ok;
+    if (!file->finish()) {
+        why = "cannot write " + target.string();
+        return false;
+    }
+    return true;
 }
 
 int extractCommand(const std::string& package, const std::string& dir, std::ostream& err) {
