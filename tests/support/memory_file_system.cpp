@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+
+#include "support/temp_dir.hpp"
 
 namespace zarvo::test {
 
@@ -221,6 +224,17 @@ bool MemoryFileSystem::copyFile(const std::string& from, const std::string& to) 
 
 std::string MemoryFileSystem::absolutePath(const std::string& path) const {
     return !path.empty() && path[0] == '/' ? path : platform::joinPath("/", path);
+}
+
+void MemoryFileSystem::copyFromHost(const std::string& folder) {
+    for (std::string up = folder; up.size() > 1; up = platform::parentPath(up)) folders_.insert(up);
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        std::string path = entry.path().string();
+        if (entry.is_directory())
+            folders_.insert(path);
+        else if (entry.is_regular_file())
+            files_[path] = std::make_shared<std::string>(test::readFile(path));
+    }
 }
 
 std::string& MemoryFileSystem::bytes(const std::string& path) {

@@ -30,6 +30,9 @@ class MemoryFileSystem final : public platform::FileSystem {
     bool copyFile(const std::string& from, const std::string& to) override;
     std::string absolutePath(const std::string& path) const override;
 
+    // Copies a folder of the machine, with everything under it, to the same path here (its
+    // parent folders made too), so that a whole player can run on this file system.
+    void copyFromHost(const std::string& folder);
     // The bytes of a file, made when missing (its folder must exist for the player to see it).
     std::string& bytes(const std::string& path);
     // Paths of every file, for checking that nothing was left behind.

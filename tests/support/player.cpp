@@ -5,10 +5,13 @@
 namespace zarvo::test {
 
 TestPlayer::TestPlayer(const std::string& project, const std::string& programDir,
-                       std::vector<platform::HeadlessEvent> events)
+                       std::vector<platform::HeadlessEvent> events,
+                       platform::FileSystem* fileSystem)
     : host(clock, dialogs, std::move(events)), players(clock) {
     main_ = std::make_unique<Player>(
-        Player::Services{host, clock, dialogs, files, &fonts, &canvas, &players}, programDir);
+        Player::Services{host, clock, dialogs, fileSystem ? *fileSystem : files, &fonts, &canvas,
+                         &players},
+        programDir);
     host.setClient(main_.get());
     main_->open(project, programDir);
     main_->show();
