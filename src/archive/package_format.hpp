@@ -26,8 +26,6 @@ inline constexpr uint32_t kPackageFlagScrambled = 0x00080000u;
 inline constexpr size_t kPackageHeaderSize = 536;    // where the record chain starts
 inline constexpr size_t kPackageDirEntrySize = 272;  // one entry of the directory layout
 inline constexpr size_t kPackageMaxName = 255;
-// Most a compressed entry may decode to; a stream that gives more is taken for damaged.
-inline constexpr uint64_t kPackageEntryLimit = uint64_t{512} << 20;
 // A stub is followed by this many '-' and one '+'; readers accept any run of more than 200.
 inline constexpr size_t kPackageStubDashes = 255;
 

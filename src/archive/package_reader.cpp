@@ -14,9 +14,6 @@ namespace {
 
 using namespace package_format;
 
-// Largest buffer taken on trust from a recorded decoded size; bigger entries grow as they come.
-constexpr size_t kMaxTrustedReserve = 64u << 20;
-
 // Opens and indexes a package. An empty record chain is accepted only when asked (appending);
 // readers treat it as no package.
 bool openPackageFile(const platform::FileSystem& files, const std::string& path, PackageReader& r,

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "archive/package_format.hpp"
+#include "base/limits.hpp"
 #include "base/string_list.hpp"
 #include "platform/file_system.hpp"
 
@@ -60,7 +61,7 @@ struct PackageReader {
     // gets input in big pieces.
     size_t inputBufferSize = 64 * 1024;
     // Most a compressed entry of this package may decode to.
-    uint64_t entryLimit = kPackageEntryLimit;
+    uint64_t entryLimit = kMaxEntryBytes;
 };
 
 bool hasMagic(const platform::FileSystem& files, const std::string& path, std::string_view magic);

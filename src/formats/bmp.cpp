@@ -80,8 +80,8 @@ bool parse(std::string_view bytes, Layout& L, std::string* error) {
     const bool topDown = height < 0;
     if (topDown) height = -height;  // 64-bit, so INT32_MIN is safe
     if (width <= 0 || height == 0) return fail(error, "BMP image has no pixels");
-    if (width > kBmpMaxSide || height > kBmpMaxSide || width * height > kBmpMaxPixels)
-        return fail(error, "BMP image too large");
+    // Larger images are taken for damaged headers; nothing is allocated for them.
+    if (!pictureSizeAllowed(width, height)) return fail(error, "BMP image too large");
     if (core ? (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24)
              : (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32))
         return fail(error, "unsupported BMP bit count");
@@ -291,8 +291,7 @@ uint64_t bmpSizeLimit(std::string_view head) {
     const uint64_t bpp = core ? readLe16(h + 10) : readLe16(h + 14);
     const uint32_t comp = core ? kBmpRgb : readLe32(h + 16);
     if (height < 0) height = -height;
-    if (width <= 0 || height == 0 || width > kBmpMaxSide || height > kBmpMaxSide || bpp > 32)
-        return UINT64_MAX;
+    if (!pictureSizeAllowed(width, height) || bpp > 32) return UINT64_MAX;
     // Headers, colour masks and a full colour table, or up to the pixel offset.
     const uint64_t headers =
         std::max<uint64_t>(readLe32(b + 10), kFileHeader + uint64_t(hs) + 16 + 4 * 256);
@@ -336,9 +335,7 @@ bool decodeBmp(std::string_view bytes, Picture& out, std::string* error) {
 
 std::string encodeBmp(const Picture& picture) {
     const int64_t w = picture.width, h = picture.height;
-    if (w <= 0 || h <= 0 || w > kBmpMaxSide || h > kBmpMaxSide || w * h > kBmpMaxPixels ||
-        picture.pixels.size() != size_t(w * h))
-        return {};
+    if (!pictureSizeAllowed(w, h) || picture.pixels.size() != size_t(w * h)) return {};
     const size_t stride = (size_t(w) * 3 + 3) & ~size_t(3);
     const size_t headers = kFileHeader + 40;
     const size_t dataSize = stride * size_t(h);

@@ -16,13 +16,10 @@
 #include <string>
 #include <string_view>
 
+#include "base/limits.hpp"
 #include "formats/picture.hpp"
 
 namespace zarvo {
-
-// Larger images are taken for damaged headers; the decoder never allocates beyond this.
-inline constexpr int32_t kBmpMaxSide = 32768;
-inline constexpr int64_t kBmpMaxPixels = int64_t(1) << 28;
 
 enum BmpCompression : uint32_t {
     kBmpRgb = 0,

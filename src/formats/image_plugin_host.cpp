@@ -188,9 +188,8 @@ bool ImagePluginHost::decodeWith(const PlugIn& plugin, const char* data, size_t 
     const uint32_t sizeImage = rd32(info + 20);
     const uint32_t clrUsed = rd32(info + 32);
     if (height < 0) height = -height;
-    if (headerSize < 40 || headerSize > 124 || width <= 0 || height == 0 || width > kBmpMaxSide ||
-        height > kBmpMaxSide || width * height > kBmpMaxPixels || bitCount == 0 || bitCount > 32 ||
-        clrUsed > 256)
+    if (headerSize < 40 || headerSize > 124 || !pictureSizeAllowed(width, height) ||
+        bitCount == 0 || bitCount > 32 || clrUsed > 256)
         return false;
 
     uint64_t infoBytes = headerSize;

@@ -192,9 +192,7 @@ MagCheck checkMagHeader(std::string_view bytes, MagLayout& L) {
     L.top = int32_t(sy);
     L.width = int32_t(right - left + 1);
     L.height = int32_t(ey - sy + 1);
-    if (L.width > kBmpMaxSide || L.height > kBmpMaxSide ||
-        int64_t(L.width) * L.height > kBmpMaxPixels)
-        return kMagBadHeader;
+    if (!pictureSizeAllowed(L.width, L.height)) return kMagBadHeader;
     L.stride = L.colors256 ? uint32_t(L.width) : uint32_t(L.width) / 2;
     L.flagAPos = h + readLe32(H + 12);
     L.flagBPos = h + readLe32(H + 16);

@@ -17,12 +17,11 @@
 #include <stdexcept>
 #include <vector>
 
+#include "base/limits.hpp"
+
 namespace zarvo {
 namespace {
 
-// Larger pictures are refused before anything is allocated for them.
-constexpr uint32_t kMaxPngSide = 16384;
-constexpr uint64_t kMaxPngPixels = uint64_t{256} << 20;
 constexpr size_t kSignatureSize = 8;
 
 [[noreturn]] void onPngError(png_structp png, png_const_charp) {
@@ -69,11 +68,12 @@ void readSteps(PngReadSession* s) {
     png_infop info = s->info;
     png_set_read_fn(png, &s->source, readCallback);
     png_set_sig_bytes(png, static_cast<int>(kSignatureSize));
-    png_set_user_limits(png, kMaxPngSide, kMaxPngSide);
+    // Larger pictures are refused before anything is allocated for them.
+    png_set_user_limits(png, kMaxPictureSide, kMaxPictureSide);
     png_read_info(png, info);
 
     const png_uint_32 w = png_get_image_width(png, info), h = png_get_image_height(png, info);
-    if (w == 0 || h == 0 || w > kMaxPngSide || h > kMaxPngSide || uint64_t{w} * h > kMaxPngPixels) {
+    if (!pictureSizeAllowed(w, h)) {
         s->tooLarge = w != 0 && h != 0;
         png_error(png, "picture too large");
     }
@@ -119,7 +119,7 @@ bool headerTooLarge(std::string_view bytes) {
         return v;
     };
     const uint64_t w = be32(16), h = be32(20);
-    return w > kMaxPngSide || h > kMaxPngSide || w * h > kMaxPngPixels;
+    return w != 0 && h != 0 && !pictureSizeAllowed(int64_t(w), int64_t(h));
 }
 
 bool readUnderGuard(PngReadSession* s) {

@@ -13,7 +13,7 @@ enum class PngError : uint8_t {
     None = 0,
     NotPng,    // no PNG signature
     Damaged,   // cut short, a bad chunk, an unexpected layout
-    TooLarge,  // a side above 16384 pixels, or more than 256 M pixels
+    TooLarge,  // a side above kMaxPictureSide, or more than kMaxPictureBytes decoded
     OutOfMemory,
 };
 

@@ -283,7 +283,7 @@ bool Story::decodeFromDisk(const std::string& path, std::string_view name, bool 
     std::unique_ptr<platform::ReadableFile> file = services_.files.openRead(path);
     // Whatever is larger than the largest picture with generous room for its tables is not
     // read into memory at all.
-    if (!file || file->size() > kBmpMaxPixels * 4 + (int64_t(64) << 20)) return false;
+    if (!file || file->size() > kMaxPictureBytes + (int64_t(64) << 20)) return false;
     std::string bytes;
     try {
         bytes.resize(static_cast<size_t>(file->size()));

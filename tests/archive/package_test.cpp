@@ -312,7 +312,7 @@ TEST(PackageRead, RecordedDecodedSizeIsOnlyAHint) {
 
 TEST(PackageDamage, AnEntryThatInflatesWithoutEndFailsAtTheLimit) {
     MemoryFolder dir;
-    // A small limit keeps the test quick; the player's own is kPackageEntryLimit.
+    // A small limit keeps the test quick; the player's own is kMaxEntryBytes.
     const size_t mib = size_t{1} << 20, limit = 16 * mib, over = 24;
     dir.write(dir.file("p"), test::chainPackage({
                                  {"bomb", kPackageFlagCompressed, test::inflatingBomb("", over),

@@ -228,8 +228,9 @@ TEST(PngDamage, AbsurdSizesAreRefusedBeforeDecoding) {
     EXPECT_EQ(g.row(0)[16383], 0xFFFFFFu);
     edge.width = 16385;
     edge.row.push_back(0);
-    for (const std::string& png : {makePng(edge), withHeaderSize(edgePng, 100000, 100000),
-                                   withHeaderSize(edgePng, 0x7FFFFFFF, 1)}) {
+    for (const std::string& png :
+         {makePng(edge), withHeaderSize(edgePng, 100000, 100000),
+          withHeaderSize(edgePng, 8192, 8193), withHeaderSize(edgePng, 0x7FFFFFFF, 1)}) {
         g = previousPicture();
         EXPECT_EQ(load(g, png), PngError::TooLarge);
         expectUnchanged(g);

@@ -36,8 +36,8 @@ std::string contentOf(MemoryFileSystem& files, const std::string& path) {
     std::string out;
     for (int i = 0; i < reader.count; ++i) {
         out += getEntry(reader, i)->name + '\n';
-        if (!readEntryIndexToStream([&out](const char* d, size_t n) { return out.append(d, n), true; },
-                                    i, reader))
+        if (!readEntryIndexToStream(
+                [&out](const char* d, size_t n) { return out.append(d, n), true; }, i, reader))
             out += "(damaged)";
     }
     return out;
@@ -104,7 +104,7 @@ TEST(SaveFaults, EveryFailingOperationKeepsTheOldFileOrWritesTheNewOneWhole) {
         EXPECT_EQ(p.run(), platform::HeadlessHost::RunEnd::Terminated);
         after = p.vars().getValueVar("after");
         boxes = p.dialogs.shown();
-    };  // the settings are written as the player shuts down
+    };       // the settings are written as the player shuts down
     play();  // the first run makes the files a later run replaces
     std::vector<std::string> before, written;
     for (const std::string& path : kept) {
