@@ -1,0 +1,68 @@
+#include "monkey.hpp"
+
+#include <random>
+#include <vector>
+
+namespace zarvo::test {
+
+std::string monkeyEvents(uint32_t seed, int count, int width, int height) {
+    static const std::vector<std::string> keys = {
+        "space",    "enter", "escape", "tab",  "backspace", "ctrl",  "alt",  "pageup",
+        "pagedown", "home",  "end",    "left", "up",        "right", "down", "a",
+        "z",        "f1",    "f5",     "f11",  "f12",       "shift"};
+    static const std::vector<std::string> pads = {"a",  "b",  "x",  "y",    "start", "back",
+                                                  "lb", "rb", "up", "down", "left",  "right"};
+    static const std::vector<std::string> answers = {"ok", "cancel", "yes",
+                                                     "no", "abort",  "ignore"};
+    static const std::vector<std::string> inputs = {"x", "名前", "a", "%x%", "$s$", "<B>", "##"};
+    std::mt19937 random(seed);
+    auto pick = [&](int n) { return static_cast<int>(random() % static_cast<uint32_t>(n)); };
+    auto xy = [&] {
+        // Mostly on the screen, sometimes just off it.
+        return " " + std::to_string(pick(width + 20) - 10) + " " +
+               std::to_string(pick(height + 20) - 10);
+    };
+    std::string out;
+    uint32_t ms = 0;
+    for (int i = 0; i < count; ++i) {
+        // Bursts of quick input between long pauses, so timed waits both expire and get cut.
+        ms += pick(4) == 0 ? 1 + pick(20) : 50 + pick(3000);
+        std::string line = std::to_string(ms) + " ";
+        int kind = pick(100);
+        if (kind < 40) {
+            line += "click" + xy();
+        } else if (kind < 45) {
+            line += "rclick" + xy();
+        } else if (kind < 48) {
+            line += "mclick" + xy();
+        } else if (kind < 55) {
+            line += "move" + xy();
+        } else if (kind < 60) {
+            line += std::string("wheel ") + (pick(2) ? "up" : "down") + " " +
+                    std::to_string(1 + pick(3));
+        } else if (kind < 78) {
+            const std::string& key = keys[static_cast<size_t>(pick(int(keys.size())))];
+            line += "key " + key;
+            // Held keys let go again, mostly.
+            if (pick(3)) {
+                out += line + "\n";
+                ms += 1 + pick(500);
+                line = std::to_string(ms) + " keyup " + key;
+            }
+        } else if (kind < 83) {
+            line += "pad " + pads[static_cast<size_t>(pick(int(pads.size())))];
+        } else if (kind < 92) {
+            line += "answer " + answers[static_cast<size_t>(pick(int(answers.size())))];
+        } else if (kind < 98) {
+            line += "input " + inputs[static_cast<size_t>(pick(int(inputs.size())))];
+        } else if (kind < 99) {
+            line += "input-cancel";
+        } else {
+            line += "quit";
+        }
+        out += line + "\n";
+    }
+    return out;
+}
+
+}  // namespace zarvo::test
