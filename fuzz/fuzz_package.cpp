@@ -64,7 +64,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 total += n;
             }
             if (!e->compressed) check(total == e->storedSize);
-            if (e->compressed && r.header.count == 0) check(total <= e->decodedSize);
+            // A stream damaged near its end (its check value) has handed out what it decoded
+            // before the damage showed; only a sound one is held to its recorded size.
+            if (e->compressed && r.header.count == 0 && !entryFailed(r))
+                check(total <= e->decodedSize);
             std::string whole;
             if (readEntryToStream(whole, e->name, r) && findEntry(r, e->name) == i)
                 check(whole.size() == total);
