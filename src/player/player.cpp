@@ -362,32 +362,37 @@ void Player::onMouseDown(platform::MouseButton button, int x, int y) {
     ctrlSkips_ = false;  // a click ends the skip even while Ctrl is held
     ClickWait state = process.clickWaitState();
     DynamicLayer* layers = screen_->dynamicLayers(0);
-    if (state != ClickWait::None && layers) {
-        // The click counts where it happens, also when the pointer has not moved since the
-        // layer appeared under it.
-        if (layers->hitTest(x, y, state == ClickWait::Layers)) screen_->refreshAndPaint(0);
-        DynamicLayerClick click;
-        if (layers->takeClick(click)) {
-            switch (click.pageChange) {
-                case DLPageChange::Move:
-                    execution_->jumpTo(click.book, click.page);
-                    break;
-                case DLPageChange::Call:
-                    execution_->callPage(click.book, click.page);
-                    break;
-                case DLPageChange::KeepCall:
-                    execution_->callPageKeepState(click.book, click.page);
-                    break;
-            }
-            screen_->refreshAndPaint(0);
-            // Only a wait whose time runs out takes the expired layers (id 2000) along; stories
-            // keep layers of that id up across waits that input ends.
-            process.endWait();
-            setCursor(platform::Cursor::Default);
-            return;
-        }
-    }
+    // The click counts where it happens, also when the pointer has not moved since the layer
+    // appeared under it.
+    if (state != ClickWait::None && layers && layers->hitTest(x, y, state == ClickWait::Layers))
+        screen_->refreshAndPaint(0);
+    if (clickActiveLayer()) return;
     if (process.inputEndsWait()) process.endWait();
+}
+
+bool Player::clickActiveLayer() {
+    RunState& process = execution_->state();
+    DynamicLayer* layers = screen_->dynamicLayers(0);
+    DynamicLayerClick click;
+    if (process.clickWaitState() == ClickWait::None || !layers || !layers->takeClick(click))
+        return false;
+    switch (click.pageChange) {
+        case DLPageChange::Move:
+            execution_->jumpTo(click.book, click.page);
+            break;
+        case DLPageChange::Call:
+            execution_->callPage(click.book, click.page);
+            break;
+        case DLPageChange::KeepCall:
+            execution_->callPageKeepState(click.book, click.page);
+            break;
+    }
+    screen_->refreshAndPaint(0);
+    // Only a wait whose time runs out takes the expired layers (id 2000) along; stories keep
+    // layers of that id up across waits that input ends.
+    process.endWait();
+    setCursor(platform::Cursor::Default);
+    return true;
 }
 
 void Player::onMouseMove(int x, int y) {

@@ -131,6 +131,14 @@ class Player final : public platform::HostClient, private ProgramControl {
     void showCaptionNotice(const std::string& sjisText);
     // On every timer tick: keeps Ctrl's message skip on and ends an expired caption notice.
     void tickPlayerKeys();
+    // Message skip while Ctrl or a shoulder button is held.
+    void holdSkip(bool on);
+    // Buttons without a mouse (player_focus.cpp): moves the pointed-at state between the
+    // buttons that respond now, shown as the pointer would show it; false when none responds.
+    bool moveFocus(bool forward);
+    // Clicks the pointed-at button when the story waits for one; false when none is.
+    bool clickActiveLayer();
+    void padButton(platform::PadButton button, bool down);
 
     std::unique_ptr<EndingDialogs> endingDialogs_;
     Services services_;                 // its dialogs only through endingDialogs_
@@ -157,6 +165,8 @@ class Player final : public platform::HostClient, private ProgramControl {
     uint32_t captionNoticeStart_ = 0;
     bool altHeld_ = false;
     bool ctrlHeld_ = false;
+    bool shiftHeld_ = false;
+    int padSkipHeld_ = 0;                // shoulder buttons held
     bool ctrlSkips_ = false;             // the held Ctrl key turned message skip on and keeps it on
     std::unique_ptr<DebugHooks> debug_;  // only in debug mode
 };
