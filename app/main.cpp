@@ -3,6 +3,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +14,7 @@
 #include "backends/headless/events.hpp"
 #include "backends/headless/headless_run.hpp"
 #include "backends/posix/local_file_system.hpp"
+#include "backends/posix/user_dirs.hpp"
 #include "base/text.hpp"
 #include "check/project_check.hpp"
 #include "data_dir.hpp"
@@ -68,6 +70,16 @@ std::string programPath(const char* argv0) {
     ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
     if (n > 0) return std::string(buf, static_cast<size_t>(n));
     return std::filesystem::absolute(argv0).string();
+}
+
+// The player's own texts are Japanese for a Japanese locale and English for any other; the
+// first of the variables that name one decides, as the C library's rules say.
+bool englishLocale() {
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = std::getenv(name);
+        if (value && value[0]) return std::strncmp(value, "ja", 2) != 0;
+    }
+    return true;
 }
 
 int usageError(const std::string& message) {
@@ -150,11 +162,15 @@ int main(int argc, char** argv) {
             return usageError(eventsPath + ": " + error);
     }
 
+    const std::string configDir = zarvo::platform::userConfigDir();
+    if (!configDir.empty()) options.settingsPath = configDir + "/settings.ini";
+    options.english = englishLocale();
     if (headless && !recordPath.empty())
         return usageError("--record records a run in a window; a headless run replays --events");
     if (!headless) {
         int status = zarvo::runDesktop({options.projectPath, options.programDir, scale, recordPath,
-                                        options.tracePath, options.shotPath, options.dumpPath});
+                                        options.tracePath, options.shotPath, options.dumpPath,
+                                        options.settingsPath, options.english});
         if (status >= 0) return status;
         if (!recordPath.empty()) {
             std::cerr << "zarvoplay: nothing to record without a window\n";

@@ -91,6 +91,10 @@ class Host {
     // desktop refused; asking for the present state does nothing and succeeds. A host without
     // a display stays in its window.
     virtual bool setFullScreen(bool on) { return !on; }
+    // How the story fills a window of another size: by the largest whole multiple that fits
+    // (false) or as large as fits, smoothly filtered (true); either way centred, the aspect
+    // ratio kept.
+    virtual void setScaling(bool fit) { (void)fit; }
     // The window's place on the desktop, kept between runs.
     virtual void setWindowPosition(int x, int y) {
         (void)x;

@@ -179,6 +179,8 @@ void Player::show() {
     firstShowPending_ = false;
     setUpScreen();
     loadSettings();
+    readPlayerSettings();
+    buildSettingsMenu();
     // The debug window is for packaged stories only: a plain script never opens it.
     ScriptFile& script = story_->script();
     if (story_->isPackaged() && script.readHeadBool("Zarvo", "DebugMode", false) &&

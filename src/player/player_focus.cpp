@@ -38,6 +38,9 @@ void Player::padButton(PadButton button, bool down) {
             if (!clickActiveLayer() && process.inputEndsWait()) process.endWait();
             return;
         }
+        case PadButton::Start:
+            openSettingsMenu();
+            return;
         case PadButton::Up:
         case PadButton::Left:
             moveFocus(false);

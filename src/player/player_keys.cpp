@@ -42,6 +42,10 @@ void Player::onKeyDown(int key) {
         case keys::kRight:
             moveFocus(true);
             return;
+        case keys::kEscape:
+        case keys::kF1:
+            openSettingsMenu();
+            return;
         case keys::kF11:
             toggleFullScreen();
             return;
