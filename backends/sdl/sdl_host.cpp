@@ -41,7 +41,8 @@ SdlHost::SdlHost(int scale) : requestedScale_(std::clamp(scale, 0, kMaxScale)) {
     videoStarted_ = true;
     std::string title = sjisToUtf8(texts::kApplicationTitle);
     window_ = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                               kInitialW, kInitialH, SDL_WINDOW_HIDDEN);
+                               kInitialW, kInitialH,
+                               SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
     if (!window_) {
         error_ = std::string("cannot create the window: ") + SDL_GetError();
         return;
@@ -325,6 +326,12 @@ bool SdlHost::setFullScreen(bool on) {
     if (!on) applySize();
     canvas_->redraw();
     return true;
+}
+
+void SdlHost::setScaling(bool fit) {
+    if (fit == fit_) return;
+    fit_ = fit;
+    if (canvas_) canvas_->redraw();
 }
 
 void SdlHost::setWindowPosition(int x, int y) {

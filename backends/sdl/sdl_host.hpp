@@ -1,4 +1,5 @@
-// The desktop host: one SDL window showing the story's picture at a whole scale factor, the
+// The desktop host: one resizable SDL window showing the story's picture centred at a whole
+// scale factor (or fitted, as the reader chooses), the
 // 200 ms timer delivered on the main thread, mouse and keyboard input mapped to story pixels and
 // Windows key codes, the selection cursor, the caption and full screen.
 #pragma once
@@ -84,6 +85,9 @@ class SdlHost final : public Host {
     // 0 = automatic. Applies at once when the window already has its size.
     void setScale(int scale);
     int scale() const { return scale_; }
+    // Whole multiples (false) or as large as fits (true) in a window of any size.
+    void setScaling(bool fit) override;
+    bool fitScaling() const { return fit_; }
 
     // Window position on the desktop (the position kept between runs).
     void setWindowPosition(int x, int y) override;
@@ -139,6 +143,7 @@ class SdlHost final : public Host {
     int clientW_ = 0, clientH_ = 0;
     bool shown_ = false;
     bool fullScreen_ = false;
+    bool fit_ = false;
     Cursor cursor_ = Cursor::Default;
     SDL_Cursor* selectCursor_ = nullptr;
     std::string caption_;

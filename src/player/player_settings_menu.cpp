@@ -87,13 +87,12 @@ void Player::buildSettingsMenu() {
         text(ZARVO_MENU_TEXT(SpeedInstant)), text(ZARVO_MENU_TEXT(SpeedSlow)),
         text(ZARVO_MENU_TEXT(SpeedStory)), text(ZARVO_MENU_TEXT(SpeedFast))};
     static constexpr std::string_view kSpeedNames[] = {"instant", "slow", "story", "fast"};
-    rows.push_back(
-        {text(ZARVO_MENU_TEXT(TextSpeed)),
-         [this, speeds] { return speeds[static_cast<size_t>(settings_.textSpeed)]; },
-         [this, readerSetting](int step) {
-             const int next = (static_cast<int>(settings_.textSpeed) + step + 4) % 4;
-             readerSetting("text-speed", std::string(kSpeedNames[next]));
-         }});
+    rows.push_back({text(ZARVO_MENU_TEXT(TextSpeed)),
+                    [this, speeds] { return speeds[static_cast<size_t>(settings_.textSpeed)]; },
+                    [this, readerSetting](int step) {
+                        const int next = (static_cast<int>(settings_.textSpeed) + step + 4) % 4;
+                        readerSetting("text-speed", std::string(kSpeedNames[next]));
+                    }});
     rows.push_back({text(ZARVO_MENU_TEXT(AutoDelay)),
                     [this] { return std::to_string(settings_.autoDelayMs) + " ms"; },
                     [this, readerSetting](int step) {
@@ -110,7 +109,8 @@ void Player::buildSettingsMenu() {
                     }});
     auto readerFlag = [&](std::string_view label, std::string_view labelEn, const char* name,
                           bool PlayerSettings::*member) {
-        rows.push_back({text(label, labelEn), [this, onOff, member] { return onOff(settings_.*member); },
+        rows.push_back({text(label, labelEn),
+                        [this, onOff, member] { return onOff(settings_.*member); },
                         [this, readerSetting, name, member](int) {
                             readerSetting(name, flagWord(!(settings_.*member)));
                         }});
@@ -122,7 +122,8 @@ void Player::buildSettingsMenu() {
                &PlayerSettings::lineBreakRules);
 
     // The story's own settings, through "@System"; they persist in the story's settings file.
-    rows.push_back({text(ZARVO_MENU_TEXT(Music)), [this, onOff] { return onOff(music_->musicEnabled()); },
+    rows.push_back({text(ZARVO_MENU_TEXT(Music)),
+                    [this, onOff] { return onOff(music_->musicEnabled()); },
                     [this](int) {
                         const bool now = !music_->musicEnabled();
                         interpreter_->runSystemAction(now ? SystemCommand::MusicEnable
@@ -136,7 +137,8 @@ void Player::buildSettingsMenu() {
                         interpreter_->runSystemAction(SystemCommand::MusicVolume, volume);
                         settingChanged("music-volume", std::to_string(volume));
                     }});
-    rows.push_back({text(ZARVO_MENU_TEXT(Sound)), [this, onOff] { return onOff(music_->soundEnabled()); },
+    rows.push_back({text(ZARVO_MENU_TEXT(Sound)),
+                    [this, onOff] { return onOff(music_->soundEnabled()); },
                     [this](int) {
                         const bool now = !music_->soundEnabled();
                         interpreter_->runSystemAction(now ? SystemCommand::SoundEnable
@@ -158,15 +160,13 @@ void Player::buildSettingsMenu() {
                     }});
     const std::string whole = text(ZARVO_MENU_TEXT(ScalingWhole)),
                       fit = text(ZARVO_MENU_TEXT(ScalingFit));
-    rows.push_back({text(ZARVO_MENU_TEXT(Scaling)),
-                    [this, whole, fit] {
-                        return settings_.scaling == WindowScaling::Fit ? fit : whole;
-                    },
-                    [this, readerSetting](int) {
-                        readerSetting("scaling",
-                                      settings_.scaling == WindowScaling::Fit ? "whole" : "fit");
-                        services_.host.setScaling(settings_.scaling == WindowScaling::Fit);
-                    }});
+    rows.push_back(
+        {text(ZARVO_MENU_TEXT(Scaling)),
+         [this, whole, fit] { return settings_.scaling == WindowScaling::Fit ? fit : whole; },
+         [this, readerSetting](int) {
+             readerSetting("scaling", settings_.scaling == WindowScaling::Fit ? "whole" : "fit");
+             services_.host.setScaling(settings_.scaling == WindowScaling::Fit);
+         }});
     rows.push_back({text(ZARVO_MENU_TEXT(Back)), nullptr, [this](int) { menu_->close(); }});
 
     auto menu = std::make_unique<SettingsMenu>(text(ZARVO_MENU_TEXT(Title)), std::move(rows),

@@ -21,8 +21,8 @@ enum class MenuLanguage : uint8_t { Japanese, English };
 class SettingsMenu final : public Overlay {
   public:
     struct Row {
-        std::string label;                    // code page 932
-        std::function<std::string()> value;   // code page 932; none: an action row
+        std::string label;                     // code page 932
+        std::function<std::string()> value;    // code page 932; none: an action row
         std::function<void(int step)> change;  // +1 or -1 for a setting; the action of a row
     };
 
