@@ -39,6 +39,9 @@ SdlHost::SdlHost(int scale) : requestedScale_(std::clamp(scale, 0, kMaxScale)) {
         return;
     }
     videoStarted_ = true;
+    // Controllers are welcome but not needed: without the subsystem the keyboard still works.
+    // Those present now arrive as "added" events, like those plugged in later.
+    padsStarted_ = SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0;
     std::string title = sjisToUtf8(texts::kApplicationTitle);
     window_ = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                kInitialW, kInitialH,
@@ -64,6 +67,8 @@ SdlHost::SdlHost(int scale) : requestedScale_(std::clamp(scale, 0, kMaxScale)) {
 SdlHost::~SdlHost() {
     canvas_.reset();
     if (selectCursor_) SDL_FreeCursor(selectCursor_);
+    for (auto& [id, pad] : pads_) SDL_GameControllerClose(pad);
+    if (padsStarted_) SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
     if (renderer_) SDL_DestroyRenderer(renderer_);
     if (window_) SDL_DestroyWindow(window_);
     if (videoStarted_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
@@ -215,6 +220,29 @@ void SdlHost::dispatch(const SDL_Event& ev, bool idle) {
                 client_->onKeyDown(key);
             else
                 client_->onKeyUp(key);
+            break;
+        }
+        case SDL_CONTROLLERDEVICEADDED:
+            if (SDL_GameController* pad = SDL_GameControllerOpen(ev.cdevice.which))
+                pads_.emplace_back(SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(pad)), pad);
+            break;
+        case SDL_CONTROLLERDEVICEREMOVED:
+            for (auto it = pads_.begin(); it != pads_.end(); ++it) {
+                if (it->first != ev.cdevice.which) continue;
+                SDL_GameControllerClose(it->second);
+                pads_.erase(it);
+                break;
+            }
+            break;
+        case SDL_CONTROLLERBUTTONDOWN:
+        case SDL_CONTROLLERBUTTONUP: {
+            PadButton button;
+            if (!client_ || !padButtonOf(ev.cbutton.button, button)) break;
+            const bool down = ev.type == SDL_CONTROLLERBUTTONDOWN;
+            HeadlessEvent padEvent = HeadlessEvent::of(down ? Kind::Pad : Kind::PadUp);
+            padEvent.pad = button;
+            recordInput(padEvent, idle);
+            client_->onPadButton(button, down);
             break;
         }
         case SDL_TEXTEDITING_EXT:

@@ -8,12 +8,15 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "backends/headless/events.hpp"
 #include "backends/sdl/window_geometry.hpp"
 #include "platform/host.hpp"
 
 struct SDL_Window;
+struct _SDL_GameController;
 struct SDL_Renderer;
 struct SDL_Cursor;
 union SDL_Event;
@@ -126,6 +129,9 @@ class SdlHost final : public Host {
 
     std::string error_;
     bool videoStarted_ = false;
+    bool padsStarted_ = false;
+    // Game controllers open now, by instance id; plugged in and out while the story runs.
+    std::vector<std::pair<int, _SDL_GameController*>> pads_;
     SDL_Window* window_ = nullptr;
     SDL_Renderer* renderer_ = nullptr;
     std::unique_ptr<SdlCanvas> canvas_;

@@ -347,6 +347,10 @@ class RecordingClient final : public HostClient {
         r_.events.push_back("move " + std::to_string(x) + "," + std::to_string(y));
     }
     void onKeyDown(int key) override { r_.events.push_back("key " + std::to_string(key)); }
+    void onPadButton(PadButton button, bool down) override {
+        r_.events.push_back(std::string(down ? "pad " : "padup ") +
+                            std::to_string(static_cast<int>(button)));
+    }
     void onPaint() override {}
 
   private:
@@ -498,9 +502,22 @@ TEST_F(SdlWindowTest, InputReachesTheClientInStoryPixelsAndCloseTerminates) {
     key(SDLK_SPACE);
     key(SDLK_q);
     key(SDLK_VOLUMEUP);  // no code: dropped
+    // Controller buttons, from whichever pad sent them; the guide button means nothing here.
+    for (Uint8 b : {SDL_CONTROLLER_BUTTON_START, SDL_CONTROLLER_BUTTON_DPAD_LEFT,
+                    SDL_CONTROLLER_BUTTON_GUIDE}) {
+        SDL_Event ev{};
+        ev.type = SDL_CONTROLLERBUTTONDOWN;
+        ev.cbutton.button = b;
+        push(ev);
+    }
+    SDL_Event up{};
+    up.type = SDL_CONTROLLERBUTTONUP;
+    up.cbutton.button = SDL_CONTROLLER_BUTTON_RIGHTSHOULDER;
+    push(up);
     host->processMessages();
     EXPECT_EQ(got.events, (std::vector<std::string>{"left 10,20", "right 319,239", "move 50,1",
-                                                    "key 13", "key 13", "key 32", "key 81"}));
+                                                    "key 13", "key 13", "key 32", "key 81", "pad 4",
+                                                    "pad 10", "padup 7"}));
     EXPECT_FALSE(host->isTerminating());
 
     SDL_Event ev{};
@@ -511,7 +528,7 @@ TEST_F(SdlWindowTest, InputReachesTheClientInStoryPixelsAndCloseTerminates) {
     key(SDLK_SPACE);  // after the close: not delivered any more
     host->processMessages();
     EXPECT_TRUE(host->isTerminating());
-    EXPECT_EQ(got.events.size(), 7u);
+    EXPECT_EQ(got.events.size(), 10u);
 }
 
 TEST_F(SdlWindowTest, RunDeliversTimerTicksUntilTerminated) {
