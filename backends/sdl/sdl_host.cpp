@@ -356,6 +356,24 @@ bool SdlHost::setFullScreen(bool on) {
     return true;
 }
 
+void SdlHost::setWindowSize(int width, int height) {
+    if (!ok() || fullScreen_ || requestedScale_ > 0) return;
+    // A size from a file: never smaller than usable nor larger than the display.
+    SDL_Rect usable{0, 0, 0, 0};
+    int display = SDL_GetWindowDisplayIndex(window_);
+    if (SDL_GetDisplayUsableBounds(display < 0 ? 0 : display, &usable) != 0 || usable.w <= 0)
+        usable = {0, 0, 16384, 16384};
+    SDL_SetWindowSize(window_, std::clamp(width, 64, std::max(64, usable.w)),
+                      std::clamp(height, 48, std::max(48, usable.h)));
+}
+
+bool SdlHost::windowSize(int& width, int& height) const {
+    width = height = 0;
+    if (!ok() || fullScreen_) return false;
+    SDL_GetWindowSize(window_, &width, &height);
+    return width > 0 && height > 0;
+}
+
 void SdlHost::setScaling(bool fit) {
     if (fit == fit_) return;
     fit_ = fit;

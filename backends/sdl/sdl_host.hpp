@@ -90,6 +90,9 @@ class SdlHost final : public Host {
     int scale() const { return scale_; }
     // Whole multiples (false) or as large as fits (true) in a window of any size.
     void setScaling(bool fit) override;
+    // The size the reader left the window at, unless --scale asked for one.
+    void setWindowSize(int width, int height) override;
+    bool windowSize(int& width, int& height) const override;
     bool fitScaling() const { return fit_; }
 
     // Window position on the desktop (the position kept between runs).

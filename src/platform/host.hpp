@@ -101,6 +101,16 @@ class Host {
         (void)y;
     }
     virtual void windowPosition(int& x, int& y) const { x = y = 0; }
+    // The window's size as the reader left it, kept per story. False when there is no window
+    // size to keep (full screen, no display).
+    virtual void setWindowSize(int width, int height) {
+        (void)width;
+        (void)height;
+    }
+    virtual bool windowSize(int& width, int& height) const {
+        width = height = 0;
+        return false;
+    }
 };
 
 }  // namespace zarvo::platform

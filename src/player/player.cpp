@@ -206,11 +206,18 @@ void Player::loadSettings() {
         (findNameLine(save_->settings(), "System.Left") >= 0 ||
          findNameLine(save_->settings(), "System.Top") >= 0))
         services_.host.setWindowPosition(story_->windowLeft, story_->windowTop);
+    if (story_->windowWidth > 0 && story_->windowHeight > 0)
+        services_.host.setWindowSize(story_->windowWidth, story_->windowHeight);
 }
 
 void Player::saveWindowState() {
     if (!settingsLoaded_) return;  // nothing was read that could be kept
     services_.host.windowPosition(story_->windowLeft, story_->windowTop);
+    int width = 0, height = 0;
+    if (services_.host.windowSize(width, height) && width > 0 && height > 0) {
+        story_->windowWidth = width;
+        story_->windowHeight = height;
+    }
     save_->saveSystemSettings(save_->settingsPath());
 }
 

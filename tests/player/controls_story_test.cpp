@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "player/player_settings.hpp"
+#include "support/player.hpp"
 #include "support/story.hpp"
 
 namespace zarvo::test {
@@ -207,6 +208,20 @@ TEST(ControlsStory, MenuShowsInTheReadersLanguageOverTheStory) {
     EXPECT_GT(differing, 500);
     EXPECT_EQ(ja.getPixel(45, rowY(0)), en.getPixel(45, rowY(0)));
     EXPECT_NE(ja.getPixel(45, rowY(0)), ja.getPixel(45, rowY(1)));
+}
+
+TEST(ControlsStory, WindowSizeIsKeptPerStory) {
+    StoryBuilder s;
+    std::string project = s.writeScript(book("Wait.InputBreak=1\n@Wait\n"));
+    s.run(project, "1000 resize 900 700\n1100 resize 1000 720\n");
+    EXPECT_THAT(readText(s.dir.file("story/c_save00.svi")),
+                ::testing::HasSubstr("System.Width=1000\r\nSystem.Height=720\r\n"));
+    // The next run opens the window at that size.
+    TestPlayer again(project, s.programDir);
+    int width = 0, height = 0;
+    EXPECT_TRUE(again.host.windowSize(width, height));
+    EXPECT_EQ(width, 1000);
+    EXPECT_EQ(height, 720);
 }
 
 }  // namespace
