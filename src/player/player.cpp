@@ -142,6 +142,7 @@ Player::~Player() {
     if (endingDialogs_) endingDialogs_->shuttingDown = true;
     leaveFullScreen();
     saveWindowState();
+    writePlayerSettings();  // the window may close while the menu is still open
     save_->closeSaveFile();
     story_->closeSavePackage();
     story_->closeLibrary();

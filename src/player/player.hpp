@@ -158,6 +158,8 @@ class Player final : public platform::HostClient, private ProgramControl {
     void padButton(platform::PadButton button, bool down);
     // The settings menu (player_settings_menu.cpp).
     void readPlayerSettings();
+    // Writes the reader's settings when they changed since they were read or written.
+    void writePlayerSettings();
     void buildSettingsMenu();
     // Records a change of the reader's settings and traces it.
     void settingChanged(const std::string& name, const std::string& value);

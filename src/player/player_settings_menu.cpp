@@ -56,7 +56,11 @@ void Player::settingChanged(const std::string& name, const std::string& value) {
 
 void Player::settingsMenuOpened(bool open) {
     tellPlayerEvent(open ? "settings open" : "settings close");
-    if (open || !settingsDirty_ || settingsPath_.empty()) return;
+    if (!open) writePlayerSettings();
+}
+
+void Player::writePlayerSettings() {
+    if (!settingsDirty_ || settingsPath_.empty()) return;
     settingsDirty_ = false;
     if (!savePlayerSettings(services_.files, settingsPath_, settings_) && onWarning)
         onWarning("cannot write the settings " + settingsPath_);

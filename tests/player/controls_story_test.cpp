@@ -162,6 +162,9 @@ TEST(ControlsStory, ReaderSettingsSurviveARestartAndADamagedFile) {
     EXPECT_THAT(readText(s.settingsPath()), ::testing::HasSubstr("text-speed=fast\n"));
     r = s.run(project, speedUp);
     EXPECT_THAT(r.trace, Contains("1100 player setting text-speed=instant"));
+    // Also when the program ends with the menu open.
+    r = s.run(project, timed({"key escape", "key enter", "quit"}));
+    EXPECT_THAT(readText(s.settingsPath()), ::testing::HasSubstr("text-speed=slow\n"));
 
     // A damaged file keeps what it still says and is written back whole, without the damage.
     std::ofstream(s.settingsPath(), std::ios::binary | std::ios::trunc)
