@@ -99,6 +99,9 @@ int runDesktop(const DesktopOptions& options) {
     Player main({host, clock, dialogs, files, &fonts, &host.canvas(), players}, options.programDir);
     host.setClient(&main);
     trace.follow(main);
+    main.onWarning = [](const std::string& text) { std::cerr << "zarvoplay: " << text << "\n"; };
+    main.usePlayerSettingsFile(options.settingsPath);
+    main.setLanguage(options.english ? MenuLanguage::English : MenuLanguage::Japanese);
     // A packaged story in debug mode gets the debug window beside its own; not while recording,
     // as a replay could not repeat what is done in it.
     if (!replay)

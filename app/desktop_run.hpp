@@ -15,6 +15,8 @@ struct DesktopOptions {
     std::string tracePath;  // as a headless run writes them; empty: none
     std::string shotPath;
     std::string dumpPath;
+    std::string settingsPath;  // the reader's settings; empty: defaults, nothing written
+    bool english = false;      // the player's own texts in English
 };
 
 int runDesktop(const DesktopOptions& options);

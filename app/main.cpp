@@ -3,6 +3,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +14,7 @@
 #include "backends/headless/events.hpp"
 #include "backends/headless/headless_run.hpp"
 #include "backends/posix/local_file_system.hpp"
+#include "backends/posix/user_dirs.hpp"
 #include "base/text.hpp"
 #include "check/project_check.hpp"
 #include "data_dir.hpp"
@@ -44,7 +46,9 @@ const char kUsage[] =
     "                  A recorded run has no debug window\n"
     "  --max-time MS   stop after MS virtual milliseconds\n"
     "  --trace FILE    one line per executed command, \"MS BOOK/PAGE#INDEX KEYWORD\", one per\n"
-    "                  dialog, \"MS box KIND: TEXT\", one per cursor change, \"MS cursor KIND\"\n"
+    "                  dialog, \"MS box KIND: TEXT\", one per cursor change, \"MS cursor KIND\",\n"
+    "                  one per player change, \"MS player settings open|close\",\n"
+    "                  \"MS player setting NAME=VALUE\"\n"
     "  --shot FILE     write screen 0 as PNG when the run ends\n"
     "  --dump FILE     write the variables when the run ends: \"%NAME%=VALUE\", \"$NAME$=TEXT\"\n"
     "  --check         list what the story's author can fix, without running it, one problem a\n"
@@ -55,9 +59,14 @@ const char kUsage[] =
     "\n"
     "--trace, --shot and --dump work on the desktop too; there MS counts from the start.\n"
     "\n"
-    "Keys: Alt+Enter or F11 full screen and back; Ctrl held skips messages (a left click ends\n"
-    "the skip); F12 saves a screenshot in the story's folder \"screenshots\" and shows where in\n"
-    "the caption; Space or Enter ends a wait. See zarvoplay(1).\n"
+    "Keys: Tab, Shift+Tab and the arrows point at the buttons and choices that respond now;\n"
+    "Space or Enter clicks the pointed-at one or ends a wait; Escape or F1 opens the settings\n"
+    "menu (text speed, auto delays, skip read only, clipboard, line breaking, music, sound,\n"
+    "full screen, scaling; kept in $XDG_CONFIG_HOME/zarvoplay/settings.ini); Alt+Enter or F11\n"
+    "full screen and back; Ctrl held skips messages (a left click ends the skip); F12 saves a\n"
+    "screenshot in the story's folder \"screenshots\" and shows where in the caption.\n"
+    "Game controller: A clicks or advances, the d-pad points, LB/RB held skip, Start opens the\n"
+    "menu, B closes it. The window resizes freely. See zarvoplay(1).\n"
     "\n"
     "Unanswered dialogs take OK / Ignore / Yes / Cancel and are printed on stderr.\n"
     "Exit status: 0 the story ended, 1 a fatal error, 2 bad usage, 3 --max-time reached or the\n"
@@ -68,6 +77,16 @@ std::string programPath(const char* argv0) {
     ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
     if (n > 0) return std::string(buf, static_cast<size_t>(n));
     return std::filesystem::absolute(argv0).string();
+}
+
+// The player's own texts are Japanese for a Japanese locale and English for any other; the
+// first of the variables that name one decides, as the C library's rules say.
+bool englishLocale() {
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = std::getenv(name);
+        if (value && value[0]) return std::strncmp(value, "ja", 2) != 0;
+    }
+    return true;
 }
 
 int usageError(const std::string& message) {
@@ -150,11 +169,15 @@ int main(int argc, char** argv) {
             return usageError(eventsPath + ": " + error);
     }
 
+    const std::string configDir = zarvo::platform::userConfigDir();
+    if (!configDir.empty()) options.settingsPath = configDir + "/settings.ini";
+    options.english = englishLocale();
     if (headless && !recordPath.empty())
         return usageError("--record records a run in a window; a headless run replays --events");
     if (!headless) {
         int status = zarvo::runDesktop({options.projectPath, options.programDir, scale, recordPath,
-                                        options.tracePath, options.shotPath, options.dumpPath});
+                                        options.tracePath, options.shotPath, options.dumpPath,
+                                        options.settingsPath, options.english});
         if (status >= 0) return status;
         if (!recordPath.empty()) {
             std::cerr << "zarvoplay: nothing to record without a window\n";

@@ -46,6 +46,7 @@ void HeadlessHost::deliver(const HeadlessEvent& ev) {
             client_->onPadButton(ev.pad, ev.kind == HeadlessEvent::Kind::Pad);
             break;
         case HeadlessEvent::Kind::Resize:
+            setWindowSize(ev.x, ev.y);
             client_->onResize(ev.x, ev.y);
             break;
         case HeadlessEvent::Kind::Key:

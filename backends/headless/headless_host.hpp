@@ -57,6 +57,16 @@ class HeadlessHost final : public Host {
         x = windowX_;
         y = windowY_;
     }
+    // Set by "resize W H" events; none before the first.
+    void setWindowSize(int width, int height) override {
+        windowW_ = width;
+        windowH_ = height;
+    }
+    bool windowSize(int& width, int& height) const override {
+        width = windowW_;
+        height = windowH_;
+        return windowW_ > 0 && windowH_ > 0;
+    }
 
     Cursor cursor() const { return cursor_; }
     const std::string& caption() const { return caption_; }
@@ -85,6 +95,7 @@ class HeadlessHost final : public Host {
     bool fullScreen_ = false;
     int fullScreenChanges_ = 0;
     int windowX_ = 0, windowY_ = 0;
+    int windowW_ = 0, windowH_ = 0;
 };
 
 }  // namespace zarvo::platform

@@ -69,6 +69,11 @@ int runHeadless(const HeadlessOptions& options) {
         };
         host.onShot = shot;
         trace.follow(main);
+        main.onWarning = [](const std::string& text) {
+            std::cerr << "zarvoplay: " << text << "\n";
+        };
+        main.usePlayerSettingsFile(options.settingsPath);
+        main.setLanguage(options.english ? MenuLanguage::English : MenuLanguage::Japanese);
         host.setClient(&main);
         main.open(options.projectPath, options.programDir);
         if (!main.endedByFatalError()) {

@@ -17,11 +17,13 @@ struct HeadlessOptions {
     std::string projectPath;  // host path of the project file
     std::string programDir;   // folder of the system library
     std::vector<platform::HeadlessEvent> events;
-    uint32_t maxTime = 0;   // virtual ms; 0 = no limit
-    std::string tracePath;  // empty = no trace
-    std::string dumpPath;   // empty = no variable dump
-    std::string shotPath;   // empty = no screenshot at the end
-    bool quiet = false;     // keep dialogs off stderr (tests)
+    uint32_t maxTime = 0;      // virtual ms; 0 = no limit
+    std::string tracePath;     // empty = no trace
+    std::string dumpPath;      // empty = no variable dump
+    std::string shotPath;      // empty = no screenshot at the end
+    bool quiet = false;        // keep dialogs off stderr (tests)
+    std::string settingsPath;  // the reader's settings file; empty = defaults, nothing written
+    bool english = false;      // the player's own texts in English
 };
 
 // Exit status of a run: the story ended (end of a page, quit event).

@@ -57,4 +57,47 @@ int virtualKeyOf(SDL_Keycode key) {
     }
 }
 
+bool padButtonOf(Uint8 button, PadButton& out) {
+    switch (button) {
+        case SDL_CONTROLLER_BUTTON_A:
+            out = PadButton::A;
+            return true;
+        case SDL_CONTROLLER_BUTTON_B:
+            out = PadButton::B;
+            return true;
+        case SDL_CONTROLLER_BUTTON_X:
+            out = PadButton::X;
+            return true;
+        case SDL_CONTROLLER_BUTTON_Y:
+            out = PadButton::Y;
+            return true;
+        case SDL_CONTROLLER_BUTTON_START:
+            out = PadButton::Start;
+            return true;
+        case SDL_CONTROLLER_BUTTON_BACK:
+            out = PadButton::Back;
+            return true;
+        case SDL_CONTROLLER_BUTTON_LEFTSHOULDER:
+            out = PadButton::LeftShoulder;
+            return true;
+        case SDL_CONTROLLER_BUTTON_RIGHTSHOULDER:
+            out = PadButton::RightShoulder;
+            return true;
+        case SDL_CONTROLLER_BUTTON_DPAD_UP:
+            out = PadButton::Up;
+            return true;
+        case SDL_CONTROLLER_BUTTON_DPAD_DOWN:
+            out = PadButton::Down;
+            return true;
+        case SDL_CONTROLLER_BUTTON_DPAD_LEFT:
+            out = PadButton::Left;
+            return true;
+        case SDL_CONTROLLER_BUTTON_DPAD_RIGHT:
+            out = PadButton::Right;
+            return true;
+        default:
+            return false;
+    }
+}
+
 }  // namespace zarvo::platform

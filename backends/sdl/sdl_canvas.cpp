@@ -61,17 +61,31 @@ void SdlCanvas::draw() {
     // Before the first frame an overlay is placed as if the picture had the window's size.
     int pictureW = haveFrame_ ? frameW_ : host_.clientWidth();
     int pictureH = haveFrame_ ? frameH_ : host_.clientHeight();
-    view_ = fitPicture(outW, outH, pictureW, pictureH, host_.isFullScreen() ? 0 : host_.scale());
-    SDL_Rect dst{view_.x, view_.y, pictureW * view_.scale, pictureH * view_.scale};
+    // The drawable size decides, not the window's: the reader may resize the window, and on a
+    // display of high pixel density the drawable has more pixels than the window has points.
+    const bool fit = host_.fitScaling();
+    view_ = fitPicture(outW, outH, pictureW, pictureH, 0, fit);
+    SDL_Rect dst{view_.x, view_.y, view_.w, view_.h};
     // Clearing costs a fill of the whole output; only a border or a missing frame needs it.
     if (!haveFrame_ || dst.x > 0 || dst.y > 0 || dst.x + dst.w < outW || dst.y + dst.h < outH) {
         SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
         SDL_RenderClear(renderer_);
     }
-    if (haveFrame_) SDL_RenderCopy(renderer_, frame_, nullptr, &dst);
-    if (overlayShown_ && overlay_) {
-        SDL_Rect o{view_.x + overlayX_ * view_.scale, view_.y + overlayY_ * view_.scale,
-                   overlayTexW_ * view_.scale, overlayTexH_ * view_.scale};
+    const SDL_ScaleMode mode = fit ? SDL_ScaleModeLinear : SDL_ScaleModeNearest;
+    if (haveFrame_) {
+        SDL_SetTextureScaleMode(frame_, mode);
+        SDL_RenderCopy(renderer_, frame_, nullptr, &dst);
+    }
+    if (overlayShown_ && overlay_ && pictureW > 0 && pictureH > 0) {
+        auto sx = [&](int v) {
+            return static_cast<int>(static_cast<long long>(v) * dst.w / pictureW);
+        };
+        auto sy = [&](int v) {
+            return static_cast<int>(static_cast<long long>(v) * dst.h / pictureH);
+        };
+        SDL_Rect o{view_.x + sx(overlayX_), view_.y + sy(overlayY_), sx(overlayTexW_),
+                   sy(overlayTexH_)};
+        SDL_SetTextureScaleMode(overlay_, mode);
         SDL_RenderCopy(renderer_, overlay_, nullptr, &o);
     }
 }

@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -98,7 +99,15 @@ bool SdlDialogs::inputBox(std::string_view caption, std::string_view prompt, std
         // The candidate window of the input method opens at the caret.
         Viewport v = canvas.viewport();
         BoxRect c = view.caret();
-        SDL_Rect r{v.x + c.x * v.scale, v.y + c.y * v.scale, 1, c.h * v.scale};
+        // A fitted picture has a factor that is not whole; before the first frame it is whole.
+        const int pw = canvas.pictureWidth(), ph = canvas.pictureHeight();
+        auto sx = [&](int n) {
+            return pw > 0 ? static_cast<int>(static_cast<long long>(n) * v.w / pw) : n * v.scale;
+        };
+        auto sy = [&](int n) {
+            return ph > 0 ? static_cast<int>(static_cast<long long>(n) * v.h / ph) : n * v.scale;
+        };
+        SDL_Rect r{v.x + sx(c.x), v.y + sy(c.y), 1, std::max(1, sy(c.h))};
         SDL_SetTextInputRect(&r);
         dirty = false;
     };

@@ -39,9 +39,13 @@ SdlHost::SdlHost(int scale) : requestedScale_(std::clamp(scale, 0, kMaxScale)) {
         return;
     }
     videoStarted_ = true;
+    // Controllers are welcome but not needed: without the subsystem the keyboard still works.
+    // Those present now arrive as "added" events, like those plugged in later.
+    padsStarted_ = SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0;
     std::string title = sjisToUtf8(texts::kApplicationTitle);
     window_ = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                               kInitialW, kInitialH, SDL_WINDOW_HIDDEN);
+                               kInitialW, kInitialH,
+                               SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
     if (!window_) {
         error_ = std::string("cannot create the window: ") + SDL_GetError();
         return;
@@ -63,6 +67,8 @@ SdlHost::SdlHost(int scale) : requestedScale_(std::clamp(scale, 0, kMaxScale)) {
 SdlHost::~SdlHost() {
     canvas_.reset();
     if (selectCursor_) SDL_FreeCursor(selectCursor_);
+    for (auto& [id, pad] : pads_) SDL_GameControllerClose(pad);
+    if (padsStarted_) SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
     if (renderer_) SDL_DestroyRenderer(renderer_);
     if (window_) SDL_DestroyWindow(window_);
     if (videoStarted_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
@@ -216,6 +222,29 @@ void SdlHost::dispatch(const SDL_Event& ev, bool idle) {
                 client_->onKeyUp(key);
             break;
         }
+        case SDL_CONTROLLERDEVICEADDED:
+            if (SDL_GameController* pad = SDL_GameControllerOpen(ev.cdevice.which))
+                pads_.emplace_back(SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(pad)), pad);
+            break;
+        case SDL_CONTROLLERDEVICEREMOVED:
+            for (auto it = pads_.begin(); it != pads_.end(); ++it) {
+                if (it->first != ev.cdevice.which) continue;
+                SDL_GameControllerClose(it->second);
+                pads_.erase(it);
+                break;
+            }
+            break;
+        case SDL_CONTROLLERBUTTONDOWN:
+        case SDL_CONTROLLERBUTTONUP: {
+            PadButton button;
+            if (!client_ || !padButtonOf(ev.cbutton.button, button)) break;
+            const bool down = ev.type == SDL_CONTROLLERBUTTONDOWN;
+            HeadlessEvent padEvent = HeadlessEvent::of(down ? Kind::Pad : Kind::PadUp);
+            padEvent.pad = button;
+            recordInput(padEvent, idle);
+            client_->onPadButton(button, down);
+            break;
+        }
         case SDL_TEXTEDITING_EXT:
             // Its text is ours to free even when nobody reads it.
             SDL_free(ev.editExt.text);
@@ -325,6 +354,30 @@ bool SdlHost::setFullScreen(bool on) {
     if (!on) applySize();
     canvas_->redraw();
     return true;
+}
+
+void SdlHost::setWindowSize(int width, int height) {
+    if (!ok() || fullScreen_ || requestedScale_ > 0) return;
+    // A size from a file: never smaller than usable nor larger than the display.
+    SDL_Rect usable{0, 0, 0, 0};
+    int display = SDL_GetWindowDisplayIndex(window_);
+    if (SDL_GetDisplayUsableBounds(display < 0 ? 0 : display, &usable) != 0 || usable.w <= 0)
+        usable = {0, 0, 16384, 16384};
+    SDL_SetWindowSize(window_, std::clamp(width, 64, std::max(64, usable.w)),
+                      std::clamp(height, 48, std::max(48, usable.h)));
+}
+
+bool SdlHost::windowSize(int& width, int& height) const {
+    width = height = 0;
+    if (!ok() || fullScreen_) return false;
+    SDL_GetWindowSize(window_, &width, &height);
+    return width > 0 && height > 0;
+}
+
+void SdlHost::setScaling(bool fit) {
+    if (fit == fit_) return;
+    fit_ = fit;
+    if (canvas_) canvas_->redraw();
 }
 
 void SdlHost::setWindowPosition(int x, int y) {

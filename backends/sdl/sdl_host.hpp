@@ -1,4 +1,5 @@
-// The desktop host: one SDL window showing the story's picture at a whole scale factor, the
+// The desktop host: one resizable SDL window showing the story's picture centred at a whole
+// scale factor (or fitted, as the reader chooses), the
 // 200 ms timer delivered on the main thread, mouse and keyboard input mapped to story pixels and
 // Windows key codes, the selection cursor, the caption and full screen.
 #pragma once
@@ -7,12 +8,15 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "backends/headless/events.hpp"
 #include "backends/sdl/window_geometry.hpp"
 #include "platform/host.hpp"
 
 struct SDL_Window;
+struct _SDL_GameController;
 struct SDL_Renderer;
 struct SDL_Cursor;
 union SDL_Event;
@@ -84,6 +88,12 @@ class SdlHost final : public Host {
     // 0 = automatic. Applies at once when the window already has its size.
     void setScale(int scale);
     int scale() const { return scale_; }
+    // Whole multiples (false) or as large as fits (true) in a window of any size.
+    void setScaling(bool fit) override;
+    // The size the reader left the window at, unless --scale asked for one.
+    void setWindowSize(int width, int height) override;
+    bool windowSize(int& width, int& height) const override;
+    bool fitScaling() const { return fit_; }
 
     // Window position on the desktop (the position kept between runs).
     void setWindowPosition(int x, int y) override;
@@ -122,6 +132,9 @@ class SdlHost final : public Host {
 
     std::string error_;
     bool videoStarted_ = false;
+    bool padsStarted_ = false;
+    // Game controllers open now, by instance id; plugged in and out while the story runs.
+    std::vector<std::pair<int, _SDL_GameController*>> pads_;
     SDL_Window* window_ = nullptr;
     SDL_Renderer* renderer_ = nullptr;
     std::unique_ptr<SdlCanvas> canvas_;
@@ -139,6 +152,7 @@ class SdlHost final : public Host {
     int clientW_ = 0, clientH_ = 0;
     bool shown_ = false;
     bool fullScreen_ = false;
+    bool fit_ = false;
     Cursor cursor_ = Cursor::Default;
     SDL_Cursor* selectCursor_ = nullptr;
     std::string caption_;

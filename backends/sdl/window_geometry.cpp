@@ -1,6 +1,7 @@
 #include "backends/sdl/window_geometry.hpp"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace zarvo::platform {
 
@@ -15,26 +16,47 @@ int chooseScale(int pictureW, int pictureH, int usableW, int usableH, int maxSca
     return best;
 }
 
-Viewport fitPicture(int outW, int outH, int pictureW, int pictureH, int scale) {
+Viewport fitPicture(int outW, int outH, int pictureW, int pictureH, int scale, bool fit) {
     Viewport v;
     if (pictureW <= 0 || pictureH <= 0) return v;
+    if (fit && outW > 0 && outH > 0) {
+        // The side that runs out first decides; the other keeps the aspect ratio.
+        long long w = outW, h = static_cast<long long>(pictureH) * outW / pictureW;
+        if (h > outH) {
+            h = outH;
+            w = static_cast<long long>(pictureW) * outH / pictureH;
+        }
+        v.w = static_cast<int>(std::max(1LL, w));
+        v.h = static_cast<int>(std::max(1LL, h));
+        v.scale = std::max(1, v.w / pictureW);
+        v.x = (outW - v.w) / 2;
+        v.y = (outH - v.h) / 2;
+        return v;
+    }
     v.scale = scale > 0 ? scale : std::max(1, std::min(outW / pictureW, outH / pictureH));
     long long w = static_cast<long long>(pictureW) * v.scale;
     long long h = static_cast<long long>(pictureH) * v.scale;
     v.x = static_cast<int>((outW - w) / 2);
     v.y = static_cast<int>((outH - h) / 2);
+    v.w = static_cast<int>(std::min<long long>(w, INT32_MAX));
+    v.h = static_cast<int>(std::min<long long>(h, INT32_MAX));
     return v;
 }
 
 StoryPoint mapWindowToStory(int x, int y, const Viewport& view, int pictureW, int pictureH) {
     StoryPoint p;
-    int scale = std::max(1, view.scale);
+    if (pictureW <= 0 || pictureH <= 0) return p;
+    const long long scale = std::max(1, view.scale);
+    const long long w = view.w > 0 ? view.w : pictureW * scale;
+    const long long h = view.h > 0 ? view.h : pictureH * scale;
     long long dx = static_cast<long long>(x) - view.x;
     long long dy = static_cast<long long>(y) - view.y;
     // Checked before dividing: division truncates toward zero, so -1 / 2 would land on pixel 0.
-    if (dx < 0 || dy < 0) return p;
-    p.x = static_cast<int>(dx / scale);
-    p.y = static_cast<int>(dy / scale);
+    if (dx < 0 || dy < 0 || dx >= w || dy >= h) return p;
+    // Story pixel j covers window pixels j * w / pictureW up to (j + 1) * w / pictureW, as the
+    // renderer stretches the picture; at a whole factor this is plain division.
+    p.x = static_cast<int>(dx * pictureW / w);
+    p.y = static_cast<int>(dy * pictureH / h);
     p.inside = p.x < pictureW && p.y < pictureH;
     if (!p.inside) p.x = p.y = 0;
     return p;

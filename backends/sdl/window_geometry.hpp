@@ -1,12 +1,14 @@
 // Where the story's picture sits in the desktop window: a whole scale factor (pixels stay sharp)
-// and an offset (full screen centres the picture). Pointer positions map back to story pixels.
+// or, when the reader asks for it, as large as fits (smoothly filtered); centred, the aspect
+// ratio kept. Pointer positions map back to story pixels.
 #pragma once
 
 namespace zarvo::platform {
 
 struct Viewport {
     int x = 0, y = 0;  // top-left of the picture in window pixels
-    int scale = 1;
+    int scale = 1;     // the whole factor; for a fitted picture the whole part of its factor
+    int w = 0, h = 0;  // the drawn size; 0: the picture's size times `scale`
 };
 
 // Largest whole factor from 1 to `maxScale` at which a picture of pictureW x pictureH fits into
@@ -16,7 +18,8 @@ int chooseScale(int pictureW, int pictureH, int usableW, int usableH, int maxSca
 // The picture drawn at `scale` (0: the largest whole factor that fits, at least 1) centred in an
 // output of outW x outH. A picture larger than the output gets a negative offset and is cropped
 // evenly on both sides.
-Viewport fitPicture(int outW, int outH, int pictureW, int pictureH, int scale);
+// With `fit` the picture is drawn as large as fits instead, at any factor, centred.
+Viewport fitPicture(int outW, int outH, int pictureW, int pictureH, int scale, bool fit = false);
 
 struct StoryPoint {
     bool inside = false;  // false: the position is on the border around the picture

@@ -56,6 +56,10 @@ class Interpreter {
     // Runs the next command, if the run state lets one run.
     Step step();
 
+    // What "@System" does for `what` (`volume` for the two volume commands), for the player's
+    // settings menu: the story's variables follow as they do for the command. False for Other.
+    bool runSystemAction(SystemCommand what, int32_t volume = 0);
+
     // The legacy drawing mode of old stories (merge onto the background).
     void setLegacyMode(bool on) { legacyMode_ = on; }
 

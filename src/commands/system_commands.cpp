@@ -71,6 +71,16 @@ bool Interpreter::runSaveCtrl(const Command& command) {
 bool Interpreter::runSystem(const Command& command) {
     namespace p = params::system;
     SystemCommand what = command.choice(p::kCommand, SystemCommand::Other);
+    if (what == SystemCommand::Other) {
+        notices_.tell(Notice::UnknownSystemCommand, {command.text(p::kCommand)});
+        return false;
+    }
+    const bool takesVolume =
+        what == SystemCommand::MusicVolume || what == SystemCommand::SoundVolume;
+    return runSystemAction(what, takesVolume ? command.number(p::kVolume) : 0);
+}
+
+bool Interpreter::runSystemAction(SystemCommand what, int32_t volume) {
     Variables& vars = story_.variables();
     switch (what) {
         case SystemCommand::MessageSkip:
@@ -90,28 +100,22 @@ bool Interpreter::runSystem(const Command& command) {
         case SystemCommand::SoundDisable:
             music_.setSoundEnabled(what == SystemCommand::SoundEnable);
             break;
-        case SystemCommand::MusicVolume: {
-            int32_t volume = command.number(p::kVolume);
+        case SystemCommand::MusicVolume:
             music_.setMusicVolume(volume);
             vars.setValue("%_musicvolume%", volume);
             break;
-        }
-        case SystemCommand::SoundVolume: {
-            int32_t volume = command.number(p::kVolume);
+        case SystemCommand::SoundVolume:
             music_.setSoundVolume(volume);
             vars.setValue("%_soundvolume%", volume);
             break;
-        }
         case SystemCommand::FullScreen:
             program_.enterFullScreen();
             break;
         case SystemCommand::WindowMode:
             program_.leaveFullScreen();
             break;
-        case SystemCommand::Other: {
-            notices_.tell(Notice::UnknownSystemCommand, {command.text(p::kCommand)});
+        case SystemCommand::Other:
             return false;
-        }
     }
     return true;
 }

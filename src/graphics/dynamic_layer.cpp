@@ -207,6 +207,50 @@ bool DynamicLayer::activeCursor() const {
     return false;
 }
 
+bool DynamicLayer::hasActive() const {
+    return std::any_of(layers_.begin(), layers_.end(),
+                       [](const auto& l) { return l->status == DLStatus::Active; });
+}
+
+bool DynamicLayer::focusNext(bool forward, bool waitingForClick) {
+    std::vector<DynamicLayerList*> order;
+    for (auto it = layers_.rbegin(); it != layers_.rend(); ++it) {
+        DynamicLayerList& l = **it;
+        bool mayActivate = l.activeMode == DLActiveMode::Always ||
+                           (waitingForClick && l.activeMode == DLActiveMode::Waiting);
+        // The same layers the pointer could make active: enabled, with an area that responds.
+        if (mayActivate && l.status != DLStatus::Disable && l.activeArea != DLActiveArea::None &&
+            l.width > 0 && l.height > 0)
+            order.push_back(&l);
+    }
+    if (order.empty()) return false;
+    // Stable: layers at the same place keep the newest first, as the pointer finds them.
+    std::stable_sort(order.begin(), order.end(), [](const auto* a, const auto* b) {
+        return a->top != b->top ? a->top < b->top : a->left < b->left;
+    });
+    const auto n = static_cast<int64_t>(order.size());
+    int64_t at = -1;
+    for (int64_t i = 0; i < n; ++i)
+        if (order[i]->status == DLStatus::Active) at = i;
+    int64_t next = at < 0 ? (forward ? 0 : n - 1) : (at + (forward ? 1 : n - 1)) % n;
+    DynamicLayerList* target = order[static_cast<size_t>(next)];
+    bool changed = false;
+    for (auto& l : layers_) {
+        if (l.get() == target || l->status != DLStatus::Active) continue;
+        l->status = DLStatus::Idle;
+        l->dirty = true;
+        changed = true;
+    }
+    if (target->status != DLStatus::Active) {
+        target->status = DLStatus::Active;
+        if (target->animeType == DLAnimeType::Once && target->animeCount > 1)
+            target->animeIndex = 1;
+        target->dirty = true;
+        changed = true;
+    }
+    return changed;
+}
+
 bool DynamicLayer::takeClick(DynamicLayerClick& click) {
     auto it = std::find_if(layers_.rbegin(), layers_.rend(),
                            [](const auto& l) { return l->status == DLStatus::Active; });

@@ -99,6 +99,12 @@ class DynamicLayer {
     // those whose active mode is Always. True when a status changed.
     bool hitTest(int32_t x, int32_t y, bool waitingForClick);
     bool activeCursor() const;
+    // Moves the pointed-at state, as the keyboard does, to the next (`forward`) or previous layer
+    // that would respond to the pointer now, in reading order: top to bottom, then left to right.
+    // From no pointed-at layer it goes to the first or the last. True when a status changed.
+    bool focusNext(bool forward, bool waitingForClick);
+    // A layer is pointed at now (by the pointer or the keyboard).
+    bool hasActive() const;
     // The click on the active layer: its target, its group removed when it clears, every other
     // layer back to idle. False when no layer is active.
     bool takeClick(DynamicLayerClick& click);

@@ -91,12 +91,26 @@ class Host {
     // desktop refused; asking for the present state does nothing and succeeds. A host without
     // a display stays in its window.
     virtual bool setFullScreen(bool on) { return !on; }
+    // How the story fills a window of another size: by the largest whole multiple that fits
+    // (false) or as large as fits, smoothly filtered (true); either way centred, the aspect
+    // ratio kept.
+    virtual void setScaling(bool fit) { (void)fit; }
     // The window's place on the desktop, kept between runs.
     virtual void setWindowPosition(int x, int y) {
         (void)x;
         (void)y;
     }
     virtual void windowPosition(int& x, int& y) const { x = y = 0; }
+    // The window's size as the reader left it, kept per story. False when there is no window
+    // size to keep (full screen, no display).
+    virtual void setWindowSize(int width, int height) {
+        (void)width;
+        (void)height;
+    }
+    virtual bool windowSize(int& width, int& height) const {
+        width = height = 0;
+        return false;
+    }
 };
 
 }  // namespace zarvo::platform

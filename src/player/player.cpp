@@ -142,6 +142,7 @@ Player::~Player() {
     if (endingDialogs_) endingDialogs_->shuttingDown = true;
     leaveFullScreen();
     saveWindowState();
+    writePlayerSettings();  // the window may close while the menu is still open
     save_->closeSaveFile();
     story_->closeSavePackage();
     story_->closeLibrary();
@@ -179,6 +180,8 @@ void Player::show() {
     firstShowPending_ = false;
     setUpScreen();
     loadSettings();
+    readPlayerSettings();
+    buildSettingsMenu();
     // The debug window is for packaged stories only: a plain script never opens it.
     ScriptFile& script = story_->script();
     if (story_->isPackaged() && script.readHeadBool("Zarvo", "DebugMode", false) &&
@@ -204,11 +207,18 @@ void Player::loadSettings() {
         (findNameLine(save_->settings(), "System.Left") >= 0 ||
          findNameLine(save_->settings(), "System.Top") >= 0))
         services_.host.setWindowPosition(story_->windowLeft, story_->windowTop);
+    if (story_->windowWidth > 0 && story_->windowHeight > 0)
+        services_.host.setWindowSize(story_->windowWidth, story_->windowHeight);
 }
 
 void Player::saveWindowState() {
     if (!settingsLoaded_) return;  // nothing was read that could be kept
     services_.host.windowPosition(story_->windowLeft, story_->windowTop);
+    int width = 0, height = 0;
+    if (services_.host.windowSize(width, height) && width > 0 && height > 0) {
+        story_->windowWidth = width;
+        story_->windowHeight = height;
+    }
     save_->saveSystemSettings(save_->settingsPath());
 }
 
@@ -362,32 +372,37 @@ void Player::onMouseDown(platform::MouseButton button, int x, int y) {
     ctrlSkips_ = false;  // a click ends the skip even while Ctrl is held
     ClickWait state = process.clickWaitState();
     DynamicLayer* layers = screen_->dynamicLayers(0);
-    if (state != ClickWait::None && layers) {
-        // The click counts where it happens, also when the pointer has not moved since the
-        // layer appeared under it.
-        if (layers->hitTest(x, y, state == ClickWait::Layers)) screen_->refreshAndPaint(0);
-        DynamicLayerClick click;
-        if (layers->takeClick(click)) {
-            switch (click.pageChange) {
-                case DLPageChange::Move:
-                    execution_->jumpTo(click.book, click.page);
-                    break;
-                case DLPageChange::Call:
-                    execution_->callPage(click.book, click.page);
-                    break;
-                case DLPageChange::KeepCall:
-                    execution_->callPageKeepState(click.book, click.page);
-                    break;
-            }
-            screen_->refreshAndPaint(0);
-            // Only a wait whose time runs out takes the expired layers (id 2000) along; stories
-            // keep layers of that id up across waits that input ends.
-            process.endWait();
-            setCursor(platform::Cursor::Default);
-            return;
-        }
-    }
+    // The click counts where it happens, also when the pointer has not moved since the layer
+    // appeared under it.
+    if (state != ClickWait::None && layers && layers->hitTest(x, y, state == ClickWait::Layers))
+        screen_->refreshAndPaint(0);
+    if (clickActiveLayer()) return;
     if (process.inputEndsWait()) process.endWait();
+}
+
+bool Player::clickActiveLayer() {
+    RunState& process = execution_->state();
+    DynamicLayer* layers = screen_->dynamicLayers(0);
+    DynamicLayerClick click;
+    if (process.clickWaitState() == ClickWait::None || !layers || !layers->takeClick(click))
+        return false;
+    switch (click.pageChange) {
+        case DLPageChange::Move:
+            execution_->jumpTo(click.book, click.page);
+            break;
+        case DLPageChange::Call:
+            execution_->callPage(click.book, click.page);
+            break;
+        case DLPageChange::KeepCall:
+            execution_->callPageKeepState(click.book, click.page);
+            break;
+    }
+    screen_->refreshAndPaint(0);
+    // Only a wait whose time runs out takes the expired layers (id 2000) along; stories keep
+    // layers of that id up across waits that input ends.
+    process.endWait();
+    setCursor(platform::Cursor::Default);
+    return true;
 }
 
 void Player::onMouseMove(int x, int y) {

@@ -16,6 +16,8 @@
 #include "interp/execution.hpp"
 #include "platform/host.hpp"
 #include "player/overlay.hpp"
+#include "player/player_settings.hpp"
+#include "player/settings_menu.hpp"
 #include "story/story.hpp"
 
 namespace zarvo {
@@ -32,6 +34,7 @@ class MediaPlayerFactory;
 class MusicControl;
 class Notices;
 class SaveFiles;
+class SettingsMenu;
 
 class Player final : public platform::HostClient, private ProgramControl {
   public:
@@ -84,12 +87,26 @@ class Player final : public platform::HostClient, private ProgramControl {
     std::function<void(const std::string& book, const std::string& page, int32_t index,
                        const Command& command)>
         onCommand;
+    // Observes every change of a player-level mode, overlay or setting: "settings open",
+    // "setting music-volume=80", ... (traces).
+    std::function<void(const std::string& what)> onPlayerEvent;
+    // Told what the reader should know but no box needs to say (a damaged settings file).
+    std::function<void(const std::string& utf8)> onWarning;
     // Observes every change of the pointer's cursor (traces).
     std::function<void(platform::Cursor cursor)> onCursorChange;
     // Makes the debug window when a packaged story turns DebugMode on (at the first show); the
     // main window owns it and passes its gate and refresh around every step. None: no window.
     DebugWindowFactory createDebugWindow;
     DebugHooks* debugWindow() const { return debug_.get(); }
+
+    // The reader's settings, the same for every story: read from `path` at the first show and
+    // written back whole when the menu changed them. No path: the defaults, nothing written.
+    void usePlayerSettingsFile(const std::string& path) { settingsPath_ = path; }
+    // The language of the player's own texts; set before the first show.
+    void setLanguage(MenuLanguage language) { language_ = language; }
+    const PlayerSettings& playerSettings() const { return settings_; }
+    // Escape, F1 and the pad's Start open it; the story holds still while it is open.
+    void openSettingsMenu();
 
     Story& story() { return *story_; }
     Execution& execution() { return *execution_; }
@@ -131,6 +148,25 @@ class Player final : public platform::HostClient, private ProgramControl {
     void showCaptionNotice(const std::string& sjisText);
     // On every timer tick: keeps Ctrl's message skip on and ends an expired caption notice.
     void tickPlayerKeys();
+    // Message skip while Ctrl or a shoulder button is held.
+    void holdSkip(bool on);
+    // Buttons without a mouse (player_focus.cpp): moves the pointed-at state between the
+    // buttons that respond now, shown as the pointer would show it; false when none responds.
+    bool moveFocus(bool forward);
+    // Clicks the pointed-at button when the story waits for one; false when none is.
+    bool clickActiveLayer();
+    void padButton(platform::PadButton button, bool down);
+    // The settings menu (player_settings_menu.cpp).
+    void readPlayerSettings();
+    // Writes the reader's settings when they changed since they were read or written.
+    void writePlayerSettings();
+    void buildSettingsMenu();
+    // Records a change of the reader's settings and traces it.
+    void settingChanged(const std::string& name, const std::string& value);
+    void settingsMenuOpened(bool open);
+    void tellPlayerEvent(const std::string& what) {
+        if (onPlayerEvent) onPlayerEvent(what);
+    }
 
     std::unique_ptr<EndingDialogs> endingDialogs_;
     Services services_;                 // its dialogs only through endingDialogs_
@@ -157,8 +193,15 @@ class Player final : public platform::HostClient, private ProgramControl {
     uint32_t captionNoticeStart_ = 0;
     bool altHeld_ = false;
     bool ctrlHeld_ = false;
+    bool shiftHeld_ = false;
+    int padSkipHeld_ = 0;                // shoulder buttons held
     bool ctrlSkips_ = false;             // the held Ctrl key turned message skip on and keeps it on
     std::unique_ptr<DebugHooks> debug_;  // only in debug mode
+    PlayerSettings settings_;
+    std::string settingsPath_;
+    bool settingsDirty_ = false;  // changed since read: written when the menu closes
+    MenuLanguage language_ = MenuLanguage::Japanese;
+    SettingsMenu* menu_ = nullptr;  // one of overlays_
 };
 
 }  // namespace zarvo

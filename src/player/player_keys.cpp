@@ -23,14 +23,28 @@ void Player::onKeyDown(int key) {
         case keys::kAlt:
             altHeld_ = true;
             return;
+        case keys::kShift:
+            shiftHeld_ = true;
+            return;
         case keys::kControl:
             if (ctrlHeld_) return;  // the key repeats while held
             ctrlHeld_ = true;
-            // A skip the story turned on itself stays on when the key is let go.
-            if (!process.messageSkip()) {
-                process.setMessageSkip();
-                ctrlSkips_ = true;
-            }
+            holdSkip(true);
+            return;
+        case keys::kTab:
+            moveFocus(!shiftHeld_);
+            return;
+        case keys::kUp:
+        case keys::kLeft:
+            moveFocus(false);
+            return;
+        case keys::kDown:
+        case keys::kRight:
+            moveFocus(true);
+            return;
+        case keys::kEscape:
+        case keys::kF1:
+            openSettingsMenu();
             return;
         case keys::kF11:
             toggleFullScreen();
@@ -47,7 +61,24 @@ void Player::onKeyDown(int key) {
         default:
             break;
     }
-    if ((key == keys::kSpace || key == keys::kEnter) && process.inputEndsWait()) process.endWait();
+    if (key != keys::kSpace && key != keys::kEnter) return;
+    // The pointed-at button, whether the pointer or the keyboard pointed at it, takes the key.
+    if (clickActiveLayer()) return;
+    if (process.inputEndsWait()) process.endWait();
+}
+
+void Player::holdSkip(bool on) {
+    RunState& process = execution_->state();
+    if (on) {
+        // A skip the story turned on itself stays on when the key is let go.
+        if (!process.messageSkip()) {
+            process.setMessageSkip();
+            ctrlSkips_ = true;
+        }
+        return;
+    }
+    if (ctrlSkips_) process.clearMessageSkip();
+    ctrlSkips_ = false;
 }
 
 void Player::onWheel(int steps) {
@@ -61,16 +92,18 @@ void Player::onPadButton(platform::PadButton button, bool down) {
     if (Overlay* overlay = openOverlay()) {
         overlay->onPadButton(button, down);
         showOverlays();
+        return;
     }
+    padButton(button, down);
 }
 
 void Player::onKeyUp(int key) {
     if (Overlay* overlay = openOverlay()) overlay->onKeyUp(key);
     if (key == keys::kAlt) altHeld_ = false;
+    if (key == keys::kShift) shiftHeld_ = false;
     if (key != keys::kControl) return;
     ctrlHeld_ = false;
-    if (ctrlSkips_) execution_->state().clearMessageSkip();
-    ctrlSkips_ = false;
+    holdSkip(false);
 }
 
 void Player::tickPlayerKeys() {

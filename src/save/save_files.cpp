@@ -512,6 +512,8 @@ bool SaveFiles::loadSystemSettings(const std::string& path) {
     story.variables().setValue("%_soundvolume%", soundVolume);
     story.windowLeft = readListInt(settings_, "System.Left", 0);
     story.windowTop = readListInt(settings_, "System.Top", 0);
+    story.windowWidth = readListInt(settings_, "System.Width", 0);
+    story.windowHeight = readListInt(settings_, "System.Height", 0);
     story.systemFont = readListString(settings_, "System.Font", texts::kDefaultSystemFont);
     return true;
 }
@@ -532,6 +534,11 @@ bool SaveFiles::saveSystemSettings(const std::string& path) {
     writeListInt(settings_, "System.SoundVolume", music.getSoundVolume());
     writeListInt(settings_, "System.Left", story.windowLeft);
     writeListInt(settings_, "System.Top", story.windowTop);
+    // Only once the reader has had a window: a file from elsewhere keeps its own lines.
+    if (story.windowWidth > 0 && story.windowHeight > 0) {
+        writeListInt(settings_, "System.Width", story.windowWidth);
+        writeListInt(settings_, "System.Height", story.windowHeight);
+    }
     writeListString(settings_, "System.Font", story.systemFont);
     return services_.files.writeFile(path, joinLines(settings_));
 }

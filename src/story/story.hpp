@@ -78,6 +78,7 @@ class Story {
     PackageReader& savePackage() { return savePackage_; }
 
     int32_t windowLeft = 0, windowTop = 0;
+    int32_t windowWidth = 0, windowHeight = 0;  // 0: the size the player picks
     std::string systemFont;  // fallback font face (code page 932); set at construction
 
     const std::string& projectPath() const { return projectPath_; }

@@ -89,6 +89,8 @@ StoryRun StoryBuilder::run(const std::string& projectPath, const std::string& ev
     options.shotPath = dir.file("shot.png");
     std::filesystem::remove(options.shotPath);
     options.quiet = true;
+    options.settingsPath = settingsPath();
+    options.english = english;
     std::string error;
     if (!platform::parseEvents(events, options.events, error)) {
         StoryRun bad;

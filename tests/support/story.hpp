@@ -44,8 +44,12 @@ class StoryBuilder {
     StoryRun run(const std::string& projectPath, const std::string& events = "",
                  uint32_t maxTime = 0);
 
+    // The reader's settings file the runs share, inside `dir`.
+    std::string settingsPath() const { return dir.file("config/zarvoplay/settings.ini"); }
+
     TempDir dir;
     std::string programDir;
+    bool english = false;  // the player's own texts in English
 };
 
 }  // namespace zarvo::test

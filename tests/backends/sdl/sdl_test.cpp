@@ -347,6 +347,10 @@ class RecordingClient final : public HostClient {
         r_.events.push_back("move " + std::to_string(x) + "," + std::to_string(y));
     }
     void onKeyDown(int key) override { r_.events.push_back("key " + std::to_string(key)); }
+    void onPadButton(PadButton button, bool down) override {
+        r_.events.push_back(std::string(down ? "pad " : "padup ") +
+                            std::to_string(static_cast<int>(button)));
+    }
     void onPaint() override {}
 
   private:
@@ -432,6 +436,59 @@ TEST_F(SdlWindowTest, FramesAreShownScaledWithTheirColours) {
     EXPECT_EQ(at(317, 239), 0x00FF00u);
 }
 
+TEST_F(SdlWindowTest, ResizedWindowKeepsTheAspectAndTheMouseMapsExactly) {
+    // A 160 x 120 story with a red button at (41, 31) .. (80, 50) on white: at 1.5x its edges
+    // fall in the middle of window pixels.
+    host->setClientSize(160, 120);
+    std::vector<uint32_t> px(160 * 120, 0xFFFFFF);
+    for (int y = 31; y < 51; ++y)
+        for (int x = 41; x < 81; ++x) px[static_cast<size_t>(y) * 160 + x] = 0xFF0000;
+    host->canvas().present(px.data(), 160, 120, 160);
+    struct Size {
+        int w, h;
+        bool fit;
+    };
+    // 1x, 1.5x fitted (smoothly filtered) and 3x in a wider window (black bars left and right).
+    for (Size size : {Size{160, 120, false}, Size{240, 180, true}, Size{520, 360, false}}) {
+        SCOPED_TRACE(size.w);
+        host->setScaling(size.fit);
+        SDL_SetWindowSize(host->window(), size.w, size.h);
+        host->processMessages();
+        std::vector<uint32_t> out;
+        int w = 0, h = 0;
+        ASSERT_TRUE(host->canvas().readBack(out, w, h));
+        ASSERT_EQ(w, size.w);
+        const Viewport v = host->canvas().viewport();
+        EXPECT_EQ(v.w * 120, v.h * 160);  // the aspect ratio kept
+        EXPECT_EQ(v.x, (size.w - v.w) / 2);
+        // No window pixel that maps onto the button shows the white around it, and none that maps
+        // off it shows the button's red; smooth filtering blends the pixels across an edge.
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                StoryPoint p = mapWindowToStory(x, y, v, 160, 120);
+                bool onButton = p.inside && p.x >= 41 && p.x < 81 && p.y >= 31 && p.y < 51;
+                uint32_t c = out[static_cast<size_t>(y) * w + x];
+                bool red = ((c >> 16) & 0xFF) > 0xC0 && ((c >> 8) & 0xFF) < 0x40;
+                bool white = ((c >> 8) & 0xFF) > 0xC0;
+                ASSERT_FALSE(onButton ? white : red) << x << "," << y;
+            }
+        // A click on either corner's outermost window pixel hits the button's corner pixel.
+        got.events.clear();
+        int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                StoryPoint p = mapWindowToStory(x, y, v, 160, 120);
+                if (p.inside && p.x == 41 && p.y == 31 && !x0) x0 = x, y0 = y;
+                if (p.inside && p.x == 80 && p.y == 50) x1 = x, y1 = y;
+            }
+        mouse(SDL_MOUSEBUTTONDOWN, x0, y0);
+        mouse(SDL_MOUSEBUTTONDOWN, x1, y1);
+        mouse(SDL_MOUSEBUTTONDOWN, x0 - 1, y0);
+        host->processMessages();
+        EXPECT_EQ(got.events, (std::vector<std::string>{"left 41,31", "left 80,50", "left 40,31"}));
+    }
+}
+
 TEST_F(SdlWindowTest, InputReachesTheClientInStoryPixelsAndCloseTerminates) {
     host->setClientSize(320, 240);
     presentFrame(320, 240);
@@ -445,9 +502,22 @@ TEST_F(SdlWindowTest, InputReachesTheClientInStoryPixelsAndCloseTerminates) {
     key(SDLK_SPACE);
     key(SDLK_q);
     key(SDLK_VOLUMEUP);  // no code: dropped
+    // Controller buttons, from whichever pad sent them; the guide button means nothing here.
+    for (Uint8 b : {SDL_CONTROLLER_BUTTON_START, SDL_CONTROLLER_BUTTON_DPAD_LEFT,
+                    SDL_CONTROLLER_BUTTON_GUIDE}) {
+        SDL_Event ev{};
+        ev.type = SDL_CONTROLLERBUTTONDOWN;
+        ev.cbutton.button = b;
+        push(ev);
+    }
+    SDL_Event up{};
+    up.type = SDL_CONTROLLERBUTTONUP;
+    up.cbutton.button = SDL_CONTROLLER_BUTTON_RIGHTSHOULDER;
+    push(up);
     host->processMessages();
     EXPECT_EQ(got.events, (std::vector<std::string>{"left 10,20", "right 319,239", "move 50,1",
-                                                    "key 13", "key 13", "key 32", "key 81"}));
+                                                    "key 13", "key 13", "key 32", "key 81", "pad 4",
+                                                    "pad 10", "padup 7"}));
     EXPECT_FALSE(host->isTerminating());
 
     SDL_Event ev{};
@@ -458,7 +528,7 @@ TEST_F(SdlWindowTest, InputReachesTheClientInStoryPixelsAndCloseTerminates) {
     key(SDLK_SPACE);  // after the close: not delivered any more
     host->processMessages();
     EXPECT_TRUE(host->isTerminating());
-    EXPECT_EQ(got.events.size(), 7u);
+    EXPECT_EQ(got.events.size(), 10u);
 }
 
 TEST_F(SdlWindowTest, RunDeliversTimerTicksUntilTerminated) {
