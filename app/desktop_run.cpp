@@ -111,6 +111,7 @@ int runDesktop(const DesktopOptions& options) {
                 std::cerr << "zarvoplay: " << window->error() << "\n";
             return hooks;
         };
+    useReaderSettings(main, options.settings);
     main.open(options.projectPath, options.programDir);
     if (!main.endedByFatalError()) {
         main.show();

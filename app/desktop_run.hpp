@@ -3,6 +3,8 @@
 #pragma once
 #include <string>
 
+#include "backends/headless/headless_run.hpp"
+
 namespace zarvo {
 
 struct DesktopOptions {
@@ -15,6 +17,7 @@ struct DesktopOptions {
     std::string tracePath;  // as a headless run writes them; empty: none
     std::string shotPath;
     std::string dumpPath;
+    ReaderSettings settings;
 };
 
 int runDesktop(const DesktopOptions& options);

@@ -13,6 +13,7 @@
 #include "backends/headless/events.hpp"
 #include "backends/headless/headless_run.hpp"
 #include "backends/posix/local_file_system.hpp"
+#include "backends/posix/user_dirs.hpp"
 #include "base/text.hpp"
 #include "check/project_check.hpp"
 #include "data_dir.hpp"
@@ -42,6 +43,9 @@ const char kUsage[] =
     "                  --events format; --headless --events FILE then replays the run exactly\n"
     "                  (replay on a fresh copy of the story: saves and settings are files too).\n"
     "                  A recorded run has no debug window\n"
+    "  --text-speed S  how text types itself out, for this run: instant (each run of text at\n"
+    "                  once), slow (twice the story's delays), story, fast (half of them); the\n"
+    "                  settings file keeps the reader's choice\n"
     "  --max-time MS   stop after MS virtual milliseconds\n"
     "  --trace FILE    one line per executed command, \"MS BOOK/PAGE#INDEX KEYWORD\", one per\n"
     "                  dialog, \"MS box KIND: TEXT\", one per cursor change, \"MS cursor KIND\"\n"
@@ -57,7 +61,11 @@ const char kUsage[] =
     "\n"
     "Keys: Alt+Enter or F11 full screen and back; Ctrl held skips messages (a left click ends\n"
     "the skip); F12 saves a screenshot in the story's folder \"screenshots\" and shows where in\n"
-    "the caption; Space or Enter ends a wait. See zarvoplay(1).\n"
+    "the caption; Space or Enter ends a wait, or while text types itself out shows the rest of\n"
+    "the run. See zarvoplay(1).\n"
+    "\n"
+    "The reader's settings are kept in $XDG_CONFIG_HOME/zarvoplay/settings.ini (default\n"
+    "~/.config/zarvoplay): text-speed=instant|slow|story|fast, line-break-rules=on|off.\n"
     "\n"
     "Unanswered dialogs take OK / Ignore / Yes / Cancel and are printed on stderr.\n"
     "Exit status: 0 the story ended, 1 a fatal error, 2 bad usage, 3 --max-time reached or the\n"
@@ -117,6 +125,12 @@ int main(int argc, char** argv) {
             if (!value(options.shotPath)) return usageError("--shot needs a file");
         } else if (arg == "--dump") {
             if (!value(options.dumpPath)) return usageError("--dump needs a file");
+        } else if (arg == "--text-speed") {
+            std::string speed;
+            zarvo::PlayerSettings parsed;
+            if (!value(speed) || !parsed.set("text-speed", speed))
+                return usageError("--text-speed needs instant, slow, story or fast");
+            options.settings.textSpeed = parsed.textSpeed;
         } else if (arg == "--max-time") {
             std::string ms;
             int32_t v;
@@ -150,11 +164,16 @@ int main(int argc, char** argv) {
             return usageError(eventsPath + ": " + error);
     }
 
+    // The reader's settings; without a home there are none to keep.
+    const std::string configDir = zarvo::platform::userConfigDir();
+    if (!configDir.empty()) options.settings.path = configDir + "/settings.ini";
+
     if (headless && !recordPath.empty())
         return usageError("--record records a run in a window; a headless run replays --events");
     if (!headless) {
         int status = zarvo::runDesktop({options.projectPath, options.programDir, scale, recordPath,
-                                        options.tracePath, options.shotPath, options.dumpPath});
+                                        options.tracePath, options.shotPath, options.dumpPath,
+                                        options.settings});
         if (status >= 0) return status;
         if (!recordPath.empty()) {
             std::cerr << "zarvoplay: nothing to record without a window\n";

@@ -42,6 +42,19 @@ bool writeVariableDumpFile(const std::string& path, const Variables& variables) 
     return false;
 }
 
+void useReaderSettings(Player& main, const ReaderSettings& settings) {
+    std::vector<std::string> problems;
+    if (!settings.path.empty() && !main.loadPlayerSettings(settings.path, problems))
+        std::cerr << "zarvoplay: cannot read the settings " << settings.path << "\n";
+    for (const auto& problem : problems)
+        std::cerr << "zarvoplay: " << settings.path << ": " << problem << " (left out)\n";
+    if (settings.textSpeed) {
+        PlayerSettings changed = main.playerSettings();
+        changed.textSpeed = *settings.textSpeed;
+        main.usePlayerSettings(changed);
+    }
+}
+
 int runHeadless(const HeadlessOptions& options) {
     platform::VirtualClock clock(0, startTimeOf(options.events));
     platform::RecordingDialogs dialogs;
@@ -70,6 +83,7 @@ int runHeadless(const HeadlessOptions& options) {
         host.onShot = shot;
         trace.follow(main);
         host.setClient(&main);
+        useReaderSettings(main, options.settings);
         main.open(options.projectPath, options.programDir);
         if (!main.endedByFatalError()) {
             main.show();

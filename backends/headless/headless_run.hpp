@@ -3,15 +3,25 @@
 #pragma once
 #include <cstdint>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "backends/headless/events.hpp"
+#include "player/player_settings.hpp"
 
 namespace zarvo {
 
+class Player;
 class RunTrace;
 class Variables;
+
+// The reader's settings of a run: the file (empty: the defaults) and what the command line
+// says over it for this run only.
+struct ReaderSettings {
+    std::string path;
+    std::optional<TextSpeed> textSpeed;
+};
 
 struct HeadlessOptions {
     std::string projectPath;  // host path of the project file
@@ -22,6 +32,7 @@ struct HeadlessOptions {
     std::string dumpPath;   // empty = no variable dump
     std::string shotPath;   // empty = no screenshot at the end
     bool quiet = false;     // keep dialogs off stderr (tests)
+    ReaderSettings settings;
 };
 
 // Exit status of a run: the story ended (end of a page, quit event).
@@ -37,5 +48,7 @@ int runHeadless(const HeadlessOptions& options);
 // asks for nothing; a file that cannot be written is said on stderr and gives false.
 bool openTraceFile(const std::string& path, std::ofstream& file, RunTrace& trace);
 bool writeVariableDumpFile(const std::string& path, const Variables& variables);
+// Loads the reader's settings into `main`; lines not understood are said on stderr.
+void useReaderSettings(Player& main, const ReaderSettings& settings);
 
 }  // namespace zarvo

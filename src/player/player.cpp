@@ -315,9 +315,13 @@ void Player::runSteps() {
             return;
         }
         // The story holds still while the player's own overlay is open.
-        if (openOverlay() || !step() || !execution_->state().canStep()) break;
+        if (openOverlay() || !step()) break;
+        // A message that has just begun shows its first run now, not at the next tick.
+        RunState& process = execution_->state();
+        if (!process.canStep() && process.playerMode() != PlayerMode::Message) break;
     }
     stepping_ = false;
+    afterSteps();
 }
 
 bool Player::step() {
@@ -360,6 +364,7 @@ void Player::onMouseDown(platform::MouseButton button, int x, int y) {
     RunState& process = execution_->state();
     process.clearMessageSkip();
     ctrlSkips_ = false;  // a click ends the skip even while Ctrl is held
+    if (hurryTyping()) return;
     ClickWait state = process.clickWaitState();
     DynamicLayer* layers = screen_->dynamicLayers(0);
     if (state != ClickWait::None && layers) {
@@ -384,10 +389,14 @@ void Player::onMouseDown(platform::MouseButton button, int x, int y) {
             // keep layers of that id up across waits that input ends.
             process.endWait();
             setCursor(platform::Cursor::Default);
+            answerInput();
             return;
         }
     }
-    if (process.inputEndsWait()) process.endWait();
+    if (process.inputEndsWait()) {
+        process.endWait();
+        answerInput();
+    }
 }
 
 void Player::onMouseMove(int x, int y) {

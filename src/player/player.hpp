@@ -16,6 +16,7 @@
 #include "interp/execution.hpp"
 #include "platform/host.hpp"
 #include "player/overlay.hpp"
+#include "player/player_settings.hpp"
 #include "story/story.hpp"
 
 namespace zarvo {
@@ -103,6 +104,15 @@ class Player final : public platform::HostClient, private ProgramControl {
     void enterFullScreen() override;
     void leaveFullScreen() override;
     bool fullScreen() const { return fullScreen_; }
+    // The reader's settings (player_settings.hpp). Loading reads `path` (a missing file gives
+    // the defaults) and adds the lines it did not understand to `problems`; false when the file
+    // exists but cannot be read. Either way the settings take effect at once.
+    bool loadPlayerSettings(const std::string& path, std::vector<std::string>& problems);
+    void usePlayerSettings(const PlayerSettings& settings);
+    const PlayerSettings& playerSettings() const { return settings_; }
+    // Observes every change of a player-level mode or overlay: "skip on", "clipboard TEXT", ...
+    // (traces; UTF-8).
+    std::function<void(const std::string& what)> onPlayerEvent;
     // True when the program ends because of a fatal error rather than the story's end.
     bool endedByFatalError() const { return fatalError_ || story_->fatalError(); }
 
@@ -131,6 +141,13 @@ class Player final : public platform::HostClient, private ProgramControl {
     void showCaptionNotice(const std::string& sjisText);
     // On every timer tick: keeps Ctrl's message skip on and ends an expired caption notice.
     void tickPlayerKeys();
+    // Reading pace (player_reading.cpp). After the steps of a round: asks the host to wake the
+    // player when a typing message's next character is due.
+    void afterSteps();
+    // After input: the story moves on at once instead of at the next tick.
+    void answerInput();
+    // A click, Space or Enter while a run of text types itself out shows the rest of the run.
+    bool hurryTyping();
 
     std::unique_ptr<EndingDialogs> endingDialogs_;
     Services services_;                 // its dialogs only through endingDialogs_
@@ -159,6 +176,7 @@ class Player final : public platform::HostClient, private ProgramControl {
     bool ctrlHeld_ = false;
     bool ctrlSkips_ = false;             // the held Ctrl key turned message skip on and keeps it on
     std::unique_ptr<DebugHooks> debug_;  // only in debug mode
+    PlayerSettings settings_;
 };
 
 }  // namespace zarvo

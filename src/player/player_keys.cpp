@@ -47,7 +47,12 @@ void Player::onKeyDown(int key) {
         default:
             break;
     }
-    if ((key == keys::kSpace || key == keys::kEnter) && process.inputEndsWait()) process.endWait();
+    if (key != keys::kSpace && key != keys::kEnter) return;
+    if (hurryTyping()) return;
+    if (process.inputEndsWait()) {
+        process.endWait();
+        answerInput();
+    }
 }
 
 void Player::onWheel(int steps) {

@@ -31,6 +31,9 @@ void RunTrace::follow(Player& main) {
         *out_ << now_() << ' ' << sjisToUtf8(book) << '/' << sjisToUtf8(page) << '#' << index << ' '
               << sjisToUtf8(command.keyword) << '\n';
     };
+    main.onPlayerEvent = [this](const std::string& what) {
+        *out_ << now_() << " player " << what << '\n';
+    };
     main.onCursorChange = [this](platform::Cursor cursor) {
         *out_ << now_() << " cursor " << (cursor == platform::Cursor::Select ? "select" : "default")
               << '\n';

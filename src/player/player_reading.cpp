@@ -1,0 +1,63 @@
+// Reading pace: text that types itself out at the reader's speed, input answered within a frame,
+// and the reader's settings taking effect.
+#include "platform/clock.hpp"
+#include "platform/file_system.hpp"
+#include "player/player.hpp"
+
+namespace zarvo {
+
+bool Player::loadPlayerSettings(const std::string& path, std::vector<std::string>& problems) {
+    PlayerSettings settings;
+    bool read = zarvo::loadPlayerSettings(services_.files, path, settings, problems);
+    usePlayerSettings(settings);
+    return read;
+}
+
+void Player::usePlayerSettings(const PlayerSettings& settings) {
+    settings_ = settings;
+    switch (settings.textSpeed) {
+        case TextSpeed::Instant:
+            screen_->charWaitPercent = 0;
+            break;
+        case TextSpeed::Slow:
+            screen_->charWaitPercent = 200;
+            break;
+        case TextSpeed::Story:
+            screen_->charWaitPercent = 100;
+            break;
+        case TextSpeed::Fast:
+            screen_->charWaitPercent = 50;
+            break;
+    }
+    screen_->lineBreakRules = settings.lineBreakRules;
+}
+
+void Player::afterSteps() {
+    if (services_.host.isTerminating()) return;
+    const RunState& process = execution_->state();
+    // A message's own waits (each character's, "<W>") end on time rather than at the next tick.
+    if (process.playerMode() == PlayerMode::MessageWait && process.timer()) {
+        uint32_t passed = services_.clock.ticks() - process.waitStart();
+        uint32_t length = process.waitTime() > 0 ? static_cast<uint32_t>(process.waitTime()) : 0;
+        services_.host.wakeAfter(passed < length ? length - passed : 0);
+    }
+}
+
+void Player::answerInput() {
+    // Inside a round of steps (input pumped during an effect) the round itself goes on.
+    if (stepping_ || firstActivationPending_) return;
+    PlayerMode mode = execution_->state().playerMode();
+    if (mode == PlayerMode::Ready || mode == PlayerMode::Message) runSteps();
+}
+
+bool Player::hurryTyping() {
+    RunState& process = execution_->state();
+    if (process.playerMode() != PlayerMode::MessageWait || !process.timer() ||
+        !screen_->hurryMessage())
+        return false;
+    process.endWait();
+    answerInput();
+    return true;
+}
+
+}  // namespace zarvo

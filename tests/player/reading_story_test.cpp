@@ -1,0 +1,197 @@
+// Reading pace: text typing itself out, input answered at once, Japanese line breaking.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+
+#include "base/sjis.hpp"
+#include "graphics/layers.hpp"
+#include "support/player.hpp"
+#include "support/story.hpp"
+#include "zarvo/texts.hpp"
+
+namespace zarvo::test {
+namespace {
+
+constexpr uint32_t kWhite = 0xFFFFFF;
+constexpr long kFrame = 17;  // a frame at 60 per second
+
+std::string book(const std::string& lines, const std::string& head = "FileType=QZ7\n") {
+    return storyScript("<Book=\"スタートブック\">\n<Page=\"スタートページ\">\n" + lines +
+                           "<Page End>\n<Book End>\n",
+                       head);
+}
+
+const std::string kDone = "ValueCtrl.ValueVar=%done%\nValueCtrl.LeftValue=1\n@ValueCtrl\n";
+
+std::string message(const std::string& text, const std::string& area = "") {
+    return area + "MessageDraw.Text=" + text + "\n@MessageDraw\n";
+}
+
+// The rightmost column holding text in the first line, -1 when none.
+int textRight(const Surface& g) {
+    for (int x = g.width() - 1; x >= 0; --x)
+        for (int y = 0; y < 21; ++y)
+            if (g.getPixel(x, y) != kWhite) return x;
+    return -1;
+}
+
+Surface load(const std::string& path) {
+    Surface g;
+    readPngFile(path, g);
+    return g;
+}
+
+
+const std::string kForty = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMN";  // 40 characters
+
+TEST(ReadingStory, TextTypesItselfOutAtItsSpeedAndAClickShowsTheRestOfTheRun) {
+    StoryBuilder s;
+    std::string project = s.writeScript(book(message(kForty) + kDone));
+    StoryRun r = s.run(project);
+    ASSERT_EQ(r.status, kExitEnded);
+    long start = r.timeOf("@MessageDraw"), end = r.timeOf("@ValueCtrl");
+    // 40 characters at NORMAL speed, 60 ms each.
+    EXPECT_NEAR(end - start, 2400, kFrame);
+
+    // Half a second in, a click shows the rest of the run at once, not the end of the key wait
+    // that follows; the next click ends that.
+    project = s.writeScript(book(message(kForty + "<KEY>") + kDone));
+    std::string typing = s.dir.file("typing.png"), whole = s.dir.file("whole.png");
+    auto at = [&](long ms) { return std::to_string(start + ms); };
+    r = s.run(project, at(500) + " shot " + typing + "\n" + at(500) + " click 1 1\n" + at(505) +
+                           " shot " + whole + "\n" + at(1000) + " click 1 1\n");
+    ASSERT_EQ(r.status, kExitEnded);
+    int part = textRight(load(typing)), all = textRight(load(whole));
+    EXPECT_GT(part, 20);
+    EXPECT_LT(part, all / 2);
+    EXPECT_EQ(all, textRight(r.shot));
+    EXPECT_GE(r.timeOf("@ValueCtrl"), start + 1000);
+    EXPECT_LE(r.timeOf("@ValueCtrl"), start + 1020);
+
+    // The story's own delays and speed tags change the pace; Direct mode stays instant.
+    project = s.writeScript(
+        book(message(kForty) + kDone, "FileType=QZ7\nMsgCharWaitNormal=30\nMsgCharWaitFast=5\n"));
+    r = s.run(project);
+    EXPECT_NEAR(r.timeOf("@ValueCtrl") - r.timeOf("@MessageDraw"), 1200, kFrame);
+    project =
+        s.writeScript(book(message("<FAST>" + kForty) + kDone, "FileType=QZ7\nMsgCharWaitFast=5\n"));
+    r = s.run(project);
+    EXPECT_NEAR(r.timeOf("@ValueCtrl") - r.timeOf("@MessageDraw"), 200, kFrame);
+    project = s.writeScript(book(message("<SLOW>" + kForty) + kDone));
+    r = s.run(project);
+    EXPECT_NEAR(r.timeOf("@ValueCtrl") - r.timeOf("@MessageDraw"), 4800, kFrame);
+    project = s.writeScript(
+        book("System.Command=MessageDirect\n@System\n" + message(kForty) + kDone));
+    r = s.run(project);
+    EXPECT_LE(r.timeOf("@ValueCtrl") - r.timeOf("@MessageDraw"), kFrame);
+}
+
+TEST(ReadingStory, TheReadersTextSpeedScalesTheStorysDelays) {
+    StoryBuilder s;
+    std::string project = s.writeScript(book(message(kForty) + kDone));
+    auto typingTime = [&](std::optional<TextSpeed> speed) {
+        s.settings.textSpeed = speed;
+        StoryRun r = s.run(project);
+        return r.timeOf("@ValueCtrl") - r.timeOf("@MessageDraw");
+    };
+    EXPECT_LE(typingTime(TextSpeed::Instant), kFrame);
+    EXPECT_NEAR(typingTime(TextSpeed::Fast), 1200, kFrame);
+    EXPECT_NEAR(typingTime(TextSpeed::Slow), 4800, kFrame);
+
+    // The settings file says it for every run; a bad line costs only itself.
+    s.settings.path = s.dir.file("config/settings.ini");
+    std::filesystem::create_directories(s.dir.file("config"));
+    writeFile(s.settings.path, "text-speed=fast\nauto-delay=soon\n");
+    EXPECT_NEAR(typingTime(std::nullopt), 1200, kFrame);
+    // The command line wins for its run.
+    EXPECT_LE(typingTime(TextSpeed::Instant), kFrame);
+}
+
+TEST(ReadingStory, InputThatEndsAWaitRunsTheStoryAtOnce) {
+    StoryBuilder s;
+    std::string clickWait = "Wait.InputBreak=1\n@Wait\n";
+    std::string project = s.writeScript(book(clickWait + "@rem\n" + clickWait + kDone));
+    // Neither on a tick: each is answered within a frame rather than at the next 200 ms tick.
+    StoryRun r = s.run(project, "1030 click 5 5\n1350 key space\n");
+    ASSERT_EQ(r.status, kExitEnded);
+    EXPECT_GE(r.timeOf("@rem"), 1030);
+    EXPECT_LE(r.timeOf("@rem"), 1030 + 20);
+    EXPECT_GE(r.timeOf("@ValueCtrl"), 1350);
+    EXPECT_LE(r.timeOf("@ValueCtrl"), 1350 + 20);
+}
+
+// The lines of the text layer's last layout, UTF-8.
+std::vector<std::string> shownLines(TestPlayer& p) {
+    const TextLayout& text = p.main().screen().findLayer(0, texts::kTextLayer)->text;
+    std::vector<std::string> lines;
+    const std::vector<size_t>& starts = text.lineStarts();
+    for (size_t i = 0; i < starts.size(); ++i) {
+        size_t end = i + 1 < starts.size() ? starts[i + 1] : text.layoutText.size();
+        lines.push_back(sjisToUtf8(text.layoutText.substr(starts[i], end - starts[i])));
+    }
+    return lines;
+}
+
+bool startsWithAny(const std::string& line, const std::vector<std::string>& marks) {
+    for (const auto& m : marks)
+        if (line.rfind(m, 0) == 0) return true;
+    return false;
+}
+
+bool endsWithAny(const std::string& line, const std::vector<std::string>& marks) {
+    for (const auto& m : marks)
+        if (line.size() >= m.size() && line.compare(line.size() - m.size(), m.size(), m) == 0)
+            return true;
+    return false;
+}
+
+TEST(ReadingStory, JapaneseLinesNeverBeginWithClosingPunctuationNorEndWithAnOpeningBracket) {
+    const std::vector<std::string> closing = {"、", "。", "」", "』", "）", "ー", "っ", "ゃ", "！", "？"};
+    const std::vector<std::string> opening = {"「", "『", "（"};
+    // Prose with only closing punctuation to offend, and prose with brackets too.
+    const std::string plain =
+        "ある日の暮方の事である。一人の下人が、羅生門の下で雨やみを待っていた。広い門の下には、"
+        "この男のほかに誰もいない。ただ、所々丹塗の剥げた、大きな円柱に、蟋蟀が一匹とまっている。"
+        "羅生門が、朱雀大路にある以上は、この男のほかにも、雨やみをする市女笠や揉烏帽子が、"
+        "もう二三人はありそうなものである。それが、この男のほかには誰もいない。";
+    const std::string quoted =
+        "下人は、「どうにもならない事を、どうにかするためには、手段を選んでいる遑はない。」と"
+        "考えた。『選んでいれば、築土の下か、道ばたの土の上で、饑死をするばかりである。』そうして"
+        "（この門の上へ持って来て、犬のように棄てられてしまうばかりである。）と思った。";
+    StoryBuilder s;
+    int offendedWithout = 0;
+    for (int width = 150; width <= 330; width += 15) {
+        for (const std::string* text : {&plain, &quoted}) {
+            std::string project = s.writeScript(
+                book(message(*text, "MessageDraw.Area.Width=" + std::to_string(width) + "\n") +
+                     "Wait.InputBreak=1\n@Wait\n"));
+            auto layOut = [&](bool rules) {
+                TestPlayer p(project, s.programDir);
+                PlayerSettings settings;
+                settings.lineBreakRules = rules;
+                p.main().usePlayerSettings(settings);
+                p.run(1000);
+                return shownLines(p);
+            };
+            std::vector<std::string> with = layOut(true), without = layOut(false);
+            ASSERT_GT(with.size(), 2u);
+            for (size_t i = 0; i < with.size(); ++i) {
+                EXPECT_FALSE(i > 0 && startsWithAny(with[i], closing)) << width << ": " << with[i];
+                EXPECT_FALSE(i + 1 < with.size() && endsWithAny(with[i], opening))
+                    << width << ": " << with[i];
+            }
+            for (size_t i = 1; i < without.size(); ++i)
+                offendedWithout += startsWithAny(without[i], closing);
+            if (text == &plain) {
+                EXPECT_EQ(with.size(), without.size()) << width;
+            }
+        }
+    }
+    // The widths tried do put punctuation at line starts when the rules are off.
+    EXPECT_GT(offendedWithout, 5);
+}
+
+}  // namespace
+}  // namespace zarvo::test
