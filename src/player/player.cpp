@@ -326,7 +326,8 @@ void Player::runSteps() {
 
 bool Player::step() {
     RunState& process = execution_->state();
-    if (process.messageCanAdvance() && !screen_->revealMessage(0, process.layerName())) {
+    if (!skipFrameShowing() && process.messageCanAdvance() &&
+        !screen_->revealMessage(0, process.layerName())) {
         process.endMessageEffect();
         composeAndPaint();
     }

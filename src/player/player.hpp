@@ -144,6 +144,8 @@ class Player final : public platform::HostClient, private ProgramControl {
     // Reading pace (player_reading.cpp). After the steps of a round: asks the host to wake the
     // player when a typing message's next character is due.
     void afterSteps();
+    // True while a skipped message's wait has not yet been shown for a frame.
+    bool skipFrameShowing();
     // After input: the story moves on at once instead of at the next tick.
     void answerInput();
     // A click, Space or Enter while a run of text types itself out shows the rest of the run.
@@ -177,6 +179,7 @@ class Player final : public platform::HostClient, private ProgramControl {
     bool ctrlSkips_ = false;             // the held Ctrl key turned message skip on and keeps it on
     std::unique_ptr<DebugHooks> debug_;  // only in debug mode
     PlayerSettings settings_;
+    uint32_t skipFrameStart_ = 0;  // when the skip reached the message wait now shown
 };
 
 }  // namespace zarvo

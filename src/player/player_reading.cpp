@@ -5,6 +5,12 @@
 #include "player/player.hpp"
 
 namespace zarvo {
+namespace {
+
+// How long each skipped message shows: 50 messages a second.
+constexpr uint32_t kSkipFrameMs = 20;
+
+}  // namespace
 
 bool Player::loadPlayerSettings(const std::string& path, std::vector<std::string>& problems) {
     PlayerSettings settings;
@@ -35,12 +41,25 @@ void Player::usePlayerSettings(const PlayerSettings& settings) {
 void Player::afterSteps() {
     if (services_.host.isTerminating()) return;
     const RunState& process = execution_->state();
+    const PlayerMode mode = process.playerMode();
+    // A skipped message shows for a frame, then the next one comes.
+    if (process.messageSkip() && (mode == PlayerMode::MessageWait || mode == PlayerMode::Message)) {
+        if (mode == PlayerMode::MessageWait) skipFrameStart_ = services_.clock.ticks();
+        services_.host.wakeAfter(kSkipFrameMs);
+        return;
+    }
     // A message's own waits (each character's, "<W>") end on time rather than at the next tick.
     if (process.playerMode() == PlayerMode::MessageWait && process.timer()) {
         uint32_t passed = services_.clock.ticks() - process.waitStart();
         uint32_t length = process.waitTime() > 0 ? static_cast<uint32_t>(process.waitTime()) : 0;
         services_.host.wakeAfter(passed < length ? length - passed : 0);
     }
+}
+
+bool Player::skipFrameShowing() {
+    const RunState& process = execution_->state();
+    return process.messageSkip() && process.playerMode() == PlayerMode::MessageWait &&
+           !platform::tickReached(services_.clock.ticks(), skipFrameStart_, kSkipFrameMs);
 }
 
 void Player::answerInput() {

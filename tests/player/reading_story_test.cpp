@@ -43,7 +43,6 @@ Surface load(const std::string& path) {
     return g;
 }
 
-
 const std::string kForty = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMN";  // 40 characters
 
 TEST(ReadingStory, TextTypesItselfOutAtItsSpeedAndAClickShowsTheRestOfTheRun) {
@@ -75,15 +74,15 @@ TEST(ReadingStory, TextTypesItselfOutAtItsSpeedAndAClickShowsTheRestOfTheRun) {
         book(message(kForty) + kDone, "FileType=QZ7\nMsgCharWaitNormal=30\nMsgCharWaitFast=5\n"));
     r = s.run(project);
     EXPECT_NEAR(r.timeOf("@ValueCtrl") - r.timeOf("@MessageDraw"), 1200, kFrame);
-    project =
-        s.writeScript(book(message("<FAST>" + kForty) + kDone, "FileType=QZ7\nMsgCharWaitFast=5\n"));
+    project = s.writeScript(
+        book(message("<FAST>" + kForty) + kDone, "FileType=QZ7\nMsgCharWaitFast=5\n"));
     r = s.run(project);
     EXPECT_NEAR(r.timeOf("@ValueCtrl") - r.timeOf("@MessageDraw"), 200, kFrame);
     project = s.writeScript(book(message("<SLOW>" + kForty) + kDone));
     r = s.run(project);
     EXPECT_NEAR(r.timeOf("@ValueCtrl") - r.timeOf("@MessageDraw"), 4800, kFrame);
-    project = s.writeScript(
-        book("System.Command=MessageDirect\n@System\n" + message(kForty) + kDone));
+    project =
+        s.writeScript(book("System.Command=MessageDirect\n@System\n" + message(kForty) + kDone));
     r = s.run(project);
     EXPECT_LE(r.timeOf("@ValueCtrl") - r.timeOf("@MessageDraw"), kFrame);
 }
@@ -122,6 +121,29 @@ TEST(ReadingStory, InputThatEndsAWaitRunsTheStoryAtOnce) {
     EXPECT_LE(r.timeOf("@ValueCtrl"), 1350 + 20);
 }
 
+TEST(ReadingStory, HeldCtrlSkipsTwentyFiveMessagesASecondShowingEachForAFrame) {
+    StoryBuilder s;
+    std::string lines;
+    for (int i = 0; i < 200; ++i) lines += message("台詞" + std::to_string(i) + "<KEY>");
+    std::string project = s.writeScript(book(lines + kDone));
+    StoryRun r = s.run(project, "100 key ctrl\n");
+    ASSERT_EQ(r.status, kExitEnded);
+    EXPECT_LE(r.timeOf("@ValueCtrl"), 100 + 8000);
+    // Each message was on the screen for a frame before the next.
+    long last = -1;
+    int steps = 0;
+    for (const auto& line : r.trace)
+        if (line.find("@MessageDraw") != std::string::npos) {
+            long t = std::stol(line.substr(0, line.find(' ')));
+            if (last >= 0) {
+                EXPECT_GE(t - last, 10) << line;
+            }
+            last = t;
+            ++steps;
+        }
+    EXPECT_EQ(steps, 200);
+}
+
 // The lines of the text layer's last layout, UTF-8.
 std::vector<std::string> shownLines(TestPlayer& p) {
     const TextLayout& text = p.main().screen().findLayer(0, texts::kTextLayer)->text;
@@ -148,7 +170,8 @@ bool endsWithAny(const std::string& line, const std::vector<std::string>& marks)
 }
 
 TEST(ReadingStory, JapaneseLinesNeverBeginWithClosingPunctuationNorEndWithAnOpeningBracket) {
-    const std::vector<std::string> closing = {"、", "。", "」", "』", "）", "ー", "っ", "ゃ", "！", "？"};
+    const std::vector<std::string> closing = {"、", "。", "」", "』", "）",
+                                              "ー", "っ", "ゃ", "！", "？"};
     const std::vector<std::string> opening = {"「", "『", "（"};
     // Prose with only closing punctuation to offend, and prose with brackets too.
     const std::string plain =
