@@ -60,12 +60,14 @@ const char kUsage[] =
     "--trace, --shot and --dump work on the desktop too; there MS counts from the start.\n"
     "\n"
     "Keys: Alt+Enter or F11 full screen and back; Ctrl held skips messages (a left click ends\n"
-    "the skip); F12 saves a screenshot in the story's folder \"screenshots\" and shows where in\n"
-    "the caption; Space or Enter ends a wait, or while text types itself out shows the rest of\n"
+    "the skip); S skips until a click, a key, a choice or an unread message; F12 saves a\n"
+    "screenshot in the story's folder \"screenshots\" and shows where in the caption; Space or "
+    "Enter ends a wait, or while text types itself out shows the rest of\n"
     "the run. See zarvoplay(1).\n"
     "\n"
     "The reader's settings are kept in $XDG_CONFIG_HOME/zarvoplay/settings.ini (default\n"
-    "~/.config/zarvoplay): text-speed=instant|slow|story|fast, line-break-rules=on|off.\n"
+    "~/.config/zarvoplay): text-speed=instant|slow|story|fast, skip-read-only=on|off,\n"
+    "line-break-rules=on|off. Read messages: $XDG_DATA_HOME/zarvoplay/read/.\n"
     "\n"
     "Unanswered dialogs take OK / Ignore / Yes / Cancel and are printed on stderr.\n"
     "Exit status: 0 the story ended, 1 a fatal error, 2 bad usage, 3 --max-time reached or the\n"
@@ -167,6 +169,7 @@ int main(int argc, char** argv) {
     // The reader's settings; without a home there are none to keep.
     const std::string configDir = zarvo::platform::userConfigDir();
     if (!configDir.empty()) options.settings.path = configDir + "/settings.ini";
+    options.settings.readFolder = zarvo::platform::userDataDir();
 
     if (headless && !recordPath.empty())
         return usageError("--record records a run in a window; a headless run replays --events");

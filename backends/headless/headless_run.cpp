@@ -85,6 +85,7 @@ int runHeadless(const HeadlessOptions& options) {
         host.setClient(&main);
         useReaderSettings(main, options.settings);
         main.open(options.projectPath, options.programDir);
+        main.keepReadMessages(options.settings.readFolder);
         if (!main.endedByFatalError()) {
             main.show();
             main.activate();

@@ -21,6 +21,7 @@ class Variables;
 struct ReaderSettings {
     std::string path;
     std::optional<TextSpeed> textSpeed;
+    std::string readFolder;  // where read messages are kept; empty: not kept
 };
 
 struct HeadlessOptions {

@@ -26,6 +26,7 @@ class Player::EndingDialogs final : public platform::Dialogs {
     EndingDialogs(platform::Dialogs& inner, platform::Host& host) : inner_(inner), host_(host) {}
 
     BoxAnswer showMessage(BoxKind kind, std::string_view text) override {
+        if (onBox) onBox();
         if (!silent()) return inner_.showMessage(kind, text);
         switch (kind) {
             case BoxKind::ErrorAbortIgnore:
@@ -38,10 +39,12 @@ class Player::EndingDialogs final : public platform::Dialogs {
         }
     }
     bool inputBox(std::string_view caption, std::string_view prompt, std::string& value) override {
+        if (onBox) onBox();
         return !silent() && inner_.inputBox(caption, prompt, value);
     }
 
     bool shuttingDown = false;
+    std::function<void()> onBox;  // before every box: a skip stops there
 
   private:
     bool silent() const { return !shuttingDown && host_.isTerminating(); }
@@ -134,12 +137,15 @@ Player::Player(const Services& services, const std::string& programDir)
         *story_, *execution_, *screen_, *music_, *save_, *endingDialogs_, *notices_, *this});
     interpreter_->onCommand = [this](const std::string& book, const std::string& page,
                                      int32_t index, const Command& command) {
+        noteCommand(book, page, index, command);
         if (onCommand) onCommand(book, page, index, command);
     };
+    endingDialogs_->onBox = [this] { setSkipToggle(false); };
 }
 
 Player::~Player() {
     if (endingDialogs_) endingDialogs_->shuttingDown = true;
+    if (!readPath_.empty()) read_.save(services_.files, readPath_);
     leaveFullScreen();
     saveWindowState();
     save_->closeSaveFile();
@@ -365,6 +371,8 @@ void Player::onMouseDown(platform::MouseButton button, int x, int y) {
     RunState& process = execution_->state();
     process.clearMessageSkip();
     ctrlSkips_ = false;  // a click ends the skip even while Ctrl is held
+    setSkipToggle(false);
+    traceSkip();
     if (hurryTyping()) return;
     ClickWait state = process.clickWaitState();
     DynamicLayer* layers = screen_->dynamicLayers(0);

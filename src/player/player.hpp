@@ -17,6 +17,7 @@
 #include "platform/host.hpp"
 #include "player/overlay.hpp"
 #include "player/player_settings.hpp"
+#include "player/read_messages.hpp"
 #include "story/story.hpp"
 
 namespace zarvo {
@@ -110,6 +111,9 @@ class Player final : public platform::HostClient, private ProgramControl {
     bool loadPlayerSettings(const std::string& path, std::vector<std::string>& problems);
     void usePlayerSettings(const PlayerSettings& settings);
     const PlayerSettings& playerSettings() const { return settings_; }
+    // Remembers which messages were read in `folder` (the user's data folder), for the skip
+    // toggle; call after open(). Empty: nothing is remembered beyond this run.
+    void keepReadMessages(const std::string& folder);
     // Observes every change of a player-level mode or overlay: "skip on", "clipboard TEXT", ...
     // (traces; UTF-8).
     std::function<void(const std::string& what)> onPlayerEvent;
@@ -144,6 +148,15 @@ class Player final : public platform::HostClient, private ProgramControl {
     // Reading pace (player_reading.cpp). After the steps of a round: asks the host to wake the
     // player when a typing message's next character is due.
     void afterSteps();
+    // Sees each command before it runs: a message the reader has not read stops the skip toggle.
+    void noteCommand(const std::string& book, const std::string& page, int32_t index,
+                     const Command& command);
+    // The skip toggle (key S) on or off; skip on/off is traced as Ctrl or the toggle change it.
+    void setSkipToggle(bool on);
+    void traceSkip();
+    void tracePlayer(const std::string& what) {
+        if (onPlayerEvent) onPlayerEvent(what);
+    }
     // True while a skipped message's wait has not yet been shown for a frame.
     bool skipFrameShowing();
     // After input: the story moves on at once instead of at the next tick.
@@ -180,6 +193,10 @@ class Player final : public platform::HostClient, private ProgramControl {
     std::unique_ptr<DebugHooks> debug_;  // only in debug mode
     PlayerSettings settings_;
     uint32_t skipFrameStart_ = 0;  // when the skip reached the message wait now shown
+    bool skipToggle_ = false;      // key S: skips until a click, a key or an unread message
+    bool skipTraced_ = false;
+    ReadMessages read_;
+    std::string readPath_;  // empty: not kept
 };
 
 }  // namespace zarvo

@@ -12,6 +12,10 @@ namespace zarvo {
 
 namespace keys = platform::keys;
 
+namespace {
+constexpr int kSkipKey = keys::kA + ('s' - 'a');
+}  // namespace
+
 void Player::onKeyDown(int key) {
     if (Overlay* overlay = openOverlay()) {
         overlay->onKeyDown(key);
@@ -19,7 +23,14 @@ void Player::onKeyDown(int key) {
         return;
     }
     RunState& process = execution_->state();
+    // Any other key ends the skip toggle.
+    if (skipToggle_ && key != keys::kControl && key != keys::kAlt && key != keys::kShift &&
+        key != kSkipKey)
+        setSkipToggle(false);
     switch (key) {
+        case kSkipKey:
+            setSkipToggle(!skipToggle_);
+            return;
         case keys::kAlt:
             altHeld_ = true;
             return;
@@ -30,6 +41,7 @@ void Player::onKeyDown(int key) {
             if (!process.messageSkip()) {
                 process.setMessageSkip();
                 ctrlSkips_ = true;
+                traceSkip();
             }
             return;
         case keys::kF11:
@@ -74,13 +86,14 @@ void Player::onKeyUp(int key) {
     if (key == keys::kAlt) altHeld_ = false;
     if (key != keys::kControl) return;
     ctrlHeld_ = false;
-    if (ctrlSkips_) execution_->state().clearMessageSkip();
+    if (ctrlSkips_ && !skipToggle_) execution_->state().clearMessageSkip();
     ctrlSkips_ = false;
+    traceSkip();
 }
 
 void Player::tickPlayerKeys() {
     // Every wait turns the skip off; while Ctrl is held the next tick turns it on again.
-    if (ctrlSkips_) execution_->state().setMessageSkip();
+    if (ctrlSkips_ || skipToggle_) execution_->state().setMessageSkip();
     if (captionNotice_ &&
         platform::tickReached(services_.clock.ticks(), captionNoticeStart_, kCaptionNoticeMs)) {
         captionNotice_ = false;

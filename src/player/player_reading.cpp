@@ -38,10 +38,45 @@ void Player::usePlayerSettings(const PlayerSettings& settings) {
     screen_->lineBreakRules = settings.lineBreakRules;
 }
 
+void Player::keepReadMessages(const std::string& folder) {
+    if (folder.empty() || projectPath_.empty()) return;
+    readPath_ = ReadMessages::fileFor(services_.files, folder, projectPath_);
+    // A record that cannot be read is not written over: this run's reading is not kept.
+    if (!read_.load(services_.files, readPath_)) readPath_.clear();
+}
+
+void Player::noteCommand(const std::string& book, const std::string& page, int32_t index,
+                         const Command& command) {
+    if (command.keyword != "@MessageDraw") return;
+    bool wasRead = read_.markRead(book, page, index);
+    if (!wasRead && skipToggle_ && settings_.skipReadOnly) setSkipToggle(false);
+}
+
+void Player::setSkipToggle(bool on) {
+    if (on == skipToggle_) return;
+    skipToggle_ = on;
+    RunState& process = execution_->state();
+    if (on)
+        process.setMessageSkip();
+    else if (!ctrlSkips_)
+        process.clearMessageSkip();
+    traceSkip();
+    if (on) answerInput();
+}
+
+void Player::traceSkip() {
+    bool on = ctrlSkips_ || skipToggle_;
+    if (on == skipTraced_) return;
+    skipTraced_ = on;
+    tracePlayer(on ? "skip on" : "skip off");
+}
+
 void Player::afterSteps() {
     if (services_.host.isTerminating()) return;
     const RunState& process = execution_->state();
     const PlayerMode mode = process.playerMode();
+    // Choices are the reader's to make: the skip toggle stops there.
+    if (skipToggle_ && mode == PlayerMode::Waiting && process.activeClick()) setSkipToggle(false);
     // A skipped message shows for a frame, then the next one comes.
     if (process.messageSkip() && (mode == PlayerMode::MessageWait || mode == PlayerMode::Message)) {
         if (mode == PlayerMode::MessageWait) skipFrameStart_ = services_.clock.ticks();

@@ -14,6 +14,8 @@
 namespace zarvo::test {
 namespace {
 
+using ::testing::ElementsAre;
+
 constexpr uint32_t kWhite = 0xFFFFFF;
 constexpr long kFrame = 17;  // a frame at 60 per second
 
@@ -142,6 +144,30 @@ TEST(ReadingStory, HeldCtrlSkipsTwentyFiveMessagesASecondShowingEachForAFrame) {
             ++steps;
         }
     EXPECT_EQ(steps, 200);
+}
+
+TEST(ReadingStory, SkipToggleStopsAtTheFirstUnreadMessageOfASecondRun) {
+    StoryBuilder s;
+    s.settings.readFolder = s.dir.file("data/zarvoplay");
+    std::string lines;
+    for (int i = 0; i < 5; ++i) lines += message("台詞" + std::to_string(i) + "<KEY>");
+    std::string project = s.writeScript(book(lines + kDone));
+    // The first run shows four messages and waits in the fourth.
+    StoryRun r = s.run(project, "1000 click 1 1\n1500 click 1 1\n2000 click 1 1\n");
+    ASSERT_EQ(r.commands.back(), "スタートブック/スタートページ#3 @MessageDraw");
+    // The toggle passes what was read, and stops, turning itself off, at the first unread one.
+    r = s.run(project, "300 key s\n");
+    EXPECT_EQ(r.status, kExitTimeout);
+    EXPECT_EQ(r.commands.back(), "スタートブック/スタートページ#4 @MessageDraw");
+    ASSERT_EQ(r.player.size(), 2u);
+    EXPECT_EQ(r.player[0], "300 player skip on");
+    EXPECT_THAT(r.player[1], ::testing::EndsWith(" player skip off"));
+    EXPECT_LE(r.timeOf("#4 @MessageDraw"), 300 + 4 * 40);
+    // Held Ctrl skips everything; a key ends the toggle.
+    r = s.run(project, "300 key ctrl\n");
+    EXPECT_EQ(r.status, kExitEnded);
+    r = s.run(project, "300 key s\n301 key space\n");
+    EXPECT_THAT(r.player, ElementsAre("300 player skip on", "301 player skip off"));
 }
 
 // The lines of the text layer's last layout, UTF-8.
