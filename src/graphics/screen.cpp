@@ -294,6 +294,7 @@ bool Screen::revealMessage(int window, std::string_view layer) {
                 s->drawCell(l->surface, l->left + step.stepX, l->top + step.stepY, step.stepWidth,
                             step.stepHeight, step.stepX, step.stepY);
                 drawn = true;
+                if (step.stepWidth > 0) ++charsSinceWait_;
                 int32_t wait =
                     charWait(step, l->text.wrapWidth > 0 ? l->text.wrapWidth : l->surface.width());
                 if (wait > 0) {
@@ -319,6 +320,8 @@ bool Screen::revealMessage(int window, std::string_view layer) {
                 break;
             case RevealOp::KeyWait:
             case RevealOp::PageWait:
+                charsBeforeWait_ = charsSinceWait_;
+                charsSinceWait_ = 0;
                 process.beginMessageWait();
                 process.enableAnykeyClick();
                 return stop();

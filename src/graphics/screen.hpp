@@ -93,6 +93,9 @@ class Screen {
     // shows at once. False when no run is typing.
     bool hurryMessage();
     bool messageTyping() const { return typing_; }
+    // Characters shown between the last key or page wait and the one before it (auto mode
+    // times its wait by them).
+    int32_t charsBeforeLastWait() const { return charsBeforeWait_; }
 
     // Dynamic layers of a window's screen.
     DynamicLayer* dynamicLayers(int window);
@@ -146,6 +149,8 @@ class Screen {
     FixedWidthFontEngine fixedFonts_;
     bool typing_ = false;  // the reveal waits after a character
     bool hurry_ = false;   // the rest of the run shows at once
+    int32_t charsSinceWait_ = 0;
+    int32_t charsBeforeWait_ = 0;
 };
 
 }  // namespace zarvo

@@ -373,6 +373,7 @@ void Player::onMouseDown(platform::MouseButton button, int x, int y) {
     ctrlSkips_ = false;  // a click ends the skip even while Ctrl is held
     setSkipToggle(false);
     traceSkip();
+    setAutoMode(false);
     if (hurryTyping()) return;
     ClickWait state = process.clickWaitState();
     DynamicLayer* layers = screen_->dynamicLayers(0);
@@ -428,8 +429,9 @@ bool Player::waitsForInputOnly() const {
     if (openOverlay()) return true;
     const RunState& process = execution_->state();
     PlayerMode mode = process.playerMode();
+    // Auto mode ends a key wait by itself.
     return (mode == PlayerMode::Waiting || mode == PlayerMode::MessageWait) && !process.timer() &&
-           !process.messageSkip();
+           !process.messageSkip() && !(autoMode_ && mode == PlayerMode::MessageWait);
 }
 
 }  // namespace zarvo

@@ -154,6 +154,10 @@ class Player final : public platform::HostClient, private ProgramControl {
     // The skip toggle (key S) on or off; skip on/off is traced as Ctrl or the toggle change it.
     void setSkipToggle(bool on);
     void traceSkip();
+    // Auto mode (key A) on or off; while on, key waits end after the reader's auto delays.
+    void setAutoMode(bool on);
+    // True when auto mode ended the key wait shown now.
+    bool runAutoMode();
     void tracePlayer(const std::string& what) {
         if (onPlayerEvent) onPlayerEvent(what);
     }
@@ -194,6 +198,9 @@ class Player final : public platform::HostClient, private ProgramControl {
     PlayerSettings settings_;
     uint32_t skipFrameStart_ = 0;  // when the skip reached the message wait now shown
     bool skipToggle_ = false;      // key S: skips until a click, a key or an unread message
+    bool autoMode_ = false;        // key A: key waits end by themselves
+    bool autoArmed_ = false;       // the key wait shown now is being timed
+    uint32_t autoStart_ = 0, autoLength_ = 0;
     bool skipTraced_ = false;
     ReadMessages read_;
     std::string readPath_;  // empty: not kept

@@ -14,6 +14,7 @@ namespace keys = platform::keys;
 
 namespace {
 constexpr int kSkipKey = keys::kA + ('s' - 'a');
+constexpr int kAutoKey = keys::kA;
 }  // namespace
 
 void Player::onKeyDown(int key) {
@@ -24,10 +25,13 @@ void Player::onKeyDown(int key) {
     }
     RunState& process = execution_->state();
     // Any other key ends the skip toggle.
-    if (skipToggle_ && key != keys::kControl && key != keys::kAlt && key != keys::kShift &&
-        key != kSkipKey)
-        setSkipToggle(false);
+    const bool modifier = key == keys::kControl || key == keys::kAlt || key == keys::kShift;
+    if (skipToggle_ && !modifier && key != kSkipKey) setSkipToggle(false);
+    if (autoMode_ && !modifier && key != kAutoKey) setAutoMode(false);
     switch (key) {
+        case kAutoKey:
+            setAutoMode(!autoMode_);
+            return;
         case kSkipKey:
             setSkipToggle(!skipToggle_);
             return;

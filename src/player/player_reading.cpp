@@ -1,5 +1,7 @@
 // Reading pace: text that types itself out at the reader's speed, input answered within a frame,
 // and the reader's settings taking effect.
+#include <algorithm>
+
 #include "platform/clock.hpp"
 #include "platform/file_system.hpp"
 #include "player/player.hpp"
@@ -64,6 +66,39 @@ void Player::setSkipToggle(bool on) {
     if (on) answerInput();
 }
 
+void Player::setAutoMode(bool on) {
+    if (on == autoMode_) return;
+    autoMode_ = on;
+    autoArmed_ = false;
+    tracePlayer(on ? "auto on" : "auto off");
+    if (on) afterSteps();
+}
+
+bool Player::runAutoMode() {
+    RunState& process = execution_->state();
+    if (!autoMode_ || process.playerMode() != PlayerMode::MessageWait || !process.anykeyClick() ||
+        process.timer()) {
+        autoArmed_ = false;
+        return false;
+    }
+    const uint32_t now = services_.clock.ticks();
+    if (!autoArmed_) {
+        autoArmed_ = true;
+        autoStart_ = now;
+        autoLength_ = static_cast<uint32_t>(settings_.autoDelayMs) +
+                      static_cast<uint32_t>(settings_.autoPerCharMs) *
+                          static_cast<uint32_t>(std::max(screen_->charsBeforeLastWait(), 0));
+    }
+    if (!platform::tickReached(now, autoStart_, autoLength_)) {
+        services_.host.wakeAfter(autoLength_ - (now - autoStart_));
+        return false;
+    }
+    autoArmed_ = false;
+    process.endWait();
+    runSteps();
+    return true;
+}
+
 void Player::traceSkip() {
     bool on = ctrlSkips_ || skipToggle_;
     if (on == skipTraced_) return;
@@ -77,6 +112,7 @@ void Player::afterSteps() {
     const PlayerMode mode = process.playerMode();
     // Choices are the reader's to make: the skip toggle stops there.
     if (skipToggle_ && mode == PlayerMode::Waiting && process.activeClick()) setSkipToggle(false);
+    if (runAutoMode()) return;
     // A skipped message shows for a frame, then the next one comes.
     if (process.messageSkip() && (mode == PlayerMode::MessageWait || mode == PlayerMode::Message)) {
         if (mode == PlayerMode::MessageWait) skipFrameStart_ = services_.clock.ticks();

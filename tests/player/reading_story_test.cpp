@@ -170,6 +170,26 @@ TEST(ReadingStory, SkipToggleStopsAtTheFirstUnreadMessageOfASecondRun) {
     EXPECT_THAT(r.player, ElementsAre("300 player skip on", "301 player skip off"));
 }
 
+TEST(ReadingStory, AutoModeEndsKeyWaitsAfterTheDelayForWhatWasShown) {
+    StoryBuilder s;
+    // Ten characters typed out in 600 ms, then the key wait ends 800 + 10 x 40 ms later.
+    std::string project =
+        s.writeScript(book(message("abcdefghij<KEY>") + message("klmnopqrst<KEY>") + kDone));
+    StoryRun r = s.run(project, "100 key a\n");
+    ASSERT_EQ(r.status, kExitEnded);
+    long first = r.timeOf("#0 @MessageDraw"), second = r.timeOf("#1 @MessageDraw");
+    EXPECT_NEAR(second - first, 600 + 1200, kFrame);
+    EXPECT_NEAR(r.timeOf("@ValueCtrl") - second, 600 + 1200, kFrame);
+    EXPECT_THAT(r.player, ElementsAre("100 player auto on"));
+    // The reader's settings set the delays; a click stops auto mode (and ends the wait).
+    s.settings.path = s.dir.file("settings.ini");
+    writeFile(s.settings.path, "auto-delay=100\nauto-per-char=0\n");
+    r = s.run(project, "100 key a\n" + std::to_string(first + 750) + " click 1 1\n");
+    EXPECT_NEAR(r.timeOf("#1 @MessageDraw") - first, 700, kFrame);
+    EXPECT_EQ(r.status, kExitTimeout);
+    EXPECT_EQ(r.player.back(), std::to_string(first + 750) + " player auto off");
+}
+
 // The lines of the text layer's last layout, UTF-8.
 std::vector<std::string> shownLines(TestPlayer& p) {
     const TextLayout& text = p.main().screen().findLayer(0, texts::kTextLayer)->text;
