@@ -332,9 +332,11 @@ void Player::runSteps() {
 
 bool Player::step() {
     RunState& process = execution_->state();
+    if (!process.layerName().empty()) lastMessageLayer_ = process.layerName();
     if (!skipFrameShowing() && process.messageCanAdvance() &&
         !screen_->revealMessage(0, process.layerName())) {
         process.endMessageEffect();
+        messageCompleted();
         composeAndPaint();
     }
     if (process.halfSecondElapsed()) {
@@ -371,6 +373,7 @@ void Player::onMouseDown(platform::MouseButton button, int x, int y) {
     RunState& process = execution_->state();
     process.clearMessageSkip();
     ctrlSkips_ = false;  // a click ends the skip even while Ctrl is held
+    ctrlChord_ = ctrlHeld_;
     setSkipToggle(false);
     traceSkip();
     setAutoMode(false);
@@ -429,9 +432,12 @@ bool Player::waitsForInputOnly() const {
     if (openOverlay()) return true;
     const RunState& process = execution_->state();
     PlayerMode mode = process.playerMode();
-    // Auto mode ends a key wait by itself.
+    // Auto mode ends a key wait by itself, and so does a held Ctrl about to skip.
+    const bool ctrlAboutToSkip =
+        ctrlHeld_ && !ctrlSkips_ && !ctrlChord_ && mode == PlayerMode::MessageWait;
     return (mode == PlayerMode::Waiting || mode == PlayerMode::MessageWait) && !process.timer() &&
-           !process.messageSkip() && !(autoMode_ && mode == PlayerMode::MessageWait);
+           !process.messageSkip() && !ctrlAboutToSkip &&
+           !(autoMode_ && mode == PlayerMode::MessageWait);
 }
 
 }  // namespace zarvo

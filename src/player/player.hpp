@@ -50,6 +50,8 @@ class Player final : public platform::HostClient, private ProgramControl {
     static constexpr std::string_view kLibraryName = "zarvoplay.zvl";
     static constexpr std::string_view kScreenshotFolder = "screenshots";
     static constexpr uint32_t kCaptionNoticeMs = 2000;
+    // How long Ctrl is held before it skips: a chord such as Ctrl+C never skips.
+    static constexpr uint32_t kCtrlSkipDelayMs = 150;
 
     // `programDir` holds the system library and the image plug-ins.
     Player(const Services& services, const std::string& programDir);
@@ -154,6 +156,10 @@ class Player final : public platform::HostClient, private ProgramControl {
     // The skip toggle (key S) on or off; skip on/off is traced as Ctrl or the toggle change it.
     void setSkipToggle(bool on);
     void traceSkip();
+    // Ctrl+C: the message shown now, tags removed, to the clipboard (and the trace).
+    void copyMessage();
+    // At the end of each message: copies it when the reader asked for every message.
+    void messageCompleted();
     // Auto mode (key A) on or off; while on, key waits end after the reader's auto delays.
     void setAutoMode(bool on);
     // True when auto mode ended the key wait shown now.
@@ -199,7 +205,10 @@ class Player final : public platform::HostClient, private ProgramControl {
     uint32_t skipFrameStart_ = 0;  // when the skip reached the message wait now shown
     bool skipToggle_ = false;      // key S: skips until a click, a key or an unread message
     bool autoMode_ = false;        // key A: key waits end by themselves
-    bool autoArmed_ = false;       // the key wait shown now is being timed
+    bool ctrlChord_ = false;       // another key went down with Ctrl held: no skip for this hold
+    uint32_t ctrlDownAt_ = 0;
+    std::string lastMessageLayer_;
+    bool autoArmed_ = false;  // the key wait shown now is being timed
     uint32_t autoStart_ = 0, autoLength_ = 0;
     bool skipTraced_ = false;
     ReadMessages read_;

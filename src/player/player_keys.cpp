@@ -15,6 +15,7 @@ namespace keys = platform::keys;
 namespace {
 constexpr int kSkipKey = keys::kA + ('s' - 'a');
 constexpr int kAutoKey = keys::kA;
+constexpr int kCopyKey = keys::kA + ('c' - 'a');
 }  // namespace
 
 void Player::onKeyDown(int key) {
@@ -28,6 +29,14 @@ void Player::onKeyDown(int key) {
     const bool modifier = key == keys::kControl || key == keys::kAlt || key == keys::kShift;
     if (skipToggle_ && !modifier && key != kSkipKey) setSkipToggle(false);
     if (autoMode_ && !modifier && key != kAutoKey) setAutoMode(false);
+    // Ctrl with another key is a chord (Ctrl+C), not a skip.
+    if (ctrlHeld_ && key != keys::kControl) {
+        ctrlChord_ = true;
+        if (key == kCopyKey) {
+            copyMessage();
+            return;
+        }
+    }
     switch (key) {
         case kAutoKey:
             setAutoMode(!autoMode_);
@@ -41,12 +50,10 @@ void Player::onKeyDown(int key) {
         case keys::kControl:
             if (ctrlHeld_) return;  // the key repeats while held
             ctrlHeld_ = true;
-            // A skip the story turned on itself stays on when the key is let go.
-            if (!process.messageSkip()) {
-                process.setMessageSkip();
-                ctrlSkips_ = true;
-                traceSkip();
-            }
+            ctrlChord_ = false;
+            ctrlDownAt_ = services_.clock.ticks();
+            // The skip begins once the key has been held a moment (tickPlayerKeys).
+            services_.host.wakeAfter(kCtrlSkipDelayMs);
             return;
         case keys::kF11:
             toggleFullScreen();
@@ -90,6 +97,7 @@ void Player::onKeyUp(int key) {
     if (key == keys::kAlt) altHeld_ = false;
     if (key != keys::kControl) return;
     ctrlHeld_ = false;
+    ctrlChord_ = false;
     if (ctrlSkips_ && !skipToggle_) execution_->state().clearMessageSkip();
     ctrlSkips_ = false;
     traceSkip();
@@ -97,7 +105,14 @@ void Player::onKeyUp(int key) {
 
 void Player::tickPlayerKeys() {
     // Every wait turns the skip off; while Ctrl is held the next tick turns it on again.
-    if (ctrlSkips_ || skipToggle_) execution_->state().setMessageSkip();
+    RunState& process = execution_->state();
+    // A skip the story turned on itself stays on when the key is let go.
+    if (ctrlHeld_ && !ctrlSkips_ && !ctrlChord_ && !process.messageSkip() &&
+        platform::tickReached(services_.clock.ticks(), ctrlDownAt_, kCtrlSkipDelayMs)) {
+        ctrlSkips_ = true;
+        traceSkip();
+    }
+    if (ctrlSkips_ || skipToggle_) process.setMessageSkip();
     if (captionNotice_ &&
         platform::tickReached(services_.clock.ticks(), captionNoticeStart_, kCaptionNoticeMs)) {
         captionNotice_ = false;

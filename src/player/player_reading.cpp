@@ -2,6 +2,7 @@
 // and the reader's settings taking effect.
 #include <algorithm>
 
+#include "base/sjis.hpp"
 #include "platform/clock.hpp"
 #include "platform/file_system.hpp"
 #include "player/player.hpp"
@@ -97,6 +98,37 @@ bool Player::runAutoMode() {
     process.endWait();
     runSteps();
     return true;
+}
+
+void Player::copyMessage() {
+    if (lastMessageLayer_.empty()) return;
+    const Layer* layer = screen_->findLayer(0, lastMessageLayer_);
+    if (!layer) return;
+    // Tags go; "#" is the message's line break.
+    const std::string& sjis = layer->text.layoutText;
+    std::string plain;
+    for (size_t i = 0; i < sjis.size();) {
+        size_t length = charLength(sjis, i);
+        if (sjis[i] == '<') {
+            size_t close = sjis.find('>', i);
+            if (close != std::string::npos) {
+                i = close + 1;
+                continue;
+            }
+        }
+        plain += sjis[i] == '#' ? std::string("\n") : sjis.substr(i, length);
+        i += length;
+    }
+    const std::string utf8 = sjisToUtf8(plain);
+    services_.host.setClipboardText(utf8);
+    // The trace keeps one line per event.
+    std::string shown;
+    for (char c : utf8) shown += c == '\n' ? std::string("\\n") : std::string(1, c);
+    tracePlayer("clipboard " + shown);
+}
+
+void Player::messageCompleted() {
+    if (settings_.copyEachMessage) copyMessage();
 }
 
 void Player::traceSkip() {

@@ -190,6 +190,23 @@ TEST(ReadingStory, AutoModeEndsKeyWaitsAfterTheDelayForWhatWasShown) {
     EXPECT_EQ(r.player.back(), std::to_string(first + 750) + " player auto off");
 }
 
+TEST(ReadingStory, CtrlCCopiesTheMessageWithoutTagsAndDoesNotSkip) {
+    StoryBuilder s;
+    std::string project =
+        s.writeScript(book(message("あい<B>う#え<KEY>") + message("かき<KEY>") + kDone));
+    StoryRun r = s.run(project, "1000 key ctrl\n1000 key c\n1300 keyup ctrl\n");
+    EXPECT_EQ(r.status, kExitTimeout);
+    EXPECT_THAT(r.player, ElementsAre("1000 player clipboard あいう\\nえ"));
+    EXPECT_EQ(r.commands.back(), "スタートブック/スタートページ#0 @MessageDraw");
+    // Every message as it completes, for dictionary tools.
+    s.settings.path = s.dir.file("settings.ini");
+    writeFile(s.settings.path, "copy-each-message=on\n");
+    r = s.run(project, "1000 click 1 1\n2000 click 1 1\n");
+    ASSERT_EQ(r.status, kExitEnded);
+    EXPECT_THAT(r.player,
+                ElementsAre("1000 player clipboard あいう\\nえ", "2000 player clipboard かき"));
+}
+
 // The lines of the text layer's last layout, UTF-8.
 std::vector<std::string> shownLines(TestPlayer& p) {
     const TextLayout& text = p.main().screen().findLayer(0, texts::kTextLayer)->text;
