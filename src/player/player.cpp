@@ -369,6 +369,10 @@ void Player::onMouseDown(platform::MouseButton button, int x, int y) {
         showOverlays();
         return;
     }
+    if (button == platform::MouseButton::Middle) {
+        hideText();
+        return;
+    }
     if (button != platform::MouseButton::Left) return;
     RunState& process = execution_->state();
     process.clearMessageSkip();

@@ -156,6 +156,8 @@ class Player final : public platform::HostClient, private ProgramControl {
     // The skip toggle (key S) on or off; skip on/off is traced as Ctrl or the toggle change it.
     void setSkipToggle(bool on);
     void traceSkip();
+    // Key H or a middle click: the picture without its text until the next click or key.
+    void hideText();
     // Ctrl+C: the message shown now, tags removed, to the clipboard (and the trace).
     void copyMessage();
     // At the end of each message: copies it when the reader asked for every message.
@@ -208,7 +210,8 @@ class Player final : public platform::HostClient, private ProgramControl {
     bool ctrlChord_ = false;       // another key went down with Ctrl held: no skip for this hold
     uint32_t ctrlDownAt_ = 0;
     std::string lastMessageLayer_;
-    bool autoArmed_ = false;  // the key wait shown now is being timed
+    Overlay* hideOverlay_ = nullptr;  // owned by overlays_
+    bool autoArmed_ = false;          // the key wait shown now is being timed
     uint32_t autoStart_ = 0, autoLength_ = 0;
     bool skipTraced_ = false;
     ReadMessages read_;

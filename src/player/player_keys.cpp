@@ -15,6 +15,7 @@ namespace keys = platform::keys;
 namespace {
 constexpr int kSkipKey = keys::kA + ('s' - 'a');
 constexpr int kAutoKey = keys::kA;
+constexpr int kHideKey = keys::kA + ('h' - 'a');
 constexpr int kCopyKey = keys::kA + ('c' - 'a');
 }  // namespace
 
@@ -40,6 +41,9 @@ void Player::onKeyDown(int key) {
     switch (key) {
         case kAutoKey:
             setAutoMode(!autoMode_);
+            return;
+        case kHideKey:
+            hideText();
             return;
         case kSkipKey:
             setSkipToggle(!skipToggle_);

@@ -1,14 +1,66 @@
 // Reading pace: text that types itself out at the reader's speed, input answered within a frame,
 // and the reader's settings taking effect.
 #include <algorithm>
+#include <functional>
+#include <memory>
+#include <vector>
 
 #include "base/sjis.hpp"
+#include "graphics/layers.hpp"
 #include "platform/clock.hpp"
 #include "platform/file_system.hpp"
 #include "player/player.hpp"
 
 namespace zarvo {
 namespace {
+
+// Key H or a middle click: the picture without the text over it (text layers, markers and the
+// other dynamic layers) until the next click or key. The story holds still meanwhile.
+class HideOverlay final : public Overlay {
+  public:
+    HideOverlay(Screen& screen, std::function<void(bool)> onChange)
+        : screen_(screen), onChange_(std::move(onChange)) {}
+
+    void open() {
+        if (open_) return;
+        open_ = true;
+        onChange_(true);
+    }
+    bool isOpen() const override { return open_; }
+    void draw(Surface& frame) override {
+        LayerStack* stack = screen_.screen(0);
+        if (!stack || stack->layerCount() == 0) return;
+        // Text layers lose their visibility only for this picture; the story never sees it.
+        std::vector<Layer*> text;
+        for (int32_t i = 1; i < stack->layerCount(); ++i) {
+            Layer* layer = stack->layerAt(i);
+            if (layer->visible && layer->fileName.empty() && !layer->text.layoutText.empty()) {
+                layer->visible = false;
+                text.push_back(layer);
+            }
+        }
+        Surface picture;
+        picture.setSize(frame.width(), frame.height());
+        stack->drawWithLower(stack->layerAt(stack->layerCount() - 1), picture);
+        for (Layer* layer : text) layer->visible = true;
+        frame = picture;
+    }
+    void onKeyDown(int) override { close(); }
+    void onMouseDown(platform::MouseButton, int, int) override { close(); }
+    void onPadButton(platform::PadButton, bool down) override {
+        if (down) close();
+    }
+
+  private:
+    void close() {
+        open_ = false;
+        onChange_(false);
+    }
+
+    Screen& screen_;
+    std::function<void(bool)> onChange_;
+    bool open_ = false;
+};
 
 // How long each skipped message shows: 50 messages a second.
 constexpr uint32_t kSkipFrameMs = 20;
@@ -98,6 +150,17 @@ bool Player::runAutoMode() {
     process.endWait();
     runSteps();
     return true;
+}
+
+void Player::hideText() {
+    if (!hideOverlay_) {
+        auto overlay = std::make_unique<HideOverlay>(
+            *screen_, [this](bool on) { tracePlayer(on ? "hide on" : "hide off"); });
+        hideOverlay_ = overlay.get();
+        addOverlay(std::move(overlay));
+    }
+    static_cast<HideOverlay*>(hideOverlay_)->open();
+    showOverlays();
 }
 
 void Player::copyMessage() {

@@ -207,6 +207,33 @@ TEST(ReadingStory, CtrlCCopiesTheMessageWithoutTagsAndDoesNotSkip) {
                 ElementsAre("1000 player clipboard あいう\\nえ", "2000 player clipboard かき"));
 }
 
+TEST(ReadingStory, HideShowsThePictureWithoutTheTextUntilTheNextKey) {
+    StoryBuilder s;
+    s.writePicture("bg.png", 640, 480, 0x00FF00);
+    std::string project = s.writeScript(
+        book("GraphicDraw.FileName=bg.png\n@GraphicDraw\n" + message("あいうえお<KEY>") + kDone));
+    std::string before = s.dir.file("before.png"), hidden = s.dir.file("hidden.png"),
+                after = s.dir.file("after.png");
+    StoryRun r = s.run(project, "1000 shot " + before + "\n1100 key h\n1100 shot " + hidden +
+                                    "\n1200 key space\n1200 shot " + after + "\n1300 mclick 1 1\n" +
+                                    "1400 click 1 1\n1500 click 1 1\n");
+    ASSERT_EQ(r.status, kExitEnded);
+    auto green = [](const Surface& g) {
+        int n = 0;
+        for (int y = 0; y < 480; ++y)
+            for (int x = 0; x < 640; ++x) n += g.getPixel(x, y) == 0x00FF00;
+        return n;
+    };
+    Surface shown = load(before), bare = load(hidden), back = load(after);
+    EXPECT_LT(green(shown), 640 * 480);
+    EXPECT_EQ(green(bare), 640 * 480);
+    // The key that ends hiding does nothing else: the story is where it was, shown as before.
+    EXPECT_EQ(green(back), green(shown));
+    EXPECT_THAT(r.player, ElementsAre("1100 player hide on", "1200 player hide off",
+                                      "1300 player hide on", "1400 player hide off"));
+    EXPECT_GE(r.timeOf("@ValueCtrl"), 1500);
+}
+
 // The lines of the text layer's last layout, UTF-8.
 std::vector<std::string> shownLines(TestPlayer& p) {
     const TextLayout& text = p.main().screen().findLayer(0, texts::kTextLayer)->text;
