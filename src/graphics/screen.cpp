@@ -124,6 +124,12 @@ void Screen::refreshAndPaint(int window) {
 
 void Screen::runEffect(int window, EffectType type, int32_t x, int32_t y, int32_t width,
                        int32_t height) {
+    // While the reader skips, a transition is over at once.
+    if (shortEffects) {
+        compose(window);
+        paint(window);
+        return;
+    }
     if (LayerStack* s = screen(window)) s->runEffect(type, x, y, width, height, services_.effects);
 }
 

@@ -133,6 +133,8 @@ class Screen {
     } charWaits;
     // The reader's text speed as a share of those waits, in percent; 0 shows each run at once.
     int32_t charWaitPercent = 100;
+    // Transitions show their end picture at once (the reader skips).
+    bool shortEffects = false;
     // Japanese line breaking for messages laid out from now on (TextLayout::lineBreakRules).
     bool lineBreakRules = true;
 

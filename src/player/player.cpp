@@ -350,6 +350,7 @@ bool Player::step() {
         // Closing the program while paused ends the gate; no command runs after that.
         if (services_.host.isTerminating()) return false;
     }
+    screen_->shortEffects = ctrlSkips_ || skipToggle_;
     const Interpreter::Step ran = interpreter_->step();
     if (ran == Interpreter::Step::Idle) return false;
     if (debug_) debug_->refreshDebugInfo();

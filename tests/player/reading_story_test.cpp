@@ -234,6 +234,20 @@ TEST(ReadingStory, HideShowsThePictureWithoutTheTextUntilTheNextKey) {
     EXPECT_GE(r.timeOf("@ValueCtrl"), 1500);
 }
 
+TEST(ReadingStory, EffectsRunAtTheirShortestWhileSkipping) {
+    StoryBuilder s;
+    s.writePicture("bg.png", 640, 480, 0x00FF00);
+    std::string project = s.writeScript(
+        book(message("あ<KEY>") + "GraphicDraw.FileName=bg.png\nGraphicDraw.EffectType=Fadein\n" +
+             "@GraphicDraw\n" + message("い<KEY>") + kDone));
+    auto effectTime = [&](const std::string& events) {
+        StoryRun r = s.run(project, events);
+        return r.timeOf("#2 @MessageDraw") - r.timeOf("@GraphicDraw");
+    };
+    EXPECT_GT(effectTime("1000 click 1 1\n5000 click 1 1\n"), 200);
+    EXPECT_LE(effectTime("100 key ctrl\n"), 5);
+}
+
 // The lines of the text layer's last layout, UTF-8.
 std::vector<std::string> shownLines(TestPlayer& p) {
     const TextLayout& text = p.main().screen().findLayer(0, texts::kTextLayer)->text;
