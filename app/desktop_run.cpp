@@ -100,7 +100,6 @@ int runDesktop(const DesktopOptions& options) {
     host.setClient(&main);
     trace.follow(main);
     main.onWarning = [](const std::string& text) { std::cerr << "zarvoplay: " << text << "\n"; };
-    main.usePlayerSettingsFile(options.settingsPath);
     main.setLanguage(options.english ? MenuLanguage::English : MenuLanguage::Japanese);
     // A packaged story in debug mode gets the debug window beside its own; not while recording,
     // as a replay could not repeat what is done in it.
@@ -114,7 +113,9 @@ int runDesktop(const DesktopOptions& options) {
                 std::cerr << "zarvoplay: " << window->error() << "\n";
             return hooks;
         };
+    useReaderSettings(main, options.settings);
     main.open(options.projectPath, options.programDir);
+    main.keepReadMessages(options.settings.readFolder);
     if (!main.endedByFatalError()) {
         main.show();
         // The window is shown: this is the application's first activation.

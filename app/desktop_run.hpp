@@ -3,6 +3,8 @@
 #pragma once
 #include <string>
 
+#include "backends/headless/headless_run.hpp"
+
 namespace zarvo {
 
 struct DesktopOptions {
@@ -15,8 +17,8 @@ struct DesktopOptions {
     std::string tracePath;  // as a headless run writes them; empty: none
     std::string shotPath;
     std::string dumpPath;
-    std::string settingsPath;  // the reader's settings; empty: defaults, nothing written
-    bool english = false;      // the player's own texts in English
+    ReaderSettings settings;  // the reader's settings file, read messages, --text-speed
+    bool english = false;     // the player's own texts in English
 };
 
 int runDesktop(const DesktopOptions& options);

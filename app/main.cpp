@@ -44,6 +44,9 @@ const char kUsage[] =
     "                  --events format; --headless --events FILE then replays the run exactly\n"
     "                  (replay on a fresh copy of the story: saves and settings are files too).\n"
     "                  A recorded run has no debug window\n"
+    "  --text-speed S  how text types itself out, for this run: instant (each run of text at\n"
+    "                  once), slow (twice the story's delays), story, fast (half of them); the\n"
+    "                  settings file keeps the reader's choice\n"
     "  --max-time MS   stop after MS virtual milliseconds\n"
     "  --trace FILE    one line per executed command, \"MS BOOK/PAGE#INDEX KEYWORD\", one per\n"
     "                  dialog, \"MS box KIND: TEXT\", one per cursor change, \"MS cursor KIND\",\n"
@@ -59,14 +62,22 @@ const char kUsage[] =
     "\n"
     "--trace, --shot and --dump work on the desktop too; there MS counts from the start.\n"
     "\n"
-    "Keys: Tab, Shift+Tab and the arrows point at the buttons and choices that respond now;\n"
-    "Space or Enter clicks the pointed-at one or ends a wait; Escape or F1 opens the settings\n"
-    "menu (text speed, auto delays, skip read only, clipboard, line breaking, music, sound,\n"
-    "full screen, scaling; kept in $XDG_CONFIG_HOME/zarvoplay/settings.ini); Alt+Enter or F11\n"
-    "full screen and back; Ctrl held skips messages (a left click ends the skip); F12 saves a\n"
-    "screenshot in the story's folder \"screenshots\" and shows where in the caption.\n"
-    "Game controller: A clicks or advances, the d-pad points, LB/RB held skip, Start opens the\n"
-    "menu, B closes it. The window resizes freely. See zarvoplay(1).\n"
+    "Keys: Space or Enter ends a wait, or while text types itself out shows the rest of the\n"
+    "run; Tab, Shift+Tab and the arrows point at the buttons and choices that respond now, and\n"
+    "Space or Enter clicks the pointed-at one; Escape or F1 opens the settings menu; Ctrl held\n"
+    "skips messages (a left click ends the skip); S skips until a click, a key, a choice or an\n"
+    "unread message; A ends key waits by itself until a click or a key; H or a middle click\n"
+    "hides the text until a click or a key; Ctrl+C copies the message to the clipboard;\n"
+    "Alt+Enter or F11 full screen and back; F12 saves a screenshot in the story's folder\n"
+    "\"screenshots\" and shows where in the caption. Game controller: A clicks or advances, the\n"
+    "d-pad points, LB/RB held skip, Start opens the menu, B closes it. The window resizes\n"
+    "freely. See zarvoplay(1).\n"
+    "\n"
+    "The reader's settings (the menu changes them) are kept in\n"
+    "$XDG_CONFIG_HOME/zarvoplay/settings.ini (default ~/.config/zarvoplay):\n"
+    "text-speed=instant|slow|story|fast, auto-delay=MS, auto-per-char=MS,\n"
+    "copy-each-message=on|off, skip-read-only=on|off, line-break-rules=on|off,\n"
+    "scaling=whole|fit. Read messages: $XDG_DATA_HOME/zarvoplay/read/.\n"
     "\n"
     "Unanswered dialogs take OK / Ignore / Yes / Cancel and are printed on stderr.\n"
     "Exit status: 0 the story ended, 1 a fatal error, 2 bad usage, 3 --max-time reached or the\n"
@@ -136,6 +147,12 @@ int main(int argc, char** argv) {
             if (!value(options.shotPath)) return usageError("--shot needs a file");
         } else if (arg == "--dump") {
             if (!value(options.dumpPath)) return usageError("--dump needs a file");
+        } else if (arg == "--text-speed") {
+            std::string speed;
+            zarvo::PlayerSettings parsed;
+            if (!value(speed) || !parsed.set("text-speed", speed))
+                return usageError("--text-speed needs instant, slow, story or fast");
+            options.settings.textSpeed = parsed.textSpeed;
         } else if (arg == "--max-time") {
             std::string ms;
             int32_t v;
@@ -169,15 +186,18 @@ int main(int argc, char** argv) {
             return usageError(eventsPath + ": " + error);
     }
 
+    // The reader's settings; without a home there are none to keep.
     const std::string configDir = zarvo::platform::userConfigDir();
-    if (!configDir.empty()) options.settingsPath = configDir + "/settings.ini";
+    if (!configDir.empty()) options.settings.path = configDir + "/settings.ini";
+    options.settings.readFolder = zarvo::platform::userDataDir();
+
     options.english = englishLocale();
     if (headless && !recordPath.empty())
         return usageError("--record records a run in a window; a headless run replays --events");
     if (!headless) {
         int status = zarvo::runDesktop({options.projectPath, options.programDir, scale, recordPath,
                                         options.tracePath, options.shotPath, options.dumpPath,
-                                        options.settingsPath, options.english});
+                                        options.settings, options.english});
         if (status >= 0) return status;
         if (!recordPath.empty()) {
             std::cerr << "zarvoplay: nothing to record without a window\n";

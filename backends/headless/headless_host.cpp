@@ -23,6 +23,13 @@ void HeadlessHost::setTimerEnabled(bool enabled) {
     timerEnabled_ = enabled;
 }
 
+void HeadlessHost::wakeAfter(uint32_t ms) {
+    // At least a millisecond on, so that a player asking again at each wake still moves time.
+    uint32_t at = elapsed() + (ms == 0 ? 1 : ms);
+    if (!wakePending_ || at < wakeAt_) wakeAt_ = at;
+    wakePending_ = true;
+}
+
 void HeadlessHost::deliver(const HeadlessEvent& ev) {
     if (!client_) return;
     switch (ev.kind) {
@@ -73,11 +80,14 @@ void HeadlessHost::deliverDue() {
     // Input first, then the timer: an event at the same moment as a tick is seen by that tick.
     while (nextEvent_ < events_.size() && events_[nextEvent_].at <= elapsed() && !terminating_)
         deliver(events_[nextEvent_++]);
-    if (timerEnabled_ && nextTimer_ <= elapsed() && !terminating_) {
-        // Ticks missed while the player was busy collapse into one, as a desktop timer does.
-        while (nextTimer_ <= elapsed()) nextTimer_ += kTimerInterval;
-        if (client_) client_->onTimer();
-    }
+    if (!timerEnabled_ || terminating_) return;
+    bool tick = nextTimer_ <= elapsed();
+    // A wake that falls together with a tick is that tick.
+    bool wake = wakePending_ && wakeAt_ <= elapsed();
+    if (wake) wakePending_ = false;
+    // Ticks missed while the player was busy collapse into one, as a desktop timer does.
+    while (nextTimer_ <= elapsed()) nextTimer_ += kTimerInterval;
+    if ((tick || wake) && client_) client_->onTimer();
 }
 
 void HeadlessHost::processMessages() {
@@ -101,6 +111,7 @@ HeadlessHost::RunEnd HeadlessHost::run(uint32_t maxTime) {
         uint32_t next = UINT32_MAX;
         if (haveEvent) next = events_[nextEvent_].at;
         if (timerEnabled_ && nextTimer_ < next) next = nextTimer_;
+        if (timerEnabled_ && wakePending_ && wakeAt_ < next) next = wakeAt_;
         if (maxTime != 0 && next > maxTime) {
             if (elapsed() < maxTime) clock_.advance(maxTime - elapsed());
             return RunEnd::MaxTime;

@@ -37,6 +37,7 @@ class HeadlessHost final : public Host {
     void terminate() override { terminating_ = true; }
     bool isTerminating() const override { return terminating_; }
     void setTimerEnabled(bool enabled) override;
+    void wakeAfter(uint32_t ms) override;
     void setCursor(Cursor cursor) override { cursor_ = cursor; }
     void setCaption(std::string_view text) override { caption_ = text; }
     void setClientSize(int width, int height) override {
@@ -68,6 +69,10 @@ class HeadlessHost final : public Host {
         return windowW_ > 0 && windowH_ > 0;
     }
 
+    // No desktop: the text is kept for whoever looks (the player traces it).
+    void setClipboardText(std::string_view utf8) override { clipboard_ = utf8; }
+    const std::string& clipboard() const { return clipboard_; }
+
     Cursor cursor() const { return cursor_; }
     const std::string& caption() const { return caption_; }
     int clientWidth() const { return clientWidth_; }
@@ -86,11 +91,14 @@ class HeadlessHost final : public Host {
     size_t nextEvent_ = 0;
     bool timerEnabled_ = false;
     uint32_t nextTimer_ = 0;  // elapsed() of the next tick
+    bool wakePending_ = false;
+    uint32_t wakeAt_ = 0;  // elapsed() of the requested wake
     bool terminating_ = false;
     uint32_t maxTime_ = 0;
     bool maxTimeReached_ = false;
     Cursor cursor_ = Cursor::Default;
     std::string caption_;
+    std::string clipboard_;
     int clientWidth_ = 0, clientHeight_ = 0;
     bool fullScreen_ = false;
     int fullScreenChanges_ = 0;

@@ -42,6 +42,12 @@ bool writeVariableDumpFile(const std::string& path, const Variables& variables) 
     return false;
 }
 
+void useReaderSettings(Player& main, const ReaderSettings& settings) {
+    // Read at the first show; problems with the file go to the player's warnings.
+    main.usePlayerSettingsFile(settings.path);
+    if (settings.textSpeed) main.forceTextSpeed(*settings.textSpeed);
+}
+
 int runHeadless(const HeadlessOptions& options) {
     platform::VirtualClock clock(0, startTimeOf(options.events));
     platform::RecordingDialogs dialogs;
@@ -72,10 +78,11 @@ int runHeadless(const HeadlessOptions& options) {
         main.onWarning = [](const std::string& text) {
             std::cerr << "zarvoplay: " << text << "\n";
         };
-        main.usePlayerSettingsFile(options.settingsPath);
         main.setLanguage(options.english ? MenuLanguage::English : MenuLanguage::Japanese);
         host.setClient(&main);
+        useReaderSettings(main, options.settings);
         main.open(options.projectPath, options.programDir);
+        main.keepReadMessages(options.settings.readFolder);
         if (!main.endedByFatalError()) {
             main.show();
             main.activate();

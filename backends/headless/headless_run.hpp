@@ -3,27 +3,38 @@
 #pragma once
 #include <cstdint>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "backends/headless/events.hpp"
+#include "player/player_settings.hpp"
 
 namespace zarvo {
 
+class Player;
 class RunTrace;
 class Variables;
+
+// The reader's settings of a run: the file (empty: the defaults) and what the command line
+// says over it for this run only.
+struct ReaderSettings {
+    std::string path;
+    std::optional<TextSpeed> textSpeed;
+    std::string readFolder;  // where read messages are kept; empty: not kept
+};
 
 struct HeadlessOptions {
     std::string projectPath;  // host path of the project file
     std::string programDir;   // folder of the system library
     std::vector<platform::HeadlessEvent> events;
-    uint32_t maxTime = 0;      // virtual ms; 0 = no limit
-    std::string tracePath;     // empty = no trace
-    std::string dumpPath;      // empty = no variable dump
-    std::string shotPath;      // empty = no screenshot at the end
-    bool quiet = false;        // keep dialogs off stderr (tests)
-    std::string settingsPath;  // the reader's settings file; empty = defaults, nothing written
-    bool english = false;      // the player's own texts in English
+    uint32_t maxTime = 0;     // virtual ms; 0 = no limit
+    std::string tracePath;    // empty = no trace
+    std::string dumpPath;     // empty = no variable dump
+    std::string shotPath;     // empty = no screenshot at the end
+    bool quiet = false;       // keep dialogs off stderr (tests)
+    ReaderSettings settings;  // the reader's settings file, read messages, --text-speed
+    bool english = false;     // the player's own texts in English
 };
 
 // Exit status of a run: the story ended (end of a page, quit event).
@@ -39,5 +50,7 @@ int runHeadless(const HeadlessOptions& options);
 // asks for nothing; a file that cannot be written is said on stderr and gives false.
 bool openTraceFile(const std::string& path, std::ofstream& file, RunTrace& trace);
 bool writeVariableDumpFile(const std::string& path, const Variables& variables);
+// Loads the reader's settings into `main`; lines not understood are said on stderr.
+void useReaderSettings(Player& main, const ReaderSettings& settings);
 
 }  // namespace zarvo

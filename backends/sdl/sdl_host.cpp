@@ -88,19 +88,36 @@ void SdlHost::setTimerEnabled(bool enabled) {
     timerEnabled_ = enabled;
 }
 
+void SdlHost::wakeAfter(uint32_t ms) {
+    uint32_t at = timerNow() + ms;
+    if (!wakePending_ || tickDue(wakeAt_, at)) wakeAt_ = at;
+    wakePending_ = true;
+}
+
+uint32_t SdlHost::nextDue() const {
+    return wakePending_ && tickDue(nextTick_, wakeAt_) ? wakeAt_ : nextTick_;
+}
+
+void SdlHost::setClipboardText(std::string_view utf8) {
+    if (ok()) SDL_SetClipboardText(std::string(utf8).c_str());
+}
+
 void SdlHost::recordInput(HeadlessEvent ev, bool idle) {
     if (!replay_) return;
-    ev.at = idle ? replay_->idleArrival(timerEnabled_ ? nextTick_ : UINT32_MAX) : replay_->ticks();
+    ev.at = idle ? replay_->idleArrival(timerEnabled_ ? nextDue() : UINT32_MAX) : replay_->ticks();
     if (onInput_) onInput_(ev);
 }
 
 void SdlHost::deliverTimer() {
     if (!timerEnabled_ || terminating_) return;
     uint32_t now = timerNow();
-    if (!tickDue(now, nextTick_)) return;
+    bool wake = wakePending_ && tickDue(now, wakeAt_);
+    if (wake) wakePending_ = false;
+    bool tick = tickDue(now, nextTick_);
     // Ticks missed while the player was busy collapse into one, as a desktop timer's do.
-    nextTick_ = now + kTimerInterval - (now - nextTick_) % kTimerInterval;
-    if (client_) client_->onTimer();
+    if (tick) nextTick_ = now + kTimerInterval - (now - nextTick_) % kTimerInterval;
+    // A wake that falls together with a tick is that tick.
+    if ((tick || wake) && client_) client_->onTimer();
 }
 
 StoryPoint SdlHost::toStory(int windowX, int windowY) const {
@@ -265,7 +282,7 @@ void SdlHost::handleMessages(bool idle) {
     SDL_Event ev;
     // One event at a time: a handler may pump messages itself, and continues with the queue.
     while (!terminating_ && SDL_PollEvent(&ev)) dispatch(ev, idle);
-    if (idle && replay_) replay_->idle(timerEnabled_ ? nextTick_ : UINT32_MAX);
+    if (idle && replay_) replay_->idle(timerEnabled_ ? nextDue() : UINT32_MAX);
     deliverTimer();
     if (side_ && !terminating_) side_->afterMessages();
 }
@@ -275,8 +292,8 @@ void SdlHost::run() {
     while (!terminating_) {
         int timeout = 100;
         if (timerEnabled_) {
-            int32_t left = replay_ ? static_cast<int32_t>(replay_->realWaitUntil(nextTick_))
-                                   : static_cast<int32_t>(nextTick_ - SDL_GetTicks());
+            int32_t left = replay_ ? static_cast<int32_t>(replay_->realWaitUntil(nextDue()))
+                                   : static_cast<int32_t>(nextDue() - SDL_GetTicks());
             timeout = std::clamp<int32_t>(left, 0, 100);
         }
         SDL_Event ev;

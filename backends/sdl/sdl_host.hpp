@@ -74,6 +74,8 @@ class SdlHost final : public Host {
     void terminate() override { terminating_ = true; }
     bool isTerminating() const override { return terminating_; }
     void setTimerEnabled(bool enabled) override;
+    void wakeAfter(uint32_t ms) override;
+    void setClipboardText(std::string_view utf8) override;
     void setCursor(Cursor cursor) override;
     void setCaption(std::string_view sjisText) override;
     // The story picture's size; the window becomes that times the scale and is shown.
@@ -125,6 +127,8 @@ class SdlHost final : public Host {
     void handleMessages(bool idle);
     void deliverTimer();
     uint32_t timerNow() const;
+    // The next tick or requested wake, whichever comes first.
+    uint32_t nextDue() const;
     // Tells the recorder about an input about to be delivered, with its moment.
     void recordInput(HeadlessEvent ev, bool idle);
     int automaticScale() const;
@@ -147,6 +151,8 @@ class SdlHost final : public Host {
     bool terminating_ = false;
     bool timerEnabled_ = false;
     uint32_t nextTick_ = 0;
+    bool wakePending_ = false;
+    uint32_t wakeAt_ = 0;
     int requestedScale_ = 0;
     int scale_ = 1;
     int clientW_ = 0, clientH_ = 0;

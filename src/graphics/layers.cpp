@@ -7,7 +7,9 @@
 namespace zarvo {
 
 void Layer::drawOnto(Surface& target) const {
-    surface.copyTo(target, left, top, width, height, viewLeft, viewTop);
+    // A width of 0 or 1 reaches as far as the picture anyway.
+    const int32_t shown = width > 1 && fileName.empty() ? width + textOverhang : width;
+    surface.copyTo(target, left, top, shown, height, viewLeft, viewTop);
 }
 
 LayerStack::LayerStack(int32_t width, int32_t height) : width_(width), height_(height) {

@@ -35,6 +35,9 @@ class Layer {
     std::string fileName;  // the picture shown; empty for text or blank layers
     // How that picture was loaded: its key colour see-through, the whole of it half so.
     bool transparent = false, translucent = false;
+    // Text only: pixels past `width` where punctuation hangs (Japanese line breaking). They are
+    // drawn but are no part of the layer's size as the story sees it.
+    int32_t textOverhang = 0;
 
     // Copies this layer onto `target` as composition does.
     void drawOnto(Surface& target) const;

@@ -29,6 +29,9 @@ constexpr std::array<WindowDefaults, Screen::kWindowCount> kWindowDefaults{{
 constexpr std::string_view kKeyMarkerFile = "_keywait_char.png";
 constexpr std::string_view kPageMarkerFile = "_pagewait_char.png";
 
+// Room for two full-width characters of a 16-point message to hang past a line's end.
+constexpr int32_t kHangRoom = 48;
+
 bool hasPngExtension(std::string_view name) {
     return name.size() >= 4 && sameText(name.substr(name.size() - 4), ".png");
 }
@@ -64,6 +67,14 @@ void Screen::setUpWindows() {
 
         LayerStack& screen = *w.screen;
         if (i == 0) {
+            // Nonsense values fall back to the defaults; a story's waits stay under a second.
+            auto wait = [&script, &d](std::string_view key, int32_t fallback) {
+                int32_t v = script.readHeadInt(d.head, key, fallback);
+                return v >= 0 && v <= 1000 ? v : fallback;
+            };
+            charWaits.normal = wait("MsgCharWaitNormal", 60);
+            charWaits.fast = wait("MsgCharWaitFast", 20);
+            charWaits.slow = wait("MsgCharWaitSlow", 120);
             Layer* text = screen.insertLayerAfter(screen.layerAt(0));
             text->name = texts::kTextLayer;
             // Each definition goes directly above the bottom layer, so they end up in order.
@@ -113,6 +124,12 @@ void Screen::refreshAndPaint(int window) {
 
 void Screen::runEffect(int window, EffectType type, int32_t x, int32_t y, int32_t width,
                        int32_t height) {
+    // While the reader skips, a transition is over at once.
+    if (shortEffects) {
+        compose(window);
+        paint(window);
+        return;
+    }
     if (LayerStack* s = screen(window)) s->runEffect(type, x, y, width, height, services_.effects);
 }
 
@@ -121,6 +138,7 @@ bool Screen::loadLayerImage(int window, std::string_view layer, std::string_view
     Layer* l = findLayer(window, layer);
     if (!l) return false;
     l->fileName = fileName;
+    l->textOverhang = 0;
     l->transparent = transparent;
     l->translucent = translucent;
     return loadImage(l->surface, fileName, transparent, translucent);
@@ -147,6 +165,7 @@ bool Screen::blankLayer(int window, std::string_view layer) {
     Layer* l = findLayer(window, layer);
     if (!l) return false;
     l->fileName.clear();
+    l->textOverhang = 0;
     l->surface.setSize(10, 10);
     return true;
 }
@@ -155,6 +174,7 @@ bool Screen::newLayerSurface(int window, std::string_view layer, int32_t width, 
     Layer* l = findLayer(window, layer);
     if (!l) return false;
     l->fileName.clear();
+    l->textOverhang = 0;
     l->surface.setSize(width, height);
     return true;
 }
@@ -166,8 +186,11 @@ int32_t Screen::drawLayerText(int window, std::string_view layer, std::string_vi
     const WindowSettings& main = windows_[0];
     int32_t width = l->width <= 0 ? main.imageWidth : l->width;
     int32_t height = l->height <= 0 ? main.imageHeight : l->height;
-    if (l->surface.width() != width || l->surface.height() != height)
-        l->surface.setSize(width, height);
+    // Lines break at the layer's width; hanging punctuation takes room beyond it.
+    l->textOverhang = lineBreakRules ? kHangRoom : 0;
+    if (l->surface.width() != width + l->textOverhang || l->surface.height() != height)
+        l->surface.setSize(width + l->textOverhang, height);
+    l->text.wrapWidth = width;
     FontStatus& font = l->text.font;
     font.name = main.fontName;
     font.size = 16;  // messages always start at 16 points; the size tag changes it
@@ -176,6 +199,7 @@ int32_t Screen::drawLayerText(int window, std::string_view layer, std::string_vi
     font.bold = main.fontBold;
     font.italic = main.fontItalic;
     l->text.text = text;
+    l->text.lineBreakRules = lineBreakRules;
     return l->text.draw(l->surface, fonts());
 }
 
@@ -232,24 +256,66 @@ void Screen::mergeBackground(int window) {
     s->layerAt(1)->drawOnto(bottom.surface);
 }
 
+int32_t Screen::charWait(const RevealStep& step, int32_t lineWidth) const {
+    if (messageMode != MessageMode::Effect || hurry_ || charWaitPercent <= 0 ||
+        services_.process.messageSkip())
+        return 0;
+    // The layout records a cell also for a line's end and for the character that moves to the
+    // next line; they show nothing and take no time.
+    if (step.stepWidth <= 0 || step.stepX + step.stepWidth > lineWidth) return 0;
+    int32_t wait = step.stepSpeed;
+    if (step.stepSpeed == 60) wait = charWaits.normal;
+    if (step.stepSpeed == 20) wait = charWaits.fast;
+    if (step.stepSpeed == 120) wait = charWaits.slow;
+    return static_cast<int32_t>(static_cast<int64_t>(wait) * charWaitPercent / 100);
+}
+
+bool Screen::hurryMessage() {
+    if (!typing_) return false;
+    hurry_ = true;
+    return true;
+}
+
 bool Screen::revealMessage(int window, std::string_view layer) {
+    typing_ = false;
     Layer* l = findLayer(window, layer);
     LayerStack* s = screen(window);
-    if (!l || !s) return false;
+    if (!l || !s) {
+        hurry_ = false;
+        return false;
+    }
     RunState& process = services_.process;
     l->visible = false;  // shown whole only when complete; until then cells go into base
+    bool drawn = false;  // cells drawn and not shown yet
+    // A wait of the text shows what was drawn before it.
+    auto stop = [&] {
+        hurry_ = false;
+        if (drawn && messageMode == MessageMode::Effect) refreshAndPaint(window);
+        return true;
+    };
     for (;;) {
         RevealStep step = l->text.nextRevealStep();
         switch (step.op) {
-            case RevealOp::Char:
+            case RevealOp::Char: {
                 s->drawCell(l->surface, l->left + step.stepX, l->top + step.stepY, step.stepWidth,
                             step.stepHeight, step.stepX, step.stepY);
-                if (messageMode == MessageMode::Effect) refreshAndPaint(window);
-                process.beginMessageWait();
-                process.startWaitTimer(step.stepSpeed);
+                drawn = true;
+                if (step.stepWidth > 0) ++charsSinceWait_;
+                int32_t wait =
+                    charWait(step, l->text.wrapWidth > 0 ? l->text.wrapWidth : l->surface.width());
+                if (wait > 0) {
+                    refreshAndPaint(window);
+                    process.beginMessageWait();
+                    process.startWaitTimer(wait);
+                    typing_ = true;
+                    return true;
+                }
                 break;
+            }
             case RevealOp::ShowKeyMarker:
             case RevealOp::ShowPageMarker:
+                if (drawn && messageMode == MessageMode::Effect) refreshAndPaint(window);
+                drawn = false;
                 showMarker(
                     window, step.op == RevealOp::ShowKeyMarker ? kKeyMarkerFile : kPageMarkerFile,
                     l->left + step.stepX + step.stepWidth, l->top + step.stepY + step.stepHeight);
@@ -260,26 +326,31 @@ bool Screen::revealMessage(int window, std::string_view layer) {
                 break;
             case RevealOp::KeyWait:
             case RevealOp::PageWait:
+                charsBeforeWait_ = charsSinceWait_;
+                charsSinceWait_ = 0;
                 process.beginMessageWait();
                 process.enableAnykeyClick();
-                return true;
+                return stop();
             case RevealOp::TimedWait:
                 if (step.value > 0) {
                     process.beginMessageWait();
                     process.startWaitTimer(step.value);
                 }
-                return true;
+                return stop();
             case RevealOp::NextPage:
+                hurry_ = false;
                 l->text.draw(l->surface, fonts());
                 s->compose();
                 s->paint();
                 return true;
             case RevealOp::End:
+                hurry_ = false;
                 l->visible = true;
                 s->compose();
                 s->paint();
                 return false;
             default:
+                hurry_ = false;
                 return false;
         }
     }

@@ -85,8 +85,17 @@ class Screen {
     bool getLayerRect(int window, std::string_view layer, int32_t& left, int32_t& top,
                       int32_t& width, int32_t& height);
     void mergeBackground(int window);
-    // One run of the message display; false when the message is complete.
+    // One run of the message display; false when the message is complete. In the Effect mode
+    // each character that shows waits its speed before the next one (the story's text types
+    // itself out); the Direct mode and an instant text speed show each run at once.
     bool revealMessage(int window, std::string_view layer);
+    // A click or key while a run types itself out: the rest of the run, up to its next wait,
+    // shows at once. False when no run is typing.
+    bool hurryMessage();
+    bool messageTyping() const { return typing_; }
+    // Characters shown between the last key or page wait and the one before it (auto mode
+    // times its wait by them).
+    int32_t charsBeforeLastWait() const { return charsBeforeWait_; }
 
     // Dynamic layers of a window's screen.
     DynamicLayer* dynamicLayers(int window);
@@ -117,6 +126,17 @@ class Screen {
     static bool checkInfo(SaveContainer& save, bool withBackground, std::string& section);
 
     MessageMode messageMode = MessageMode::Effect;
+    // The waits after each character of the speed tags NORMAL, FAST and SLOW, in ms: the story's
+    // Head values MsgCharWaitNormal / Fast / Slow (read by setUpWindows), else 60 / 20 / 120.
+    struct CharWaits {
+        int32_t normal = 60, fast = 20, slow = 120;
+    } charWaits;
+    // The reader's text speed as a share of those waits, in percent; 0 shows each run at once.
+    int32_t charWaitPercent = 100;
+    // Transitions show their end picture at once (the reader skips).
+    bool shortEffects = false;
+    // Japanese line breaking for messages laid out from now on (TextLayout::lineBreakRules).
+    bool lineBreakRules = true;
 
   private:
     bool validWindow(int window) const { return window >= 0 && window < kWindowCount; }
@@ -125,7 +145,14 @@ class Screen {
 
     Services services_;
     std::array<WindowSettings, kWindowCount> windows_;
+    // The wait after a revealed character of lines `lineWidth` wide; 0 for none.
+    int32_t charWait(const RevealStep& step, int32_t lineWidth) const;
+
     FixedWidthFontEngine fixedFonts_;
+    bool typing_ = false;  // the reveal waits after a character
+    bool hurry_ = false;   // the rest of the run shows at once
+    int32_t charsSinceWait_ = 0;
+    int32_t charsBeforeWait_ = 0;
 };
 
 }  // namespace zarvo

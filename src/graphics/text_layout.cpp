@@ -94,6 +94,32 @@ std::string sizeTags(int32_t size) {
     return tags;
 }
 
+// Japanese line breaking: characters that never begin a line and those that never end one, as
+// code page 932 characters.
+std::vector<std::string> sjisCharacters(std::string_view utf8) {
+    std::string sjis;
+    utf8ToSjis(utf8, sjis);
+    std::vector<std::string> out;
+    for (size_t i = 0; i < sjis.size(); i += charLength(sjis, i))
+        out.push_back(sjis.substr(i, charLength(sjis, i)));
+    return out;
+}
+
+bool isOneOf(std::string_view c, const std::vector<std::string>& set) {
+    return std::find(set.begin(), set.end(), c) != set.end();
+}
+
+bool neverBeginsLine(std::string_view c) {
+    static const std::vector<std::string> kClosing = sjisCharacters(
+        "、。，．・：；？！ー」』）】〉》〕］｝ぁぃぅぇぉっゃゅょゎァィゥェォッャュョヮヵヶ");
+    return c.size() == 2 && isOneOf(c, kClosing);
+}
+
+bool neverEndsLine(std::string_view c) {
+    static const std::vector<std::string> kOpening = sjisCharacters("「『（【〈《〔［｛");
+    return c.size() == 2 && isOneOf(c, kOpening);
+}
+
 }  // namespace
 
 bool colorFromText(std::string_view text, uint32_t& color) {
@@ -284,6 +310,9 @@ int32_t TextLayout::layOutLine(Surface& target, platform::FontEngine& fonts, std
     size_t start = 0, n = 0;  // current segment: s[start, start + n)
     int64_t segCx = 0;        // its width, grown one character at a time
     int32_t segCy = 0;
+    size_t lastLen = 0;  // the segment's last character: its length and the width before it
+    int64_t lastCx = 0;
+    int hanging = 0;  // closing punctuation hanging past the right edge; the line ends after it
     size_t consumed = 0;
     // No ">" lies at or after this index: many unclosed tags cost one search, not one each.
     size_t noCloseFrom = s.size();
@@ -327,12 +356,33 @@ int32_t TextLayout::layOutLine(Surface& target, platform::FontEngine& fonts, std
         if (drawing && kind != Kind::Tag)
             record(RevealOp::Char,
                    static_cast<int32_t>(std::clamp<int64_t>(x + cx, INT32_MIN, INT32_MAX)));
-        const bool fits = x + cx <= width;
-        if (kind == Kind::Char && fits) {
+        const bool fits = x + cx <= width || (hanging > 0 && kind != Kind::Char);
+        const std::string_view ch = std::string_view(s).substr(p, charLen);
+        // Closing punctuation that does not fit stays on its line rather than beginning the next.
+        // At most two, as "」。": a long run of "ー" must still break.
+        const bool hangs = kind == Kind::Char && !fits && lineBreakRules && hanging < 2 &&
+                           (x > 0 || n > 0) && neverBeginsLine(ch);
+        if (kind == Kind::Char && (fits || hangs)) {
+            hanging += hangs ? 1 : 0;
+            lastLen = charLen;
+            lastCx = segCx;
             n += charLen;
             segCx = cx;
             segCy = cy;
             continue;
+        }
+        // An opening bracket that would end the line goes to the next one with what it opens.
+        if (kind == Kind::Char && !fits && lineBreakRules && lastLen > 0 &&
+            (x > 0 || n > lastLen) &&
+            neverEndsLine(std::string_view(s).substr(start + n - lastLen, lastLen))) {
+            n -= lastLen;
+            segCx = lastCx;
+            lastLen = 0;
+            // Its reveal step moves along: the cell recorded on this line would show nothing.
+            size_t k = reveal_.size();
+            if (drawing && k >= 2 && reveal_[k - 1].op == RevealOp::Char &&
+                reveal_[k - 2].op == RevealOp::Char)
+                reveal_.erase(reveal_.end() - 2);
         }
 
         // The segment ends here: at a tag, "#", the end, or a character that does not fit.
@@ -352,9 +402,9 @@ int32_t TextLayout::layOutLine(Surface& target, platform::FontEngine& fonts, std
         }
         x += segCx;
         if (!fits) {
-            // The character (or tag) stays for the next line.
+            // The character (or tag) stays for the next line, with an opening bracket before it.
             if (x == 0 && n == 0) lineStuck_ = true;
-            consumed = p;
+            consumed = start + n;
             break;
         }
         switch (kind) {
@@ -371,6 +421,7 @@ int32_t TextLayout::layOutLine(Surface& target, platform::FontEngine& fonts, std
                 fontSpec = specOf(cur_, font);
                 start = next;
                 n = 0;
+                lastLen = 0;
                 segCx = 0;
                 segCy = 0;
                 break;
@@ -413,7 +464,9 @@ int32_t TextLayout::layOut(Surface& target, platform::FontEngine& fonts, int32_t
     resetReveal();
     record(RevealOp::SpeedNormal, 0);
     int32_t top = 0;
+    lineStarts_.clear();
     for (int32_t bottom : bottoms) {
+        lineStarts_.push_back(layoutText.size() - text.size());
         record(RevealOp::SetLeft, 0);
         record(RevealOp::SetWidth, 0);
         record(RevealOp::SetTop, top);
@@ -455,7 +508,8 @@ int32_t TextLayout::layOut(Surface& target, platform::FontEngine& fonts, int32_t
 }
 
 int32_t TextLayout::draw(Surface& target, platform::FontEngine& fonts) {
-    return layOut(target, fonts, target.width(), target.height(), false);
+    const int32_t width = wrapWidth > 0 ? std::min(wrapWidth, target.width()) : target.width();
+    return layOut(target, fonts, width, target.height(), false);
 }
 
 int32_t TextLayout::drawSized(Surface& target, platform::FontEngine& fonts, int32_t width,

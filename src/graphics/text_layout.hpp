@@ -72,9 +72,19 @@ class TextLayout {
         return {reveal_[static_cast<size_t>(i)].op, reveal_[static_cast<size_t>(i)].value};
     }
 
+    // Where each line of the last layout begins in layoutText (byte offsets).
+    const std::vector<size_t>& lineStarts() const { return lineStarts_; }
+
     std::string text;        // to lay out; after a page overflow, the rest
     std::string layoutText;  // the text as the last layout began
     FontStatus font;
+    // Japanese line breaking: closing punctuation, closing brackets and small kana never begin
+    // a line (the one that does not fit hangs past the right edge instead), and opening
+    // brackets never end one.
+    bool lineBreakRules = true;
+    // Where lines break in draw(); 0: at the target's width. Room past it takes hanging
+    // punctuation.
+    int32_t wrapWidth = 0;
 
   private:
     struct RevealEntry {
@@ -92,6 +102,7 @@ class TextLayout {
 
     FontStatus cur_;
     std::vector<RevealEntry> reveal_;
+    std::vector<size_t> lineStarts_;
     size_t revealPos_ = 0;
     RevealStep step_;
     bool lineStuck_ = false;        // the last line ended before even one character fitted

@@ -1,6 +1,7 @@
 // The desktop around the player: message pumping, the periodic timer, termination, caption,
 // cursor and full screen. The player implements HostClient and receives events through it.
 #pragma once
+#include <cstdint>
 #include <string_view>
 
 namespace zarvo::platform {
@@ -83,6 +84,10 @@ class Host {
     virtual void terminate() = 0;
     virtual bool isTerminating() const = 0;
     virtual void setTimerEnabled(bool enabled) = 0;
+    // One more HostClient::onTimer about `ms` from now, besides the periodic ticks, while the
+    // timer is on: text typing itself out needs more than five steps a second. The earliest
+    // pending request counts.
+    virtual void wakeAfter(uint32_t ms) { (void)ms; }
     virtual void setCursor(Cursor cursor) = 0;
     virtual void setCaption(std::string_view sjisText) = 0;
     // The window's client area takes the main screen's size.
@@ -111,6 +116,8 @@ class Host {
         width = height = 0;
         return false;
     }
+    // Puts UTF-8 text on the desktop's clipboard (for dictionary tools); nowhere without one.
+    virtual void setClipboardText(std::string_view utf8) { (void)utf8; }
 };
 
 }  // namespace zarvo::platform

@@ -26,6 +26,7 @@ class Player::EndingDialogs final : public platform::Dialogs {
     EndingDialogs(platform::Dialogs& inner, platform::Host& host) : inner_(inner), host_(host) {}
 
     BoxAnswer showMessage(BoxKind kind, std::string_view text) override {
+        if (onBox) onBox();
         if (!silent()) return inner_.showMessage(kind, text);
         switch (kind) {
             case BoxKind::ErrorAbortIgnore:
@@ -38,10 +39,12 @@ class Player::EndingDialogs final : public platform::Dialogs {
         }
     }
     bool inputBox(std::string_view caption, std::string_view prompt, std::string& value) override {
+        if (onBox) onBox();
         return !silent() && inner_.inputBox(caption, prompt, value);
     }
 
     bool shuttingDown = false;
+    std::function<void()> onBox;  // before every box: a skip stops there
 
   private:
     bool silent() const { return !shuttingDown && host_.isTerminating(); }
@@ -134,12 +137,15 @@ Player::Player(const Services& services, const std::string& programDir)
         *story_, *execution_, *screen_, *music_, *save_, *endingDialogs_, *notices_, *this});
     interpreter_->onCommand = [this](const std::string& book, const std::string& page,
                                      int32_t index, const Command& command) {
+        noteCommand(book, page, index, command);
         if (onCommand) onCommand(book, page, index, command);
     };
+    endingDialogs_->onBox = [this] { setSkipToggle(false); };
 }
 
 Player::~Player() {
     if (endingDialogs_) endingDialogs_->shuttingDown = true;
+    if (!readPath_.empty()) read_.save(services_.files, readPath_);
     leaveFullScreen();
     saveWindowState();
     writePlayerSettings();  // the window may close while the menu is still open
@@ -325,15 +331,22 @@ void Player::runSteps() {
             return;
         }
         // The story holds still while the player's own overlay is open.
-        if (openOverlay() || !step() || !execution_->state().canStep()) break;
+        if (openOverlay() || !step()) break;
+        // A message that has just begun shows its first run now, not at the next tick.
+        RunState& process = execution_->state();
+        if (!process.canStep() && process.playerMode() != PlayerMode::Message) break;
     }
     stepping_ = false;
+    afterSteps();
 }
 
 bool Player::step() {
     RunState& process = execution_->state();
-    if (process.messageCanAdvance() && !screen_->revealMessage(0, process.layerName())) {
+    if (!process.layerName().empty()) lastMessageLayer_ = process.layerName();
+    if (!skipFrameShowing() && process.messageCanAdvance() &&
+        !screen_->revealMessage(0, process.layerName())) {
         process.endMessageEffect();
+        messageCompleted();
         composeAndPaint();
     }
     if (process.halfSecondElapsed()) {
@@ -347,6 +360,7 @@ bool Player::step() {
         // Closing the program while paused ends the gate; no command runs after that.
         if (services_.host.isTerminating()) return false;
     }
+    screen_->shortEffects = ctrlSkips_ || skipToggle_;
     const Interpreter::Step ran = interpreter_->step();
     if (ran == Interpreter::Step::Idle) return false;
     if (debug_) debug_->refreshDebugInfo();
@@ -366,10 +380,19 @@ void Player::onMouseDown(platform::MouseButton button, int x, int y) {
         showOverlays();
         return;
     }
+    if (button == platform::MouseButton::Middle) {
+        hideText();
+        return;
+    }
     if (button != platform::MouseButton::Left) return;
     RunState& process = execution_->state();
     process.clearMessageSkip();
     ctrlSkips_ = false;  // a click ends the skip even while Ctrl is held
+    ctrlChord_ = ctrlHeld_;
+    setSkipToggle(false);
+    traceSkip();
+    setAutoMode(false);
+    if (hurryTyping()) return;
     ClickWait state = process.clickWaitState();
     DynamicLayer* layers = screen_->dynamicLayers(0);
     // The click counts where it happens, also when the pointer has not moved since the layer
@@ -377,7 +400,10 @@ void Player::onMouseDown(platform::MouseButton button, int x, int y) {
     if (state != ClickWait::None && layers && layers->hitTest(x, y, state == ClickWait::Layers))
         screen_->refreshAndPaint(0);
     if (clickActiveLayer()) return;
-    if (process.inputEndsWait()) process.endWait();
+    if (process.inputEndsWait()) {
+        process.endWait();
+        answerInput();
+    }
 }
 
 bool Player::clickActiveLayer() {
@@ -402,6 +428,7 @@ bool Player::clickActiveLayer() {
     // layers of that id up across waits that input ends.
     process.endWait();
     setCursor(platform::Cursor::Default);
+    answerInput();
     return true;
 }
 
@@ -425,8 +452,12 @@ bool Player::waitsForInputOnly() const {
     if (openOverlay()) return true;
     const RunState& process = execution_->state();
     PlayerMode mode = process.playerMode();
+    // Auto mode ends a key wait by itself, and so does a held Ctrl about to skip.
+    const bool ctrlAboutToSkip =
+        ctrlHeld_ && !ctrlSkips_ && !ctrlChord_ && mode == PlayerMode::MessageWait;
     return (mode == PlayerMode::Waiting || mode == PlayerMode::MessageWait) && !process.timer() &&
-           !process.messageSkip();
+           !process.messageSkip() && !ctrlAboutToSkip &&
+           !(autoMode_ && mode == PlayerMode::MessageWait);
 }
 
 }  // namespace zarvo

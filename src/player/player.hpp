@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "platform/host.hpp"
 #include "player/overlay.hpp"
 #include "player/player_settings.hpp"
+#include "player/read_messages.hpp"
 #include "player/settings_menu.hpp"
 #include "story/story.hpp"
 
@@ -51,6 +53,8 @@ class Player final : public platform::HostClient, private ProgramControl {
     static constexpr std::string_view kLibraryName = "zarvoplay.zvl";
     static constexpr std::string_view kScreenshotFolder = "screenshots";
     static constexpr uint32_t kCaptionNoticeMs = 2000;
+    // How long Ctrl is held before it skips: a chord such as Ctrl+C never skips.
+    static constexpr uint32_t kCtrlSkipDelayMs = 150;
 
     // `programDir` holds the system library and the image plug-ins.
     Player(const Services& services, const std::string& programDir);
@@ -87,8 +91,8 @@ class Player final : public platform::HostClient, private ProgramControl {
     std::function<void(const std::string& book, const std::string& page, int32_t index,
                        const Command& command)>
         onCommand;
-    // Observes every change of a player-level mode, overlay or setting: "settings open",
-    // "setting music-volume=80", ... (traces).
+    // Observes every change of a player-level mode, overlay or setting: "skip on", "settings
+    // open", "setting music-volume=80", "clipboard TEXT", ... (traces; UTF-8).
     std::function<void(const std::string& what)> onPlayerEvent;
     // Told what the reader should know but no box needs to say (a damaged settings file).
     std::function<void(const std::string& utf8)> onWarning;
@@ -120,6 +124,13 @@ class Player final : public platform::HostClient, private ProgramControl {
     void enterFullScreen() override;
     void leaveFullScreen() override;
     bool fullScreen() const { return fullScreen_; }
+    // The reader's settings take effect at once (text speed, line breaking, ...).
+    void usePlayerSettings(const PlayerSettings& settings);
+    // --text-speed: this run types at `speed` whatever the settings say; the file keeps its own.
+    void forceTextSpeed(TextSpeed speed);
+    // Remembers which messages were read in `folder` (the user's data folder), for the skip
+    // toggle; call after open(). Empty: nothing is remembered beyond this run.
+    void keepReadMessages(const std::string& folder);
     // True when the program ends because of a fatal error rather than the story's end.
     bool endedByFatalError() const { return fatalError_ || story_->fatalError(); }
 
@@ -167,6 +178,31 @@ class Player final : public platform::HostClient, private ProgramControl {
     void tellPlayerEvent(const std::string& what) {
         if (onPlayerEvent) onPlayerEvent(what);
     }
+    // Reading pace (player_reading.cpp). After the steps of a round: asks the host to wake the
+    // player when a typing message's next character is due.
+    void afterSteps();
+    // Sees each command before it runs: a message the reader has not read stops the skip toggle.
+    void noteCommand(const std::string& book, const std::string& page, int32_t index,
+                     const Command& command);
+    // The skip toggle (key S) on or off; skip on/off is traced as Ctrl or the toggle change it.
+    void setSkipToggle(bool on);
+    void traceSkip();
+    // Key H or a middle click: the picture without its text until the next click or key.
+    void hideText();
+    // Ctrl+C: the message shown now, tags removed, to the clipboard (and the trace).
+    void copyMessage();
+    // At the end of each message: copies it when the reader asked for every message.
+    void messageCompleted();
+    // Auto mode (key A) on or off; while on, key waits end after the reader's auto delays.
+    void setAutoMode(bool on);
+    // True when auto mode ended the key wait shown now.
+    bool runAutoMode();
+    // True while a skipped message's wait has not yet been shown for a frame.
+    bool skipFrameShowing();
+    // After input: the story moves on at once instead of at the next tick.
+    void answerInput();
+    // A click, Space or Enter while a run of text types itself out shows the rest of the run.
+    bool hurryTyping();
 
     std::unique_ptr<EndingDialogs> endingDialogs_;
     Services services_;                 // its dialogs only through endingDialogs_
@@ -198,10 +234,23 @@ class Player final : public platform::HostClient, private ProgramControl {
     bool ctrlSkips_ = false;             // the held Ctrl key turned message skip on and keeps it on
     std::unique_ptr<DebugHooks> debug_;  // only in debug mode
     PlayerSettings settings_;
+    std::optional<TextSpeed> textSpeedOverride_;
     std::string settingsPath_;
     bool settingsDirty_ = false;  // changed since read: written when the menu closes
     MenuLanguage language_ = MenuLanguage::Japanese;
     SettingsMenu* menu_ = nullptr;  // one of overlays_
+    uint32_t skipFrameStart_ = 0;   // when the skip reached the message wait now shown
+    bool skipToggle_ = false;       // key S: skips until a click, a key or an unread message
+    bool autoMode_ = false;         // key A: key waits end by themselves
+    bool ctrlChord_ = false;        // another key went down with Ctrl held: no skip for this hold
+    uint32_t ctrlDownAt_ = 0;
+    std::string lastMessageLayer_;
+    Overlay* hideOverlay_ = nullptr;  // owned by overlays_
+    bool autoArmed_ = false;          // the key wait shown now is being timed
+    uint32_t autoStart_ = 0, autoLength_ = 0;
+    bool skipTraced_ = false;
+    ReadMessages read_;
+    std::string readPath_;  // empty: not kept
 };
 
 }  // namespace zarvo

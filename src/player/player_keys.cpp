@@ -12,6 +12,13 @@ namespace zarvo {
 
 namespace keys = platform::keys;
 
+namespace {
+constexpr int kSkipKey = keys::kA + ('s' - 'a');
+constexpr int kAutoKey = keys::kA;
+constexpr int kHideKey = keys::kA + ('h' - 'a');
+constexpr int kCopyKey = keys::kA + ('c' - 'a');
+}  // namespace
+
 void Player::onKeyDown(int key) {
     if (Overlay* overlay = openOverlay()) {
         overlay->onKeyDown(key);
@@ -19,7 +26,28 @@ void Player::onKeyDown(int key) {
         return;
     }
     RunState& process = execution_->state();
+    // Any other key ends the skip toggle.
+    const bool modifier = key == keys::kControl || key == keys::kAlt || key == keys::kShift;
+    if (skipToggle_ && !modifier && key != kSkipKey) setSkipToggle(false);
+    if (autoMode_ && !modifier && key != kAutoKey) setAutoMode(false);
+    // Ctrl with another key is a chord (Ctrl+C), not a skip.
+    if (ctrlHeld_ && key != keys::kControl) {
+        ctrlChord_ = true;
+        if (key == kCopyKey) {
+            copyMessage();
+            return;
+        }
+    }
     switch (key) {
+        case kAutoKey:
+            setAutoMode(!autoMode_);
+            return;
+        case kHideKey:
+            hideText();
+            return;
+        case kSkipKey:
+            setSkipToggle(!skipToggle_);
+            return;
         case keys::kAlt:
             altHeld_ = true;
             return;
@@ -29,7 +57,10 @@ void Player::onKeyDown(int key) {
         case keys::kControl:
             if (ctrlHeld_) return;  // the key repeats while held
             ctrlHeld_ = true;
-            holdSkip(true);
+            ctrlChord_ = false;
+            ctrlDownAt_ = services_.clock.ticks();
+            // The skip begins once the key has been held a moment (tickPlayerKeys).
+            services_.host.wakeAfter(kCtrlSkipDelayMs);
             return;
         case keys::kTab:
             moveFocus(!shiftHeld_);
@@ -62,23 +93,31 @@ void Player::onKeyDown(int key) {
             break;
     }
     if (key != keys::kSpace && key != keys::kEnter) return;
+    if (hurryTyping()) return;
     // The pointed-at button, whether the pointer or the keyboard pointed at it, takes the key.
     if (clickActiveLayer()) return;
-    if (process.inputEndsWait()) process.endWait();
+    if (process.inputEndsWait()) {
+        process.endWait();
+        answerInput();
+    }
 }
 
+// A shoulder button of a game controller held: skips at once, as a held Ctrl does after its
+// moment (a pad has no chords to tell apart).
 void Player::holdSkip(bool on) {
     RunState& process = execution_->state();
     if (on) {
-        // A skip the story turned on itself stays on when the key is let go.
+        // A skip the story turned on itself stays on when the button is let go.
         if (!process.messageSkip()) {
             process.setMessageSkip();
             ctrlSkips_ = true;
+            traceSkip();
         }
         return;
     }
-    if (ctrlSkips_) process.clearMessageSkip();
+    if (ctrlSkips_ && !skipToggle_) process.clearMessageSkip();
     ctrlSkips_ = false;
+    traceSkip();
 }
 
 void Player::onWheel(int steps) {
@@ -103,12 +142,22 @@ void Player::onKeyUp(int key) {
     if (key == keys::kShift) shiftHeld_ = false;
     if (key != keys::kControl) return;
     ctrlHeld_ = false;
-    holdSkip(false);
+    ctrlChord_ = false;
+    if (ctrlSkips_ && !skipToggle_) execution_->state().clearMessageSkip();
+    ctrlSkips_ = false;
+    traceSkip();
 }
 
 void Player::tickPlayerKeys() {
     // Every wait turns the skip off; while Ctrl is held the next tick turns it on again.
-    if (ctrlSkips_) execution_->state().setMessageSkip();
+    RunState& process = execution_->state();
+    // A skip the story turned on itself stays on when the key is let go.
+    if (ctrlHeld_ && !ctrlSkips_ && !ctrlChord_ && !process.messageSkip() &&
+        platform::tickReached(services_.clock.ticks(), ctrlDownAt_, kCtrlSkipDelayMs)) {
+        ctrlSkips_ = true;
+        traceSkip();
+    }
+    if (ctrlSkips_ || skipToggle_) process.setMessageSkip();
     if (captionNotice_ &&
         platform::tickReached(services_.clock.ticks(), captionNoticeStart_, kCaptionNoticeMs)) {
         captionNotice_ = false;

@@ -43,9 +43,10 @@ void Player::readPlayerSettings() {
     if (!loadPlayerSettings(services_.files, settingsPath_, read, problems)) {
         // Unreadable or far too large: the defaults, and the file is replaced at the next change.
         if (onWarning) onWarning("cannot read the settings " + settingsPath_ + "; using defaults");
+        usePlayerSettings(settings_);
         return;
     }
-    settings_ = read;
+    usePlayerSettings(read);
     for (const auto& problem : problems)
         if (onWarning) onWarning(settingsPath_ + ": ignored " + problem);
 }
@@ -84,6 +85,7 @@ void Player::buildSettingsMenu() {
     auto readerSetting = [this](const std::string& name, const std::string& value) {
         if (!settings_.set(name, value)) return;
         settingsDirty_ = true;
+        usePlayerSettings(settings_);  // the reading pace follows at once
         settingChanged(name, value);
     };
 

@@ -449,6 +449,7 @@ TEST_F(DynamicScreenTest, KeyMarkerShowsAtTheLineEndUntilTheWaitIsOver) {
     Layer* layer = control->findLayer(0, textLayer);
     layer->left = 30;
     layer->top = 40;
+    control->charWaitPercent = 0;  // instant text: each reveal runs to the next wait
     control->drawLayerText(0, textLayer, "AB<KEY>CD");
     process.beginMessageEffect(0, textLayer);
     EXPECT_TRUE(control->revealMessage(0, textLayer));

@@ -89,7 +89,8 @@ StoryRun StoryBuilder::run(const std::string& projectPath, const std::string& ev
     options.shotPath = dir.file("shot.png");
     std::filesystem::remove(options.shotPath);
     options.quiet = true;
-    options.settingsPath = settingsPath();
+    options.settings = settings;
+    if (options.settings.path.empty()) options.settings.path = settingsPath();
     options.english = english;
     std::string error;
     if (!platform::parseEvents(events, options.events, error)) {
@@ -104,6 +105,8 @@ StoryRun StoryBuilder::run(const std::string& projectPath, const std::string& ev
         std::string rest = line.substr(line.find(' ') + 1);
         if (rest.rfind("cursor ", 0) == 0)
             result.cursors.push_back(line);
+        else if (rest.rfind("player ", 0) == 0)
+            result.player.push_back(line);
         else
             (rest.rfind("box ", 0) == 0 ? result.boxes : result.commands).push_back(rest);
     }

@@ -21,6 +21,7 @@ struct StoryRun {
         commands;  // trace lines of commands without their time: "BOOK/PAGE#I KEYWORD"
     std::vector<std::string> boxes;  // trace lines of dialogs without their time: "box KIND: TEXT"
     std::vector<std::string> cursors;  // cursor changes with their time: "MS cursor select"
+    std::vector<std::string> player;   // the player's own modes with their time: "MS player ..."
     std::vector<std::string> dump;
     // The dump without the volume variables that the settings written by an earlier run set.
     std::vector<std::string> userDump() const;
@@ -49,7 +50,8 @@ class StoryBuilder {
 
     TempDir dir;
     std::string programDir;
-    bool english = false;  // the player's own texts in English
+    bool english = false;     // the player's own texts in English
+    ReaderSettings settings;  // of every run
 };
 
 }  // namespace zarvo::test
