@@ -33,11 +33,16 @@ void Player::padButton(PadButton button, bool down) {
     }
     if (!down) return;
     switch (button) {
-        case PadButton::A: {
-            RunState& process = execution_->state();
-            if (!clickActiveLayer() && process.inputEndsWait()) process.endWait();
+        case PadButton::A:
+            // As Space: finishes typing, clicks the pointed-at button or ends the wait.
+            onKeyDown(platform::keys::kSpace);
             return;
-        }
+        case PadButton::X:
+            hideText();
+            return;
+        case PadButton::Y:
+            setAutoMode(!autoMode_);
+            return;
         case PadButton::Start:
             openSettingsMenu();
             return;

@@ -181,6 +181,10 @@ TEST(ReadingStory, AutoModeEndsKeyWaitsAfterTheDelayForWhatWasShown) {
     EXPECT_NEAR(second - first, 600 + 1200, kFrame);
     EXPECT_NEAR(r.timeOf("@ValueCtrl") - second, 600 + 1200, kFrame);
     EXPECT_THAT(r.player, ElementsAre("100 player auto on"));
+    // A game controller's Y does the same.
+    r = s.run(project, "100 pad y\n");
+    EXPECT_NEAR(r.timeOf("#1 @MessageDraw") - r.timeOf("#0 @MessageDraw"), 600 + 1200, kFrame);
+    EXPECT_THAT(r.player, ElementsAre("100 player auto on"));
     // The reader's settings set the delays; a click stops auto mode (and ends the wait).
     s.settings.path = s.dir.file("settings.ini");
     writeFile(s.settings.path, "auto-delay=100\nauto-per-char=0\n");
@@ -232,6 +236,9 @@ TEST(ReadingStory, HideShowsThePictureWithoutTheTextUntilTheNextKey) {
     EXPECT_THAT(r.player, ElementsAre("1100 player hide on", "1200 player hide off",
                                       "1300 player hide on", "1400 player hide off"));
     EXPECT_GE(r.timeOf("@ValueCtrl"), 1500);
+    // A game controller's X hides the text too.
+    r = s.run(project, "1000 pad x\n1100 pad a\n");
+    EXPECT_THAT(r.player, ElementsAre("1000 player hide on", "1100 player hide off"));
 }
 
 TEST(ReadingStory, EffectsRunAtTheirShortestWhileSkipping) {
