@@ -33,6 +33,7 @@ class FontEngine;
 class MediaPlayerFactory;
 }  // namespace platform
 
+class Backlog;
 class MusicControl;
 class Notices;
 class SaveFiles;
@@ -191,8 +192,11 @@ class Player final : public platform::HostClient, private ProgramControl {
     void hideText();
     // Ctrl+C: the message shown now, tags removed, to the clipboard (and the trace).
     void copyMessage();
-    // At the end of each message: copies it when the reader asked for every message.
+    // At the end of each message: keeps it for the backlog, and copies it when the reader asked
+    // for every message.
     void messageCompleted();
+    // Wheel up, Page Up or the pad's B: the last messages over the story.
+    void openBacklog();
     // Auto mode (key A) on or off; while on, key waits end after the reader's auto delays.
     void setAutoMode(bool on);
     // True when auto mode ended the key wait shown now.
@@ -246,6 +250,8 @@ class Player final : public platform::HostClient, private ProgramControl {
     uint32_t ctrlDownAt_ = 0;
     std::string lastMessageLayer_;
     Overlay* hideOverlay_ = nullptr;  // owned by overlays_
+    Backlog* backlog_ = nullptr;      // owned by overlays_
+    bool messagePending_ = false;     // a message began and is not yet in the backlog
     bool autoArmed_ = false;          // the key wait shown now is being timed
     uint32_t autoStart_ = 0, autoLength_ = 0;
     bool skipTraced_ = false;

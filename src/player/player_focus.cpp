@@ -37,6 +37,9 @@ void Player::padButton(PadButton button, bool down) {
             // As Space: finishes typing, clicks the pointed-at button or ends the wait.
             onKeyDown(platform::keys::kSpace);
             return;
+        case PadButton::B:
+            openBacklog();
+            return;
         case PadButton::X:
             hideText();
             return;

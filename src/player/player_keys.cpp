@@ -77,6 +77,9 @@ void Player::onKeyDown(int key) {
         case keys::kF1:
             openSettingsMenu();
             return;
+        case keys::kPageUp:
+            openBacklog();
+            return;
         case keys::kF11:
             toggleFullScreen();
             return;
@@ -124,7 +127,9 @@ void Player::onWheel(int steps) {
     if (Overlay* overlay = openOverlay()) {
         overlay->onWheel(steps);
         showOverlays();
+        return;
     }
+    if (steps > 0) openBacklog();
 }
 
 void Player::onPadButton(platform::PadButton button, bool down) {

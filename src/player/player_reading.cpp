@@ -9,7 +9,9 @@
 #include "graphics/layers.hpp"
 #include "platform/clock.hpp"
 #include "platform/file_system.hpp"
+#include "player/backlog.hpp"
 #include "player/player.hpp"
+#include "save/save_files.hpp"
 
 namespace zarvo {
 namespace {
@@ -103,6 +105,7 @@ void Player::keepReadMessages(const std::string& folder) {
 void Player::noteCommand(const std::string& book, const std::string& page, int32_t index,
                          const Command& command) {
     if (command.keyword != "@MessageDraw") return;
+    messagePending_ = true;
     bool wasRead = read_.markRead(book, page, index);
     if (!wasRead && skipToggle_ && settings_.skipReadOnly) setSkipToggle(false);
 }
@@ -191,7 +194,30 @@ void Player::copyMessage() {
 }
 
 void Player::messageCompleted() {
+    // A message with key waits completes once per run; the backlog keeps it once, whole.
+    if (messagePending_ && !lastMessageLayer_.empty()) {
+        if (const Layer* layer = screen_->findLayer(0, lastMessageLayer_)) {
+            Backlog::record(save_->messageHistory(), layer->text.layoutText);
+            messagePending_ = false;
+        }
+    }
     if (settings_.copyEachMessage) copyMessage();
+}
+
+void Player::openBacklog() {
+    if (openOverlay()) return;
+    if (!backlog_) {
+        auto backlog = std::make_unique<Backlog>(save_->messageHistory(), screen_->fonts());
+        backlog->onOpenChange = [this](bool open) {
+            tellPlayerEvent(open ? "backlog open" : "backlog close");
+        };
+        backlog_ = backlog.get();
+        addOverlay(std::move(backlog));
+    }
+    FontStatus font;
+    if (const Layer* layer = screen_->findLayer(0, lastMessageLayer_)) font = layer->text.font;
+    backlog_->open(font);
+    showOverlays();
 }
 
 void Player::traceSkip() {

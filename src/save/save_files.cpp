@@ -31,6 +31,9 @@ constexpr std::string_view kStackEntry = "stack.info";
 constexpr std::string_view kValueEntry = "valuevar.info";
 constexpr std::string_view kTextEntry = "stringvar.info";
 constexpr std::string_view kBackgroundEntry = "_background.bmp";
+// The player's own entry: the original program reads entries by their names only.
+constexpr std::string_view kHistoryEntry = "_zarvoplay.backlog";
+constexpr size_t kHistoryLimit = 500;
 // Every text section AutoLoad reads; each is checked before anything is restored.
 constexpr std::array<std::string_view, 5> kTextSections{
     kStackEntry, "layer.info", "dynamiclayer.info", kValueEntry, kTextEntry};
@@ -352,6 +355,7 @@ bool SaveFiles::autoSave(const std::string& path) {
         notices_.tell(Notice::ScreenSaveFailed);
     services_.music.writeMusicInfo(info_);
     story.variables().saveInfo(sections);
+    sections.writeSection(kHistoryEntry, history_);
     writeListInt(info_, "SaveSystem.Version", kVersion);
     writeListString(info_, "SaveSystem.ZarvoID", script.readHeadString(kZarvo, "ZarvoID", ""));
     writeListString(info_, "SaveSystem.BuildID", script.readHeadString(kZarvo, "BuildID", ""));
@@ -415,6 +419,14 @@ bool SaveFiles::autoLoad(const std::string& path) {
         else if (index >= 0)
             damaged = kBackgroundEntry;
     }
+    // The history is the player's, not the story's: a damaged one costs only itself.
+    StringList history;
+    if (int index = findEntry(reader, kHistoryEntry);
+        index >= 0 && readWholeEntry(reader, index, bytes))
+        history = splitLines(bytes);
+    if (history.size() > kHistoryLimit)
+        history.erase(history.begin(), history.begin() + static_cast<std::ptrdiff_t>(
+                                                             history.size() - kHistoryLimit));
     closePackage(reader);
     // A save that cannot say where to go on is refused like any other damage.
     StringList lines;
@@ -453,6 +465,7 @@ bool SaveFiles::autoLoad(const std::string& path) {
     if (!screen.loadInfo(sections, legacy)) notices_.tell(Notice::ScreenLoadFailed);
     services_.music.readMusicInfo(info_);
     story.variables().loadInfo(sections);
+    history_ = std::move(history);
     info_.clear();
 
     // A message in progress is shown again from its start: the screen shows what lies under it.

@@ -96,6 +96,10 @@ class SaveFiles {
 
     OpenMode openMode() const { return openMode_; }
     const StringList& info() const { return info_; }
+    // The reader's message history (the backlog), one message a line, oldest first: every
+    // AutoSave keeps it under an entry the original program does not read, AutoLoad brings it
+    // back (a save without one, or with a damaged one, loads with no history).
+    StringList& messageHistory() { return history_; }
     const StringList& settings() const { return settings_; }
 
   private:
@@ -111,6 +115,7 @@ class SaveFiles {
     platform::NoticeSink& notices_;
     StringList settings_;
     StringList info_;
+    StringList history_;
     OpenMode openMode_ = OpenMode::None;
     // The last Open, Create or Append failed: values neither come from nor go anywhere.
     bool openFailed_ = false;

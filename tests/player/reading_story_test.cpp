@@ -327,5 +327,71 @@ TEST(ReadingStory, JapaneseLinesNeverBeginWithClosingPunctuationNorEndWithAnOpen
     EXPECT_GT(offendedWithout, 5);
 }
 
+// Text bands in a backlog picture: runs of rows holding something other than the panel.
+int textBands(const Surface& g) {
+    constexpr uint32_t kPanel = 0xF4F4F4;
+    int bands = 0;
+    bool inText = false;
+    for (int y = 0; y < g.height(); ++y) {
+        bool text = false;
+        for (int x = 0; x < g.width() && !text; ++x) text = g.getPixel(x, y) != kPanel;
+        bands += text && !inText;
+        inText = text;
+    }
+    return bands;
+}
+
+TEST(ReadingStory, TheBacklogShowsThePreviousMessagesOverTheStoryAndComesBackWithASave) {
+    StoryBuilder s;
+    std::filesystem::create_directories(s.dir.file("story"));
+    const std::string direct = "System.Command=MessageDirect\n@System\n";
+    const std::string clickWait = "Wait.InputBreak=1\n@Wait\n";
+    const std::string save = "SaveCtrl.Command=AutoSave\nSaveCtrl.FileName=b.sav\n@SaveCtrl\n";
+    const std::string start = direct + message("first message<KEY>") + message("second<KEY>") +
+                              message("third<KEY>") + save + clickWait + kDone;
+    std::string project = s.writeScript(book(start));
+
+    std::string story = s.dir.file("story.png"), open = s.dir.file("open.png"),
+                closed = s.dir.file("closed.png"), older = s.dir.file("older.png");
+    StoryRun r =
+        s.run(project, "1000 click 1 1\n1200 click 1 1\n1500 shot " + story +
+                           "\n1510 wheel up\n1520 shot " + open + "\n1530 key up\n1540 shot " +
+                           older + "\n1550 key escape\n1560 shot " + closed +
+                           "\n1600 click 1 1\n2000 click 1 1\n");
+    ASSERT_EQ(r.status, kExitEnded);
+    EXPECT_THAT(r.player, ElementsAre(::testing::EndsWith("backlog open"),
+                                      ::testing::EndsWith("backlog close")));
+    // The story held still while it was open: the second click ended the message's wait.
+    EXPECT_GE(r.timeOf("@SaveCtrl"), 1600);
+    Surface shown = load(story), backlog = load(open);
+    auto same = [](const Surface& a, const Surface& b) {
+        if (a.width() != b.width() || a.height() != b.height()) return false;
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x)
+                if (a.getPixel(x, y) != b.getPixel(x, y)) return false;
+        return true;
+    };
+    EXPECT_FALSE(same(shown, backlog));
+    EXPECT_TRUE(same(shown, load(closed)));
+    // The messages before the one shown now, the older above; scrolled up, the newer is gone.
+    EXPECT_EQ(textBands(backlog), 2);
+    EXPECT_EQ(textBands(load(older)), 1);
+
+    // A later run loads the save at its start, before any message: the history comes back with
+    // it.
+    project = s.writeScript(
+        storyScript("<Book=\"スタートブック\">\n<Page=\"スタートページ\">\n" + start +
+                        "<Page End>\n<Page=\"load\">\n"
+                        "SaveCtrl.Command=AutoLoad\nSaveCtrl.FileName=b.sav\n@SaveCtrl\n"
+                        "<Page End>\n<Book End>\n",
+                    "FileType=QZ7\nStartPage=load\n"));
+    r = s.run(project, "1000 wheel up\n1010 shot " + open + "\n1020 wheel down\n1100 click 1 1\n");
+    ASSERT_EQ(r.status, kExitEnded);
+    EXPECT_THAT(r.commands, ::testing::Not(::testing::Contains(::testing::HasSubstr("@Message"))));
+    EXPECT_THAT(r.player, ElementsAre(::testing::EndsWith("backlog open"),
+                                      ::testing::EndsWith("backlog close")));
+    EXPECT_EQ(textBands(load(open)), 3);
+}
+
 }  // namespace
 }  // namespace zarvo::test

@@ -1,0 +1,52 @@
+// The backlog: the last messages of the story, shown over it with the story's own message font
+// and colours, newest at the bottom. Wheel up or Page Up opens it; the wheel, the arrows and
+// Page Up/Down scroll; wheel down past the newest, a right click, Escape or Enter close it.
+#pragma once
+#include <functional>
+#include <string>
+
+#include "base/string_list.hpp"
+#include "graphics/text_layout.hpp"
+#include "player/overlay.hpp"
+
+namespace zarvo {
+
+namespace platform {
+class FontEngine;
+}
+
+class Backlog final : public Overlay {
+  public:
+    static constexpr size_t kLimit = 500;
+
+    // `history` holds the raw messages (code page 932, tags kept), oldest first; it lives in the
+    // save files so that it comes back with a saved game.
+    Backlog(StringList& history, platform::FontEngine& fonts) : history_(history), fonts_(fonts) {}
+
+    // Keeps a completed message in `history`; the oldest go past kLimit.
+    static void record(StringList& history, const std::string& sjisText);
+    // Opens at the newest message with the font the story's messages use now. Nothing to show:
+    // stays closed.
+    void open(const FontStatus& font);
+    void close();
+
+    bool isOpen() const override { return open_; }
+    void draw(Surface& frame) override;
+    void onKeyDown(int key) override;
+    void onMouseDown(platform::MouseButton button, int x, int y) override;
+    void onWheel(int steps) override;
+    void onPadButton(platform::PadButton button, bool down) override;
+
+    std::function<void(bool open)> onOpenChange;
+
+  private:
+    void scroll(int entries);
+
+    StringList& history_;
+    platform::FontEngine& fonts_;
+    FontStatus font_;
+    bool open_ = false;
+    int scrolled_ = 0;  // messages hidden below the bottom: 0 shows the newest
+};
+
+}  // namespace zarvo
