@@ -168,6 +168,17 @@ TEST(ReadingStory, SkipToggleStopsAtTheFirstUnreadMessageOfASecondRun) {
     EXPECT_EQ(r.status, kExitEnded);
     r = s.run(project, "300 key s\n301 key space\n");
     EXPECT_THAT(r.player, ElementsAre("300 player skip on", "301 player skip off"));
+    // With every message skippable, the toggle still stops at an input box: the messages after
+    // it wait for the reader.
+    s.settings.path = s.dir.file("settings.ini");
+    writeFile(s.settings.path, "skip-read-only=off\n");
+    project = s.writeScript(book(message("前<KEY>") + "StringInput.StringVar=$s$\n@StringInput\n" +
+                                 message("後<KEY>") + message("次<KEY>") + kDone));
+    r = s.run(project, "300 key s\n");
+    EXPECT_EQ(r.status, kExitTimeout);
+    EXPECT_EQ(r.commands.back(), "スタートブック/スタートページ#2 @MessageDraw");
+    ASSERT_EQ(r.player.size(), 2u);
+    EXPECT_THAT(r.player[1], ::testing::EndsWith(" player skip off"));
 }
 
 TEST(ReadingStory, AutoModeEndsKeyWaitsAfterTheDelayForWhatWasShown) {
