@@ -77,6 +77,7 @@ void HeadlessHost::deliver(const HeadlessEvent& ev) {
 }
 
 void HeadlessHost::deliverDue() {
+    if (progress) progress->store(elapsed(), std::memory_order_relaxed);
     // Input first, then the timer: an event at the same moment as a tick is seen by that tick.
     while (nextEvent_ < events_.size() && events_[nextEvent_].at <= elapsed() && !terminating_)
         deliver(events_[nextEvent_++]);

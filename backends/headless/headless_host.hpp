@@ -2,6 +2,7 @@
 // the player waits: between timer ticks the clock jumps to the next tick or event; processing
 // messages advances it by 1 ms and a sleep by its length, delivering whatever falls due.
 #pragma once
+#include <atomic>
 #include <functional>
 #include <string>
 #include <vector>
@@ -23,6 +24,9 @@ class HeadlessHost final : public Host {
     void setClient(HostClient* client) { client_ = client; }
     // Called for "shot FILE" events.
     std::function<void(const std::string& path)> onShot;
+    // When set, follows elapsed() as the host delivers, so that a watchdog on another thread
+    // can tell a run whose virtual clock stands still (a hang) from a slow one.
+    std::atomic<uint32_t>* progress = nullptr;
 
     enum class RunEnd { Terminated, MaxTime, Idle };
     // Runs until the application terminates, `maxTime` virtual ms have passed (0 = no limit),

@@ -74,6 +74,7 @@ int runHeadless(const HeadlessOptions& options) {
                 std::cerr << "zarvoplay: cannot write the screenshot " << path << "\n";
         };
         host.onShot = shot;
+        host.progress = options.progress;
         trace.follow(main);
         main.onWarning = [](const std::string& text) {
             std::cerr << "zarvoplay: " << text << "\n";

@@ -1,6 +1,7 @@
 // A whole story run on the headless host: the engine of `zarvoplay --headless`, also called
 // directly by the story tests.
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <fstream>
 #include <optional>
@@ -35,6 +36,8 @@ struct HeadlessOptions {
     bool quiet = false;       // keep dialogs off stderr (tests)
     ReaderSettings settings;  // the reader's settings file, read messages, --text-speed
     bool english = false;     // the player's own texts in English
+    // Follows the virtual clock while the run goes on, for a hang watchdog (tests).
+    std::atomic<uint32_t>* progress = nullptr;
 };
 
 // Exit status of a run: the story ended (end of a page, quit event).

@@ -1,11 +1,49 @@
 #include "monkey.hpp"
 
+#include <algorithm>
+#include <cstdlib>
+#include <map>
 #include <random>
-#include <vector>
+#include <sstream>
 
 namespace zarvo::test {
 
-std::string monkeyEvents(uint32_t seed, int count, int width, int height) {
+std::vector<ClickTarget> clickTargets(const std::string& script) {
+    std::vector<ClickTarget> targets;
+    std::map<std::string, std::string> pending;  // the parameters since the last command
+    std::istringstream lines(script);
+    std::string line;
+    auto number = [&](const std::string& key, int otherwise) {
+        auto it = pending.find(key);
+        return it == pending.end() ? otherwise : std::atoi(it->second.c_str());
+    };
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.rfind("@DynamicLayer", 0) == 0) {
+            const auto mode = pending.find("DynamicLayer.Clickable.Mode");
+            if (mode != pending.end() && (mode->second == "All" || mode->second == "Opaque"))
+                targets.push_back({number("DynamicLayer.Area.Left", 0),
+                                   number("DynamicLayer.Area.Top", 0),
+                                   number("DynamicLayer.Area.Width", 32),
+                                   number("DynamicLayer.Area.Height", 32)});
+        } else if (line.rfind("@Select", 0) == 0) {
+            int choices = 0;
+            for (const auto& [key, value] : pending) choices += key.rfind("Select.Text", 0) == 0;
+            // A row of the player's message font each, roughly.
+            targets.push_back({number("Select.Area.Left", 0), number("Select.Area.Top", 0),
+                               number("Select.Area.Width", 320), 32 * choices});
+        }
+        if (!line.empty() && line[0] == '@') {
+            pending.clear();
+        } else if (auto equals = line.find('='); equals != std::string::npos) {
+            pending[line.substr(0, equals)] = line.substr(equals + 1);
+        }
+    }
+    return targets;
+}
+
+std::string monkeyEvents(uint32_t seed, int count, int width, int height,
+                         const std::vector<ClickTarget>& targets) {
     static const std::vector<std::string> keys = {
         "space",    "enter", "escape", "tab",  "backspace", "ctrl",  "alt",  "pageup",
         "pagedown", "home",  "end",    "left", "up",        "right", "down", "a",
@@ -28,6 +66,19 @@ std::string monkeyEvents(uint32_t seed, int count, int width, int height) {
         // Bursts of quick input between long pauses, so timed waits both expire and get cut.
         ms += pick(4) == 0 ? 1 + pick(20) : 50 + pick(3000);
         std::string line = std::to_string(ms) + " ";
+        if (!targets.empty() && pick(7) == 0) {
+            const ClickTarget& t = targets[static_cast<size_t>(pick(int(targets.size())))];
+            const std::string at = " " + std::to_string(t.left + pick(std::max(t.width, 1))) + " " +
+                                   std::to_string(t.top + pick(std::max(t.height, 1)));
+            // Half the time the pointer comes first, as a reader's does.
+            if (pick(2)) {
+                out += line + "move" + at + "\n";
+                ms += 1 + pick(300);
+                line = std::to_string(ms) + " ";
+            }
+            out += line + "click" + at + "\n";
+            continue;
+        }
         int kind = pick(100);
         if (kind < 40) {
             line += "click" + xy();

@@ -1,18 +1,23 @@
 // The monkey plays the demo and a generated story (messages with tags, an input box, branches,
-// nested calls, saves and loads, music and sounds, a loop back to the start) with seeded random
-// input for a bounded time: ZARVO_MONKEY_SECONDS of real time (45 by default; scripts/soak
-// sets hours), seeds from ZARVO_MONKEY_SEED (1) up. Every run must end as the story ends or
-// waits (exit 0 or 3): a crash or a sanitizer report stops the test right after the line naming
-// its seed and events file, and any other status names them in the failure.
+// nested calls, a clickable button, saves and loads, music and sounds, a loop back to the start)
+// with seeded random input for a bounded time: ZARVO_MONKEY_SECONDS of real time (45 by
+// default; scripts/soak sets hours), seeds from ZARVO_MONKEY_SEED (1) up. Every run must end as
+// the story ends or waits (exit 0 or 3): a crash, a sanitizer report or a hang (the virtual
+// clock standing still for 10 s of real time) stops the test right after the line naming its
+// seed and events file, and any other status names them in the failure.
 #include "monkey.hpp"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <mutex>
+#include <thread>
 
 #include "support/story.hpp"
 #include "support/test_media.hpp"
@@ -32,7 +37,9 @@ std::string loopingStory(StoryBuilder& s) {
         "GraphicDraw.FileName=back.png\n@GraphicDraw\n"
         "Music.FileName=tune.wav\nMusic.Loop=0\n@Music\n"
         "DynamicLayer.Type=Image\nDynamicLayer.Image.FileName=button.png\n"
-        "DynamicLayer.Area.Left=500\nDynamicLayer.Area.Top=400\n@DynamicLayer\n"
+        "DynamicLayer.Area.Left=500\nDynamicLayer.Area.Top=400\nDynamicLayer.Clickable.Mode=All\n"
+        "DynamicLayer.Clickable.BookName=スタートブック\nDynamicLayer.Clickable.PageName=押した\n"
+        "@DynamicLayer\n"
         "MessageDraw.Text=<B>始まり</B><*20>大きく<clRed>赤<FAST>速く<W200>待って<KEY>#次の行"
         "\n@MessageDraw\n"
         "ValueCtrl.ValueVar=%n%\nValueCtrl.LeftValue=%n%\nValueCtrl.RightValue=1\n"
@@ -49,10 +56,79 @@ std::string loopingStory(StoryBuilder& s) {
         "Call.BookName=スタートブック\nCall.PageName=内\n@Call\n"
         "MessageDraw.Text=$名$さん<PAGE>\n@MessageDraw\n@Return\n";
     std::string inner = "Wait.InputBreak=1\n@Wait\n@MusicStop\n@Return\n";
-    return s.writeScript(storyScript("<Book=\"スタートブック\">\n<Page=\"スタートページ\">\n" +
-                                     start + "<Page End>\n" + "<Page=\"外\">\n" + outer +
-                                     "<Page End>\n<Page=\"内\">\n" + inner +
-                                     "<Page End>\n<Book End>\n"));
+    std::string pressed =
+        "MessageDraw.Text=押した<KEY>\n@MessageDraw\n"
+        "Move.BookName=スタートブック\nMove.PageName=スタートページ\n@Move\n";
+    return s.writeScript(storyScript(
+        "<Book=\"スタートブック\">\n<Page=\"スタートページ\">\n" + start + "<Page End>\n" +
+        "<Page=\"外\">\n" + outer + "<Page End>\n<Page=\"内\">\n" + inner +
+        "<Page End>\n<Page=\"押した\">\n" + pressed + "<Page End>\n<Book End>\n"));
+}
+
+// Ends the whole test when the virtual clock of the run being played stands still for `limit`
+// of real time: a hung player never returns, so nothing else would ever report it.
+class HangWatchdog {
+  public:
+    explicit HangWatchdog(std::chrono::milliseconds limit)
+        : limit_(limit), thread_([this] { watch(); }) {}
+    ~HangWatchdog() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stopping_ = true;
+        }
+        wake_.notify_all();
+        thread_.join();
+    }
+    // A new run begins; `what` names it (seed, story, events file) in the report.
+    void begin(const std::string& what) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        what_ = what;
+        ++run_;
+    }
+    std::atomic<uint32_t> progress{0};  // the run's virtual clock, kept by the headless host
+
+  private:
+    void watch() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        uint64_t run = run_;
+        uint32_t seen = progress.load();
+        auto since = std::chrono::steady_clock::now();
+        while (!wake_.wait_for(lock, std::chrono::milliseconds(50), [this] { return stopping_; })) {
+            const uint32_t now = progress.load();
+            if (run != run_ || now != seen) {
+                run = run_;
+                seen = now;
+                since = std::chrono::steady_clock::now();
+            } else if (std::chrono::steady_clock::now() - since >= limit_) {
+                std::fprintf(stderr,
+                             "monkey: hang: the virtual clock stood still at %u ms for %lld ms of "
+                             "real time with %s\n",
+                             seen, static_cast<long long>(limit_.count()), what_.c_str());
+                std::fflush(stderr);
+                std::_Exit(1);
+            }
+        }
+    }
+
+    const std::chrono::milliseconds limit_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool stopping_ = false;
+    uint64_t run_ = 0;
+    std::string what_;
+    std::thread thread_;  // last: it starts watching once everything else is made
+};
+
+TEST(MonkeyDeathTest, TheWatchdogEndsARunWhoseClockStandsStill) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            HangWatchdog watchdog(std::chrono::milliseconds(200));
+            watchdog.begin("seed 7 on the demo");
+            watchdog.progress = 5;
+            std::this_thread::sleep_for(std::chrono::seconds(5));
+        },
+        testing::ExitedWithCode(1), "stood still at 5 ms .* with seed 7 on the demo");
 }
 
 uint32_t fromEnvironment(const char* name, uint32_t otherwise) {
@@ -73,6 +149,8 @@ TEST(Monkey, RandomInputNeverCrashesOrStopsTheDemoOrAGeneratedStory) {
     uint64_t runs = 0, events = 0;
     // Random input must still get through the stories, or the run proves little.
     bool demoEffects = false, saved = false, looped = false;
+    uint64_t presses = 0;  // of the generated story's button
+    HangWatchdog watchdog(std::chrono::seconds(10));
     uint32_t seed = first;
     for (; seed < first + 2 || elapsed() < seconds; ++seed) {
         for (bool demo : {true, false}) {
@@ -87,15 +165,19 @@ TEST(Monkey, RandomInputNeverCrashesOrStopsTheDemoOrAGeneratedStory) {
                 options.programDir = s.programDir;
             }
             std::filesystem::create_directories(s.dir.file("story"));
-            const std::string text = monkeyEvents(seed, kEvents, 640, 480);
+            const std::string text =
+                monkeyEvents(seed, kEvents, 640, 480, clickTargets(readFile(options.projectPath)));
             // Kept outside the story's folder until the run is through, to replay a finding.
             const std::string kept =
                 (std::filesystem::temp_directory_path() /
                  ("zarvo-monkey-" + std::to_string(seed) + (demo ? "-demo" : "-story") + ".events"))
                     .string();
             writeFile(kept, text);
-            std::fprintf(stderr, "monkey: seed %u on the %s, events in %s\n", seed,
-                         demo ? "demo" : "generated story", kept.c_str());
+            const std::string what = "seed " + std::to_string(seed) + " on the " +
+                                     (demo ? "demo" : "generated story") + ", events in " + kept;
+            std::fprintf(stderr, "monkey: %s\n", what.c_str());
+            watchdog.begin(what);
+            options.progress = &watchdog.progress;
             std::string error;
             ASSERT_TRUE(platform::parseEvents(text, options.events, error)) << error;
             // A minute of virtual time past the last event for the story to end or wait.
@@ -111,9 +193,12 @@ TEST(Monkey, RandomInputNeverCrashesOrStopsTheDemoOrAGeneratedStory) {
             } else {
                 saved = saved || trace.find("@SaveCtrl") != std::string::npos;
                 looped = looped || trace.find("@Move") != std::string::npos;
+                for (size_t at = trace.find("スタートブック/押した#0"); at != std::string::npos;
+                     at = trace.find("スタートブック/押した#0", at + 1))
+                    ++presses;
             }
             ASSERT_TRUE(status == kExitEnded || status == kExitTimeout)
-                << "exit " << status << " with seed " << seed << ", events in " << kept;
+                << "exit " << status << " with " << what;
             std::filesystem::remove(kept);
             ++runs;
             events += kEvents;
@@ -122,6 +207,8 @@ TEST(Monkey, RandomInputNeverCrashesOrStopsTheDemoOrAGeneratedStory) {
     EXPECT_TRUE(demoEffects);
     EXPECT_TRUE(saved);
     EXPECT_TRUE(looped);
+    // Aimed clicks press it a few times a run; clicks anywhere, once in twenty runs.
+    EXPECT_GE(presses, runs / 2) << "the monkey's clicks miss the clickable layers";
     std::cout << "monkey: seeds " << first << " to " << seed - 1 << ", " << runs << " runs, "
               << events << " events in " << elapsed() << " s\n";
 }
