@@ -205,8 +205,8 @@ void BM_DayOfPlay(benchmark::State& state) {
         state.counters["commands"] = static_cast<double>(commands);
         state.counters["virtual h"] = host.elapsed() / double(kHour);
         if (!dialogs.shown().empty()) {
-            const std::string box = "the story showed a box: " +
-                                    zarvo::sjisToUtf8(dialogs.shown().front().text);
+            const std::string box =
+                "the story showed a box: " + zarvo::sjisToUtf8(dialogs.shown().front().text);
             state.SkipWithError(box.c_str());
         }
         if (host.elapsed() < 25 * kHour) state.SkipWithError("the story stopped before a day");

@@ -7,8 +7,10 @@
 // seed and events file, and any other status names them in the failure.
 #include "monkey.hpp"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -17,6 +19,8 @@
 #include <filesystem>
 #include <iostream>
 #include <mutex>
+#include <set>
+#include <sstream>
 #include <thread>
 
 #include "support/story.hpp"
@@ -25,44 +29,81 @@
 namespace zarvo::test {
 namespace {
 
+// Every command kind at least once a loop, calls three deep, a choice that times out or jumps,
+// save files written, read and appended to, and an unknown command's box.
 std::string loopingStory(StoryBuilder& s) {
     s.writePicture("back.png", 640, 480, 0x204060);
+    s.writePicture("front.png", 200, 120, 0x40C080);
     s.writePicture("button.png", 80, 40, 0xFF0000);
     writeFile(s.dir.file("tune.wav"), wavOfMs(800));
     writeFile(s.dir.file("ping.wav"), wavOfMs(100));
+    auto page = [](const std::string& name, const std::string& body) {
+        return "<Page=\"" + name + "\">\n" + body + "<Page End>\n";
+    };
+    auto to = [](const std::string& command, const std::string& pageName) {
+        return command + ".BookName=スタートブック\n" + command + ".PageName=" + pageName + "\n@" +
+               command + "\n";
+    };
     auto saveCtrl = [](const std::string& command, const std::string& extra) {
         return "SaveCtrl.Command=" + command + "\n" + extra + "@SaveCtrl\n";
     };
-    std::string start =
+    auto system = [](const std::string& command) {
+        return "System.Command=" + command + "\nSystem.Volume=60\n@System\n";
+    };
+    const std::string start =
         "GraphicDraw.FileName=back.png\n@GraphicDraw\n"
         "Music.FileName=tune.wav\nMusic.Loop=0\n@Music\n"
         "DynamicLayer.Type=Image\nDynamicLayer.Image.FileName=button.png\n"
         "DynamicLayer.Area.Left=500\nDynamicLayer.Area.Top=400\nDynamicLayer.Clickable.Mode=All\n"
         "DynamicLayer.Clickable.BookName=スタートブック\nDynamicLayer.Clickable.PageName=押した\n"
-        "@DynamicLayer\n"
+        "DynamicLayer.AttrID=5\n@DynamicLayer\n"
         "MessageDraw.Text=<B>始まり</B><*20>大きく<clRed>赤<FAST>速く<W200>待って<KEY>#次の行"
         "\n@MessageDraw\n"
         "ValueCtrl.ValueVar=%n%\nValueCtrl.LeftValue=%n%\nValueCtrl.RightValue=1\n"
         "ValueCtrl.Calc=Add\n@ValueCtrl\n"
         "StringInput.StringVar=$名$\nStringInput.Caption=名前\nStringInput.Text=入力\n"
-        "@StringInput\n"
-        "Call.BookName=スタートブック\nCall.PageName=外\n@Call\n"
-        "if.Variable1=%n%\nif.Variable2=3\n@if\n" +
+        "@StringInput\n" +
+        to("Call", "外") + "if.Variable1=%n%\nif.Variable2=3\n@if\n" +
         saveCtrl("AutoLoad", "SaveCtrl.FileName=m.sav\n") + "@else\n" +
         saveCtrl("AutoSave", "SaveCtrl.FileName=m.sav\n") + "@endif\n" +
-        "Sound.FileName=ping.wav\n@Sound\n@Effect\nWait.InputBreak=1\n@Wait\n"
-        "Move.BookName=スタートブック\nMove.PageName=スタートページ\n@Move\n";
-    std::string outer =
-        "Call.BookName=スタートブック\nCall.PageName=内\n@Call\n"
-        "MessageDraw.Text=$名$さん<PAGE>\n@MessageDraw\n@Return\n";
-    std::string inner = "Wait.InputBreak=1\n@Wait\n@MusicStop\n@Return\n";
-    std::string pressed =
-        "MessageDraw.Text=押した<KEY>\n@MessageDraw\n"
-        "Move.BookName=スタートブック\nMove.PageName=スタートページ\n@Move\n";
-    return s.writeScript(storyScript(
-        "<Book=\"スタートブック\">\n<Page=\"スタートページ\">\n" + start + "<Page End>\n" +
-        "<Page=\"外\">\n" + outer + "<Page End>\n<Page=\"内\">\n" + inner +
-        "<Page End>\n<Page=\"押した\">\n" + pressed + "<Page End>\n<Book End>\n"));
+        "Sound.FileName=ping.wav\n@Sound\n@Effect\nWait.InputBreak=1\n@Wait\n" +
+        to("Move", "スタートページ");
+    const std::string outer =
+        to("Call", "内") + "MessageDraw.Text=$名$さん<PAGE>\n@MessageDraw\n@Return\n";
+    const std::string inner =
+        "Wait.InputBreak=1\n@Wait\n@MusicStop\n" + to("Call", "色々") + "@Return\n";
+    const std::string various =
+        "@rem\nStringCtrl.StringVar=$s$\nStringCtrl.Text=回%n%\n@StringCtrl\n"
+        "GraphicDraw.FileName=front.png\nGraphicDraw.Layer=前\nGraphicDraw.Layer.Move=1\n"
+        "GraphicDraw.Area.Left=100\nGraphicDraw.Area.Top=60\nGraphicDraw.EffectType=Wave\n"
+        "@GraphicDraw\n"
+        "Layer.Name=前\nLayer.Visible.Change=1\nLayer.Visible.Show=0\n@LayerCtrl\n"
+        "@GraphicCtrl\n@WindowShow\n" +
+        saveCtrl("Create", "SaveCtrl.FileName=v.sav\n") +
+        saveCtrl("SaveValue", "SaveCtrl.Key=k\nSaveCtrl.Value=%n%\n") + saveCtrl("Close", "") +
+        saveCtrl("Open", "SaveCtrl.FileName=v.sav\n") +
+        saveCtrl("LoadValue", "SaveCtrl.Key=k\nSaveCtrl.Variable=%k%\n") + saveCtrl("Close", "") +
+        saveCtrl("Append", "SaveCtrl.FileName=v.sav\n") +
+        saveCtrl("SaveValue", "SaveCtrl.Key=j\nSaveCtrl.Value=$s$\n") + saveCtrl("Close", "") +
+        "if.Compare=Unequal\nif.Variable1=%k%\nif.Variable2=0\n@if\n" + system("MessageDirect") +
+        "@else\n" + system("MessageSkip") + "@endif\n" + system("MusicVolume") +
+        system("SoundDisable") + system("SoundEnable") + system("MessageEffect") +
+        "Select.Area.Left=100\nSelect.Area.Top=100\nSelect.Area.Width=200\n"
+        "Select.Text1=右\nSelect.Page1=右\nSelect.Text2=左\nSelect.Page2=左\n"
+        "Select.Timeout=1\nSelect.Time=3000\n@Select\n@Return\n";
+    const std::string right =
+        "DynamicLayerClear.AttrID=5\n@DynamicLayerClear\n"
+        "GraphicDraw.FileName=back.png\nGraphicDraw.EffectType=Mosaic\n@GraphicDraw\n"
+        "Wait.TimeBreak=1\nWait.Time=500\n@Wait\n@Return\n";
+    const std::string left = "@Unknown\n" + system("Unknown") + "@Return\n";
+    const std::string pressed =
+        "MessageDraw.Text=押した<KEY>\n@MessageDraw\n" + to("Move", "スタートページ");
+    return s.writeScript(
+        storyScript("<Head=\"LayerList\">\nLayerCount=2\nLayer.1.LayerName=前\n<Head End>\n"
+                    "<Book=\"スタートブック\">\n" +
+                    page("スタートページ", start) + page("外", outer) + page("内", inner) +
+                    page("色々", various) + page("右", right) + page("左", left) +
+                    page("押した", pressed) + "<Book End>\n"));
 }
 
 // Ends the whole test when the virtual clock of the run being played stands still for `limit`
@@ -149,7 +190,8 @@ TEST(Monkey, RandomInputNeverCrashesOrStopsTheDemoOrAGeneratedStory) {
     uint64_t runs = 0, events = 0;
     // Random input must still get through the stories, or the run proves little.
     bool demoEffects = false, saved = false, looped = false;
-    uint64_t presses = 0;  // of the generated story's button
+    uint64_t presses = 0;          // of the generated story's button
+    std::set<std::string> played;  // command keywords the generated story ran
     HangWatchdog watchdog(std::chrono::seconds(10));
     uint32_t seed = first;
     for (; seed < first + 2 || elapsed() < seconds; ++seed) {
@@ -193,6 +235,10 @@ TEST(Monkey, RandomInputNeverCrashesOrStopsTheDemoOrAGeneratedStory) {
             } else {
                 saved = saved || trace.find("@SaveCtrl") != std::string::npos;
                 looped = looped || trace.find("@Move") != std::string::npos;
+                std::istringstream lines(trace);
+                for (std::string line; std::getline(lines, line);)
+                    if (size_t at = line.find(" @"); at != std::string::npos)
+                        played.insert(line.substr(at + 1));
                 for (size_t at = trace.find("スタートブック/押した#0"); at != std::string::npos;
                      at = trace.find("スタートブック/押した#0", at + 1))
                     ++presses;
@@ -207,6 +253,19 @@ TEST(Monkey, RandomInputNeverCrashesOrStopsTheDemoOrAGeneratedStory) {
     EXPECT_TRUE(demoEffects);
     EXPECT_TRUE(saved);
     EXPECT_TRUE(looped);
+    const std::set<std::string> everyKind = {"@rem",        "@if",           "@else",
+                                             "@endif",      "@MessageDraw",  "@GraphicDraw",
+                                             "@Effect",     "@Music",        "@Sound",
+                                             "@MusicStop",  "@ValueCtrl",    "@StringCtrl",
+                                             "@LayerCtrl",  "@GraphicCtrl",  "@Wait",
+                                             "@Select",     "@Move",         "@Call",
+                                             "@Return",     "@DynamicLayer", "@DynamicLayerClear",
+                                             "@WindowShow", "@StringInput",  "@SaveCtrl",
+                                             "@System",     "@Unknown"};
+    std::vector<std::string> missing;
+    std::set_difference(everyKind.begin(), everyKind.end(), played.begin(), played.end(),
+                        std::back_inserter(missing));
+    EXPECT_THAT(missing, testing::IsEmpty()) << "commands the generated story never ran";
     // Aimed clicks press it a few times a run; clicks anywhere, once in twenty runs.
     EXPECT_GE(presses, runs / 2) << "the monkey's clicks miss the clickable layers";
     std::cout << "monkey: seeds " << first << " to " << seed - 1 << ", " << runs << " runs, "
