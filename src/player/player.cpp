@@ -145,7 +145,8 @@ Player::Player(const Services& services, const std::string& programDir)
 
 Player::~Player() {
     if (endingDialogs_) endingDialogs_->shuttingDown = true;
-    if (!readPath_.empty()) read_.save(services_.files, readPath_);
+    if (!readPath_.empty() && !read_.save(services_.files, readPath_) && onWarning)
+        onWarning("cannot write the read messages " + readPath_);
     leaveFullScreen();
     saveWindowState();
     writePlayerSettings();  // the window may close while the menu is still open

@@ -179,6 +179,12 @@ TEST(ReadingStory, SkipToggleStopsAtTheFirstUnreadMessageOfASecondRun) {
     EXPECT_EQ(r.commands.back(), "スタートブック/スタートページ#2 @MessageDraw");
     ASSERT_EQ(r.player.size(), 2u);
     EXPECT_THAT(r.player[1], ::testing::EndsWith(" player skip off"));
+    // Read messages that cannot be kept are said, not lost in silence.
+    s.settings.readFolder = s.dir.file("settings.ini/zarvoplay");
+    ::testing::internal::CaptureStderr();
+    s.run(project, "300 click 1 1\n");
+    EXPECT_THAT(::testing::internal::GetCapturedStderr(),
+                ::testing::HasSubstr("cannot write the read messages"));
 }
 
 TEST(ReadingStory, AutoModeEndsKeyWaitsAfterTheDelayForWhatWasShown) {
