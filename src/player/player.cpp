@@ -226,7 +226,10 @@ void Player::saveWindowState() {
         story_->windowWidth = width;
         story_->windowHeight = height;
     }
-    save_->saveSystemSettings(save_->settingsPath());
+    // The window is closing: no box, but values kept there must not vanish unsaid.
+    const std::string path = save_->settingsPath();
+    if (!save_->saveSystemSettings(path) && onWarning)
+        onWarning("cannot write the story's settings " + path);
 }
 
 void Player::enterFullScreen() {

@@ -536,9 +536,10 @@ bool SaveFiles::saveSystemSettings(const std::string& path) {
     // it, values, volumes and the window position would be lost at every shutdown. Nobody is
     // asked, the program is closing; a folder the user refused at the start is not made.
     std::string dir = folderOf(path);
-    if (!dir.empty() && !services_.files.directoryExists(dir) &&
-        (services_.story.dataDirDeclined() || !services_.files.makeDirectory(dir)))
-        return false;
+    if (!dir.empty() && !services_.files.directoryExists(dir)) {
+        if (services_.story.dataDirDeclined()) return true;
+        if (!services_.files.makeDirectory(dir)) return false;
+    }
     const MusicControl& music = services_.music;
     const Story& story = services_.story;
     writeListBool(settings_, "System.UseMusic", music.musicEnabled());

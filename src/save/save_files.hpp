@@ -91,7 +91,8 @@ class SaveFiles {
 
     // A missing file changes nothing. True when the file was read.
     bool loadSystemSettings(const std::string& path);
-    // Makes the data folder (one level) when it is missing. True when the file was written.
+    // Makes the data folder (one level) when it is missing. False when the file could not be
+    // written; a folder the reader refused is no failure (nothing is written there).
     bool saveSystemSettings(const std::string& path);
 
     OpenMode openMode() const { return openMode_; }

@@ -98,9 +98,12 @@ TEST(SaveFaults, EveryFailingOperationKeepsTheOldFileOrWritesTheNewOneWhole) {
                                            s.dir.file("story/c_save00.svi")};
 
     std::vector<platform::ShownBox> boxes;
+    std::vector<std::string> warnings;
     int32_t after = 0;
     auto play = [&] {
+        warnings.clear();
         TestPlayer p(project, s.programDir, {}, &files);
+        p.main().onWarning = [&](const std::string& text) { warnings.push_back(text); };
         EXPECT_EQ(p.run(), platform::HeadlessHost::RunEnd::Terminated);
         after = p.vars().getValueVar("after");
         boxes = p.dialogs.shown();
@@ -130,7 +133,12 @@ TEST(SaveFaults, EveryFailingOperationKeepsTheOldFileOrWritesTheNewOneWhole) {
             const std::string& now = files.bytes(kept[i]);
             EXPECT_TRUE(now == before[i] || contentOf(files, kept[i]) == written[i]) << kept[i];
         }
-        // A save that failed says so in the save box; the settings go quietly at shutdown.
+        // Settings left as they were are said at shutdown, where no box can be shown.
+        if (files.bytes(kept[2]) == before[2]) {
+            EXPECT_THAT(warnings,
+                        testing::Contains(testing::HasSubstr("cannot write the story's settings")));
+        }
+        // A save that failed says so in the save box.
         bool saveFailed = files.bytes(kept[0]) == before[0] || files.bytes(kept[1]) == before[1];
         if (saveFailed) {
             ASSERT_EQ(boxes.size(), 1u);
