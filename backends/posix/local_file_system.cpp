@@ -106,6 +106,7 @@ class LocalWritableFile final : public WritableFile {
             bool moved = ok && ::rename(temp_.c_str(), target_.c_str()) == 0;
             if (!moved) ::unlink(temp_.c_str());
             temp_.clear();
+            replaced_ = moved;
             ok = moved && flushFolder(folderOf(target_));
         }
         return ok;
@@ -117,12 +118,14 @@ class LocalWritableFile final : public WritableFile {
         if (!temp_.empty()) ::unlink(temp_.c_str());
         temp_.clear();
     }
+    bool replacedTarget() const override { return replaced_; }
 
   private:
     int fd_;
     std::string target_;
     std::string temp_;
     int mode_;
+    bool replaced_ = false;
 };
 
 }  // namespace

@@ -128,6 +128,7 @@ void initWriter(PackageWriter& writer) {
     writer.scrambleTable.fill(0);
     writer.path.clear();
     writer.failed = false;
+    writer.replaced = false;
     writer.pending.clear();
     writer.pendingAt = 0;
     writer.appendEnd = 0;
@@ -310,6 +311,7 @@ bool finishPackage(PackageWriter& writer) {
         return false;
     }
     bool ok = writer.file->finish();
+    writer.replaced = writer.file->replacedTarget();
     writer.file.reset();
     writer.appending = false;
     return ok;

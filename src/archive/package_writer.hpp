@@ -46,6 +46,7 @@ struct PackageWriter {
     bool appending = false;
     int64_t appendEnd = 0;  // position of the old end marker
     bool failed = false;    // a write failed: the package cannot be finished
+    bool replaced = false;  // finishPackage moved it over its target, even if it then failed
     // Bytes not yet handed to the file, to be written at pendingAt; the file is written in
     // order, so pendingAt + pending.size() is where the next byte goes.
     std::vector<uint8_t> pending;

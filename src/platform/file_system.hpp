@@ -41,6 +41,9 @@ class WritableFile {
     virtual bool finish() = 0;
     // Created: removes the new file. Updated: closes it as it stands.
     virtual void abandon() = 0;
+    // Created: true once the new file has taken its target's place, even when flushing the
+    // folder afterwards failed (the new file is there, but may not outlast a power cut).
+    virtual bool replacedTarget() const = 0;
 };
 
 class FileSystem {

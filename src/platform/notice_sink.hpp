@@ -34,6 +34,7 @@ enum class Notice {
     DynamicLayerCreateFailed,
     // Save files. Details: the path; for SaveDamaged also the entry, possibly empty.
     SaveWriteFailed,
+    SaveNotFlushed,
     SaveDamaged,
     SaveAppendUnreadable,
     AskCreateSaveFolder,

@@ -45,6 +45,7 @@ BoxKind Notices::kindOf(Notice notice) {
         case Notice::UnknownBlock:
         case Notice::TooManyCommands:
         case Notice::SaveWriteFailed:
+        case Notice::SaveNotFlushed:
         case Notice::SaveDamaged:
         case Notice::SaveAppendUnreadable:
         case Notice::LibraryOpenFailed:
@@ -125,6 +126,9 @@ std::string Notices::textOf(Notice notice, std::initializer_list<std::string_vie
             break;
         case Notice::SaveWriteFailed:
             text.append(texts::kSaveWriteFailed).append(detail(0));
+            break;
+        case Notice::SaveNotFlushed:
+            text.append(texts::kSaveNotFlushed).append(detail(0));
             break;
         case Notice::SaveDamaged:
             text.append(texts::kSaveDamaged).append(detail(0));

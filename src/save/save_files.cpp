@@ -230,17 +230,21 @@ bool SaveFiles::finishWriter() {
     if (!writer_.file) return true;
     std::string target = appendCopy_.empty() ? writer_.path : appendTarget_;
     bool ok = writeStringsEntry(writer_, info_, kInfoEntry) && finishPackage(writer_);
-    if (ok && !appendCopy_.empty()) ok = services_.files.rename(appendCopy_, target);
+    bool replaced = writer_.replaced;
+    if (ok && !appendCopy_.empty()) {
+        ok = services_.files.rename(appendCopy_, target);
+        replaced = !services_.files.exists(appendCopy_);
+    }
     if (ok)
         appendCopy_.clear();
     else
         abandonWriter();
-    if (!ok) reportWriteFailure(target);
+    if (!ok) reportWriteFailure(target, replaced);
     return ok;
 }
 
-void SaveFiles::reportWriteFailure(const std::string& path) {
-    notices_.tell(Notice::SaveWriteFailed, {forDisplay(path)});
+void SaveFiles::reportWriteFailure(const std::string& path, bool replaced) {
+    notices_.tell(replaced ? Notice::SaveNotFlushed : Notice::SaveWriteFailed, {forDisplay(path)});
 }
 
 void SaveFiles::reportDamaged(const std::string& path, std::string_view entry) {
@@ -362,8 +366,9 @@ bool SaveFiles::autoSave(const std::string& path) {
     writeListString(info_, "Supplement.SaveDate", saveDate(services_.clock.localTime()));
     sections.writeSection(kInfoEntry, info_);
     if (!sections.ok() || !finishPackage(writer)) {
+        const bool replaced = writer.replaced;
         initWriter(writer);
-        reportWriteFailure(path);
+        reportWriteFailure(path, replaced);
         return false;
     }
     return true;

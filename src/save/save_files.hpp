@@ -109,7 +109,8 @@ class SaveFiles {
     bool openFailed();
     bool finishWriter();
     void abandonWriter();
-    void reportWriteFailure(const std::string& path);
+    // `replaced`: the new file took the old one's place, but could not be made sure of.
+    void reportWriteFailure(const std::string& path, bool replaced = false);
     void reportDamaged(const std::string& path, std::string_view entry);
 
     Services services_;

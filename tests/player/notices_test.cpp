@@ -24,6 +24,9 @@ TEST(Notices, FailuresNoStoryReachesShowTheirBoxes) {
         {Notice::SaveWriteFailed, BoxKind::ErrorOk,
          sjis("セーブファイルを書き込めませんでした。以前のセーブファイルはそのまま残っています。"
               "\r\na.png")},
+        {Notice::SaveNotFlushed, BoxKind::ErrorOk,
+         sjis("セーブファイルは書き込みましたが、ディスクへの書き出しを確認できませんでした。"
+              "\r\na.png")},
         {Notice::SaveAppendUnreadable, BoxKind::ErrorOk,
          sjis("セーブファイルの中身を読み取れないため、書き足しを中止しました。ファイルはそのまま"
               "残っています。\r\na.png")},

@@ -64,16 +64,17 @@ class MemoryWritableFile final : public platform::WritableFile {
         if (temp_.empty()) return ok;
         std::string temp = std::move(temp_);
         temp_.clear();
-        if (ok && owner_.rename(temp, target_)) return true;
+        ok = ok && owner_.rename(temp, target_);
         // A rename that happened but whose folder flush failed leaves the new file.
-        owner_.files_.erase(temp);
-        return false;
+        replaced_ = owner_.files_.erase(temp) == 0;
+        return ok;
     }
     void abandon() override {
         data_.reset();
         if (!temp_.empty()) owner_.files_.erase(temp_);
         temp_.clear();
     }
+    bool replacedTarget() const override { return replaced_; }
 
   private:
     void place(int64_t offset, const void* bytes, size_t count) {
@@ -86,6 +87,7 @@ class MemoryWritableFile final : public platform::WritableFile {
     std::string target_;
     std::string temp_;  // empty when updating in place
     std::shared_ptr<std::string> data_;
+    bool replaced_ = false;
 };
 
 bool MemoryFileSystem::folderOfExists(const std::string& path) const {
