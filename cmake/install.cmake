@@ -12,13 +12,37 @@ foreach(program zarvoplay zarvoplay-thumbnailer)
     ZARVO_INSTALLED_DATA_DIR="${CMAKE_INSTALL_FULL_LIBDIR}/zarvoplay")
 endforeach()
 
-# The AppStream id and the web page its screenshots are published under (the build makes them
-# in build/screenshots). Whoever publishes the package may point both at their own site.
+# The AppStream id, and the web page the demo's screenshots are published under (the build makes
+# them in build/screenshots). There is no such page yet: whoever publishes the package names
+# theirs and its maintainer; without them the metadata and the package leave both out.
 set(ZARVO_APPSTREAM_ID "org.zarvoplay.zarvoplay" CACHE STRING "AppStream component id")
-set(ZARVO_WEB_HOME "https://zarvoplay.org/" CACHE STRING
-    "Home page; the demo's screenshots are expected under its screenshots/")
-set(ZARVO_MAINTAINER "zarvoplay developers <maintainers@users.noreply.c-seed-860a9406.example>"
-    CACHE STRING "Maintainer of the Debian package")
+set(ZARVO_WEB_HOME "" CACHE STRING
+    "Home page, ending in /; the demo's screenshots are expected under its screenshots/")
+set(ZARVO_MAINTAINER "" CACHE STRING "Maintainer of the Debian package: NAME <ADDRESS>")
+# Whoever builds the package maintains it: by default the builder Debian's tools know
+# (DEBFULLNAME, DEBEMAIL). Without any, the package names the developers with no address.
+set(ZARVO_PACKAGE_MAINTAINER "${ZARVO_MAINTAINER}")
+if(NOT ZARVO_PACKAGE_MAINTAINER AND DEFINED ENV{DEBEMAIL})
+  set(ZARVO_PACKAGE_MAINTAINER "$ENV{DEBFULLNAME} <$ENV{DEBEMAIL}>")
+endif()
+if(NOT ZARVO_PACKAGE_MAINTAINER)
+  set(ZARVO_PACKAGE_MAINTAINER "zarvoplay developers")
+endif()
+set(ZARVO_METAINFO_WEB "")
+if(ZARVO_WEB_HOME)
+  string(CONCAT ZARVO_METAINFO_WEB
+         "  <url type=\"homepage\">${ZARVO_WEB_HOME}</url>\n"
+         "  <screenshots>\n"
+         "    <screenshot type=\"default\">\n"
+         "      <caption>A message of the bundled demo story</caption>\n"
+         "      <image>${ZARVO_WEB_HOME}screenshots/demo-message.png</image>\n"
+         "    </screenshot>\n"
+         "    <screenshot>\n"
+         "      <caption>The menu of the bundled demo story</caption>\n"
+         "      <image>${ZARVO_WEB_HOME}screenshots/demo-menu.png</image>\n"
+         "    </screenshot>\n"
+         "  </screenshots>\n")
+endif()
 configure_file(${CMAKE_SOURCE_DIR}/app/zarvoplay.metainfo.xml.in
                ${CMAKE_BINARY_DIR}/${ZARVO_APPSTREAM_ID}.metainfo.xml @ONLY)
 
@@ -43,11 +67,13 @@ foreach(page ${ZARVO_PROGRAMS})
     DEPENDS ${CMAKE_SOURCE_DIR}/doc/${page}.1)
   list(APPEND ZARVO_COMPRESSED_DOCS ${CMAKE_BINARY_DIR}/man/${page}.1.gz)
 endforeach()
+# The change log's entries are signed by the package's maintainer.
+configure_file(${CMAKE_SOURCE_DIR}/packaging/changelog ${CMAKE_BINARY_DIR}/changelog @ONLY)
 add_custom_command(
   OUTPUT ${CMAKE_BINARY_DIR}/man/changelog.gz
   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
-  COMMAND gzip -9n -c ${CMAKE_SOURCE_DIR}/packaging/changelog > ${CMAKE_BINARY_DIR}/man/changelog.gz
-  DEPENDS ${CMAKE_SOURCE_DIR}/packaging/changelog)
+  COMMAND gzip -9n -c ${CMAKE_BINARY_DIR}/changelog > ${CMAKE_BINARY_DIR}/man/changelog.gz
+  DEPENDS ${CMAKE_BINARY_DIR}/changelog)
 list(APPEND ZARVO_COMPRESSED_DOCS ${CMAKE_BINARY_DIR}/man/changelog.gz)
 add_custom_target(zarvo_docs ALL DEPENDS ${ZARVO_COMPRESSED_DOCS})
 
@@ -80,7 +106,7 @@ install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright ${CMAKE_BINARY_DIR}/man/ch
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME zarvoplay)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_CONTACT "${ZARVO_MAINTAINER}")
+set(CPACK_PACKAGE_CONTACT "${ZARVO_PACKAGE_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "player for illustrated interactive stories made for Zarvo 3")
 set(CPACK_PACKAGE_DESCRIPTION
     "zarvoplay plays visual novels written with the Japanese authoring tool Zarvo 3:
@@ -93,7 +119,9 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${ZARVO_WEB_HOME}")
+if(ZARVO_WEB_HOME)
+  set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${ZARVO_WEB_HOME}")
+endif()
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_SOURCE_DIR}/packaging/postinst
