@@ -136,6 +136,8 @@ int runDesktop(const DesktopOptions& options) {
         main.activate();
         host.run();
     }
+    if (host.displayLost())
+        std::cerr << "zarvoplay: the connection to the display was lost; the story is closed\n";
     if (!options.shotPath.empty() && !main.saveScreenshot(options.shotPath))
         std::cerr << "zarvoplay: cannot write the screenshot " << options.shotPath << "\n";
     writeVariableDumpFile(options.dumpPath, main.story().variables());
