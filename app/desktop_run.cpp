@@ -1,5 +1,6 @@
 #include "desktop_run.hpp"
 
+#include <cstddef>
 #include <fstream>
 #include <iostream>
 #include <optional>
@@ -16,11 +17,16 @@
 #include "backends/sdl/sdl_host.hpp"
 #include "backends/sdl/sdl_media_player.hpp"
 #include "base/sjis.hpp"
+#include "formats/png.hpp"
 #include "platform/clock.hpp"
 #include "player/player.hpp"
 #include "player/run_trace.hpp"
 
 namespace zarvo {
+
+extern const unsigned char kWindowIconPng[];
+extern const std::size_t kWindowIconPngSize;
+
 namespace {
 
 using platform::HeadlessEvent;
@@ -64,12 +70,20 @@ int runDesktop(const DesktopOptions& options) {
         std::cerr << "zarvoplay: cannot open a window: " << host.error() << "\n";
         return -1;
     }
+    Picture icon;
+    if (decodePng({reinterpret_cast<const char*>(kWindowIconPng), kWindowIconPngSize}, icon) ==
+        PngError::None)
+        host.setIcon(icon.pixels.data(), icon.mask.empty() ? nullptr : icon.mask.data(), icon.width,
+                     icon.height);
     platform::FreeTypeFontEngine fonts;
     platform::SdlDialogs sdlDialogs(host, fonts);
     platform::ObservedDialogs dialogs(sdlDialogs);
     platform::LocalFileSystem files;
     // Without an audio device every open fails and the story plays on silently.
     platform::SdlMediaPlayerFactory sdlPlayers;
+    if (!sdlPlayers.audioOpen())
+        std::cerr << "zarvoplay: no sound device (" << sdlPlayers.error()
+                  << "): the story plays silently\n";
     std::optional<platform::ReplayTimedPlayerFactory> timedPlayers;
     platform::MediaPlayerFactory* players = &sdlPlayers;
     if (replay) {
@@ -122,6 +136,8 @@ int runDesktop(const DesktopOptions& options) {
         main.activate();
         host.run();
     }
+    if (host.displayLost())
+        std::cerr << "zarvoplay: the connection to the display was lost; the story is closed\n";
     if (!options.shotPath.empty() && !main.saveScreenshot(options.shotPath))
         std::cerr << "zarvoplay: cannot write the screenshot " << options.shotPath << "\n";
     writeVariableDumpFile(options.dumpPath, main.story().variables());

@@ -79,7 +79,7 @@ const char kUsage[] =
     "$XDG_CONFIG_HOME/zarvoplay/settings.ini (default ~/.config/zarvoplay):\n"
     "text-speed=instant|slow|story|fast, auto-delay=MS, auto-per-char=MS,\n"
     "copy-each-message=on|off, skip-read-only=on|off, line-break-rules=on|off,\n"
-    "scaling=whole|fit. Read messages: $XDG_DATA_HOME/zarvoplay/read/.\n"
+    "scaling=sharp|whole|smooth. Read messages: $XDG_DATA_HOME/zarvoplay/read/.\n"
     "\n"
     "Unanswered dialogs take OK / Ignore / Yes / Cancel and are printed on stderr.\n"
     "Exit status: 0 the story ended, 1 a fatal error, 2 bad usage, 3 --max-time reached or the\n"

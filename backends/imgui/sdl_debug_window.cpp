@@ -163,6 +163,7 @@ SdlDebugWindow::SdlDebugWindow(SdlHost& host, Clock& clock, const DebugWindowReq
 
 SdlDebugWindow::~SdlDebugWindow() {
     host_.setSideWindow(nullptr);
+    if (host_.displayLost()) return;  // its teardown could hang on the dead connection
     if (context_) {
         ImGui::SetCurrentContext(context_);
         if (backendStarted_) ImGui_ImplSDL2_Shutdown();

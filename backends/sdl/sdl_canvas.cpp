@@ -15,8 +15,9 @@ SdlCanvas::~SdlCanvas() {
 void SdlCanvas::resetTextures() {
     if (frame_) SDL_DestroyTexture(frame_);
     if (overlay_) SDL_DestroyTexture(overlay_);
-    frame_ = overlay_ = nullptr;
-    frameTexW_ = frameTexH_ = overlayTexW_ = overlayTexH_ = 0;
+    if (target_) SDL_DestroyTexture(target_);
+    frame_ = overlay_ = target_ = nullptr;
+    frameTexW_ = frameTexH_ = overlayTexW_ = overlayTexH_ = targetW_ = targetH_ = 0;
     haveFrame_ = false;
     overlayShown_ = false;
 }
@@ -37,7 +38,7 @@ bool SdlCanvas::ensureTexture(SDL_Texture*& texture, int& texW, int& texH, int w
 }
 
 void SdlCanvas::present(const uint32_t* pixels, int width, int height, int stride) {
-    if (!renderer_ || !pixels || width <= 0 || height <= 0 || stride < width) return;
+    if (!host_.ok() || !pixels || width <= 0 || height <= 0 || stride < width) return;
     if (host_.clientWidth() <= 0) host_.setClientSize(width, height);
     host_.show();
     if (!ensureTexture(frame_, frameTexW_, frameTexH_, width, height)) return;
@@ -50,7 +51,7 @@ void SdlCanvas::present(const uint32_t* pixels, int width, int height, int strid
 }
 
 void SdlCanvas::redraw() {
-    if (!renderer_) return;
+    if (!host_.ok()) return;
     draw();
     SDL_RenderPresent(renderer_);
 }
@@ -63,15 +64,37 @@ void SdlCanvas::draw() {
     int pictureH = haveFrame_ ? frameH_ : host_.clientHeight();
     // The drawable size decides, not the window's: the reader may resize the window, and on a
     // display of high pixel density the drawable has more pixels than the window has points.
-    const bool fit = host_.fitScaling();
-    view_ = fitPicture(outW, outH, pictureW, pictureH, 0, fit);
+    const WindowScaling scaling = host_.scaling();
+    view_ = fitPicture(outW, outH, pictureW, pictureH, 0, scaling != WindowScaling::Whole);
     SDL_Rect dst{view_.x, view_.y, view_.w, view_.h};
-    // Clearing costs a fill of the whole output; only a border or a missing frame needs it.
-    if (!haveFrame_ || dst.x > 0 || dst.y > 0 || dst.x + dst.w < outW || dst.y + dst.h < outH) {
-        SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+    // At an exact whole multiple sharp scaling is plain square pixels.
+    const bool exact = pictureW > 0 && pictureH > 0 && dst.w % pictureW == 0 &&
+                       dst.h % pictureH == 0 && dst.w / pictureW == dst.h / pictureH;
+    bool sharp = scaling == WindowScaling::Sharp && !exact &&
+                 drawSharpTarget(pictureW, pictureH, sharpFactor(view_, pictureW, pictureH));
+    // Only the bars around the picture are cleared: a fill of the whole output costs as much as
+    // the picture again on a software renderer.
+    SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+    if (!haveFrame_) {
         SDL_RenderClear(renderer_);
+    } else {
+        const SDL_Rect bars[] = {{0, 0, outW, dst.y},
+                                 {0, dst.y + dst.h, outW, outH - dst.y - dst.h},
+                                 {0, dst.y, dst.x, dst.h},
+                                 {dst.x + dst.w, dst.y, outW - dst.x - dst.w, dst.h}};
+        for (const SDL_Rect& bar : bars)
+            if (bar.w > 0 && bar.h > 0) SDL_RenderFillRect(renderer_, &bar);
     }
-    const SDL_ScaleMode mode = fit ? SDL_ScaleModeLinear : SDL_ScaleModeNearest;
+    if (sharp) {
+        SDL_SetTextureScaleMode(target_, SDL_ScaleModeLinear);
+        SDL_RenderCopy(renderer_, target_, nullptr, &dst);
+    } else {
+        drawPicture(dst, pictureW, pictureH, scaling == WindowScaling::Smooth && !exact);
+    }
+}
+
+void SdlCanvas::drawPicture(const SDL_Rect& dst, int pictureW, int pictureH, bool linear) {
+    const SDL_ScaleMode mode = linear ? SDL_ScaleModeLinear : SDL_ScaleModeNearest;
     if (haveFrame_) {
         SDL_SetTextureScaleMode(frame_, mode);
         SDL_RenderCopy(renderer_, frame_, nullptr, &dst);
@@ -83,16 +106,39 @@ void SdlCanvas::draw() {
         auto sy = [&](int v) {
             return static_cast<int>(static_cast<long long>(v) * dst.h / pictureH);
         };
-        SDL_Rect o{view_.x + sx(overlayX_), view_.y + sy(overlayY_), sx(overlayTexW_),
+        SDL_Rect o{dst.x + sx(overlayX_), dst.y + sy(overlayY_), sx(overlayTexW_),
                    sy(overlayTexH_)};
         SDL_SetTextureScaleMode(overlay_, mode);
         SDL_RenderCopy(renderer_, overlay_, nullptr, &o);
     }
 }
 
+bool SdlCanvas::drawSharpTarget(int pictureW, int pictureH, int factor) {
+    if (pictureW <= 0 || pictureH <= 0 || !SDL_RenderTargetSupported(renderer_)) return false;
+    const int w = pictureW * factor, h = pictureH * factor;
+    if (!target_ || targetW_ != w || targetH_ != h) {
+        if (target_) SDL_DestroyTexture(target_);
+        targetW_ = targetH_ = 0;
+        target_ =
+            SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_TARGET, w, h);
+        if (!target_) return false;
+        SDL_SetTextureBlendMode(target_, SDL_BLENDMODE_NONE);
+        targetW_ = w;
+        targetH_ = h;
+    }
+    if (SDL_SetRenderTarget(renderer_, target_) != 0) return false;
+    if (!haveFrame_) {
+        SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+        SDL_RenderClear(renderer_);
+    }
+    drawPicture(SDL_Rect{0, 0, w, h}, pictureW, pictureH, false);
+    SDL_SetRenderTarget(renderer_, nullptr);
+    return true;
+}
+
 void SdlCanvas::setOverlay(const uint32_t* pixels, int width, int height, int stride, int x,
                            int y) {
-    if (!renderer_ || !pixels || width <= 0 || height <= 0 || stride < width) return;
+    if (!host_.ok() || !pixels || width <= 0 || height <= 0 || stride < width) return;
     if (!ensureTexture(overlay_, overlayTexW_, overlayTexH_, width, height)) return;
     SDL_UpdateTexture(overlay_, nullptr, pixels, stride * 4);
     overlayShown_ = true;
@@ -108,7 +154,7 @@ void SdlCanvas::clearOverlay() {
 }
 
 bool SdlCanvas::readBack(std::vector<uint32_t>& out, int& width, int& height) {
-    if (!renderer_) return false;
+    if (!host_.ok()) return false;
     draw();
     SDL_GetRendererOutputSize(renderer_, &width, &height);
     out.assign(static_cast<size_t>(width) * height, 0);

@@ -1,6 +1,7 @@
 // The main window's picture: frames go to a streaming texture (XRGB, no blending: the cheapest
-// upload) drawn at the host's whole scale factor. A panel can be laid over the frame (the input
-// box) without the client drawing again.
+// upload) drawn as the host's scaling says. Sharp scaling draws it (and the overlay) at a whole
+// multiple with square pixels into a render target first, which is then filtered down to the
+// window. A panel can be laid over the frame (the input box) without the client drawing again.
 #pragma once
 #include <cstdint>
 #include <vector>
@@ -10,6 +11,7 @@
 
 struct SDL_Renderer;
 struct SDL_Texture;
+struct SDL_Rect;
 
 namespace zarvo::platform {
 
@@ -48,6 +50,10 @@ class SdlCanvas final : public Canvas {
   private:
     void draw();
     bool ensureTexture(SDL_Texture*& texture, int& texW, int& texH, int width, int height);
+    // The frame and the overlay at `dst`, each story pixel `dst` / picture size.
+    void drawPicture(const SDL_Rect& dst, int pictureW, int pictureH, bool linear);
+    // The picture at `factor` times its size in the render target; false when there is none.
+    bool drawSharpTarget(int pictureW, int pictureH, int factor);
 
     SdlHost& host_;
     SDL_Renderer* renderer_;
@@ -59,6 +65,8 @@ class SdlCanvas final : public Canvas {
     int overlayTexW_ = 0, overlayTexH_ = 0;
     bool overlayShown_ = false;
     int overlayX_ = 0, overlayY_ = 0;
+    SDL_Texture* target_ = nullptr;
+    int targetW_ = 0, targetH_ = 0;
     Viewport view_;
 };
 

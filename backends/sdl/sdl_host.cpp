@@ -3,8 +3,10 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "backends/headless/replay_clock.hpp"
+#include "backends/sdl/display_loss.hpp"
 #include "backends/sdl/key_map.hpp"
 #include "backends/sdl/sdl_canvas.hpp"
 #include "backends/sdl/select_cursor.hpp"
@@ -19,6 +21,8 @@ constexpr int kFrameAllowanceW = 16;
 constexpr int kFrameAllowanceH = 64;
 // The window's size before the story gives its own.
 constexpr int kInitialW = 640, kInitialH = 480;
+// How long a newly shown window waits for the window manager's frame before it is placed.
+constexpr uint32_t kFrameWaitMs = 200;
 
 bool tickDue(uint32_t now, uint32_t due) {
     return static_cast<int32_t>(now - due) >= 0;
@@ -27,8 +31,8 @@ bool tickDue(uint32_t now, uint32_t due) {
 }  // namespace
 
 SdlHost::SdlHost(int scale) : requestedScale_(std::clamp(scale, 0, kMaxScale)) {
-    // Sharp whole-factor scaling; a full-screen player keeps its window when focus moves away;
-    // the desktop's compositor stays on for a windowed program.
+    // Square pixels unless a texture asks for filtering; a full-screen player keeps its window when
+    // focus moves away; the desktop's compositor stays on for a windowed program.
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
     SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
@@ -51,6 +55,7 @@ SdlHost::SdlHost(int scale) : requestedScale_(std::clamp(scale, 0, kMaxScale)) {
         return;
     }
     windowId_ = SDL_GetWindowID(window_);
+    watchDisplayLoss(window_);
     renderer_ = SDL_CreateRenderer(window_, -1, 0);
     if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
     if (!renderer_) {
@@ -65,6 +70,11 @@ SdlHost::SdlHost(int scale) : requestedScale_(std::clamp(scale, 0, kMaxScale)) {
 }
 
 SdlHost::~SdlHost() {
+    // A dead connection can hang SDL's teardown; the program is ending, the desktop is gone.
+    if (displayLost()) {
+        (void)canvas_.release();
+        return;
+    }
     canvas_.reset();
     if (selectCursor_) SDL_FreeCursor(selectCursor_);
     for (auto& [id, pad] : pads_) SDL_GameControllerClose(pad);
@@ -72,6 +82,10 @@ SdlHost::~SdlHost() {
     if (renderer_) SDL_DestroyRenderer(renderer_);
     if (window_) SDL_DestroyWindow(window_);
     if (videoStarted_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+bool SdlHost::displayLost() const {
+    return platform::displayLost();
 }
 
 void SdlHost::record(ReplayClock& clock, std::function<void(const HeadlessEvent&)> onInput) {
@@ -281,7 +295,12 @@ void SdlHost::processMessages() {
 void SdlHost::handleMessages(bool idle) {
     SDL_Event ev;
     // One event at a time: a handler may pump messages itself, and continues with the queue.
-    while (!terminating_ && SDL_PollEvent(&ev)) dispatch(ev, idle);
+    while (!isTerminating() && SDL_PollEvent(&ev)) dispatch(ev, idle);
+    // A closed connection is a closed window: a recording ends there as well.
+    if (displayLost() && !terminating_) {
+        recordInput(HeadlessEvent::of(HeadlessEvent::Kind::Quit), idle);
+        terminate();
+    }
     if (idle && replay_) replay_->idle(timerEnabled_ ? nextDue() : UINT32_MAX);
     deliverTimer();
     if (side_ && !terminating_) side_->afterMessages();
@@ -289,7 +308,7 @@ void SdlHost::handleMessages(bool idle) {
 
 void SdlHost::run() {
     if (!ok()) return;
-    while (!terminating_) {
+    while (!isTerminating()) {
         int timeout = 100;
         if (timerEnabled_) {
             int32_t left = replay_ ? static_cast<int32_t>(replay_->realWaitUntil(nextDue()))
@@ -321,6 +340,24 @@ void SdlHost::setCursor(Cursor cursor) {
 void SdlHost::setCaption(std::string_view sjisText) {
     caption_ = sjisText;
     if (window_) SDL_SetWindowTitle(window_, sjisToUtf8(sjisText).c_str());
+}
+
+void SdlHost::setIcon(const uint32_t* pixels, const uint8_t* alpha, int width, int height) {
+    if (!ok() || !pixels || width <= 0 || height <= 0) return;
+    SDL_Surface* icon =
+        SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_ARGB8888);
+    if (!icon) return;
+    for (int y = 0; y < height; ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(icon->pixels) +
+                                                static_cast<size_t>(y) * icon->pitch);
+        for (int x = 0; x < width; ++x) {
+            const size_t i = static_cast<size_t>(y) * width + x;
+            const uint32_t a = alpha ? alpha[i] : 0xFF;
+            row[x] = (a << 24) | (pixels[i] & 0xFFFFFF);
+        }
+    }
+    SDL_SetWindowIcon(window_, icon);
+    SDL_FreeSurface(icon);
 }
 
 int SdlHost::automaticScale() const {
@@ -364,46 +401,113 @@ void SdlHost::show() {
 bool SdlHost::setFullScreen(bool on) {
     if (!ok()) return false;
     if (on == fullScreen_) return true;
-    if (on) show();
+    if (on) {
+        show();
+        SDL_GetWindowPosition(window_, &windowed_.x, &windowed_.y);
+        SDL_GetWindowSize(window_, &windowed_.w, &windowed_.h);
+    }
     if (SDL_SetWindowFullscreen(window_, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) return false;
     fullScreen_ = on;
-    // Back in a window: the desktop may not restore the size it had.
-    if (!on) applySize();
+    // Back in a window: the desktop may not restore the size and place it had.
+    if (!on) {
+        if (windowed_.w > 0 && windowed_.h > 0) {
+            SDL_SetWindowSize(window_, windowed_.w, windowed_.h);
+            setWindowPosition(windowed_.x, windowed_.y);
+        } else {
+            applySize();
+        }
+    }
     canvas_->redraw();
     return true;
 }
 
 void SdlHost::setWindowSize(int width, int height) {
-    if (!ok() || fullScreen_ || requestedScale_ > 0) return;
-    // A size from a file: never smaller than usable nor larger than the display.
-    SDL_Rect usable{0, 0, 0, 0};
-    int display = SDL_GetWindowDisplayIndex(window_);
-    if (SDL_GetDisplayUsableBounds(display < 0 ? 0 : display, &usable) != 0 || usable.w <= 0)
-        usable = {0, 0, 16384, 16384};
-    SDL_SetWindowSize(window_, std::clamp(width, 64, std::max(64, usable.w)),
-                      std::clamp(height, 48, std::max(48, usable.h)));
+    if (!ok() || requestedScale_ > 0) return;
+    if (fullScreen_) {
+        windowed_.w = width;
+        windowed_.h = height;
+        return;
+    }
+    // A size from a file: never unusably small; keepOnDisplay() limits it to the display.
+    SDL_SetWindowSize(window_, std::clamp(width, 64, 16384), std::clamp(height, 48, 16384));
+    keepOnDisplay();
 }
 
 bool SdlHost::windowSize(int& width, int& height) const {
     width = height = 0;
-    if (!ok() || fullScreen_) return false;
-    SDL_GetWindowSize(window_, &width, &height);
+    if (!ok()) return false;
+    if (fullScreen_) {
+        width = windowed_.w;
+        height = windowed_.h;
+    } else {
+        SDL_GetWindowSize(window_, &width, &height);
+    }
     return width > 0 && height > 0;
 }
 
-void SdlHost::setScaling(bool fit) {
-    if (fit == fit_) return;
-    fit_ = fit;
+void SdlHost::setScaling(WindowScaling scaling) {
+    if (scaling == scaling_) return;
+    scaling_ = scaling;
     if (canvas_) canvas_->redraw();
 }
 
+Frame SdlHost::frame() {
+    Frame f;
+    if (!window_ || fullScreen_) return f;
+    // Until the window manager has framed the shown window SDL knows no frame, and a position
+    // set then places the frame where the client area was meant to go: the window would creep
+    // by the frame's size at every start. Without a window manager no frame ever comes.
+    const bool wait = shown_ && !frameAsked_;
+    frameAsked_ = frameAsked_ || shown_;
+    const uint32_t start = SDL_GetTicks();
+    for (;;) {
+        if (SDL_GetWindowBordersSize(window_, &f.top, &f.left, &f.bottom, &f.right) != 0)
+            return Frame{};
+        if (!wait || f.top || f.left || f.bottom || f.right ||
+            SDL_GetTicks() - start >= kFrameWaitMs)
+            return f;
+        SDL_PumpEvents();
+        SDL_Delay(5);
+    }
+}
+
+void SdlHost::keepOnDisplay() {
+    if (!window_ || fullScreen_) return;
+    std::vector<Rect> usable;
+    for (int i = 0, n = SDL_GetNumVideoDisplays(); i < n; ++i) {
+        SDL_Rect r;
+        if (SDL_GetDisplayUsableBounds(i, &r) == 0 && r.w > 0 && r.h > 0)
+            usable.push_back({r.x, r.y, r.w, r.h});
+    }
+    Rect now;
+    SDL_GetWindowPosition(window_, &now.x, &now.y);
+    SDL_GetWindowSize(window_, &now.w, &now.h);
+    const Rect kept = platform::keepOnDisplay(now, frame(), usable);
+    if (kept.w != now.w || kept.h != now.h) SDL_SetWindowSize(window_, kept.w, kept.h);
+    if (kept.x != now.x || kept.y != now.y) SDL_SetWindowPosition(window_, kept.x, kept.y);
+}
+
 void SdlHost::setWindowPosition(int x, int y) {
-    if (window_) SDL_SetWindowPosition(window_, x, y);
+    if (!window_) return;
+    if (fullScreen_) {
+        windowed_.x = x;
+        windowed_.y = y;
+        return;
+    }
+    frame();
+    SDL_SetWindowPosition(window_, x, y);
+    keepOnDisplay();
 }
 
 void SdlHost::windowPosition(int& x, int& y) const {
     x = y = 0;
-    if (window_) SDL_GetWindowPosition(window_, &x, &y);
+    if (!window_) return;
+    if (fullScreen_) {
+        x = windowed_.x;
+        y = windowed_.y;
+    } else {
+        SDL_GetWindowPosition(window_, &x, &y);
+    }
 }
 
 }  // namespace zarvo::platform

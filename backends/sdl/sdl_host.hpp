@@ -1,5 +1,5 @@
-// The desktop host: one resizable SDL window showing the story's picture centred at a whole
-// scale factor (or fitted, as the reader chooses), the
+// The desktop host: one resizable SDL window showing the story's picture centred, scaled as the
+// reader chooses (WindowScaling), the
 // 200 ms timer delivered on the main thread, mouse and keyboard input mapped to story pixels and
 // Windows key codes, the selection cursor, the caption and full screen.
 #pragma once
@@ -52,7 +52,10 @@ class SdlHost final : public Host {
     SdlHost(const SdlHost&) = delete;
     SdlHost& operator=(const SdlHost&) = delete;
 
-    bool ok() const { return renderer_ != nullptr; }
+    // False too once the desktop's connection is lost.
+    bool ok() const { return renderer_ != nullptr && !displayLost(); }
+    // The desktop went away under the window: the story has been stopped.
+    bool displayLost() const;
     const std::string& error() const { return error_; }
 
     void setClient(HostClient* client) { client_ = client; }
@@ -72,7 +75,7 @@ class SdlHost final : public Host {
 
     void processMessages() override;
     void terminate() override { terminating_ = true; }
-    bool isTerminating() const override { return terminating_; }
+    bool isTerminating() const override { return terminating_ || displayLost(); }
     void setTimerEnabled(bool enabled) override;
     void wakeAfter(uint32_t ms) override;
     void setClipboardText(std::string_view utf8) override;
@@ -90,14 +93,15 @@ class SdlHost final : public Host {
     // 0 = automatic. Applies at once when the window already has its size.
     void setScale(int scale);
     int scale() const { return scale_; }
-    // Whole multiples (false) or as large as fits (true) in a window of any size.
-    void setScaling(bool fit) override;
+    // How the picture fills a window of any size (full screen too).
+    void setScaling(WindowScaling scaling) override;
     // The size the reader left the window at, unless --scale asked for one.
     void setWindowSize(int width, int height) override;
     bool windowSize(int& width, int& height) const override;
-    bool fitScaling() const { return fit_; }
+    WindowScaling scaling() const { return scaling_; }
 
-    // Window position on the desktop (the position kept between runs).
+    // Window position on the desktop (the position kept between runs): the client area's, as the
+    // window manager reports it. Both this and the size are the window's own in full screen too.
     void setWindowPosition(int x, int y) override;
     void windowPosition(int& x, int& y) const override;
 
@@ -117,6 +121,9 @@ class SdlHost final : public Host {
     // Asks the client to paint (its picture was lost or uncovered).
     void paintClient();
 
+    // The window's icon: 0x00RRGGBB pixels with their opacity (null: opaque).
+    void setIcon(const uint32_t* pixels, const uint8_t* alpha, int width, int height);
+
     // Caption as last set (code page 932).
     const std::string& caption() const { return caption_; }
     Cursor cursor() const { return cursor_; }
@@ -133,6 +140,11 @@ class SdlHost final : public Host {
     void recordInput(HeadlessEvent ev, bool idle);
     int automaticScale() const;
     void applySize();
+    // The frame's sizes once the window manager has told them (briefly waited for, the first
+    // time): a position is set for the client area, and SDL can only place it so knowing them.
+    Frame frame();
+    // Moves and shrinks the window onto a display's usable area.
+    void keepOnDisplay();
 
     std::string error_;
     bool videoStarted_ = false;
@@ -158,7 +170,10 @@ class SdlHost final : public Host {
     int clientW_ = 0, clientH_ = 0;
     bool shown_ = false;
     bool fullScreen_ = false;
-    bool fit_ = false;
+    // The window's client place and size before full screen, for leaving it and for keeping.
+    Rect windowed_;
+    bool frameAsked_ = false;
+    WindowScaling scaling_ = WindowScaling::Sharp;
     Cursor cursor_ = Cursor::Default;
     SDL_Cursor* selectCursor_ = nullptr;
     std::string caption_;

@@ -2,6 +2,9 @@
 
 #include <SDL.h>
 #include <SDL_mixer.h>
+#ifdef ZARVO_HAVE_ALSA
+#include <alsa/asoundlib.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
@@ -48,6 +51,24 @@ uint32_t midiSequenceMs(const std::string& path) {
     if (!probeMediaDuration(bytes, format, seconds) || format != MediaFormat::Midi) return 0;
     return static_cast<uint32_t>(std::lround(std::min(seconds, 86400.0) * 1000));
 }
+
+#ifdef ZARVO_HAVE_ALSA
+void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
+#endif
+
+// Without a sound card ALSA's library writes several lines of its own while SDL looks for a
+// device; the factory says what matters in one.
+class QuietAlsa {
+  public:
+#ifdef ZARVO_HAVE_ALSA
+    QuietAlsa() {
+        snd_lib_error_set_handler(quietAlsa);
+    }
+    ~QuietAlsa() {
+        snd_lib_error_set_handler(nullptr);
+    }
+#endif
+};
 
 bool validLevel(int32_t level) {
     return level >= kVolumeSilent && level <= kVolumeFull;
@@ -189,10 +210,15 @@ int mixerVolumeOf(int32_t level) {
 }
 
 SdlMediaPlayerFactory::SdlMediaPlayerFactory() {
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return;
+    QuietAlsa quiet;
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        error_ = SDL_GetError();
+        return;
+    }
     Mix_Init(MIX_INIT_OGG | MIX_INIT_MP3 | MIX_INIT_MID);
     chooseSoundFont();
     if (Mix_OpenAudio(44100, MIX_DEFAULT_FORMAT, 2, 2048) != 0) {
+        error_ = Mix_GetError();
         Mix_Quit();
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return;

@@ -5,6 +5,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "platform/media_player.hpp"
 
@@ -24,11 +25,14 @@ class SdlMediaPlayerFactory final : public MediaPlayerFactory {
     SdlMediaPlayerFactory& operator=(const SdlMediaPlayerFactory&) = delete;
 
     bool audioOpen() const { return audioOpen_; }
+    // Why there is no sound, when there is none.
+    const std::string& error() const { return error_; }
     // The first music player streams; any further player gets a mixer channel.
     std::unique_ptr<MediaPlayer> createPlayer(MediaChannel channel) override;
 
   private:
     bool audioOpen_ = false;
+    std::string error_;
     bool streamTaken_ = false;
     int nextChannel_ = 0;
 };

@@ -43,6 +43,45 @@ Viewport fitPicture(int outW, int outH, int pictureW, int pictureH, int scale, b
     return v;
 }
 
+int sharpFactor(const Viewport& view, int pictureW, int pictureH, int maxSide) {
+    if (pictureW <= 0 || pictureH <= 0) return 1;
+    long long k = std::min(view.w / pictureW, view.h / pictureH);
+    // Below twice the size the whole part would be 1 and filtering the picture up would blur it
+    // as much as smooth scaling: twice, filtered down, instead.
+    if (k < 2) k = view.w > pictureW || view.h > pictureH ? 2 : 1;
+    const long long limit = std::max(1, maxSide / std::max(pictureW, pictureH));
+    return static_cast<int>(std::min(k, limit));
+}
+
+Rect keepOnDisplay(Rect client, Frame frame, const std::vector<Rect>& usable) {
+    if (usable.empty()) return client;
+    // Values from a file: far beyond any desktop, but never overflowing below.
+    constexpr int kFar = 1 << 24, kLarge = 1 << 16;
+    client = {std::clamp(client.x, -kFar, kFar), std::clamp(client.y, -kFar, kFar),
+              std::clamp(client.w, 1, kLarge), std::clamp(client.h, 1, kLarge)};
+    Rect outer{client.x - frame.left, client.y - frame.top, client.w + frame.left + frame.right,
+               client.h + frame.top + frame.bottom};
+    auto overlap = [&](const Rect& d) {
+        long long w = std::min<long long>(outer.x + outer.w, d.x + d.w) - std::max(outer.x, d.x);
+        long long h = std::min<long long>(outer.y + outer.h, d.y + d.h) - std::max(outer.y, d.y);
+        return w > 0 && h > 0 ? w * h : 0;
+    };
+    const Rect* best = &usable.front();
+    long long bestArea = overlap(*best);
+    for (const Rect& d : usable) {
+        long long area = overlap(d);
+        if (area > bestArea) best = &d, bestArea = area;
+    }
+    const Rect& d = *best;
+    outer.w = std::min(outer.w, d.w);
+    outer.h = std::min(outer.h, d.h);
+    outer.x = std::clamp(outer.x, d.x, d.x + d.w - outer.w);
+    outer.y = std::clamp(outer.y, d.y, d.y + d.h - outer.h);
+    return Rect{outer.x + frame.left, outer.y + frame.top,
+                std::max(1, outer.w - frame.left - frame.right),
+                std::max(1, outer.h - frame.top - frame.bottom)};
+}
+
 StoryPoint mapWindowToStory(int x, int y, const Viewport& view, int pictureW, int pictureH) {
     StoryPoint p;
     if (pictureW <= 0 || pictureH <= 0) return p;

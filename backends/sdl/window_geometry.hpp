@@ -1,7 +1,7 @@
-// Where the story's picture sits in the desktop window: a whole scale factor (pixels stay sharp)
-// or, when the reader asks for it, as large as fits (smoothly filtered); centred, the aspect
-// ratio kept. Pointer positions map back to story pixels.
+// Where the story's picture sits in the desktop window: at a whole scale factor or as large as
+// fits; centred, the aspect ratio kept. Pointer positions map back to story pixels.
 #pragma once
+#include <vector>
 
 namespace zarvo::platform {
 
@@ -20,6 +20,26 @@ int chooseScale(int pictureW, int pictureH, int usableW, int usableH, int maxSca
 // evenly on both sides.
 // With `fit` the picture is drawn as large as fits instead, at any factor, centred.
 Viewport fitPicture(int outW, int outH, int pictureW, int pictureH, int scale, bool fit = false);
+
+// The whole factor a sharply scaled picture is enlarged by (square pixels) before it is filtered
+// to `view`: the largest that fits, but 2 rather than 1 for a view up to twice the picture's
+// size, so that filtering never spreads an edge over more than about one window pixel. Kept to
+// pictures of at most `maxSide` pixels a side.
+int sharpFactor(const Viewport& view, int pictureW, int pictureH, int maxSide = 8192);
+
+struct Rect {
+    int x = 0, y = 0, w = 0, h = 0;
+    bool operator==(const Rect&) const = default;
+};
+// The window frame's thickness on each side of the client area.
+struct Frame {
+    int top = 0, left = 0, bottom = 0, right = 0;
+};
+
+// A window's client area (as kept between runs) moved, and shrunk when it must, so that it and
+// its frame lie on one display's usable area: the display it overlaps most, else the first. A
+// saved place on a display since removed or made smaller comes back into view.
+Rect keepOnDisplay(Rect client, Frame frame, const std::vector<Rect>& usable);
 
 struct StoryPoint {
     bool inside = false;  // false: the position is on the border around the picture

@@ -24,6 +24,12 @@ enum class PadButton {
 };
 enum class Cursor { Default, Select };
 
+// How the story fills a window of another size, centred with its aspect ratio kept. Sharp: as
+// large as fits, enlarged by a whole multiple with square pixels first and then filtered down to
+// the size, so edges stay crisp without wide black bars; Whole: the largest whole multiple that
+// fits; Smooth: as large as fits, filtered from the story's own pixels.
+enum class WindowScaling : uint8_t { Sharp, Whole, Smooth };
+
 // Key codes follow the Windows virtual-key values the stories were written against.
 namespace keys {
 inline constexpr int kBackspace = 8;
@@ -96,10 +102,8 @@ class Host {
     // desktop refused; asking for the present state does nothing and succeeds. A host without
     // a display stays in its window.
     virtual bool setFullScreen(bool on) { return !on; }
-    // How the story fills a window of another size: by the largest whole multiple that fits
-    // (false) or as large as fits, smoothly filtered (true); either way centred, the aspect
-    // ratio kept.
-    virtual void setScaling(bool fit) { (void)fit; }
+    // How the story fills a window of another size; see WindowScaling.
+    virtual void setScaling(WindowScaling scaling) { (void)scaling; }
     // The window's place on the desktop, kept between runs.
     virtual void setWindowPosition(int x, int y) {
         (void)x;

@@ -147,6 +147,8 @@ Player::~Player() {
     if (endingDialogs_) endingDialogs_->shuttingDown = true;
     if (!readPath_.empty() && !read_.save(services_.files, readPath_) && onWarning)
         onWarning("cannot write the read messages " + readPath_);
+    // The next run opens in full screen again; the window's own size and place are kept apart.
+    story_->windowFullScreen = fullScreen_;
     leaveFullScreen();
     saveWindowState();
     writePlayerSettings();  // the window may close while the menu is still open
@@ -216,6 +218,7 @@ void Player::loadSettings() {
         services_.host.setWindowPosition(story_->windowLeft, story_->windowTop);
     if (story_->windowWidth > 0 && story_->windowHeight > 0)
         services_.host.setWindowSize(story_->windowWidth, story_->windowHeight);
+    if (story_->windowFullScreen) enterFullScreen();
 }
 
 void Player::saveWindowState() {

@@ -9,7 +9,7 @@ namespace zarvo {
 namespace {
 
 constexpr std::array<std::string_view, 4> kTextSpeeds{"instant", "slow", "story", "fast"};
-constexpr std::array<std::string_view, 2> kScalings{"whole", "fit"};
+constexpr std::array<std::string_view, 3> kScalings{"sharp", "whole", "smooth"};
 
 template <size_t N>
 bool parseChoice(std::string_view value, const std::array<std::string_view, N>& names, int& out) {
@@ -79,6 +79,8 @@ bool PlayerSettings::set(std::string_view name, std::string_view value) {
         return true;
     }
     if (name == "scaling") {
+        // "fit" is what smooth scaling was called before sharp scaling came.
+        if (value == "fit") value = "smooth";
         if (!parseChoice(value, kScalings, choice)) return false;
         scaling = static_cast<WindowScaling>(choice);
         return true;

@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/host.hpp"
+
 namespace zarvo {
 
 namespace platform {
@@ -22,8 +24,7 @@ class FileSystem;
 // Instant: a run of text appears at once; Slow: twice the story's delays; Story: the story's own
 // (its speed tags and Head values); Fast: half of them.
 enum class TextSpeed : uint8_t { Instant, Slow, Story, Fast };
-// Whole: the largest whole multiple of the story's size that fits; Fit: as large as fits.
-enum class WindowScaling : uint8_t { Whole, Fit };
+using platform::WindowScaling;
 
 struct PlayerSettings {
     static constexpr int32_t kMaxDelayMs = 60000;
@@ -35,7 +36,7 @@ struct PlayerSettings {
     bool copyEachMessage = false;  // each completed message goes to the clipboard
     bool lineBreakRules =
         true;  // no closing punctuation begins a line, no opening bracket ends one
-    WindowScaling scaling = WindowScaling::Whole;
+    WindowScaling scaling = WindowScaling::Sharp;
 
     // Every setting as (name, value) in a fixed order: the names of the file and of the trace.
     std::vector<std::pair<std::string, std::string>> entries() const;

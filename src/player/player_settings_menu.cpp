@@ -164,15 +164,17 @@ void Player::buildSettingsMenu() {
                                                                   : SystemCommand::FullScreen);
                         settingChanged("fullscreen", flagWord(fullScreen_));
                     }});
-    const std::string whole = text(ZARVO_MENU_TEXT(ScalingWhole)),
-                      fit = text(ZARVO_MENU_TEXT(ScalingFit));
-    rows.push_back(
-        {text(ZARVO_MENU_TEXT(Scaling)),
-         [this, whole, fit] { return settings_.scaling == WindowScaling::Fit ? fit : whole; },
-         [this, readerSetting](int) {
-             readerSetting("scaling", settings_.scaling == WindowScaling::Fit ? "whole" : "fit");
-             services_.host.setScaling(settings_.scaling == WindowScaling::Fit);
-         }});
+    const std::vector<std::string> scalings{text(ZARVO_MENU_TEXT(ScalingSharp)),
+                                            text(ZARVO_MENU_TEXT(ScalingWhole)),
+                                            text(ZARVO_MENU_TEXT(ScalingSmooth))};
+    static constexpr std::string_view kScalingNames[] = {"sharp", "whole", "smooth"};
+    rows.push_back({text(ZARVO_MENU_TEXT(Scaling)),
+                    [this, scalings] { return scalings[static_cast<size_t>(settings_.scaling)]; },
+                    [this, readerSetting](int step) {
+                        const int next = (static_cast<int>(settings_.scaling) + step + 3) % 3;
+                        readerSetting("scaling", std::string(kScalingNames[next]));
+                        services_.host.setScaling(settings_.scaling);
+                    }});
     rows.push_back({text(ZARVO_MENU_TEXT(Back)), nullptr, [this](int) { menu_->close(); }});
 
     auto menu = std::make_unique<SettingsMenu>(text(ZARVO_MENU_TEXT(Title)), std::move(rows),
@@ -180,7 +182,7 @@ void Player::buildSettingsMenu() {
     menu->onOpenChange = [this](bool open) { settingsMenuOpened(open); };
     menu_ = menu.get();
     addOverlay(std::move(menu));
-    services_.host.setScaling(settings_.scaling == WindowScaling::Fit);
+    services_.host.setScaling(settings_.scaling);
 }
 
 }  // namespace zarvo

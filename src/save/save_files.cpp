@@ -532,6 +532,7 @@ bool SaveFiles::loadSystemSettings(const std::string& path) {
     story.windowTop = readListInt(settings_, "System.Top", 0);
     story.windowWidth = readListInt(settings_, "System.Width", 0);
     story.windowHeight = readListInt(settings_, "System.Height", 0);
+    story.windowFullScreen = readListBool(settings_, "System.FullScreen", false);
     story.systemFont = readListString(settings_, "System.Font", texts::kDefaultSystemFont);
     return true;
 }
@@ -558,6 +559,9 @@ bool SaveFiles::saveSystemSettings(const std::string& path) {
         writeListInt(settings_, "System.Width", story.windowWidth);
         writeListInt(settings_, "System.Height", story.windowHeight);
     }
+    // Only once set: a file from elsewhere keeps its own lines.
+    if (story.windowFullScreen || findNameLine(settings_, "System.FullScreen") >= 0)
+        writeListBool(settings_, "System.FullScreen", story.windowFullScreen);
     writeListString(settings_, "System.Font", story.systemFont);
     return services_.files.writeFile(path, joinLines(settings_));
 }

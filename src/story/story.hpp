@@ -79,6 +79,7 @@ class Story {
 
     int32_t windowLeft = 0, windowTop = 0;
     int32_t windowWidth = 0, windowHeight = 0;  // 0: the size the player picks
+    bool windowFullScreen = false;              // the window was in full screen when last closed
     std::string systemFont;  // fallback font face (code page 932); set at construction
 
     const std::string& projectPath() const { return projectPath_; }

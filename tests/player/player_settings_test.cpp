@@ -25,7 +25,7 @@ TEST(PlayerSettings, WhatIsSavedComesBackAndDamagedLinesCostOnlyThemselves) {
     settings.textSpeed = TextSpeed::Fast;
     settings.autoDelayMs = 1500;
     settings.copyEachMessage = true;
-    settings.scaling = WindowScaling::Fit;
+    settings.scaling = WindowScaling::Whole;
     ASSERT_TRUE(savePlayerSettings(files, path, settings));  // makes both folders
     PlayerSettings loaded;
     EXPECT_TRUE(loadPlayerSettings(files, path, loaded, problems));
@@ -48,7 +48,9 @@ TEST(PlayerSettings, WhatIsSavedComesBackAndDamagedLinesCostOnlyThemselves) {
     EXPECT_EQ(damaged.textSpeed, TextSpeed::Slow);
     EXPECT_EQ(damaged.autoDelayMs, 800);
     EXPECT_EQ(damaged.autoPerCharMs, 70);
-    EXPECT_EQ(damaged.scaling, WindowScaling::Whole);
+    EXPECT_EQ(damaged.scaling, WindowScaling::Sharp);
+    // The old name of smooth scaling still reads.
+    EXPECT_EQ(parsePlayerSettings("scaling=fit", problems).scaling, WindowScaling::Smooth);
     EXPECT_THAT(problems, ElementsAre("line 2: auto-delay=-5", "line 3: scaling=huge",
                                       "line 4: ?\?=", "line 6: nonsense"));
 }

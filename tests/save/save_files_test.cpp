@@ -401,13 +401,23 @@ TEST(Settings, ReadAtFirstShowKeptWhileRunningAndWrittenAtShutdown) {
         EXPECT_EQ(sjisToUtf8(p.save().loadValue("Custom")), "値");
         p.host.setWindowPosition(50, 60);
         p.main().music().setSoundEnabled(true);
+        p.main().enterFullScreen();
     }
     StringList saved = splitLines(readFile(file));
+    EXPECT_EQ(readListString(saved, "System.FullScreen", ""), "1");
     EXPECT_EQ(readListString(saved, "Custom", ""), sjis("値"));
     EXPECT_EQ(readListString(saved, "System.Left", ""), "50");
     EXPECT_EQ(readListString(saved, "System.Top", ""), "60");
     EXPECT_EQ(readListString(saved, "System.UseSound", ""), "1");
     EXPECT_EQ(readListString(saved, "System.MusicVolume", ""), "40");
+
+    // The next run opens in full screen, the window's place still kept for leaving it.
+    TestPlayer again(project, s.programDir);
+    EXPECT_TRUE(again.host.fullScreen());
+    EXPECT_EQ(again.vars().getValueVar("_fullscreen"), 1);
+    int x, y;
+    again.host.windowPosition(x, y);
+    EXPECT_EQ(x * 100 + y, 5060);
 }
 
 }  // namespace

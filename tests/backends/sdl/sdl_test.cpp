@@ -3,6 +3,7 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -74,6 +75,21 @@ TEST(WindowGeometry, FullScreenCentresThePictureAndMapsThroughTheBorder) {
     EXPECT_EQ(v.scale, 1);
     EXPECT_EQ(v.x, -112);
     EXPECT_EQ(v.y, -84);
+}
+
+TEST(WindowGeometry, KeptWindowComesBackOntoTheDisplayItOverlapsMost) {
+    const std::vector<Rect> displays{{0, 0, 1920, 1040}, {1920, 0, 1280, 1024}};
+    const Frame frame{30, 2, 2, 2};
+    // On the screen already: untouched.
+    EXPECT_EQ(keepOnDisplay({100, 100, 800, 600}, frame, displays), (Rect{100, 100, 800, 600}));
+    // Mostly on the second display, its right edge past it: moved left, frame included.
+    EXPECT_EQ(keepOnDisplay({2800, 500, 800, 600}, frame, displays),
+              (Rect{1920 + 1280 - 802, 422, 800, 600}));
+    // On a display since removed (far right) and too large: the first display, shrunk.
+    EXPECT_EQ(keepOnDisplay({5000, 0, 4000, 3000}, frame, displays), (Rect{2, 30, 1916, 1008}));
+    // Absurd values from a damaged file neither overflow nor leave the display.
+    EXPECT_EQ(keepOnDisplay({INT32_MIN, INT32_MAX, INT32_MAX, -5}, {}, displays),
+              (Rect{0, 1039, 1920, 1}));
 }
 
 TEST(WindowGeometry, AutomaticScaleIsTheLargestThatFits) {
@@ -446,12 +462,14 @@ TEST_F(SdlWindowTest, ResizedWindowKeepsTheAspectAndTheMouseMapsExactly) {
     host->canvas().present(px.data(), 160, 120, 160);
     struct Size {
         int w, h;
-        bool fit;
+        WindowScaling scaling;
     };
-    // 1x, 1.5x fitted (smoothly filtered) and 3x in a wider window (black bars left and right).
-    for (Size size : {Size{160, 120, false}, Size{240, 180, true}, Size{520, 360, false}}) {
+    // 1x, 1.5x filtered smoothly and sharply, and 3x in a wider window (black bars left and
+    // right).
+    for (Size size : {Size{160, 120, WindowScaling::Whole}, Size{240, 180, WindowScaling::Smooth},
+                      Size{240, 180, WindowScaling::Sharp}, Size{520, 360, WindowScaling::Sharp}}) {
         SCOPED_TRACE(size.w);
-        host->setScaling(size.fit);
+        host->setScaling(size.scaling);
         SDL_SetWindowSize(host->window(), size.w, size.h);
         host->processMessages();
         std::vector<uint32_t> out;
@@ -487,6 +505,36 @@ TEST_F(SdlWindowTest, ResizedWindowKeepsTheAspectAndTheMouseMapsExactly) {
         host->processMessages();
         EXPECT_EQ(got.events, (std::vector<std::string>{"left 41,31", "left 80,50", "left 40,31"}));
     }
+}
+
+TEST_F(SdlWindowTest, SharpScalingFillsTheWindowAndKeepsMorePixelsPureThanSmooth) {
+    // One-pixel stripes, the hardest picture to enlarge by 1.5.
+    host->setClientSize(160, 120);
+    std::vector<uint32_t> px(160 * 120);
+    for (size_t i = 0; i < px.size(); ++i) px[i] = (i % 160) % 2 ? 0xFFFFFF : 0x000000;
+    host->canvas().present(px.data(), 160, 120, 160);
+    SDL_SetWindowSize(host->window(), 240, 190);
+    host->processMessages();
+    auto pureShare = [&](WindowScaling scaling) {
+        host->setScaling(scaling);
+        std::vector<uint32_t> out;
+        int w = 0, h = 0;
+        EXPECT_TRUE(host->canvas().readBack(out, w, h));
+        const Viewport v = host->canvas().viewport();
+        int pure = 0;
+        for (int x = v.x; x < v.x + v.w; ++x) {
+            uint32_t g = (out[static_cast<size_t>(v.y + v.h / 2) * w + x] >> 8) & 0xFF;
+            pure += g < 0x10 || g > 0xF0;
+        }
+        return static_cast<double>(pure) / std::max(1, v.w);
+    };
+    const double smooth = pureShare(WindowScaling::Smooth);
+    const double sharp = pureShare(WindowScaling::Sharp);
+    EXPECT_EQ(host->canvas().viewport().w, 240);  // no black bars at the sides
+    EXPECT_GT(sharp, 0.6);
+    EXPECT_GT(sharp, smooth + 0.3);
+    EXPECT_EQ(pureShare(WindowScaling::Whole), 1.0);
+    EXPECT_EQ(host->canvas().viewport().w, 160);
 }
 
 TEST_F(SdlWindowTest, InputReachesTheClientInStoryPixelsAndCloseTerminates) {
@@ -554,17 +602,33 @@ TEST_F(SdlWindowTest, RunDeliversTimerTicksUntilTerminated) {
     EXPECT_EQ(none.ticks, 0);
 }
 
-TEST_F(SdlWindowTest, FullScreenSwitchesOnceAndBack) {
+TEST_F(SdlWindowTest, FullScreenSwitchesOnceAndBackToTheWindowsOwnSizeAndPlace) {
     host->setClientSize(64, 48);
+    SDL_SetWindowSize(host->window(), 300, 200);  // as the reader left it
+    host->setWindowPosition(40, 30);
     EXPECT_TRUE(host->setFullScreen(true));
     EXPECT_TRUE(host->isFullScreen());
     EXPECT_TRUE(host->setFullScreen(true));
+    // What is kept for the next run is the window's own size and place, not the screen's.
+    int w = 0, h = 0, x = 0, y = 0;
+    EXPECT_TRUE(host->windowSize(w, h));
+    host->windowPosition(x, y);
+    EXPECT_EQ(std::vector<int>({w, h, x, y}), std::vector<int>({300, 200, 40, 30}));
     EXPECT_TRUE(host->setFullScreen(false));
     EXPECT_FALSE(host->isFullScreen());
-    int w = 0, h = 0;
     SDL_GetWindowSize(host->window(), &w, &h);
-    EXPECT_EQ(w, 128);
-    EXPECT_EQ(h, 96);
+    SDL_GetWindowPosition(host->window(), &x, &y);
+    EXPECT_EQ(std::vector<int>({w, h, x, y}), std::vector<int>({300, 200, 40, 30}));
+
+    // A size and place kept from a larger desktop come back onto this one's usable area.
+    SDL_Rect usable;
+    ASSERT_EQ(SDL_GetDisplayUsableBounds(0, &usable), 0);
+    SDL_SetWindowSize(host->window(), usable.w + 500, 99999);
+    host->setWindowPosition(usable.x + usable.w + 2000, -70000);
+    SDL_GetWindowSize(host->window(), &w, &h);
+    SDL_GetWindowPosition(host->window(), &x, &y);
+    EXPECT_EQ(std::vector<int>({w, h, x, y}),
+              std::vector<int>({usable.w, usable.h, usable.x, usable.y}));
 }
 
 class SdlInputBoxTest : public SdlWindowTest {
