@@ -344,14 +344,20 @@ TEST(ReadingStory, JapaneseLinesNeverBeginWithClosingPunctuationNorEndWithAnOpen
     EXPECT_GT(offendedWithout, 5);
 }
 
-// Text bands in a backlog picture: runs of rows holding something other than the panel.
+int luminance(uint32_t color) {
+    return ((color & 0xFF) * 299 + ((color >> 8) & 0xFF) * 587 + ((color >> 16) & 0xFF) * 114) /
+           1000;
+}
+
+// Text bands in a backlog picture: runs of rows holding light pixels (light text, or the outline
+// of dark text) on the dark panel, left of the scroll bar.
 int textBands(const Surface& g) {
-    constexpr uint32_t kPanel = 0xF4F4F4;
     int bands = 0;
     bool inText = false;
     for (int y = 0; y < g.height(); ++y) {
         bool text = false;
-        for (int x = 0; x < g.width() && !text; ++x) text = g.getPixel(x, y) != kPanel;
+        for (int x = 0; x < g.width() * 9 / 10 && !text; ++x)
+            text = luminance(g.getPixel(x, y)) > 150;
         bands += text && !inText;
         inText = text;
     }
@@ -408,6 +414,29 @@ TEST(ReadingStory, TheBacklogShowsThePreviousMessagesOverTheStoryAndComesBackWit
     EXPECT_THAT(r.player, ElementsAre(::testing::EndsWith("backlog open"),
                                       ::testing::EndsWith("backlog close")));
     EXPECT_EQ(textBands(load(open)), 3);
+}
+
+TEST(ReadingStory, TheBacklogShowsWhiteTextOfADarkWindowLegibly) {
+    StoryBuilder s;
+    s.writePicture("window.png", 600, 130, 0x401010);
+    const std::string area = "MessageDraw.Area.Left=40\nMessageDraw.Area.Top=352\n";
+    std::string project = s.writeScript(
+        book("GraphicDraw.FileName=window.png\nGraphicDraw.Area.Left=20\nGraphicDraw.Area.Top=340\n"
+             "@GraphicDraw\n" +
+             message("<clWhite>白い文字の一つめ<KEY>", area) +
+             message("<clWhite>白い文字の二つめ<KEY>", area) + kDone));
+    std::string open = s.dir.file("open.png");
+    StoryRun r = s.run(project, "1000 click 1 1\n1500 key pageup\n1510 shot " + open +
+                                    "\n1520 key escape\n1600 click 1 1\n");
+    ASSERT_EQ(r.status, kExitEnded);
+    // The first message's characters show white on a dark ground: no white is lost as
+    // background, and the ground is no white either.
+    Surface g = load(open);
+    int nearWhite = 0;
+    for (int y = 0; y < g.height(); ++y)
+        for (int x = 0; x < g.width(); ++x) nearWhite += luminance(g.getPixel(x, y)) > 224;
+    EXPECT_GT(nearWhite, 150);
+    EXPECT_LT(nearWhite, g.width() * g.height() / 20);
 }
 
 }  // namespace
