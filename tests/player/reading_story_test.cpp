@@ -228,11 +228,26 @@ TEST(ReadingStory, CtrlCCopiesTheMessageWithoutTagsAndDoesNotSkip) {
                 ElementsAre("1000 player clipboard あいう\\nえ", "2000 player clipboard かき"));
 }
 
-TEST(ReadingStory, HideShowsThePictureWithoutTheTextUntilTheNextKey) {
+TEST(ReadingStory, HideShowsTheSceneWithoutTheTextAndItsWindowUntilTheNextKey) {
     StoryBuilder s;
+    // A scene filling the screen in a layer of its own, and the message's window picture above.
     s.writePicture("bg.png", 640, 480, 0x00FF00);
+    s.writePicture("window.png", 600, 130, 0xFF0000);
+    const std::string layers =
+        "<Head=\"LayerList\">\nLayerCount=3\nLayer.1.LayerName=scene\n"
+        "Layer.2.LayerName=window\n<Head End>\n";
+    const std::string draw =
+        "GraphicDraw.FileName=bg.png\nGraphicDraw.Layer=scene\n@GraphicDraw\n"
+        "GraphicDraw.FileName=window.png\nGraphicDraw.Layer=window\n"
+        "GraphicDraw.Layer.Move=1\nGraphicDraw.Area.Left=20\n"
+        "GraphicDraw.Area.Top=340\n@GraphicDraw\n";
     std::string project = s.writeScript(
-        book("GraphicDraw.FileName=bg.png\n@GraphicDraw\n" + message("あいうえお<KEY>") + kDone));
+        storyScript(layers + "<Book=\"スタートブック\">\n<Page=\"スタートページ\">\n" + draw +
+                    message("あいうえお<KEY>",
+                            "MessageDraw.Layer.Move=1\nMessageDraw.Area.Left=40\n"
+                            "MessageDraw.Area.Top=352\nMessageDraw.Area.Width=560\n"
+                            "MessageDraw.Area.Height=110\n") +
+                    kDone + "<Page End>\n<Book End>\n"));
     std::string before = s.dir.file("before.png"), hidden = s.dir.file("hidden.png"),
                 after = s.dir.file("after.png");
     StoryRun r = s.run(project, "1000 shot " + before + "\n1100 key h\n1100 shot " + hidden +
@@ -245,11 +260,21 @@ TEST(ReadingStory, HideShowsThePictureWithoutTheTextUntilTheNextKey) {
             for (int x = 0; x < 640; ++x) n += g.getPixel(x, y) == 0x00FF00;
         return n;
     };
+    auto blue = [](const Surface& g) {
+        int n = 0;
+        for (int y = 0; y < 480; ++y)
+            for (int x = 0; x < 640; ++x) n += g.getPixel(x, y) == 0xFF0000;
+        return n;
+    };
     Surface shown = load(before), bare = load(hidden), back = load(after);
-    EXPECT_LT(green(shown), 640 * 480);
+    // The text shows on the window, which hides the scene under it.
+    EXPECT_LE(green(shown), 640 * 480 - 600 * 130);
+    EXPECT_GT(blue(shown), 600 * 130 / 2);
+    EXPECT_LT(blue(shown), 600 * 130);
     EXPECT_EQ(green(bare), 640 * 480);
     // The key that ends hiding does nothing else: the story is where it was, shown as before.
     EXPECT_EQ(green(back), green(shown));
+    EXPECT_EQ(blue(back), blue(shown));
     EXPECT_THAT(r.player, ElementsAre("1100 player hide on", "1200 player hide off",
                                       "1300 player hide on", "1400 player hide off"));
     EXPECT_GE(r.timeOf("@ValueCtrl"), 1500);
