@@ -212,8 +212,9 @@ void Player::copyMessage() {
     if (lastMessageLayer_.empty()) return;
     const Layer* layer = screen_->findLayer(0, lastMessageLayer_);
     if (!layer) return;
-    // Tags go; "#" is the message's line break.
-    const std::string& sjis = layer->text.layoutText;
+    // What the reader has seen so far, not what waits behind the next key wait. Tags go; "#" is
+    // the message's line break.
+    const std::string sjis = layer->text.layoutText.substr(0, layer->text.shownBytes());
     std::string plain;
     for (size_t i = 0; i < sjis.size();) {
         size_t length = charLength(sjis, i);

@@ -211,21 +211,25 @@ TEST(ReadingStory, AutoModeEndsKeyWaitsAfterTheDelayForWhatWasShown) {
     EXPECT_EQ(r.player.back(), std::to_string(first + 750) + " player auto off");
 }
 
-TEST(ReadingStory, CtrlCCopiesTheMessageWithoutTagsAndDoesNotSkip) {
+TEST(ReadingStory, CtrlCCopiesTheMessageShownSoFarWithoutTagsAndDoesNotSkip) {
     StoryBuilder s;
     std::string project =
-        s.writeScript(book(message("あい<B>う#え<KEY>") + message("かき<KEY>") + kDone));
-    StoryRun r = s.run(project, "1000 key ctrl\n1000 key c\n1300 keyup ctrl\n");
+        s.writeScript(book(message("あい<B>う#え<KEY>おか<KEY>") + message("かき<KEY>") + kDone));
+    // At the first key wait the rest of the message is not shown yet, so it is not copied.
+    StoryRun r = s.run(project,
+                       "1000 key ctrl\n1000 key c\n1300 keyup ctrl\n1500 click 1 1\n"
+                       "2000 key ctrl\n2000 key c\n2300 keyup ctrl\n");
     EXPECT_EQ(r.status, kExitTimeout);
-    EXPECT_THAT(r.player, ElementsAre("1000 player clipboard あいう\\nえ"));
+    EXPECT_THAT(r.player, ElementsAre("1000 player clipboard あいう\\nえ",
+                                      "2000 player clipboard あいう\\nえおか"));
     EXPECT_EQ(r.commands.back(), "スタートブック/スタートページ#0 @MessageDraw");
     // Every message as it completes, for dictionary tools.
     s.settings.path = s.dir.file("settings.ini");
     writeFile(s.settings.path, "copy-each-message=on\n");
-    r = s.run(project, "1000 click 1 1\n2000 click 1 1\n");
+    r = s.run(project, "1000 click 1 1\n2000 click 1 1\n3000 click 1 1\n");
     ASSERT_EQ(r.status, kExitEnded);
     EXPECT_THAT(r.player,
-                ElementsAre("1000 player clipboard あいう\\nえ", "2000 player clipboard かき"));
+                ElementsAre("2000 player clipboard あいう\\nえおか", "3000 player clipboard かき"));
 }
 
 TEST(ReadingStory, HideShowsTheSceneWithoutTheTextAndItsWindowUntilTheNextKey) {
