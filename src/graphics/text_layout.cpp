@@ -181,11 +181,18 @@ void TextLayout::resetReveal() {
     step_.stepSpeed = 60;
     reveal_.clear();
     revealPos_ = 0;
+    recordEnd_ = 0;
+}
+
+size_t TextLayout::shownBytes() const {
+    const bool ended = revealPos_ >= reveal_.size() || reveal_[revealPos_].op == RevealOp::End;
+    if (ended || revealPos_ == 0) return std::min(pageEnd_, layoutText.size());
+    return std::min<size_t>({reveal_[revealPos_ - 1].textEnd, pageEnd_, layoutText.size()});
 }
 
 void TextLayout::record(RevealOp op, int32_t value) {
     if (reveal_.size() >= kRevealCapacity) return;
-    reveal_.push_back(RevealEntry{op, value});
+    reveal_.push_back(RevealEntry{op, value, recordEnd_});
 }
 
 void TextLayout::resetTextState() {
@@ -304,6 +311,11 @@ void TextLayout::applyTag(std::string_view tag, bool drawing) {
 int32_t TextLayout::layOutLine(Surface& target, platform::FontEngine& fonts, std::string& s,
                                int32_t width, int32_t bottom, bool drawing) {
     lineStuck_ = false;
+    // While drawing, `s` is what is left of layoutText: steps record where in it they end.
+    const size_t base = drawing && s.size() <= layoutText.size() ? layoutText.size() - s.size() : 0;
+    auto textEnd = [base](size_t end) {
+        return static_cast<uint32_t>(std::min<size_t>(base + end, UINT32_MAX));
+    };
     platform::FontSpec fontSpec = specOf(cur_, font);
     int64_t x = 0;  // left of the current segment
     int32_t lineHeight = 1;
@@ -353,9 +365,11 @@ int32_t TextLayout::layOutLine(Surface& target, platform::FontEngine& fonts, std
             cx = segCx + e.cx;
             cy = std::max(segCy, e.cy);
         }
-        if (drawing && kind != Kind::Tag)
+        if (drawing && kind != Kind::Tag) {
+            recordEnd_ = textEnd(kind == Kind::Char ? p + charLen : kind == Kind::Hash ? next : p);
             record(RevealOp::Char,
                    static_cast<int32_t>(std::clamp<int64_t>(x + cx, INT32_MIN, INT32_MAX)));
+        }
         const bool fits = x + cx <= width || (hanging > 0 && kind != Kind::Char);
         const std::string_view ch = std::string_view(s).substr(p, charLen);
         // Closing punctuation that does not fit stays on its line rather than beginning the next.
@@ -417,6 +431,7 @@ int32_t TextLayout::layOutLine(Surface& target, platform::FontEngine& fonts, std
                 lineEnd = true;
                 break;
             case Kind::Tag:
+                if (drawing) recordEnd_ = textEnd(next);
                 applyTag(tag, drawing);
                 fontSpec = specOf(cur_, font);
                 start = next;
@@ -474,6 +489,9 @@ int32_t TextLayout::layOut(Surface& target, platform::FontEngine& fonts, int32_t
         layOutLine(target, fonts, text, width, bottom, true);
         top = bottom;
     }
+
+    pageEnd_ = layoutText.size() - std::min(text.size(), layoutText.size());
+    recordEnd_ = static_cast<uint32_t>(std::min<size_t>(pageEnd_, UINT32_MAX));
 
     // A page that laid out nothing keeps its text and ends: breaking to a next page would show
     // the same nothing again and again.

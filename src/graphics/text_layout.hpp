@@ -72,6 +72,10 @@ class TextLayout {
         return {reveal_[static_cast<size_t>(i)].op, reveal_[static_cast<size_t>(i)].value};
     }
 
+    // How much of layoutText the reveal has shown (bytes, tags included): up to the step it is
+    // at; the page's whole text once the reveal ended, or when it has not begun.
+    size_t shownBytes() const;
+
     // Where each line of the last layout begins in layoutText (byte offsets).
     const std::vector<size_t>& lineStarts() const { return lineStarts_; }
 
@@ -90,6 +94,7 @@ class TextLayout {
     struct RevealEntry {
         RevealOp op = RevealOp::End;
         int32_t value = 0;
+        uint32_t textEnd = 0;  // layoutText up to here is shown once this step is
     };
     void record(RevealOp op, int32_t value);
     int32_t layOutLine(Surface& target, platform::FontEngine& fonts, std::string& s, int32_t width,
@@ -104,6 +109,8 @@ class TextLayout {
     std::vector<RevealEntry> reveal_;
     std::vector<size_t> lineStarts_;
     size_t revealPos_ = 0;
+    uint32_t recordEnd_ = 0;  // textEnd of the steps recorded next
+    size_t pageEnd_ = 0;      // the bytes of layoutText the last layout placed
     RevealStep step_;
     bool lineStuck_ = false;        // the last line ended before even one character fitted
     bool curColorNumeric_ = false;  // the current colour was set by a "0x" tag

@@ -11,13 +11,75 @@ namespace keys = platform::keys;
 
 namespace {
 
-constexpr int kMargin = 12, kGap = 10, kPageEntries = 3;
-constexpr uint32_t kWhite = 0xFFFFFF;
+// The panel sits this far inside the frame; the text this far inside the panel, with the scroll
+// bar in the right-hand padding.
+constexpr int kInset = 16, kPadding = 16, kGap = 14, kPageEntries = 3;
+constexpr int kBarWidth = 4;
+// Pixel words 0x00RRGGBB.
+constexpr uint32_t kPanel = 0x101828, kPanelEdge = 0x5A6478, kBarTrack = 0x384054,
+                   kBarThumb = 0xC8D0E0, kLightHalo = 0xE8E8E8, kDarkShadow = 0x000000;
+constexpr int kPanelAlpha = 238;  // of 255: the dimmed scene shows faintly through
 
-// Light text reads on a dark panel and dark text on a light one.
-uint32_t panelFor(uint32_t textColor) {
-    const uint32_t r = textColor & 0xFF, g = (textColor >> 8) & 0xFF, b = (textColor >> 16) & 0xFF;
-    return r * 3 + g * 6 + b > 1280 ? 0x202020 : 0xF4F4F4;
+int channel(uint32_t p, int shift) {
+    return static_cast<int>((p >> shift) & 0xFF);
+}
+
+int luminance(uint32_t p) {
+    return (channel(p, 16) * 299 + channel(p, 8) * 587 + channel(p, 0) * 114) / 1000;
+}
+
+uint32_t blend(uint32_t under, uint32_t over, int alpha) {
+    uint32_t out = 0;
+    for (int shift : {0, 8, 16}) {
+        const int v = (channel(over, shift) * alpha + channel(under, shift) * (255 - alpha)) / 255;
+        out |= static_cast<uint32_t>(v) << shift;
+    }
+    return out;
+}
+
+// The story's frame, darkened, under a dark translucent panel with a thin edge.
+void drawPanel(Surface& frame, int32_t left, int32_t top, int32_t right, int32_t bottom) {
+    for (int32_t y = 0; y < frame.height(); ++y) {
+        uint32_t* row = frame.row(y);
+        for (int32_t x = 0; x < frame.width(); ++x) {
+            uint32_t p = blend(row[x], 0, 150);
+            if (x >= left && x < right && y >= top && y < bottom) {
+                const bool edge = x == left || y == top || x == right - 1 || y == bottom - 1;
+                p = edge ? kPanelEdge : blend(p, kPanel, kPanelAlpha);
+            }
+            row[x] = p;
+        }
+    }
+}
+
+// Copies the text's own pixels (its mask, so that no colour is lost as background) onto the
+// panel, clipped to [clipTop, clipBottom). A colour too dark for the panel gets a light outline,
+// a light one a dark shadow, so every colour a story uses stays legible.
+void drawText(const Surface& text, Surface& frame, int32_t left, int32_t top, int32_t clipTop,
+              int32_t clipBottom) {
+    if (!text.hasMask()) return;
+    auto isText = [&](int32_t x, int32_t y) {
+        return x >= 0 && y >= 0 && x < text.width() && y < text.height() && text.maskRow(y)[x];
+    };
+    auto put = [&](int32_t x, int32_t y, uint32_t p) {
+        const int32_t fx = left + x, fy = top + y;
+        if (fy >= clipTop && fy < clipBottom && fx >= 0 && fx < frame.width())
+            frame.row(fy)[fx] = p;
+    };
+    for (int32_t y = 0; y < text.height(); ++y)
+        for (int32_t x = 0; x < text.width(); ++x) {
+            if (!isText(x, y)) continue;
+            if (luminance(text.row(y)[x]) < 64) {
+                for (int dy = -1; dy <= 1; ++dy)
+                    for (int dx = -1; dx <= 1; ++dx)
+                        if (!isText(x + dx, y + dy)) put(x + dx, y + dy, kLightHalo);
+            } else if (!isText(x + 1, y + 1)) {
+                put(x + 1, y + 1, kDarkShadow);
+            }
+        }
+    for (int32_t y = 0; y < text.height(); ++y)
+        for (int32_t x = 0; x < text.width(); ++x)
+            if (isText(x, y)) put(x, y, text.row(y)[x] & 0xFFFFFF);
 }
 
 // The message without its waits: the whole text shows at once, as it ended.
@@ -67,29 +129,42 @@ void Backlog::close() {
 }
 
 void Backlog::draw(Surface& frame) {
-    const uint32_t panel = panelFor(font_.color);
-    frame.fillRect(0, 0, frame.width(), frame.height(), panel);
-    const int32_t width = frame.width() - 2 * kMargin;
-    if (width <= 0) return;
-    int32_t bottom = frame.height() - kMargin;
+    const int32_t left = kInset, top = kInset;
+    const int32_t right = frame.width() - kInset, bottom = frame.height() - kInset;
+    if (right - left <= 2 * kPadding || bottom - top <= 2 * kPadding) {
+        drawPanel(frame, 0, 0, 0, 0);
+        return;
+    }
+    drawPanel(frame, left, top, right, bottom);
+    const int32_t textTop = top + kPadding / 2, textBottom = bottom - kPadding / 2;
+    const int32_t width = right - left - 2 * kPadding;
+
+    // Newest at the bottom, older ones above, each in its own colours, sizes and styles.
     const int count = static_cast<int>(history_.size());
-    for (int i = count - 1 - scrolled_; i >= 0 && bottom > kMargin; --i) {
+    int32_t y = bottom - kPadding;
+    int shown = 0;
+    for (int i = count - 1 - scrolled_; i >= 0 && y > textTop; --i) {
         TextLayout layout;
         layout.font = font_;
         layout.text = withoutWaits(history_[static_cast<size_t>(i)]);
         Surface text;
         layout.drawSized(text, fonts_, width, 0);
-        const int32_t top = bottom - text.height();
-        // Only the text's own pixels: the layout's white ground gives way to the panel.
-        for (int32_t y = std::max(0, -top); y < text.height(); ++y) {
-            const int32_t fy = top + y;
-            if (fy < 0 || fy >= frame.height()) continue;
-            const uint32_t* from = text.row(y);
-            uint32_t* to = frame.row(fy);
-            for (int32_t x = 0; x < text.width() && kMargin + x < frame.width(); ++x)
-                if ((from[x] & 0xFFFFFF) != kWhite) to[kMargin + x] = from[x];
-        }
-        bottom = top - kGap;
+        y -= text.height();
+        drawText(text, frame, left + kPadding, y, textTop, textBottom);
+        y -= kGap;
+        ++shown;
+    }
+
+    // Where the reader is: the thumb covers the messages on the panel, out of the whole history.
+    const int32_t trackTop = top + kPadding, trackHeight = bottom - top - 2 * kPadding;
+    const int32_t barLeft = right - kPadding / 2 - kBarWidth / 2;
+    frame.fillRect(barLeft, trackTop, kBarWidth, trackHeight, pixelToColor(kBarTrack));
+    if (count > 0 && trackHeight > 0) {
+        const int64_t below = scrolled_, above = count - scrolled_ - shown;
+        const auto thumbTop = static_cast<int32_t>(trackHeight * above / count);
+        const auto thumbBottom = static_cast<int32_t>(trackHeight - trackHeight * below / count);
+        frame.fillRect(barLeft, trackTop + thumbTop, kBarWidth, std::max(thumbBottom - thumbTop, 6),
+                       pixelToColor(kBarThumb));
     }
 }
 

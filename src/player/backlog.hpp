@@ -1,6 +1,8 @@
-// The backlog: the last messages of the story, shown over it with the story's own message font
-// and colours, newest at the bottom. Wheel up or Page Up opens it; the wheel, the arrows and
-// Page Up/Down scroll; wheel down past the newest, a right click, Escape or Enter close it.
+// The backlog: the last messages of the story on a dark panel over the dimmed scene, each in its
+// own colours, sizes and styles (outlined where a colour would not stand out), newest at the
+// bottom, with a bar on the right showing where the reader is in the history. Wheel up or Page Up
+// opens it; the wheel, the arrows and Page Up/Down scroll; wheel down past the newest, a right
+// click, Escape or Enter close it.
 #pragma once
 #include <functional>
 #include <string>

@@ -190,7 +190,7 @@ class Player final : public platform::HostClient, private ProgramControl {
     void traceSkip();
     // Key H or a middle click: the picture without its text until the next click or key.
     void hideText();
-    // Ctrl+C: the message shown now, tags removed, to the clipboard (and the trace).
+    // Ctrl+C: the message as far as it shows now, tags removed, to the clipboard (and the trace).
     void copyMessage();
     // At the end of each message: keeps it for the backlog, and copies it when the reader asked
     // for every message.

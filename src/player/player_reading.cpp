@@ -16,12 +16,13 @@
 namespace zarvo {
 namespace {
 
-// Key H or a middle click: the picture without the text over it (text layers, markers and the
-// other dynamic layers) until the next click or key. The story holds still meanwhile.
+// Key H or a middle click: the scene without the text over it (text layers, markers and the
+// other dynamic layers, and the message window's picture) until the next click or key. The story
+// holds still meanwhile.
 class HideOverlay final : public Overlay {
   public:
-    HideOverlay(Screen& screen, std::function<void(bool)> onChange)
-        : screen_(screen), onChange_(std::move(onChange)) {}
+    HideOverlay(Screen& screen, const std::string& messageLayer, std::function<void(bool)> onChange)
+        : screen_(screen), messageLayer_(messageLayer), onChange_(std::move(onChange)) {}
 
     void open() {
         if (open_) return;
@@ -32,19 +33,18 @@ class HideOverlay final : public Overlay {
     void draw(Surface& frame) override {
         LayerStack* stack = screen_.screen(0);
         if (!stack || stack->layerCount() == 0) return;
-        // Text layers lose their visibility only for this picture; the story never sees it.
-        std::vector<Layer*> text;
+        // Layers lose their visibility only for this picture; the story never sees it.
+        std::vector<Layer*> hidden;
         for (int32_t i = 1; i < stack->layerCount(); ++i) {
             Layer* layer = stack->layerAt(i);
-            if (layer->visible && layer->fileName.empty() && !layer->text.layoutText.empty()) {
-                layer->visible = false;
-                text.push_back(layer);
-            }
+            if (layer->visible && isText(*layer)) hidden.push_back(layer);
         }
+        if (Layer* window = messageWindow(*stack)) hidden.push_back(window);
+        for (Layer* layer : hidden) layer->visible = false;
         Surface picture;
         picture.setSize(frame.width(), frame.height());
         stack->drawWithLower(stack->layerAt(stack->layerCount() - 1), picture);
-        for (Layer* layer : text) layer->visible = true;
+        for (Layer* layer : hidden) layer->visible = true;
         frame = picture;
     }
     void onKeyDown(int) override { close(); }
@@ -54,12 +54,53 @@ class HideOverlay final : public Overlay {
     }
 
   private:
+    static bool isText(const Layer& layer) {
+        return layer.fileName.empty() && !layer.text.layoutText.empty();
+    }
+    // Where a layer's picture shows on the screen.
+    struct Rect {
+        int64_t left, top, right, bottom;
+        bool contains(const Rect& r) const {
+            return left <= r.left && top <= r.top && right >= r.right && bottom >= r.bottom;
+        }
+    };
+    static Rect shownRect(const Layer& layer) {
+        int64_t w = layer.surface.width() - int64_t{layer.viewLeft};
+        int64_t h = layer.surface.height() - int64_t{layer.viewTop};
+        if (layer.width > 1) w = std::min<int64_t>(w, layer.width);
+        if (layer.height > 1) h = std::min<int64_t>(h, layer.height);
+        return {layer.left, layer.top, layer.left + w, layer.top + h};
+    }
+    // The picture the message sits on: the nearest visible layer under the message layer that
+    // holds the message's whole area. One covering the whole screen is the scene itself and
+    // stays, as does the bottom layer.
+    Layer* messageWindow(LayerStack& stack) const {
+        const Layer* message =
+            messageLayer_.empty() ? nullptr : screen_.findLayer(0, messageLayer_);
+        if (!message) return nullptr;
+        const Rect area{message->left, message->top,
+                        message->left + int64_t{std::max(message->width, 1)},
+                        message->top + int64_t{std::max(message->height, 1)}};
+        const Rect screen{0, 0, stack.width(), stack.height()};
+        int32_t at = stack.layerCount() - 1;
+        while (at > 0 && stack.layerAt(at) != message) --at;
+        for (int32_t i = at - 1; i > 0; --i) {
+            Layer* layer = stack.layerAt(i);
+            if (!layer->visible || isText(*layer)) continue;
+            const Rect shown = shownRect(*layer);
+            if (!shown.contains(area)) continue;
+            return shown.contains(screen) ? nullptr : layer;
+        }
+        return nullptr;
+    }
+
     void close() {
         open_ = false;
         onChange_(false);
     }
 
     Screen& screen_;
+    const std::string& messageLayer_;  // the player's: the layer of the last message
     std::function<void(bool)> onChange_;
     bool open_ = false;
 };
@@ -157,8 +198,9 @@ bool Player::runAutoMode() {
 
 void Player::hideText() {
     if (!hideOverlay_) {
-        auto overlay = std::make_unique<HideOverlay>(
-            *screen_, [this](bool on) { tellPlayerEvent(on ? "hide on" : "hide off"); });
+        auto overlay = std::make_unique<HideOverlay>(*screen_, lastMessageLayer_, [this](bool on) {
+            tellPlayerEvent(on ? "hide on" : "hide off");
+        });
         hideOverlay_ = overlay.get();
         addOverlay(std::move(overlay));
     }
@@ -170,8 +212,9 @@ void Player::copyMessage() {
     if (lastMessageLayer_.empty()) return;
     const Layer* layer = screen_->findLayer(0, lastMessageLayer_);
     if (!layer) return;
-    // Tags go; "#" is the message's line break.
-    const std::string& sjis = layer->text.layoutText;
+    // What the reader has seen so far, not what waits behind the next key wait. Tags go; "#" is
+    // the message's line break.
+    const std::string sjis = layer->text.layoutText.substr(0, layer->text.shownBytes());
     std::string plain;
     for (size_t i = 0; i < sjis.size();) {
         size_t length = charLength(sjis, i);

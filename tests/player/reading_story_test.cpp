@@ -211,28 +211,47 @@ TEST(ReadingStory, AutoModeEndsKeyWaitsAfterTheDelayForWhatWasShown) {
     EXPECT_EQ(r.player.back(), std::to_string(first + 750) + " player auto off");
 }
 
-TEST(ReadingStory, CtrlCCopiesTheMessageWithoutTagsAndDoesNotSkip) {
+TEST(ReadingStory, CtrlCCopiesTheMessageShownSoFarWithoutTagsAndDoesNotSkip) {
     StoryBuilder s;
     std::string project =
-        s.writeScript(book(message("あい<B>う#え<KEY>") + message("かき<KEY>") + kDone));
-    StoryRun r = s.run(project, "1000 key ctrl\n1000 key c\n1300 keyup ctrl\n");
+        s.writeScript(book(message("あい<B>う#え<KEY>おか<KEY>") + message("かき<KEY>") + kDone));
+    // At the first key wait the rest of the message is not shown yet, so it is not copied.
+    StoryRun r = s.run(project,
+                       "1000 key ctrl\n1000 key c\n1300 keyup ctrl\n1500 click 1 1\n"
+                       "2000 key ctrl\n2000 key c\n2300 keyup ctrl\n");
     EXPECT_EQ(r.status, kExitTimeout);
-    EXPECT_THAT(r.player, ElementsAre("1000 player clipboard あいう\\nえ"));
+    EXPECT_THAT(r.player, ElementsAre("1000 player clipboard あいう\\nえ",
+                                      "2000 player clipboard あいう\\nえおか"));
     EXPECT_EQ(r.commands.back(), "スタートブック/スタートページ#0 @MessageDraw");
     // Every message as it completes, for dictionary tools.
     s.settings.path = s.dir.file("settings.ini");
     writeFile(s.settings.path, "copy-each-message=on\n");
-    r = s.run(project, "1000 click 1 1\n2000 click 1 1\n");
+    r = s.run(project, "1000 click 1 1\n2000 click 1 1\n3000 click 1 1\n");
     ASSERT_EQ(r.status, kExitEnded);
     EXPECT_THAT(r.player,
-                ElementsAre("1000 player clipboard あいう\\nえ", "2000 player clipboard かき"));
+                ElementsAre("2000 player clipboard あいう\\nえおか", "3000 player clipboard かき"));
 }
 
-TEST(ReadingStory, HideShowsThePictureWithoutTheTextUntilTheNextKey) {
+TEST(ReadingStory, HideShowsTheSceneWithoutTheTextAndItsWindowUntilTheNextKey) {
     StoryBuilder s;
+    // A scene filling the screen in a layer of its own, and the message's window picture above.
     s.writePicture("bg.png", 640, 480, 0x00FF00);
+    s.writePicture("window.png", 600, 130, 0xFF0000);
+    const std::string layers =
+        "<Head=\"LayerList\">\nLayerCount=3\nLayer.1.LayerName=scene\n"
+        "Layer.2.LayerName=window\n<Head End>\n";
+    const std::string draw =
+        "GraphicDraw.FileName=bg.png\nGraphicDraw.Layer=scene\n@GraphicDraw\n"
+        "GraphicDraw.FileName=window.png\nGraphicDraw.Layer=window\n"
+        "GraphicDraw.Layer.Move=1\nGraphicDraw.Area.Left=20\n"
+        "GraphicDraw.Area.Top=340\n@GraphicDraw\n";
     std::string project = s.writeScript(
-        book("GraphicDraw.FileName=bg.png\n@GraphicDraw\n" + message("あいうえお<KEY>") + kDone));
+        storyScript(layers + "<Book=\"スタートブック\">\n<Page=\"スタートページ\">\n" + draw +
+                    message("あいうえお<KEY>",
+                            "MessageDraw.Layer.Move=1\nMessageDraw.Area.Left=40\n"
+                            "MessageDraw.Area.Top=352\nMessageDraw.Area.Width=560\n"
+                            "MessageDraw.Area.Height=110\n") +
+                    kDone + "<Page End>\n<Book End>\n"));
     std::string before = s.dir.file("before.png"), hidden = s.dir.file("hidden.png"),
                 after = s.dir.file("after.png");
     StoryRun r = s.run(project, "1000 shot " + before + "\n1100 key h\n1100 shot " + hidden +
@@ -245,11 +264,21 @@ TEST(ReadingStory, HideShowsThePictureWithoutTheTextUntilTheNextKey) {
             for (int x = 0; x < 640; ++x) n += g.getPixel(x, y) == 0x00FF00;
         return n;
     };
+    auto blue = [](const Surface& g) {
+        int n = 0;
+        for (int y = 0; y < 480; ++y)
+            for (int x = 0; x < 640; ++x) n += g.getPixel(x, y) == 0xFF0000;
+        return n;
+    };
     Surface shown = load(before), bare = load(hidden), back = load(after);
-    EXPECT_LT(green(shown), 640 * 480);
+    // The text shows on the window, which hides the scene under it.
+    EXPECT_LE(green(shown), 640 * 480 - 600 * 130);
+    EXPECT_GT(blue(shown), 600 * 130 / 2);
+    EXPECT_LT(blue(shown), 600 * 130);
     EXPECT_EQ(green(bare), 640 * 480);
     // The key that ends hiding does nothing else: the story is where it was, shown as before.
     EXPECT_EQ(green(back), green(shown));
+    EXPECT_EQ(blue(back), blue(shown));
     EXPECT_THAT(r.player, ElementsAre("1100 player hide on", "1200 player hide off",
                                       "1300 player hide on", "1400 player hide off"));
     EXPECT_GE(r.timeOf("@ValueCtrl"), 1500);
@@ -344,14 +373,20 @@ TEST(ReadingStory, JapaneseLinesNeverBeginWithClosingPunctuationNorEndWithAnOpen
     EXPECT_GT(offendedWithout, 5);
 }
 
-// Text bands in a backlog picture: runs of rows holding something other than the panel.
+int luminance(uint32_t color) {
+    return ((color & 0xFF) * 299 + ((color >> 8) & 0xFF) * 587 + ((color >> 16) & 0xFF) * 114) /
+           1000;
+}
+
+// Text bands in a backlog picture: runs of rows holding light pixels (light text, or the outline
+// of dark text) on the dark panel, left of the scroll bar.
 int textBands(const Surface& g) {
-    constexpr uint32_t kPanel = 0xF4F4F4;
     int bands = 0;
     bool inText = false;
     for (int y = 0; y < g.height(); ++y) {
         bool text = false;
-        for (int x = 0; x < g.width() && !text; ++x) text = g.getPixel(x, y) != kPanel;
+        for (int x = 0; x < g.width() * 9 / 10 && !text; ++x)
+            text = luminance(g.getPixel(x, y)) > 150;
         bands += text && !inText;
         inText = text;
     }
@@ -408,6 +443,29 @@ TEST(ReadingStory, TheBacklogShowsThePreviousMessagesOverTheStoryAndComesBackWit
     EXPECT_THAT(r.player, ElementsAre(::testing::EndsWith("backlog open"),
                                       ::testing::EndsWith("backlog close")));
     EXPECT_EQ(textBands(load(open)), 3);
+}
+
+TEST(ReadingStory, TheBacklogShowsWhiteTextOfADarkWindowLegibly) {
+    StoryBuilder s;
+    s.writePicture("window.png", 600, 130, 0x401010);
+    const std::string area = "MessageDraw.Area.Left=40\nMessageDraw.Area.Top=352\n";
+    std::string project = s.writeScript(
+        book("GraphicDraw.FileName=window.png\nGraphicDraw.Area.Left=20\nGraphicDraw.Area.Top=340\n"
+             "@GraphicDraw\n" +
+             message("<clWhite>白い文字の一つめ<KEY>", area) +
+             message("<clWhite>白い文字の二つめ<KEY>", area) + kDone));
+    std::string open = s.dir.file("open.png");
+    StoryRun r = s.run(project, "1000 click 1 1\n1500 key pageup\n1510 shot " + open +
+                                    "\n1520 key escape\n1600 click 1 1\n");
+    ASSERT_EQ(r.status, kExitEnded);
+    // The first message's characters show white on a dark ground: no white is lost as
+    // background, and the ground is no white either.
+    Surface g = load(open);
+    int nearWhite = 0;
+    for (int y = 0; y < g.height(); ++y)
+        for (int x = 0; x < g.width(); ++x) nearWhite += luminance(g.getPixel(x, y)) > 224;
+    EXPECT_GT(nearWhite, 150);
+    EXPECT_LT(nearWhite, g.width() * g.height() / 20);
 }
 
 }  // namespace

@@ -226,6 +226,7 @@ int main(int argc, char** argv) {
               save(button(fonts, "はじめる"), dir, "button_start.png") &&
               save(button(fonts, "画面効果"), dir, "button_effects.png") &&
               save(button(fonts, "おわる"), dir, "button_end.png") &&
+              save(button(fonts, "セーブとロード"), dir, "button_save.png") &&
               save(star(), dir, "sprite_star.png");
     if (!ok) std::fprintf(stderr, "demo_art: cannot write the pictures into %s\n", dir.c_str());
     return ok ? 0 : 1;
