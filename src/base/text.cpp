@@ -4,6 +4,12 @@
 
 namespace zarvo {
 
+namespace {
+unsigned char asciiLower(unsigned char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 32) : c;
+}
+}  // namespace
+
 uint32_t foldedChar(std::string_view s, size_t i, size_t& length) {
     const auto lead = static_cast<unsigned char>(s[i]);
     length = charLength(s, i);
@@ -20,14 +26,24 @@ uint32_t foldedChar(std::string_view s, size_t i, size_t& length) {
 }
 
 bool sameText(std::string_view a, std::string_view b) {
-    size_t i = 0, j = 0;
-    while (i < a.size() && j < b.size()) {
+    // Folding keeps every character's byte length (codes below 256 are one byte, the others
+    // two), so texts of different lengths never match and both stay at the same offset. Names
+    // are looked up for every parameter a command reads: most candidates end here.
+    if (a.size() != b.size()) return false;
+    if (a == b) return true;  // names are mostly written as the commands spell them
+    for (size_t i = 0; i < a.size();) {
+        const auto ca = static_cast<unsigned char>(a[i]);
+        const auto cb = static_cast<unsigned char>(b[i]);
+        if (ca < 0x80 && cb < 0x80) {  // two ASCII characters
+            if (ca != cb && asciiLower(ca) != asciiLower(cb)) return false;
+            ++i;
+            continue;
+        }
         size_t na, nb;
-        if (foldedChar(a, i, na) != foldedChar(b, j, nb)) return false;
+        if (foldedChar(a, i, na) != foldedChar(b, i, nb)) return false;
         i += na;
-        j += nb;
     }
-    return i == a.size() && j == b.size();
+    return true;
 }
 
 bool sameAsciiText(std::string_view a, std::string_view b) {

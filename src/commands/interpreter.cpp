@@ -1,6 +1,7 @@
 #include "commands/interpreter.hpp"
 
 #include <exception>
+#include <optional>
 
 #include "graphics/screen.hpp"
 #include "interp/execution.hpp"
@@ -47,19 +48,28 @@ Interpreter::Step Interpreter::step() {
         return Step::Idle;
     }
 
-    Command command;
+    std::optional<Running> nested;
+    Running& run = runningInUse_ ? nested.emplace() : running_;
+    struct InUse {
+        bool& flag;
+        const bool was = flag;
+        ~InUse() { flag = was; }
+    } inUse{runningInUse_};
+    runningInUse_ = true;
+    const Command& command = run.command;
     const int32_t index = execution_.takeNext();
-    commands.getCommand(index, command);
+    commands.getCommand(index, run.command);
     if (onCommand) onCommand(commands.bookName(), commands.pageName(), index, command);
     // Where the command ran, for a report: a handler may jump before it fails.
-    std::string book = commands.bookName(), page = commands.pageName();
+    run.book = commands.bookName();
+    run.page = commands.pageName();
     bool more = false;
     try {
         more = (this->*handlerFor(command.type))(command);
     } catch (const std::exception& e) {
-        reportCommandFailure(command, book, page, e.what());
+        reportCommandFailure(command, run.book, run.page, e.what());
     } catch (...) {
-        reportCommandFailure(command, book, page, {});
+        reportCommandFailure(command, run.book, run.page, {});
     }
     process.endStep();
     return more ? Step::Continue : Step::Yield;

@@ -108,6 +108,16 @@ class Interpreter {
     bool runSaveCtrl(const Command&);
     bool runSystem(const Command&);
 
+    // The command being run and where it came from. Its buffers serve one step after another,
+    // so a step allocates nothing once the lines have been seen; a step started from inside a
+    // handler finds it in use and makes its own.
+    struct Running {
+        Command command;
+        std::string book, page;
+    };
+    Running running_;
+    bool runningInUse_ = false;
+
     Story& story_;
     Execution& execution_;
     Screen& screen_;

@@ -145,7 +145,7 @@ void Player::keepReadMessages(const std::string& folder) {
 
 void Player::noteCommand(const std::string& book, const std::string& page, int32_t index,
                          const Command& command) {
-    if (command.keyword != "@MessageDraw") return;
+    if (command.type != CommandType::MessageDraw) return;
     messagePending_ = true;
     bool wasRead = read_.markRead(book, page, index);
     if (!wasRead && skipToggle_ && settings_.skipReadOnly) setSkipToggle(false);

@@ -1,5 +1,7 @@
 #include "script/command_cache.hpp"
 
+#include <algorithm>
+
 #include "base/name_value.hpp"
 #include "base/text.hpp"
 #include "platform/notice_sink.hpp"
@@ -104,10 +106,22 @@ bool CommandCache::getCommand(int32_t index, Command& command) {
     command.type = commandTypeOf(command.keyword);
     command.line = e.line;
     command.level = e.level;
-    command.params.clear();
-    int32_t first = index == 0 ? 0 : entries_[static_cast<size_t>(index) - 1].line + 1;
-    for (int32_t i = first; i < e.line; ++i)
-        command.params.push_back(pageLine(file_, start, end, i));
+    // This runs for every command: the lines are assigned over the previous command's, and the
+    // strings a shorter command leaves over wait in spareLines_, so their buffers serve again.
+    const int32_t first = index == 0 ? 0 : entries_[static_cast<size_t>(index) - 1].line + 1;
+    const auto n = static_cast<size_t>(std::max(e.line - first, 0));
+    StringList& params = command.params;
+    while (params.size() > n) {
+        spareLines_.push_back(std::move(params.back()));
+        params.pop_back();
+    }
+    while (params.size() < n && !spareLines_.empty()) {
+        params.push_back(std::move(spareLines_.back()));
+        spareLines_.pop_back();
+    }
+    params.resize(n);
+    for (size_t i = 0; i < n; ++i)
+        params[i] = pageLine(file_, start, end, first + static_cast<int32_t>(i));
     return true;
 }
 

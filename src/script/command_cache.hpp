@@ -89,6 +89,7 @@ class CommandCache {
     bool needsRebuild_ = true;
     std::array<Entry, kMaxCommands> entries_{};
     int32_t count_ = 0;
+    StringList spareLines_;  // parameter strings kept for their buffers
 };
 
 }  // namespace zarvo

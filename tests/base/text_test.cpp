@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "base/sjis.hpp"
 #include "support/temp_dir.hpp"
 
@@ -68,6 +71,38 @@ TEST(NameComparison, FoldsAsciiAndDoubleByteLettersButNeverTrailBytes) {
     EXPECT_TRUE(sameAsciiText("Title.PNG", "title.png"));
     EXPECT_FALSE(sameAsciiText(test::sjis("Ａ.png"), test::sjis("ａ.png")));
     EXPECT_FALSE(sameAsciiText(upperTrail, lowerTrail));
+}
+
+// The comparison walks ASCII by bytes and the rest by characters: every text of up to three
+// bytes drawn from the edges of the letter, lead and trail ranges compares as the plain walk
+// of folded characters does.
+TEST(NameComparison, AgreesWithTheWalkOfFoldedCharacters) {
+    auto walk = [](std::string_view a, std::string_view b) {
+        size_t i = 0, j = 0;
+        while (i < a.size() && j < b.size()) {
+            size_t na, nb;
+            if (foldedChar(a, i, na) != foldedChar(b, j, nb)) return false;
+            i += na;
+            j += nb;
+        }
+        return i == a.size() && j == b.size();
+    };
+    // 'A'/'a', 'Z'/'z', "Ａ" 82 60 / "ａ" 82 81, "А" 84 40 / "а" 84 70, and their neighbours.
+    const std::string bytes = "\x40\x41\x5A\x60\x61\x70\x7A\x81\x82\x84\x9F\xE0";
+    std::vector<std::string> texts{""};
+    for (size_t n = 0; n < texts.size(); ++n)
+        if (texts[n].size() < 3)
+            for (char c : bytes) texts.push_back(texts[n] + c);
+    size_t folded = 0, wrong = 0;
+    for (const std::string& a : texts)
+        for (const std::string& b : texts) {
+            const bool expected = walk(a, b);
+            if (sameText(a, b) != expected && ++wrong <= 5)
+                ADD_FAILURE() << testing::PrintToString(a) << " " << testing::PrintToString(b);
+            folded += expected && a != b;
+        }
+    EXPECT_EQ(wrong, 0u);
+    EXPECT_GT(folded, 0u);
 }
 
 TEST(ShiftJis, LeadBytesAndConversionAtTheEdges) {
