@@ -15,7 +15,7 @@ add_custom_target(zarvo_cp932_tables DEPENDS ${ZARVO_CP932_HEADER})
 
 # The player's own Japanese texts: one UTF-8 table, converted to code page 932 at build time
 # with the engine's own converter.
-add_executable(gen_texts tools/gen_texts/gen_texts.cpp src/base/sjis.cpp src/base/cp932.cpp)
+add_executable(gen_texts tools/gen_texts/gen_texts.cpp src/base/sjis.cpp)
 target_include_directories(gen_texts PRIVATE ${CMAKE_SOURCE_DIR}/src ${ZARVO_GENERATED_DIR})
 add_dependencies(gen_texts zarvo_cp932_tables)
 set_target_properties(gen_texts PROPERTIES COMPILE_OPTIONS "" LINK_OPTIONS "")

@@ -1,23 +1,43 @@
 // The engine's code page 932 converter: every code maps exactly as the desktop's own converter
 // (glibc's CP932) maps it, from tables generated from that converter at build time, so every
-// platform converts alike without iconv.
+// platform converts alike without iconv. Lookups are inline: text conversion is one per byte.
 #pragma once
 #include <cstdint>
+
+#include "zarvo/cp932_tables.hpp"
 
 namespace zarvo {
 
 inline constexpr char32_t kNoCodePoint = 0xFFFFFFFF;
 inline constexpr uint16_t kNoCp932Code = 0xFFFF;
+static_assert(cp932_tables::kNone == kNoCp932Code);
 
 // Code point of a code page 932 code: a single byte (below 0x100) or lead << 8 | trail.
 // kNoCodePoint for unassigned codes, lone lead bytes and anything above 0xFFFF.
-char32_t cp932CodePoint(uint32_t code);
+inline char32_t cp932CodePoint(uint32_t code) {
+    using namespace cp932_tables;
+    uint16_t u = kNone;
+    if (code < 0x100) {
+        u = kSingle[code];
+    } else if (code <= 0xFFFF) {
+        unsigned lead = code >> 8, trail = code & 0xFF;
+        bool lowLead = lead >= 0x81 && lead <= 0x9F, highLead = lead >= 0xE0 && lead <= 0xFC;
+        // Rows of lead bytes 0x81..0x9F then 0xE0..0xFC, of trail bytes 0x40..0xFC.
+        if ((lowLead || highLead) && trail >= 0x40 && trail <= 0xFC)
+            u = kDouble[(lowLead ? lead - 0x81 : lead - 0xE0 + 31) * 189 + (trail - 0x40)];
+    }
+    return u == kNone ? kNoCodePoint : u;
+}
 
 // Code page 932 code of a code point, in the same form; kNoCp932Code when it has none. Where
 // several codes decode to the code point, this is the one the desktop's converter writes
 // (e.g. U+2170 gives 0xFA40, not 0xEEEF); a few code points are written as a look-alike
 // (U+00A5 as 0x5C, U+2014 as 0x815C) that decodes to another code point.
-uint16_t cp932Code(char32_t codePoint);
+inline uint16_t cp932Code(char32_t codePoint) {
+    using namespace cp932_tables;
+    if (codePoint > 0xFFFF) return kNoCp932Code;
+    return kPages[kPageOf[codePoint >> 8]][codePoint & 0xFF];
+}
 
 // Language tags (U+E0000..U+E007F) are invisible and have no code; converting text to code
 // page 932 drops them, as the desktop's converter does, rather than failing.

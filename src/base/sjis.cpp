@@ -5,22 +5,19 @@
 namespace zarvo {
 namespace {
 
-void appendUtf8(std::string& out, char32_t u) {
+// Writes a BMP code point as UTF-8 at o; returns the end.
+char* putUtf8(char* o, char32_t u) {
     if (u < 0x80) {
-        out += static_cast<char>(u);
+        *o++ = static_cast<char>(u);
     } else if (u < 0x800) {
-        out += static_cast<char>(0xC0 | u >> 6);
-        out += static_cast<char>(0x80 | (u & 0x3F));
-    } else if (u < 0x10000) {
-        out += static_cast<char>(0xE0 | u >> 12);
-        out += static_cast<char>(0x80 | (u >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (u & 0x3F));
+        *o++ = static_cast<char>(0xC0 | u >> 6);
+        *o++ = static_cast<char>(0x80 | (u & 0x3F));
     } else {
-        out += static_cast<char>(0xF0 | u >> 18);
-        out += static_cast<char>(0x80 | (u >> 12 & 0x3F));
-        out += static_cast<char>(0x80 | (u >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (u & 0x3F));
+        *o++ = static_cast<char>(0xE0 | u >> 12);
+        *o++ = static_cast<char>(0x80 | (u >> 6 & 0x3F));
+        *o++ = static_cast<char>(0x80 | (u & 0x3F));
     }
+    return o;
 }
 
 // Code point of the UTF-8 sequence at s[i], advancing i past it; kNoCodePoint for anything but
@@ -53,43 +50,71 @@ char32_t nextUtf8(std::string_view s, size_t& i) {
 }  // namespace
 
 std::string sjisToUtf8(std::string_view sjis) {
-    std::string out;
-    out.reserve(sjis.size() + sjis.size() / 2);
-    for (size_t i = 0; i < sjis.size();) {
-        auto b = static_cast<unsigned char>(sjis[i]);
+    // Plain ASCII is the common case (keywords, names) and stays as it is.
+    bool ascii = true;
+    for (unsigned char c : sjis) ascii = ascii && c < 0x80;
+    if (ascii) return std::string(sjis);
+    // Every byte gives at most three: a single byte decodes to at most U+FFFF (U+FFFD or a
+    // half-width kana), a pair to at most U+FFFF too.
+    std::string out(sjis.size() * 3, '\0');
+    char* o = out.data();
+    const auto* p = reinterpret_cast<const unsigned char*>(sjis.data());
+    const auto* end = p + sjis.size();
+    while (p < end) {
+        unsigned b = *p;
         if (b < 0x80) {
-            out += static_cast<char>(b);
-            ++i;
+            *o++ = static_cast<char>(b);
+            ++p;
             continue;
         }
-        // A lead byte takes the next byte with it even when the pair has no character, so one
-        // bad character never turns its trail byte into a stray ASCII character.
-        size_t length = charLength(sjis, i);
-        uint32_t code = length == 2 ? b << 8 | static_cast<unsigned char>(sjis[i + 1]) : b;
-        char32_t u = cp932CodePoint(code);
-        appendUtf8(out, u == kNoCodePoint ? U'\uFFFD' : u);
-        i += length;
+        // A lead byte takes the next byte with it even when the pair has no character (as in
+        // charLength), so one bad character never turns its trail byte into a stray ASCII one.
+        char32_t u;
+        if (isLeadByte(static_cast<unsigned char>(b)) && end - p >= 2) {
+            u = cp932CodePoint(b << 8 | p[1]);
+            p += 2;
+        } else {
+            u = cp932CodePoint(b);
+            ++p;
+        }
+        o = putUtf8(o, u == kNoCodePoint ? U'\uFFFD' : u);
     }
+    out.resize(static_cast<size_t>(o - out.data()));
     return out;
 }
 
 bool utf8ToSjis(std::string_view utf8, std::string& out) {
-    std::string result;
-    result.reserve(utf8.size());
-    for (size_t i = 0; i < utf8.size();) {
-        auto b = static_cast<unsigned char>(utf8[i]);
+    // No character takes more bytes in code page 932 than in UTF-8.
+    std::string result(utf8.size(), '\0');
+    char* o = result.data();
+    const auto* begin = reinterpret_cast<const unsigned char*>(utf8.data());
+    const auto* end = begin + utf8.size();
+    for (const auto* p = begin; p < end;) {
+        unsigned b = *p;
         if (b < 0x80) {
-            result += static_cast<char>(b);
-            ++i;
+            *o++ = static_cast<char>(b);
+            ++p;
             continue;
         }
-        char32_t u = nextUtf8(utf8, i);
-        if (isLanguageTag(u)) continue;
-        uint16_t code = u == kNoCodePoint ? kNoCp932Code : cp932Code(u);
+        char32_t u;
+        if (b >= 0xE1 && b <= 0xEF && b != 0xED && end - p >= 3 && (p[1] & 0xC0) == 0x80 &&
+            (p[2] & 0xC0) == 0x80) {
+            // The common case, kana, kanji and full-width forms: three bytes, with these lead
+            // bytes never an overlong form or a surrogate.
+            u = (b & 0x0F) << 12 | (p[1] & 0x3F) << 6 | (p[2] & 0x3F);
+            p += 3;
+        } else {
+            size_t i = static_cast<size_t>(p - begin);
+            u = nextUtf8(utf8, i);
+            p = begin + i;
+            if (isLanguageTag(u)) continue;
+        }
+        uint16_t code = cp932Code(u);  // kNoCp932Code for kNoCodePoint too
         if (code == kNoCp932Code) return false;
-        if (code > 0xFF) result += static_cast<char>(code >> 8);
-        result += static_cast<char>(code & 0xFF);
+        if (code > 0xFF) *o++ = static_cast<char>(code >> 8);
+        *o++ = static_cast<char>(code & 0xFF);
     }
+    result.resize(static_cast<size_t>(o - result.data()));
     out = std::move(result);
     return true;
 }
