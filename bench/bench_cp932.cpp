@@ -81,8 +81,8 @@ void BM_Cp932ToUtf32(benchmark::State& state) {
         for (size_t i = 0; i < in.size();) {
             size_t length = zarvo::charLength(in, i);
             auto b = static_cast<unsigned char>(in[i]);
-            out += zarvo::cp932CodePoint(length == 2 ? b << 8 | static_cast<unsigned char>(in[i + 1])
-                                                     : b);
+            out += zarvo::cp932CodePoint(
+                length == 2 ? b << 8 | static_cast<unsigned char>(in[i + 1]) : b);
             i += length;
         }
         benchmark::DoNotOptimize(out.data());

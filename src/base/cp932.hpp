@@ -20,11 +20,7 @@ inline char32_t cp932CodePoint(uint32_t code) {
     if (code < 0x100) {
         u = kSingle[code];
     } else if (code <= 0xFFFF) {
-        unsigned lead = code >> 8, trail = code & 0xFF;
-        bool lowLead = lead >= 0x81 && lead <= 0x9F, highLead = lead >= 0xE0 && lead <= 0xFC;
-        // Rows of lead bytes 0x81..0x9F then 0xE0..0xFC, of trail bytes 0x40..0xFC.
-        if ((lowLead || highLead) && trail >= 0x40 && trail <= 0xFC)
-            u = kDouble[(lowLead ? lead - 0x81 : lead - 0xE0 + 31) * 189 + (trail - 0x40)];
+        u = kDouble[kRowOf[code >> 8] * 256 + (code & 0xFF)];  // row 0 maps nothing
     }
     return u == kNone ? kNoCodePoint : u;
 }

@@ -69,15 +69,15 @@ std::string sjisToUtf8(std::string_view sjis) {
         }
         // A lead byte takes the next byte with it even when the pair has no character (as in
         // charLength), so one bad character never turns its trail byte into a stray ASCII one.
-        char32_t u;
-        if (isLeadByte(static_cast<unsigned char>(b)) && end - p >= 2) {
-            u = cp932CodePoint(b << 8 | p[1]);
+        uint16_t u;
+        if (unsigned row = cp932_tables::kRowOf[b]; row != 0 && end - p >= 2) {
+            u = cp932_tables::kDouble[row * 256 + p[1]];
             p += 2;
         } else {
-            u = cp932CodePoint(b);
+            u = cp932_tables::kSingle[b];
             ++p;
         }
-        o = putUtf8(o, u == kNoCodePoint ? U'\uFFFD' : u);
+        o = putUtf8(o, u == cp932_tables::kNone ? U'\uFFFD' : u);
     }
     out.resize(static_cast<size_t>(o - out.data()));
     return out;

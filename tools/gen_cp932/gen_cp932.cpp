@@ -5,8 +5,9 @@
 //
 // The header holds:
 //   kSingle[256]       code point of each single byte (kNone when it has none);
-//   kDouble[60 * 189]  code point of each two-byte code, one row of trail bytes 0x40..0xFC per
-//                      lead byte (0x81..0x9F, then 0xE0..0xFC);
+//   kRowOf[256]        row of kDouble of each byte as a lead byte (0: not a lead byte);
+//   kDouble[61 * 256]  code point of each two-byte code, one row of 256 trail bytes per lead
+//                      byte (0x81..0x9F, then 0xE0..0xFC) after row 0, which maps nothing;
 //   kPageOf[256]       for each 256-code-point page of the BMP, its index in kPages (0: none);
 //   kPages[N][256]     the code page 932 code of each code point of a page (kNone when none),
 //                      a single byte below 0x100, else lead << 8 | trail.
@@ -31,6 +32,10 @@ constexpr uint16_t kNone = 0xFFFF;
 
 bool isLead(unsigned b) {
     return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+unsigned rowOf(unsigned lead) {
+    return !isLead(lead) ? 0 : lead <= 0x9F ? lead - 0x81 + 1 : lead - 0xE0 + 32;
 }
 
 // Outcome of one conversion: ok, and the bytes written.
@@ -82,7 +87,7 @@ bool decodeAll(iconv_t cd, std::array<uint16_t, 256>& single, std::vector<uint16
         if (!codePoint(std::string(1, static_cast<char>(b)), single[b])) return false;
         if (isLead(b) && single[b] != kNone) return fail("a lead byte decodes on its own");
     }
-    pairs.assign(60 * 189, kNone);
+    pairs.assign(61 * 256, kNone);
     for (unsigned lead = 0; lead < 256; ++lead) {
         for (unsigned trail = 0; trail < 256; ++trail) {
             if (!isLead(lead)) continue;  // two single bytes, checked above
@@ -90,9 +95,7 @@ bool decodeAll(iconv_t cd, std::array<uint16_t, 256>& single, std::vector<uint16
             uint16_t u;
             if (!codePoint(in, u)) return false;
             if (u == kNone) continue;
-            if (trail < 0x40 || trail > 0xFC) return fail("a trail byte outside 0x40..0xFC maps");
-            unsigned row = lead <= 0x9F ? lead - 0x81 : lead - 0xE0 + 31;
-            pairs[row * 189 + (trail - 0x40)] = u;
+            pairs[rowOf(lead) * 256 + trail] = u;
         }
     }
     return true;
@@ -172,7 +175,9 @@ int main(int argc, char** argv) {
         << "inline constexpr uint16_t kNone = 0xFFFF;\n\n"
         << "inline constexpr uint16_t kSingle[256] = {";
     writeArray(out, single.data(), single.size());
-    out << "};\n\ninline constexpr uint16_t kDouble[" << pairs.size() << "] = {";
+    out << "};\n\ninline constexpr uint8_t kRowOf[256] = {";
+    for (unsigned b = 0; b < 256; ++b) out << (b % 16 == 0 ? "\n    " : " ") << rowOf(b) << ",";
+    out << "\n};\n\ninline constexpr uint16_t kDouble[" << pairs.size() << "] = {";
     writeArray(out, pairs.data(), pairs.size());
     out << "};\n\ninline constexpr uint8_t kPageOf[256] = {";
     for (unsigned p = 0; p < 256; ++p) out << (p % 16 == 0 ? "\n    " : " ") << +pageOf[p] << ",";
