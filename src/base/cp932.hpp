@@ -1,0 +1,44 @@
+// The engine's code page 932 converter: every code maps exactly as the desktop's own converter
+// (glibc's CP932) maps it, from tables generated from that converter at build time, so every
+// platform converts alike without iconv. Lookups are inline: text conversion is one per byte.
+#pragma once
+#include <cstdint>
+
+#include "zarvo/cp932_tables.hpp"
+
+namespace zarvo {
+
+inline constexpr char32_t kNoCodePoint = 0xFFFFFFFF;
+inline constexpr uint16_t kNoCp932Code = 0xFFFF;
+static_assert(cp932_tables::kNone == kNoCp932Code);
+
+// Code point of a code page 932 code: a single byte (below 0x100) or lead << 8 | trail.
+// kNoCodePoint for unassigned codes, lone lead bytes and anything above 0xFFFF.
+inline char32_t cp932CodePoint(uint32_t code) {
+    using namespace cp932_tables;
+    uint16_t u = kNone;
+    if (code < 0x100) {
+        u = kSingle[code];
+    } else if (code <= 0xFFFF) {
+        u = kDouble[kRowOf[code >> 8] * 256 + (code & 0xFF)];  // row 0 maps nothing
+    }
+    return u == kNone ? kNoCodePoint : u;
+}
+
+// Code page 932 code of a code point, in the same form; kNoCp932Code when it has none. Where
+// several codes decode to the code point, this is the one the desktop's converter writes
+// (e.g. U+2170 gives 0xFA40, not 0xEEEF); a few code points are written as a look-alike
+// (U+00A5 as 0x5C, U+2014 as 0x815C) that decodes to another code point.
+inline uint16_t cp932Code(char32_t codePoint) {
+    using namespace cp932_tables;
+    if (codePoint > 0xFFFF) return kNoCp932Code;
+    return kPages[kPageOf[codePoint >> 8]][codePoint & 0xFF];
+}
+
+// Language tags (U+E0000..U+E007F) are invisible and have no code; converting text to code
+// page 932 drops them, as the desktop's converter does, rather than failing.
+inline bool isLanguageTag(char32_t codePoint) {
+    return codePoint >= 0xE0000 && codePoint <= 0xE007F;
+}
+
+}  // namespace zarvo
