@@ -162,7 +162,10 @@ void Player::tickPlayerKeys() {
         traceSkip();
     }
     if (ctrlSkips_ || skipToggle_) process.setMessageSkip();
-    if (readerNotice_ && readerNotice_->expire(services_.clock.ticks())) showOverlays();
+    if (readerNotice_ && readerNotice_->expire(services_.clock.ticks()))
+        showOverlays();
+    else if (readerNotice_ && readerNotice_->expires())
+        services_.host.wakeAfter(readerNotice_->remaining(services_.clock.ticks()));
 }
 
 void Player::toggleFullScreen() {

@@ -29,6 +29,11 @@ class PlayerNotice final : public Overlay {
     const std::string& text() const { return text_; }
     // True while a timed notice is up: time has to pass for it to go.
     bool expires() const { return !text_.empty() && length_ != 0; }
+    // Milliseconds until a timed notice goes, at least 1.
+    uint32_t remaining(uint32_t now) const {
+        const uint32_t gone = now - start_;
+        return gone < length_ ? length_ - gone : 1;
+    }
 
     bool isOpen() const override { return !text_.empty(); }
     void draw(Surface& frame) override;

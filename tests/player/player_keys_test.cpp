@@ -22,7 +22,7 @@ std::string book(const std::string& lines, const std::string& head = "FileType=Q
 }
 
 // The frame of the player's notices, in its top left corner.
-constexpr uint32_t kNoticeBorder = 0xA0B4DC;
+constexpr uint32_t kNoticeBorder = 0xDCB4A0;  // as getPixel gives it, 0x00BBGGRR
 
 const std::string kClickWait = "Wait.InputBreak=1\n@Wait\n";
 const std::string kDone = "ValueCtrl.ValueVar=%done%\nValueCtrl.LeftValue=1\n@ValueCtrl\n";
@@ -79,7 +79,7 @@ TEST(PlayerKeys, F12SavesInThePicturesFolderAndANoticeSaysWhereForTwoSeconds) {
     s.settings.picturesFolder = s.dir.file("pictures");
     const std::string during = s.dir.file("during.png"), after = s.dir.file("after.png"),
                       skip = s.dir.file("skip.png");
-    StoryRun r = s.run(project, "100 key f12\n300 key f12\n400 shot " + during + "\n2400 shot " +
+    StoryRun r = s.run(project, "500 key f12\n700 key f12\n800 shot " + during + "\n2750 shot " +
                                     after + "\n3000 key s\n3050 shot " + skip + "\n");
     EXPECT_EQ(r.status, kExitEnded);
     // The virtual clock starts at 2026-01-01 00:00:00; a second shot in that second is numbered.
@@ -91,7 +91,7 @@ TEST(PlayerKeys, F12SavesInThePicturesFolderAndANoticeSaysWhereForTwoSeconds) {
     ASSERT_TRUE(readPngFile(second, shot2));
     EXPECT_FALSE(std::filesystem::exists(s.dir.file("story/screenshots")));
     EXPECT_THAT(r.player,
-                Contains("300 player notice スクリーンショットを保存しました：" + second));
+                Contains("700 player notice スクリーンショットを保存しました：" + second));
     // The notice is up in the window's frame, in its top left corner, and gone after two seconds;
     // the second shot was taken while the first one's notice was up, without it.
     ASSERT_TRUE(readPngFile(during, shown));
