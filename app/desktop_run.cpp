@@ -142,7 +142,10 @@ int runDesktop(const DesktopOptions& options) {
         std::cerr << "zarvoplay: cannot write the screenshot " << options.shotPath << "\n";
     writeVariableDumpFile(options.dumpPath, main.story().variables());
     host.setClient(nullptr);
-    return main.endedByFatalError() ? kExitFatal : kExitEnded;
+    if (!main.endedByFatalError()) return kExitEnded;
+    // The box may have gone unseen (a program started from a file manager logs stderr).
+    if (!main.fatalReason().empty()) std::cerr << "zarvoplay: " << main.fatalReason() << "\n";
+    return kExitFatal;
 }
 
 }  // namespace zarvo

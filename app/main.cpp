@@ -26,7 +26,8 @@ namespace {
 const char kUsage[] =
     "usage: zarvoplay [OPTIONS] [PROJECT]\n"
     "Plays a story: PROJECT is a script file beginning with \"///\" or a package; without it,\n"
-    "the program's own path with the extension .zp7.\n"
+    "the program's own path with the extension .zp7. A folder plays the one .zp7 file at its\n"
+    "top.\n"
     "\n"
     "  --headless      no window; a virtual clock (the 200 ms timer fires every 200 virtual ms);\n"
     "                  without a display the player plays headless anyway\n"
@@ -51,7 +52,8 @@ const char kUsage[] =
     "  --trace FILE    one line per executed command, \"MS BOOK/PAGE#INDEX KEYWORD\", one per\n"
     "                  dialog, \"MS box KIND: TEXT\", one per cursor change, \"MS cursor KIND\",\n"
     "                  one per player change, \"MS player settings open|close\",\n"
-    "                  \"MS player setting NAME=VALUE\"\n"
+    "                  \"MS player setting NAME=VALUE\", \"MS player notice TEXT\" (a notice\n"
+    "                  over the story), \"MS player quit\" (the menu's Quit row)\n"
     "  --shot FILE     write screen 0 as PNG when the run ends\n"
     "  --dump FILE     write the variables when the run ends: \"%NAME%=VALUE\", \"$NAME$=TEXT\"\n"
     "  --check         list what the story's author can fix, without running it, one problem a\n"
@@ -70,10 +72,12 @@ const char kUsage[] =
     "hides the text until a click or a key; Ctrl+C copies the message to the clipboard; Page\n"
     "Up or the wheel shows the last 500 messages (wheel, arrows, Page Up/Down scroll; wheel\n"
     "down past the newest, a right click, Escape or Enter close it);\n"
-    "Alt+Enter or F11 full screen and back; F12 saves a screenshot in the story's folder\n"
-    "\"screenshots\" and shows where in the caption. Game controller: A clicks or advances, the\n"
-    "d-pad points, X hides the text, Y auto mode, B the backlog, LB/RB held skip, Start opens\n"
-    "the menu, B closes it. The window resizes freely. See zarvoplay(1).\n"
+    "Alt+Enter or F11 full screen and back; F12 saves a screenshot in the pictures folder\n"
+    "($XDG_PICTURES_DIR or ~/Pictures) under zarvoplay/TITLE/ and says where in a notice over\n"
+    "the story. A story that ends while skipping or in auto mode waits for a click or a key.\n"
+    "Game controller: A clicks or advances, the d-pad points, X hides the text, Y auto mode,\n"
+    "B the backlog, LB/RB held skip, Start opens the menu, B closes it. The window resizes\n"
+    "freely. See zarvoplay(1).\n"
     "\n"
     "The reader's settings (the menu changes them) are kept in\n"
     "$XDG_CONFIG_HOME/zarvoplay/settings.ini (default ~/.config/zarvoplay):\n"
@@ -192,6 +196,7 @@ int main(int argc, char** argv) {
     const std::string configDir = zarvo::platform::userConfigDir();
     if (!configDir.empty()) options.settings.path = configDir + "/settings.ini";
     options.settings.readFolder = zarvo::platform::userDataDir();
+    options.settings.picturesFolder = zarvo::platform::userPicturesDir();
 
     options.english = englishLocale();
     if (headless && !recordPath.empty())

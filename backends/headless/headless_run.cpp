@@ -45,6 +45,7 @@ bool writeVariableDumpFile(const std::string& path, const Variables& variables) 
 void useReaderSettings(Player& main, const ReaderSettings& settings) {
     // Read at the first show; problems with the file go to the player's warnings.
     main.usePlayerSettingsFile(settings.path);
+    main.usePicturesFolder(settings.picturesFolder);
     if (settings.textSpeed) main.forceTextSpeed(*settings.textSpeed);
 }
 
@@ -94,6 +95,8 @@ int runHeadless(const HeadlessOptions& options) {
                     status = kExitTimeout;
                     break;
                 case platform::HeadlessHost::RunEnd::Idle:
+                    // The story ended; its last frame waits for a reader who is not there.
+                    if (main.heldAtStoryEnd()) break;
                     if (!options.quiet)
                         std::cerr
                             << "zarvoplay: the story waits for input and no events are left\n";
@@ -101,7 +104,11 @@ int runHeadless(const HeadlessOptions& options) {
                     break;
             }
         }
-        if (main.endedByFatalError()) status = kExitFatal;
+        if (main.endedByFatalError()) {
+            status = kExitFatal;
+            if (!options.quiet && !main.fatalReason().empty())
+                std::cerr << "zarvoplay: " << main.fatalReason() << "\n";
+        }
         if (!options.shotPath.empty()) shot(options.shotPath);
         writeVariableDumpFile(options.dumpPath, main.story().variables());
         host.setClient(nullptr);

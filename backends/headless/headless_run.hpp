@@ -22,7 +22,8 @@ class Variables;
 struct ReaderSettings {
     std::string path;
     std::optional<TextSpeed> textSpeed;
-    std::string readFolder;  // where read messages are kept; empty: not kept
+    std::string readFolder;      // where read messages are kept; empty: not kept
+    std::string picturesFolder;  // where screenshots go (under zarvoplay/TITLE); empty: nowhere
 };
 
 struct HeadlessOptions {

@@ -1,9 +1,15 @@
 #include "backends/sdl/sdl_dialogs.hpp"
 
 #include <SDL.h>
+#include <langinfo.h>
 
 #include <algorithm>
+#include <clocale>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "backends/sdl/box_kinds.hpp"
@@ -15,6 +21,39 @@
 #include "zarvo/texts.hpp"
 
 namespace zarvo::platform {
+namespace {
+
+// SDL's X11 box draws with a font set for the locale the environment names, which it sets for
+// the box's run; under "C" or another locale that is not UTF-8 that set has no Japanese glyphs
+// and a box of Japanese text comes up blank. For the box's run the environment names a UTF-8
+// locale instead; the program's own locale is left as it was.
+class Utf8LocaleForBox {
+  public:
+    Utf8LocaleForBox() {
+        const std::string own = std::setlocale(LC_CTYPE, nullptr);
+        const bool named = std::setlocale(LC_CTYPE, "") != nullptr;
+        const bool utf8 = named && std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
+        std::setlocale(LC_CTYPE, own.c_str());
+        if (utf8) return;
+        if (const char* all = std::getenv("LC_ALL")) saved_ = all;
+        changed_ = setenv("LC_ALL", "C.UTF-8", 1) == 0;
+    }
+    ~Utf8LocaleForBox() {
+        if (!changed_) return;
+        if (saved_)
+            setenv("LC_ALL", saved_->c_str(), 1);
+        else
+            unsetenv("LC_ALL");
+    }
+    Utf8LocaleForBox(const Utf8LocaleForBox&) = delete;
+    Utf8LocaleForBox& operator=(const Utf8LocaleForBox&) = delete;
+
+  private:
+    std::optional<std::string> saved_;
+    bool changed_ = false;
+};
+
+}  // namespace
 
 SdlDialogs::SdlDialogs(SdlHost& host, FontEngine& fonts) : host_(host), fonts_(fonts) {}
 
@@ -22,8 +61,16 @@ BoxAnswer SdlDialogs::showMessage(BoxKind kind, std::string_view sjisText) {
     return showMessageUtf8(kind, boxTextUtf8(sjisText));
 }
 
+BoxAnswer SdlDialogs::showMessageWithNote(BoxKind kind, std::string_view sjisText,
+                                          std::string_view note) {
+    std::string text = boxTextUtf8(sjisText);
+    if (!note.empty()) text.append("\n\n").append(note);
+    return showMessageUtf8(kind, text);
+}
+
 BoxAnswer SdlDialogs::showMessageUtf8(BoxKind kind, const std::string& utf8Text) {
     BoxLayout layout = boxLayout(kind);
+    Utf8LocaleForBox locale;
     if (messageHook) return messageHook(kind, utf8Text);
 
     std::vector<std::string> labels;

@@ -20,6 +20,8 @@ class SdlDialogs final : public Dialogs {
     // (boxLayout().onClose). When the desktop cannot show a box the text goes to stderr and the
     // safe answer is returned.
     BoxAnswer showMessage(BoxKind kind, std::string_view sjisText) override;
+    BoxAnswer showMessageWithNote(BoxKind kind, std::string_view sjisText,
+                                  std::string_view note) override;
 
     // Modal over the main window: typing (with the input method), Backspace/Delete remove whole
     // characters, Left/Right/Home/End move, Ctrl+V pastes; Enter or the OK button confirms,

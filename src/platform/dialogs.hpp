@@ -30,6 +30,13 @@ class Dialogs {
   public:
     virtual ~Dialogs() = default;
     virtual BoxAnswer showMessage(BoxKind kind, std::string_view text) = 0;
+    // The same box with a line for a reader who does not read Japanese under its text (UTF-8;
+    // empty: none). Only a window shows the line: traces see the text alone, as stories wrote it.
+    virtual BoxAnswer showMessageWithNote(BoxKind kind, std::string_view text,
+                                          std::string_view note) {
+        (void)note;
+        return showMessage(kind, text);
+    }
     // Returns false on Cancel; on OK `value` holds the entered text.
     virtual bool inputBox(std::string_view caption, std::string_view prompt,
                           std::string& value) = 0;
@@ -40,6 +47,7 @@ struct ShownBox {
     BoxKind kind;
     std::string text;  // code page 932, as shown
     BoxAnswer answer;
+    std::string note = {};  // the line for a reader of English under it, UTF-8
 };
 
 // Another host's dialogs, with every answer reported after the box closes (traces, records).
@@ -54,6 +62,12 @@ class ObservedDialogs final : public Dialogs {
     BoxAnswer showMessage(BoxKind kind, std::string_view text) override {
         BoxAnswer answer = inner_.showMessage(kind, text);
         if (onShown) onShown({kind, std::string(text), answer});
+        return answer;
+    }
+    BoxAnswer showMessageWithNote(BoxKind kind, std::string_view text,
+                                  std::string_view note) override {
+        BoxAnswer answer = inner_.showMessageWithNote(kind, text, note);
+        if (onShown) onShown({kind, std::string(text), answer, std::string(note)});
         return answer;
     }
     bool inputBox(std::string_view caption, std::string_view prompt, std::string& value) override {

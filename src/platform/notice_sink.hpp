@@ -12,6 +12,9 @@ namespace zarvo::platform {
 enum class Notice {
     // Opening a project. Details: the project's path.
     ScriptOpenFailed,
+    // A folder given as the project. Details: the folder; the story files found, one a line.
+    ProjectFolderEmpty,
+    ProjectFolderSeveral,
     WrongHeaderId,
     WrongFileType,        // Abort ends the program
     NewerCommandVersion,  // Abort ends the program

@@ -3,12 +3,17 @@
 namespace zarvo::platform {
 
 BoxAnswer RecordingDialogs::showMessage(BoxKind kind, std::string_view text) {
+    return showMessageWithNote(kind, text, {});
+}
+
+BoxAnswer RecordingDialogs::showMessageWithNote(BoxKind kind, std::string_view text,
+                                                std::string_view note) {
     BoxAnswer answer = defaultAnswer(kind);
     if (auto it = firstDue(answers_); it != answers_.end()) {
         answer = it->answer;
         answers_.erase(it);
     }
-    shown_.push_back({kind, std::string(text), answer});
+    shown_.push_back({kind, std::string(text), answer, std::string(note)});
     if (onShown) onShown(shown_.back());
     return answer;
 }

@@ -29,6 +29,8 @@ class RecordingDialogs final : public Dialogs {
     std::function<void(const ShownBox&)> onShown;
 
     BoxAnswer showMessage(BoxKind kind, std::string_view text) override;
+    BoxAnswer showMessageWithNote(BoxKind kind, std::string_view text,
+                                  std::string_view note) override;
     bool inputBox(std::string_view caption, std::string_view prompt, std::string& value) override;
 
     const std::vector<ShownBox>& shown() const { return shown_; }

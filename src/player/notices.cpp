@@ -1,5 +1,6 @@
 #include "player/notices.hpp"
 
+#include "base/sjis.hpp"
 #include "zarvo/texts.hpp"
 
 namespace zarvo {
@@ -8,7 +9,64 @@ using platform::BoxKind;
 using platform::Notice;
 
 platform::BoxAnswer Notices::tell(Notice notice, std::initializer_list<std::string_view> details) {
-    return dialogs_.showMessage(kindOf(notice), textOf(notice, details));
+    lastText_ = textOf(notice, details);
+    lastNote_ = language_ == MenuLanguage::English ? noteOf(notice, details) : std::string();
+    return dialogs_.showMessageWithNote(kindOf(notice), lastText_, lastNote_);
+}
+
+std::string Notices::lastTold() const {
+    if (!lastNote_.empty()) return lastNote_;
+    // On one line: stderr reads better so, and the code page's line ends go.
+    std::string out;
+    for (char c : sjisToUtf8(lastText_))
+        if (c != '\r') out += c == '\n' ? ' ' : c;
+    return out;
+}
+
+std::string Notices::noteOf(Notice notice, std::initializer_list<std::string_view> details) {
+    auto detail = [&details](size_t n) {
+        return n < details.size() ? sjisToUtf8(details.begin()[n]) : std::string();
+    };
+    switch (notice) {
+        case Notice::ScriptOpenFailed:
+            return std::string(texts::kNoteNotFound) + " " + detail(0);
+        case Notice::ProjectFolderEmpty:
+            return std::string(texts::kNoteFolderEmpty);
+        case Notice::ProjectFolderSeveral: {
+            std::string names;
+            for (char c : detail(1)) {
+                if (c == '\n')
+                    names += ", ";
+                else if (c != '\r')
+                    names += c;
+            }
+            return std::string(texts::kNoteFolderSeveral) + " " + names;
+        }
+        case Notice::WrongHeaderId:
+            return std::string(texts::kNoteNotAStory);
+        case Notice::WrongFileType:
+            return std::string(texts::kNoteWrongFileType);
+        case Notice::NewerCommandVersion:
+            return std::string(texts::kNoteNewerCommands);
+        case Notice::ScriptDamaged:
+            return std::string(texts::kNoteDamaged);
+        case Notice::UnknownBlock:
+            return std::string(texts::kNoteUnknownBlock);
+        case Notice::TooManyCommands:
+            return std::string(texts::kNoteTooManyCommands);
+        case Notice::LibraryOpenFailed:
+            return std::string(texts::kNoteLibraryMissing);
+        case Notice::AskCreateDataFolder:
+            return std::string(texts::kNoteAskCreateFolder);
+        case Notice::FolderCreateFailed:
+            return std::string(texts::kNoteFolderCreateFailed);
+        case Notice::ExtractUnsafeName:
+            return std::string(texts::kNoteExtractUnsafeName) + " " + detail(0);
+        case Notice::ExtractFailed:
+            return std::string(texts::kNoteExtractFailed) + " " + detail(0);
+        default:
+            return {};
+    }
 }
 
 BoxKind Notices::kindOf(Notice notice) {
@@ -37,6 +95,8 @@ BoxKind Notices::kindOf(Notice notice) {
         case Notice::UnknownSystemCommand:
             return BoxKind::Plain;
         case Notice::ScriptOpenFailed:
+        case Notice::ProjectFolderEmpty:
+        case Notice::ProjectFolderSeveral:
         case Notice::WrongHeaderId:
         case Notice::FolderCreateFailed:
         case Notice::ExtractUnsafeName:
@@ -68,6 +128,18 @@ std::string Notices::textOf(Notice notice, std::initializer_list<std::string_vie
     switch (notice) {
         case Notice::ScriptOpenFailed:
             text.append(detail(0)).append(texts::kNotFoundSuffix);
+            break;
+        case Notice::ProjectFolderEmpty:
+            text.append(texts::kFolderNoStoryBefore)
+                .append(detail(0))
+                .append(texts::kFolderNoStoryAfter);
+            break;
+        case Notice::ProjectFolderSeveral:
+            text.append(texts::kFolderSeveralStoriesBefore)
+                .append(detail(0))
+                .append(texts::kFolderSeveralStoriesAfter)
+                .append("\r\n")
+                .append(detail(1));
             break;
         case Notice::WrongHeaderId:
             text = texts::kWrongHeaderId;
@@ -105,7 +177,7 @@ std::string Notices::textOf(Notice notice, std::initializer_list<std::string_vie
             text = texts::kTooManyCommands;
             break;
         case Notice::VariableSyntaxError:
-            text.append("debug - Variables::")
+            text.append("debug - TVariableCtrl::")
                 .append(detail(0))
                 .append("()\r\nsyntax error : VarName=")
                 .append(detail(1));

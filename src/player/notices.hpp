@@ -7,6 +7,7 @@
 
 #include "platform/dialogs.hpp"
 #include "platform/notice_sink.hpp"
+#include "player/settings_menu.hpp"
 
 namespace zarvo {
 
@@ -18,12 +19,24 @@ class Notices final : public platform::NoticeSink {
     platform::BoxAnswer tell(platform::Notice notice,
                              std::initializer_list<std::string_view> details) override;
 
-  private:
+    // A reader of another language gets a line in English under the boxes about opening a
+    // story; the text stories and their players know stays as it is.
+    void setLanguage(MenuLanguage language) { language_ = language; }
+    // The last box told, in the reader's language (UTF-8): what a program that stops because of
+    // it says on its way out. Empty before the first.
+    std::string lastTold() const;
+
     static platform::BoxKind kindOf(platform::Notice notice);
     static std::string textOf(platform::Notice notice,
                               std::initializer_list<std::string_view> details);
+    // The English line for the notices about opening a story; empty for the others.
+    static std::string noteOf(platform::Notice notice,
+                              std::initializer_list<std::string_view> details);
 
+  private:
     platform::Dialogs& dialogs_;
+    MenuLanguage language_ = MenuLanguage::Japanese;
+    std::string lastText_, lastNote_;
 };
 
 }  // namespace zarvo

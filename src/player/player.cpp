@@ -10,6 +10,7 @@
 #include "platform/dialogs.hpp"
 #include "platform/file_system.hpp"
 #include "player/notices.hpp"
+#include "player/player_notice.hpp"
 #include "save/save_files.hpp"
 #include "zarvo/texts.hpp"
 
@@ -26,8 +27,12 @@ class Player::EndingDialogs final : public platform::Dialogs {
     EndingDialogs(platform::Dialogs& inner, platform::Host& host) : inner_(inner), host_(host) {}
 
     BoxAnswer showMessage(BoxKind kind, std::string_view text) override {
+        return showMessageWithNote(kind, text, {});
+    }
+    BoxAnswer showMessageWithNote(BoxKind kind, std::string_view text,
+                                  std::string_view note) override {
         if (onBox) onBox();
-        if (!silent()) return inner_.showMessage(kind, text);
+        if (!silent()) return inner_.showMessageWithNote(kind, text, note);
         switch (kind) {
             case BoxKind::ErrorAbortIgnore:
             case BoxKind::WarningAbortIgnore:
@@ -58,8 +63,9 @@ class Player::EndingDialogs final : public platform::Dialogs {
 // overlays are drawn over a copy, so the story's own frame stays as it was.
 class Player::ShownCanvas final : public platform::Canvas {
   public:
-    ShownCanvas(platform::Canvas& inner, const std::vector<std::unique_ptr<Overlay>>& overlays)
-        : inner_(inner), overlays_(overlays) {}
+    ShownCanvas(platform::Canvas& inner, const std::vector<std::unique_ptr<Overlay>>& overlays,
+                Overlay& notice)
+        : inner_(inner), overlays_(overlays), notice_(notice) {}
 
     void present(const uint32_t* pixels, int width, int height, int stride) override {
         if (width != story_.width() || height != story_.height()) story_.setSize(width, height);
@@ -73,14 +79,13 @@ class Player::ShownCanvas final : public platform::Canvas {
         shown_ = true;
         presentShown();
     }
-    // Shows the story's last frame again with the overlays open now.
+    // Shows the story's last frame again with the overlays open now, the notice on top.
     void presentShown() {
         if (!shown_) return;
         const Surface* frame = &story_;
-        if (anyOpen()) {
+        if (anyOpen() || notice_.isOpen()) {
             decorated_ = story_;
-            for (const auto& overlay : overlays_)
-                if (overlay->isOpen()) overlay->draw(decorated_);
+            drawOverlays(decorated_, true);
             frame = &decorated_;
         }
         decoratedShown_ = frame == &decorated_;
@@ -90,6 +95,14 @@ class Player::ShownCanvas final : public platform::Canvas {
     const Surface* frame() const {
         return !shown_ ? nullptr : decoratedShown_ ? &decorated_ : &story_;
     }
+    // What the window shows without the notice: a reader's screenshot, taken while the notice
+    // of the one before is still up.
+    bool frameWithoutNotice(Surface& out) const {
+        if (!shown_) return false;
+        out = story_;
+        drawOverlays(out, false);
+        return true;
+    }
 
   private:
     bool anyOpen() const {
@@ -97,9 +110,15 @@ class Player::ShownCanvas final : public platform::Canvas {
             if (overlay->isOpen()) return true;
         return false;
     }
+    void drawOverlays(Surface& frame, bool notice) const {
+        for (const auto& overlay : overlays_)
+            if (overlay->isOpen()) overlay->draw(frame);
+        if (notice && notice_.isOpen()) notice_.draw(frame);
+    }
 
     platform::Canvas& inner_;
     const std::vector<std::unique_ptr<Overlay>>& overlays_;
+    Overlay& notice_;
     Surface story_;
     Surface decorated_;
     bool shown_ = false;
@@ -252,8 +271,10 @@ void Player::setUpScreen() {
     screen_->setUpWindows();
     const WindowSettings* main = screen_->getWindow(0);
     services_.host.setClientSize(main->imageWidth, main->imageHeight);
+    if (!readerNotice_)
+        readerNotice_ = std::make_unique<PlayerNotice>(services_.fonts, story_->systemFont);
     if (services_.canvas && !shown_)
-        shown_ = std::make_unique<ShownCanvas>(*services_.canvas, overlays_);
+        shown_ = std::make_unique<ShownCanvas>(*services_.canvas, overlays_, *readerNotice_);
     screen_->setCanvas(shown_.get(), 0);
 }
 
@@ -294,8 +315,13 @@ void Player::onPaint() {
     if (screen_->screen(0)) screen_->paint(0);
 }
 
-bool Player::saveScreenshot(const std::string& path) {
-    const Surface* shot = shown_ ? shown_->frame() : nullptr;
+bool Player::saveScreenshot(const std::string& path, bool withNotice) {
+    Surface withoutNotice;
+    const Surface* shot = nullptr;
+    if (shown_ && !withNotice && shown_->frameWithoutNotice(withoutNotice))
+        shot = &withoutNotice;
+    else if (shown_)
+        shot = shown_->frame();
     if (!shot) {
         LayerStack* s = screen_->screen(0);
         if (!s) return false;
@@ -315,6 +341,11 @@ void Player::activate() {
 }
 
 void Player::endProgram(bool fatal) {
+    // Skipped or auto-read to the end, the reader would not see the last page at all.
+    if (!fatal && (ctrlSkips_ || skipToggle_ || autoMode_) && !services_.host.isTerminating()) {
+        holdStoryEnd();
+        if (storyEndHeld_) return;
+    }
     fatalError_ = fatalError_ || fatal;
     services_.host.setTimerEnabled(false);
     services_.host.terminate();
@@ -456,6 +487,8 @@ void Player::onMouseMove(int x, int y) {
 }
 
 bool Player::waitsForInputOnly() const {
+    // A notice goes by itself.
+    if (readerNotice_ && readerNotice_->expires()) return false;
     if (openOverlay()) return true;
     const RunState& process = execution_->state();
     PlayerMode mode = process.playerMode();

@@ -36,6 +36,7 @@ class MediaPlayerFactory;
 class Backlog;
 class MusicControl;
 class Notices;
+class PlayerNotice;
 class SaveFiles;
 class SettingsMenu;
 
@@ -52,8 +53,8 @@ class Player final : public platform::HostClient, private ProgramControl {
     };
 
     static constexpr std::string_view kLibraryName = "zarvoplay.zvl";
-    static constexpr std::string_view kScreenshotFolder = "screenshots";
-    static constexpr uint32_t kCaptionNoticeMs = 2000;
+    // How long a notice over the story (a screenshot's path, skip on, ...) stays up.
+    static constexpr uint32_t kNoticeMs = 2000;
     // How long Ctrl is held before it skips: a chord such as Ctrl+C never skips.
     static constexpr uint32_t kCtrlSkipDelayMs = 150;
 
@@ -107,8 +108,10 @@ class Player final : public platform::HostClient, private ProgramControl {
     // The reader's settings, the same for every story: read from `path` at the first show and
     // written back whole when the menu changed them. No path: the defaults, nothing written.
     void usePlayerSettingsFile(const std::string& path) { settingsPath_ = path; }
-    // The language of the player's own texts; set before the first show.
-    void setLanguage(MenuLanguage language) { language_ = language; }
+    // The language of the player's own texts; set before open().
+    void setLanguage(MenuLanguage language);
+    // Where screenshots go: the reader's pictures folder (empty: none, a screenshot says so).
+    void usePicturesFolder(const std::string& folder) { picturesFolder_ = folder; }
     const PlayerSettings& playerSettings() const { return settings_; }
     // Escape, F1 and the pad's Start open it; the story holds still while it is open.
     void openSettingsMenu();
@@ -118,8 +121,9 @@ class Player final : public platform::HostClient, private ProgramControl {
     Screen& screen() { return *screen_; }
     MusicControl& music() { return *music_; }
     SaveFiles& saveSystem() { return *save_; }
-    // Writes screen 0 as it is shown now as a PNG file.
-    bool saveScreenshot(const std::string& path);
+    // Writes screen 0 as it is shown now as a PNG file; a reader's screenshot leaves out the
+    // player's notice (the one of the shot before may still be up).
+    bool saveScreenshot(const std::string& path, bool withNotice = true);
     bool legacyMode() const { return legacyMode_; }
     // Full screen and back (the System command, shutdown); "%_fullscreen%" follows.
     void enterFullScreen() override;
@@ -134,6 +138,11 @@ class Player final : public platform::HostClient, private ProgramControl {
     void keepReadMessages(const std::string& folder);
     // True when the program ends because of a fatal error rather than the story's end.
     bool endedByFatalError() const { return fatalError_ || story_->fatalError(); }
+    // Why, in the reader's language (UTF-8), as the last box said it; empty when none did.
+    std::string fatalReason() const;
+    // True when the story has ended and its last frame waits for the reader (it was skipped or
+    // auto-read to its end): an ended story, though the window is still up.
+    bool heldAtStoryEnd() const { return storyEndHeld_; }
 
   private:
     class EndingDialogs;
@@ -156,9 +165,18 @@ class Player final : public platform::HostClient, private ProgramControl {
     // Player keys (player_keys.cpp).
     void toggleFullScreen();
     void takeScreenshot();
-    // Shows `sjisText` in the caption for kCaptionNoticeMs, then the story's title again.
-    void showCaptionNotice(const std::string& sjisText);
-    // On every timer tick: keeps Ctrl's message skip on and ends an expired caption notice.
+    // A notice over the story in the reader's language for kNoticeMs (player_notices.cpp);
+    // `detail` (UTF-8) follows the text. Traced as "notice TEXT" unless the trace has said it.
+    void showNotice(std::string_view japanese, std::string_view english,
+                    const std::string& detail = {}, bool traced = true);
+    // The folder screenshots of this story go to: PICTURES/zarvoplay/TITLE.
+    std::string screenshotFolder() const;
+    // A story that ends while the reader skips or auto-reads keeps its last frame, with a
+    // notice, until a click or a key.
+    void holdStoryEnd();
+    // Ends the program as the story's end does: the settings are written on the way out.
+    void quit();
+    // On every timer tick: keeps Ctrl's message skip on and takes down an expired notice.
     void tickPlayerKeys();
     // Message skip while Ctrl or a shoulder button is held.
     void holdSkip(bool on);
@@ -176,9 +194,8 @@ class Player final : public platform::HostClient, private ProgramControl {
     // Records a change of the reader's settings and traces it.
     void settingChanged(const std::string& name, const std::string& value);
     void settingsMenuOpened(bool open);
-    void tellPlayerEvent(const std::string& what) {
-        if (onPlayerEvent) onPlayerEvent(what);
-    }
+    // Traces the change; the reader sees a notice of the modes that keys turn on and off.
+    void tellPlayerEvent(const std::string& what);
     // Reading pace (player_reading.cpp). After the steps of a round: asks the host to wake the
     // player when a typing message's next character is due.
     void afterSteps();
@@ -212,7 +229,8 @@ class Player final : public platform::HostClient, private ProgramControl {
     Services services_;                 // its dialogs only through endingDialogs_
     std::unique_ptr<Notices> notices_;  // the engine's boxes, shown through endingDialogs_
     std::vector<std::unique_ptr<Overlay>> overlays_;
-    std::unique_ptr<ShownCanvas> shown_;  // between screen 0 and the host's canvas
+    std::unique_ptr<PlayerNotice> readerNotice_;  // drawn over the overlays, never one of them
+    std::unique_ptr<ShownCanvas> shown_;          // between screen 0 and the host's canvas
     std::unique_ptr<Story> story_;
     std::unique_ptr<Execution> execution_;
     std::unique_ptr<Screen> screen_;
@@ -229,8 +247,8 @@ class Player final : public platform::HostClient, private ProgramControl {
     bool fullScreen_ = false;
     bool settingsLoaded_ = false;  // only settings that were read are written back
     std::string storyCaption_;
-    bool captionNotice_ = false;
-    uint32_t captionNoticeStart_ = 0;
+    bool storyEndHeld_ = false;
+    std::string picturesFolder_;
     bool altHeld_ = false;
     bool ctrlHeld_ = false;
     bool shiftHeld_ = false;

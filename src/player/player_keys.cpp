@@ -1,11 +1,10 @@
 // Keys the player answers itself, whatever the story does: full screen, message skip while Ctrl
-// is held, and screenshots. The story sees none of them.
-#include <cstdio>
-
+// is held, and screenshots (player_notices.cpp). The story sees none of them.
 #include "base/sjis.hpp"
 #include "platform/clock.hpp"
 #include "platform/file_system.hpp"
 #include "player/player.hpp"
+#include "player/player_notice.hpp"
 #include "zarvo/texts.hpp"
 
 namespace zarvo {
@@ -163,11 +162,10 @@ void Player::tickPlayerKeys() {
         traceSkip();
     }
     if (ctrlSkips_ || skipToggle_) process.setMessageSkip();
-    if (captionNotice_ &&
-        platform::tickReached(services_.clock.ticks(), captionNoticeStart_, kCaptionNoticeMs)) {
-        captionNotice_ = false;
-        services_.host.setCaption(storyCaption_);
-    }
+    if (readerNotice_ && readerNotice_->expire(services_.clock.ticks()))
+        showOverlays();
+    else if (readerNotice_ && readerNotice_->expires())
+        services_.host.wakeAfter(readerNotice_->remaining(services_.clock.ticks()));
 }
 
 void Player::toggleFullScreen() {
@@ -175,42 +173,10 @@ void Player::toggleFullScreen() {
         leaveFullScreen();
     else
         enterFullScreen();
-}
-
-void Player::showCaptionNotice(const std::string& sjisText) {
-    services_.host.setCaption(sjisText);
-    captionNotice_ = true;
-    captionNoticeStart_ = services_.clock.ticks();
-}
-
-void Player::takeScreenshot() {
-    if (story_->dataDir().empty() || !screen_->screen(0)) return;
-    const std::string folder = platform::joinPath(story_->dataDir(), kScreenshotFolder);
-    platform::LocalTime t = services_.clock.localTime();
-    char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "%04d%02d%02d-%02d%02d%02d", t.year % 10000, t.month % 100,
-                  t.day % 100, t.hour % 100, t.minute % 100, t.second % 100);
-    // Several shots in one second get numbers; an earlier shot is never replaced.
-    std::string path;
-    for (int n = 1; n < 1000 && path.empty(); ++n) {
-        std::string name = std::string(stamp) + (n > 1 ? "-" + std::to_string(n) : "") + ".png";
-        std::string candidate = platform::joinPath(folder, name);
-        if (!services_.files.exists(candidate)) path = candidate;
-    }
-    // The data folder itself may not be there yet: a story that never saved has none.
-    platform::FileSystem& files = services_.files;
-    bool saved = !path.empty() && files.makeDirectory(story_->dataDir()) &&
-                 files.makeDirectory(folder) && saveScreenshot(path);
-    // The caption shows the path as far as code page 932 can; the folder and name always can.
-    std::string shown;
-    // A whole path: the story may have been started from anywhere.
-    std::string where = files.absolutePath(path.empty() ? folder : path);
-    if (!utf8ToSjis(where, shown)) {
-        shown = std::string(kScreenshotFolder) + "/";
-        if (!path.empty()) shown += platform::fileName(path);
-    }
-    showCaptionNotice(std::string(saved ? texts::kScreenshotSaved : texts::kScreenshotFailed) +
-                      shown);
+    if (fullScreen_)
+        showNotice(texts::kNoticeFullScreenOn, texts::kNoticeFullScreenOnEn);
+    else
+        showNotice(texts::kNoticeFullScreenOff, texts::kNoticeFullScreenOffEn);
 }
 
 }  // namespace zarvo

@@ -176,6 +176,7 @@ void Player::buildSettingsMenu() {
                         services_.host.setScaling(settings_.scaling);
                     }});
     rows.push_back({text(ZARVO_MENU_TEXT(Back)), nullptr, [this](int) { menu_->close(); }});
+    rows.push_back({text(ZARVO_MENU_TEXT(Quit)), nullptr, [this](int) { quit(); }});
 
     auto menu = std::make_unique<SettingsMenu>(text(ZARVO_MENU_TEXT(Title)), std::move(rows),
                                                services_.fonts, story_->systemFont);

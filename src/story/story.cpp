@@ -1,5 +1,6 @@
 #include "story/story.hpp"
 
+#include <algorithm>
 #include <new>
 #include <stdexcept>
 
@@ -54,17 +55,18 @@ void Story::fail() {
 
 bool Story::openProject(const std::string& path) {
     projectPath_ = path;
-    variables_->setScriptFileName(hostNameToScript(platform::fileName(path)));
+    if (services_.files.directoryExists(path) && !findProjectInFolder(path)) return false;
+    variables_->setScriptFileName(hostNameToScript(platform::fileName(projectPath_)));
     if (!openProjectFile()) return false;
     if (!checkVersions()) return false;
 
-    projectDir_ = platform::parentPath(path);
+    projectDir_ = platform::parentPath(projectPath_);
     if (projectDir_.empty()) projectDir_ = ".";
     std::string dataDirectory = script_->readHeadString(kZarvo, "DataDirectory", "");
     if (!dataDirectory.empty())
         dataDir_ = services_.files.resolve(projectDir_, dataDirectory);
     else
-        dataDir_ = platform::joinPath(projectDir_, platform::fileStem(path));
+        dataDir_ = platform::joinPath(projectDir_, platform::fileStem(projectPath_));
 
     if (isPackaged()) extractEntries();
 
@@ -78,6 +80,31 @@ std::string Story::startBook() const {
 
 std::string Story::startPage() const {
     return script_->readHeadString(kZarvo, "StartPage", texts::kDefaultStartPage);
+}
+
+bool Story::findProjectInFolder(const std::string& folder) {
+    std::vector<std::string> names, found;
+    services_.files.listDirectory(folder, names);
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) {
+        // Story files end in ".zp7", in any letter case.
+        std::string ext = name.size() > 4 ? name.substr(name.size() - 4) : std::string();
+        for (char& c : ext)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        const std::string path = platform::joinPath(folder, name);
+        if (ext == ".zp7" && !services_.files.directoryExists(path)) found.push_back(name);
+    }
+    if (found.size() == 1) {
+        projectPath_ = platform::joinPath(folder, found[0]);
+        return true;
+    }
+    std::string list;
+    for (const std::string& name : found) list.append(list.empty() ? "" : "\r\n").append(name);
+    services_.notices.tell(found.empty() ? platform::Notice::ProjectFolderEmpty
+                                         : platform::Notice::ProjectFolderSeveral,
+                           {hostPathForDisplay(folder), hostPathForDisplay(list)});
+    fail();
+    return false;
 }
 
 bool Story::openProjectFile() {

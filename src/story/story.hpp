@@ -91,6 +91,8 @@ class Story {
 
   private:
     bool openProjectFile();
+    // A folder given as the project: the one story file at its top becomes the project.
+    bool findProjectInFolder(const std::string& folder);
     bool checkVersions();
     void extractEntries();
     void fail();

@@ -260,6 +260,31 @@ TEST(StoryOpening, MissingOrForeignProjectsAreFatal) {
     EXPECT_TRUE(r.commands.empty());
 }
 
+// A folder given as the story plays the one story file at its top; with none or several it
+// says so and names what it found, rather than that the folder was not found.
+TEST(StoryOpening, FolderPlaysTheOneStoryItHolds) {
+    StoryBuilder s;
+    std::filesystem::create_directories(s.dir.file("one/data"));
+    std::string story = s.writeScript(storyScript(startPage(setValue("ran", "1"))), "one/Game.ZP7");
+    writeFile(s.dir.file("one/readme.txt"), "x");
+    StoryRun r = s.run(s.dir.file("one"));
+    EXPECT_EQ(r.status, kExitEnded);
+    EXPECT_THAT(r.dump, ElementsAre("%ran%=1"));
+    EXPECT_TRUE(r.boxes.empty());
+
+    r = s.run(s.dir.file("one/data"));
+    EXPECT_EQ(r.status, kExitFatal);
+    EXPECT_THAT(r.boxes, ElementsAre("box error: フォルダ「" + s.dir.file("one/data") +
+                                     "」に物語（.zp7 ファイル）がありません"));
+
+    std::filesystem::copy_file(story, s.dir.file("one/b.zp7"));
+    r = s.run(s.dir.file("one"));
+    EXPECT_EQ(r.status, kExitFatal);
+    EXPECT_THAT(r.boxes, ElementsAre("box error: フォルダ「" + s.dir.file("one") +
+                                     "」に物語が複数あります：\\nGame.ZP7\\nb.zp7"));
+    EXPECT_TRUE(r.commands.empty());
+}
+
 TEST(StoryOpening, FileTypeAndCommandVersionQuestions) {
     StoryBuilder s;
     std::string project =

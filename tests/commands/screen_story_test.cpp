@@ -161,7 +161,7 @@ TEST(ScreenStory, ScreenshotsDuringAnEffectShowTheFrameOnScreen) {
     EXPECT_EQ(r.status, kExitEnded);
     Surface event, key;
     ASSERT_TRUE(readPngFile(mid, event));
-    ASSERT_TRUE(readPngFile(s.dir.file("story/screenshots/20260101-000000.png"), key));
+    ASSERT_TRUE(readPngFile(s.dir.file("pictures/zarvoplay/story/20260101-000000.png"), key));
     for (const Surface* shot : {&event, &key}) {
         uint32_t c = shot->getPixel(320, 240);
         EXPECT_GT(c & 0xFF, 0u) << std::hex << c;  // some red left

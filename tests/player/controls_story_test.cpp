@@ -165,6 +165,11 @@ TEST(ControlsStory, ReaderSettingsSurviveARestartAndADamagedFile) {
     // Also when the program ends with the menu open.
     r = s.run(project, timed({"key escape", "key enter", "quit"}));
     EXPECT_THAT(readText(s.settingsPath()), ::testing::HasSubstr("text-speed=slow\n"));
+    // The menu's last row ends the program as the story's end does, the settings written.
+    r = s.run(project, timed({"key escape", "key enter", "key end", "key enter"}));
+    EXPECT_EQ(r.status, kExitEnded);
+    EXPECT_THAT(r.trace, Contains("1300 player quit"));
+    EXPECT_THAT(readText(s.settingsPath()), ::testing::HasSubstr("text-speed=story\n"));
 
     // A damaged file keeps what it still says and is written back whole, without the damage.
     std::ofstream(s.settingsPath(), std::ios::binary | std::ios::trunc)

@@ -21,6 +21,9 @@ std::string book(const std::string& lines, const std::string& head = "FileType=Q
                        head);
 }
 
+// The frame of the player's notices, in its top left corner.
+constexpr uint32_t kNoticeBorder = 0xDCB4A0;  // as getPixel gives it, 0x00BBGGRR
+
 const std::string kClickWait = "Wait.InputBreak=1\n@Wait\n";
 const std::string kDone = "ValueCtrl.ValueVar=%done%\nValueCtrl.LeftValue=1\n@ValueCtrl\n";
 
@@ -64,42 +67,77 @@ TEST(PlayerKeys, HeldCtrlSkipsMessagesUntilReleasedOrClicked) {
     EXPECT_EQ(r.commands.back(), "スタートブック/スタートページ#2 @MessageDraw");
 }
 
-TEST(PlayerKeys, F12SavesNumberedScreenshotsAndShowsWhereForTwoSeconds) {
+// F12 puts numbered shots in the reader's pictures folder under the story's title, never in the
+// story's folder, and says where in a notice drawn over the story for two seconds; the notice
+// shows in the window's frame but not in the next shot taken while it is up.
+TEST(PlayerKeys, F12SavesInThePicturesFolderAndANoticeSaysWhereForTwoSeconds) {
     StoryBuilder s;
+    s.writePicture("bg.png", 640, 480, 0x00FF00);
     std::string project = s.writeScript(
-        book("Wait.TimeBreak=1\nWait.Time=5000\n@Wait\n", "FileType=QZ7\nTitle=題名\n"));
-    std::vector<platform::HeadlessEvent> events;
-    std::string error;
-    ASSERT_TRUE(platform::parseEvents("100 key f12\n300 key f12\n", events, error)) << error;
-    TestPlayer p(project, s.programDir, events);
-    p.run(1000);
-    // In the story's data folder, made on demand.
-    std::string folder = s.dir.file("story/screenshots");
+        book("GraphicDraw.FileName=bg.png\n@GraphicDraw\nWait.TimeBreak=1\nWait.Time=5000\n@Wait\n",
+             "FileType=QZ7\nTitle=題名/第1話\n"));
+    s.settings.picturesFolder = s.dir.file("pictures");
+    const std::string during = s.dir.file("during.png"), after = s.dir.file("after.png"),
+                      skip = s.dir.file("skip.png");
+    StoryRun r = s.run(project, "500 key f12\n700 key f12\n800 shot " + during + "\n2750 shot " +
+                                    after + "\n3000 key s\n3050 shot " + skip + "\n");
+    EXPECT_EQ(r.status, kExitEnded);
     // The virtual clock starts at 2026-01-01 00:00:00; a second shot in that second is numbered.
-    std::string first = folder + "/20260101-000000.png", second = folder + "/20260101-000000-2.png";
-    Surface shot;
+    const std::string folder = s.dir.file("pictures/zarvoplay/題名_第1話");
+    const std::string first = folder + "/20260101-000000.png",
+                      second = folder + "/20260101-000000-2.png";
+    Surface shot, shot2, shown, gone, skipping;
     ASSERT_TRUE(readPngFile(first, shot));
-    EXPECT_EQ(shot.width(), 640);
-    ASSERT_TRUE(std::filesystem::exists(second));
-    std::string caption = sjisToUtf8(p.host.caption());
-    EXPECT_EQ(caption, sjisToUtf8(texts::kScreenshotSaved) + second);
-    p.run(2400);  // two seconds after the last shot
-    EXPECT_EQ(sjisToUtf8(p.host.caption()), "題名");
+    ASSERT_TRUE(readPngFile(second, shot2));
+    EXPECT_FALSE(std::filesystem::exists(s.dir.file("story/screenshots")));
+    EXPECT_THAT(r.player,
+                Contains("700 player notice スクリーンショットを保存しました：" + second));
+    // The notice is up in the window's frame, in its top left corner, and gone after two seconds;
+    // the second shot was taken while the first one's notice was up, without it.
+    ASSERT_TRUE(readPngFile(during, shown));
+    ASSERT_TRUE(readPngFile(after, gone));
+    EXPECT_EQ(shown.getPixel(8, 8), kNoticeBorder);
+    EXPECT_EQ(gone.getPixel(8, 8), 0x00FF00u);
+    EXPECT_EQ(shot2.getPixel(8, 8), 0x00FF00u);
+    EXPECT_EQ(shot.getPixel(8, 8), 0x00FF00u);
+    // The skip toggle says so the same way.
+    ASSERT_TRUE(readPngFile(skip, skipping));
+    EXPECT_EQ(skipping.getPixel(8, 8), kNoticeBorder);
+
+    // A pictures folder that cannot be made says so, in the reader's language, and the file in
+    // its way stays.
+    writeFile(s.dir.file("blocked"), "not a folder");
+    s.settings.picturesFolder = s.dir.file("blocked");
+    s.english = true;
+    r = s.run(project, "100 key f12\n");
+    EXPECT_THAT(r.player, Contains(::testing::StartsWith("100 player notice Could not save the "
+                                                         "screenshot: ")));
+    EXPECT_EQ(readFile(s.dir.file("blocked")), "not a folder");
 }
 
-TEST(PlayerKeys, F12ThatCannotWriteSaysSoAndKeepsWhatIsThere) {
+// A story that ends while Ctrl skips keeps its last frame, with a notice, until a click or a
+// key: held Ctrl would otherwise race through the last message and close the window unseen.
+TEST(PlayerKeys, StorySkippedToItsEndWaitsForTheReaderBeforeClosing) {
     StoryBuilder s;
-    std::string project = s.writeScript(book(kClickWait));
-    std::filesystem::create_directory(s.dir.file("story"));
-    writeFile(s.dir.file("story/screenshots"), "not a folder");
-    std::vector<platform::HeadlessEvent> events;
-    std::string error;
-    ASSERT_TRUE(platform::parseEvents("100 key f12\n", events, error)) << error;
-    TestPlayer p(project, s.programDir, events);
-    p.run(1000);
-    EXPECT_THAT(sjisToUtf8(p.host.caption()),
-                ::testing::StartsWith(sjisToUtf8(texts::kScreenshotFailed)));
-    EXPECT_EQ(readFile(s.dir.file("story/screenshots")), "not a folder");
+    std::string project = s.writeScript(book(message("あ<KEY>い") + message("う<KEY>え") + kDone));
+    StoryRun r = s.run(project, "100 key ctrl\n");
+    EXPECT_EQ(r.status, kExitEnded);
+    EXPECT_THAT(r.dump, Contains("%done%=1"));
+    EXPECT_THAT(r.player, Contains(::testing::HasSubstr("player notice 物語は終わりました")));
+    EXPECT_THAT(r.player, Not(Contains(::testing::HasSubstr("player quit"))));
+    // The notice is on the last frame; letting go of Ctrl does not close it, a key does.
+    EXPECT_EQ(r.shot.getPixel(8, 8), kNoticeBorder);
+    r = s.run(project, "100 key ctrl\n2000 keyup ctrl\n3000 key space\n");
+    EXPECT_EQ(r.status, kExitEnded);
+    EXPECT_GE(r.timeOf("player quit"), 3000);
+
+    // Auto mode too; read at the reader's pace, the story ends as it always did.
+    s.english = true;
+    r = s.run(project, "100 key a\n");
+    EXPECT_THAT(r.player, Contains(::testing::HasSubstr("player notice The story has ended.")));
+    r = s.run(project, "100 key space\n300 key space\n500 key space\n700 key space\n");
+    EXPECT_EQ(r.status, kExitEnded);
+    EXPECT_THAT(r.player, Not(Contains(::testing::HasSubstr("has ended"))));
 }
 
 }  // namespace

@@ -101,9 +101,9 @@ TEST_F(Vars, WrongSignsShowTheDebugMessage) {
     ASSERT_EQ(dialogs.shown().size(), 3u);
     EXPECT_EQ(dialogs.shown()[0].kind, BoxKind::Plain);
     EXPECT_EQ(dialogs.shown()[0].text,
-              "debug - Variables::Set_Value()\r\nsyntax error : VarName=Score");
+              "debug - TVariableCtrl::Set_Value()\r\nsyntax error : VarName=Score");
     EXPECT_EQ(dialogs.shown()[1].text,
-              "debug - Variables::Set_Text()\r\nsyntax error : VarName=%Name%");
+              "debug - TVariableCtrl::Set_Text()\r\nsyntax error : VarName=%Name%");
     EXPECT_TRUE(vars.values().empty());
     EXPECT_TRUE(vars.texts().empty());
 }

@@ -91,6 +91,9 @@ StoryRun StoryBuilder::run(const std::string& projectPath, const std::string& ev
     options.quiet = true;
     options.settings = settings;
     if (options.settings.path.empty()) options.settings.path = settingsPath();
+    // Screenshots never go to the tester's own pictures.
+    if (options.settings.picturesFolder.empty())
+        options.settings.picturesFolder = dir.file("pictures");
     options.english = english;
     std::string error;
     if (!platform::parseEvents(events, options.events, error)) {

@@ -1,9 +1,12 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <langinfo.h>
 #include <stdlib.h>
 
 #include <algorithm>
+#include <clocale>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -648,6 +651,35 @@ class SdlInputBoxTest : public SdlWindowTest {
     std::unique_ptr<SdlDialogs> dialogs;
     std::vector<std::string> boxes;
 };
+
+// Under the C locale the desktop's box had no Japanese glyphs and came up blank: it is shown in
+// a UTF-8 locale, with the reader's English line under the story's text, and the program's
+// environment is as it was afterwards.
+TEST_F(SdlInputBoxTest, BoxIsShownInAUtf8LocaleWithTheReadersLineUnderItsText) {
+    const char* lang = std::getenv("LANG");
+    const std::string savedLang = lang ? lang : "";
+    setenv("LANG", "C", 1);
+    unsetenv("LC_ALL");
+    unsetenv("LC_CTYPE");
+    std::string codeset;
+    dialogs->messageHook = [&](BoxKind kind, const std::string& text) {
+        const std::string own = std::setlocale(LC_CTYPE, nullptr);
+        if (std::setlocale(LC_CTYPE, "")) codeset = nl_langinfo(CODESET);
+        std::setlocale(LC_CTYPE, own.c_str());
+        boxes.push_back(std::string(boxKindName(kind)) + ": " + text);
+        return BoxAnswer::Ok;
+    };
+    dialogs->showMessageWithNote(BoxKind::ErrorOk, sjis("a.zp7が見つかりません"),
+                                 "The story file was not found: a.zp7");
+    EXPECT_EQ(codeset, "UTF-8");
+    EXPECT_EQ(std::getenv("LC_ALL"), nullptr);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0], "error: a.zp7が見つかりません\n\nThe story file was not found: a.zp7");
+    if (lang)
+        setenv("LANG", savedLang.c_str(), 1);
+    else
+        unsetenv("LANG");
+}
 
 TEST_F(SdlInputBoxTest, TypedJapaneseIsReturnedInCodePage932) {
     std::string value = sjis("前");
