@@ -347,6 +347,10 @@ void Player::runSteps() {
 bool Player::step() {
     RunState& process = execution_->state();
     if (!process.layerName().empty()) lastMessageLayer_ = process.layerName();
+    // The first page's layout still holds the whole message; later pages hold only the rest.
+    if (messagePending_ && !pendingText_)
+        if (const Layer* layer = screen_->findLayer(0, lastMessageLayer_))
+            pendingText_ = layer->text.layoutText;
     if (!skipFrameShowing() && process.messageCanAdvance() &&
         !screen_->revealMessage(0, process.layerName())) {
         process.endMessageEffect();

@@ -147,6 +147,7 @@ void Player::noteCommand(const std::string& book, const std::string& page, int32
                          const Command& command) {
     if (command.keyword != "@MessageDraw") return;
     messagePending_ = true;
+    pendingText_.reset();
     bool wasRead = read_.markRead(book, page, index);
     if (!wasRead && skipToggle_ && settings_.skipReadOnly) setSkipToggle(false);
 }
@@ -237,11 +238,13 @@ void Player::copyMessage() {
 }
 
 void Player::messageCompleted() {
-    // A message with key waits completes once per run; the backlog keeps it once, whole.
+    // A message with key waits completes once per run; the backlog keeps it once, whole, all
+    // its pages.
     if (messagePending_ && !lastMessageLayer_.empty()) {
         if (const Layer* layer = screen_->findLayer(0, lastMessageLayer_)) {
-            Backlog::record(save_->messageHistory(), layer->text.layoutText);
+            Backlog::record(save_->messageHistory(), pendingText_.value_or(layer->text.layoutText));
             messagePending_ = false;
+            pendingText_.reset();
         }
     }
     if (settings_.copyEachMessage) copyMessage();
