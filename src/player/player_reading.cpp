@@ -75,15 +75,15 @@ class HideOverlay final : public Overlay {
     // holds the message's whole area. One covering the whole screen is the scene itself and
     // stays, as does the bottom layer.
     Layer* messageWindow(LayerStack& stack) const {
-        const Layer* message =
-            messageLayer_.empty() ? nullptr : screen_.findLayer(0, messageLayer_);
-        if (!message) return nullptr;
+        // Looked up quietly: a story that deleted the layer has nothing more to hide.
+        int32_t at = stack.layerCount() - 1;
+        while (at > 0 && (messageLayer_.empty() || stack.layerAt(at)->name != messageLayer_)) --at;
+        if (at <= 0) return nullptr;
+        const Layer* message = stack.layerAt(at);
         const Rect area{message->left, message->top,
                         message->left + int64_t{std::max(message->width, 1)},
                         message->top + int64_t{std::max(message->height, 1)}};
         const Rect screen{0, 0, stack.width(), stack.height()};
-        int32_t at = stack.layerCount() - 1;
-        while (at > 0 && stack.layerAt(at) != message) --at;
         for (int32_t i = at - 1; i > 0; --i) {
             Layer* layer = stack.layerAt(i);
             if (!layer->visible || isText(*layer)) continue;
