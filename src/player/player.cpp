@@ -381,6 +381,15 @@ void Player::runSteps() {
 bool Player::step() {
     RunState& process = execution_->state();
     if (!process.layerName().empty()) lastMessageLayer_ = process.layerName();
+    // The first page's layout still holds the whole message; later pages hold only the rest.
+    // Looked up quietly: a missing layer is the message's own error to report.
+    if (messagePending_ && !pendingText_ && !process.layerName().empty())
+        if (const LayerStack* stack = screen_->screen(0))
+            for (int32_t i = 1; i < stack->layerCount(); ++i)
+                if (stack->layerAt(i)->name == process.layerName()) {
+                    pendingText_ = stack->layerAt(i)->text.layoutText;
+                    break;
+                }
     if (!skipFrameShowing() && process.messageCanAdvance() &&
         !screen_->revealMessage(0, process.layerName())) {
         process.endMessageEffect();

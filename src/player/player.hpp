@@ -267,10 +267,11 @@ class Player final : public platform::HostClient, private ProgramControl {
     bool ctrlChord_ = false;        // another key went down with Ctrl held: no skip for this hold
     uint32_t ctrlDownAt_ = 0;
     std::string lastMessageLayer_;
-    Overlay* hideOverlay_ = nullptr;  // owned by overlays_
-    Backlog* backlog_ = nullptr;      // owned by overlays_
-    bool messagePending_ = false;     // a message began and is not yet in the backlog
-    bool autoArmed_ = false;          // the key wait shown now is being timed
+    Overlay* hideOverlay_ = nullptr;          // owned by overlays_
+    Backlog* backlog_ = nullptr;              // owned by overlays_
+    bool messagePending_ = false;             // a message began and is not yet in the backlog
+    std::optional<std::string> pendingText_;  // its whole text, before pages took it apart
+    bool autoArmed_ = false;                  // the key wait shown now is being timed
     uint32_t autoStart_ = 0, autoLength_ = 0;
     bool skipTraced_ = false;
     ReadMessages read_;

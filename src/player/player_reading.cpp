@@ -75,15 +75,15 @@ class HideOverlay final : public Overlay {
     // holds the message's whole area. One covering the whole screen is the scene itself and
     // stays, as does the bottom layer.
     Layer* messageWindow(LayerStack& stack) const {
-        const Layer* message =
-            messageLayer_.empty() ? nullptr : screen_.findLayer(0, messageLayer_);
-        if (!message) return nullptr;
+        // Looked up quietly: a story that deleted the layer has nothing more to hide.
+        int32_t at = stack.layerCount() - 1;
+        while (at > 0 && (messageLayer_.empty() || stack.layerAt(at)->name != messageLayer_)) --at;
+        if (at <= 0) return nullptr;
+        const Layer* message = stack.layerAt(at);
         const Rect area{message->left, message->top,
                         message->left + int64_t{std::max(message->width, 1)},
                         message->top + int64_t{std::max(message->height, 1)}};
         const Rect screen{0, 0, stack.width(), stack.height()};
-        int32_t at = stack.layerCount() - 1;
-        while (at > 0 && stack.layerAt(at) != message) --at;
         for (int32_t i = at - 1; i > 0; --i) {
             Layer* layer = stack.layerAt(i);
             if (!layer->visible || isText(*layer)) continue;
@@ -147,6 +147,7 @@ void Player::noteCommand(const std::string& book, const std::string& page, int32
                          const Command& command) {
     if (command.type != CommandType::MessageDraw) return;
     messagePending_ = true;
+    pendingText_.reset();
     bool wasRead = read_.markRead(book, page, index);
     if (!wasRead && skipToggle_ && settings_.skipReadOnly) setSkipToggle(false);
 }
@@ -237,11 +238,13 @@ void Player::copyMessage() {
 }
 
 void Player::messageCompleted() {
-    // A message with key waits completes once per run; the backlog keeps it once, whole.
+    // A message with key waits completes once per run; the backlog keeps it once, whole, all
+    // its pages.
     if (messagePending_ && !lastMessageLayer_.empty()) {
         if (const Layer* layer = screen_->findLayer(0, lastMessageLayer_)) {
-            Backlog::record(save_->messageHistory(), layer->text.layoutText);
+            Backlog::record(save_->messageHistory(), pendingText_.value_or(layer->text.layoutText));
             messagePending_ = false;
+            pendingText_.reset();
         }
     }
     if (settings_.copyEachMessage) copyMessage();

@@ -447,6 +447,24 @@ TEST(ReadingStory, TheBacklogShowsThePreviousMessagesOverTheStoryAndComesBackWit
     EXPECT_EQ(textBands(load(open)), 3);
 }
 
+TEST(ReadingStory, TheBacklogKeepsEveryPageOfALongMessage) {
+    StoryBuilder s;
+    // Three lines of text in an area one line high: three pages.
+    const std::string text = "<clRed>" + kForty + "#" + kForty + "#" + kForty;
+    std::string project = s.writeScript(
+        book(message(text + "<KEY>",
+                     "MessageDraw.Layer.Move=1\nMessageDraw.Area.Left=10\nMessageDraw.Area.Top=10\n"
+                     "MessageDraw.Area.Width=600\nMessageDraw.Area.Height=30\n") +
+             "Wait.InputBreak=1\n@Wait\n"));
+    std::vector<platform::HeadlessEvent> events;
+    std::string error;
+    ASSERT_TRUE(platform::parseEvents(
+        "3000 click 1 1\n6000 click 1 1\n9000 click 1 1\n12000 click 1 1\n", events, error));
+    TestPlayer p(project, s.programDir, events);
+    p.run(15000);
+    EXPECT_THAT(p.save().messageHistory(), ElementsAre(text + "<KEY>"));
+}
+
 TEST(ReadingStory, TheBacklogShowsWhiteTextOfADarkWindowLegibly) {
     StoryBuilder s;
     s.writePicture("window.png", 600, 130, 0x401010);
