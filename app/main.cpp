@@ -14,6 +14,9 @@
 #include "base/text.hpp"
 #include "check/project_check.hpp"
 #include "data_dir.hpp"
+#ifdef ZARVO_BUILTIN_DECODERS
+#include "builtin_decoders.hpp"
+#endif
 #include "desktop_run.hpp"
 #include "player/player.hpp"
 
@@ -100,6 +103,9 @@ int usageError(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef ZARVO_BUILTIN_DECODERS
+    zarvo::registerBuiltInDecoders();
+#endif
     zarvo::HeadlessOptions options;
     bool headless = false;
     bool check = false;

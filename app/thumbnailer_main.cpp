@@ -16,6 +16,9 @@
 #include "backends/posix/local_file_system.hpp"
 #include "base/text.hpp"
 #include "data_dir.hpp"
+#ifdef ZARVO_BUILTIN_DECODERS
+#include "builtin_decoders.hpp"
+#endif
 #include "thumbnail.hpp"
 
 namespace {
@@ -104,6 +107,9 @@ int usageError(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef ZARVO_BUILTIN_DECODERS
+    zarvo::registerBuiltInDecoders();
+#endif
     int32_t size = 256;
     std::string input, output;
     for (int i = 1; i < argc; ++i) {
