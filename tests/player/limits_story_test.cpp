@@ -39,8 +39,8 @@ std::string chunk(const std::string& type, const std::string& data) {
     std::string c(4, '\0');
     for (int i = 0; i < 4; ++i) c[size_t(i)] = char(data.size() >> (24 - 8 * i));
     c += type + data;
-    const uint32_t crc = uint32_t(crc32(0, reinterpret_cast<const Bytef*>(c.data() + 4),
-                                        uInt(c.size() - 4)));
+    const uint32_t crc =
+        uint32_t(crc32(0, reinterpret_cast<const Bytef*>(c.data() + 4), uInt(c.size() - 4)));
     for (int i = 0; i < 4; ++i) c += char(crc >> (24 - 8 * i));
     return c;
 }
@@ -126,9 +126,10 @@ TEST(Limits, DeclaredSizesPastTheLimitsAreRefusedWithTheUsualMessage) {
 
     // A save whose variables section inflates past the limit is a damaged save: said so, and
     // nothing of it is taken.
-    TestPlayer p(s.writeScript(story("ValueCtrl.ValueVar=%done%\nValueCtrl.LeftValue=1\n@ValueCtrl\n"
-                                     "Wait.InputBreak=1\n@Wait\n")),
-                 s.programDir);
+    TestPlayer p(
+        s.writeScript(story("ValueCtrl.ValueVar=%done%\nValueCtrl.LeftValue=1\n@ValueCtrl\n"
+                            "Wait.InputBreak=1\n@Wait\n")),
+        s.programDir);
     p.run();
     const std::string good = p.save().saveFilePath("good.sav");
     ASSERT_TRUE(p.save().autoSave(good));
@@ -143,8 +144,8 @@ TEST(Limits, DeclaredSizesPastTheLimitsAreRefusedWithTheUsualMessage) {
         w.compressed = true;
         for (int i = 0; i < reader.count; ++i) {
             std::string bytes;
-            readEntryIndexToStream([&](const char* d, size_t n) { return bytes.append(d, n), true; },
-                                   i, reader);
+            readEntryIndexToStream(
+                [&](const char* d, size_t n) { return bytes.append(d, n), true; }, i, reader);
             const std::string name = getEntry(reader, i)->name;
             // Sound lines, only too many of them.
             while (name == "valuevar.info" && bytes.size() <= kMaxTextBytes)
