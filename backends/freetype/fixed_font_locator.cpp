@@ -47,6 +47,11 @@ std::shared_ptr<const std::string> readShared(const std::string& path) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) return nullptr;
     auto bytes = std::make_shared<std::string>();
+    if (std::fseek(f, 0, SEEK_END) == 0) {
+        const long size = std::ftell(f);
+        if (size > 0) bytes->reserve(static_cast<size_t>(size));
+        std::rewind(f);
+    }
     char chunk[1 << 16];
     while (size_t n = std::fread(chunk, 1, sizeof chunk, f)) bytes->append(chunk, n);
     const bool failed = std::ferror(f) != 0;
