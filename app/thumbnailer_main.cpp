@@ -8,9 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstring>
-#include <filesystem>
 #include <iostream>
 #include <new>
 #include <string>
@@ -18,6 +16,9 @@
 #include "backends/posix/local_file_system.hpp"
 #include "base/text.hpp"
 #include "data_dir.hpp"
+#ifdef ZARVO_BUILTIN_DECODERS
+#include "builtin_decoders.hpp"
+#endif
 #include "thumbnail.hpp"
 
 namespace {
@@ -97,14 +98,6 @@ bool writeOutput(const std::string& path, const std::string& bytes) {
     return ok;
 }
 
-std::string programDir(const char* argv0) {
-    char buf[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-    std::filesystem::path self = n > 0 ? std::filesystem::path(std::string(buf, size_t(n)))
-                                       : std::filesystem::absolute(argv0);
-    return zarvo::playerDataDir(self.parent_path().string());
-}
-
 int usageError(const std::string& message) {
     std::cerr << "zarvoplay-thumbnailer: " << message << "\n"
               << "Try 'zarvoplay-thumbnailer --help'.\n";
@@ -114,6 +107,9 @@ int usageError(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef ZARVO_BUILTIN_DECODERS
+    zarvo::registerBuiltInDecoders();
+#endif
     int32_t size = 256;
     std::string input, output;
     for (int i = 1; i < argc; ++i) {
@@ -140,7 +136,8 @@ int main(int argc, char** argv) {
     std::string png, why;
     try {
         zarvo::platform::LocalFileSystem files;
-        if (!zarvo::renderThumbnail(files, input, programDir(argv[0]), size, png, why)) {
+        if (!zarvo::renderThumbnail(files, input, zarvo::programPlaces(argv[0]).programDir, size,
+                                    png, why)) {
             std::cerr << "zarvoplay-thumbnailer: " << input << ": " << why << "\n";
             return kExitNoPreview;
         }

@@ -33,9 +33,10 @@ extern "C" {
 /* IsSupported always sees at least this many bytes; shorter pictures are padded with zeros. */
 #define ZARVO_PLUGIN_HEAD_SIZE 2048
 
-/* The player refuses larger pictures; a plug-in should refuse them before allocating. */
-#define ZARVO_PLUGIN_MAX_SIDE 32768
-#define ZARVO_PLUGIN_MAX_PIXELS (1L << 28)
+/* The player refuses larger pictures (more pixels a side, or more in all); a plug-in should
+ * refuse them before allocating. */
+#define ZARVO_PLUGIN_MAX_SIDE 16384
+#define ZARVO_PLUGIN_MAX_PIXELS (1L << 26)
 
 /* Results of GetPicture. */
 #define ZARVO_PLUGIN_NOT_IMPLEMENTED (-1) /* e.g. an input kind it does not take */

@@ -11,6 +11,9 @@ namespace zarvo {
 inline constexpr int32_t kMaxPictureSide = 16384;
 inline constexpr int64_t kMaxPictureBytes = int64_t{256} << 20;
 inline constexpr int64_t kMaxPicturePixels = kMaxPictureBytes / 4;
+// Most a picture file is read into memory for: the largest picture with generous room for its
+// tables.
+inline constexpr int64_t kMaxPictureFileBytes = kMaxPictureBytes + (int64_t{64} << 20);
 
 // True when a picture of this declared size may be decoded.
 constexpr bool pictureSizeAllowed(int64_t width, int64_t height) {
@@ -23,5 +26,9 @@ inline constexpr uint64_t kMaxEntryBytes = uint64_t{512} << 20;
 // Most a reader reserves in advance on the word of a header; beyond it the buffer grows only
 // as real bytes arrive.
 inline constexpr uint64_t kMaxTrustedReserve = uint64_t{64} << 20;
+
+// Most a text read whole may hold: a script, a settings list, a text section of a save. Tens
+// of millions of characters, far beyond any story.
+inline constexpr uint64_t kMaxTextBytes = uint64_t{64} << 20;
 
 }  // namespace zarvo

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "archive/package.hpp"
+#include "base/limits.hpp"
 #include "base/name_value.hpp"
 #include "base/sjis.hpp"
 #include "base/text.hpp"
@@ -524,7 +525,9 @@ CheckReport checkStory(platform::FileSystem& files, const std::string& projectPa
                        const std::string& programDir) {
     CheckReport report;
     std::string bytes;
-    if (!files.exists(projectPath) || !files.readFile(projectPath, bytes)) return report;
+    if (!files.exists(projectPath) ||
+        !platform::readFileAtMost(files, projectPath, kMaxTextBytes, bytes))
+        return report;
     report.opened = true;
 
     platform::RecordingDialogs dialogs;

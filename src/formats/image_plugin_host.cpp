@@ -60,6 +60,11 @@ std::string infoText(ImagePluginHost::GetPluginInfoFn fn, int number) {
     return std::string(buf.data());
 }
 
+std::vector<ImagePluginHost::BuiltInDecoder>& builtInDecoders() {
+    static std::vector<ImagePluginHost::BuiltInDecoder> decoders;
+    return decoders;
+}
+
 struct FreeBlock {
     void operator()(void* p) const { std::free(p); }
 };
@@ -101,27 +106,49 @@ int ImagePluginHost::openPlugIn(const platform::FileSystem& files, const std::st
         plugin->getPluginInfo = reinterpret_cast<GetPluginInfoFn>(::dlsym(module, "GetPluginInfo"));
         plugin->isSupported = reinterpret_cast<IsSupportedFn>(::dlsym(module, "IsSupported"));
         plugin->getPicture = reinterpret_cast<GetPictureFn>(::dlsym(module, "GetPicture"));
-        if (plugin->getPluginInfo) {
-            plugin->apiVersion = infoText(plugin->getPluginInfo, 0);
-            plugin->name = infoText(plugin->getPluginInfo, 1);
-            plugin->description = infoText(plugin->getPluginInfo, 3);
-            plugin->filter = infoText(plugin->getPluginInfo, 2);
-            for (char& c : plugin->filter) c = foldAscii(c);
-        }
-        // Without both decoding entry points a plug-in could only crash the player later.
-        if (!plugin->getPluginInfo || plugin->apiVersion != "00IN" || !plugin->isSupported ||
-            !plugin->getPicture) {
+        if (adopt(std::move(plugin)))
+            ++added;
+        else
             ::dlclose(module);
-            continue;
-        }
-        plugins_.push_back(std::move(plugin));
-        ++added;
+    }
+    for (const BuiltInDecoder& decoder : builtInDecoders()) {
+        auto plugin = std::make_unique<PlugIn>();
+        plugin->path = "built-in:" + decoder.name;
+        if (checkPlug(plugin->path) == 0) continue;
+        plugin->getPluginInfo = decoder.getPluginInfo;
+        plugin->isSupported = decoder.isSupported;
+        plugin->getPicture = decoder.getPicture;
+        if (adopt(std::move(plugin))) ++added;
     }
     return added;
 }
 
+bool ImagePluginHost::adopt(std::unique_ptr<PlugIn> plugin) {
+    if (plugin->getPluginInfo) {
+        plugin->apiVersion = infoText(plugin->getPluginInfo, 0);
+        plugin->name = infoText(plugin->getPluginInfo, 1);
+        plugin->description = infoText(plugin->getPluginInfo, 3);
+        plugin->filter = infoText(plugin->getPluginInfo, 2);
+        for (char& c : plugin->filter) c = foldAscii(c);
+    }
+    // Without both decoding entry points a plug-in could only crash the player later.
+    if (!plugin->getPluginInfo || plugin->apiVersion != "00IN" || !plugin->isSupported ||
+        !plugin->getPicture)
+        return false;
+    plugins_.push_back(std::move(plugin));
+    return true;
+}
+
+void ImagePluginHost::registerBuiltIn(const BuiltInDecoder& decoder) {
+    auto& all = builtInDecoders();
+    for (const auto& known : all)
+        if (known.name == decoder.name) return;
+    all.push_back(decoder);
+}
+
 bool ImagePluginHost::closePlugIn() {
-    for (auto& plugin : plugins_) ::dlclose(plugin->module);
+    for (auto& plugin : plugins_)
+        if (plugin->module) ::dlclose(plugin->module);
     plugins_.clear();
     return true;
 }

@@ -25,8 +25,9 @@ class ImagePluginHost {
                                  intptr_t);
 
     struct PlugIn {
-        void* module = nullptr;  // dlopen handle
-        std::string path;        // full path, symbolic links and "." / ".." resolved
+        void* module = nullptr;  // dlopen handle; null for a built-in decoder
+        // Full path, symbolic links and "." / ".." resolved; "built-in:NAME" for a built-in.
+        std::string path;
         std::string apiVersion;
         std::string name;
         std::string filter;  // upper-cased
@@ -35,6 +36,18 @@ class ImagePluginHost {
         IsSupportedFn isSupported = nullptr;
         GetPictureFn getPicture = nullptr;
     };
+
+    // A decoder linked into the program, with the three entry points of a plug-in.
+    struct BuiltInDecoder {
+        std::string name;
+        GetPluginInfoFn getPluginInfo = nullptr;
+        IsSupportedFn isSupported = nullptr;
+        GetPictureFn getPicture = nullptr;
+    };
+    // Offered by every host after the plug-ins it loads, from its next openPlugIn on: the
+    // program registers them at its start where plug-ins cannot be loaded. A name already
+    // registered is kept as it was.
+    static void registerBuiltIn(const BuiltInDecoder& decoder);
 
     // Folder plus the file pattern the player uses for its plug-ins.
     static constexpr std::string_view kPattern = "*.spi";
@@ -48,7 +61,8 @@ class ImagePluginHost {
     // "*" and "?" compared without regard to the case of ASCII letters (e.g.
     // "/opt/zarvoplay/*.spi"), in the byte order of their names. Hidden files, folders, objects
     // that do not load, plug-ins without GetPluginInfo or of another API version than "00IN", and
-    // files already loaded are skipped. Returns how many were added.
+    // files already loaded are skipped. The built-in decoders not yet added follow. Returns how
+    // many were added.
     int openPlugIn(const platform::FileSystem& files, const std::string& mask);
     // Unloads every plug-in. Always true.
     bool closePlugIn();
@@ -74,6 +88,8 @@ class ImagePluginHost {
   private:
     static int progressCallback(int num, int denom, intptr_t self);
     bool decodeWith(const PlugIn& plugin, const char* data, size_t size, Picture& out);
+    // Keeps a plug-in that reads pictures and has every entry point.
+    bool adopt(std::unique_ptr<PlugIn> plugin);
 
     std::vector<std::unique_ptr<PlugIn>> plugins_;
 };

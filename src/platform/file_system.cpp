@@ -192,4 +192,15 @@ bool FileSystem::resolveInside(std::string_view folder, std::string_view name,
     return true;
 }
 
+bool readFileAtMost(const FileSystem& files, const std::string& path, uint64_t most,
+                    std::string& bytes) {
+    std::unique_ptr<ReadableFile> file = files.openRead(path);
+    if (!file || file->size() < 0 || static_cast<uint64_t>(file->size()) > most) return false;
+    file.reset();
+    std::string read;
+    if (!files.readFile(path, read) || read.size() > most) return false;
+    bytes = std::move(read);
+    return true;
+}
+
 }  // namespace zarvo::platform

@@ -118,6 +118,10 @@ bool sameHostName(std::string_view a, std::string_view b);
 std::string parentPath(std::string_view path);
 // `dir` + "/" + `name`, without doubling a separator; `name` alone when `dir` is empty.
 std::string joinPath(std::string_view dir, std::string_view name);
+// readFile for a file of at most `most` bytes: a larger one is not read at all (false), so
+// what a file holds never decides how much is allocated.
+bool readFileAtMost(const FileSystem& files, const std::string& path, uint64_t most,
+                    std::string& bytes);
 // The last component.
 std::string fileName(std::string_view path);
 // The last component without its extension ("a/b.tar.gz" -> "b.tar"; ".profile" -> ".profile").

@@ -6,6 +6,7 @@
 #include <array>
 
 #include "audio/music_control.hpp"
+#include "base/limits.hpp"
 #include "base/name_value.hpp"
 #include "base/save_container.hpp"
 #include "base/sjis.hpp"
@@ -71,11 +72,13 @@ std::string folderOf(const std::string& path) {
 
 // The decoded bytes of an entry, which must come out whole. The data checksum is not compared:
 // saves written elsewhere are not refused over how they computed it, and the checks of each
-// section's contents tell damage from a good save.
-bool readWholeEntry(PackageReader& reader, int index, std::string& bytes) {
+// section's contents tell damage from a good save. A section longer than `most` is damage too.
+bool readWholeEntry(PackageReader& reader, int index, std::string& bytes,
+                    uint64_t most = kMaxTextBytes) {
     bytes.clear();
     return readEntryIndexToStream(
-        [&bytes](const char* data, size_t size) {
+        [&bytes, most](const char* data, size_t size) {
+            if (bytes.size() + size > most) return false;
             bytes.append(data, size);
             return true;
         },
@@ -419,7 +422,7 @@ bool SaveFiles::autoLoad(const std::string& path) {
     }
     if (damaged.empty() && legacy) {
         int index = findEntry(reader, kBackgroundEntry);
-        if (index >= 0 && readWholeEntry(reader, index, bytes))
+        if (index >= 0 && readWholeEntry(reader, index, bytes, kMaxPictureFileBytes))
             sections.writeBytes(kBackgroundEntry, bytes);
         else if (index >= 0)
             damaged = kBackgroundEntry;
@@ -516,7 +519,9 @@ void SaveFiles::saveValue(std::string_view key, std::string_view value) {
 
 bool SaveFiles::loadSystemSettings(const std::string& path) {
     std::string bytes;
-    if (!services_.files.exists(path) || !services_.files.readFile(path, bytes)) return false;
+    if (!services_.files.exists(path) ||
+        !platform::readFileAtMost(services_.files, path, kMaxTextBytes, bytes))
+        return false;
     settings_ = splitLines(bytes);
     MusicControl& music = services_.music;
     Story& story = services_.story;

@@ -1,5 +1,6 @@
 #include "script/script_file.hpp"
 
+#include "base/limits.hpp"
 #include "base/text.hpp"
 #include "platform/file_system.hpp"
 #include "platform/notice_sink.hpp"
@@ -87,7 +88,7 @@ void ScriptFile::newScript() {
 
 bool ScriptFile::loadFromFile(const platform::FileSystem& files, const std::string& path) {
     std::string bytes;
-    if (!files.readFile(path, bytes)) return false;
+    if (!platform::readFileAtMost(files, path, kMaxTextBytes, bytes)) return false;
     loadFromStream(bytes);
     return true;
 }

@@ -4,6 +4,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "base/limits.hpp"
 #include "base/name_value.hpp"
 #include "base/sjis.hpp"
 #include "base/text.hpp"
@@ -126,8 +127,8 @@ bool Story::openProjectFile() {
     std::string bytes;
     if (projectPackage_.isOpen()) {
         // A package without a script entry gives an empty script.
-        readEntryToStream(bytes, "zarvo.zf7", projectPackage_);
-    } else if (!services_.files.readFile(projectPath_, bytes)) {
+        readEntryToStream(bytes, "zarvo.zf7", projectPackage_, kMaxTextBytes);
+    } else if (!platform::readFileAtMost(services_.files, projectPath_, kMaxTextBytes, bytes)) {
         // A plain script, or a stub file that holds no package, that cannot be read.
         return notFound();
     }
@@ -273,8 +274,10 @@ bool loadPngEntry(PackageReader& package, std::string_view name, Picture& pictur
     std::string bytes;
     try {
         std::string chunk(64 * 1024, '\0');
-        while (size_t n = readEntry(chunk.data(), 1, chunk.size(), package))
+        while (size_t n = readEntry(chunk.data(), 1, chunk.size(), package)) {
+            if (bytes.size() + n > uint64_t{kMaxPictureFileBytes}) return false;
             bytes.append(chunk.data(), n);
+        }
     } catch (const std::bad_alloc&) {
         return false;
     } catch (const std::length_error&) {
@@ -310,7 +313,7 @@ bool Story::decodeFromDisk(const std::string& path, std::string_view name, bool 
     std::unique_ptr<platform::ReadableFile> file = services_.files.openRead(path);
     // Whatever is larger than the largest picture with generous room for its tables is not
     // read into memory at all.
-    if (!file || file->size() > kMaxPictureBytes + (int64_t(64) << 20)) return false;
+    if (!file || file->size() > kMaxPictureFileBytes) return false;
     std::string bytes;
     try {
         bytes.resize(static_cast<size_t>(file->size()));
@@ -347,9 +350,10 @@ bool Story::loadPictureUnguarded(std::string_view name, Picture& picture) {
         picture = Picture{};  // nothing of an attempt that failed is left over
         if (png) {
             std::string bytes;
-            return source.package
-                       ? loadPngEntry(*source.package, name, picture)
-                       : services_.files.readFile(source.path, bytes) && takePng(bytes, picture);
+            return source.package ? loadPngEntry(*source.package, name, picture)
+                                  : platform::readFileAtMost(services_.files, source.path,
+                                                             kMaxPictureFileBytes, bytes) &&
+                                        takePng(bytes, picture);
         }
         return source.package ? decodeFromPackage(*source.package, name, bmp, picture)
                               : decodeFromDisk(source.path, name, bmp, picture);
