@@ -1,7 +1,14 @@
 #include "data_dir.hpp"
 
+#include <climits>
 #include <filesystem>
 #include <system_error>
+
+#ifndef __EMSCRIPTEN__
+#include <unistd.h>
+#endif
+
+#include "backends/posix/user_dirs.hpp"
 
 // Set by the install rules; these defaults match the usual layout.
 #ifndef ZARVO_DATA_DIR_FROM_BIN
@@ -24,6 +31,24 @@ std::string playerDataDir(const std::string& programDir) {
     if (holdsLibrary(relative)) return relative.string();
     if (holdsLibrary(ZARVO_INSTALLED_DATA_DIR)) return ZARVO_INSTALLED_DATA_DIR;
     return programDir;
+}
+
+ProgramPlaces programPlaces(const char* argv0) {
+    ProgramPlaces places;
+#ifndef __EMSCRIPTEN__
+    char buf[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n > 0) places.programPath.assign(buf, static_cast<size_t>(n));
+#endif
+    if (places.programPath.empty()) {
+        std::error_code ec;
+        places.programPath = std::filesystem::absolute(argv0 ? argv0 : "", ec).string();
+    }
+    places.programDir =
+        playerDataDir(std::filesystem::path(places.programPath).parent_path().string());
+    places.configDir = platform::userConfigDir();
+    places.dataDir = platform::userDataDir();
+    return places;
 }
 
 }  // namespace zarvo

@@ -1,11 +1,8 @@
 // zarvoplay: option parsing only; the player itself lives in src/.
-#include <unistd.h>
 
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -14,7 +11,6 @@
 #include "backends/headless/events.hpp"
 #include "backends/headless/headless_run.hpp"
 #include "backends/posix/local_file_system.hpp"
-#include "backends/posix/user_dirs.hpp"
 #include "base/text.hpp"
 #include "check/project_check.hpp"
 #include "data_dir.hpp"
@@ -84,13 +80,6 @@ const char kUsage[] =
     "Unanswered dialogs take OK / Ignore / Yes / Cancel and are printed on stderr.\n"
     "Exit status: 0 the story ended, 1 a fatal error, 2 bad usage, 3 --max-time reached or the\n"
     "story waits for input with no events left.\n";
-
-std::string programPath(const char* argv0) {
-    char buf[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n > 0) return std::string(buf, static_cast<size_t>(n));
-    return std::filesystem::absolute(argv0).string();
-}
 
 // The player's own texts are Japanese for a Japanese locale and English for any other; the
 // first of the variables that name one decides, as the C library's rules say.
@@ -170,10 +159,11 @@ int main(int argc, char** argv) {
         }
     }
 
-    std::string self = programPath(argv[0]);
+    const zarvo::ProgramPlaces places = zarvo::programPlaces(argv[0]);
     // The system library and plug-ins: beside the program or in the installed data folder.
-    options.programDir = zarvo::playerDataDir(std::filesystem::path(self).parent_path().string());
-    options.projectPath = project.empty() ? zarvo::Player::defaultProjectPath(self) : project;
+    options.programDir = places.programDir;
+    options.projectPath =
+        project.empty() ? zarvo::Player::defaultProjectPath(places.programPath) : project;
     if (check) {
         zarvo::platform::LocalFileSystem files;
         return zarvo::checkProject(files, options.projectPath, options.programDir, std::cout);
@@ -189,9 +179,8 @@ int main(int argc, char** argv) {
     }
 
     // The reader's settings; without a home there are none to keep.
-    const std::string configDir = zarvo::platform::userConfigDir();
-    if (!configDir.empty()) options.settings.path = configDir + "/settings.ini";
-    options.settings.readFolder = zarvo::platform::userDataDir();
+    if (!places.configDir.empty()) options.settings.path = places.configDir + "/settings.ini";
+    options.settings.readFolder = places.dataDir;
 
     options.english = englishLocale();
     if (headless && !recordPath.empty())

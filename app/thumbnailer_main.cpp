@@ -8,9 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstring>
-#include <filesystem>
 #include <iostream>
 #include <new>
 #include <string>
@@ -97,14 +95,6 @@ bool writeOutput(const std::string& path, const std::string& bytes) {
     return ok;
 }
 
-std::string programDir(const char* argv0) {
-    char buf[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-    std::filesystem::path self = n > 0 ? std::filesystem::path(std::string(buf, size_t(n)))
-                                       : std::filesystem::absolute(argv0);
-    return zarvo::playerDataDir(self.parent_path().string());
-}
-
 int usageError(const std::string& message) {
     std::cerr << "zarvoplay-thumbnailer: " << message << "\n"
               << "Try 'zarvoplay-thumbnailer --help'.\n";
@@ -140,7 +130,8 @@ int main(int argc, char** argv) {
     std::string png, why;
     try {
         zarvo::platform::LocalFileSystem files;
-        if (!zarvo::renderThumbnail(files, input, programDir(argv[0]), size, png, why)) {
+        if (!zarvo::renderThumbnail(files, input, zarvo::programPlaces(argv[0]).programDir, size,
+                                    png, why)) {
             std::cerr << "zarvoplay-thumbnailer: " << input << ": " << why << "\n";
             return kExitNoPreview;
         }

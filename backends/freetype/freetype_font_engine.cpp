@@ -1,6 +1,5 @@
 #include "backends/freetype/freetype_font_engine.hpp"
 
-#include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_OUTLINE_H
@@ -14,6 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "backends/freetype/font_locator.hpp"
 #include "base/sjis.hpp"
 #include "base/text.hpp"
 #include "zarvo/texts.hpp"
@@ -24,13 +24,18 @@ namespace {
 // Faces that stories name by their Windows names, and the installed faces drawn instead.
 struct FaceAlias {
     std::string_view windowsName;  // code page 932
-    const char* family;            // UTF-8 family for fontconfig
+    const char* family;            // UTF-8 family for the font locator
 };
 const FaceAlias kAliases[] = {
     {texts::kFaceMsGothic, "IPAGothic"},
     {texts::kFaceMsPGothic, "IPAPGothic"},
     {texts::kFaceMsMincho, "IPAMincho"},
     {texts::kFaceMsPMincho, "IPAPMincho"},
+    // Windows takes the English names of these faces as well.
+    {"MS Gothic", "IPAGothic"},
+    {"MS PGothic", "IPAPGothic"},
+    {"MS Mincho", "IPAMincho"},
+    {"MS PMincho", "IPAPMincho"},
 };
 constexpr const char* kDefaultFamily = "IPAGothic";
 
@@ -96,12 +101,14 @@ struct Glyph {
 // few huge characters cannot hold megabytes.
 constexpr int kMaxCachedBitmapHeight = 128;
 
-struct Resolved {
-    bool ok = false;
-    bool familyMatched = false;
-    std::string path, family;
-    int index = 0;
-};
+using Resolved = LocatedFont;
+
+// ASCII letters in either case, as font families compare.
+bool sameFamilyName(std::string_view a, std::string_view b) {
+    auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char x, char y) { return fold(x) == fold(y); });
+}
 
 struct FaceAtSize {
     FT_Face face = nullptr;
@@ -144,9 +151,11 @@ char32_t cp932ToUnicode(std::string_view s, size_t i) {
 
 struct FreeTypeFontEngine::Impl {
     FT_Library library = nullptr;
-    FcConfig* config = nullptr;
+    std::unique_ptr<FontLocator> locator;
     std::map<std::string, Resolved> resolved;  // key: face + style flags
     std::map<std::pair<std::string, int>, FT_Face> openFaces;
+    // Bytes of the faces opened from memory: they must outlive the faces.
+    std::vector<std::shared_ptr<const std::string>> faceBytes;
     std::unordered_map<std::string, std::unique_ptr<Instance>> instances;
     // The last instance used: layout measures one character at a time with the same font.
     FontSpec lastSpec;
@@ -161,42 +170,10 @@ struct FreeTypeFontEngine::Impl {
         instances.clear();
         for (auto& [key, face] : openFaces) FT_Done_Face(face);
         if (library) FT_Done_FreeType(library);
-        if (config) FcConfigDestroy(config);
     }
 
     Resolved matchFamily(const char* family, bool bold, bool italic, bool japanese) {
-        Resolved r;
-        if (!config) return r;
-        FcPattern* pattern = FcPatternCreate();
-        if (!pattern) return r;
-        if (family)
-            FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family));
-        if (japanese) FcPatternAddString(pattern, FC_LANG, reinterpret_cast<const FcChar8*>("ja"));
-        FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
-        FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-        FcConfigSubstitute(config, pattern, FcMatchPattern);
-        FcDefaultSubstitute(pattern);
-        FcResult result = FcResultNoMatch;
-        FcPattern* match = FcFontMatch(config, pattern, &result);
-        FcPatternDestroy(pattern);
-        if (!match) return r;
-        FcChar8* file = nullptr;
-        if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file) {
-            r.ok = true;
-            r.path = reinterpret_cast<const char*>(file);
-            FcPatternGetInteger(match, FC_INDEX, 0, &r.index);
-            FcChar8* name = nullptr;
-            for (int i = 0; FcPatternGetString(match, FC_FAMILY, i, &name) == FcResultMatch; ++i) {
-                if (i == 0) r.family = reinterpret_cast<const char*>(name);
-                if (family &&
-                    FcStrCmpIgnoreCase(name, reinterpret_cast<const FcChar8*>(family)) == 0) {
-                    r.familyMatched = true;
-                    r.family = reinterpret_cast<const char*>(name);
-                }
-            }
-        }
-        FcPatternDestroy(match);
-        return r;
+        return locator ? locator->locate(family, bold, italic, japanese) : Resolved{};
     }
 
     // A face name as stories write it -> the font file drawn. Names that are not installed fall
@@ -225,7 +202,15 @@ struct FreeTypeFontEngine::Impl {
         auto it = openFaces.find(key);
         if (it != openFaces.end()) return it->second;
         FT_Face face = nullptr;
-        if (FT_New_Face(library, r.path.c_str(), r.index, &face) != 0) face = nullptr;
+        if (auto bytes = locator->fontBytes(r.path)) {
+            if (FT_New_Memory_Face(library, reinterpret_cast<const FT_Byte*>(bytes->data()),
+                                   static_cast<FT_Long>(bytes->size()), r.index, &face) == 0)
+                faceBytes.push_back(std::move(bytes));
+            else
+                face = nullptr;
+        } else if (FT_New_Face(library, r.path.c_str(), r.index, &face) != 0) {
+            face = nullptr;
+        }
         openFaces.emplace(key, face);
         return face;
     }
@@ -280,7 +265,7 @@ struct FreeTypeFontEngine::Impl {
             inst->baseline =
                 static_cast<int>((static_cast<long>(h) * ascender * 2 + (ascender + descender)) /
                                  (2 * (ascender + descender)));
-        // fontconfig reports the asked style even for a face it will only embolden or slant, so
+        // The locator reports the asked style even for a face it will only embolden or slant, so
         // the face itself tells whether it has the style.
         inst->synthBold = font.bold && !(face->style_flags & FT_STYLE_FLAG_BOLD);
         inst->synthItalic = font.italic && !(face->style_flags & FT_STYLE_FLAG_ITALIC);
@@ -384,13 +369,17 @@ struct FreeTypeFontEngine::Impl {
     }
 };
 
-FreeTypeFontEngine::FreeTypeFontEngine(bool useInstalledFonts) : impl_(std::make_unique<Impl>()) {
-    if (!useInstalledFonts) return;
+FreeTypeFontEngine::FreeTypeFontEngine(bool useInstalledFonts)
+    : FreeTypeFontEngine(useInstalledFonts ? makeDefaultFontLocator() : nullptr) {}
+
+FreeTypeFontEngine::FreeTypeFontEngine(std::unique_ptr<FontLocator> locator)
+    : impl_(std::make_unique<Impl>()) {
+    if (!locator) return;
     if (FT_Init_FreeType(&impl_->library) != 0) {
         impl_->library = nullptr;
         return;
     }
-    impl_->config = FcInitLoadConfigAndFonts();
+    impl_->locator = std::move(locator);
 }
 
 FreeTypeFontEngine::~FreeTypeFontEngine() = default;
@@ -399,22 +388,8 @@ StringList FreeTypeFontEngine::faces() {
     Impl& m = *impl_;
     if (m.facesListed) return m.faceList;
     m.facesListed = true;
-    if (!m.config) return m.faceList;
-    FcPattern* pattern = FcPatternCreate();
-    FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, static_cast<char*>(nullptr));
-    FcFontSet* set = pattern && objects ? FcFontList(m.config, pattern, objects) : nullptr;
-    std::vector<std::string> utf8Families;
-    if (set) {
-        for (int i = 0; i < set->nfont; ++i) {
-            FcChar8* name = nullptr;
-            for (int k = 0; FcPatternGetString(set->fonts[i], FC_FAMILY, k, &name) == FcResultMatch;
-                 ++k)
-                utf8Families.emplace_back(reinterpret_cast<const char*>(name));
-        }
-        FcFontSetDestroy(set);
-    }
-    if (objects) FcObjectSetDestroy(objects);
-    if (pattern) FcPatternDestroy(pattern);
+    if (!m.locator) return m.faceList;
+    std::vector<std::string> utf8Families = m.locator->families();
     std::sort(utf8Families.begin(), utf8Families.end());
     utf8Families.erase(std::unique(utf8Families.begin(), utf8Families.end()), utf8Families.end());
     for (const auto& family : utf8Families) {
@@ -423,10 +398,8 @@ StringList FreeTypeFontEngine::faces() {
     }
     for (const auto& alias : kAliases) {
         bool installed =
-            std::any_of(utf8Families.begin(), utf8Families.end(), [&](const std::string& f) {
-                return FcStrCmpIgnoreCase(reinterpret_cast<const FcChar8*>(f.c_str()),
-                                          reinterpret_cast<const FcChar8*>(alias.family)) == 0;
-            });
+            std::any_of(utf8Families.begin(), utf8Families.end(),
+                        [&](const std::string& f) { return sameFamilyName(f, alias.family); });
         if (installed) m.faceList.emplace_back(alias.windowsName);
     }
     return m.faceList;

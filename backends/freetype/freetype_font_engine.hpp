@@ -1,4 +1,5 @@
-// The text engine of both hosts: fontconfig finds the faces, FreeType measures and draws them.
+// The text engine of both hosts: a font locator finds the faces (fontconfig on a desktop),
+// FreeType measures and draws them.
 // Stories name Windows faces ("ＭＳ ゴシック" ...); those map to the IPA faces, every other name
 // is looked up by family. Glyphs are drawn solid (monochrome) because the picture's mask treats
 // every touched pixel as opaque.
@@ -7,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "backends/freetype/font_locator.hpp"
 #include "platform/font_engine.hpp"
 
 namespace zarvo::platform {
@@ -16,6 +18,8 @@ class FreeTypeFontEngine final : public FontEngine {
     // Without installed fonts (useInstalledFonts false, or none found) measuring still works
     // with fixed widths and drawing does nothing.
     explicit FreeTypeFontEngine(bool useInstalledFonts = true);
+    // Faces found by `locator`; none (null) is as useInstalledFonts false.
+    explicit FreeTypeFontEngine(std::unique_ptr<FontLocator> locator);
     ~FreeTypeFontEngine() override;
     FreeTypeFontEngine(const FreeTypeFontEngine&) = delete;
     FreeTypeFontEngine& operator=(const FreeTypeFontEngine&) = delete;

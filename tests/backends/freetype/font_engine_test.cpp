@@ -157,6 +157,41 @@ TEST_F(IpaFontTest, ClipsAndSurvivesOddInput) {
     EXPECT_EQ(engine().measure(fontSpec(), sjis("aあ")).cx, 24);
 }
 
+// Where there is no fontconfig the IPA files are opened by a fixed map; a story must look the
+// same either way, and the English names of the Windows faces are those faces.
+TEST_F(IpaFontTest, FixedFontMapDrawsWhatFontconfigDraws) {
+    FreeTypeFontEngine fixed(makeFixedFontLocator());
+    const std::string message = sjis("あア漢字、Ａｂｃ ①ｱ\\ 123");
+    auto drawn = [&](FreeTypeFontEngine& e, const FontSpec& f) {
+        Canvas c(420, 40);
+        e.draw(f, message, 2, 4, 0xFFFFFF, c.target());
+        EXPECT_GT(c.ink(), 100) << f.face;
+        EXPECT_EQ(e.measure(f, message).cx, engine().measure(f, message).cx) << f.face;
+        return c.pixels;
+    };
+    for (const char* face : {"ＭＳ ゴシック", "ＭＳ Ｐゴシック", "ＭＳ 明朝", "ＭＳ Ｐ明朝",
+                             "MS PMincho", "IPA明朝", "No Such Face 123"})
+        for (const auto& [bold, italic] : {std::pair{false, false}, std::pair{true, true}}) {
+            const FontSpec f{sjis(face), 24, bold, italic};
+            EXPECT_EQ(fixed.resolvedFamily(f.face), engine().resolvedFamily(f.face)) << face;
+            EXPECT_TRUE(drawn(fixed, f) == drawn(engine(), f)) << face << bold;
+        }
+    const FontSpec mincho{sjis("ＭＳ 明朝"), 24, false, false};
+    const FontSpec english{"ms mincho", 24, false, false};
+    EXPECT_TRUE(drawn(fixed, english) == drawn(fixed, mincho));
+    EXPECT_FALSE(drawn(fixed, english) == drawn(fixed, fontSpec(24)));
+    EXPECT_TRUE(fixed.hasFace(sjis("ＭＳ Ｐ明朝")));
+    EXPECT_TRUE(fixed.hasFace("MS Gothic"));
+    EXPECT_FALSE(fixed.hasFace("No Such Face 123"));
+
+    // Without the files there is nothing to draw with, and measuring still answers.
+    test::TempDir empty;
+    FreeTypeFontEngine none(makeFixedFontLocator(empty.path()));
+    EXPECT_EQ(none.resolvedFamily(mincho.face), "");
+    EXPECT_TRUE(none.faces().empty());
+    EXPECT_EQ(none.measure(mincho, sjis("aあ")).cx, 36);
+}
+
 TEST(FontEngineWithoutFonts, MeasuresFixedWidthsAndDrawsNothing) {
     FreeTypeFontEngine engine(false);
     FontSpec fontSpec{sjis("ＭＳ ゴシック"), 16, false, false};
