@@ -4,7 +4,6 @@
 #include FT_FREETYPE_H
 #include FT_OUTLINE_H
 #include FT_SIZES_H
-#include <iconv.h>
 
 #include <algorithm>
 #include <array>
@@ -14,6 +13,7 @@
 #include <vector>
 
 #include "backends/freetype/font_locator.hpp"
+#include "base/cp932.hpp"
 #include "base/sjis.hpp"
 #include "base/text.hpp"
 #include "zarvo/texts.hpp"
@@ -46,48 +46,10 @@ uint16_t charCode(std::string_view s, size_t i, size_t len) {
     return static_cast<uint16_t>(b0 << 8 | static_cast<unsigned char>(s[i + 1]));
 }
 
-// Code page 932 -> Unicode for every possible character, built once with one iconv handle
-// (opening a converter per character would dominate measuring).
-const std::vector<char32_t>& cp932Table() {
-    static const std::vector<char32_t> table = [] {
-        std::vector<char32_t> t(65536, 0);
-        iconv_t cd = iconv_open("UTF-32LE", "CP932");
-        if (cd == reinterpret_cast<iconv_t>(-1)) {
-            for (char32_t c = 0x20; c < 0x7F; ++c) t[c] = c;
-            return t;
-        }
-        auto one = [cd](const unsigned char* in, size_t n) -> char32_t {
-            char buffer[2];
-            std::memcpy(buffer, in, n);
-            char* src = buffer;
-            size_t srcLeft = n;
-            unsigned char out[8];
-            char* dst = reinterpret_cast<char*>(out);
-            size_t dstLeft = sizeof out;
-            size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-            iconv(cd, nullptr, nullptr, nullptr, nullptr);
-            if (r == static_cast<size_t>(-1) || srcLeft != 0 || sizeof out - dstLeft != 4) return 0;
-            return static_cast<char32_t>(out[0] | out[1] << 8 | out[2] << 16 |
-                                         static_cast<uint32_t>(out[3]) << 24);
-        };
-        for (unsigned b = 1; b < 256; ++b) {
-            if (isLeadByte(static_cast<unsigned char>(b))) continue;
-            unsigned char c = static_cast<unsigned char>(b);
-            t[b] = one(&c, 1);
-        }
-        for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
-            if (!isLeadByte(static_cast<unsigned char>(lead))) continue;
-            for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
-                if (trail == 0x7F) continue;
-                unsigned char pair[2] = {static_cast<unsigned char>(lead),
-                                         static_cast<unsigned char>(trail)};
-                t[lead << 8 | trail] = one(pair, 2);
-            }
-        }
-        iconv_close(cd);
-        return t;
-    }();
-    return table;
+// Unicode of a character code (0 when it has none: nothing to draw).
+char32_t unicodeOf(uint16_t code) {
+    char32_t u = cp932CodePoint(code);
+    return u == kNoCodePoint ? 0 : u;
 }
 
 struct Glyph {
@@ -146,7 +108,7 @@ int fixedAdvance(int pixelHeight, uint16_t code) {
 
 char32_t cp932ToUnicode(std::string_view s, size_t i) {
     if (i >= s.size()) return 0;
-    return cp932Table()[charCode(s, i, charLength(s, i))];
+    return unicodeOf(charCode(s, i, charLength(s, i)));
 }
 
 struct FreeTypeFontEngine::Impl {
@@ -279,7 +241,7 @@ struct FreeTypeFontEngine::Impl {
 
     // Loads (and for draw renders) one glyph; false when the face has no glyph for the code.
     bool loadGlyph(Instance& inst, uint16_t code, bool render, Glyph& g) {
-        char32_t u = cp932Table()[code];
+        char32_t u = unicodeOf(code);
         g = Glyph{};
         g.advance = fixedAdvance(inst.pixelHeight, code);
         if (u == 0 || !inst.primary.face) return false;

@@ -43,8 +43,7 @@ class FreeTypeFontEngine final : public FontEngine {
     std::unique_ptr<Impl> impl_;
 };
 
-// Unicode code point of the code page 932 character at s[i] (0 when it has none); the table
-// behind it is built once.
+// Unicode code point of the code page 932 character at s[i] (0 when it has none).
 char32_t cp932ToUnicode(std::string_view s, size_t i);
 
 }  // namespace zarvo::platform

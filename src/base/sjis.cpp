@@ -1,60 +1,97 @@
 #include "base/sjis.hpp"
 
-#include <errno.h>
-#include <iconv.h>
+#include "base/cp932.hpp"
 
 namespace zarvo {
 namespace {
 
-// One conversion; returns false on any unconvertible input. On failure with skipBad, the bad
-// character is replaced and conversion continues.
-bool convert(const char* to, const char* from, std::string_view in, std::string& out,
-             bool replaceBad) {
-    iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-    std::string result;
-    std::string buffer(in);
-    char* src = buffer.data();
-    size_t srcLeft = buffer.size();
-    char chunk[1024];
-    bool ok = true;
-    while (srcLeft > 0) {
-        char* dst = chunk;
-        size_t dstLeft = sizeof chunk;
-        size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-        result.append(chunk, sizeof chunk - dstLeft);
-        if (r != static_cast<size_t>(-1)) continue;
-        if (errno == E2BIG) continue;
-        if (!replaceBad) {
-            ok = false;
-            break;
-        }
-        // EILSEQ or EINVAL: skip the offending character (both bytes of a lead-byte pair).
-        size_t skip = isLeadByte(static_cast<unsigned char>(*src)) && srcLeft >= 2 ? 2 : 1;
-        src += skip;
-        srcLeft -= skip;
-        result += "\xEF\xBF\xBD";
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+void appendUtf8(std::string& out, char32_t u) {
+    if (u < 0x80) {
+        out += static_cast<char>(u);
+    } else if (u < 0x800) {
+        out += static_cast<char>(0xC0 | u >> 6);
+        out += static_cast<char>(0x80 | (u & 0x3F));
+    } else if (u < 0x10000) {
+        out += static_cast<char>(0xE0 | u >> 12);
+        out += static_cast<char>(0x80 | (u >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (u & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | u >> 18);
+        out += static_cast<char>(0x80 | (u >> 12 & 0x3F));
+        out += static_cast<char>(0x80 | (u >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (u & 0x3F));
     }
-    iconv_close(cd);
-    if (ok) out = std::move(result);
-    return ok;
+}
+
+// Code point of the UTF-8 sequence at s[i], advancing i past it; kNoCodePoint for anything but
+// the shortest form of a scalar value (overlong forms, surrogates, cut-off sequences), so no
+// disguised byte ever slips through.
+char32_t nextUtf8(std::string_view s, size_t& i) {
+    auto b0 = static_cast<unsigned char>(s[i++]);
+    if (b0 < 0x80) return b0;
+    size_t more;
+    char32_t u, min;
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        more = 1, u = b0 & 0x1F, min = 0x80;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        more = 2, u = b0 & 0x0F, min = 0x800;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        more = 3, u = b0 & 0x07, min = 0x10000;
+    } else {
+        return kNoCodePoint;
+    }
+    if (s.size() - i < more) return kNoCodePoint;
+    for (size_t k = 0; k < more; ++k) {
+        auto b = static_cast<unsigned char>(s[i++]);
+        if ((b & 0xC0) != 0x80) return kNoCodePoint;
+        u = u << 6 | (b & 0x3F);
+    }
+    if (u < min || u > 0x10FFFF || (u >= 0xD800 && u <= 0xDFFF)) return kNoCodePoint;
+    return u;
 }
 
 }  // namespace
 
 std::string sjisToUtf8(std::string_view sjis) {
-    // Plain ASCII is the common case (keywords, names); skip iconv for it.
-    bool ascii = true;
-    for (unsigned char c : sjis) ascii = ascii && c < 0x80;
-    if (ascii) return std::string(sjis);
     std::string out;
-    convert("UTF-8", "CP932", sjis, out, true);
+    out.reserve(sjis.size() + sjis.size() / 2);
+    for (size_t i = 0; i < sjis.size();) {
+        auto b = static_cast<unsigned char>(sjis[i]);
+        if (b < 0x80) {
+            out += static_cast<char>(b);
+            ++i;
+            continue;
+        }
+        // A lead byte takes the next byte with it even when the pair has no character, so one
+        // bad character never turns its trail byte into a stray ASCII character.
+        size_t length = charLength(sjis, i);
+        uint32_t code = length == 2 ? b << 8 | static_cast<unsigned char>(sjis[i + 1]) : b;
+        char32_t u = cp932CodePoint(code);
+        appendUtf8(out, u == kNoCodePoint ? U'\uFFFD' : u);
+        i += length;
+    }
     return out;
 }
 
 bool utf8ToSjis(std::string_view utf8, std::string& out) {
-    return convert("CP932", "UTF-8", utf8, out, false);
+    std::string result;
+    result.reserve(utf8.size());
+    for (size_t i = 0; i < utf8.size();) {
+        auto b = static_cast<unsigned char>(utf8[i]);
+        if (b < 0x80) {
+            result += static_cast<char>(b);
+            ++i;
+            continue;
+        }
+        char32_t u = nextUtf8(utf8, i);
+        if (isLanguageTag(u)) continue;
+        uint16_t code = u == kNoCodePoint ? kNoCp932Code : cp932Code(u);
+        if (code == kNoCp932Code) return false;
+        if (code > 0xFF) result += static_cast<char>(code >> 8);
+        result += static_cast<char>(code & 0xFF);
+    }
+    out = std::move(result);
+    return true;
 }
 
 }  // namespace zarvo

@@ -17,11 +17,12 @@ inline size_t charLength(std::string_view s, size_t i) {
     return isLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size() ? 2 : 1;
 }
 
-// Code page 932 to UTF-8. Bytes with no mapping become U+FFFD, so the result is always usable
-// in traces and dialogs.
+// Code page 932 to UTF-8. A character with no mapping (a lead byte takes the byte after it, as
+// in charLength) becomes one U+FFFD, so the result is always usable in traces and dialogs.
 std::string sjisToUtf8(std::string_view sjis);
 
-// UTF-8 to code page 932; false (and out unchanged) when a character has no code page 932 form.
+// UTF-8 to code page 932; false (and out unchanged) when a character has no code page 932 form
+// or the UTF-8 is malformed. Language tags are dropped (see isLanguageTag).
 bool utf8ToSjis(std::string_view utf8, std::string& out);
 
 }  // namespace zarvo

@@ -75,7 +75,7 @@ std::vector<std::string> wrongIncludes(const fs::path& root) {
             std::smatch m;
             if (!std::regex_search(line, m, include)) continue;
             std::string to = m[1];
-            if (to == "zarvo") continue;  // the generated texts table, part of base
+            if (to == "zarvo") continue;  // the generated tables, part of base
             auto target = ranks().find(to);
             bool same = to == from->first;
             bool lower = target != ranks().end() && target->second < from->second;
@@ -99,6 +99,16 @@ std::vector<std::string> directFileAccess(const fs::path& root) {
     return out;
 }
 
+// Files of the player that call iconv: the web build's C library has no code page 932, so the
+// engine's own converter (base/cp932.hpp) is the only one.
+std::vector<std::string> iconvUsers(const fs::path& root) {
+    static const std::regex call(R"re(\biconv(_open)?\s*\(|<iconv\.h>)re");
+    std::vector<std::string> out;
+    for (const std::string& file : sourcesUnder(root))
+        if (std::regex_search(contents(root / file), call)) out.push_back(file);
+    return out;
+}
+
 fs::path sourceRoot() {
     return fs::path(ZARVO_SOURCE_DIR);
 }
@@ -111,7 +121,11 @@ TEST(Layering, TheEngineTouchesFilesOnlyThroughTheFileSystem) {
     EXPECT_THAT(directFileAccess(sourceRoot()), ::testing::IsEmpty());
 }
 
-TEST(Layering, AWrongArrowAndADirectFileCallAreCaught) {
+TEST(Layering, NothingButTheOwnConverterConvertsCodePage932) {
+    EXPECT_THAT(iconvUsers(sourceRoot()), ::testing::IsEmpty());
+}
+
+TEST(Layering, AWrongArrowADirectFileCallAndIconvAreCaught) {
     TempDir dir;
     fs::path root = dir.path();
     fs::create_directories(root / "src/script");
@@ -123,10 +137,13 @@ TEST(Layering, AWrongArrowAndADirectFileCallAreCaught) {
         << "#include \"script/a.hpp\"\n#include \"base/text.hpp\"\n"
            "void f() { auto* f = fopen(\"x\", \"rb\"); }\n";
     std::ofstream(root / "src/shell/c.cpp") << "// nothing\n";
+    fs::create_directories(root / "backends/sdl");
+    std::ofstream(root / "backends/sdl/d.cpp") << "auto cd = iconv_open(\"UTF-8\", \"CP932\");\n";
     EXPECT_THAT(wrongIncludes(root), ::testing::UnorderedElementsAre(
                                          "src/script/a.cpp: includes graphics/",
                                          "src/shell/c.cpp: a folder with no place in the order"));
     EXPECT_THAT(directFileAccess(root), ::testing::ElementsAre("src/graphics/b.cpp"));
+    EXPECT_THAT(iconvUsers(root), ::testing::ElementsAre("backends/sdl/d.cpp"));
 }
 
 }  // namespace

@@ -2,30 +2,13 @@
 // code page 932 byte strings, so code names texts instead of hand-writing escape bytes.
 //
 // Table lines: NAME=TEXT. "#" starts a comment line. TEXT may use \r \n \t \\ escapes.
-#include <iconv.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string>
 
-static bool toCp932(const std::string& utf8, std::string& out) {
-    iconv_t cd = iconv_open("CP932", "UTF-8");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-    std::string in = utf8;
-    out.assign(in.size() * 2 + 8, '\0');
-    char* src = in.data();
-    size_t srcLeft = in.size();
-    char* dst = out.data();
-    size_t dstLeft = out.size();
-    size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-    iconv_close(cd);
-    if (r == static_cast<size_t>(-1)) return false;
-    out.resize(out.size() - dstLeft);
-    return true;
-}
+#include "base/sjis.hpp"
 
 static std::string unescape(const std::string& s) {
     std::string r;
@@ -64,7 +47,7 @@ int main(int argc, char** argv) {
         }
         std::string name = line.substr(0, eq);
         std::string bytes;
-        if (!toCp932(unescape(line.substr(eq + 1)), bytes)) {
+        if (!zarvo::utf8ToSjis(unescape(line.substr(eq + 1)), bytes)) {
             std::cerr << argv[1] << ":" << lineNo << ": text has no code page 932 form\n";
             return 1;
         }
