@@ -12,14 +12,10 @@ struct FixedFace {
     const char* file;    // under the root
 };
 const FixedFace kFixedFaces[] = {
-    {"IPAGothic", "ipafont-gothic/ipag.ttf"},
-    {"IPAゴシック", "ipafont-gothic/ipag.ttf"},
-    {"IPAPGothic", "ipafont-gothic/ipagp.ttf"},
-    {"IPA Pゴシック", "ipafont-gothic/ipagp.ttf"},
-    {"IPAMincho", "ipafont-mincho/ipam.ttf"},
-    {"IPA明朝", "ipafont-mincho/ipam.ttf"},
-    {"IPAPMincho", "ipafont-mincho/ipamp.ttf"},
-    {"IPA P明朝", "ipafont-mincho/ipamp.ttf"},
+    {"IPAGothic", "ipafont-gothic/ipag.ttf"},   {"IPAゴシック", "ipafont-gothic/ipag.ttf"},
+    {"IPAPGothic", "ipafont-gothic/ipagp.ttf"}, {"IPA Pゴシック", "ipafont-gothic/ipagp.ttf"},
+    {"IPAMincho", "ipafont-mincho/ipam.ttf"},   {"IPA明朝", "ipafont-mincho/ipam.ttf"},
+    {"IPAPMincho", "ipafont-mincho/ipamp.ttf"}, {"IPA P明朝", "ipafont-mincho/ipamp.ttf"},
 };
 // Stands in for every other family, as fontconfig's best Japanese match would.
 const FixedFace& kStandIn = kFixedFaces[0];

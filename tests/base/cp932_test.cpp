@@ -1,9 +1,10 @@
 // The engine's code page 932 converter against glibc's CP932, which the desktop build used to
 // call: every code, every code point and the malformed inputs must come out the same. Built
 // only where iconv has CP932.
-#include <iconv.h>
+#include "base/cp932.hpp"
 
 #include <gtest/gtest.h>
+#include <iconv.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -12,7 +13,6 @@
 #include <string>
 #include <string_view>
 
-#include "base/cp932.hpp"
 #include "base/sjis.hpp"
 
 namespace zarvo {
@@ -90,9 +90,9 @@ TEST(Cp932, EveryCodeDecodesAsGlibcDoes) {
     // Every single byte, then every pair of bytes.
     for (size_t length : {1, 2}) {
         for (uint32_t v = 0; v < (length == 1 ? 0x100u : 0x10000u); ++v) {
-            std::string in = length == 1 ? bytesOf(v)
-                                         : std::string{static_cast<char>(v >> 8),
-                                                       static_cast<char>(v & 0xFF)};
+            std::string in =
+                length == 1 ? bytesOf(v)
+                            : std::string{static_cast<char>(v >> 8), static_cast<char>(v & 0xFF)};
             // A code is one character made of all its bytes ("\0" and a byte are two).
             char32_t expected = kNoCodePoint;
             if (auto out = toUtf32.convert(in); out && out->size() == 4)
@@ -104,15 +104,16 @@ TEST(Cp932, EveryCodeDecodesAsGlibcDoes) {
             bool same = (!isCode || cp932CodePoint(v) == expected) && sjisToUtf8(in) == utf8;
             if (!same && ++failures <= 10)
                 ADD_FAILURE() << "bytes " << std::hex << v << ": " << uint32_t{cp932CodePoint(v)}
-                              << " vs " << uint32_t{expected} << ", \"" << sjisToUtf8(in) << "\" vs \"" << utf8
-                              << "\"";
+                              << " vs " << uint32_t{expected} << ", \"" << sjisToUtf8(in)
+                              << "\" vs \"" << utf8 << "\"";
         }
     }
     EXPECT_EQ(failures, 0);
     EXPECT_EQ(cp932CodePoint(0x10000), kNoCodePoint);
-    std::printf("compared 256 single bytes and 65536 byte pairs: %d single-byte and %d two-byte "
-                "codes mapped\n",
-                mapped[1], mapped[2]);
+    std::printf(
+        "compared 256 single bytes and 65536 byte pairs: %d single-byte and %d two-byte "
+        "codes mapped\n",
+        mapped[1], mapped[2]);
 }
 
 TEST(Cp932, EveryCodePointEncodesAsGlibcDoes) {
@@ -143,9 +144,10 @@ TEST(Cp932, EveryCodePointEncodesAsGlibcDoes) {
         oneWay += cp932CodePoint(code) != u;
     }
     EXPECT_EQ(failures, 0);
-    std::printf("compared %d code points: %d have a code, %d of them several, %d written as a "
-                "look-alike\n",
-                0x110000 - 0x800, encoded, several, oneWay);
+    std::printf(
+        "compared %d code points: %d have a code, %d of them several, %d written as a "
+        "look-alike\n",
+        0x110000 - 0x800, encoded, several, oneWay);
 }
 
 // Malformed UTF-8 (overlong forms, surrogates, cut-off and stray bytes) fails as in glibc, and

@@ -106,7 +106,8 @@ bool encodeAll(iconv_t cd, std::vector<uint16_t>& codes) {
         if (u >= 0xD800 && u < 0xE000) continue;
         Result r = convert(cd, utf32(u));
         bool tag = u >= 0xE0000 && u <= 0xE007F;
-        if (tag != (r.ok && r.out.empty())) return fail("code points other than the language tags convert to no bytes");
+        if (tag != (r.ok && r.out.empty()))
+            return fail("code points other than the language tags convert to no bytes");
         if (!r.ok || tag) continue;
         if (u > 0xFFFF) return fail("a code point above the BMP has a code");
         auto b0 = static_cast<unsigned char>(r.out[0]);
