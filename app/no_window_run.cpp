@@ -4,6 +4,8 @@
 
 namespace zarvo {
 
-int runDesktop(const DesktopOptions&) { return -1; }
+int runDesktop(const DesktopOptions&) {
+    return -1;
+}
 
 }  // namespace zarvo
