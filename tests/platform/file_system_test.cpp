@@ -52,6 +52,9 @@ TEST_F(ResolveTest, LetterCaseIsIgnoredForAsciiLettersOnly) {
 }
 
 TEST_F(ResolveTest, CodePage932NamesOnDiskAreFound) {
+#ifdef __EMSCRIPTEN__
+    GTEST_SKIP() << "node keeps file names as UTF-8 text: code page 932 bytes cannot be one";
+#endif
     std::string raw = sjis("ソフト.png");
     put(raw);
     put(sjis("表紙.BMP"));  // raw bytes hold a 0x5C too
@@ -137,6 +140,9 @@ TEST(LocalFileSystemTest, FailedWriteKeepsTheOldFileAndItsMode) {
     EXPECT_EQ(st.st_mode & 0777, 0640u);
 
     // A file size limit makes the write itself fail halfway, as a full disk would.
+#ifdef __EMSCRIPTEN__
+    GTEST_SKIP() << "no file size limits under WebAssembly";
+#endif
     ::signal(SIGXFSZ, SIG_IGN);
     rlimit old;
     ::getrlimit(RLIMIT_FSIZE, &old);
