@@ -2,11 +2,19 @@
 
 #include <SDL.h>
 
+#include <algorithm>
+
 #include "backends/sdl/sdl_host.hpp"
+#include "backends/sdl/sharp_scale.hpp"
 
 namespace zarvo::platform {
 
-SdlCanvas::SdlCanvas(SdlHost& host, SDL_Renderer* renderer) : host_(host), renderer_(renderer) {}
+SdlCanvas::SdlCanvas(SdlHost& host, SDL_Renderer* renderer) : host_(host), renderer_(renderer) {
+    SDL_RendererInfo info{};
+    if (renderer_ && SDL_GetRendererInfo(renderer_, &info) == 0)
+        software_ = (info.flags & SDL_RENDERER_SOFTWARE) != 0 ||
+                    (info.name && SDL_strcmp(info.name, "software") == 0);
+}
 
 SdlCanvas::~SdlCanvas() {
     resetTextures();
@@ -16,8 +24,11 @@ void SdlCanvas::resetTextures() {
     if (frame_) SDL_DestroyTexture(frame_);
     if (overlay_) SDL_DestroyTexture(overlay_);
     if (target_) SDL_DestroyTexture(target_);
-    frame_ = overlay_ = target_ = nullptr;
+    if (scaled_) SDL_DestroyTexture(scaled_);
+    frame_ = overlay_ = target_ = scaled_ = nullptr;
     frameTexW_ = frameTexH_ = overlayTexW_ = overlayTexH_ = targetW_ = targetH_ = 0;
+    scaledW_ = scaledH_ = 0;
+    frameStale_ = false;
     haveFrame_ = false;
     overlayShown_ = false;
 }
@@ -41,8 +52,18 @@ void SdlCanvas::present(const uint32_t* pixels, int width, int height, int strid
     if (!host_.ok() || !pixels || width <= 0 || height <= 0 || stride < width) return;
     if (host_.clientWidth() <= 0) host_.setClientSize(width, height);
     host_.show();
-    if (!ensureTexture(frame_, frameTexW_, frameTexH_, width, height)) return;
-    SDL_UpdateTexture(frame_, nullptr, pixels, stride * 4);
+    if (software_) {
+        // Kept on the CPU for sharp scaling; the texture is filled only if another scaling
+        // draws it.
+        frameCopy_.resize(static_cast<size_t>(width) * height);
+        for (int y = 0; y < height; ++y)
+            std::copy_n(pixels + static_cast<size_t>(y) * stride, width,
+                        frameCopy_.data() + static_cast<size_t>(y) * width);
+        frameStale_ = true;
+    } else {
+        if (!ensureTexture(frame_, frameTexW_, frameTexH_, width, height)) return;
+        SDL_UpdateTexture(frame_, nullptr, pixels, stride * 4);
+    }
     frameW_ = width;
     frameH_ = height;
     haveFrame_ = true;
@@ -70,8 +91,14 @@ void SdlCanvas::draw() {
     // At an exact whole multiple sharp scaling is plain square pixels.
     const bool exact = pictureW > 0 && pictureH > 0 && dst.w % pictureW == 0 &&
                        dst.h % pictureH == 0 && dst.w / pictureW == dst.h / pictureH;
-    bool sharp = scaling == WindowScaling::Sharp && !exact &&
-                 drawSharpTarget(pictureW, pictureH, sharpFactor(view_, pictureW, pictureH));
+    bool sharp = false, sharpCpu = false;
+    if (scaling == WindowScaling::Sharp && !exact) {
+        const int factor = sharpFactor(view_, pictureW, pictureH);
+        if (software_)
+            sharpCpu = drawSharpCpu(pictureW, pictureH, factor);
+        else
+            sharp = drawSharpTarget(pictureW, pictureH, factor);
+    }
     // Only the bars around the picture are cleared: a fill of the whole output costs as much as
     // the picture again on a software renderer.
     SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
@@ -85,7 +112,9 @@ void SdlCanvas::draw() {
         for (const SDL_Rect& bar : bars)
             if (bar.w > 0 && bar.h > 0) SDL_RenderFillRect(renderer_, &bar);
     }
-    if (sharp) {
+    if (sharpCpu) {
+        SDL_RenderCopy(renderer_, scaled_, nullptr, &dst);  // already the output size
+    } else if (sharp) {
         SDL_SetTextureScaleMode(target_, SDL_ScaleModeLinear);
         SDL_RenderCopy(renderer_, target_, nullptr, &dst);
     } else {
@@ -95,7 +124,12 @@ void SdlCanvas::draw() {
 
 void SdlCanvas::drawPicture(const SDL_Rect& dst, int pictureW, int pictureH, bool linear) {
     const SDL_ScaleMode mode = linear ? SDL_ScaleModeLinear : SDL_ScaleModeNearest;
-    if (haveFrame_) {
+    if (haveFrame_ && frameStale_ &&
+        ensureTexture(frame_, frameTexW_, frameTexH_, frameW_, frameH_)) {
+        SDL_UpdateTexture(frame_, nullptr, frameCopy_.data(), frameW_ * 4);
+        frameStale_ = false;
+    }
+    if (haveFrame_ && !frameStale_) {
         SDL_SetTextureScaleMode(frame_, mode);
         SDL_RenderCopy(renderer_, frame_, nullptr, &dst);
     }
@@ -136,11 +170,49 @@ bool SdlCanvas::drawSharpTarget(int pictureW, int pictureH, int factor) {
     return true;
 }
 
+bool SdlCanvas::drawSharpCpu(int pictureW, int pictureH, int factor) {
+    if (pictureW <= 0 || pictureH <= 0 || view_.w <= 0 || view_.h <= 0) return false;
+    const uint32_t* src = frameCopy_.data();
+    if (!haveFrame_ || overlayShown_) {
+        // The overlay is opaque and lands on whole story pixels: pasted into a copy of the frame
+        // it gives what drawing it over the enlarged frame gives.
+        const size_t size = static_cast<size_t>(pictureW) * pictureH;
+        if (haveFrame_)
+            composed_.assign(frameCopy_.begin(), frameCopy_.end());
+        else
+            composed_.assign(size, 0);
+        if (overlayShown_) {
+            const int x0 = std::max(0, overlayX_), y0 = std::max(0, overlayY_);
+            const long long x1 = std::min<long long>(pictureW, 1LL * overlayX_ + overlayTexW_);
+            const long long y1 = std::min<long long>(pictureH, 1LL * overlayY_ + overlayTexH_);
+            for (long long y = y0; y < y1; ++y)
+                for (long long x = x0; x < x1; ++x)
+                    composed_[y * pictureW + x] =
+                        overlayCopy_[(y - overlayY_) * overlayTexW_ + (x - overlayX_)];
+        }
+        src = composed_.data();
+    }
+    if (!ensureTexture(scaled_, scaledW_, scaledH_, view_.w, view_.h)) return false;
+    void* pixels = nullptr;
+    int pitch = 0;
+    if (SDL_LockTexture(scaled_, nullptr, &pixels, &pitch) != 0) return false;
+    sharpScale(src, pictureW, pictureH, pictureW, factor, static_cast<uint32_t*>(pixels), view_.w,
+               view_.h, pitch / 4, rows_);
+    SDL_UnlockTexture(scaled_);
+    return true;
+}
+
 void SdlCanvas::setOverlay(const uint32_t* pixels, int width, int height, int stride, int x,
                            int y) {
     if (!host_.ok() || !pixels || width <= 0 || height <= 0 || stride < width) return;
     if (!ensureTexture(overlay_, overlayTexW_, overlayTexH_, width, height)) return;
     SDL_UpdateTexture(overlay_, nullptr, pixels, stride * 4);
+    if (software_) {
+        overlayCopy_.resize(static_cast<size_t>(width) * height);
+        for (int y = 0; y < height; ++y)
+            std::copy_n(pixels + static_cast<size_t>(y) * stride, width,
+                        overlayCopy_.data() + static_cast<size_t>(y) * width);
+    }
     overlayShown_ = true;
     overlayX_ = x;
     overlayY_ = y;

@@ -1,7 +1,9 @@
 // The main window's picture: frames go to a streaming texture (XRGB, no blending: the cheapest
 // upload) drawn as the host's scaling says. Sharp scaling draws it (and the overlay) at a whole
 // multiple with square pixels into a render target first, which is then filtered down to the
-// window. A panel can be laid over the frame (the input box) without the client drawing again.
+// window; on SDL's software renderer that enlarging and filtering is done on the CPU in one step
+// instead (several times faster than its stretch). A panel can be laid over the frame (the input
+// box) without the client drawing again.
 #pragma once
 #include <cstdint>
 #include <vector>
@@ -54,6 +56,8 @@ class SdlCanvas final : public Canvas {
     void drawPicture(const SDL_Rect& dst, int pictureW, int pictureH, bool linear);
     // The picture at `factor` times its size in the render target; false when there is none.
     bool drawSharpTarget(int pictureW, int pictureH, int factor);
+    // The same, computed on the CPU into a texture of the viewport's size.
+    bool drawSharpCpu(int pictureW, int pictureH, int factor);
 
     SdlHost& host_;
     SDL_Renderer* renderer_;
@@ -68,6 +72,13 @@ class SdlCanvas final : public Canvas {
     SDL_Texture* target_ = nullptr;
     int targetW_ = 0, targetH_ = 0;
     Viewport view_;
+    // SDL's software renderer: the frame and the overlay are kept here too, and the frame's
+    // texture is filled only when drawn (frameStale_).
+    bool software_ = false;
+    bool frameStale_ = false;
+    std::vector<uint32_t> frameCopy_, overlayCopy_, composed_, rows_;
+    SDL_Texture* scaled_ = nullptr;
+    int scaledW_ = 0, scaledH_ = 0;
 };
 
 }  // namespace zarvo::platform

@@ -511,10 +511,12 @@ TEST_F(SdlWindowTest, ResizedWindowKeepsTheAspectAndTheMouseMapsExactly) {
 }
 
 TEST_F(SdlWindowTest, SharpScalingFillsTheWindowAndKeepsMorePixelsPureThanSmooth) {
-    // One-pixel stripes, the hardest picture to enlarge by 1.5.
+    // One-pixel green stripes, the hardest picture to enlarge by 1.5, across red bands 7 rows
+    // high.
     host->setClientSize(160, 120);
     std::vector<uint32_t> px(160 * 120);
-    for (size_t i = 0; i < px.size(); ++i) px[i] = (i % 160) % 2 ? 0xFFFFFF : 0x000000;
+    for (size_t i = 0; i < px.size(); ++i)
+        px[i] = ((i % 160) % 2 ? 0x00FF00 : 0) | ((i / 160) / 7 % 2 ? 0xFF0000 : 0);
     host->canvas().present(px.data(), 160, 120, 160);
     SDL_SetWindowSize(host->window(), 240, 190);
     host->processMessages();
@@ -536,6 +538,41 @@ TEST_F(SdlWindowTest, SharpScalingFillsTheWindowAndKeepsMorePixelsPureThanSmooth
     EXPECT_EQ(host->canvas().viewport().w, 240);  // no black bars at the sides
     EXPECT_GT(sharp, 0.6);
     EXPECT_GT(sharp, smooth + 0.3);
+    // Sharp at 1.25 is the picture enlarged twice with square pixels, then filtered linearly
+    // down to the viewport: every output pixel within 2 of that in each channel.
+    host->setScaling(WindowScaling::Sharp);
+    SDL_SetWindowSize(host->window(), 200, 150);
+    host->processMessages();
+    std::vector<uint32_t> out;
+    int w = 0, h = 0;
+    ASSERT_TRUE(host->canvas().readBack(out, w, h));
+    const Viewport v = host->canvas().viewport();
+    ASSERT_EQ(v.w, 200);
+    auto sample = [](int o, int outSize, int inSize, int& s0, int& s1) {
+        double pos = std::clamp((o + 0.5) * 2 * inSize / outSize - 0.5, 0.0, 2.0 * inSize - 1);
+        int i0 = static_cast<int>(pos);
+        s0 = i0 / 2, s1 = std::min(i0 + 1, 2 * inSize - 1) / 2;
+        return pos - i0;
+    };
+    for (int y = 0; y < v.h; ++y)
+        for (int x = 0; x < v.w; ++x) {
+            int x0, x1, y0, y1;
+            const double fx = sample(x, v.w, 160, x0, x1), fy = sample(y, v.h, 120, y0, y1);
+            const uint32_t c = out[static_cast<size_t>(v.y + y) * w + v.x + x];
+            for (int shift : {16, 8, 0}) {
+                auto at = [&](int sx, int sy) { return (px[sy * 160 + sx] >> shift) & 0xFF; };
+                const double want = (1 - fy) * ((1 - fx) * at(x0, y0) + fx * at(x1, y0)) +
+                                    fy * ((1 - fx) * at(x0, y1) + fx * at(x1, y1));
+                ASSERT_NEAR(static_cast<double>((c >> shift) & 0xFF), want, 2.0)
+                    << x << "," << y << " shift " << shift;
+            }
+        }
+    // A panel laid over it shows as well, pure inside.
+    std::vector<uint32_t> panel(20 * 20, 0x0000FF);
+    host->canvas().setOverlay(panel.data(), 20, 20, 20, 40, 40);
+    ASSERT_TRUE(host->canvas().readBack(out, w, h));
+    EXPECT_EQ(out[static_cast<size_t>(v.y + 62) * w + v.x + 62], 0x0000FFu);
+    host->canvas().clearOverlay();
     EXPECT_EQ(pureShare(WindowScaling::Whole), 1.0);
     EXPECT_EQ(host->canvas().viewport().w, 160);
 }
