@@ -48,6 +48,19 @@ bool SdlCanvas::ensureTexture(SDL_Texture*& texture, int& texW, int& texH, int w
     return true;
 }
 
+namespace {
+
+// A picture's rows without the stride's padding, as the sharp scaler reads them.
+void copyPacked(std::vector<uint32_t>& out, const uint32_t* pixels, int width, int height,
+                int stride) {
+    out.resize(static_cast<size_t>(width) * height);
+    for (int y = 0; y < height; ++y)
+        std::copy_n(pixels + static_cast<size_t>(y) * stride, width,
+                    out.data() + static_cast<size_t>(y) * width);
+}
+
+}  // namespace
+
 void SdlCanvas::present(const uint32_t* pixels, int width, int height, int stride) {
     if (!host_.ok() || !pixels || width <= 0 || height <= 0 || stride < width) return;
     if (host_.clientWidth() <= 0) host_.setClientSize(width, height);
@@ -55,10 +68,7 @@ void SdlCanvas::present(const uint32_t* pixels, int width, int height, int strid
     if (software_) {
         // Kept on the CPU for sharp scaling; the texture is filled only if another scaling
         // draws it.
-        frameCopy_.resize(static_cast<size_t>(width) * height);
-        for (int y = 0; y < height; ++y)
-            std::copy_n(pixels + static_cast<size_t>(y) * stride, width,
-                        frameCopy_.data() + static_cast<size_t>(y) * width);
+        copyPacked(frameCopy_, pixels, width, height, stride);
         frameStale_ = true;
     } else {
         if (!ensureTexture(frame_, frameTexW_, frameTexH_, width, height)) return;
@@ -207,12 +217,7 @@ void SdlCanvas::setOverlay(const uint32_t* pixels, int width, int height, int st
     if (!host_.ok() || !pixels || width <= 0 || height <= 0 || stride < width) return;
     if (!ensureTexture(overlay_, overlayTexW_, overlayTexH_, width, height)) return;
     SDL_UpdateTexture(overlay_, nullptr, pixels, stride * 4);
-    if (software_) {
-        overlayCopy_.resize(static_cast<size_t>(width) * height);
-        for (int y = 0; y < height; ++y)
-            std::copy_n(pixels + static_cast<size_t>(y) * stride, width,
-                        overlayCopy_.data() + static_cast<size_t>(y) * width);
-    }
+    if (software_) copyPacked(overlayCopy_, pixels, width, height, stride);
     overlayShown_ = true;
     overlayX_ = x;
     overlayY_ = y;
