@@ -406,7 +406,7 @@ export function unlock() {
     context.resume().catch((error) => warnOnce(error));
   }
 }
-for (const type of ['pointerdown', 'keydown', 'touchend']) {
+for (const type of ['pointerdown', 'pointerup', 'keydown', 'touchend']) {
   window.addEventListener(type, unlock, { capture: true, passive: true });
 }
 
