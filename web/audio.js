@@ -82,11 +82,14 @@ function loadScript(url) {
 function loadSynthesizer() {
   if (!synthLoad) {
     const base = settings.synthBase;
-    synthLoad = Promise.all([
-      loadScript(new URL('js-synthesizer.min.js', base).href),
-      context.audioWorklet.addModule(new URL('libfluidsynth.js', base).href)
-        .then(() => context.audioWorklet.addModule(new URL('js-synthesizer.worklet.min.js', base).href)),
-    ]);
+    // AudioWorklet exists only in secure contexts (https, localhost).
+    synthLoad = !context.audioWorklet
+      ? Promise.reject(new Error('no AudioWorklet here (not https?): MIDI plays in silence'))
+      : Promise.all([
+        loadScript(new URL('js-synthesizer.min.js', base).href),
+        context.audioWorklet.addModule(new URL('libfluidsynth.js', base).href)
+          .then(() => context.audioWorklet.addModule(new URL('js-synthesizer.worklet.min.js', base).href)),
+      ]);
   }
   return synthLoad;
 }
@@ -443,7 +446,28 @@ export function level() {
   return Math.sqrt(sum / samples.length);
 }
 
+// What the engine calls. An exception must not reach the WebAssembly caller (it would end the
+// program): each call answers as a player without a file would.
+function guarded(call, fallback) {
+  return (...args) => {
+    try {
+      return call(...args);
+    } catch (error) {
+      warnOnce(error);
+      return fallback;
+    }
+  };
+}
 globalThis.zarvoAudio = {
-  create, destroy, open, close, play, stop, rewind, positionMs, isComplete, setGain,
+  create: guarded(create, 0),
+  destroy: guarded(destroy),
+  open: guarded(open, false),
+  close: guarded(close),
+  play: guarded(play),
+  stop: guarded(stop),
+  rewind: guarded(rewind),
+  positionMs: guarded(positionMs, 0),
+  isComplete: guarded(isComplete, true),
+  setGain: guarded(setGain),
 };
 globalThis.zarvoAudioLevel = level;
