@@ -44,7 +44,9 @@ class InputMap {
     PlayerAction keyUp(int key);
     PlayerInput padButton(platform::PadButton button, bool down, uint32_t now);
     PlayerAction mouseDown(platform::MouseButton button);
-    static PlayerAction wheel(int steps) { return steps > 0 ? PlayerAction::OpenBacklog : PlayerAction::None; }
+    static PlayerAction wheel(int steps) {
+        return steps > 0 ? PlayerAction::OpenBacklog : PlayerAction::None;
+    }
 
     // Ctrl is held and no chord so far: it skips once its moment has passed.
     bool ctrlMaySkip() const { return ctrlHeld_ && !ctrlChord_; }

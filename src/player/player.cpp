@@ -1,13 +1,9 @@
 #include "player/player.hpp"
 
-#include <algorithm>
-
 #include "audio/music_control.hpp"
 #include "base/name_value.hpp"
 #include "formats/png.hpp"
-#include "platform/canvas.hpp"
 #include "platform/clock.hpp"
-#include "platform/dialogs.hpp"
 #include "platform/file_system.hpp"
 #include "player/notices.hpp"
 #include "player/player_notice.hpp"
@@ -15,9 +11,6 @@
 #include "zarvo/texts.hpp"
 
 namespace zarvo {
-
-using platform::BoxAnswer;
-using platform::BoxKind;
 
 Player::Player(const Services& services, const std::string& programDir)
     : services_(services),

@@ -6,11 +6,8 @@
 #pragma once
 #include <cstdint>
 #include <functional>
-#include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "platform/host.hpp"
 #include "player/input_map.hpp"

@@ -151,9 +151,10 @@ bool ReadingModes::runAutoMode() {
         autoArmed_ = true;
         autoStart_ = now;
         const PlayerSettings& settings = services_.settings;
-        autoLength_ = static_cast<uint32_t>(settings.autoDelayMs) +
-                      static_cast<uint32_t>(settings.autoPerCharMs) *
-                          static_cast<uint32_t>(std::max(services_.screen.charsBeforeLastWait(), 0));
+        autoLength_ =
+            static_cast<uint32_t>(settings.autoDelayMs) +
+            static_cast<uint32_t>(settings.autoPerCharMs) *
+                static_cast<uint32_t>(std::max(services_.screen.charsBeforeLastWait(), 0));
     }
     if (!platform::tickReached(now, autoStart_, autoLength_)) {
         services_.host.wakeAfter(autoLength_ - (now - autoStart_));

@@ -16,8 +16,7 @@
 
 namespace zarvo {
 
-ShownMessages::ShownMessages(const Services& services,
-                             std::function<void(const std::string&)> tell)
+ShownMessages::ShownMessages(const Services& services, std::function<void(const std::string&)> tell)
     : services_(services), tell_(std::move(tell)) {}
 
 void ShownMessages::keepRead(const std::string& folder, const std::string& projectPath) {

@@ -67,7 +67,7 @@ class ShownMessages {
     bool pending_ = false;                    // a message began and is not yet in the backlog
     std::optional<std::string> pendingText_;  // its whole text, before pages took it apart
     ReadMessages read_;
-    std::string readPath_;         // empty: not kept
+    std::string readPath_;        // empty: not kept
     Backlog* backlog_ = nullptr;  // owned by the overlays
 };
 

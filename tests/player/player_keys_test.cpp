@@ -67,6 +67,23 @@ TEST(PlayerKeys, HeldCtrlSkipsMessagesUntilReleasedOrClicked) {
     EXPECT_EQ(r.commands.back(), "スタートブック/スタートページ#2 @MessageDraw");
 }
 
+TEST(PlayerKeys, ShoulderButtonsSkipWhileEitherIsHeld) {
+    StoryBuilder s;
+    std::string timed = "Wait.TimeBreak=1\nWait.Time=500\n@Wait\n";
+    std::string project =
+        s.writeScript(book(message("あ<KEY>い") + timed + message("う<KEY>え") + kDone));
+    // LB let go while RB is still down: the skip goes on through the second message.
+    StoryRun r = s.run(project, "100 pad lb\n200 pad rb\n800 padup lb\n");
+    EXPECT_EQ(r.status, kExitEnded);
+    EXPECT_THAT(r.dump, Contains("%done%=1"));
+
+    // Both let go before the second message: it waits for its key.
+    r = s.run(project, "100 pad lb\n200 pad rb\n800 padup lb\n800 padup rb\n");
+    EXPECT_EQ(r.status, kExitTimeout);
+    EXPECT_THAT(r.dump, Not(Contains("%done%=1")));
+    EXPECT_EQ(r.commands.back(), "スタートブック/スタートページ#2 @MessageDraw");
+}
+
 // F12 puts numbered shots in the reader's pictures folder under the story's title, never in the
 // story's folder, and says where in a notice drawn over the story for two seconds; the notice
 // shows in the window's frame but not in the next shot taken while it is up.
