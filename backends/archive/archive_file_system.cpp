@@ -248,7 +248,9 @@ class ArchiveReader {
     }
     static la_int64_t seek(archive*, void* data, la_int64_t offset, int whence) {
         auto* self = static_cast<ArchiveReader*>(data);
-        int64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? self->pos_ : self->file_->size();
+        int64_t base = whence == SEEK_SET   ? 0
+                       : whence == SEEK_CUR ? self->pos_
+                                            : self->file_->size();
         int64_t to = base + offset;
         if (to < 0 || to > self->file_->size()) return ARCHIVE_FATAL;
         self->pos_ = to;
@@ -288,24 +290,36 @@ bool looksLikeArchive(const FileSystem& files, const std::string& path) {
 
 const char* archiveErrorName(ArchiveErrorKind kind) {
     switch (kind) {
-        case ArchiveErrorKind::None: return "no error";
-        case ArchiveErrorKind::NotFound: return "not found";
-        case ArchiveErrorKind::NotAnArchive: return "not an archive";
-        case ArchiveErrorKind::Damaged: return "damaged";
-        case ArchiveErrorKind::TooManyEntries: return "too many entries";
+        case ArchiveErrorKind::None:
+            return "no error";
+        case ArchiveErrorKind::NotFound:
+            return "not found";
+        case ArchiveErrorKind::NotAnArchive:
+            return "not an archive";
+        case ArchiveErrorKind::Damaged:
+            return "damaged";
+        case ArchiveErrorKind::TooManyEntries:
+            return "too many entries";
     }
     return "?";
 }
 
 const char* skipReasonName(SkipReason reason) {
     switch (reason) {
-        case SkipReason::UnsafeName: return "unsafe name";
-        case SkipReason::Link: return "link";
-        case SkipReason::NotAFile: return "not a file";
-        case SkipReason::Duplicate: return "duplicate";
-        case SkipReason::TooLarge: return "too large";
-        case SkipReason::Encrypted: return "encrypted";
-        case SkipReason::BadName: return "unreadable name";
+        case SkipReason::UnsafeName:
+            return "unsafe name";
+        case SkipReason::Link:
+            return "link";
+        case SkipReason::NotAFile:
+            return "not a file";
+        case SkipReason::Duplicate:
+            return "duplicate";
+        case SkipReason::TooLarge:
+            return "too large";
+        case SkipReason::Encrypted:
+            return "encrypted";
+        case SkipReason::BadName:
+            return "unreadable name";
     }
     return "?";
 }
@@ -698,8 +712,7 @@ bool ArchiveFileSystem::copyFile(const std::string& from, const std::string& to)
     if (!inside(from, rest)) return outside_.copyFile(from, to);
     // Out of the archive: the entry's bytes become a new file outside.
     std::string bytes;
-    if (outside_.exists(to) || outside_.directoryExists(to) || !readFile(from, bytes))
-        return false;
+    if (outside_.exists(to) || outside_.directoryExists(to) || !readFile(from, bytes)) return false;
     return outside_.writeFile(to, bytes);
 }
 

@@ -38,13 +38,13 @@ struct ArchiveError {
 
 // An entry left out of the folder, and why; the app may show these to the reader.
 enum class SkipReason {
-    UnsafeName,   // "..", an absolute path, a drive letter, a NUL byte
-    Link,         // a symbolic or hard link
-    NotAFile,     // a device, a pipe, a socket
-    Duplicate,    // a second entry of a name already taken (the first one stays)
-    TooLarge,     // declares more than kMaxEntryBytes
-    Encrypted,    // needs a password
-    BadName,      // a name that cannot be read (libarchive could not convert it)
+    UnsafeName,  // "..", an absolute path, a drive letter, a NUL byte
+    Link,        // a symbolic or hard link
+    NotAFile,    // a device, a pipe, a socket
+    Duplicate,   // a second entry of a name already taken (the first one stays)
+    TooLarge,    // declares more than kMaxEntryBytes
+    Encrypted,   // needs a password
+    BadName,     // a name that cannot be read (libarchive could not convert it)
 };
 
 struct SkippedEntry {
@@ -122,7 +122,7 @@ class ArchiveFileSystem final : public FileSystem {
     int depth_;
     std::string formatName_;
     std::vector<Entry> entries_;
-    std::map<std::string, size_t> files_;                    // entry path -> entries_ index
+    std::map<std::string, size_t> files_;                   // entry path -> entries_ index
     std::map<std::string, std::set<std::string>> folders_;  // folder -> the names in it
     std::vector<SkippedEntry> skipped_;
 

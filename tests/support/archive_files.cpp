@@ -59,8 +59,8 @@ std::vector<std::string> lay(const std::string& folder, const std::vector<Archiv
     return names;
 }
 
-bool writeWithTool(ArchiveKind kind, const std::string& path,
-                   const std::vector<ArchiveItem>& items, std::string& why) {
+bool writeWithTool(ArchiveKind kind, const std::string& path, const std::vector<ArchiveItem>& items,
+                   std::string& why) {
     const char* tool = kind == ArchiveKind::Lzh ? "lha" : "gcab";
     if (!haveTool(tool)) {
         why = std::string(tool) + " is not installed (scripts/setup installs it)";
@@ -71,7 +71,8 @@ bool writeWithTool(ArchiveKind kind, const std::string& path,
     std::string target = fs::absolute(path).string();
     fs::remove(target);
     std::string command = "cd " + shellQuoted(dir.path()) + " && " +
-                          (kind == ArchiveKind::Lzh ? "lha aq " : "gcab -c -z ") + shellQuoted(target);
+                          (kind == ArchiveKind::Lzh ? "lha aq " : "gcab -c -z ") +
+                          shellQuoted(target);
     for (const std::string& name : names) command += " " + shellQuoted(name);
     command += " > /dev/null 2>&1";
     if (std::system(command.c_str()) != 0 || !fs::exists(target)) {
@@ -85,14 +86,22 @@ bool writeWithTool(ArchiveKind kind, const std::string& path,
 
 const char* archiveKindName(ArchiveKind kind) {
     switch (kind) {
-        case ArchiveKind::Zip: return "zip";
-        case ArchiveKind::ZipUtf8: return "zip-utf8";
-        case ArchiveKind::ZipStored: return "zip-stored";
-        case ArchiveKind::SevenZip: return "7z";
-        case ArchiveKind::Iso: return "iso";
-        case ArchiveKind::IsoJoliet: return "iso-joliet";
-        case ArchiveKind::Lzh: return "lzh";
-        case ArchiveKind::Cab: return "cab";
+        case ArchiveKind::Zip:
+            return "zip";
+        case ArchiveKind::ZipUtf8:
+            return "zip-utf8";
+        case ArchiveKind::ZipStored:
+            return "zip-stored";
+        case ArchiveKind::SevenZip:
+            return "7z";
+        case ArchiveKind::Iso:
+            return "iso";
+        case ArchiveKind::IsoJoliet:
+            return "iso-joliet";
+        case ArchiveKind::Lzh:
+            return "lzh";
+        case ArchiveKind::Cab:
+            return "cab";
     }
     return "?";
 }
@@ -110,7 +119,8 @@ bool writeArchive(ArchiveKind kind, const std::string& path, const std::vector<A
         case ArchiveKind::ZipUtf8:
         case ArchiveKind::ZipStored:
             archive_write_set_format_zip(a);
-            if (kind == ArchiveKind::ZipStored) archive_write_set_options(a, "zip:compression=store");
+            if (kind == ArchiveKind::ZipStored)
+                archive_write_set_options(a, "zip:compression=store");
             break;
         case ArchiveKind::SevenZip:
             archive_write_set_format_7zip(a);
@@ -118,8 +128,8 @@ bool writeArchive(ArchiveKind kind, const std::string& path, const std::vector<A
         case ArchiveKind::Iso:
         case ArchiveKind::IsoJoliet:
             archive_write_set_format_iso9660(a);
-            archive_write_set_options(a, kind == ArchiveKind::Iso ? "iso9660:!joliet"
-                                                                  : "iso9660:joliet");
+            archive_write_set_options(
+                a, kind == ArchiveKind::Iso ? "iso9660:!joliet" : "iso9660:joliet");
             break;
         default:
             break;
@@ -130,12 +140,16 @@ bool writeArchive(ArchiveKind kind, const std::string& path, const std::vector<A
         archive_entry* entry = archive_entry_new();
         const bool folder = !item.name.empty() && item.name.back() == '/';
         archive_entry_set_pathname(entry, item.name.c_str());
-        archive_entry_set_filetype(entry, folder ? AE_IFDIR : AE_IFREG);
+        const bool link = !item.symlink.empty();
+        archive_entry_set_filetype(entry, folder ? AE_IFDIR : link ? AE_IFLNK : AE_IFREG);
+        if (link) archive_entry_set_symlink(entry, item.symlink.c_str());
         archive_entry_set_perm(entry, folder ? 0755 : 0644);
         archive_entry_set_mtime(entry, 1700000000, 0);
-        archive_entry_set_size(entry, folder ? 0 : static_cast<la_int64_t>(item.bytes.size()));
+        const bool data = !folder && !link;
+        archive_entry_set_size(entry,
+                               data ? static_cast<la_int64_t>(item.bytes.size()) * item.repeat : 0);
         ok = archive_write_header(a, entry) == ARCHIVE_OK;
-        if (ok && !folder && !item.bytes.empty())
+        for (int k = 0; ok && data && !item.bytes.empty() && k < item.repeat; ++k)
             ok = archive_write_data(a, item.bytes.data(), item.bytes.size()) ==
                  static_cast<la_ssize_t>(item.bytes.size());
         archive_entry_free(entry);

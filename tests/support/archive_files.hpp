@@ -3,6 +3,7 @@
 // it does not (lzh with lha, cab with gcab).
 #pragma once
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zarvo::test {
@@ -21,8 +22,15 @@ enum class ArchiveKind {
 const char* archiveKindName(ArchiveKind kind);
 
 struct ArchiveItem {
+    ArchiveItem(std::string name, std::string bytes, int repeat = 1, std::string symlink = {})
+        : name(std::move(name)),
+          bytes(std::move(bytes)),
+          repeat(repeat),
+          symlink(std::move(symlink)) {}
     std::string name;  // the bytes stored as the name; a trailing "/" makes a folder
     std::string bytes;
+    int repeat = 1;       // the bytes written this many times (libarchive's writer only)
+    std::string symlink;  // not empty: a symbolic link to this (libarchive's writer only)
 };
 
 // Writes the items as an archive at `path`; false with `why` set when it cannot (a missing tool
