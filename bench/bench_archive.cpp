@@ -108,9 +108,9 @@ void BM_FirstFramePlainFolder(benchmark::State& state) {
     for (auto _ : state) {
         auto start = std::chrono::steady_clock::now();
         benchmark::DoNotOptimize(playToFirstFrame(dir + "/demo.zp7", nullptr));
-        ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() -
-                                                               start)
-                         .count());
+        ms.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count());
     }
     plainPeakMb = static_cast<double>(statusKb("VmHWM:")) / 1024;
     report(state, ms);
@@ -139,9 +139,9 @@ void BM_FirstFrameFromArchive(benchmark::State& state) {
             state.SkipWithError("the demo did not start");
             return;
         }
-        ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() -
-                                                               start)
-                         .count());
+        ms.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count());
     }
     report(state, ms);
 }

@@ -210,6 +210,9 @@ class ArchiveReader {
         archive_read_support_format_7zip(a_);
         archive_read_support_format_cab(a_);
         archive_read_support_format_iso9660(a_);
+        // LHA names carry no charset; unless told, libarchive refuses every non-ASCII one. It
+        // converts them to the UTF-8 of the thread's locale (see Utf8Names).
+        archive_read_set_options(a_, "lha:hdrcharset=CP932");
         archive_read_set_callback_data(a_, this);
         archive_read_set_read_callback(a_, &ArchiveReader::read);
         archive_read_set_seek_callback(a_, &ArchiveReader::seek);

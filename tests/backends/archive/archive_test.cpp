@@ -159,6 +159,29 @@ std::string skippedText(const ArchiveFileSystem& files) {
     return out;
 }
 
+// An lzh of one stored file, with the name as given (level 0 header): Debian's lha takes names
+// from the locale and cannot write code page 932 ones.
+std::string lzhOf(const std::string& name, const std::string& data) {
+    auto le = [](uint32_t v, int n) {
+        std::string out;
+        for (int k = 0; k < n; ++k) out += static_cast<char>(v >> (8 * k));
+        return out;
+    };
+    uint32_t crc = 0;
+    for (unsigned char c : data) {
+        crc ^= c;
+        for (int k = 0; k < 8; ++k) crc = crc & 1 ? (crc >> 1) ^ 0xA001 : crc >> 1;
+    }
+    std::string header = "-lh0-" + le(static_cast<uint32_t>(data.size()), 4) +
+                         le(static_cast<uint32_t>(data.size()), 4) + le(0x5A340217, 4) + "\x20" +
+                         std::string(1, '\0') + le(static_cast<uint32_t>(name.size()), 1) + name +
+                         le(crc, 2);
+    unsigned sum = 0;
+    for (unsigned char c : header) sum += c;
+    return le(static_cast<uint32_t>(header.size()), 1) + le(sum, 1) + header + data +
+           std::string(1, '\0');
+}
+
 int64_t peakResidentKb() {
     std::string status = readFile("/proc/self/status");
     size_t at = status.find("VmHWM:");
@@ -221,6 +244,7 @@ TEST(ArchiveHostile, BadEntriesAreSkippedBadArchivesRefusedAndNothingIsWritten) 
     std::string sevenBytes = readFile(seven);
     memory.bytes("/a/half.7z") = sevenBytes.substr(0, sevenBytes.size() / 2);
     memory.bytes("/a/text.zip") = "just text, no archive";
+    memory.bytes("/a/names.lzh") = lzhOf(sjis("デモ\\表示.txt"), "lzh");
     const std::set<std::string> before = memory.fileNames();
 
     ArchiveError error;
@@ -250,6 +274,13 @@ TEST(ArchiveHostile, BadEntriesAreSkippedBadArchivesRefusedAndNothingIsWritten) 
     EXPECT_FALSE(files->copyFile("/a/text.zip", "/a/names.zip/copy.txt"));
     EXPECT_FALSE(files->openForUpdate("/a/names.zip/good.txt"));
     EXPECT_EQ(memory.fileNames(), before);
+
+    // Code page 932 in an lzh, a 0x5C trail byte in "表".
+    auto lzh = ArchiveFileSystem::open(memory, "/a/names.lzh", error);
+    ASSERT_TRUE(lzh) << error.detail;
+    EXPECT_TRUE(lzh->readFile(lzh->resolve("/a/names.lzh", sjis("デモ\\表示.txt")), bytes) &&
+                bytes == "lzh");
+    EXPECT_TRUE(lzh->exists("/a/names.lzh/デモ/表示.txt"));
 
     auto image = ArchiveFileSystem::open(memory, "/a/loop.iso", error);
     ASSERT_TRUE(image) << error.detail;
