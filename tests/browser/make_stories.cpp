@@ -91,6 +91,7 @@ int main(int argc, char** argv) {
         {"choice",
          {{"grey.png", grey}, {"red.png", red}, {"green.png", green}, {"blue.png", blue}}},
         {"reading", {{"red.png", red}, {"green.png", green}}},
+        {"transition", {{"red.png", red}, {"blue.png", blue}}},
         {"sound",
          {{"grey.png", grey},
           {"red.png", red},

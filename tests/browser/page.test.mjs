@@ -4,9 +4,17 @@
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
-import { mkdtempSync, readdirSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import {
+  copyFileSync,
+  mkdirSync,
+  mkdtempSync,
+  readdirSync,
+  readFileSync,
+  rmSync,
+  writeFileSync,
+} from 'node:fs';
 import { tmpdir } from 'node:os';
-import { join } from 'node:path';
+import { basename, join } from 'node:path';
 import {
   launchBrowser,
   near,
@@ -47,16 +55,19 @@ after(async () => {
   if (work) rmSync(work, { recursive: true, force: true });
 });
 
-// The native headless player on `story` with `events`: its trace, final screen and status.
-function playNative(story, events, name) {
+// The native headless player with `events` on a copy of `files`, the first the story: its
+// trace, final screen and exit status.
+function playNative(files, events, name) {
   const dir = join(work, name);
   const home = join(dir, 'home');
-  spawnSync('mkdir', ['-p', home]);
+  mkdirSync(join(dir, 'story'), { recursive: true });
+  mkdirSync(home);
+  for (const f of files) copyFileSync(f, join(dir, 'story', basename(f)));
   writeFileSync(join(dir, 'events.txt'), events);
   const run = spawnSync(
     join(paths.native, 'zarvoplay'),
     ['--headless', '--events', 'events.txt', '--max-time', '300000', '--shot', 'end.png',
-      '--trace', 'trace.txt', story],
+      '--trace', 'trace.txt', join('story', basename(files[0]))],
     { cwd: dir, env: { PATH: process.env.PATH, HOME: home, LANG: 'C.UTF-8' }, encoding: 'utf8' },
   );
   return {
@@ -114,16 +125,17 @@ describe('the page', () => {
     assert.equal(made.status, 0);
     const clicks = readFileSync(events, 'utf8').split('\n').filter((l) => l.includes(' click ')).join('\n') + '\n';
     writeFileSync(events, clicks);
-    const native = playNative(join(paths.demo, 'demo.zp7'), clicks, 'demo-native');
+    const files = readdirSync(paths.demo)
+      .filter((f) => /\.(zp7|png|wav)$/.test(f))
+      .sort((a, b) => a.endsWith('.zp7') ? -1 : b.endsWith('.zp7') ? 1 : 0)
+      .map((f) => join(paths.demo, f));
+    const native = playNative(files, clicks, 'demo-native');
     assert.equal(native.status, 0, 'the native run ends the story');
     assert.ok(native.shot, 'the native run wrote its screen');
 
     const context = await browser.newContext();
     const page = await openPage(context, server.origin, '?events=/work/demo-events.txt&trace=1');
     await waitForState(page, 'empty');
-    const files = readdirSync(paths.demo)
-      .filter((f) => /\.(zp7|png|wav)$/.test(f))
-      .map((f) => join(paths.demo, f));
     await page.locator('#open-file').setInputFiles(files);
     assert.equal(await waitForState(page, ['ended', 'error'], 240000), 'ended');
     const shot = await page.locator('#shot').evaluate((e) => e.textContent || e.src || e.href || '');
@@ -234,7 +246,7 @@ describe('the page', () => {
   });
 
   test('a damaged package gives its message', async () => {
-    const native = playNative(join(paths.stories, 'damaged.zp7'), '', 'damaged-native');
+    const native = playNative([join(paths.stories, 'damaged.zp7')], '', 'damaged-native');
     const first = native.trace.split('\n').find((l) => l.includes(' box '));
     assert.ok(first, 'the native player says something');
     const message = first.slice(first.indexOf(': ') + 2);
