@@ -125,18 +125,23 @@ describe('the page', () => {
     assert.equal(made.status, 0);
     const clicks = readFileSync(events, 'utf8').split('\n').filter((l) => l.includes(' click ')).join('\n') + '\n';
     writeFileSync(events, clicks);
-    const files = readdirSync(paths.demo)
-      .filter((f) => /\.(zp7|png|wav)$/.test(f))
-      .sort((a, b) => a.endsWith('.zp7') ? -1 : b.endsWith('.zp7') ? 1 : 0)
-      .map((f) => join(paths.demo, f));
-    const native = playNative(files, clicks, 'demo-native');
+    // The page opens one file: the demo packed by the native build's zarvopack.
+    const pack = join(work, 'demo-pack');
+    mkdirSync(pack);
+    const names = readdirSync(paths.demo).filter((f) => /\.(png|wav)$/.test(f));
+    for (const f of names) copyFileSync(join(paths.demo, f), join(pack, f));
+    copyFileSync(join(paths.demo, 'demo.zp7'), join(pack, 'zarvo.zf7'));
+    const demo = join(work, 'demo.zp7');
+    const packed = spawnSync(join(paths.native, 'tools/zarvopack/zarvopack'), ['create', demo, '--compress', 'zarvo.zf7', ...names], { cwd: pack });
+    assert.equal(packed.status, 0, String(packed.stderr));
+    const native = playNative([demo], clicks, 'demo-native');
     assert.equal(native.status, 0, 'the native run ends the story');
     assert.ok(native.shot, 'the native run wrote its screen');
 
     const context = await browser.newContext();
     const page = await openPage(context, server.origin, '?events=/work/demo-events.txt&trace=1');
     await waitForState(page, 'empty');
-    await page.locator('#open-file').setInputFiles(files);
+    await page.locator('#open-file').setInputFiles(demo);
     assert.equal(await waitForState(page, ['ended', 'error'], 240000), 'ended');
     const shot = await page.locator('#shot').evaluate((e) => e.textContent || e.src || e.href || '');
     assert.match(shot, /^data:image\/png;base64,/);
