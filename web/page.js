@@ -627,6 +627,12 @@
       }
       mkdirs('/run');
       FS.writeFile('/run/events.txt', text);
+      // Screenshots the events ask for land in the run's folder, their folders made first.
+      FS.chdir('/run');
+      for (const line of new TextDecoder().decode(text).split('\n')) {
+        const shot = /^\s*\d+\s+shot\s+(.+?)\s*$/.exec(line);
+        if (shot && shot[1].includes('/') && !shot[1].startsWith('/')) mkdirs(`/run/${shot[1].slice(0, shot[1].lastIndexOf('/'))}`);
+      }
       for (const f of ['/run/trace.txt', '/run/shot.png']) if (FS.analyzePath(f).exists) FS.unlink(f);
       status = await (currentRun = runMain(['--headless', '--events', '/run/events.txt', '--trace', '/run/trace.txt', '--shot', '/run/shot.png', projectPath]));
       if (FS.analyzePath('/run/shot.png').exists) {
