@@ -251,6 +251,18 @@ export async function screenImage(page) {
     return n;
   };
   image.same = (other) => image.data.equals(other.data);
+  // Alike but for a rectangle of the story's screen (a blinking mark, say), point by point.
+  image.sameExcept = (other, [x0, y0, x1, y1]) => {
+    if (image.width !== other.width || image.height !== other.height) return false;
+    for (let y = 0; y < screen.height; ++y)
+      for (let x = 0; x < screen.width; ++x) {
+        if (x >= x0 && x < x1 && y >= y0 && y < y1) continue;
+        const a = image.at(x, y);
+        const b = other.at(x, y);
+        if (a[0] !== b[0] || a[1] !== b[1] || a[2] !== b[2]) return false;
+      }
+    return true;
+  };
   return image;
 }
 

@@ -29,7 +29,7 @@ std::string crlf(const std::string& text) {
     return out;
 }
 
-// A 640 x 480 picture of one colour (0x00RRGGBB), as PNG bytes.
+// A 640 x 480 picture of one colour (0x00BBGGRR, as the player's surfaces hold it), as PNG bytes.
 std::string picture(const TempDir& dir, uint32_t color) {
     Surface g;
     g.setSize(640, 480);
@@ -83,14 +83,14 @@ int main(int argc, char** argv) {
     TempDir scratch;
 
     const std::string grey = picture(scratch, 0x808080);
-    const std::string red = picture(scratch, 0xC00000);
+    const std::string red = picture(scratch, 0x0000C0);
     const std::string green = picture(scratch, 0x00A000);
-    const std::string blue = picture(scratch, 0x0000C0);
+    const std::string blue = picture(scratch, 0xC00000);
     const std::string black = picture(scratch, 0x000000);
     const std::map<std::string, Files> stories = {
         {"choice",
          {{"grey.png", grey}, {"red.png", red}, {"green.png", green}, {"blue.png", blue}}},
-        {"reading", {{"red.png", red}, {"green.png", green}}},
+        {"reading", {{"grey.png", grey}, {"red.png", red}, {"green.png", green}}},
         {"transition", {{"red.png", red}, {"blue.png", blue}}},
         {"sound",
          {{"grey.png", grey},
