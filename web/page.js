@@ -104,7 +104,13 @@
   }
   requestAnimationFrame(draw);
 
+  let firstFrame = true;
   function present(bytes, width, height) {
+    if (firstFrame) {
+      firstFrame = false;
+      // Time to the first frame, for measurements: performance.getEntriesByName(...).
+      performance.mark('zarvoplay-first-frame');
+    }
     if (picture.width !== width || picture.height !== height || !imageData) {
       picture.width = width;
       picture.height = height;
@@ -484,6 +490,7 @@
         }],
       });
       engine = module;
+      performance.mark('zarvoplay-engine-ready');
       const FS = module.FS;
       mkdirs('/app');
       mkdirs('/home');
@@ -507,6 +514,7 @@
         FS.writeFile(`/usr/share/fonts/opentype/${f}`, b);
       }));
       await Promise.all([library, ...fonts, loaded]);
+      performance.mark('zarvoplay-files-ready');
       return module;
     })();
     return enginePromise;
