@@ -7,9 +7,9 @@
 #include <iostream>
 
 #include "backends/freetype/freetype_font_engine.hpp"
-#include "backends/headless/silent_media_player.hpp"
 #include "backends/posix/local_file_system.hpp"
 #include "backends/web/kept_file_system.hpp"
+#include "backends/web/web_media_player.hpp"
 #include "backends/web/web_dialogs.hpp"
 #include "backends/web/web_host.hpp"
 #include "desktop_run.hpp"
@@ -41,7 +41,8 @@ int runDesktop(const DesktopOptions& options) {
     platform::LocalFileSystem local;
     platform::KeptFileSystem files(local,
                                    [](const std::string& path) { zarvoFileChanged(path.c_str()); });
-    platform::SilentMediaPlayerFactory players(clock);
+    // Music and sound through the page's audio module (web/audio.js); silent without it.
+    platform::WebMediaPlayerFactory players(local);
 
     Player main({host, clock, dialogs, files, &fonts, &host.canvas(), &players},
                 options.programDir);

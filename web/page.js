@@ -104,7 +104,13 @@
   }
   requestAnimationFrame(draw);
 
+  let firstFrame = true;
   function present(bytes, width, height) {
+    if (firstFrame) {
+      firstFrame = false;
+      // Time to the first frame, for measurements: performance.getEntriesByName(...).
+      performance.mark('zarvoplay-first-frame');
+    }
     if (picture.width !== width || picture.height !== height || !imageData) {
       picture.width = width;
       picture.height = height;
@@ -260,6 +266,12 @@
   });
   document.addEventListener('visibilitychange', () => {
     send(Event.Visibility, document.hidden ? 1 : 0);
+    // The sound stops at once, even while the player waits in a box.
+    const audio = globalThis.zarvoPageAudio;
+    if (audio) {
+      if (document.hidden && audio.suspend) audio.suspend();
+      else if (!document.hidden && audio.resume) audio.resume();
+    }
   });
 
   // ---- Full screen: granted only inside the reader's gesture ----------------------------------
@@ -471,9 +483,7 @@
           return true;
         },
         setClipboard: (text) => { if (navigator.clipboard) navigator.clipboard.writeText(text).catch(() => {}); },
-        storyPaused: (hidden) => { if (page.audio && page.audio.setPaused) page.audio.setPaused(hidden); },
       };
-      if (window.zarvoAudio) page.audio = window.zarvoAudio;
       const module = await createZarvo({
         page,
         print: (text) => console.log(text),
@@ -484,6 +494,7 @@
         }],
       });
       engine = module;
+      performance.mark('zarvoplay-engine-ready');
       const FS = module.FS;
       mkdirs('/app');
       mkdirs('/home');
@@ -507,6 +518,7 @@
         FS.writeFile(`/usr/share/fonts/opentype/${f}`, b);
       }));
       await Promise.all([library, ...fonts, loaded]);
+      performance.mark('zarvoplay-files-ready');
       return module;
     })();
     return enginePromise;
@@ -819,12 +831,12 @@
   });
 
   // ---- Start -----------------------------------------------------------------------------------
-  const story = params.get('story');
-  if (story) {
-    openFromUrl(story);
-  } else {
-    setState('empty');
-  }
+  // After the audio module (a module script, run once the page is parsed) has set itself up.
+  document.addEventListener('DOMContentLoaded', () => {
+    const story = params.get('story');
+    if (story) openFromUrl(story);
+  });
+  setState('empty');
   if ('serviceWorker' in navigator && location.protocol !== 'file:') {
     navigator.serviceWorker.register('sw.js').catch(() => {});
   }

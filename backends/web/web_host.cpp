@@ -18,7 +18,6 @@ EM_JS(void, zarvoSetClientSize, (int width, int height), { Module.page.setClient
 EM_JS(int, zarvoSetFullScreen, (int on), { return Module.page.setFullScreen(on != 0) ? 1 : 0; });
 EM_JS(void, zarvoSetScaling, (int scaling), { Module.page.setScaling(scaling); });
 EM_JS(void, zarvoSetClipboard, (const char* text), { Module.page.setClipboard(UTF8ToString(text)); });
-EM_JS(void, zarvoSetHidden, (int hidden), { Module.page.storyPaused(hidden != 0); });
 // clang-format on
 
 namespace zarvo::platform {
@@ -128,7 +127,6 @@ void WebHost::dispatch(const PageEvent& ev) {
                 clock_.pause();
             else
                 clock_.resume();
-            zarvoSetHidden(hidden_ ? 1 : 0);
             return;
         case Kind::Quit:
             terminate();
