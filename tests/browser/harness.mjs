@@ -107,6 +107,8 @@ export async function startServer() {
 
 // Chromium headless as root in a container: no sandbox, no GPU, and no name resolved but the
 // loopback address, so that nothing the browser does on its own reaches out of the machine.
+// Headless Chromium lets audio start without the reader: the autoplay policy is a desktop
+// browser's.
 export async function launchBrowser() {
   return chromium.launch({
     executablePath: process.env.ZARVO_CHROMIUM ?? '/usr/bin/chromium',
@@ -117,7 +119,7 @@ export async function launchBrowser() {
       '--disable-dev-shm-usage',
       '--host-resolver-rules=MAP * ~NOTFOUND, EXCLUDE 127.0.0.1',
       '--no-pings',
-      '--autoplay-policy=user-gesture-required',
+      '--autoplay-policy=document-user-activation-required',
     ],
   });
 }

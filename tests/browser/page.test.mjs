@@ -303,7 +303,7 @@ describe('the page', () => {
   });
 
   test('sound starts after the first click: Ogg Vorbis music, a WAV, MIDI music', async () => {
-    const { context, page } = await storyPage('sound.zp7');
+    const { context, page } = await storyPage('sound.zip');
     await waitForState(page, 'playing');
     await waitForColor(page, ...corner, grey);
     const level = () => page.evaluate(() => globalThis.zarvoAudioLevel());
