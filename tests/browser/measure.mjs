@@ -170,9 +170,9 @@ for (const [name, options] of Object.entries(viewports)) {
   await page.locator('#open-file').setInputFiles(demoFiles);
   await waitForState(page, 'playing');
   await page.waitForTimeout(2500);
-  // Past the first message, so that the backlog has something to show.
+  // Past the first message (the backlog shows finished ones only), into the second.
   const p = await screenPoint(page, 320, 100);
-  for (let i = 0; i < 3; ++i) {
+  for (let i = 0; i < 5; ++i) {
     await page.mouse.click(p.x, p.y);
     await page.waitForTimeout(1500);
   }
