@@ -6,7 +6,9 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "backends/posix/local_file_system.hpp"
 #include "formats/png.hpp"
@@ -87,14 +89,25 @@ zarvo::Surface draw(int size) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: app_icon OUTPUT_DIR\n");
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: app_icon OUTPUT_DIR [SIZE...]\n");
         return 2;
+    }
+    // The sizes of the desktop's icon theme, or those asked for (the web page's 192 and 512).
+    std::vector<int> sizes = {16, 22, 24, 32, 48, 64, 128, 256};
+    if (argc > 2) sizes.clear();
+    for (int i = 2; i < argc; ++i) {
+        const int size = std::atoi(argv[i]);
+        if (size < 16 || size > 1024) {
+            std::fprintf(stderr, "app_icon: a size is 16 to 1024 pixels, not %s\n", argv[i]);
+            return 2;
+        }
+        sizes.push_back(size);
     }
     zarvo::platform::LocalFileSystem files;
     const std::string root = argv[1];
     files.makeDirectory(root);
-    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+    for (int size : sizes) {
         const std::string dir = root + "/" + std::to_string(size) + "x" + std::to_string(size);
         std::string bytes;
         if (!files.makeDirectory(dir) || !zarvo::encodePng(draw(size).view(), bytes) ||
