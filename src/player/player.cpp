@@ -20,163 +20,43 @@ namespace zarvo {
 using platform::BoxAnswer;
 using platform::BoxKind;
 
-// Once the program is terminating, the rest of the run shows no box: each one that would follow
-// (the report after an aborted load, say) takes the answer that changes nothing. The shutdown
-// sequence reports again, so a setting that cannot be written is still told.
-class Player::EndingDialogs final : public platform::Dialogs {
-  public:
-    EndingDialogs(platform::Dialogs& inner, platform::Host& host) : inner_(inner), host_(host) {}
-
-    BoxAnswer showMessage(BoxKind kind, std::string_view text) override {
-        return showMessageWithNote(kind, text, {});
-    }
-    BoxAnswer showMessageWithNote(BoxKind kind, std::string_view text,
-                                  std::string_view note) override {
-        if (onBox) onBox();
-        if (!silent()) return inner_.showMessageWithNote(kind, text, note);
-        switch (kind) {
-            case BoxKind::ErrorAbortIgnore:
-            case BoxKind::WarningAbortIgnore:
-                return BoxAnswer::Abort;
-            case BoxKind::WarningYesNo:
-                return BoxAnswer::No;
-            default:
-                return BoxAnswer::Ok;
-        }
-    }
-    bool inputBox(std::string_view caption, std::string_view prompt, std::string& value) override {
-        if (onBox) onBox();
-        return !silent() && inner_.inputBox(caption, prompt, value);
-    }
-
-    bool shuttingDown = false;
-    std::function<void()> onBox;  // before every box: a skip stops there
-
-  private:
-    bool silent() const { return !shuttingDown && host_.isTerminating(); }
-
-    platform::Dialogs& inner_;
-    platform::Host& host_;
-};
-
-// Passes every frame on to the host's canvas and keeps the last one: a screenshot is what the
-// window shows, also halfway through an effect, when the composed picture is not shown yet. Open
-// overlays are drawn over a copy, so the story's own frame stays as it was.
-class Player::ShownCanvas final : public platform::Canvas {
-  public:
-    ShownCanvas(platform::Canvas& inner, const std::vector<std::unique_ptr<Overlay>>& overlays,
-                Overlay& notice)
-        : inner_(inner), overlays_(overlays), notice_(notice) {}
-
-    void present(const uint32_t* pixels, int width, int height, int stride) override {
-        if (width != story_.width() || height != story_.height()) story_.setSize(width, height);
-        if (story_.width() != width || story_.height() != height) {
-            inner_.present(pixels, width, height, stride);
-            return;
-        }
-        for (int y = 0; y < height; ++y)
-            std::copy_n(pixels + static_cast<size_t>(y) * static_cast<size_t>(stride), width,
-                        story_.row(y));
-        shown_ = true;
-        presentShown();
-    }
-    // Shows the story's last frame again with the overlays open now, the notice on top.
-    void presentShown() {
-        if (!shown_) return;
-        const Surface* frame = &story_;
-        if (anyOpen() || notice_.isOpen()) {
-            decorated_ = story_;
-            drawOverlays(decorated_, true);
-            frame = &decorated_;
-        }
-        decoratedShown_ = frame == &decorated_;
-        inner_.present(frame->row(0), frame->width(), frame->height(), frame->width());
-    }
-    // What the window shows; nothing until the first frame.
-    const Surface* frame() const {
-        return !shown_ ? nullptr : decoratedShown_ ? &decorated_ : &story_;
-    }
-    // What the window shows without the notice: a reader's screenshot, taken while the notice
-    // of the one before is still up.
-    bool frameWithoutNotice(Surface& out) const {
-        if (!shown_) return false;
-        out = story_;
-        drawOverlays(out, false);
-        return true;
-    }
-
-  private:
-    bool anyOpen() const {
-        for (const auto& overlay : overlays_)
-            if (overlay->isOpen()) return true;
-        return false;
-    }
-    void drawOverlays(Surface& frame, bool notice) const {
-        for (const auto& overlay : overlays_)
-            if (overlay->isOpen()) overlay->draw(frame);
-        if (notice && notice_.isOpen()) notice_.draw(frame);
-    }
-
-    platform::Canvas& inner_;
-    const std::vector<std::unique_ptr<Overlay>>& overlays_;
-    Overlay& notice_;
-    Surface story_;
-    Surface decorated_;
-    bool shown_ = false;
-    bool decoratedShown_ = false;
-};
-
 Player::Player(const Services& services, const std::string& programDir)
-    : endingDialogs_(std::make_unique<EndingDialogs>(services.dialogs, services.host)),
-      services_(services),
-      notices_(std::make_unique<Notices>(*endingDialogs_)),
-      story_(std::make_unique<Story>(
-          Story::Services{&services.host, services.clock, *notices_, services.files, programDir})),
-      execution_(std::make_unique<Execution>(story_->script(), services.clock, *notices_)) {
-    Screen::Services screen{.script = story_->script(),
-                            .process = execution_->state(),
-                            .layerDefinitions = story_->layers(),
-                            .systemFont = story_->systemFont,
-                            .notices = *notices_};
-    screen.loadGraphic = [this](std::string_view name, Surface& surface) {
-        Picture picture;
-        if (!story_->loadPicture(name, picture)) return false;
-        surface.assignPicture(std::move(picture));
-        return true;
-    };
-    screen.endApplication = [this] { endProgram(true); };
-    screen.fonts = services.fonts;
-    screen.effects.clock = &services.clock;
-    screen.effects.pumpMessages = [&host = services.host] { host.processMessages(); };
-    screen_ = std::make_unique<Screen>(screen);
-    music_ = std::make_unique<MusicControl>(
-        MusicControl::Services{services.players, services.host, services.clock});
-    save_ = std::make_unique<SaveFiles>(SaveFiles::Services{
-        *story_, *execution_, *screen_, *music_, *notices_, services.files, services.clock});
-    interpreter_ = std::make_unique<Interpreter>(Interpreter::Parts{
-        *story_, *execution_, *screen_, *music_, *save_, *endingDialogs_, *notices_, *this});
-    interpreter_->onCommand = [this](const std::string& book, const std::string& page,
-                                     int32_t index, const Command& command) {
-        noteCommand(book, page, index, command);
+    : services_(services),
+      parts_(StoryParts::Services{services.host, services.clock, services.dialogs, services.files,
+                                  services.fonts, services.players},
+             programDir, *this),
+      settings_(services.files, *parts_.screen),
+      messages_(ShownMessages::Services{services.host, services.files, *parts_.screen, *parts_.save,
+                                        overlays_, settings_.settings()},
+                [this](const std::string& what) { tellPlayerEvent(what); }),
+      modes_(ReadingModes::Services{services.host, services.clock, parts_.execution->state(),
+                                    *parts_.screen, settings_.settings(), overlays_,
+                                    messages_.layer()},
+             ReadingModes::Hooks{[this](const std::string& what) { tellPlayerEvent(what); },
+                                 [this] { answerInput(); }, [this] { runSteps(); }}) {
+    parts_.interpreter->onCommand = [this](const std::string& book, const std::string& page,
+                                           int32_t index, const Command& command) {
+        // A message the reader has not read stops the skip toggle.
+        if (messages_.beginsUnread(book, page, index, command)) modes_.unreadMessage();
         if (onCommand) onCommand(book, page, index, command);
     };
-    endingDialogs_->onBox = [this] { setSkipToggle(false); };
+    parts_.dialogs->onBox = [this] { modes_.setSkipToggle(false); };
 }
 
 Player::~Player() {
-    if (endingDialogs_) endingDialogs_->shuttingDown = true;
-    if (!readPath_.empty() && !read_.save(services_.files, readPath_) && onWarning)
-        onWarning("cannot write the read messages " + readPath_);
+    parts_.dialogs->shuttingDown = true;
+    if (!messages_.saveRead()) warn("cannot write the read messages " + messages_.readPath());
     // The next run opens in full screen again; the window's own size and place are kept apart.
-    story_->windowFullScreen = fullScreen_;
+    parts_.story->windowFullScreen = window_.fullScreen;
     leaveFullScreen();
     saveWindowState();
-    writePlayerSettings();  // the window may close while the menu is still open
-    save_->closeSaveFile();
-    story_->closeSavePackage();
-    story_->closeLibrary();
-    story_->closeProject();
-    debug_.reset();  // first of the owned windows and controllers to go
+    // The window may close while the menu is still open.
+    settings_.write([this](const std::string& utf8) { warn(utf8); });
+    parts_.save->closeSaveFile();
+    parts_.story->closeSavePackage();
+    parts_.story->closeLibrary();
+    parts_.story->closeProject();
+    parts_.debug.reset();  // first of the owned windows and controllers to go
 }
 
 std::string Player::defaultProjectPath(const std::string& programPath) {
@@ -189,142 +69,124 @@ void Player::open(const std::string& projectPath, const std::string& programDir)
     // In unsigned arithmetic: the seconds since year 0 overflow a signed 32-bit value, and a
     // seed may wrap.
     uint32_t days = (static_cast<uint32_t>(t.year) * 12 + t.month) * 31 + t.day;
-    story_->variables().seed(days * 86400u + t.hour * 3600u + t.minute * 60u + t.second);
+    parts_.story->variables().seed(days * 86400u + t.hour * 3600u + t.minute * 60u + t.second);
 
     projectPath_ = projectPath;
-    if (!story_->openProject(projectPath_)) return;
-    execution_->begin(story_->startBook(), story_->startPage());
+    if (!parts_.story->openProject(projectPath_)) return;
+    parts_.execution->begin(parts_.story->startBook(), parts_.story->startPage());
 
     std::string library = platform::joinPath(programDir, kLibraryName);
-    if (story_->openLibrary(library)) {
+    if (parts_.story->openLibrary(library)) {
         // "_init" runs first; its Return continues with the story's start page.
-        execution_->callPage("_system", "_init");
+        parts_.execution->callPage("_system", "_init");
     } else {
-        notices_->tell(platform::Notice::LibraryOpenFailed);
+        parts_.notices->tell(platform::Notice::LibraryOpenFailed);
     }
 }
 
 void Player::show() {
-    if (!firstShowPending_) return;
-    firstShowPending_ = false;
+    if (!run_.firstShowPending) return;
+    run_.firstShowPending = false;
     setUpScreen();
     loadSettings();
-    readPlayerSettings();
+    settings_.read([this](const std::string& utf8) { warn(utf8); });
     buildSettingsMenu();
     // The debug window is for packaged stories only: a plain script never opens it.
-    ScriptFile& script = story_->script();
-    if (story_->isPackaged() && script.readHeadBool("Zarvo", "DebugMode", false) &&
+    ScriptFile& script = parts_.story->script();
+    if (parts_.story->isPackaged() && script.readHeadBool("Zarvo", "DebugMode", false) &&
         createDebugWindow) {
         DebugWindowRequest request;
-        request.story = story_.get();
-        request.execution = execution_.get();
-        request.screen = screen_.get();
+        request.story = parts_.story.get();
+        request.execution = parts_.execution.get();
+        request.screen = parts_.screen.get();
         request.imageWidth = script.readHeadInt("Zarvo", "ImageWidth", 640);
-        request.left = request.imageWidth + story_->windowLeft + 32;
-        request.top = story_->windowTop;
-        debug_ = createDebugWindow(request);
+        request.left = request.imageWidth + parts_.story->windowLeft + 32;
+        request.top = parts_.story->windowTop;
+        parts_.debug = createDebugWindow(request);
     }
 }
 
 void Player::loadSettings() {
-    legacyMode_ = story_->script().readHeadBool("Zarvo", "LegacyMode", false);
-    interpreter_->setLegacyMode(legacyMode_);
-    if (story_->dataDir().empty()) return;  // no project: no settings of its own
-    settingsLoaded_ = true;
+    parts_.legacyMode = parts_.story->script().readHeadBool("Zarvo", "LegacyMode", false);
+    parts_.interpreter->setLegacyMode(parts_.legacyMode);
+    if (parts_.story->dataDir().empty()) return;  // no project: no settings of its own
+    window_.storySettingsRead = true;
     // The window goes where it was last time; the first time the desktop places it.
-    if (save_->loadSystemSettings(save_->settingsPath()) &&
-        (findNameLine(save_->settings(), "System.Left") >= 0 ||
-         findNameLine(save_->settings(), "System.Top") >= 0))
-        services_.host.setWindowPosition(story_->windowLeft, story_->windowTop);
-    if (story_->windowWidth > 0 && story_->windowHeight > 0)
-        services_.host.setWindowSize(story_->windowWidth, story_->windowHeight);
-    if (story_->windowFullScreen) enterFullScreen();
+    if (parts_.save->loadSystemSettings(parts_.save->settingsPath()) &&
+        (findNameLine(parts_.save->settings(), "System.Left") >= 0 ||
+         findNameLine(parts_.save->settings(), "System.Top") >= 0))
+        services_.host.setWindowPosition(parts_.story->windowLeft, parts_.story->windowTop);
+    if (parts_.story->windowWidth > 0 && parts_.story->windowHeight > 0)
+        services_.host.setWindowSize(parts_.story->windowWidth, parts_.story->windowHeight);
+    if (parts_.story->windowFullScreen) enterFullScreen();
 }
 
 void Player::saveWindowState() {
-    if (!settingsLoaded_) return;  // nothing was read that could be kept
-    services_.host.windowPosition(story_->windowLeft, story_->windowTop);
+    if (!window_.storySettingsRead) return;  // nothing was read that could be kept
+    services_.host.windowPosition(parts_.story->windowLeft, parts_.story->windowTop);
     int width = 0, height = 0;
     if (services_.host.windowSize(width, height) && width > 0 && height > 0) {
-        story_->windowWidth = width;
-        story_->windowHeight = height;
+        parts_.story->windowWidth = width;
+        parts_.story->windowHeight = height;
     }
     // The window is closing: no box, but values kept there must not vanish unsaid.
-    const std::string path = save_->settingsPath();
-    if (!save_->saveSystemSettings(path) && onWarning)
-        onWarning("cannot write the story's settings " + path);
+    const std::string path = parts_.save->settingsPath();
+    if (!parts_.save->saveSystemSettings(path)) warn("cannot write the story's settings " + path);
 }
 
 void Player::enterFullScreen() {
-    if (fullScreen_ || !services_.host.setFullScreen(true)) return;
-    fullScreen_ = true;
-    story_->variables().setValue("%_fullscreen%", 1);
+    if (window_.fullScreen || !services_.host.setFullScreen(true)) return;
+    window_.fullScreen = true;
+    parts_.story->variables().setValue("%_fullscreen%", 1);
 }
 
 void Player::leaveFullScreen() {
-    if (!fullScreen_) return;
+    if (!window_.fullScreen) return;
     services_.host.setFullScreen(false);
-    fullScreen_ = false;
-    story_->variables().setValue("%_fullscreen%", 0);
+    window_.fullScreen = false;
+    parts_.story->variables().setValue("%_fullscreen%", 0);
 }
 
 void Player::setUpScreen() {
-    screen_->setUpWindows();
-    const WindowSettings* main = screen_->getWindow(0);
+    Screen& screen = *parts_.screen;
+    screen.setUpWindows();
+    const WindowSettings* main = screen.getWindow(0);
     services_.host.setClientSize(main->imageWidth, main->imageHeight);
-    if (!readerNotice_)
-        readerNotice_ = std::make_unique<PlayerNotice>(services_.fonts, story_->systemFont);
-    if (services_.canvas && !shown_)
-        shown_ = std::make_unique<ShownCanvas>(*services_.canvas, overlays_, *readerNotice_);
-    screen_->setCanvas(shown_.get(), 0);
+    screen.setCanvas(overlays_.setUp(services_.fonts, parts_.story->systemFont, services_.canvas),
+                     0);
 }
 
 void Player::startStory() {
-    ScriptFile& script = story_->script();
-    storyCaption_ = script.readHeadString("Zarvo", "Title", "");
-    services_.host.setCaption(storyCaption_);
+    ScriptFile& script = parts_.story->script();
+    window_.caption = script.readHeadString("Zarvo", "Title", "");
+    services_.host.setCaption(window_.caption);
     std::string opening = script.readHeadString("Zarvo", "Opening", "");
     // Layers start hidden; the opening picture is meant to be seen before the first command.
     if (!opening.empty() && opening != "Default" &&
-        screen_->loadLayerImage(0, texts::kBackgroundLayer, opening, false, false))
-        screen_->setLayerVisible(0, texts::kBackgroundLayer, true);
-    screen_->compose(0);
-    screen_->paint(0);
+        parts_.screen->loadLayerImage(0, texts::kBackgroundLayer, opening, false, false))
+        parts_.screen->setLayerVisible(0, texts::kBackgroundLayer, true);
+    parts_.screen->compose(0);
+    parts_.screen->paint(0);
 }
 
 void Player::composeAndPaint() {
-    screen_->compose(0);
-    screen_->paint(0);
-}
-
-Overlay& Player::addOverlay(std::unique_ptr<Overlay> overlay) {
-    overlays_.push_back(std::move(overlay));
-    return *overlays_.back();
-}
-
-Overlay* Player::openOverlay() const {
-    for (auto it = overlays_.rbegin(); it != overlays_.rend(); ++it)
-        if ((*it)->isOpen()) return it->get();
-    return nullptr;
-}
-
-void Player::showOverlays() {
-    if (shown_) shown_->presentShown();
+    parts_.screen->compose(0);
+    parts_.screen->paint(0);
 }
 
 void Player::onPaint() {
-    if (screen_->screen(0)) screen_->paint(0);
+    if (parts_.screen->screen(0)) parts_.screen->paint(0);
 }
 
 bool Player::saveScreenshot(const std::string& path, bool withNotice) {
     Surface withoutNotice;
     const Surface* shot = nullptr;
-    if (shown_ && !withNotice && shown_->frameWithoutNotice(withoutNotice))
+    if (!withNotice && overlays_.shownFrameWithoutNotice(withoutNotice))
         shot = &withoutNotice;
-    else if (shown_)
-        shot = shown_->frame();
+    else
+        shot = overlays_.shownFrame();
     if (!shot) {
-        LayerStack* s = screen_->screen(0);
+        LayerStack* s = parts_.screen->screen(0);
         if (!s) return false;
         shot = &s->output();
     }
@@ -333,8 +195,8 @@ bool Player::saveScreenshot(const std::string& path, bool withNotice) {
 }
 
 void Player::activate() {
-    if (!firstActivationPending_) return;
-    firstActivationPending_ = false;
+    if (!run_.firstActivationPending) return;
+    run_.firstActivationPending = false;
     if (services_.host.isTerminating()) return;
     startStory();
     if (services_.host.isTerminating()) return;  // Abort in the opening picture's box
@@ -343,11 +205,11 @@ void Player::activate() {
 
 void Player::endProgram(bool fatal) {
     // Skipped or auto-read to the end, the reader would not see the last page at all.
-    if (!fatal && (ctrlSkips_ || skipToggle_ || autoMode_) && !services_.host.isTerminating()) {
+    if (!fatal && modes_.unattended() && !services_.host.isTerminating()) {
         holdStoryEnd();
-        if (storyEndHeld_) return;
+        if (run_.storyEndHeld) return;
     }
-    fatalError_ = fatalError_ || fatal;
+    run_.fatalError = run_.fatalError || fatal;
     services_.host.setTimerEnabled(false);
     services_.host.terminate();
 }
@@ -358,8 +220,8 @@ void Player::onMainTimer() {
 }
 
 void Player::runSteps() {
-    if (stepping_) return;  // a tick arriving while messages are pumped inside a run
-    stepping_ = true;
+    if (run_.stepping) return;  // a tick arriving while messages are pumped inside a run
+    run_.stepping = true;
     bool first = true;
     for (;;) {
         if (!first) services_.host.processMessages();
@@ -370,109 +232,79 @@ void Player::runSteps() {
             return;
         }
         // The story holds still while the player's own overlay is open.
-        if (openOverlay() || !step()) break;
+        if (overlays_.open() || !step()) break;
         // A message that has just begun shows its first run now, not at the next tick.
-        RunState& process = execution_->state();
+        RunState& process = parts_.execution->state();
         if (!process.canStep() && process.playerMode() != PlayerMode::Message) break;
     }
-    stepping_ = false;
+    run_.stepping = false;
     runPendingState();
-    afterSteps();
+    modes_.afterSteps();
 }
 
 bool Player::step() {
-    RunState& process = execution_->state();
-    if (!process.layerName().empty()) lastMessageLayer_ = process.layerName();
-    // The first page's layout still holds the whole message; later pages hold only the rest.
-    // Looked up quietly: a missing layer is the message's own error to report.
-    if (messagePending_ && !pendingText_ && !process.layerName().empty())
-        if (const LayerStack* stack = screen_->screen(0))
-            for (int32_t i = 1; i < stack->layerCount(); ++i)
-                if (stack->layerAt(i)->name == process.layerName()) {
-                    pendingText_ = stack->layerAt(i)->text.layoutText;
-                    break;
-                }
-    if (!skipFrameShowing() && process.messageCanAdvance() &&
-        !screen_->revealMessage(0, process.layerName())) {
+    RunState& process = parts_.execution->state();
+    Screen& screen = *parts_.screen;
+    messages_.beforeStep(process);
+    if (!modes_.skipFrameShowing() && process.messageCanAdvance() &&
+        !screen.revealMessage(0, process.layerName())) {
         process.endMessageEffect();
-        messageCompleted();
+        messages_.completed();
         composeAndPaint();
     }
     if (process.halfSecondElapsed()) {
-        bool changed = screen_->advanceAnimations(false);
-        changed = screen_->updateTimerGauges(false, process.remainingWaitSeconds()) || changed;
-        if (changed) screen_->refreshAndPaint(0);
+        bool changed = parts_.screen->advanceAnimations(false);
+        changed =
+            parts_.screen->updateTimerGauges(false, process.remainingWaitSeconds()) || changed;
+        if (changed) parts_.screen->refreshAndPaint(0);
     }
-    music_->pollMusic();
-    if (debug_) {
-        debug_->debugGate();
+    parts_.music->pollMusic();
+    if (parts_.debug) {
+        parts_.debug->debugGate();
         // Closing the program while paused ends the gate; no command runs after that.
         if (services_.host.isTerminating()) return false;
     }
-    screen_->shortEffects = ctrlSkips_ || skipToggle_;
-    const Interpreter::Step ran = interpreter_->step();
+    screen.shortEffects = modes_.skipping();
+    const Interpreter::Step ran = parts_.interpreter->step();
     if (ran == Interpreter::Step::Idle) return false;
-    if (debug_) debug_->refreshDebugInfo();
+    if (parts_.debug) parts_.debug->refreshDebugInfo();
     return ran == Interpreter::Step::Continue;
 }
 
 void Player::setCursor(platform::Cursor cursor) {
-    if (cursor == cursor_) return;
-    cursor_ = cursor;
+    if (cursor == window_.cursor) return;
+    window_.cursor = cursor;
     services_.host.setCursor(cursor);
     if (onCursorChange) onCursorChange(cursor);
 }
 
 void Player::onMouseDown(platform::MouseButton button, int x, int y) {
-    if (Overlay* overlay = openOverlay()) {
+    if (Overlay* overlay = overlays_.open()) {
         overlay->onMouseDown(button, x, y);
-        showOverlays();
+        overlays_.present();
         return;
     }
-    if (button == platform::MouseButton::Middle) {
-        hideText();
-        return;
-    }
-    if (button != platform::MouseButton::Left) return;
-    RunState& process = execution_->state();
-    process.clearMessageSkip();
-    ctrlSkips_ = false;  // a click ends the skip even while Ctrl is held
-    ctrlChord_ = ctrlHeld_;
-    setSkipToggle(false);
-    traceSkip();
-    setAutoMode(false);
-    if (hurryTyping()) return;
-    ClickWait state = process.clickWaitState();
-    DynamicLayer* layers = screen_->dynamicLayers(0);
-    // The click counts where it happens, also when the pointer has not moved since the layer
-    // appeared under it.
-    if (state != ClickWait::None && layers && layers->hitTest(x, y, state == ClickWait::Layers))
-        screen_->refreshAndPaint(0);
-    if (clickActiveLayer()) return;
-    if (process.inputEndsWait()) {
-        process.endWait();
-        answerInput();
-    }
+    perform(input_.mouseDown(button), x, y);
 }
 
 bool Player::clickActiveLayer() {
-    RunState& process = execution_->state();
-    DynamicLayer* layers = screen_->dynamicLayers(0);
+    RunState& process = parts_.execution->state();
+    DynamicLayer* layers = parts_.screen->dynamicLayers(0);
     DynamicLayerClick click;
     if (process.clickWaitState() == ClickWait::None || !layers || !layers->takeClick(click))
         return false;
     switch (click.pageChange) {
         case DLPageChange::Move:
-            execution_->jumpTo(click.book, click.page);
+            parts_.execution->jumpTo(click.book, click.page);
             break;
         case DLPageChange::Call:
-            execution_->callPage(click.book, click.page);
+            parts_.execution->callPage(click.book, click.page);
             break;
         case DLPageChange::KeepCall:
-            execution_->callPageKeepState(click.book, click.page);
+            parts_.execution->callPageKeepState(click.book, click.page);
             break;
     }
-    screen_->refreshAndPaint(0);
+    parts_.screen->refreshAndPaint(0);
     // Only a wait whose time runs out takes the expired layers (id 2000) along; stories keep
     // layers of that id up across waits that input ends.
     process.endWait();
@@ -482,16 +314,16 @@ bool Player::clickActiveLayer() {
 }
 
 void Player::onMouseMove(int x, int y) {
-    if (Overlay* overlay = openOverlay()) {
+    if (Overlay* overlay = overlays_.open()) {
         overlay->onMouseMove(x, y);
-        showOverlays();
+        overlays_.present();
         return;
     }
-    ClickWait state = execution_->state().clickWaitState();
-    DynamicLayer* layers = screen_->dynamicLayers(0);
+    ClickWait state = parts_.execution->state().clickWaitState();
+    DynamicLayer* layers = parts_.screen->dynamicLayers(0);
     platform::Cursor wanted = platform::Cursor::Default;
     if (state != ClickWait::None && layers) {
-        if (layers->hitTest(x, y, state == ClickWait::Layers)) screen_->refreshAndPaint(0);
+        if (layers->hitTest(x, y, state == ClickWait::Layers)) parts_.screen->refreshAndPaint(0);
         if (layers->activeCursor()) wanted = platform::Cursor::Select;
     }
     setCursor(wanted);
@@ -499,16 +331,13 @@ void Player::onMouseMove(int x, int y) {
 
 bool Player::waitsForInputOnly() const {
     // A notice goes by itself.
-    if (readerNotice_ && readerNotice_->expires()) return false;
-    if (openOverlay()) return true;
-    const RunState& process = execution_->state();
+    if (overlays_.notice() && overlays_.notice()->expires()) return false;
+    if (overlays_.open()) return true;
+    const RunState& process = parts_.execution->state();
     PlayerMode mode = process.playerMode();
     // Auto mode ends a key wait by itself, and so does a held Ctrl about to skip.
-    const bool ctrlAboutToSkip =
-        ctrlHeld_ && !ctrlSkips_ && !ctrlChord_ && mode == PlayerMode::MessageWait;
     return (mode == PlayerMode::Waiting || mode == PlayerMode::MessageWait) && !process.timer() &&
-           !process.messageSkip() && !ctrlAboutToSkip &&
-           !(autoMode_ && mode == PlayerMode::MessageWait);
+           !process.messageSkip() && !modes_.endsWaitItself(input_.ctrlMaySkip());
 }
 
 }  // namespace zarvo

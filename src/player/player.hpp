@@ -1,7 +1,8 @@
 // The player: owns the story and everything that shows and plays it, starts and stops it, runs
-// the interpreter on the 200 ms timer and handles input and the player's own keys. Platform work
-// goes through the host, clock, dialogs and file system it is given, so the same object runs on
-// the desktop and headless.
+// the interpreter on the 200 ms timer and hands input on: to the open overlay, or through the
+// input map to its own actions and the reading modes, or to the story. Platform work goes through
+// the host, clock, dialogs and file system it is given, so the same object runs on the desktop
+// and headless.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -11,17 +12,14 @@
 #include <string_view>
 #include <vector>
 
-#include "commands/interpreter.hpp"
-#include "debug/debug_hooks.hpp"
-#include "graphics/screen.hpp"
-#include "interp/execution.hpp"
 #include "platform/host.hpp"
-#include "player/overlay.hpp"
-#include "player/player_settings.hpp"
+#include "player/input_map.hpp"
+#include "player/overlay_stack.hpp"
 #include "player/player_state.hpp"
-#include "player/read_messages.hpp"
-#include "player/settings_menu.hpp"
-#include "story/story.hpp"
+#include "player/reading_modes.hpp"
+#include "player/settings_keeper.hpp"
+#include "player/shown_messages.hpp"
+#include "player/story_parts.hpp"
 
 namespace zarvo {
 
@@ -34,13 +32,7 @@ class FontEngine;
 class MediaPlayerFactory;
 }  // namespace platform
 
-class Backlog;
-class MusicControl;
-class Notices;
-class PlayerNotice;
 class SaveStates;
-class SaveFiles;
-class SettingsMenu;
 
 class Player final : public platform::HostClient, private ProgramControl {
   public:
@@ -57,8 +49,6 @@ class Player final : public platform::HostClient, private ProgramControl {
     static constexpr std::string_view kLibraryName = "zarvoplay.zvl";
     // How long a notice over the story (a screenshot's path, skip on, ...) stays up.
     static constexpr uint32_t kNoticeMs = 2000;
-    // How long Ctrl is held before it skips: a chord such as Ctrl+C never skips.
-    static constexpr uint32_t kCtrlSkipDelayMs = 150;
 
     // `programDir` holds the system library and the image plug-ins.
     Player(const Services& services, const std::string& programDir);
@@ -82,8 +72,9 @@ class Player final : public platform::HostClient, private ProgramControl {
     void onTimer() override { onMainTimer(); }
     void onMouseDown(platform::MouseButton button, int x, int y) override;
     void onMouseMove(int x, int y) override;
-    // The player's own keys come first (player_keys.cpp): Alt+Enter and F11 full screen, Ctrl
-    // held to skip messages, F12 screenshot; Space and Enter then end a wait.
+    // The player's own keys come first (player_keys.cpp, the keys in input_map.cpp): Alt+Enter
+    // and F11 full screen, Ctrl held to skip messages, F12 screenshot; Space and Enter then end
+    // a wait.
     void onKeyDown(int key) override;
     void onKeyUp(int key) override;
     void onWheel(int steps) override;
@@ -105,32 +96,32 @@ class Player final : public platform::HostClient, private ProgramControl {
     // Makes the debug window when a packaged story turns DebugMode on (at the first show); the
     // main window owns it and passes its gate and refresh around every step. None: no window.
     DebugWindowFactory createDebugWindow;
-    DebugHooks* debugWindow() const { return debug_.get(); }
+    DebugHooks* debugWindow() const { return parts_.debug.get(); }
 
     // The reader's settings, the same for every story: read from `path` at the first show and
     // written back whole when the menu changed them. No path: the defaults, nothing written.
-    void usePlayerSettingsFile(const std::string& path) { settingsPath_ = path; }
+    void usePlayerSettingsFile(const std::string& path) { settings_.useFile(path); }
     // The language of the player's own texts; set before open().
     void setLanguage(MenuLanguage language);
     // Where screenshots go: the reader's pictures folder (empty: none, a screenshot says so).
     void usePicturesFolder(const std::string& folder) { picturesFolder_ = folder; }
-    const PlayerSettings& playerSettings() const { return settings_; }
+    const PlayerSettings& playerSettings() const { return settings_.settings(); }
     // Escape, F1 and the pad's Start open it; the story holds still while it is open.
     void openSettingsMenu();
 
-    Story& story() { return *story_; }
-    Execution& execution() { return *execution_; }
-    Screen& screen() { return *screen_; }
-    MusicControl& music() { return *music_; }
-    SaveFiles& saveSystem() { return *save_; }
+    Story& story() { return *parts_.story; }
+    Execution& execution() { return *parts_.execution; }
+    Screen& screen() { return *parts_.screen; }
+    MusicControl& music() { return *parts_.music; }
+    SaveFiles& saveSystem() { return *parts_.save; }
     // Writes screen 0 as it is shown now as a PNG file; a reader's screenshot leaves out the
     // player's notice (the one of the shot before may still be up).
     bool saveScreenshot(const std::string& path, bool withNotice = true);
-    bool legacyMode() const { return legacyMode_; }
+    bool legacyMode() const { return parts_.legacyMode; }
     // Full screen and back (the System command, shutdown); "%_fullscreen%" follows.
     void enterFullScreen() override;
     void leaveFullScreen() override;
-    bool fullScreen() const { return fullScreen_; }
+    bool fullScreen() const { return window_.fullScreen; }
     // The reader's settings take effect at once (text speed, line breaking, ...).
     void usePlayerSettings(const PlayerSettings& settings);
     // --text-speed: this run types at `speed` whatever the settings say; the file keeps its own.
@@ -139,7 +130,7 @@ class Player final : public platform::HostClient, private ProgramControl {
     // toggle; call after open(). Empty: nothing is remembered beyond this run.
     void keepReadMessages(const std::string& folder);
     // True when the program ends because of a fatal error rather than the story's end.
-    bool endedByFatalError() const { return fatalError_ || story_->fatalError(); }
+    bool endedByFatalError() const { return run_.fatalError || parts_.story->fatalError(); }
     // Why, in the reader's language (UTF-8), as the last box said it; empty when none did.
     std::string fatalReason() const;
     // Save states (player_states.cpp). The whole run as it is now; empty while a command runs
@@ -160,11 +151,24 @@ class Player final : public platform::HostClient, private ProgramControl {
 
     // True when the story has ended and its last frame waits for the reader (it was skipped or
     // auto-read to its end): an ended story, though the window is still up.
-    bool heldAtStoryEnd() const { return storyEndHeld_; }
+    bool heldAtStoryEnd() const { return run_.storyEndHeld; }
 
   private:
-    class EndingDialogs;
-    class ShownCanvas;
+    // Where the run is.
+    struct RunProgress {
+        bool firstShowPending = true;
+        bool firstActivationPending = true;
+        bool stepping = false;  // a round of steps is running
+        bool fatalError = false;
+        bool storyEndHeld = false;  // the ended story's last frame waits for the reader
+    };
+    // The window as the player set it.
+    struct WindowState {
+        bool fullScreen = false;
+        platform::Cursor cursor = platform::Cursor::Default;
+        std::string caption;             // the story's title
+        bool storySettingsRead = false;  // only settings that were read are written back
+    };
 
     void endProgram(bool fatal) override;
     void setUpScreen();
@@ -174,12 +178,8 @@ class Player final : public platform::HostClient, private ProgramControl {
     void saveWindowState();
     void composeAndPaint();
     void setCursor(platform::Cursor cursor);
-    // The player's own overlays, bottom first; the topmost open one takes the input.
-    Overlay& addOverlay(std::unique_ptr<Overlay> overlay);
-    Overlay* openOverlay() const;
-    // Shows the story's frame again with the overlays as they are now (one opened or closed or
-    // changed).
-    void showOverlays();
+    // Does what the reader's input asked (`x`, `y`: where a click was).
+    void perform(PlayerAction action, int x = 0, int y = 0);
     // Player keys (player_keys.cpp).
     void toggleFullScreen();
     void takeScreenshot();
@@ -194,111 +194,42 @@ class Player final : public platform::HostClient, private ProgramControl {
     void holdStoryEnd();
     // Ends the program as the story's end does: the settings are written on the way out.
     void quit();
-    // On every timer tick: keeps Ctrl's message skip on and takes down an expired notice.
+    // On every timer tick: keeps a held skip on and takes down an expired notice.
     void tickPlayerKeys();
-    // Message skip while Ctrl or a shoulder button is held.
-    void holdSkip(bool on);
     // Buttons without a mouse (player_focus.cpp): moves the pointed-at state between the
     // buttons that respond now, shown as the pointer would show it; false when none responds.
     bool moveFocus(bool forward);
     // Clicks the pointed-at button when the story waits for one; false when none is.
     bool clickActiveLayer();
-    void padButton(platform::PadButton button, bool down);
+    // Space, Enter or the pad's A: finishes typing, clicks the pointed-at button or ends the wait.
+    void advance();
     // The settings menu (player_settings_menu.cpp).
-    void readPlayerSettings();
-    // Writes the reader's settings when they changed since they were read or written.
-    void writePlayerSettings();
     void buildSettingsMenu();
     // Records a change of the reader's settings and traces it.
     void settingChanged(const std::string& name, const std::string& value);
     void settingsMenuOpened(bool open);
+    void warn(const std::string& utf8);
     // Traces the change; the reader sees a notice of the modes that keys turn on and off.
     void tellPlayerEvent(const std::string& what);
-    // Reading pace (player_reading.cpp). After the steps of a round: asks the host to wake the
-    // player when a typing message's next character is due.
-    void afterSteps();
-    // Sees each command before it runs: a message the reader has not read stops the skip toggle.
-    void noteCommand(const std::string& book, const std::string& page, int32_t index,
-                     const Command& command);
-    // The skip toggle (key S) on or off; skip on/off is traced as Ctrl or the toggle change it.
-    void setSkipToggle(bool on);
-    void traceSkip();
-    // Key H or a middle click: the picture without its text until the next click or key.
-    void hideText();
-    // Ctrl+C: the message as far as it shows now, tags removed, to the clipboard (and the trace).
-    void copyMessage();
-    // At the end of each message: keeps it for the backlog, and copies it when the reader asked
-    // for every message.
-    void messageCompleted();
-    // Wheel up, Page Up or the pad's B: the last messages over the story.
-    void openBacklog();
-    // Auto mode (key A) on or off; while on, key waits end after the reader's auto delays.
-    void setAutoMode(bool on);
-    // True when auto mode ended the key wait shown now.
-    bool runAutoMode();
-    // True while a skipped message's wait has not yet been shown for a frame.
-    bool skipFrameShowing();
     // After input: the story moves on at once instead of at the next tick.
     void answerInput();
-    // A click, Space or Enter while a run of text types itself out shows the rest of the run.
-    bool hurryTyping();
     // Save states (player_states.cpp).
     SaveStates& saveStates();
     // A save or load asked for while a command ran.
     void runPendingState();
 
-    std::unique_ptr<EndingDialogs> endingDialogs_;
-    Services services_;                 // its dialogs only through endingDialogs_
-    std::unique_ptr<Notices> notices_;  // the engine's boxes, shown through endingDialogs_
-    std::vector<std::unique_ptr<Overlay>> overlays_;
-    std::unique_ptr<PlayerNotice> readerNotice_;  // drawn over the overlays, never one of them
-    std::unique_ptr<ShownCanvas> shown_;          // between screen 0 and the host's canvas
-    std::unique_ptr<Story> story_;
-    std::unique_ptr<Execution> execution_;
-    std::unique_ptr<Screen> screen_;
-    std::unique_ptr<MusicControl> music_;
-    std::unique_ptr<SaveFiles> save_;
-    std::unique_ptr<Interpreter> interpreter_;
+    Services services_;
+    OverlayStack overlays_;  // outlives the story's parts: screen 0 presents through it
+    StoryParts parts_;
+    SettingsKeeper settings_;
+    ShownMessages messages_;
+    InputMap input_;
+    ReadingModes modes_;
+    RunProgress run_;
+    WindowState window_;
     std::string projectPath_;
-    bool legacyMode_ = false;
-    bool firstShowPending_ = true;
-    bool firstActivationPending_ = true;
-    bool stepping_ = false;
-    platform::Cursor cursor_ = platform::Cursor::Default;
-    bool fatalError_ = false;
-    bool fullScreen_ = false;
-    bool settingsLoaded_ = false;  // only settings that were read are written back
-    std::string storyCaption_;
-    bool storyEndHeld_ = false;
     std::string picturesFolder_;
-    bool altHeld_ = false;
-    bool ctrlHeld_ = false;
-    bool shiftHeld_ = false;
-    int padSkipHeld_ = 0;                // shoulder buttons held
-    bool ctrlSkips_ = false;             // the held Ctrl key turned message skip on and keeps it on
-    std::unique_ptr<DebugHooks> debug_;  // only in debug mode
-    PlayerSettings settings_;
-    std::optional<TextSpeed> textSpeedOverride_;
-    std::string settingsPath_;
-    bool settingsDirty_ = false;  // changed since read: written when the menu closes
-    MenuLanguage language_ = MenuLanguage::Japanese;
-    SettingsMenu* menu_ = nullptr;  // one of overlays_
-    uint32_t skipFrameStart_ = 0;   // when the skip reached the message wait now shown
-    bool skipToggle_ = false;       // key S: skips until a click, a key or an unread message
-    bool autoMode_ = false;         // key A: key waits end by themselves
-    bool ctrlChord_ = false;        // another key went down with Ctrl held: no skip for this hold
-    uint32_t ctrlDownAt_ = 0;
-    std::string lastMessageLayer_;
-    Overlay* hideOverlay_ = nullptr;          // owned by overlays_
-    Backlog* backlog_ = nullptr;              // owned by overlays_
-    bool messagePending_ = false;             // a message began and is not yet in the backlog
-    std::optional<std::string> pendingText_;  // its whole text, before pages took it apart
-    bool autoArmed_ = false;                  // the key wait shown now is being timed
-    uint32_t autoStart_ = 0, autoLength_ = 0;
-    bool skipTraced_ = false;
     std::unique_ptr<SaveStates> states_;  // made at the first use
-    ReadMessages read_;
-    std::string readPath_;  // empty: not kept
 };
 
 }  // namespace zarvo

@@ -1,179 +1,142 @@
-// Keys the player answers itself, whatever the story does: full screen, message skip while Ctrl
-// is held, and screenshots (player_notices.cpp). The story sees none of them.
-#include "base/sjis.hpp"
+// The reader's input: to the open overlay, else through the input map to the player's own
+// actions (full screen, the reading modes, screenshots in player_notices.cpp, ...), and the keys
+// that end a wait to the story. The story sees no key itself.
 #include "platform/clock.hpp"
-#include "platform/file_system.hpp"
 #include "player/player.hpp"
 #include "player/player_notice.hpp"
 #include "zarvo/texts.hpp"
 
 namespace zarvo {
 
-namespace keys = platform::keys;
-
-namespace {
-constexpr int kSkipKey = keys::kA + ('s' - 'a');
-constexpr int kAutoKey = keys::kA;
-constexpr int kHideKey = keys::kA + ('h' - 'a');
-constexpr int kCopyKey = keys::kA + ('c' - 'a');
-}  // namespace
-
 void Player::onKeyDown(int key) {
-    if (Overlay* overlay = openOverlay()) {
+    if (Overlay* overlay = overlays_.open()) {
         overlay->onKeyDown(key);
-        showOverlays();
+        overlays_.present();
         return;
     }
-    RunState& process = execution_->state();
-    // Any other key ends the skip toggle.
-    const bool modifier = key == keys::kControl || key == keys::kAlt || key == keys::kShift;
-    if (skipToggle_ && !modifier && key != kSkipKey) setSkipToggle(false);
-    if (autoMode_ && !modifier && key != kAutoKey) setAutoMode(false);
-    // Ctrl with another key is a chord (Ctrl+C), not a skip.
-    if (ctrlHeld_ && key != keys::kControl) {
-        ctrlChord_ = true;
-        if (key == kCopyKey) {
-            copyMessage();
+    const PlayerInput input = input_.keyDown(key, services_.clock.ticks());
+    if (input.endsModes) modes_.keyPressed(input.action);
+    perform(input.action);
+}
+
+void Player::onKeyUp(int key) {
+    if (Overlay* overlay = overlays_.open()) overlay->onKeyUp(key);
+    perform(input_.keyUp(key));
+}
+
+void Player::onWheel(int steps) {
+    if (Overlay* overlay = overlays_.open()) {
+        overlay->onWheel(steps);
+        overlays_.present();
+        return;
+    }
+    perform(InputMap::wheel(steps));
+}
+
+void Player::onPadButton(platform::PadButton button, bool down) {
+    if (Overlay* overlay = overlays_.open()) {
+        overlay->onPadButton(button, down);
+        overlays_.present();
+        return;
+    }
+    const PlayerInput input = input_.padButton(button, down, services_.clock.ticks());
+    if (input.endsModes) modes_.keyPressed(input.action);
+    perform(input.action);
+}
+
+void Player::perform(PlayerAction action, int x, int y) {
+    switch (action) {
+        case PlayerAction::None:
+            return;
+        case PlayerAction::Click: {
+            modes_.clicked();
+            if (modes_.hurryTyping()) return;
+            RunState& process = parts_.execution->state();
+            const ClickWait state = process.clickWaitState();
+            DynamicLayer* layers = parts_.screen->dynamicLayers(0);
+            // The click counts where it happens, also when the pointer has not moved since the
+            // layer appeared under it.
+            if (state != ClickWait::None && layers &&
+                layers->hitTest(x, y, state == ClickWait::Layers))
+                parts_.screen->refreshAndPaint(0);
+            if (clickActiveLayer()) return;
+            if (process.inputEndsWait()) {
+                process.endWait();
+                answerInput();
+            }
             return;
         }
-    }
-    switch (key) {
-        case kAutoKey:
-            setAutoMode(!autoMode_);
+        case PlayerAction::Advance:
+            advance();
             return;
-        case kHideKey:
-            hideText();
+        case PlayerAction::ToggleSkip:
+            modes_.toggleSkip();
             return;
-        case kSkipKey:
-            setSkipToggle(!skipToggle_);
+        case PlayerAction::ToggleAuto:
+            modes_.toggleAuto();
             return;
-        case keys::kAlt:
-            altHeld_ = true;
+        case PlayerAction::HideText:
+            modes_.hideText();
             return;
-        case keys::kShift:
-            shiftHeld_ = true;
+        case PlayerAction::CopyMessage:
+            messages_.copy();
             return;
-        case keys::kControl:
-            if (ctrlHeld_) return;  // the key repeats while held
-            ctrlHeld_ = true;
-            ctrlChord_ = false;
-            ctrlDownAt_ = services_.clock.ticks();
-            // The skip begins once the key has been held a moment (tickPlayerKeys).
-            services_.host.wakeAfter(kCtrlSkipDelayMs);
+        case PlayerAction::FocusNext:
+        case PlayerAction::FocusPrevious:
+            moveFocus(action == PlayerAction::FocusNext);
             return;
-        case keys::kTab:
-            moveFocus(!shiftHeld_);
-            return;
-        case keys::kUp:
-        case keys::kLeft:
-            moveFocus(false);
-            return;
-        case keys::kDown:
-        case keys::kRight:
-            moveFocus(true);
-            return;
-        case keys::kEscape:
-        case keys::kF1:
+        case PlayerAction::OpenSettings:
             openSettingsMenu();
             return;
-        case keys::kPageUp:
-            openBacklog();
+        case PlayerAction::OpenBacklog:
+            messages_.openBacklog();
             return;
-        case keys::kF11:
+        case PlayerAction::ToggleFullScreen:
             toggleFullScreen();
             return;
-        case keys::kF12:
+        case PlayerAction::Screenshot:
             takeScreenshot();
             return;
-        case keys::kEnter:
-            if (altHeld_) {
-                toggleFullScreen();
-                return;
-            }
-            break;
-        default:
-            break;
+        case PlayerAction::AwaitSkipHold:
+            // The skip begins once the key has been held a moment (tickPlayerKeys).
+            services_.host.wakeAfter(InputMap::kCtrlSkipDelayMs);
+            return;
+        case PlayerAction::HoldSkip:
+            modes_.holdSkip();
+            return;
+        case PlayerAction::ReleaseSkip:
+            modes_.releaseSkip();
+            return;
     }
-    if (key != keys::kSpace && key != keys::kEnter) return;
-    if (hurryTyping()) return;
+}
+
+void Player::advance() {
+    if (modes_.hurryTyping()) return;
     // The pointed-at button, whether the pointer or the keyboard pointed at it, takes the key.
     if (clickActiveLayer()) return;
+    RunState& process = parts_.execution->state();
     if (process.inputEndsWait()) {
         process.endWait();
         answerInput();
     }
 }
 
-// A shoulder button of a game controller held: skips at once, as a held Ctrl does after its
-// moment (a pad has no chords to tell apart).
-void Player::holdSkip(bool on) {
-    RunState& process = execution_->state();
-    if (on) {
-        // A skip the story turned on itself stays on when the button is let go.
-        if (!process.messageSkip()) {
-            process.setMessageSkip();
-            ctrlSkips_ = true;
-            traceSkip();
-        }
-        return;
-    }
-    if (ctrlSkips_ && !skipToggle_) process.clearMessageSkip();
-    ctrlSkips_ = false;
-    traceSkip();
-}
-
-void Player::onWheel(int steps) {
-    if (Overlay* overlay = openOverlay()) {
-        overlay->onWheel(steps);
-        showOverlays();
-        return;
-    }
-    if (steps > 0) openBacklog();
-}
-
-void Player::onPadButton(platform::PadButton button, bool down) {
-    if (Overlay* overlay = openOverlay()) {
-        overlay->onPadButton(button, down);
-        showOverlays();
-        return;
-    }
-    padButton(button, down);
-}
-
-void Player::onKeyUp(int key) {
-    if (Overlay* overlay = openOverlay()) overlay->onKeyUp(key);
-    if (key == keys::kAlt) altHeld_ = false;
-    if (key == keys::kShift) shiftHeld_ = false;
-    if (key != keys::kControl) return;
-    ctrlHeld_ = false;
-    ctrlChord_ = false;
-    if (ctrlSkips_ && !skipToggle_) execution_->state().clearMessageSkip();
-    ctrlSkips_ = false;
-    traceSkip();
-}
-
 void Player::tickPlayerKeys() {
-    // Every wait turns the skip off; while Ctrl is held the next tick turns it on again.
-    RunState& process = execution_->state();
-    // A skip the story turned on itself stays on when the key is let go.
-    if (ctrlHeld_ && !ctrlSkips_ && !ctrlChord_ && !process.messageSkip() &&
-        platform::tickReached(services_.clock.ticks(), ctrlDownAt_, kCtrlSkipDelayMs)) {
-        ctrlSkips_ = true;
-        traceSkip();
-    }
-    if (ctrlSkips_ || skipToggle_) process.setMessageSkip();
-    if (readerNotice_ && readerNotice_->expire(services_.clock.ticks()))
-        showOverlays();
-    else if (readerNotice_ && readerNotice_->expires())
-        services_.host.wakeAfter(readerNotice_->remaining(services_.clock.ticks()));
+    const uint32_t now = services_.clock.ticks();
+    modes_.tick(input_.ctrlSkipDue(now));
+    PlayerNotice* notice = overlays_.notice();
+    if (notice && notice->expire(services_.clock.ticks()))
+        overlays_.present();
+    else if (notice && notice->expires())
+        services_.host.wakeAfter(notice->remaining(services_.clock.ticks()));
 }
 
 void Player::toggleFullScreen() {
-    if (fullScreen_)
+    if (window_.fullScreen)
         leaveFullScreen();
     else
         enterFullScreen();
-    if (fullScreen_)
+    if (window_.fullScreen)
         showNotice(texts::kNoticeFullScreenOn, texts::kNoticeFullScreenOnEn);
     else
         showNotice(texts::kNoticeFullScreenOff, texts::kNoticeFullScreenOffEn);

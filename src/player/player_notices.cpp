@@ -61,12 +61,12 @@ std::string safeFolderName(const std::string& utf8) {
 }  // namespace
 
 void Player::setLanguage(MenuLanguage language) {
-    language_ = language;
-    notices_->setLanguage(language);
+    settings_.setLanguage(language);
+    parts_.notices->setLanguage(language);
 }
 
 std::string Player::fatalReason() const {
-    return notices_->lastTold();
+    return parts_.notices->lastTold();
 }
 
 void Player::tellPlayerEvent(const std::string& what) {
@@ -88,8 +88,9 @@ void Player::tellPlayerEvent(const std::string& what) {
 void Player::showNotice(std::string_view japanese, std::string_view english,
                         const std::string& detail, bool traced) {
     // Nothing covers the end of the story: the reader is to close it.
-    if (!readerNotice_ || storyEndHeld_) return;
-    const bool inEnglish = language_ == MenuLanguage::English;
+    PlayerNotice* notice = overlays_.notice();
+    if (!notice || run_.storyEndHeld) return;
+    const bool inEnglish = settings_.language() == MenuLanguage::English;
     std::string sjis(inEnglish ? english : japanese);
     std::string utf8 = sjisToUtf8(sjis);
     if (!detail.empty()) {
@@ -101,22 +102,22 @@ void Player::showNotice(std::string_view japanese, std::string_view english,
         sjis += gap + shown;
         utf8 += gap + detail;
     }
-    readerNotice_->show(sjis, services_.clock.ticks(), kNoticeMs);
+    notice->show(sjis, services_.clock.ticks(), kNoticeMs);
     services_.host.wakeAfter(kNoticeMs);
     if (traced) tellPlayerEvent("notice " + utf8);
-    showOverlays();
+    overlays_.present();
 }
 
 std::string Player::screenshotFolder() const {
     if (picturesFolder_.empty()) return {};
-    std::string title = sjisToUtf8(storyCaption_);
+    std::string title = sjisToUtf8(window_.caption);
     if (title.empty()) title = platform::fileStem(projectPath_);
     return platform::joinPath(platform::joinPath(picturesFolder_, "zarvoplay"),
                               safeFolderName(title));
 }
 
 void Player::takeScreenshot() {
-    if (!screen_->screen(0)) return;
+    if (!parts_.screen->screen(0)) return;
     const std::string folder = screenshotFolder();
     platform::LocalTime t = services_.clock.localTime();
     char stamp[32];
@@ -144,18 +145,20 @@ void Player::takeScreenshot() {
 }
 
 void Player::holdStoryEnd() {
-    if (storyEndHeld_ || !readerNotice_) return;
-    const bool inEnglish = language_ == MenuLanguage::English;
+    PlayerNotice* notice = overlays_.notice();
+    if (run_.storyEndHeld || !notice) return;
+    const bool inEnglish = settings_.language() == MenuLanguage::English;
     const std::string_view text = inEnglish ? texts::kNoticeStoryEndedEn : texts::kNoticeStoryEnded;
-    readerNotice_->show(std::string(text), services_.clock.ticks(), 0);
-    storyEndHeld_ = true;
-    addOverlay(std::make_unique<StoryEndHold>([this] { quit(); }));
+    notice->show(std::string(text), services_.clock.ticks(), 0);
+    run_.storyEndHeld = true;
+    overlays_.add(std::make_unique<StoryEndHold>([this] { quit(); }));
     tellPlayerEvent("notice " + sjisToUtf8(text));
-    showOverlays();
+    overlays_.present();
 }
 
 void Player::quit() {
-    if (menu_) menu_->close();  // writes the reader's settings if the menu changed them
+    // Closing the menu writes the reader's settings if the menu changed them.
+    if (SettingsMenu* menu = settings_.menu()) menu->close();
     tellPlayerEvent("quit");
     services_.host.setTimerEnabled(false);
     services_.host.terminate();

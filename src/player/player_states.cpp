@@ -32,45 +32,39 @@ void Player::keepSaveStates(const std::string& dataFolder) {
 }
 
 PlayerState Player::captureState(PictureStorage pictures) {
-    if (stepping_ || !screen_->screen(0)) return {};
+    if (run_.stepping || !parts_.screen->screen(0)) return {};
     SaveStates& states = saveStates();
-    if (states.storyId.empty()) states.storyId = storyIdentity(*story_);
-    ReaderState reader{messagePending_, pendingText_, lastMessageLayer_};
-    return zarvo::captureState(
-        {*story_, *execution_, *screen_, *music_, save_->messageHistory(), reader, states.storyId},
-        pictures);
+    if (states.storyId.empty()) states.storyId = storyIdentity(*parts_.story);
+    ReaderState reader = messages_.readerState();
+    return zarvo::captureState({*parts_.story, *parts_.execution, *parts_.screen, *parts_.music,
+                                parts_.save->messageHistory(), reader, states.storyId},
+                               pictures);
 }
 
 StateRefusal Player::restoreState(const PlayerState& state) {
-    if (stepping_) return StateRefusal::Busy;
+    if (run_.stepping) return StateRefusal::Busy;
     SaveStates& states = saveStates();
-    if (states.storyId.empty()) states.storyId = storyIdentity(*story_);
+    if (states.storyId.empty()) states.storyId = storyIdentity(*parts_.story);
     ReaderState reader;
-    const StateRefusal refusal = zarvo::restoreState(
-        {*story_, *execution_, *screen_, *music_, save_->messageHistory(), reader, states.storyId},
-        state);
+    const StateRefusal refusal =
+        zarvo::restoreState({*parts_.story, *parts_.execution, *parts_.screen, *parts_.music,
+                             parts_.save->messageHistory(), reader, states.storyId},
+                            state);
     if (refusal != StateRefusal::None) return refusal;
-    messagePending_ = reader.messagePending;
-    pendingText_ = std::move(reader.pendingText);
-    lastMessageLayer_ = std::move(reader.lastMessageLayer);
+    messages_.restore(std::move(reader));
     // The reader goes on reading at their own pace from here.
-    ctrlSkips_ = false;
-    setSkipToggle(false);
-    execution_->state().clearMessageSkip();
-    traceSkip();
-    setAutoMode(false);
-    autoArmed_ = false;
-    storyEndHeld_ = false;
-    screen_->paint(0);
-    showOverlays();
-    afterSteps();
+    modes_.clicked();
+    run_.storyEndHeld = false;
+    parts_.screen->paint(0);
+    overlays_.present();
+    modes_.afterSteps();
     return StateRefusal::None;
 }
 
 bool Player::saveState(int slot) {
     SaveStates& states = saveStates();
     if (slot < 0 || slot > SaveStates::kSlots) return false;
-    if (stepping_) {
+    if (run_.stepping) {
         states.pending = slot + 1;
         return false;
     }
@@ -80,15 +74,15 @@ bool Player::saveState(int slot) {
     }
     PlayerState state = captureState();
     std::string message;
-    if (const Layer* layer = screen_->findLayer(0, lastMessageLayer_))
+    if (const Layer* layer = parts_.screen->findLayer(0, messages_.layer()))
         message = layer->text.layoutText.substr(0, layer->text.shownBytes());
     const platform::LocalTime t = services_.clock.localTime();
     char date[32];
     std::snprintf(date, sizeof date, "%04d/%02d/%02d %02d:%02d:%02d", t.year % 10000, t.month % 100,
                   t.day % 100, t.hour % 100, t.minute % 100, t.second % 100);
     if (state.empty() ||
-        !states.write(slot, std::move(state), screen_->screen(0)->output(), date, message)) {
-        notices_->tell(platform::Notice::StateWriteFailed, {forDisplay(states.pathOf(slot))});
+        !states.write(slot, std::move(state), parts_.screen->screen(0)->output(), date, message)) {
+        parts_.notices->tell(platform::Notice::StateWriteFailed, {forDisplay(states.pathOf(slot))});
         return false;
     }
     tellPlayerEvent("state save " + std::to_string(slot));
@@ -99,7 +93,7 @@ bool Player::saveState(int slot) {
 bool Player::loadState(int slot) {
     SaveStates& states = saveStates();
     if (slot < 0 || slot > SaveStates::kSlots) return false;
-    if (stepping_) {
+    if (run_.stepping) {
         states.pending = -slot - 1;
         return false;
     }
@@ -115,21 +109,21 @@ bool Player::loadState(int slot) {
             showNotice(texts::kStateLoaded, texts::kStateLoadedEn, std::to_string(slot), false);
             return true;
         case StateRefusal::OtherStory:
-            notices_->tell(platform::Notice::StateOtherStory);
+            parts_.notices->tell(platform::Notice::StateOtherStory);
             break;
         case StateRefusal::OtherPlayer:
-            notices_->tell(platform::Notice::StateOtherPlayer);
+            parts_.notices->tell(platform::Notice::StateOtherPlayer);
             break;
         case StateRefusal::Damaged:
         case StateRefusal::Busy:
-            notices_->tell(platform::Notice::StateDamaged, {forDisplay(states.pathOf(slot))});
+            parts_.notices->tell(platform::Notice::StateDamaged, {forDisplay(states.pathOf(slot))});
             break;
     }
     return false;
 }
 
 void Player::runPendingState() {
-    if (!states_ || states_->pending == 0 || stepping_) return;
+    if (!states_ || states_->pending == 0 || run_.stepping) return;
     const int pending = states_->pending;
     states_->pending = 0;
     if (pending > 0)
