@@ -10,6 +10,7 @@
 #include "formats/mag_encoder.hpp"
 #include "formats/png.hpp"
 #include "graphics/surface.hpp"
+#include "player/player_state.hpp"
 #include "save_story.hpp"
 #include "support/player.hpp"
 #include "support/test_media.hpp"
@@ -112,5 +113,8 @@ int main(int argc, char** argv) {
     p.save().saveValue("Comment", "appended");
     if (!p.save().closeSaveFile()) std::abort();
     seed("fuzz_save", "appended", test::readFile(slot));
+    // A whole save state of the same story, and one with raw pictures.
+    seed("fuzz_state", "whole", encodeState(p.main().captureState()));
+    seed("fuzz_state", "raw-pictures", encodeState(p.main().captureState(PictureStorage::Raw)));
     return 0;
 }

@@ -148,6 +148,8 @@ class Player final : public platform::HostClient, private ProgramControl {
     // not fit is told in a box, and nothing else changes. Traced "state save N" / "state load N".
     bool saveState(int slot);
     bool loadState(int slot);
+    // F2, the pad's Back and the settings menu's row: the slots over the story.
+    void openSaveStates();
 
     // True when the story has ended and its last frame waits for the reader (it was skipped or
     // auto-read to its end): an ended story, though the window is still up.

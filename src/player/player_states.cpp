@@ -8,6 +8,8 @@
 #include "player/notices.hpp"
 #include "player/player.hpp"
 #include "player/save_states.hpp"
+#include "player/save_states_overlay.hpp"
+#include "player/settings_keeper.hpp"
 #include "save/save_files.hpp"
 #include "zarvo/texts.hpp"
 
@@ -130,6 +132,31 @@ void Player::runPendingState() {
         saveState(pending - 1);
     else
         loadState(-pending - 1);
+}
+
+void Player::openSaveStates() {
+    SaveStates& states = saveStates();
+    if (overlays_.open()) return;
+    if (!states.overlay) {
+        SaveStatesOverlay::Actions actions;
+        actions.slot = [this](int slot) { return saveStates().slot(slot); };
+        actions.save = [this](int slot) { return saveState(slot); };
+        actions.load = [this](int slot) { return loadState(slot); };
+        actions.remove = [this](int slot) {
+            const bool removed = saveStates().remove(slot);
+            if (removed) tellPlayerEvent("state delete " + std::to_string(slot));
+            return removed;
+        };
+        actions.openChange = [this](bool open) {
+            tellPlayerEvent(open ? "states open" : "states close");
+        };
+        auto overlay = std::make_unique<SaveStatesOverlay>(
+            std::move(actions), services_.fonts, parts_.story->systemFont, settings_.language());
+        states.overlay = overlay.get();
+        overlays_.add(std::move(overlay));
+    }
+    static_cast<SaveStatesOverlay*>(states.overlay)->open(SaveStatesOverlay::Mode::Load);
+    overlays_.present();
 }
 
 }  // namespace zarvo

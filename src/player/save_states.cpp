@@ -34,9 +34,11 @@ std::string SaveStates::pathOf(int slot) const {
 }
 
 bool SaveStates::makeFolders() {
-    // The data folder and "states" may be missing too; one level at a time.
+    // The data folder (and the folder it is in) and "states" may be missing too; one level at a
+    // time.
     const std::string states = platform::parentPath(folder_);
-    for (const std::string& dir : {platform::parentPath(states), states, folder_})
+    const std::string data = platform::parentPath(states);
+    for (const std::string& dir : {platform::parentPath(data), data, states, folder_})
         if (!dir.empty() && !files_.directoryExists(dir) && !files_.makeDirectory(dir))
             return false;
     return true;
