@@ -40,8 +40,8 @@ std::string fitted(platform::FontEngine& fonts, const platform::FontSpec& font,
 
 }  // namespace
 
-SaveStatesOverlay::SaveStatesOverlay(Actions actions, platform::FontEngine* fonts,
-                                     std::string face, MenuLanguage language)
+SaveStatesOverlay::SaveStatesOverlay(Actions actions, platform::FontEngine* fonts, std::string face,
+                                     MenuLanguage language)
     : actions_(std::move(actions)), fonts_(fonts), face_(std::move(face)), language_(language) {}
 
 std::string SaveStatesOverlay::text(std::string_view japanese, std::string_view english) const {
@@ -65,7 +65,8 @@ void SaveStatesOverlay::close() {
 }
 
 void SaveStatesOverlay::reload() {
-    for (int i = 0; i < kPerPage; ++i) slots_[static_cast<size_t>(i)] = actions_.slot(page_ * kPerPage + i + 1);
+    for (int i = 0; i < kPerPage; ++i)
+        slots_[static_cast<size_t>(i)] = actions_.slot(page_ * kPerPage + i + 1);
 }
 
 void SaveStatesOverlay::turn(int pages) {
@@ -145,7 +146,8 @@ void SaveStatesOverlay::draw(Surface& frame) {
     const int thumbW = std::min(SaveStates::kThumbnailWidth, cellWidth_ - 12);
     const int thumbH = std::min(SaveStates::kThumbnailHeight, cellHeight_ - 2 * line - 16);
     for (int i = 0; i < kPerPage; ++i) {
-        const int x = gridLeft_ + (i % kColumns) * cellWidth_, y = gridTop_ + (i / kColumns) * cellHeight_;
+        const int x = gridLeft_ + (i % kColumns) * cellWidth_,
+                  y = gridTop_ + (i / kColumns) * cellHeight_;
         fill(frame, x + 2, y + 2, cellWidth_ - 4, cellHeight_ - 4, i == cell_ ? kBar : kEmpty);
         const SaveStates::Slot& slot = slots_[static_cast<size_t>(i)];
         if (slot.readable && slot.thumbnail.width > 0 && thumbW > 0 && thumbH > 0) {
@@ -191,9 +193,9 @@ void SaveStatesOverlay::draw(Surface& frame) {
         if (!(asking_ && i == cell_))
             fonts_->draw(small, fitted(*fonts_, small, head, room), x, y, kText, target);
         if (asking_ && i == cell_) {
-            const std::string ask = mode_ == Mode::Save
-                                        ? text(texts::kStatesAskOverwrite, texts::kStatesAskOverwriteEn)
-                                        : text(texts::kStatesAskDelete, texts::kStatesAskDeleteEn);
+            const std::string ask =
+                mode_ == Mode::Save ? text(texts::kStatesAskOverwrite, texts::kStatesAskOverwriteEn)
+                                    : text(texts::kStatesAskDelete, texts::kStatesAskDeleteEn);
             fonts_->draw(small, fitted(*fonts_, small, ask, room), x, y, kTitle, target);
             fonts_->draw(small,
                          "Enter/Y: " + text(texts::kStatesYes, texts::kStatesYesEn) +
@@ -205,14 +207,16 @@ void SaveStatesOverlay::draw(Surface& frame) {
             fonts_->draw(small, fitted(*fonts_, small, slot.message, room), x, y + line, kDimText,
                          target);
     }
-    fonts_->draw(small, fitted(*fonts_, small, text(texts::kStatesHelp, texts::kStatesHelpEn),
-                               panelWidth - 24),
-                 left + 12, top + panelHeight - line - 4, kDimText, target);
+    fonts_->draw(
+        small,
+        fitted(*fonts_, small, text(texts::kStatesHelp, texts::kStatesHelpEn), panelWidth - 24),
+        left + 12, top + panelHeight - line - 4, kDimText, target);
 }
 
 int SaveStatesOverlay::cellAt(int x, int y, int& tab) const {
     tab = -1;
-    if (y >= tabsTop_ && y < tabsTop_ + tabHeight_ && x >= tabsLeft_ && x < tabsLeft_ + 3 * tabWidth_) {
+    if (y >= tabsTop_ && y < tabsTop_ + tabHeight_ && x >= tabsLeft_ &&
+        x < tabsLeft_ + 3 * tabWidth_) {
         tab = (x - tabsLeft_) / tabWidth_;
         return -2;
     }
