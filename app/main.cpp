@@ -74,6 +74,8 @@ const char kUsage[] =
     "Alt+Enter or F11 full screen and back; F12 saves a screenshot in the pictures folder\n"
     "($XDG_PICTURES_DIR or ~/Pictures) under zarvoplay/TITLE/ and says where in a notice over\n"
     "the story. A story that ends while skipping or in auto mode waits for a click or a key.\n"
+    "F5 saves the whole run to the quick state, F9 goes back to it; F2 or the pad's Back\n"
+    "opens the save states (24 slots, $XDG_DATA_HOME/zarvoplay/states/).\n"
     "Game controller: A clicks or advances, the d-pad points, X hides the text, Y auto mode,\n"
     "B the backlog, LB/RB held skip, Start opens the menu, B closes it. The window resizes\n"
     "freely. See zarvoplay(1).\n"

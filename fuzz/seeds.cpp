@@ -12,6 +12,7 @@
 #include "formats/mag_encoder.hpp"
 #include "formats/png.hpp"
 #include "graphics/surface.hpp"
+#include "player/player_state.hpp"
 #include "save_story.hpp"
 #include "support/archive_files.hpp"
 #include "support/player.hpp"
@@ -115,6 +116,9 @@ int main(int argc, char** argv) {
     p.save().saveValue("Comment", "appended");
     if (!p.save().closeSaveFile()) std::abort();
     seed("fuzz_save", "appended", test::readFile(slot));
+    // A whole save state of the same story, and one with raw pictures.
+    seed("fuzz_state", "whole", encodeState(p.main().captureState()));
+    seed("fuzz_state", "raw-pictures", encodeState(p.main().captureState(PictureStorage::Raw)));
 
     // Every archive format, small: code page 932 and Unicode names, a folder, a link, a
     // duplicate, a name leaving its folder, and a zip holding an lzh; then the same files

@@ -51,6 +51,9 @@ inline constexpr int kDown = 40;
 // Letters are their upper-case character: keys::kA + ('s' - 'a') is S.
 inline constexpr int kA = 'A';
 inline constexpr int kF1 = 112;
+inline constexpr int kF2 = 113;
+inline constexpr int kF5 = 116;
+inline constexpr int kF9 = 120;
 inline constexpr int kF11 = 122;
 inline constexpr int kF12 = 123;
 }  // namespace keys

@@ -41,6 +41,9 @@ constexpr KeyBinding kKeyBindings[] = {
     {keys::kPageUp, Held::Any, PlayerAction::OpenBacklog},
     {keys::kF11, Held::Any, PlayerAction::ToggleFullScreen},
     {keys::kF12, Held::Any, PlayerAction::Screenshot},
+    {keys::kF2, Held::Any, PlayerAction::OpenStates},
+    {keys::kF5, Held::Any, PlayerAction::QuickSave},
+    {keys::kF9, Held::Any, PlayerAction::QuickLoad},
     {keys::kEnter, Held::Alt, PlayerAction::ToggleFullScreen},
     {keys::kSpace, Held::Any, PlayerAction::Advance},
     {keys::kEnter, Held::Any, PlayerAction::Advance},
@@ -63,6 +66,7 @@ constexpr PadBinding kPadBindings[] = {
     {PadButton::Left, PlayerAction::FocusPrevious},
     {PadButton::Down, PlayerAction::FocusNext},
     {PadButton::Right, PlayerAction::FocusNext},
+    {PadButton::Back, PlayerAction::OpenStates},
 };
 // clang-format on
 

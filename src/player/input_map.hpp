@@ -26,6 +26,9 @@ enum class PlayerAction {
     AwaitSkipHold,  // Ctrl went down: it skips once held for kCtrlSkipDelayMs
     HoldSkip,       // a shoulder button went down: skips at once
     ReleaseSkip,    // Ctrl or the last shoulder button let go
+    QuickSave,      // the run to the quick save state
+    QuickLoad,      //   and back to it
+    OpenStates,     // the save-state overlay
 };
 
 // A key or button that went down, as the player takes it.

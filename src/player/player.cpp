@@ -7,6 +7,7 @@
 #include "platform/file_system.hpp"
 #include "player/notices.hpp"
 #include "player/player_notice.hpp"
+#include "player/save_states.hpp"
 #include "save/save_files.hpp"
 #include "zarvo/texts.hpp"
 
@@ -230,6 +231,7 @@ void Player::runSteps() {
         if (!process.canStep() && process.playerMode() != PlayerMode::Message) break;
     }
     run_.stepping = false;
+    runPendingState();
     modes_.afterSteps();
 }
 

@@ -12,6 +12,7 @@
 #include "platform/host.hpp"
 #include "player/input_map.hpp"
 #include "player/overlay_stack.hpp"
+#include "player/player_state.hpp"
 #include "player/reading_modes.hpp"
 #include "player/settings_keeper.hpp"
 #include "player/shown_messages.hpp"
@@ -27,6 +28,8 @@ class FileSystem;
 class FontEngine;
 class MediaPlayerFactory;
 }  // namespace platform
+
+class SaveStates;
 
 class Player final : public platform::HostClient, private ProgramControl {
   public:
@@ -127,6 +130,24 @@ class Player final : public platform::HostClient, private ProgramControl {
     bool endedByFatalError() const { return run_.fatalError || parts_.story->fatalError(); }
     // Why, in the reader's language (UTF-8), as the last box said it; empty when none did.
     std::string fatalReason() const;
+    // Save states (player_states.cpp). The whole run as it is now; empty while a command runs
+    // (input pumped inside a transition or a sound wait), when no consistent state exists.
+    PlayerState captureState(PictureStorage pictures = PictureStorage::Deflated);
+    // Back to a state taken earlier, checked in full first: anything but None leaves the run as
+    // it was. The run goes on exactly as it went on from the moment it was taken, with skip
+    // and auto mode off.
+    StateRefusal restoreState(const PlayerState& state);
+    // The reader's save states of this story go to their folder inside `dataFolder` (the user's
+    // data folder); call after open(). Empty: none are kept and saving says so.
+    void keepSaveStates(const std::string& dataFolder);
+    // Slot 0 is the quick slot (F5, F9), 1 to 24 the overlay's. Asked for while a command runs,
+    // the save or load happens after it. A slot that cannot be written or a state that does
+    // not fit is told in a box, and nothing else changes. Traced "state save N" / "state load N".
+    bool saveState(int slot);
+    bool loadState(int slot);
+    // F2, the pad's Back and the settings menu's row: the slots over the story.
+    void openSaveStates();
+
     // True when the story has ended and its last frame waits for the reader (it was skipped or
     // auto-read to its end): an ended story, though the window is still up.
     bool heldAtStoryEnd() const { return run_.storyEndHeld; }
@@ -191,6 +212,10 @@ class Player final : public platform::HostClient, private ProgramControl {
     void tellPlayerEvent(const std::string& what);
     // After input: the story moves on at once instead of at the next tick.
     void answerInput();
+    // Save states (player_states.cpp).
+    SaveStates& saveStates();
+    // A save or load asked for while a command ran.
+    void runPendingState();
 
     Services services_;
     OverlayStack overlays_;  // outlives the story's parts: screen 0 presents through it
@@ -203,6 +228,7 @@ class Player final : public platform::HostClient, private ProgramControl {
     WindowState window_;
     std::string projectPath_;
     std::string picturesFolder_;
+    std::unique_ptr<SaveStates> states_;  // made at the first use
 };
 
 }  // namespace zarvo

@@ -107,6 +107,15 @@ void Player::perform(PlayerAction action, int x, int y) {
         case PlayerAction::ReleaseSkip:
             modes_.releaseSkip();
             return;
+        case PlayerAction::QuickSave:
+            saveState(0);
+            return;
+        case PlayerAction::QuickLoad:
+            loadState(0);
+            return;
+        case PlayerAction::OpenStates:
+            openSaveStates();
+            return;
     }
 }
 

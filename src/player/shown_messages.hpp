@@ -6,7 +6,9 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 
+#include "player/player_state.hpp"
 #include "player/read_messages.hpp"
 
 namespace zarvo {
@@ -59,6 +61,13 @@ class ShownMessages {
     void openBacklog();
     // The layer of the last message; empty before the first.
     const std::string& layer() const { return layer_; }
+    // What a save state keeps of the messages shown: the one not yet in the backlog, the layer.
+    ReaderState readerState() const { return {pending_, pendingText_, layer_}; }
+    void restore(ReaderState state) {
+        pending_ = state.messagePending;
+        pendingText_ = std::move(state.pendingText);
+        layer_ = std::move(state.lastMessageLayer);
+    }
 
   private:
     Services services_;
