@@ -42,11 +42,11 @@ BoxAnswer WebDialogs::showMessageWithNote(BoxKind kind, std::string_view text,
     const BoxLayout layout = boxLayout(kind);
     std::string buttons;
     for (BoxAnswer answer : layout.buttons)
-        buttons += std::to_string(static_cast<int>(answer)) + ":" +
-                   sjisToUtf8(buttonLabel(answer)) + "\n";
-    int answer = zarvoShowBox(sjisToUtf8(boxTitle(kind)).c_str(), boxTextUtf8(text).c_str(),
-                              std::string(note).c_str(), buttons.c_str(),
-                              static_cast<int>(layout.onClose));
+        buttons +=
+            std::to_string(static_cast<int>(answer)) + ":" + sjisToUtf8(buttonLabel(answer)) + "\n";
+    int answer =
+        zarvoShowBox(sjisToUtf8(boxTitle(kind)).c_str(), boxTextUtf8(text).c_str(),
+                     std::string(note).c_str(), buttons.c_str(), static_cast<int>(layout.onClose));
     if (answer < static_cast<int>(BoxAnswer::Ok) || answer > static_cast<int>(BoxAnswer::Ignore))
         return layout.onClose;
     return static_cast<BoxAnswer>(answer);
@@ -73,8 +73,8 @@ bool WebDialogs::inputBox(std::string_view caption, std::string_view prompt, std
         if (nextCharEnd(shown, 0) == 1 && static_cast<unsigned char>(shown[0]) >= 0x80)
             shown = "\xEF\xBF\xBD";  // a broken byte shows as U+FFFD
         error = boxTextUtf8(texts::kInputCharUnusableBefore) + shown +
-                boxTextUtf8(texts::kInputCharUnusableMiddle) + "(" +
-                characterName(conv.badChar) + ")" + boxTextUtf8(texts::kInputCharUnusableAfter);
+                boxTextUtf8(texts::kInputCharUnusableMiddle) + "(" + characterName(conv.badChar) +
+                ")" + boxTextUtf8(texts::kInputCharUnusableAfter);
     }
 }
 
