@@ -53,6 +53,7 @@ int runDesktop(const DesktopOptions& options) {
     useReaderSettings(main, options.settings);
     main.open(options.projectPath, options.programDir);
     main.keepReadMessages(options.settings.readFolder);
+    host.onHidden = [&main] { main.keepStateNow(); };
     if (!main.endedByFatalError()) {
         main.show();
         main.activate();

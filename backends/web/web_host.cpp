@@ -123,10 +123,12 @@ void WebHost::dispatch(const PageEvent& ev) {
     switch (ev.kind) {
         case Kind::Visibility:
             hidden_ = ev.a != 0;
-            if (hidden_)
+            if (hidden_) {
                 clock_.pause();
-            else
+                if (onHidden) onHidden();
+            } else {
                 clock_.resume();
+            }
             return;
         case Kind::Quit:
             terminate();

@@ -5,6 +5,7 @@
 #pragma once
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -76,6 +77,9 @@ class WebHost final : public Host {
 
     // Called by the page's script (through the exported entry) for each input.
     void push(const PageEvent& ev);
+    // The page was hidden: it may be closed next without the run ending, so what the run keeps
+    // is written now.
+    std::function<void()> onHidden;
 
     void processMessages() override;
     void terminate() override { terminating_ = true; }

@@ -52,6 +52,13 @@ Player::~Player() {
     parts_.debug.reset();  // first of the owned windows and controllers to go
 }
 
+void Player::keepStateNow() {
+    if (!readPath_.empty() && !read_.save(services_.files, readPath_) && onWarning)
+        onWarning("cannot write the read messages " + readPath_);
+    story_->windowFullScreen = fullScreen_;
+    saveWindowState();
+}
+
 std::string Player::defaultProjectPath(const std::string& programPath) {
     return platform::replaceExtension(programPath, ".zp7");
 }

@@ -126,6 +126,9 @@ class Player final : public platform::HostClient, private ProgramControl {
     // Remembers which messages were read in `folder` (the user's data folder), for the skip
     // toggle; call after open(). Empty: nothing is remembered beyond this run.
     void keepReadMessages(const std::string& folder);
+    // Writes now what the end of the run would write (the read messages, the story's settings
+    // file): a browser tab may be closed without the run ever ending.
+    void keepStateNow();
     // True when the program ends because of a fatal error rather than the story's end.
     bool endedByFatalError() const { return run_.fatalError || parts_.story->fatalError(); }
     // Why, in the reader's language (UTF-8), as the last box said it; empty when none did.
