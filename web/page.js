@@ -45,6 +45,25 @@
 
   const status = $('status');
   const progress = $('progress');
+  // One bar over every download under way (the story, the engine's library and fonts): each
+  // adds its size as soon as it is known, and the bar never moves back while a load lasts.
+  const downloads = new Map();
+  let shownFraction = 0;
+  const track = (name) => (got, total) => {
+    downloads.set(name, [got, total]);
+    let g = 0, t = 0;
+    for (const [a, b] of downloads.values()) { g += a; t += b; }
+    if (t <= 0) return;
+    shownFraction = Math.max(shownFraction, Math.min(1, g / t));
+    progress.max = 1;
+    progress.value = shownFraction;
+  };
+  const startProgress = () => {
+    downloads.clear();
+    shownFraction = 0;
+    progress.removeAttribute('value');
+    progress.hidden = false;
+  };
   function say(text, error = false) {
     status.textContent = text;
     status.classList.toggle('error', error);
@@ -505,15 +524,8 @@
         resolve();
       }));
       // The system library and the fonts, fetched together; the service worker keeps them.
-      const sizes = new Map();
-      const share = (name) => (got, total) => {
-        sizes.set(name, [got, total]);
-        let g = 0, t = 0;
-        for (const [a, b] of sizes.values()) { g += a; t += b; }
-        progress.max = t; progress.value = g;
-      };
-      const library = fetchBytes('zarvoplay.zvl', 'library', share('zvl')).then((b) => FS.writeFile('/app/zarvoplay.zvl', b));
-      const fonts = fontFiles.map((f) => fetchBytes(`fonts/${f}`, f, share(f)).then((b) => {
+      const library = fetchBytes('zarvoplay.zvl', 'library', track('zvl')).then((b) => FS.writeFile('/app/zarvoplay.zvl', b));
+      const fonts = fontFiles.map((f) => fetchBytes(`fonts/${f}`, f, track(f)).then((b) => {
         mkdirs(`/usr/share/fonts/opentype/${f.slice(0, f.indexOf('/'))}`);
         FS.writeFile(`/usr/share/fonts/opentype/${f}`, b);
       }));
@@ -586,7 +598,8 @@
     await stopStory();
     setState('loading');
     say(words.loadingEngine);
-    progress.hidden = false;
+    // A story fetched by link keeps the bar of its download; a picked one starts a new one.
+    if (progress.hidden) startProgress();
     try {
       await startEngine();
     } catch (e) {
@@ -726,12 +739,11 @@
     const name = decodeURIComponent(new URL(href).pathname.split('/').pop() || 'story');
     setState('loading');
     say(words.loadingStory(name));
-    progress.hidden = false;
-    progress.removeAttribute('value');
+    startProgress();
     let bytes;
     try {
       startEngine().catch(() => {});
-      bytes = await fetchBytes(href, name, (got, total) => { progress.max = total; progress.value = got; });
+      bytes = await fetchBytes(href, name, track('story'));
     } catch (e) {
       progress.hidden = true;
       say(words.fetchFailed(url, e.message), true);
