@@ -53,9 +53,8 @@ Player::~Player() {
 }
 
 void Player::keepStateNow() {
-    if (!readPath_.empty() && !read_.save(services_.files, readPath_) && onWarning)
-        onWarning("cannot write the read messages " + readPath_);
-    story_->windowFullScreen = fullScreen_;
+    if (!messages_.saveRead()) warn("cannot write the read messages " + messages_.readPath());
+    parts_.story->windowFullScreen = window_.fullScreen;
     saveWindowState();
 }
 

@@ -160,6 +160,10 @@ void Player::buildSettingsMenu() {
              readerSetting("scaling", std::string(kScalingNames[next]));
              services_.host.setScaling(settings_.settings().scaling);
          }});
+    rows.push_back({text(ZARVO_MENU_TEXT(States)), nullptr, [this](int) {
+                        settings_.menu()->close();
+                        openSaveStates();
+                    }});
     rows.push_back(
         {text(ZARVO_MENU_TEXT(Back)), nullptr, [this](int) { settings_.menu()->close(); }});
     rows.push_back({text(ZARVO_MENU_TEXT(Quit)), nullptr, [this](int) { quit(); }});
