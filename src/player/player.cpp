@@ -12,6 +12,9 @@
 #include "player/notices.hpp"
 #include "player/player_notice.hpp"
 #include "save/save_files.hpp"
+#include "story/reader_copy_file_system.hpp"
+#include "story/story_finder.hpp"
+#include "story/story_key.hpp"
 #include "zarvo/texts.hpp"
 
 namespace zarvo {
@@ -127,10 +130,12 @@ class Player::ShownCanvas final : public platform::Canvas {
 
 Player::Player(const Services& services, const std::string& programDir)
     : endingDialogs_(std::make_unique<EndingDialogs>(services.dialogs, services.host)),
-      services_(services),
+      storyFiles_(std::make_unique<ReaderCopyFileSystem>(services.files)),
+      services_{services.host,  services.clock,  services.dialogs, *storyFiles_,
+                services.fonts, services.canvas, services.players},
       notices_(std::make_unique<Notices>(*endingDialogs_)),
       story_(std::make_unique<Story>(
-          Story::Services{&services.host, services.clock, *notices_, services.files, programDir})),
+          Story::Services{&services.host, services.clock, *notices_, *storyFiles_, programDir})),
       execution_(std::make_unique<Execution>(story_->script(), services.clock, *notices_)) {
     Screen::Services screen{.script = story_->script(),
                             .process = execution_->state(),
@@ -151,7 +156,7 @@ Player::Player(const Services& services, const std::string& programDir)
     music_ = std::make_unique<MusicControl>(
         MusicControl::Services{services.players, services.host, services.clock});
     save_ = std::make_unique<SaveFiles>(SaveFiles::Services{
-        *story_, *execution_, *screen_, *music_, *notices_, services.files, services.clock});
+        *story_, *execution_, *screen_, *music_, *notices_, *storyFiles_, services.clock});
     interpreter_ = std::make_unique<Interpreter>(Interpreter::Parts{
         *story_, *execution_, *screen_, *music_, *save_, *endingDialogs_, *notices_, *this});
     interpreter_->onCommand = [this](const std::string& book, const std::string& page,
@@ -191,10 +196,35 @@ void Player::open(const std::string& projectPath, const std::string& programDir)
     story_->variables().seed(days * 86400u + t.hour * 3600u + t.minute * 60u + t.second);
 
     projectPath_ = projectPath;
-    if (!story_->openProject(projectPath_)) return;
+    programDir_ = programDir;
+    std::string path = projectPath;
+    if (services_.files.directoryExists(path)) {
+        StorySearch found = findStories(services_.files, path);
+        if (found.stories.size() > 1) {
+            choices_ = std::move(found.stories);
+            return;
+        }
+        // None: the story says what the folder holds when it cannot open it.
+        if (found.stories.size() == 1) path = found.stories[0];
+    }
+    openStory(path);
+}
+
+void Player::openStory(const std::string& path) {
+    // A story that cannot write beside itself writes in the reader's folder instead; the
+    // decision is made before the story opens, as opening may extract files already.
+    if (!readerDataFolder_.empty() && !services_.files.directoryExists(path)) {
+        const std::string parent = platform::parentPath(path);
+        const std::string folder = parent.empty() ? std::string(".") : parent;
+        platform::FileSystem& own = storyFiles_->underlying();
+        if (own.exists(path) && !folderIsWritable(own, folder))
+            storyFiles_->redirect(folder,
+                                  readerStoryFolder(readerDataFolder_, storyKey(own, path)));
+    }
+    if (!story_->openProject(path)) return;
     execution_->begin(story_->startBook(), story_->startPage());
 
-    std::string library = platform::joinPath(programDir, kLibraryName);
+    std::string library = platform::joinPath(programDir_, kLibraryName);
     if (story_->openLibrary(library)) {
         // "_init" runs first; its Return continues with the story's start page.
         execution_->callPage("_system", "_init");
@@ -203,8 +233,16 @@ void Player::open(const std::string& projectPath, const std::string& programDir)
     }
 }
 
+std::string Player::storyWritesFolder() const {
+    return storyFiles_->redirected() ? storyFiles_->readerFolder() : std::string();
+}
+
 void Player::show() {
     if (!firstShowPending_) return;
+    if (choosingStory()) {
+        showStoryChooser();
+        return;
+    }
     firstShowPending_ = false;
     setUpScreen();
     loadSettings();
@@ -278,6 +316,18 @@ void Player::setUpScreen() {
     screen_->setCanvas(shown_.get(), 0);
 }
 
+void Player::showEmptyScreen(int width, int height, uint32_t pixel) {
+    services_.host.setClientSize(width, height);
+    if (!readerNotice_)
+        readerNotice_ = std::make_unique<PlayerNotice>(services_.fonts, story_->systemFont);
+    if (services_.canvas && !shown_)
+        shown_ = std::make_unique<ShownCanvas>(*services_.canvas, overlays_, *readerNotice_);
+    if (!shown_) return;
+    const std::vector<uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height),
+                                       pixel);
+    shown_->present(pixels.data(), width, height, width);
+}
+
 void Player::startStory() {
     ScriptFile& script = story_->script();
     storyCaption_ = script.readHeadString("Zarvo", "Title", "");
@@ -332,7 +382,7 @@ bool Player::saveScreenshot(const std::string& path, bool withNotice) {
 }
 
 void Player::activate() {
-    if (!firstActivationPending_) return;
+    if (!firstActivationPending_ || choosingStory()) return;
     firstActivationPending_ = false;
     if (services_.host.isTerminating()) return;
     startStory();

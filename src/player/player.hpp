@@ -35,6 +35,7 @@ class MediaPlayerFactory;
 
 class Backlog;
 class MusicControl;
+class ReaderCopyFileSystem;
 class Notices;
 class PlayerNotice;
 class SaveFiles;
@@ -63,8 +64,18 @@ class Player final : public platform::HostClient, private ProgramControl {
     ~Player() override;  // the shutdown sequence
 
     // Start-up: opens the project and the system library and calls "_init". `projectPath` is
-    // the project file (a host path); `programDir` the folder that holds the system library.
+    // the project file (a host path), or a folder (an archive the file system shows as one)
+    // that the story is looked for in: with several equally near its top, show() offers them
+    // in a chooser and the story opens, shows and starts once the reader has chosen.
+    // `programDir` is the folder that holds the system library.
     void open(const std::string& projectPath, const std::string& programDir);
+    // The reader's data folder; set before open(). A story whose own folder cannot be written
+    // (an archive, a read-only folder) keeps what it writes in STORIES/KEY below it.
+    void useReaderDataFolder(const std::string& folder) { readerDataFolder_ = folder; }
+    // Where the story's writes go instead of its own folder; empty when they go there.
+    std::string storyWritesFolder() const;
+    // True while the chooser waits for the reader to pick a story.
+    bool choosingStory() const { return !choices_.empty(); }
     void show();
     // The first activation of the application: starts the story and the main timer.
     void activate();
@@ -149,6 +160,13 @@ class Player final : public platform::HostClient, private ProgramControl {
     class ShownCanvas;
 
     void endProgram(bool fatal) override;
+    // Opens the story file `path` (what open() does once the story is known).
+    void openStory(const std::string& path);
+    // The chooser of several stories found (player_story_choice.cpp).
+    void showStoryChooser();
+    void storyChosen(size_t index);
+    // A screen of one colour with the overlays over it, before any story has drawn.
+    void showEmptyScreen(int width, int height, uint32_t pixel);
     void setUpScreen();
     void startStory();
     // The settings kept between runs: read at the first show, written at shutdown.
@@ -226,6 +244,8 @@ class Player final : public platform::HostClient, private ProgramControl {
     bool hurryTyping();
 
     std::unique_ptr<EndingDialogs> endingDialogs_;
+    // Every file the player touches goes through it (services_.files is this one).
+    std::unique_ptr<ReaderCopyFileSystem> storyFiles_;
     Services services_;                 // its dialogs only through endingDialogs_
     std::unique_ptr<Notices> notices_;  // the engine's boxes, shown through endingDialogs_
     std::vector<std::unique_ptr<Overlay>> overlays_;
@@ -275,7 +295,12 @@ class Player final : public platform::HostClient, private ProgramControl {
     uint32_t autoStart_ = 0, autoLength_ = 0;
     bool skipTraced_ = false;
     ReadMessages read_;
-    std::string readPath_;  // empty: not kept
+    std::string readPath_;    // empty: not kept
+    std::string readFolder_;  // kept for a story not chosen yet
+    std::string readerDataFolder_;
+    std::string programDir_;
+    std::vector<std::string> choices_;  // the stories the chooser offers, while it is open
+    SettingsMenu* chooser_ = nullptr;   // one of overlays_
 };
 
 }  // namespace zarvo

@@ -12,6 +12,7 @@
 #include "player/backlog.hpp"
 #include "player/player.hpp"
 #include "save/save_files.hpp"
+#include "story/story_key.hpp"
 
 namespace zarvo {
 namespace {
@@ -137,10 +138,25 @@ void Player::usePlayerSettings(const PlayerSettings& settings) {
 }
 
 void Player::keepReadMessages(const std::string& folder) {
+    if (choosingStory()) {
+        readFolder_ = folder;  // for the story once it is chosen
+        return;
+    }
     if (folder.empty() || projectPath_.empty()) return;
-    readPath_ = ReadMessages::fileFor(services_.files, folder, projectPath_);
+    readPath_ = ReadMessages::fileFor(folder, storyKey(services_.files, story_->projectPath()));
+    // Marks kept under the story's path before are read until its own file exists; they are
+    // then written under the key.
+    std::string from = readPath_;
+    if (!services_.files.exists(from)) {
+        const std::string pathNamed =
+            ReadMessages::pathNamedFileFor(services_.files, folder, projectPath_);
+        if (services_.files.exists(pathNamed)) {
+            from = pathNamed;
+            read_.rewrite();
+        }
+    }
     // A record that cannot be read is not written over: this run's reading is not kept.
-    if (!read_.load(services_.files, readPath_)) readPath_.clear();
+    if (!read_.load(services_.files, from)) readPath_.clear();
 }
 
 void Player::noteCommand(const std::string& book, const std::string& page, int32_t index,
