@@ -2,8 +2,10 @@
 // encoders (and the test builders): `fuzz_seeds OUTDIR`. The seeds are kept in the repository
 // beside the inputs that once crashed a target; rerun this only when a format gains a case.
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "archive/package.hpp"
 #include "formats/bmp.hpp"
@@ -11,6 +13,7 @@
 #include "formats/png.hpp"
 #include "graphics/surface.hpp"
 #include "save_story.hpp"
+#include "support/archive_files.hpp"
 #include "support/player.hpp"
 #include "support/test_media.hpp"
 
@@ -112,5 +115,60 @@ int main(int argc, char** argv) {
     p.save().saveValue("Comment", "appended");
     if (!p.save().closeSaveFile()) std::abort();
     seed("fuzz_save", "appended", test::readFile(slot));
+
+    // Every archive format, small: code page 932 and Unicode names, a folder, a link, a
+    // duplicate, a name leaving its folder, and a zip holding an lzh; then the same files
+    // packed by Debian's zip, 7z and xorriso. A tool that is missing leaves its seed out.
+    test::TempDir archives;
+    for (test::ArchiveKind kind :
+         {test::ArchiveKind::Zip, test::ArchiveKind::ZipUtf8, test::ArchiveKind::ZipStored,
+          test::ArchiveKind::SevenZip, test::ArchiveKind::Iso, test::ArchiveKind::IsoJoliet,
+          test::ArchiveKind::Lzh, test::ArchiveKind::Cab}) {
+        const bool unicode = kind == test::ArchiveKind::ZipUtf8 ||
+                             kind == test::ArchiveKind::SevenZip ||
+                             kind == test::ArchiveKind::IsoJoliet;
+        const bool tool = kind == test::ArchiveKind::Lzh || kind == test::ArchiveKind::Cab;
+        std::vector<test::ArchiveItem> items = {{unicode ? "デモ/表示.txt"
+                                                 : tool  ? "a/b.txt"
+                                                         : test::sjis("デモ/表示.txt"),
+                                                 "text text text text"},
+                                                {"dir/b.bin", std::string(300, 'z')}};
+        if (!tool) {
+            items.push_back({"dir/", ""});
+            items.push_back({"dir/b.bin", "again"});
+            items.push_back({"../up.txt", "x"});
+            items.push_back({"link", "", 1, "dir/b.bin"});
+        }
+        const std::string path = archives.file(test::archiveKindName(kind));
+        std::string why;
+        if (!test::writeArchive(kind, path, items, why)) {
+            std::fprintf(stderr, "fuzz_seeds: no %s seed: %s\n", test::archiveKindName(kind),
+                         why.c_str());
+            continue;
+        }
+        seed("fuzz_archive", test::archiveKindName(kind), test::readFile(path));
+        if (kind == test::ArchiveKind::Lzh) {
+            const std::string outer = archives.file("nested.zip");
+            if (test::writeArchive(test::ArchiveKind::Zip, outer,
+                                   {{"dl.lzh", test::readFile(path)}}, why))
+                seed("fuzz_archive", "nested", test::readFile(outer));
+        }
+    }
+    fs::create_directories(archives.file("files/dir"));
+    test::writeFile(archives.file("files/a.txt"), "text text text text");
+    test::writeFile(archives.file("files/dir/b.bin"), std::string(300, 'z'));
+    for (auto [name, command] :
+         {std::pair{"tool-zip", "zip -qr ../out.zip a.txt dir"},
+          {"tool-7z", "7z a -bd -t7z ../out.7z a.txt dir"},
+          {"tool-iso", "xorriso -as mkisofs -quiet -J -R -o ../out.iso ."}}) {
+        const std::string out = archives.file(std::string("out.") + (name + 5));
+        fs::remove(out);
+        const std::string line =
+            "cd '" + archives.file("files") + "' && " + command + " > /dev/null 2>&1";
+        if (std::system(line.c_str()) == 0 && fs::exists(out))
+            seed("fuzz_archive", name, test::readFile(out));
+        else
+            std::fprintf(stderr, "fuzz_seeds: no %s seed\n", name);
+    }
     return 0;
 }

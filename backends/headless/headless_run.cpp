@@ -53,7 +53,8 @@ void useReaderSettings(Player& main, const ReaderSettings& settings) {
 int runHeadless(const HeadlessOptions& options) {
     platform::VirtualClock clock(0, startTimeOf(options.events));
     platform::RecordingDialogs dialogs;
-    platform::LocalFileSystem files;
+    platform::LocalFileSystem localFiles;
+    platform::FileSystem& files = options.files ? *options.files : localFiles;
     platform::HeadlessHost host(clock, dialogs, options.events);
     platform::FrameCanvas canvas;
     platform::FreeTypeFontEngine fonts;

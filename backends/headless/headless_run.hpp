@@ -37,6 +37,9 @@ struct HeadlessOptions {
     bool quiet = false;       // keep dialogs off stderr (tests)
     ReaderSettings settings;  // the reader's settings file, read messages, --text-speed
     bool english = false;     // the player's own texts in English
+    // The file system the story and every file are read through (an archive, say); null: the
+    // machine's own.
+    platform::FileSystem* files = nullptr;
     // Follows the virtual clock while the run goes on, for a hang watchdog (tests).
     std::atomic<uint32_t>* progress = nullptr;
 };

@@ -27,6 +27,14 @@ inline constexpr uint64_t kMaxEntryBytes = uint64_t{512} << 20;
 // as real bytes arrive.
 inline constexpr uint64_t kMaxTrustedReserve = uint64_t{64} << 20;
 
+// Archives and disc images a story is read from (zip, lzh, 7z, cab, ISO 9660): their index is
+// held in memory, so the count of entries and the length of a name are bounded; an entry is
+// bounded by kMaxEntryBytes, and by what it declares. An archive inside one is read into memory
+// whole, so it is bounded too.
+inline constexpr uint64_t kMaxArchiveEntries = 200000;
+inline constexpr uint64_t kMaxArchiveNameBytes = 4096;
+inline constexpr uint64_t kMaxNestedArchiveBytes = uint64_t{256} << 20;
+
 // Most a text read whole may hold: a script, a settings list, a text section of a save. Tens
 // of millions of characters, far beyond any story.
 inline constexpr uint64_t kMaxTextBytes = uint64_t{64} << 20;
