@@ -21,8 +21,7 @@ void walk(ArchiveFileSystem& files, const std::string& folder, int depth, int& b
     if (depth > 8 || !files.listDirectory(folder, names)) return;
     for (const std::string& name : names) {
         if (--budget < 0) return;
-        check(!name.empty() && name != "." && name != ".." &&
-              name.find('/') == std::string::npos);
+        check(!name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos);
         const std::string path = folder + "/" + name;
         if (files.exists(path)) {
             std::string bytes;

@@ -33,8 +33,8 @@ std::string ReaderCopyFileSystem::readFrom(const std::string& path) const {
 
 bool ReaderCopyFileSystem::makeParents(const std::string& copy) {
     std::vector<std::string> missing;
-    for (std::string dir = platform::parentPath(copy);
-         !dir.empty() && !files_.directoryExists(dir); dir = platform::parentPath(dir)) {
+    for (std::string dir = platform::parentPath(copy); !dir.empty() && !files_.directoryExists(dir);
+         dir = platform::parentPath(dir)) {
         missing.push_back(dir);
         if (dir == "/" || platform::parentPath(dir) == dir) break;
     }

@@ -3,14 +3,21 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "backends/archive/archive_file_system.hpp"
 #include "script/command_table.hpp"
 #include "story/story_key.hpp"
+#include "support/archive_files.hpp"
 #include "support/memory_file_system.hpp"
 #include "support/player.hpp"
 #include "support/story.hpp"
 
 namespace zarvo::test {
 namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
 
 std::string saveCtrl(const std::string& command, const std::string& extra) {
     return "SaveCtrl.Command=" + command + "\n" + extra + "@SaveCtrl\n";
@@ -35,11 +42,10 @@ void copyFolder(MemoryFileSystem& files, const std::string& from, const std::str
     }
 }
 
-TEST(StoryPlace, AReadOnlyStorySavesInTheReaderFolderAndLoadsThemAgainAfterAMove) {
-    StoryBuilder s;
-    // The first run learns a value, saves in "menu" and goes on; a later run loads that save,
-    // which goes on after the Call without making it again.
-    const std::string project = s.writeScript(storyScript(
+// The first run learns a value, saves in "menu" and goes on; a later run loads that save, which
+// goes on after the Call without making it again.
+std::string savingStory() {
+    return storyScript(
         "<Book=\"スタートブック\">\n<Page=\"スタートページ\">\n" +
         saveCtrl("LoadValue", "SaveCtrl.Key=saved\nSaveCtrl.Variable=%saved%\n") +
         "if.Variable1=%saved%\nif.Variable2=1\n@if\n" +
@@ -47,7 +53,12 @@ TEST(StoryPlace, AReadOnlyStorySavesInTheReaderFolderAndLoadsThemAgainAfterAMove
         saveCtrl("SaveValue", "SaveCtrl.Key=saved\nSaveCtrl.Value=1\n") + setValue("hp", "10") +
         "Call.BookName=スタートブック\nCall.PageName=menu\n@Call\n" + setValue("final", "%hp%") +
         "<Page End>\n<Page=\"menu\">\n" + saveCtrl("AutoSave", "SaveCtrl.FileName=slot1.sav\n") +
-        "@Return\n<Page End>\n<Book End>\n"));
+        "@Return\n<Page End>\n<Book End>\n");
+}
+
+TEST(StoryPlace, AReadOnlyFolderSavesInTheReaderFolderAndLoadsThemAgainAfterAMove) {
+    StoryBuilder s;
+    const std::string project = s.writeScript(savingStory());
     MemoryFileSystem files;
     files.copyFromHost(s.dir.path());
     const std::string place = s.dir.path();
@@ -112,6 +123,60 @@ TEST(StoryPlace, AReadOnlyStorySavesInTheReaderFolderAndLoadsThemAgainAfterAMove
     EXPECT_EQ(p.run(), platform::HeadlessHost::RunEnd::Terminated);
     EXPECT_EQ(p.main().storyWritesFolder(), "");
     EXPECT_TRUE(writable.exists(s.dir.file("story/slot1.sav")));
+}
+
+// The same from a zip made on Japanese Windows (its folder named in Shift_JIS), as the reader
+// downloaded it: played, saved, the zip moved and renamed and opened from there, the save loads.
+TEST(StoryPlace, AnArchiveSavesInTheReaderFolderAndLoadsThemAgainAfterTheArchiveMoved) {
+    StoryBuilder s;
+    const std::string folder = s.dir.file("story");
+    std::filesystem::create_directories(folder);
+    s.writeScript(savingStory(), "story/story.zp7");
+    const std::string zip = s.dir.file("downloads/story.zip");
+    std::filesystem::create_directories(s.dir.file("downloads"));
+    std::string why;
+    ASSERT_TRUE(writeArchive(ArchiveKind::Zip, zip, folderItems(folder, sjis("物語") + "/"), why))
+        << why;
+    std::filesystem::remove_all(folder);
+
+    const std::string reader = s.dir.file("data/zarvoplay");
+    auto play = [&](const std::string& archive) {
+        platform::ArchiveError error;
+        auto files = platform::ArchiveFileSystem::open(localFiles(), archive, error);
+        EXPECT_TRUE(files) << platform::archiveErrorName(error.kind);
+        HeadlessOptions options;
+        options.projectPath = archive;
+        options.programDir = s.programDir;
+        options.tracePath = s.dir.file("trace.txt");
+        options.quiet = true;
+        options.files = files.get();
+        options.settings.readFolder = reader;
+        EXPECT_EQ(runHeadless(options), kExitEnded);
+        return readFile(options.tracePath);
+    };
+    std::string trace = play(zip);
+    EXPECT_THAT(trace, HasSubstr("@Call"));
+    platform::ArchiveError error;
+    auto inside = platform::ArchiveFileSystem::open(localFiles(), zip, error);
+    ASSERT_TRUE(inside);
+    const std::string key = storyKey(*inside, zip + "/物語/story.zp7");
+    const std::string mine = reader + "/stories/" + key;
+    EXPECT_TRUE(std::filesystem::exists(mine + "/story/slot1.sav"));
+    EXPECT_TRUE(std::filesystem::exists(mine + "/story/c_save00.svi"));
+    // Nothing was written beside the archive.
+    int beside = 0;
+    for ([[maybe_unused]] const auto& entry :
+         std::filesystem::directory_iterator(s.dir.file("downloads")))
+        ++beside;
+    EXPECT_EQ(beside, 1);
+
+    const std::string moved = s.dir.file("elsewhere/renamed.zip");
+    std::filesystem::create_directories(s.dir.file("elsewhere"));
+    std::filesystem::rename(zip, moved);
+    trace = play(moved);
+    EXPECT_THAT(trace, Not(HasSubstr("@Call")));  // the load went on after it
+    EXPECT_THAT(trace, Not(HasSubstr(" box ")));
+    EXPECT_THAT(trace, HasSubstr("@SaveCtrl"));
 }
 
 }  // namespace
