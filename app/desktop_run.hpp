@@ -19,6 +19,8 @@ struct DesktopOptions {
     std::string dumpPath;
     ReaderSettings settings;  // the reader's settings file, read messages, --text-speed
     bool english = false;     // the player's own texts in English
+    // The files the story is read through (an archive's); none: the local ones.
+    platform::FileSystem* files = nullptr;
 };
 
 int runDesktop(const DesktopOptions& options);

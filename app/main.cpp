@@ -8,6 +8,9 @@
 #include <iterator>
 #include <string>
 
+#ifdef ZARVO_ARCHIVES
+#include "backends/archive/story_files.hpp"
+#endif
 #include "backends/headless/events.hpp"
 #include "backends/headless/headless_run.hpp"
 #include "backends/posix/local_file_system.hpp"
@@ -24,9 +27,13 @@ namespace {
 
 const char kUsage[] =
     "usage: zarvoplay [OPTIONS] [PROJECT]\n"
-    "Plays a story: PROJECT is a script file beginning with \"///\" or a package; without it,\n"
-    "the program's own path with the extension .zp7. A folder plays the one .zp7 file at its\n"
-    "top.\n"
+    "Plays a story: PROJECT is a script file beginning with \"///\", a package, a program with\n"
+    "a package behind it, or a folder, archive (zip, lzh, 7z, cab) or disc image (ISO) holding\n"
+    "one; without it, the program's own path with the extension .zp7. In a folder, archive or\n"
+    "image the story nearest the top plays; with several equally near, a menu lists their\n"
+    "titles. A story whose folder cannot be written (an archive, an image, a read-only folder)\n"
+    "keeps its saves and settings in $XDG_DATA_HOME/zarvoplay/stories/KEY/, KEY taken from the\n"
+    "story's content, so a moved archive keeps them.\n"
     "\n"
     "  --headless      no window; a virtual clock (the 200 ms timer fires every 200 virtual ms);\n"
     "                  without a display the player plays headless anyway\n"
@@ -84,7 +91,7 @@ const char kUsage[] =
     "$XDG_CONFIG_HOME/zarvoplay/settings.ini (default ~/.config/zarvoplay):\n"
     "text-speed=instant|slow|story|fast, auto-delay=MS, auto-per-char=MS,\n"
     "copy-each-message=on|off, skip-read-only=on|off, line-break-rules=on|off,\n"
-    "scaling=sharp|whole|smooth. Read messages: $XDG_DATA_HOME/zarvoplay/read/.\n"
+    "scaling=sharp|whole|smooth. Read messages: $XDG_DATA_HOME/zarvoplay/read/KEY.read.\n"
     "\n"
     "Unanswered dialogs take OK / Ignore / Yes / Cancel and are printed on stderr.\n"
     "Exit status: 0 the story ended, 1 a fatal error, 2 bad usage, 3 --max-time reached or the\n"
@@ -176,10 +183,18 @@ int main(int argc, char** argv) {
     options.programDir = places.programDir;
     options.projectPath =
         project.empty() ? zarvo::Player::defaultProjectPath(places.programPath) : project;
-    if (check) {
-        zarvo::platform::LocalFileSystem files;
-        return zarvo::checkProject(files, options.projectPath, options.programDir, std::cout);
-    }
+    // An archive or a disc image is read as the folder the story is looked for in.
+    zarvo::platform::LocalFileSystem localFiles;
+#ifdef ZARVO_ARCHIVES
+    zarvo::platform::StoryFiles storyFiles(localFiles, options.projectPath);
+    if (!storyFiles.error().empty()) std::cerr << "zarvoplay: " << storyFiles.error() << "\n";
+    options.files = &storyFiles.files();
+#else
+    options.files = &localFiles;
+#endif
+    if (check)
+        return zarvo::checkProject(*options.files, options.projectPath, options.programDir,
+                                   std::cout);
 
     if (!eventsPath.empty()) {
         std::ifstream in(eventsPath, std::ios::binary);
@@ -201,7 +216,7 @@ int main(int argc, char** argv) {
     if (!headless) {
         int status = zarvo::runDesktop({options.projectPath, options.programDir, scale, recordPath,
                                         options.tracePath, options.shotPath, options.dumpPath,
-                                        options.settings, options.english});
+                                        options.settings, options.english, options.files});
         if (status >= 0) return status;
         if (!recordPath.empty()) {
             std::cerr << "zarvoplay: nothing to record without a window\n";

@@ -13,6 +13,7 @@
 #include "platform/recording_dialogs.hpp"
 #include "player/notices.hpp"
 #include "story/story.hpp"
+#include "story/story_finder.hpp"
 
 namespace zarvo {
 namespace {
@@ -141,7 +142,17 @@ bool renderThumbnail(platform::FileSystem& files, const std::string& projectPath
                                 .files = readOnly,
                                 .programDir = programDir,
                                 .readOnly = true});
-    if (!readOnly.exists(projectPath) || !story.openProject(projectPath) || story.fatalError()) {
+    // A folder, archive or image shows the first of the stories nearest its top.
+    std::string path = projectPath;
+    if (readOnly.directoryExists(path)) {
+        const StorySearch found = findStories(readOnly, path);
+        if (found.stories.empty()) {
+            why = "holds no story";
+            return false;
+        }
+        path = found.stories[0];
+    }
+    if (!readOnly.exists(path) || !story.openProject(path) || story.fatalError()) {
         why = "not a story that can be opened";
         return false;
     }

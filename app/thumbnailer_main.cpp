@@ -13,6 +13,7 @@
 #include <new>
 #include <string>
 
+#include "backends/archive/story_files.hpp"
 #include "backends/posix/local_file_system.hpp"
 #include "base/text.hpp"
 #include "data_dir.hpp"
@@ -135,9 +136,14 @@ int main(int argc, char** argv) {
     setLimits();
     std::string png, why;
     try {
-        zarvo::platform::LocalFileSystem files;
-        if (!zarvo::renderThumbnail(files, input, zarvo::programPlaces(argv[0]).programDir, size,
-                                    png, why)) {
+        zarvo::platform::LocalFileSystem local;
+        zarvo::platform::StoryFiles files(local, input);
+        if (!files.error().empty()) {
+            std::cerr << "zarvoplay-thumbnailer: " << files.error() << "\n";
+            return kExitNoPreview;
+        }
+        if (!zarvo::renderThumbnail(files.files(), input, zarvo::programPlaces(argv[0]).programDir,
+                                    size, png, why)) {
             std::cerr << "zarvoplay-thumbnailer: " << input << ": " << why << "\n";
             return kExitNoPreview;
         }

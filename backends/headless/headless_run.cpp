@@ -46,6 +46,7 @@ void useReaderSettings(Player& main, const ReaderSettings& settings) {
     // Read at the first show; problems with the file go to the player's warnings.
     main.usePlayerSettingsFile(settings.path);
     main.usePicturesFolder(settings.picturesFolder);
+    main.useReaderDataFolder(settings.readFolder);
     if (settings.textSpeed) main.forceTextSpeed(*settings.textSpeed);
 }
 

@@ -22,6 +22,7 @@
 #include "player/notices.hpp"
 #include "script/command_cache.hpp"
 #include "story/story.hpp"
+#include "story/story_finder.hpp"
 #include "zarvo/texts.hpp"
 
 namespace zarvo {
@@ -587,6 +588,34 @@ std::string formatProblem(const CheckProblem& problem) {
 
 int checkProject(platform::FileSystem& files, const std::string& projectPath,
                  const std::string& programDir, std::ostream& out) {
+    if (files.directoryExists(projectPath)) {
+        // A folder (an archive, a disc image) is checked as the player would play it: the story
+        // nearest its top, or each of several equally near, a package's script named by the
+        // package it is in.
+        const StorySearch found = findStories(files, projectPath);
+        if (found.stories.empty()) {
+            out << projectPath << ": no story found (a script beginning with ///, a package, or a "
+                << "program with one behind it)\n";
+            return kCheckUsage;
+        }
+        if (found.stories.size() == 1)
+            return checkProject(files, found.stories[0], programDir, out);
+        int status = kCheckClean;
+        for (const std::string& story : found.stories) {
+            CheckReport report = checkStory(files, story, programDir);
+            if (!report.opened) {
+                out << story << ": cannot read the project file\n";
+                status = kCheckUsage;
+                continue;
+            }
+            for (CheckProblem& problem : report.problems) {
+                if (problem.file == kScriptEntry) problem.file = story + "/" + problem.file;
+                out << formatProblem(problem) << "\n";
+            }
+            if (!report.problems.empty() && status == kCheckClean) status = kCheckProblems;
+        }
+        return status;
+    }
     CheckReport report = checkStory(files, projectPath, programDir);
     if (!report.opened) {
         out << projectPath << ": cannot read the project file\n";

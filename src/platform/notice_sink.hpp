@@ -12,7 +12,8 @@ namespace zarvo::platform {
 enum class Notice {
     // Opening a project. Details: the project's path.
     ScriptOpenFailed,
-    // A folder given as the project. Details: the folder; the story files found, one a line.
+    // A folder given as the project. Details: the folder; one a line, the stories found (several)
+    // or what the folder holds at its top (none).
     ProjectFolderEmpty,
     ProjectFolderSeveral,
     WrongHeaderId,

@@ -31,7 +31,6 @@ std::string Notices::noteOf(Notice notice, std::initializer_list<std::string_vie
         case Notice::ScriptOpenFailed:
             return std::string(texts::kNoteNotFound) + " " + detail(0);
         case Notice::ProjectFolderEmpty:
-            return std::string(texts::kNoteFolderEmpty);
         case Notice::ProjectFolderSeveral: {
             std::string names;
             for (char c : detail(1)) {
@@ -40,7 +39,10 @@ std::string Notices::noteOf(Notice notice, std::initializer_list<std::string_vie
                 else if (c != '\r')
                     names += c;
             }
-            return std::string(texts::kNoteFolderSeveral) + " " + names;
+            if (notice == Notice::ProjectFolderSeveral)
+                return std::string(texts::kNoteFolderSeveral) + " " + names;
+            return std::string(texts::kNoteFolderEmpty) + " " +
+                   (names.empty() ? std::string(texts::kNoteFolderNothing) : names);
         }
         case Notice::WrongHeaderId:
             return std::string(texts::kNoteNotAStory);
@@ -145,7 +147,9 @@ std::string Notices::textOf(Notice notice, std::initializer_list<std::string_vie
         case Notice::ProjectFolderEmpty:
             text.append(texts::kFolderNoStoryBefore)
                 .append(detail(0))
-                .append(texts::kFolderNoStoryAfter);
+                .append(texts::kFolderNoStoryAfter)
+                .append("\r\n")
+                .append(detail(1).empty() ? std::string_view(texts::kFolderNothing) : detail(1));
             break;
         case Notice::ProjectFolderSeveral:
             text.append(texts::kFolderSeveralStoriesBefore)

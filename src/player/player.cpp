@@ -3,23 +3,27 @@
 #include "audio/music_control.hpp"
 #include "base/name_value.hpp"
 #include "formats/png.hpp"
+#include "platform/canvas.hpp"
 #include "platform/clock.hpp"
 #include "platform/file_system.hpp"
 #include "player/notices.hpp"
 #include "player/player_notice.hpp"
 #include "player/save_states.hpp"
 #include "save/save_files.hpp"
+#include "story/reader_copy_file_system.hpp"
+#include "story/story_finder.hpp"
 #include "zarvo/texts.hpp"
 
 namespace zarvo {
 
 Player::Player(const Services& services, const std::string& programDir)
-    : services_(services),
-      parts_(StoryParts::Services{services.host, services.clock, services.dialogs, services.files,
+    : parts_(StoryParts::Services{services.host, services.clock, services.dialogs, services.files,
                                   services.fonts, services.players},
              programDir, *this),
-      settings_(services.files, *parts_.screen),
-      messages_(ShownMessages::Services{services.host, services.files, *parts_.screen, *parts_.save,
+      services_{services.host,  services.clock,  services.dialogs, *parts_.files,
+                services.fonts, services.canvas, services.players},
+      settings_(*parts_.files, *parts_.screen),
+      messages_(ShownMessages::Services{services.host, *parts_.files, *parts_.screen, *parts_.save,
                                         overlays_, settings_.settings()},
                 [this](const std::string& what) { tellPlayerEvent(what); }),
       modes_(ReadingModes::Services{services.host, services.clock, parts_.execution->state(),
@@ -71,10 +75,27 @@ void Player::open(const std::string& projectPath, const std::string& programDir)
     parts_.story->variables().seed(days * 86400u + t.hour * 3600u + t.minute * 60u + t.second);
 
     projectPath_ = projectPath;
-    if (!parts_.story->openProject(projectPath_)) return;
+    parts_.programDir = programDir;
+    std::string path = projectPath;
+    if (services_.files.directoryExists(path)) {
+        StorySearch found = findStories(services_.files, path);
+        if (found.stories.size() > 1) {
+            chooser_.stories = std::move(found.stories);
+            return;
+        }
+        // None: the story says what the folder holds when it cannot open it.
+        if (found.stories.size() == 1) path = found.stories[0];
+    }
+    openStory(path);
+}
+
+void Player::openStory(const std::string& path) {
+    // A story that cannot write beside itself writes in the reader's folder instead.
+    parts_.keepWritesOf(path);
+    if (!parts_.story->openProject(path)) return;
     parts_.execution->begin(parts_.story->startBook(), parts_.story->startPage());
 
-    std::string library = platform::joinPath(programDir, kLibraryName);
+    std::string library = platform::joinPath(parts_.programDir, kLibraryName);
     if (parts_.story->openLibrary(library)) {
         // "_init" runs first; its Return continues with the story's start page.
         parts_.execution->callPage("_system", "_init");
@@ -83,8 +104,16 @@ void Player::open(const std::string& projectPath, const std::string& programDir)
     }
 }
 
+std::string Player::storyWritesFolder() const {
+    return parts_.files->redirected() ? parts_.files->readerFolder() : std::string();
+}
+
 void Player::show() {
     if (!run_.firstShowPending) return;
+    if (choosingStory()) {
+        showStoryChooser();
+        return;
+    }
     run_.firstShowPending = false;
     setUpScreen();
     loadSettings();
@@ -155,6 +184,16 @@ void Player::setUpScreen() {
                      0);
 }
 
+void Player::showEmptyScreen(int width, int height, uint32_t pixel) {
+    services_.host.setClientSize(width, height);
+    platform::Canvas* shown =
+        overlays_.setUp(services_.fonts, parts_.story->systemFont, services_.canvas);
+    if (!shown) return;
+    const std::vector<uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height),
+                                       pixel);
+    shown->present(pixels.data(), width, height, width);
+}
+
 void Player::startStory() {
     ScriptFile& script = parts_.story->script();
     window_.caption = script.readHeadString("Zarvo", "Title", "");
@@ -194,7 +233,7 @@ bool Player::saveScreenshot(const std::string& path, bool withNotice) {
 }
 
 void Player::activate() {
-    if (!run_.firstActivationPending) return;
+    if (!run_.firstActivationPending || choosingStory()) return;
     run_.firstActivationPending = false;
     if (services_.host.isTerminating()) return;
     startStory();

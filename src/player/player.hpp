@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/host.hpp"
 #include "player/input_map.hpp"
@@ -30,6 +31,7 @@ class MediaPlayerFactory;
 }  // namespace platform
 
 class SaveStates;
+class SettingsMenu;
 
 class Player final : public platform::HostClient, private ProgramControl {
   public:
@@ -52,8 +54,18 @@ class Player final : public platform::HostClient, private ProgramControl {
     ~Player() override;  // the shutdown sequence
 
     // Start-up: opens the project and the system library and calls "_init". `projectPath` is
-    // the project file (a host path); `programDir` the folder that holds the system library.
+    // the project file (a host path), or a folder (an archive the file system shows as one)
+    // that the story is looked for in: with several equally near its top, show() offers them
+    // in a chooser and the story opens, shows and starts once the reader has chosen.
+    // `programDir` is the folder that holds the system library.
     void open(const std::string& projectPath, const std::string& programDir);
+    // The reader's data folder; set before open(). A story whose own folder cannot be written
+    // (an archive, a read-only folder) keeps what it writes in STORIES/KEY below it.
+    void useReaderDataFolder(const std::string& folder) { parts_.readerDataFolder = folder; }
+    // Where the story's writes go instead of its own folder; empty when they go there.
+    std::string storyWritesFolder() const;
+    // True while the chooser waits for the reader to pick a story.
+    bool choosingStory() const { return !chooser_.stories.empty(); }
     void show();
     // The first activation of the application: starts the story and the main timer.
     void activate();
@@ -171,8 +183,21 @@ class Player final : public platform::HostClient, private ProgramControl {
         std::string caption;             // the story's title
         bool storySettingsRead = false;  // only settings that were read are written back
     };
+    // Several stories found: the reader picks one before any opens.
+    struct StoryChoice {
+        std::vector<std::string> stories;  // offered while the chooser is open
+        SettingsMenu* menu = nullptr;      // one of the overlays
+        std::string readFolder;            // where read marks and states are kept, once chosen
+    };
 
     void endProgram(bool fatal) override;
+    // Opens the story file `path` (what open() does once the story is known).
+    void openStory(const std::string& path);
+    // The chooser of several stories found (player_story_choice.cpp).
+    void showStoryChooser();
+    void storyChosen(size_t index);
+    // A screen of one colour with the overlays over it, before any story has drawn.
+    void showEmptyScreen(int width, int height, uint32_t pixel);
     void setUpScreen();
     void startStory();
     // The settings kept between runs: read at the first show, written at shutdown.
@@ -220,9 +245,9 @@ class Player final : public platform::HostClient, private ProgramControl {
     // A save or load asked for while a command ran.
     void runPendingState();
 
-    Services services_;
     OverlayStack overlays_;  // outlives the story's parts: screen 0 presents through it
     StoryParts parts_;
+    Services services_;  // its files are the story's (parts_.files)
     SettingsKeeper settings_;
     ShownMessages messages_;
     InputMap input_;
@@ -232,6 +257,7 @@ class Player final : public platform::HostClient, private ProgramControl {
     std::string projectPath_;
     std::string picturesFolder_;
     std::unique_ptr<SaveStates> states_;  // made at the first use
+    StoryChoice chooser_;
 };
 
 }  // namespace zarvo

@@ -12,7 +12,11 @@ void Player::usePlayerSettings(const PlayerSettings& settings) {
 }
 
 void Player::keepReadMessages(const std::string& folder) {
-    messages_.keepRead(folder, projectPath_);
+    if (choosingStory()) {
+        chooser_.readFolder = folder;  // for the story once it is chosen
+        return;
+    }
+    messages_.keepRead(folder, projectPath_, parts_.story->projectPath());
 }
 
 void Player::answerInput() {

@@ -30,7 +30,12 @@ SaveStates& Player::saveStates() {
 }
 
 void Player::keepSaveStates(const std::string& dataFolder) {
-    saveStates().useFolder(SaveStates::folderFor(services_.files, dataFolder, projectPath_));
+    if (choosingStory()) {
+        chooser_.readFolder = dataFolder;  // for the story once it is chosen
+        return;
+    }
+    saveStates().useFolder(
+        SaveStates::folderFor(services_.files, dataFolder, parts_.story->projectPath()));
 }
 
 PlayerState Player::captureState(PictureStorage pictures) {

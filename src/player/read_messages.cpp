@@ -19,8 +19,13 @@ bool makeFolders(platform::FileSystem& files, const std::string& folder) {
 
 }  // namespace
 
-std::string ReadMessages::fileFor(const platform::FileSystem& files, const std::string& folder,
-                                  const std::string& projectPath) {
+std::string ReadMessages::fileFor(const std::string& folder, const std::string& key) {
+    return platform::joinPath(platform::joinPath(folder, "read"), key + ".read");
+}
+
+std::string ReadMessages::pathNamedFileFor(const platform::FileSystem& files,
+                                           const std::string& folder,
+                                           const std::string& projectPath) {
     // FNV-1a of the whole path: stable between runs and machines' builds.
     uint64_t hash = 1469598103934665603ull;
     for (unsigned char c : files.absolutePath(projectPath)) hash = (hash ^ c) * 1099511628211ull;

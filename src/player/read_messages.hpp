@@ -16,10 +16,12 @@ class FileSystem;
 
 class ReadMessages {
   public:
-    // The file of the story at `projectPath` in `folder` (the user's data folder): named after
-    // the project and a hash of its whole path, so two stories of one name keep theirs apart.
-    static std::string fileFor(const platform::FileSystem& files, const std::string& folder,
-                               const std::string& projectPath);
+    // The file of the story known by `key` (storyKey) in `folder` (the user's data folder).
+    static std::string fileFor(const std::string& folder, const std::string& key);
+    // Where earlier versions kept it: named after the project and a hash of its whole path. Read
+    // when the story has no file of its key yet, so marks made before are not lost.
+    static std::string pathNamedFileFor(const platform::FileSystem& files,
+                                        const std::string& folder, const std::string& projectPath);
 
     // A missing file is an empty record; false when it exists and cannot be read.
     bool load(const platform::FileSystem& files, const std::string& path);
@@ -30,6 +32,8 @@ class ReadMessages {
     bool markRead(std::string_view book, std::string_view page, int32_t index);
     bool isRead(std::string_view book, std::string_view page, int32_t index) const;
     size_t size() const { return read_.size(); }
+    // The next save writes the record even when nothing was added (it moves to a new file).
+    void rewrite() { changed_ = true; }
 
   private:
     static std::string keyOf(std::string_view book, std::string_view page, int32_t index);

@@ -8,7 +8,7 @@
 #include "base/text.hpp"
 #include "graphics/surface.hpp"
 #include "platform/file_system.hpp"
-#include "player/read_messages.hpp"
+#include "story/story_key.hpp"
 
 namespace zarvo {
 namespace {
@@ -21,9 +21,8 @@ constexpr std::string_view kThumbnailEntry = "thumbnail";
 std::string SaveStates::folderFor(const platform::FileSystem& files, const std::string& dataFolder,
                                   const std::string& projectPath) {
     if (dataFolder.empty() || projectPath.empty()) return {};
-    // The same key as the story's read messages.
-    const std::string key =
-        platform::fileStem(ReadMessages::fileFor(files, dataFolder, projectPath));
+    // The same key as the story's read messages and its redirected writes.
+    const std::string key = storyKey(files, projectPath);
     return platform::joinPath(platform::joinPath(dataFolder, "states"), key);
 }
 

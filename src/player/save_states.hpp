@@ -38,7 +38,7 @@ class SaveStates {
     explicit SaveStates(platform::FileSystem& files) : files_(files) {}
 
     // The folder of a story's states inside the reader's data folder: "states/" and the key the
-    // story's other files in that folder are kept under.
+    // story's other files in that folder are kept under. `projectPath`: the story file itself.
     static std::string folderFor(const platform::FileSystem& files, const std::string& dataFolder,
                                  const std::string& projectPath);
     void useFolder(std::string folder) { folder_ = std::move(folder); }

@@ -13,17 +13,30 @@
 #include "player/player_settings.hpp"
 #include "save/save_files.hpp"
 #include "script/command_cache.hpp"
+#include "story/story_key.hpp"
 
 namespace zarvo {
 
 ShownMessages::ShownMessages(const Services& services, std::function<void(const std::string&)> tell)
     : services_(services), tell_(std::move(tell)) {}
 
-void ShownMessages::keepRead(const std::string& folder, const std::string& projectPath) {
+void ShownMessages::keepRead(const std::string& folder, const std::string& projectPath,
+                             const std::string& storyPath) {
     if (folder.empty() || projectPath.empty()) return;
-    readPath_ = ReadMessages::fileFor(services_.files, folder, projectPath);
+    readPath_ = ReadMessages::fileFor(folder, storyKey(services_.files, storyPath));
+    // Marks kept under the story's path before are read until its own file exists; they are
+    // then written under the key.
+    std::string from = readPath_;
+    if (!services_.files.exists(from)) {
+        const std::string pathNamed =
+            ReadMessages::pathNamedFileFor(services_.files, folder, projectPath);
+        if (services_.files.exists(pathNamed)) {
+            from = pathNamed;
+            read_.rewrite();
+        }
+    }
     // A record that cannot be read is not written over: this run's reading is not kept.
-    if (!read_.load(services_.files, readPath_)) readPath_.clear();
+    if (!read_.load(services_.files, from)) readPath_.clear();
 }
 
 bool ShownMessages::saveRead() {

@@ -40,9 +40,10 @@ class ShownMessages {
     // `tell` traces a clipboard copy or the backlog opening and closing.
     ShownMessages(const Services& services, std::function<void(const std::string&)> tell);
 
-    // Remembers which messages were read in `folder`, for the story at `projectPath`. Empty: not
-    // beyond this run.
-    void keepRead(const std::string& folder, const std::string& projectPath);
+    // Remembers which messages were read in `folder`, for the story file `storyPath` (opened from
+    // `projectPath`, as the reader gave it), under the story's key. Empty: not beyond this run.
+    void keepRead(const std::string& folder, const std::string& projectPath,
+                  const std::string& storyPath);
     // Writes the read messages kept; false when they could not be (readPath() names the file).
     bool saveRead();
     const std::string& readPath() const { return readPath_; }

@@ -2,17 +2,21 @@
 
 #include "audio/music_control.hpp"
 #include "platform/clock.hpp"
+#include "platform/file_system.hpp"
 #include "player/notices.hpp"
 #include "save/save_files.hpp"
+#include "story/story_key.hpp"
 
 namespace zarvo {
 
 StoryParts::StoryParts(const Services& services, const std::string& programDir,
                        ProgramControl& program)
-    : dialogs(std::make_unique<EndingDialogs>(services.dialogs, services.host)),
+    : files(std::make_unique<ReaderCopyFileSystem>(services.files)),
+      programDir(programDir),
+      dialogs(std::make_unique<EndingDialogs>(services.dialogs, services.host)),
       notices(std::make_unique<Notices>(*dialogs)),
       story(std::make_unique<Story>(
-          Story::Services{&services.host, services.clock, *notices, services.files, programDir})),
+          Story::Services{&services.host, services.clock, *notices, *files, programDir})),
       execution(std::make_unique<Execution>(story->script(), services.clock, *notices)) {
     Screen::Services shown{.script = story->script(),
                            .process = execution->state(),
@@ -32,12 +36,21 @@ StoryParts::StoryParts(const Services& services, const std::string& programDir,
     screen = std::make_unique<Screen>(shown);
     music = std::make_unique<MusicControl>(
         MusicControl::Services{services.players, services.host, services.clock});
-    save = std::make_unique<SaveFiles>(SaveFiles::Services{
-        *story, *execution, *screen, *music, *notices, services.files, services.clock});
+    save = std::make_unique<SaveFiles>(
+        SaveFiles::Services{*story, *execution, *screen, *music, *notices, *files, services.clock});
     interpreter = std::make_unique<Interpreter>(Interpreter::Parts{
         *story, *execution, *screen, *music, *save, *dialogs, *notices, program});
 }
 
 StoryParts::~StoryParts() = default;
+
+void StoryParts::keepWritesOf(const std::string& path) {
+    if (readerDataFolder.empty() || files->directoryExists(path)) return;
+    const std::string parent = platform::parentPath(path);
+    const std::string folder = parent.empty() ? std::string(".") : parent;
+    platform::FileSystem& own = files->underlying();
+    if (own.exists(path) && !folderIsWritable(own, folder))
+        files->redirect(folder, readerStoryFolder(readerDataFolder, storyKey(own, path)));
+}
 
 }  // namespace zarvo

@@ -10,6 +10,7 @@
 #include "graphics/screen.hpp"
 #include "interp/execution.hpp"
 #include "player/ending_dialogs.hpp"
+#include "story/reader_copy_file_system.hpp"
 #include "story/story.hpp"
 
 namespace zarvo {
@@ -41,6 +42,15 @@ struct StoryParts {
     StoryParts& operator=(const StoryParts&) = delete;
     ~StoryParts();
 
+    // Before the story at `path` opens (opening may extract files already): when its own folder
+    // cannot be written (an archive, a read-only folder), its writes go to the reader's data
+    // folder under a key of its content instead.
+    void keepWritesOf(const std::string& path);
+
+    // Every file the pieces below touch goes through it.
+    std::unique_ptr<ReaderCopyFileSystem> files;
+    std::string programDir;        // holds the system library
+    std::string readerDataFolder;  // empty: a story writes only beside itself
     std::unique_ptr<EndingDialogs> dialogs;
     std::unique_ptr<Notices> notices;  // the engine's boxes, shown through `dialogs`
     std::unique_ptr<Story> story;

@@ -14,6 +14,7 @@
 #include "platform/file_system.hpp"
 #include "platform/host.hpp"
 #include "platform/notice_sink.hpp"
+#include "story/story_finder.hpp"
 #include "zarvo/texts.hpp"
 
 namespace zarvo {
@@ -84,25 +85,21 @@ std::string Story::startPage() const {
 }
 
 bool Story::findProjectInFolder(const std::string& folder) {
-    std::vector<std::string> names, found;
-    services_.files.listDirectory(folder, names);
-    std::sort(names.begin(), names.end());
-    for (const std::string& name : names) {
-        // Story files end in ".zp7", in any letter case.
-        std::string ext = name.size() > 4 ? name.substr(name.size() - 4) : std::string();
-        for (char& c : ext)
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        const std::string path = platform::joinPath(folder, name);
-        if (ext == ".zp7" && !services_.files.directoryExists(path)) found.push_back(name);
-    }
-    if (found.size() == 1) {
-        projectPath_ = platform::joinPath(folder, found[0]);
+    const StorySearch found = findStories(services_.files, folder);
+    if (found.stories.size() == 1) {
+        projectPath_ = found.stories[0];
         return true;
     }
+    // Several are named relative to the folder; none names what the folder holds instead.
+    const size_t cut = folder.size() + (folder.empty() || folder.back() == '/' ? 0 : 1);
     std::string list;
-    for (const std::string& name : found) list.append(list.empty() ? "" : "\r\n").append(name);
-    services_.notices.tell(found.empty() ? platform::Notice::ProjectFolderEmpty
-                                         : platform::Notice::ProjectFolderSeveral,
+    for (const std::string& path : found.stories.empty() ? found.topNames : found.stories) {
+        const std::string name =
+            found.stories.empty() ? path : path.substr(std::min(path.size(), cut));
+        list.append(list.empty() ? "" : "\r\n").append(name);
+    }
+    services_.notices.tell(found.stories.empty() ? platform::Notice::ProjectFolderEmpty
+                                                 : platform::Notice::ProjectFolderSeveral,
                            {hostPathForDisplay(folder), hostPathForDisplay(list)});
     fail();
     return false;

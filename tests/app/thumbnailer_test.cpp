@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "archive/package_writer.hpp"
+#include "support/archive_files.hpp"
 #include "support/png_files.hpp"
 #include "support/temp_dir.hpp"
 
@@ -102,6 +103,14 @@ TEST(Thumbnailer, DemoPreviewIsItsFirstPictureScaledDown) {
     EXPECT_LT(far, 128 * 96 / 20);  // only along the hills' and the sun's edges
     // Only what was asked for was written: the package's entries were not extracted.
     EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"demo.exe", "full.png", "small.png"}));
+
+    // A zip of the demo's folder, as it is downloaded, shows the same picture.
+    std::string why;
+    ASSERT_TRUE(test::writeArchive(test::ArchiveKind::Zip, dir.file("demo.zip"),
+                                   test::folderItems(ZARVO_DEMO_DIR, "demo/"), why))
+        << why;
+    ASSERT_EQ(thumbnail(dir.file("demo.zip"), dir.file("zip.png"), 640).status, 0);
+    EXPECT_EQ(test::readFile(dir.file("zip.png")), test::readFile(dir.file("full.png")));
 }
 
 TEST(Thumbnailer, DamagedOrHostileStoryGivesNoPreviewQuickly) {

@@ -263,9 +263,30 @@ TEST(StoryOpening, MissingOrForeignProjectsAreFatal) {
     EXPECT_TRUE(r.commands.empty());
 }
 
-// A folder given as the story plays the one story file at its top; with none or several it
-// says so and names what it found, rather than that the folder was not found.
-TEST(StoryOpening, FolderPlaysTheOneStoryItHolds) {
+// A package project with the script and entries flagged for extraction.
+std::string writePackageProjectAt(
+    const std::string& path, const std::string& script,
+    const std::vector<std::pair<std::string, std::string>>& files = {}) {
+    PackageWriter w;
+    initWriter(w);
+    setMagic(w, "QZ7PKG");
+    EXPECT_TRUE(createPackage(test::localFiles(), w, path));
+    writeStreamEntry(w, sjis(script), "zarvo.zf7");
+    w.autoExtract = true;
+    for (const auto& [name, bytes] : files) writeStreamEntry(w, bytes, sjis(name));
+    EXPECT_TRUE(finishPackage(w));
+    return path;
+}
+
+std::string writePackageProject(StoryBuilder& s, const std::string& script,
+                                const std::vector<std::pair<std::string, std::string>>& files) {
+    return writePackageProjectAt(s.dir.file("game.zp7"), script, files);
+}
+
+// A folder given as the story plays the story nearest its top: a script, a package or a program
+// with a package behind its stub; with several equally near the reader chooses from their titles
+// (keys, pointer or pad), with none the box names what the folder holds.
+TEST(StoryOpening, FolderPlaysTheStoryNearestItsTopOrOffersAChoice) {
     StoryBuilder s;
     std::filesystem::create_directories(s.dir.file("one/data"));
     std::string story = s.writeScript(storyScript(startPage(setValue("ran", "1"))), "one/Game.ZP7");
@@ -275,16 +296,50 @@ TEST(StoryOpening, FolderPlaysTheOneStoryItHolds) {
     EXPECT_THAT(r.dump, ElementsAre("%ran%=1"));
     EXPECT_TRUE(r.boxes.empty());
 
+    writeFile(s.dir.file("one/data/notes.txt"), "x");
+    std::filesystem::create_directories(s.dir.file("one/data/pictures"));
     r = s.run(s.dir.file("one/data"));
     EXPECT_EQ(r.status, kExitFatal);
     EXPECT_THAT(r.boxes, ElementsAre("box error: フォルダ「" + s.dir.file("one/data") +
-                                     "」に物語（.zp7 ファイル）がありません"));
+                                     "」に物語（「///」で始まるスクリプト、パッケージ、パッケージ"
+                                     "付きの実行ファイル）がありません。中にあるもの：\\nnotes.txt"
+                                     "\\npictures/"));
 
-    std::filesystem::copy_file(story, s.dir.file("one/b.zp7"));
-    r = s.run(s.dir.file("one"));
-    EXPECT_EQ(r.status, kExitFatal);
-    EXPECT_THAT(r.boxes, ElementsAre("box error: フォルダ「" + s.dir.file("one") +
-                                     "」に物語が複数あります：\\nGame.ZP7\\nb.zp7"));
+    // Deeper down: the program holding a package wins over the script further down; what only
+    // looks like a story (a program without a package, the system library) is passed over.
+    std::filesystem::create_directories(s.dir.file("deep/disc/game"));
+    std::filesystem::create_directories(s.dir.file("deep/disc/extra/more"));
+    writeFile(s.dir.file("deep/disc/setup.exe"), "MZ a program and nothing behind it");
+    writeFile(s.dir.file("deep/disc/system.zp7"), "QZ7LIB and the rest");
+    const std::string package = writePackageProjectAt(
+        s.dir.file("deep/packaged.zp7"), storyScript(startPage(setValue("packaged", "1"))));
+    writeFile(
+        s.dir.file("deep/disc/game/GAME.EXE"),
+        std::string("MZ\x90 a small program") + std::string(255, '-') + "+" + readFile(package));
+    std::filesystem::remove(package);
+    std::filesystem::copy_file(story, s.dir.file("deep/disc/extra/more/story.zp7"));
+    r = s.run(s.dir.file("deep"));
+    EXPECT_EQ(r.status, kExitEnded);
+    EXPECT_THAT(r.dump, ElementsAre("%packaged%=1"));
+
+    // Two at the top: the chooser lists their titles (the file name where the head has none).
+    s.writeScript(storyScript(startPage(setValue("b", "1")), "FileType=QZ7\nTitle=物語B\n"),
+                  "one/b.zp7");
+    r = s.run(s.dir.file("one"), "100 key down\n200 key enter\n");
+    EXPECT_EQ(r.status, kExitEnded);
+    EXPECT_THAT(r.dump, ElementsAre("%b%=1"));
+    EXPECT_THAT(r.player,
+                ElementsAre("0 player chooser open", "200 player chosen " + s.dir.file("one/b.zp7"),
+                            "200 player chooser close"));
+    EXPECT_TRUE(r.boxes.empty());
+    r = s.run(s.dir.file("one"), "100 pad a\n");
+    EXPECT_THAT(r.userDump(), ElementsAre("%ran%=1"));
+    // The second row is picked by a click on it.
+    r = s.run(s.dir.file("one"), "100 click 320 265\n");
+    EXPECT_THAT(r.userDump(), ElementsAre("%b%=1"));
+    // Escape chooses nothing and ends the program; no story ran.
+    r = s.run(s.dir.file("one"), "100 key escape\n");
+    EXPECT_EQ(r.status, kExitEnded);
     EXPECT_TRUE(r.commands.empty());
 }
 
@@ -311,21 +366,6 @@ TEST(StoryOpening, FileTypeAndCommandVersionQuestions) {
     r = s.run(project);  // unanswered: Ignore, twice
     EXPECT_EQ(r.status, kExitEnded);
     EXPECT_THAT(r.dump, ElementsAre("%ran%=1"));
-}
-
-// A package project with the script and entries flagged for extraction.
-std::string writePackageProject(StoryBuilder& s, const std::string& script,
-                                const std::vector<std::pair<std::string, std::string>>& files) {
-    std::string path = s.dir.file("game.zp7");
-    PackageWriter w;
-    initWriter(w);
-    setMagic(w, "QZ7PKG");
-    EXPECT_TRUE(createPackage(test::localFiles(), w, path));
-    writeStreamEntry(w, sjis(script), "zarvo.zf7");
-    w.autoExtract = true;
-    for (const auto& [name, bytes] : files) writeStreamEntry(w, bytes, sjis(name));
-    EXPECT_TRUE(finishPackage(w));
-    return path;
 }
 
 TEST(StoryOpening, PackageExtractsOnceAndNeverOverwritesOrEscapes) {

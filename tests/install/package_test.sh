@@ -74,7 +74,7 @@ grep -q '<project_license>GPL-3.0-or-later</project_license>' "$share"/metainfo/
   fail "no licence in the metainfo"
 grep -q 'GPL-3' "$root/usr/share/doc/zarvoplay/copyright" || fail "no licence in the copyright file"
 grep -q '^Exec=zarvoplay %f$' "$share/applications/zarvoplay.desktop" || fail "Exec line"
-grep -q '^MimeType=application/x-zarvo-story;application/x-zarvo-script;$' \
+grep -q '^MimeType=application/x-zarvo-story;application/x-zarvo-script;application/zip;.*application/x-cd-image;' \
   "$share/applications/zarvoplay.desktop" || fail "MimeType line"
 
 # The programs from the unpacked tree: they find their library relative to themselves.

@@ -5,8 +5,10 @@
 #include <filesystem>
 #include <optional>
 
+#include "backends/posix/local_file_system.hpp"
 #include "base/sjis.hpp"
 #include "graphics/layers.hpp"
+#include "player/read_messages.hpp"
 #include "support/player.hpp"
 #include "support/story.hpp"
 #include "zarvo/texts.hpp"
@@ -163,6 +165,24 @@ TEST(ReadingStory, SkipToggleStopsAtTheFirstUnreadMessageOfASecondRun) {
     EXPECT_EQ(r.player[0], "300 player skip on");
     EXPECT_THAT(r.player[1], ::testing::EndsWith(" player skip off"));
     EXPECT_LE(r.timeOf("#4 @MessageDraw"), 300 + 4 * 40);
+    // The marks belong to the story's content, not its place: a copy elsewhere skips all five.
+    const std::string copy = s.dir.file("elsewhere/story.zp7");
+    std::filesystem::create_directories(s.dir.file("elsewhere"));
+    std::filesystem::copy_file(project, copy);
+    r = s.run(copy, "300 key s\n");
+    EXPECT_EQ(r.status, kExitEnded);
+    EXPECT_EQ(r.commands.back(), "スタートブック/スタートページ#5 @ValueCtrl");
+    // Marks an earlier version kept under the story's path are still found.
+    s.settings.readFolder = s.dir.file("old/zarvoplay");
+    std::filesystem::create_directories(s.settings.readFolder + "/read");
+    platform::LocalFileSystem files;
+    std::string marks;
+    for (int i = 0; i < 3; ++i)
+        marks += "スタートブック/スタートページ#" + std::to_string(i) + "\n";
+    writeFile(ReadMessages::pathNamedFileFor(files, s.settings.readFolder, project), marks);
+    r = s.run(project, "300 key s\n");
+    EXPECT_EQ(r.commands.back(), "スタートブック/スタートページ#3 @MessageDraw");
+    s.settings.readFolder = s.dir.file("data/zarvoplay");
     // Held Ctrl skips everything; a key ends the toggle.
     r = s.run(project, "300 key ctrl\n");
     EXPECT_EQ(r.status, kExitEnded);

@@ -138,6 +138,12 @@ const char* MemoryFileSystem::operationName(Operation kind) {
     return "?";
 }
 
+bool MemoryFileSystem::readOnly(const std::string& path) const {
+    for (const std::string& folder : readOnly_)
+        if (path == folder || path.rfind(folder + "/", 0) == 0) return true;
+    return false;
+}
+
 std::string MemoryFileSystem::tempBeside(const std::string& path) {
     return platform::joinPath(platform::parentPath(path),
                               ".zarvo-mem-" + std::to_string(++tempCounter_) + ".part");
@@ -160,7 +166,9 @@ bool MemoryFileSystem::readFile(const std::string& path, std::string& bytes) con
 
 bool MemoryFileSystem::makeDirectory(const std::string& path) {
     if (directoryExists(path)) return true;
-    if (exists(path) || !folderOfExists(path) || !attempt(Operation::MakeDirectory)) return false;
+    if (exists(path) || !folderOfExists(path) || readOnly(path) ||
+        !attempt(Operation::MakeDirectory))
+        return false;
     folders_.insert(path);
     return true;
 }
@@ -187,7 +195,7 @@ std::unique_ptr<platform::ReadableFile> MemoryFileSystem::openRead(const std::st
 }
 
 std::unique_ptr<platform::WritableFile> MemoryFileSystem::createFile(const std::string& path) {
-    if (directoryExists(path) || !folderOfExists(path)) return nullptr;
+    if (directoryExists(path) || !folderOfExists(path) || readOnly(path)) return nullptr;
     std::string temp = tempBeside(path);
     auto data = std::make_shared<std::string>();
     files_[temp] = data;
@@ -196,14 +204,14 @@ std::unique_ptr<platform::WritableFile> MemoryFileSystem::createFile(const std::
 
 std::unique_ptr<platform::WritableFile> MemoryFileSystem::openForUpdate(const std::string& path) {
     auto it = files_.find(path);
-    if (it == files_.end()) return nullptr;
+    if (it == files_.end() || readOnly(path)) return nullptr;
     return std::make_unique<MemoryWritableFile>(*this, path, std::string(), it->second);
 }
 
 bool MemoryFileSystem::rename(const std::string& from, const std::string& to) {
     auto it = files_.find(from);
-    if (it == files_.end() || directoryExists(to) || !folderOfExists(to) ||
-        !attempt(Operation::Rename))
+    if (it == files_.end() || directoryExists(to) || !folderOfExists(to) || readOnly(from) ||
+        readOnly(to) || !attempt(Operation::Rename))
         return false;
     std::shared_ptr<std::string> data = it->second;
     files_.erase(it);
@@ -212,13 +220,13 @@ bool MemoryFileSystem::rename(const std::string& from, const std::string& to) {
 }
 
 bool MemoryFileSystem::remove(const std::string& path) {
-    return files_.erase(path) != 0;
+    return !readOnly(path) && files_.erase(path) != 0;
 }
 
 bool MemoryFileSystem::copyFile(const std::string& from, const std::string& to) {
     auto it = files_.find(from);
     if (it == files_.end() || exists(to) || directoryExists(to) || !folderOfExists(to) ||
-        !attempt(Operation::Write) || !spend(it->second->size()))
+        readOnly(to) || !attempt(Operation::Write) || !spend(it->second->size()))
         return false;
     files_[to] = std::make_shared<std::string>(*it->second);
     return true;

@@ -37,6 +37,9 @@ class MemoryFileSystem final : public platform::FileSystem {
     std::string& bytes(const std::string& path);
     // Paths of every file, for checking that nothing was left behind.
     std::set<std::string> fileNames() const;
+    // Nothing under `folder` can be made, changed, renamed or removed any more, as on a
+    // read-only mount (for every user, the superuser too).
+    void makeReadOnly(const std::string& folder) { readOnly_.insert(folder); }
     // Writes that would take more than this many new bytes fail, as on a full disk; -1 = never.
     void failWritesAfter(int64_t bytes) { writeBudget_ = bytes; }
 
@@ -53,6 +56,7 @@ class MemoryFileSystem final : public platform::FileSystem {
   private:
     friend class MemoryWritableFile;
     bool folderOfExists(const std::string& path) const;
+    bool readOnly(const std::string& path) const;
     bool spend(size_t count);
     // Counts an operation; false when it is the one to fail.
     bool attempt(Operation kind);
@@ -61,6 +65,7 @@ class MemoryFileSystem final : public platform::FileSystem {
 
     std::map<std::string, std::shared_ptr<std::string>> files_;
     std::set<std::string> folders_;
+    std::set<std::string> readOnly_;
     int64_t writeBudget_ = -1;
     int64_t operations_ = 0;
     int64_t failAt_ = 0;

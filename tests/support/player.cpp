@@ -6,13 +6,14 @@ namespace zarvo::test {
 
 TestPlayer::TestPlayer(const std::string& project, const std::string& programDir,
                        std::vector<platform::HeadlessEvent> events,
-                       platform::FileSystem* fileSystem)
+                       platform::FileSystem* fileSystem, const std::string& readerFolder)
     : host(clock, dialogs, std::move(events)), players(clock) {
     main_ = std::make_unique<Player>(
         Player::Services{host, clock, dialogs, fileSystem ? *fileSystem : files, &fonts, &canvas,
                          &players},
         programDir);
     host.setClient(main_.get());
+    main_->useReaderDataFolder(readerFolder);
     main_->open(project, programDir);
     main_->show();
     main_->activate();

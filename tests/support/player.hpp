@@ -18,10 +18,11 @@ namespace zarvo::test {
 class TestPlayer {
   public:
     // Opens the project and shows the window; the story starts with the first run. The player
-    // works on `fileSystem` when one is given (it must outlive the player), else on `files`.
+    // works on `fileSystem` when one is given (it must outlive the player), else on `files`;
+    // `readerFolder` is the reader's data folder (none when empty).
     TestPlayer(const std::string& project, const std::string& programDir,
                std::vector<platform::HeadlessEvent> events = {},
-               platform::FileSystem* fileSystem = nullptr);
+               platform::FileSystem* fileSystem = nullptr, const std::string& readerFolder = {});
     ~TestPlayer();  // the shutdown sequence
 
     // Runs until the story waits for input only, ends, or `until` virtual ms have passed.
