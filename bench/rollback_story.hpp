@@ -69,7 +69,8 @@ inline Picture scenePicture(int index, int width = kSceneWidth, int height = kSc
         const uint32_t c = rgb(rng.below(256), rng.below(256), rng.below(256));
         for (int y = top; y < std::min(height, top + h); ++y)
             for (int x = left; x < std::min(width, left + w); ++x)
-                p.pixels[static_cast<size_t>(y) * width + x] = c ^ ((y - top) % 8 == 0 ? 0x202020 : 0);
+                p.pixels[static_cast<size_t>(y) * width + x] =
+                    c ^ ((y - top) % 8 == 0 ? 0x202020 : 0);
     }
     // Grain, as a photo or a painted background has: a few levels up or down.
     for (uint32_t& px : p.pixels) {

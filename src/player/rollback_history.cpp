@@ -26,9 +26,9 @@ struct RollbackHistory::Piece {
     Counters& held;
     uint64_t hash;
     size_t rawSize;
-    unsigned stride;         // the byte distance of the delta taken before deflating; 0: none
-    bool settled = false;    // compressed, or found not worth it
-    bool deflated = false;   // `data` is deflated, else raw
+    unsigned stride;        // the byte distance of the delta taken before deflating; 0: none
+    bool settled = false;   // compressed, or found not worth it
+    bool deflated = false;  // `data` is deflated, else raw
     std::string data;
 };
 
@@ -116,39 +116,41 @@ std::shared_ptr<RollbackHistory::Piece> RollbackHistory::pieceFor(const std::str
     return piece;
 }
 
+int RollbackHistory::referenceIndex(const std::string& name, size_t hint) const {
+    if (hint < reference_.size() && reference_[hint].name == name) return static_cast<int>(hint);
+    for (size_t i = 0; i < reference_.size(); ++i)
+        if (reference_[i].name == name) return static_cast<int>(i);
+    return -1;
+}
+
 void RollbackHistory::push(RollbackSnapshot snapshot, uint64_t tag) {
     Kept kept;
     kept.tag = tag;
     kept.entries.reserve(snapshot.size());
     for (size_t e = 0; e < snapshot.size(); ++e) {
-        const RollbackEntry& entry = snapshot[e];
+        const std::string& bytes = *snapshot[e].bytes;
         // The entry of the same name in the snapshot before; usually at the same place.
-        const Entry* before = nullptr;
-        const std::string* beforeBytes = nullptr;
-        auto sameName = [&](size_t i) {
-            return i < reference_.size() && reference_[i].name == entry.name;
-        };
-        size_t at = e;
-        if (!sameName(at))
-            for (at = 0; at < reference_.size() && !sameName(at); ++at) {
-            }
-        if (sameName(at)) {
-            before = &referencePieces_.entries[at];
-            beforeBytes = &reference_[at].bytes;
+        const int at = referenceIndex(snapshot[e].name, e);
+        const Entry* before =
+            at >= 0 ? &referencePieces_.entries[static_cast<size_t>(at)] : nullptr;
+        const std::string* beforeBytes =
+            at >= 0 ? reference_[static_cast<size_t>(at)].bytes.get() : nullptr;
+        if (before && beforeBytes == &bytes) {  // the very same bytes: shared whole
+            kept.entries.push_back(*before);
+            continue;
         }
-        Entry kept_entry;
-        kept_entry.name = entry.name;
-        kept_entry.size = entry.bytes.size();
-        const unsigned stride = strideFor(entry.bytes);
-        for (size_t offset = 0; offset < entry.bytes.size(); offset += kPieceBytes)
-            kept_entry.pieces.push_back(pieceFor(entry.bytes, offset,
-                                                 std::min(kPieceBytes, entry.bytes.size() - offset),
-                                                 stride, before, beforeBytes));
-        kept.entries.push_back(std::move(kept_entry));
+        Entry entry;
+        entry.name = snapshot[e].name;
+        entry.size = bytes.size();
+        const unsigned stride = strideFor(bytes);
+        for (size_t offset = 0; offset < bytes.size(); offset += kPieceBytes)
+            entry.pieces.push_back(pieceFor(bytes, offset,
+                                            std::min(kPieceBytes, bytes.size() - offset), stride,
+                                            before, beforeBytes));
+        kept.entries.push_back(std::move(entry));
     }
     kept_.push_back(kept);
-    setReference(snapshot, kept);
-    reference_ = std::move(snapshot);
+    setReference(std::move(snapshot), kept);
     while (kept_.size() > 1 && (kept_.size() > limits_.count || bytes() > limits_.bytes))
         dropOldest();
     while (held_.raw > limits_.rawBytes && compressSome(1)) {
@@ -160,10 +162,12 @@ void RollbackHistory::push(RollbackSnapshot snapshot, uint64_t tag) {
     }
 }
 
-void RollbackHistory::setReference(const RollbackSnapshot& raw, const Kept& kept) {
+void RollbackHistory::setReference(RollbackSnapshot raw, const Kept& kept) {
     referencePieces_ = kept;
     referenceBytes_ = 0;
-    for (const RollbackEntry& entry : raw) referenceBytes_ += entry.bytes.size() + entry.name.size();
+    for (const RollbackEntry& entry : raw)
+        referenceBytes_ += entry.bytes->size() + entry.name.size();
+    reference_ = std::move(raw);
 }
 
 void RollbackHistory::dropOldest() {
@@ -240,35 +244,33 @@ bool RollbackHistory::rollBack(size_t back, RollbackSnapshot& out, bool keepTarg
     snapshot.reserve(target.entries.size());
     for (size_t e = 0; e < target.entries.size(); ++e) {
         const Entry& entry = target.entries[e];
-        RollbackEntry raw;
-        raw.name = entry.name;
-        raw.bytes.resize(entry.size);
-        // A piece the newest snapshot shares is copied from its raw bytes, not inflated.
-        const Entry* newest = nullptr;
-        const std::string* newestBytes = nullptr;
-        for (size_t i = 0; i < reference_.size(); ++i)
-            if (reference_[i].name == entry.name && i < referencePieces_.entries.size()) {
-                newest = &referencePieces_.entries[i];
-                newestBytes = &reference_[i].bytes;
-                break;
-            }
+        const int at = referenceIndex(entry.name, e);
+        const Entry* newest =
+            at >= 0 ? &referencePieces_.entries[static_cast<size_t>(at)] : nullptr;
+        const std::shared_ptr<const std::string>* newestBytes =
+            at >= 0 ? &reference_[static_cast<size_t>(at)].bytes : nullptr;
+        if (newest && newest->pieces == entry.pieces) {  // unchanged since: the same bytes
+            snapshot.push_back({entry.name, *newestBytes});
+            continue;
+        }
+        auto bytes = std::make_shared<std::string>(entry.size, '\0');
         for (size_t p = 0; p < entry.pieces.size(); ++p) {
-            const size_t at = p * kPieceBytes;
+            const size_t offset = p * kPieceBytes;
             const Piece& piece = *entry.pieces[p];
+            // A piece the newest snapshot shares is copied from its raw bytes, not inflated.
             if (newest && p < newest->pieces.size() && newest->pieces[p].get() == &piece &&
-                at + piece.rawSize <= newestBytes->size()) {
-                std::memcpy(raw.bytes.data() + at, newestBytes->data() + at, piece.rawSize);
+                offset + piece.rawSize <= (*newestBytes)->size()) {
+                std::memcpy(bytes->data() + offset, (*newestBytes)->data() + offset, piece.rawSize);
                 continue;
             }
-            if (!readPiece(piece, raw.bytes, at)) return false;
+            if (!readPiece(piece, *bytes, offset)) return false;
         }
-        snapshot.push_back(std::move(raw));
+        snapshot.push_back({entry.name, std::move(bytes)});
     }
     Kept targetPieces = target;
     kept_.erase(kept_.end() - static_cast<std::ptrdiff_t>(back + (keepTarget ? 0 : 1)),
                 kept_.end());
     setReference(snapshot, targetPieces);
-    reference_ = snapshot;
     out = std::move(snapshot);
     return true;
 }

@@ -19,8 +19,7 @@ namespace zarvo {
 
 struct RollbackEntry {
     std::string name;
-    std::string bytes;
-    bool operator==(const RollbackEntry&) const = default;
+    std::shared_ptr<const std::string> bytes;  // never null
 };
 using RollbackSnapshot = std::vector<RollbackEntry>;
 
@@ -82,10 +81,12 @@ class RollbackHistory {
     std::shared_ptr<Piece> pieceFor(const std::string& bytes, size_t at, size_t length,
                                     unsigned stride, const Entry* before,
                                     const std::string* beforeBytes);
+    // The entry of `name` in the reference, or -1; `hint` is where it usually is.
+    int referenceIndex(const std::string& name, size_t hint) const;
     bool readPiece(const Piece& piece, std::string& out, size_t at);
     void compress(Piece& piece);
     void dropOldest();
-    void setReference(const RollbackSnapshot& raw, const Kept& kept);
+    void setReference(RollbackSnapshot raw, const Kept& kept);
 
     Counters held_;  // first: destroyed after the pieces that count themselves out of it
     Limits limits_;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace zarvo {
@@ -28,9 +29,18 @@ std::string picture(uint32_t seed, int width = 320, int height = 240) {
 
 RollbackSnapshot snapshot(uint32_t message) {
     // The scene changes every fourth message, the text layer and the variables every message.
-    return {{"layer/0", picture(message / 4)},
-            {"layer/text", picture(message, 160, 40)},
-            {"variables", "%n%=" + std::to_string(message) + "\n"}};
+    auto bytes = [](std::string s) { return std::make_shared<const std::string>(std::move(s)); };
+    return {{"layer/0", bytes(picture(message / 4))},
+            {"layer/text", bytes(picture(message, 160, 40))},
+            {"variables", bytes("%n%=" + std::to_string(message) + "\n")}};
+}
+
+// The same names and bytes, shared or not.
+bool same(const RollbackSnapshot& a, const RollbackSnapshot& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (a[i].name != b[i].name || *a[i].bytes != *b[i].bytes) return false;
+    return true;
 }
 
 TEST(RollbackHistory, GivesBackWhatWasKeptSharingAndDeflatingTheRestWithinItsLimits) {
@@ -40,21 +50,21 @@ TEST(RollbackHistory, GivesBackWhatWasKeptSharingAndDeflatingTheRestWithinItsLim
     EXPECT_EQ(history.tag(9), 2u);
     EXPECT_EQ(history.rawBytes(), 0u);  // everything deflated at once with no room for raw
     // Ten snapshots of 300 KB raw, their scenes shared in fours and the rest deflated.
-    const size_t raw = snapshot(0)[0].bytes.size() + snapshot(0)[1].bytes.size();
+    const size_t raw = snapshot(0)[0].bytes->size() + snapshot(0)[1].bytes->size();
     EXPECT_LT(history.bytes(), 10 * raw / 4);
 
     RollbackSnapshot back;
     ASSERT_TRUE(history.rollBack(3, back));  // to message 8; 9, 10 and 11 go
-    EXPECT_EQ(back, snapshot(8));
+    EXPECT_TRUE(same(back, snapshot(8)));
     EXPECT_EQ(history.size(), 7u);
     EXPECT_EQ(history.tag(0), 8u);
     // Playing on takes the later ones again, sharing with the one rolled back to.
     history.push(snapshot(9), 9);
     ASSERT_TRUE(history.rollBack(0, back, false));
-    EXPECT_EQ(back, snapshot(9));
+    EXPECT_TRUE(same(back, snapshot(9)));
     EXPECT_EQ(history.size(), 7u);
     ASSERT_TRUE(history.rollBack(6, back));
-    EXPECT_EQ(back, snapshot(2));
+    EXPECT_TRUE(same(back, snapshot(2)));
     EXPECT_FALSE(history.rollBack(1, back));  // nothing older: nothing changes
     EXPECT_EQ(history.size(), 1u);
 
@@ -65,7 +75,7 @@ TEST(RollbackHistory, GivesBackWhatWasKeptSharingAndDeflatingTheRestWithinItsLim
     EXPECT_EQ(small.tag(0), 7u);
     EXPECT_FALSE(small.compressSome(100));
     ASSERT_TRUE(small.rollBack(0, back));
-    EXPECT_EQ(back, snapshot(28));
+    EXPECT_TRUE(same(back, snapshot(28)));
 }
 
 }  // namespace
