@@ -237,7 +237,7 @@ bool RollbackHistory::compressSome(size_t pieces) {
     return !rawQueue_.empty();
 }
 
-bool RollbackHistory::rollBack(size_t back, RollbackSnapshot& out, bool keepTarget) {
+bool RollbackHistory::read(size_t back, RollbackSnapshot& out) {
     if (back >= kept_.size()) return false;
     const Kept& target = kept_[kept_.size() - 1 - back];
     RollbackSnapshot snapshot;
@@ -267,11 +267,21 @@ bool RollbackHistory::rollBack(size_t back, RollbackSnapshot& out, bool keepTarg
         }
         snapshot.push_back({entry.name, std::move(bytes)});
     }
-    Kept targetPieces = target;
+    out = std::move(snapshot);
+    return true;
+}
+
+void RollbackHistory::forgetAfter(size_t back, RollbackSnapshot restored, bool keepTarget) {
+    if (back >= kept_.size()) return;
+    Kept target = kept_[kept_.size() - 1 - back];
     kept_.erase(kept_.end() - static_cast<std::ptrdiff_t>(back + (keepTarget ? 0 : 1)),
                 kept_.end());
-    setReference(snapshot, targetPieces);
-    out = std::move(snapshot);
+    setReference(std::move(restored), target);
+}
+
+bool RollbackHistory::rollBack(size_t back, RollbackSnapshot& out, bool keepTarget) {
+    if (!read(back, out)) return false;
+    forgetAfter(back, out, keepTarget);
     return true;
 }
 

@@ -53,10 +53,14 @@ class RollbackHistory {
     // Bytes of pieces not deflated yet.
     size_t rawBytes() const { return held_.raw; }
 
-    // Gives the snapshot `back` before the newest whole, and forgets the ones after it (the story
-    // computes them again); with `keepTarget` false it goes too, for a caller that takes it again
-    // when the story shows its message again. False, and nothing changes, when the history does
-    // not reach that far or a piece does not decode.
+    // The snapshot `back` before the newest (0: the newest), whole; false when the history does
+    // not reach that far or a piece does not decode. Nothing changes.
+    bool read(size_t back, RollbackSnapshot& out);
+    // After the run went back to `restored`, read as snapshot `back`: the ones after it go (the
+    // story computes them again), and with `keepTarget` false it goes too, for a caller that
+    // takes it again when its message shows again.
+    void forgetAfter(size_t back, RollbackSnapshot restored, bool keepTarget = true);
+    // read and forgetAfter at once.
     bool rollBack(size_t back, RollbackSnapshot& out, bool keepTarget = true);
     // Deflates up to `pieces` pieces still raw, oldest first; true when some are still raw.
     bool compressSome(size_t pieces);
