@@ -28,6 +28,11 @@ class ReplayTimedPlayer final : public MediaPlayer {
         timing_.seekToStart();
     }
     bool isComplete() override { return timing_.isComplete(); }
+    uint32_t positionMs() override { return timing_.positionMs(); }
+    bool seekTo(uint32_t ms) override {
+        audible_->seekTo(ms);
+        return timing_.seekTo(ms);
+    }
     bool setVolume(int32_t level) override {
         audible_->setVolume(level);
         return timing_.setVolume(level);

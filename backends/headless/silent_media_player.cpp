@@ -29,6 +29,7 @@ bool readMediaFile(const std::string& path, std::string& bytes) {
 
 bool SilentMediaPlayer::open(const std::string& path) {
     open_ = running_ = false;
+    startAt_ = 0;
     path_.clear();
     format_ = MediaFormat::Unknown;
     durationMs_ = 0;
@@ -48,14 +49,26 @@ bool SilentMediaPlayer::open(const std::string& path) {
 
 void SilentMediaPlayer::play() {
     if (!open_ || running_) return;
-    // Stopped players always stand at the start.
+    // Stopped players stand at the start, or where a seek put them.
     running_ = true;
-    startTick_ = clock_.ticks();
+    startTick_ = clock_.ticks() - startAt_;
+    startAt_ = 0;
     ++starts_;
 }
 
 void SilentMediaPlayer::stop() {
     running_ = false;
+    startAt_ = 0;
+}
+
+bool SilentMediaPlayer::seekTo(uint32_t ms) {
+    if (!open_) return false;
+    ms = std::min(ms, durationMs_);
+    if (running_)
+        startTick_ = clock_.ticks() - ms;
+    else
+        startAt_ = ms;
+    return true;
 }
 
 void SilentMediaPlayer::seekToStart() {

@@ -29,7 +29,8 @@ class SilentMediaPlayer final : public MediaPlayer {
     uint32_t durationMs() const { return durationMs_; }
     bool running() const { return running_; }
     // Milliseconds played since the last start from the beginning, at most the duration.
-    uint32_t positionMs();
+    uint32_t positionMs() override;
+    bool seekTo(uint32_t ms) override;
     int32_t volume() const { return volume_; }  // the last level taken
     // Playbacks begun from the start since the file was opened: a music loop adds one a round.
     int starts() const { return starts_; }
@@ -43,6 +44,7 @@ class SilentMediaPlayer final : public MediaPlayer {
     bool open_ = false;
     bool running_ = false;
     uint32_t startTick_ = 0;
+    uint32_t startAt_ = 0;  // where a stopped player's next play() begins
     int32_t volume_ = kVolumeFull;
     int starts_ = 0;
 };

@@ -97,9 +97,17 @@ class StreamPlayer final : public MediaPlayer {
     void stop() override {
         if (running_) Mix_HaltMusic();
         running_ = false;
+        startAt_ = 0;
     }
     void seekToStart() override {
         if (running_) start();
+    }
+    uint32_t positionMs() override { return running_ ? SDL_GetTicks() - startTicks_ : 0; }
+    bool seekTo(uint32_t ms) override {
+        if (!music_) return false;
+        startAt_ = ms;
+        if (running_) start();
+        return true;
     }
     // A track that failed to start counts as ended, so nothing waits for it.
     bool isComplete() override {
@@ -118,7 +126,10 @@ class StreamPlayer final : public MediaPlayer {
     void start() {
         Mix_VolumeMusic(volume_);
         Mix_PlayMusic(music_, 0);
-        startTicks_ = SDL_GetTicks();
+        // Formats the mixer cannot seek in start from their beginning.
+        uint32_t at = startAt_ > 0 && Mix_SetMusicPosition(startAt_ / 1000.0) == 0 ? startAt_ : 0;
+        startAt_ = 0;
+        startTicks_ = SDL_GetTicks() - at;
         running_ = true;
     }
     void release() {
@@ -132,6 +143,7 @@ class StreamPlayer final : public MediaPlayer {
     Mix_Music* music_ = nullptr;
     uint32_t endMs_ = 0;  // MIDI: where the sequence ends
     uint32_t startTicks_ = 0;
+    uint32_t startAt_ = 0;  // where the next start begins
     bool running_ = false;
     int volume_ = MIX_MAX_VOLUME;
 };

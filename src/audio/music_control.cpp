@@ -106,6 +106,7 @@ void MusicControl::playSound(const std::string& path, SoundMode mode) {
     if (!soundPlayer_->open(path)) return;
     applyVolume(*soundPlayer_, soundVolume_);
     soundPlayer_->play();
+    soundFile_ = path;
     soundPlaying_ = true;
     soundMode_ = mode;
     if (mode == SoundMode::Wait) {
@@ -128,6 +129,47 @@ void MusicControl::waitForSoundEnd() {
     while (!soundPlayer_->isComplete() && !host.isTerminating()) {
         host.processMessages();
         services_.clock.sleep(kWaitSleep);
+    }
+}
+
+MusicControl::Snapshot MusicControl::snapshot() const {
+    Snapshot s;
+    s.musicFile = musicFile_;
+    s.musicPlaying = musicPlaying_;
+    s.musicLoopsLeft = musicLoopsLeft_;
+    if (musicPlaying_ && musicEnabled_) s.musicPositionMs = musicPlayer_->positionMs();
+    // A sound that has ended is over even before the next poll would notice.
+    s.soundPlaying = soundPlaying_ && soundEnabled_ && !soundPlayer_->isComplete();
+    if (s.soundPlaying) {
+        s.soundFile = soundFile_;
+        s.soundMode = soundMode_;
+        s.soundPositionMs = soundPlayer_->positionMs();
+    }
+    s.musicVolume = musicVolume_;
+    s.soundVolume = soundVolume_;
+    return s;
+}
+
+void MusicControl::restore(const Snapshot& s) {
+    stopMusic();
+    stopSound();
+    setMusicVolume(s.musicVolume);
+    setSoundVolume(s.soundVolume);
+    musicFile_ = s.musicFile;
+    musicPlaying_ = s.musicPlaying;
+    musicLoopsLeft_ = s.musicLoopsLeft;
+    if (musicPlaying_ && musicEnabled_ && musicPlayer_->open(musicFile_)) {
+        applyVolume(*musicPlayer_, musicVolume_);
+        musicPlayer_->seekTo(s.musicPositionMs);
+        musicPlayer_->play();
+    }
+    if (s.soundPlaying && soundEnabled_ && soundPlayer_->open(s.soundFile)) {
+        applyVolume(*soundPlayer_, soundVolume_);
+        soundPlayer_->seekTo(s.soundPositionMs);
+        soundPlayer_->play();
+        soundFile_ = s.soundFile;
+        soundPlaying_ = true;
+        soundMode_ = s.soundMode;
     }
 }
 

@@ -62,6 +62,22 @@ class MusicControl {
     bool writeMusicInfo(StringList& list) const;
     bool readMusicInfo(const StringList& list);
 
+    // What the two channels play and where they are, for the player's save states.
+    struct Snapshot {
+        std::string musicFile;
+        bool musicPlaying = false;
+        int32_t musicLoopsLeft = 0;
+        uint32_t musicPositionMs = 0;
+        std::string soundFile;
+        bool soundPlaying = false;
+        SoundMode soundMode = SoundMode::Free;
+        uint32_t soundPositionMs = 0;
+        int32_t musicVolume = 100, soundVolume = 100;
+    };
+    Snapshot snapshot() const;
+    // Plays on from where the snapshot was taken (from the start where a player cannot seek).
+    void restore(const Snapshot& snapshot);
+
     const std::string& musicFile() const { return musicFile_; }
     bool musicPlaying() const { return musicPlaying_; }
     int32_t musicLoopsLeft() const { return musicLoopsLeft_; }
@@ -77,6 +93,7 @@ class MusicControl {
     std::unique_ptr<platform::MediaPlayer> musicPlayer_;
     std::unique_ptr<platform::MediaPlayer> soundPlayer_;
     std::string musicFile_;
+    std::string soundFile_;
     bool musicPlaying_ = false;
     bool soundPlaying_ = false;
     int32_t musicLoopsLeft_ = 0;

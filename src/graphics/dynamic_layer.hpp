@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/string_list.hpp"
@@ -42,6 +43,8 @@ class DynamicLayerList {
     // nothing for an area-only layer. False only for an image layer without an image.
     bool build(const Surface* image, platform::FontEngine& fonts);
     const Surface* surface() const { return surface_.get(); }
+    // The picture as another layer had it built (a save state brings it back as it was).
+    void setSurface(std::unique_ptr<Surface> surface) { surface_ = std::move(surface); }
 
     // The pointer at (x, y) lies on the layer as its active area defines.
     bool hitAt(int32_t x, int32_t y) const;

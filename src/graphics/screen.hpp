@@ -97,6 +97,21 @@ class Screen {
     // times its wait by them).
     int32_t charsBeforeLastWait() const { return charsBeforeWait_; }
 
+    // Where the message display stands between two runs, for the player's save states.
+    struct RevealProgress {
+        bool typing = false, hurry = false;
+        int32_t charsSinceWait = 0, charsBeforeWait = 0;
+    };
+    RevealProgress revealProgress() const {
+        return {typing_, hurry_, charsSinceWait_, charsBeforeWait_};
+    }
+    void setRevealProgress(const RevealProgress& p) {
+        typing_ = p.typing;
+        hurry_ = p.hurry;
+        charsSinceWait_ = p.charsSinceWait;
+        charsBeforeWait_ = p.charsBeforeWait;
+    }
+
     // Dynamic layers of a window's screen.
     DynamicLayer* dynamicLayers(int window);
     void addDynamicLayer(int window, std::unique_ptr<DynamicLayerList> layer);

@@ -184,6 +184,52 @@ void TextLayout::resetReveal() {
     recordEnd_ = 0;
 }
 
+TextLayout::State TextLayout::state() const {
+    State s;
+    s.font = cur_;
+    s.reveal.reserve(reveal_.size());
+    for (const RevealEntry& e : reveal_)
+        s.reveal.push_back({static_cast<int32_t>(e.op), e.value, static_cast<int32_t>(e.textEnd)});
+    s.lineStarts = lineStarts_;
+    s.revealPos = revealPos_;
+    s.recordEnd = recordEnd_;
+    s.pageEnd = pageEnd_;
+    s.step = step_;
+    s.lineStuck = lineStuck_;
+    s.colorNumeric = curColorNumeric_;
+    return s;
+}
+
+bool TextLayout::fits(const State& s) const {
+    auto known = [](int32_t op) {
+        return op >= static_cast<int32_t>(RevealOp::End) &&
+               op <= static_cast<int32_t>(RevealOp::NextPage) && op != 6;
+    };
+    if (s.reveal.size() > kRevealCapacity || s.revealPos > s.reveal.size() ||
+        s.recordEnd > layoutText.size() || s.pageEnd > layoutText.size() ||
+        !known(static_cast<int32_t>(s.step.op)) || s.lineStarts.size() > kMaxLines + 1)
+        return false;
+    for (const auto& [op, value, end] : s.reveal)
+        if (!known(op) || end < 0 || static_cast<size_t>(end) > layoutText.size()) return false;
+    for (size_t start : s.lineStarts)
+        if (start > layoutText.size()) return false;
+    return true;
+}
+
+void TextLayout::setState(const State& s) {
+    cur_ = s.font;
+    reveal_.clear();
+    for (const auto& [op, value, end] : s.reveal)
+        reveal_.push_back({static_cast<RevealOp>(op), value, static_cast<uint32_t>(end)});
+    lineStarts_ = s.lineStarts;
+    revealPos_ = s.revealPos;
+    recordEnd_ = s.recordEnd;
+    pageEnd_ = s.pageEnd;
+    step_ = s.step;
+    lineStuck_ = s.lineStuck;
+    curColorNumeric_ = s.colorNumeric;
+}
+
 size_t TextLayout::shownBytes() const {
     const bool ended = revealPos_ >= reveal_.size() || reveal_[revealPos_].op == RevealOp::End;
     if (ended || revealPos_ == 0) return std::min(pageEnd_, layoutText.size());

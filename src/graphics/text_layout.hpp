@@ -2,6 +2,7 @@
 // a surface with the font engine it is given and records the reveal steps the message display
 // replays. Inline tags change the size, style, colour, reveal speed and waits.
 #pragma once
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -78,6 +79,23 @@ class TextLayout {
 
     // Where each line of the last layout begins in layoutText (byte offsets).
     const std::vector<size_t>& lineStarts() const { return lineStarts_; }
+
+    // What the layout keeps beyond its public fields (the reveal and where it stands), for the
+    // player's save states: a message restored mid-reveal types on from the same character.
+    struct State {
+        FontStatus font;
+        std::vector<std::array<int32_t, 3>> reveal;  // op, value, end in layoutText
+        std::vector<size_t> lineStarts;
+        size_t revealPos = 0;
+        uint32_t recordEnd = 0;
+        size_t pageEnd = 0;
+        RevealStep step;
+        bool lineStuck = false, colorNumeric = false;
+    };
+    State state() const;
+    // True when `state` fits this layout's text: steps of known kinds, positions inside it.
+    bool fits(const State& state) const;
+    void setState(const State& state);
 
     std::string text;        // to lay out; after a page overflow, the rest
     std::string layoutText;  // the text as the last layout began

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "base/save_container.hpp"
 #include "base/string_list.hpp"
@@ -41,6 +42,13 @@ class CallStack {
     // Appends every stack line, top first.
     void getStackLines(StringList& list) const;
     size_t lineCount() const { return lines_.size(); }
+
+    // Every line, bottom first, and the working frame: the player's save states keep both.
+    const StringList& lines() const { return lines_; }
+    void restore(StringList lines, StringList frame) {
+        lines_ = std::move(lines);
+        frame_ = std::move(frame);
+    }
 
     // The stack as the section "stack.info", top line first.
     bool saveInfo(SaveContainer& save) const;

@@ -1,5 +1,7 @@
 #include "interp/execution.hpp"
 
+#include <utility>
+
 #include "base/name_value.hpp"
 
 namespace zarvo {
@@ -60,6 +62,18 @@ void Execution::resumeFromFrame() {
     commands_.setBookName(stack_.getFrameText(CallStack::kBookName, ""));
     commands_.setPageName(stack_.getFrameText(CallStack::kPageName, ""));
     nextIndex_ = stack_.getFrameValue(CallStack::kCommandIndex, 0);
+}
+
+Execution::Snapshot Execution::snapshot() const {
+    return {commands_.bookName(), commands_.pageName(), nextIndex_,
+            stack_.lines(),       stack_.frame(),       state_.snapshot()};
+}
+
+void Execution::restore(Snapshot s) {
+    jumpTo(s.book, s.page);
+    nextIndex_ = s.nextIndex;
+    stack_.restore(std::move(s.stackLines), std::move(s.frame));
+    state_.restore(s.state);
 }
 
 void Execution::writeStackInfo(StringList& list) const {

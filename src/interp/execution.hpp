@@ -55,6 +55,17 @@ class Execution {
     // A restored save: the place is the one in the stack's working frame.
     void resumeFromFrame();
 
+    // The place, the stack and the run state, for the player's save states. Restoring moves to
+    // the place as it is: the caller checks that its page exists.
+    struct Snapshot {
+        std::string book, page;
+        int32_t nextIndex = 0;
+        StringList stackLines, frame;  // bottom first
+        RunState::Snapshot state;
+    };
+    Snapshot snapshot() const;
+    void restore(Snapshot snapshot);
+
     // The place and the stack as the debug window lists them.
     void writeStackInfo(StringList& list) const;
 

@@ -150,6 +150,30 @@ void RunState::loadState() {
     layerName_ = stack_.getFrameText(kLayerName, "");
 }
 
+RunState::Snapshot RunState::snapshot() const {
+    const uint32_t t = now();
+    return {playerMode_,        waitTime_,           t - waitStart_,
+            halfSecondStarted_, t - lastHalfSecond_, timerExpired_,
+            activeClick_,       anykeyClick_,        timer_,
+            messageSkip_,       windowIndex_,        layerName_};
+}
+
+void RunState::restore(const Snapshot& s) {
+    const uint32_t t = now();
+    playerMode_ = s.playerMode;
+    waitTime_ = s.waitTime;
+    waitStart_ = t - s.waitElapsed;
+    halfSecondStarted_ = s.halfSecondStarted;
+    lastHalfSecond_ = t - s.halfSecondElapsed;
+    timerExpired_ = s.timerExpired;
+    activeClick_ = s.activeClick;
+    anykeyClick_ = s.anykeyClick;
+    timer_ = s.timer;
+    messageSkip_ = s.messageSkip;
+    windowIndex_ = s.windowIndex;
+    layerName_ = s.layerName;
+}
+
 bool RunState::saveInfo(SaveContainer& save) {
     return stack_.saveInfo(save);
 }

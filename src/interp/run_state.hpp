@@ -78,6 +78,22 @@ class RunState {
     void saveState();
     void loadState();
 
+    // The whole state, its times as how long ago they began, for the player's save states: a
+    // restored wait runs on for the rest of its time on whatever the clock says then.
+    struct Snapshot {
+        PlayerMode playerMode = PlayerMode::Ready;
+        int32_t waitTime = 0;
+        uint32_t waitElapsed = 0;
+        bool halfSecondStarted = false;
+        uint32_t halfSecondElapsed = 0;
+        bool timerExpired = false, activeClick = false, anykeyClick = false, timer = false;
+        bool messageSkip = false;
+        int32_t windowIndex = 0;
+        std::string layerName;
+    };
+    Snapshot snapshot() const;
+    void restore(const Snapshot& snapshot);
+
     bool saveInfo(SaveContainer& save);
     // Reads the saved stack, pops the saved position into the working frame and restores the
     // state from it. When no frame can be popped the save is broken beyond use: the user is told

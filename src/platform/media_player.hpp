@@ -31,6 +31,12 @@ class MediaPlayer {
     virtual bool isComplete() = 0;
     // False with nothing open or a level outside kVolumeSilent .. kVolumeFull.
     virtual bool setVolume(int32_t hundredthsOfDecibel) = 0;
+    // Milliseconds into the file while it plays (a save state keeps where the music was); 0
+    // when stopped or when the player cannot tell.
+    virtual uint32_t positionMs() { return 0; }
+    // Moves to `ms` into the file; a stopped player starts there at its next play(). False when
+    // the player cannot seek: it then plays from the start.
+    virtual bool seekTo(uint32_t /*ms*/) { return false; }
 };
 
 class MediaPlayerFactory {

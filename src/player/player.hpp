@@ -18,6 +18,7 @@
 #include "platform/host.hpp"
 #include "player/overlay.hpp"
 #include "player/player_settings.hpp"
+#include "player/player_state.hpp"
 #include "player/read_messages.hpp"
 #include "player/settings_menu.hpp"
 #include "story/story.hpp"
@@ -140,6 +141,14 @@ class Player final : public platform::HostClient, private ProgramControl {
     bool endedByFatalError() const { return fatalError_ || story_->fatalError(); }
     // Why, in the reader's language (UTF-8), as the last box said it; empty when none did.
     std::string fatalReason() const;
+    // Save states (player_states.cpp). The whole run as it is now; empty while a command runs
+    // (input pumped inside a transition or a sound wait), when no consistent state exists.
+    PlayerState captureState();
+    // Back to a state taken earlier, checked in full first: anything but None leaves the run as
+    // it was. The run goes on exactly as it went on from the moment it was taken, with skip
+    // and auto mode off.
+    StateRefusal restoreState(const PlayerState& state);
+
     // True when the story has ended and its last frame waits for the reader (it was skipped or
     // auto-read to its end): an ended story, though the window is still up.
     bool heldAtStoryEnd() const { return storyEndHeld_; }

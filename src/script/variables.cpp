@@ -192,6 +192,37 @@ void Variables::loadInfo(SaveContainer& container) {
     for (size_t i = 0; i < texts_.size(); ++i) setOrder_.push_back({true, i});
 }
 
+Variables::Snapshot Variables::snapshot() const {
+    return {values_,
+            texts_,
+            setOrder_,
+            random_,
+            randomRange_,
+            scriptFileName_,
+            clock_.ticks() - startTick_};
+}
+
+bool Variables::isSound(const Snapshot& s) {
+    if (s.setOrder.size() != s.values.size() + s.texts.size()) return false;
+    std::vector<bool> seenValues(s.values.size()), seenTexts(s.texts.size());
+    for (const auto& [isText, i] : s.setOrder) {
+        std::vector<bool>& seen = isText ? seenTexts : seenValues;
+        if (i >= seen.size() || seen[i]) return false;
+        seen[i] = true;
+    }
+    return true;
+}
+
+void Variables::restore(Snapshot s) {
+    values_ = std::move(s.values);
+    texts_ = std::move(s.texts);
+    setOrder_ = std::move(s.setOrder);
+    random_ = s.random;
+    randomRange_ = s.randomRange;
+    scriptFileName_ = std::move(s.scriptFileName);
+    startTick_ = clock_.ticks() - s.playedMs;
+}
+
 std::vector<std::pair<bool, std::string_view>> Variables::linesInSetOrder() const {
     std::vector<std::pair<bool, std::string_view>> lines;
     lines.reserve(setOrder_.size());

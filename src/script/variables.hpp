@@ -55,6 +55,21 @@ class Variables {
     // (true = a text variable).
     std::vector<std::pair<bool, std::string_view>> linesInSetOrder() const;
 
+    // Everything the variables hold, the random generator and the play time included, for the
+    // player's save states.
+    struct Snapshot {
+        StringList values, texts;
+        std::vector<std::pair<bool, size_t>> setOrder;  // (is text, index in its list)
+        std::mt19937 random;
+        int32_t randomRange = 1000;
+        std::string scriptFileName;
+        uint32_t playedMs = 0;
+    };
+    Snapshot snapshot() const;
+    // True when the set order names every line of the lists once: the one thing restore needs.
+    static bool isSound(const Snapshot& snapshot);
+    void restore(Snapshot snapshot);
+
     bool saveInfo(SaveContainer& container) const;
     void loadInfo(SaveContainer& container);
 

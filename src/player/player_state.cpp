@@ -1,0 +1,830 @@
+#include "player/player_state.hpp"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <sstream>
+#include <utility>
+
+#include "archive/package.hpp"
+#include "audio/music_control.hpp"
+#include "base/limits.hpp"
+#include "base/name_value.hpp"
+#include "base/text.hpp"
+#include "graphics/layers.hpp"
+#include "graphics/screen.hpp"
+#include "interp/execution.hpp"
+#include "platform/file_system.hpp"
+#include "script/script_file.hpp"
+#include "script/variables.hpp"
+#include "story/story.hpp"
+
+#ifndef ZARVO_VERSION
+#define ZARVO_VERSION "unknown"
+#endif
+
+namespace zarvo {
+namespace {
+
+// Entries. Pictures are entries of their own so that snapshots share the unchanged ones.
+constexpr std::string_view kRunEntry = "run";
+constexpr std::string_view kVariablesEntry = "variables";
+constexpr std::string_view kMusicEntry = "music";
+constexpr std::string_view kBacklogEntry = "backlog";
+constexpr std::string_view kLayersEntry = "layers";
+constexpr std::string_view kDynamicEntry = "dynamic";
+constexpr std::string_view kBaseEntry = "screen.base";
+constexpr std::string_view kOutputEntry = "screen.output";
+std::string layerEntry(size_t i) {
+    return "layer." + std::to_string(i);
+}
+std::string dynamicEntry(size_t i) {
+    return "dynamic." + std::to_string(i);
+}
+
+// Most a state's text entries and a state package may hold: far above any run, low enough that
+// a hostile file cannot make the player allocate without end.
+constexpr uint64_t kMaxStateEntry = kMaxTextBytes;
+constexpr int kMaxStateEntries = 4096;
+
+// Little-endian fields, strings and lists with their lengths in front.
+class Out {
+  public:
+    void u8(uint8_t v) { bytes_.push_back(static_cast<char>(v)); }
+    void u32(uint32_t v) {
+        for (int i = 0; i < 4; ++i) u8(static_cast<uint8_t>(v >> (8 * i)));
+    }
+    void i32(int32_t v) { u32(static_cast<uint32_t>(v)); }
+    void u64(uint64_t v) {
+        u32(static_cast<uint32_t>(v));
+        u32(static_cast<uint32_t>(v >> 32));
+    }
+    void flag(bool v) { u8(v ? 1 : 0); }
+    void str(std::string_view s) {
+        u32(static_cast<uint32_t>(s.size()));
+        bytes_.append(s);
+    }
+    void list(const StringList& lines) {
+        u32(static_cast<uint32_t>(lines.size()));
+        for (const std::string& line : lines) str(line);
+    }
+    std::string take() { return std::move(bytes_); }
+
+  private:
+    std::string bytes_;
+};
+
+// Reads what Out wrote. Every read checks what is left; after the first failure every read
+// gives zero and ok() is false, so a decoder checks once at the end.
+class In {
+  public:
+    explicit In(std::string_view bytes) : bytes_(bytes) {}
+    uint8_t u8() {
+        if (!need(1)) return 0;
+        return static_cast<uint8_t>(bytes_[pos_++]);
+    }
+    uint32_t u32() {
+        if (!need(4)) return 0;
+        uint32_t v = 0;
+        for (int i = 0; i < 4; ++i)
+            v |= uint32_t{static_cast<uint8_t>(bytes_[pos_++])} << (8 * i);
+        return v;
+    }
+    int32_t i32() { return static_cast<int32_t>(u32()); }
+    uint64_t u64() {
+        uint64_t low = u32();
+        return low | uint64_t{u32()} << 32;
+    }
+    bool flag() {
+        uint8_t v = u8();
+        if (v > 1) ok_ = false;
+        return v == 1;
+    }
+    // A value of an enumeration whose largest value is `last`.
+    uint8_t choice(uint8_t last) {
+        uint8_t v = u8();
+        if (v > last) ok_ = false;
+        return ok_ ? v : 0;
+    }
+    std::string str() {
+        uint32_t n = u32();
+        if (!need(n)) return {};
+        std::string s(bytes_.substr(pos_, n));
+        pos_ += n;
+        return s;
+    }
+    // A count of items each at least `least` bytes long: never more than the bytes left hold.
+    size_t count(size_t least) {
+        uint32_t n = u32();
+        if (least > 0 && n > (bytes_.size() - pos_) / least) ok_ = false;
+        return ok_ ? n : 0;
+    }
+    StringList list() {
+        StringList lines(count(4));
+        for (std::string& line : lines) line = str();
+        return lines;
+    }
+    bool ok() const { return ok_; }
+    // Everything read, nothing left over.
+    bool done() const { return ok_ && pos_ == bytes_.size(); }
+
+  private:
+    bool need(size_t n) {
+        if (ok_ && bytes_.size() - pos_ >= n) return true;
+        ok_ = false;
+        return false;
+    }
+    std::string_view bytes_;
+    size_t pos_ = 0;
+    bool ok_ = true;
+};
+
+// A picture: its size and alpha mode, then its pixels and mask deflated (a layer is mostly
+// flat colour, and a snapshot is kept in memory).
+std::string encodePicture(const Surface& g) {
+    const size_t n = static_cast<size_t>(g.width()) * static_cast<size_t>(g.height());
+    std::string raw;
+    raw.resize(n * 4 + (g.hasMask() ? n : 0));
+    size_t at = 0;
+    for (int32_t y = 0; y < g.height(); ++y)
+        for (const uint32_t* p = g.row(y); p != g.row(y) + g.width(); ++p, at += 4)
+            for (int i = 0; i < 4; ++i) raw[at + i] = static_cast<char>(*p >> (8 * i));
+    for (int32_t y = 0; g.hasMask() && y < g.height(); ++y, at += g.width())
+        std::memcpy(raw.data() + at, g.maskRow(y), static_cast<size_t>(g.width()));
+    Out out;
+    out.i32(g.width());
+    out.i32(g.height());
+    out.u8(static_cast<uint8_t>(g.alphaMode()));
+    std::string head = out.take();
+    uLongf packed = compressBound(static_cast<uLong>(raw.size()));
+    std::string bytes(head.size() + packed, '\0');
+    std::memcpy(bytes.data(), head.data(), head.size());
+    if (compress2(reinterpret_cast<Bytef*>(bytes.data() + head.size()), &packed,
+                  reinterpret_cast<const Bytef*>(raw.data()), static_cast<uLong>(raw.size()),
+                  Z_BEST_SPEED) != Z_OK)
+        return {};
+    bytes.resize(head.size() + packed);
+    return bytes;
+}
+
+bool decodePicture(const std::string* bytes, Picture& picture) {
+    if (!bytes) return false;
+    In in(*bytes);
+    const int32_t w = in.i32(), h = in.i32();
+    const uint8_t mode = in.u8();
+    const bool masked = mode == static_cast<uint8_t>(AlphaMode::Mask) ||
+                        mode == static_cast<uint8_t>(AlphaMode::Alpha);
+    if (!in.ok() || (mode != 0 && !masked) || w < 0 || h < 0 ||
+        (w * int64_t{h} > 0 && !pictureSizeAllowed(w, h)))
+        return false;
+    const size_t n = static_cast<size_t>(w) * static_cast<size_t>(h);
+    const size_t head = 9;
+    // Deflate packs at most about 1032 to 1: a larger claim is damage, refused before the
+    // picture is allocated.
+    if (n * 5 > (bytes->size() - head) * 1032 + 1024) return false;
+    std::string raw(n * 4 + (masked ? n : 0), '\0');
+    uLongf length = static_cast<uLongf>(raw.size());
+    if (uncompress(reinterpret_cast<Bytef*>(raw.data()), &length,
+                   reinterpret_cast<const Bytef*>(bytes->data() + head),
+                   static_cast<uLong>(bytes->size() - head)) != Z_OK ||
+        length != raw.size())
+        return false;
+    picture.width = w;
+    picture.height = h;
+    picture.alphaMode = static_cast<AlphaMode>(mode);
+    picture.pixels.resize(n);
+    for (size_t i = 0; i < n; ++i) {
+        const auto* p = reinterpret_cast<const uint8_t*>(raw.data()) + i * 4;
+        picture.pixels[i] = (uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16) &
+                            0xFFFFFFu;
+    }
+    picture.mask.assign(raw.begin() + static_cast<std::ptrdiff_t>(n * 4), raw.end());
+    return true;
+}
+
+void putFont(Out& out, const FontStatus& f) {
+    out.str(f.name);
+    out.i32(f.size);
+    out.i32(f.dpi);
+    out.u32(f.color);
+    out.flag(f.bold);
+    out.flag(f.italic);
+}
+
+FontStatus getFont(In& in) {
+    FontStatus f;
+    f.name = in.str();
+    f.size = in.i32();
+    f.dpi = in.i32();
+    f.color = in.u32();
+    f.bold = in.flag();
+    f.italic = in.flag();
+    return f;
+}
+
+void putText(Out& out, const TextLayout& t) {
+    out.str(t.text);
+    out.str(t.layoutText);
+    putFont(out, t.font);
+    out.flag(t.lineBreakRules);
+    out.i32(t.wrapWidth);
+    const TextLayout::State s = t.state();
+    putFont(out, s.font);
+    out.u32(static_cast<uint32_t>(s.reveal.size()));
+    for (const auto& [op, value, end] : s.reveal) {
+        out.i32(op);
+        out.i32(value);
+        out.i32(end);
+    }
+    out.u32(static_cast<uint32_t>(s.lineStarts.size()));
+    for (size_t start : s.lineStarts) out.u64(start);
+    out.u64(s.revealPos);
+    out.u32(s.recordEnd);
+    out.u64(s.pageEnd);
+    for (int32_t v : {static_cast<int32_t>(s.step.op), s.step.value, s.step.stepX, s.step.stepY,
+                      s.step.stepHeight, s.step.stepWidth, s.step.stepSpeed})
+        out.i32(v);
+    out.flag(s.lineStuck);
+    out.flag(s.colorNumeric);
+}
+
+bool getText(In& in, TextLayout& t) {
+    t.text = in.str();
+    t.layoutText = in.str();
+    t.font = getFont(in);
+    t.lineBreakRules = in.flag();
+    t.wrapWidth = in.i32();
+    TextLayout::State s;
+    s.font = getFont(in);
+    s.reveal.resize(in.count(12));
+    for (auto& [op, value, end] : s.reveal) {
+        op = in.i32();
+        value = in.i32();
+        end = in.i32();
+    }
+    s.lineStarts.resize(in.count(8));
+    for (size_t& start : s.lineStarts) start = static_cast<size_t>(in.u64());
+    s.revealPos = static_cast<size_t>(in.u64());
+    s.recordEnd = in.u32();
+    s.pageEnd = static_cast<size_t>(in.u64());
+    s.step.op = static_cast<RevealOp>(in.i32());
+    s.step.value = in.i32();
+    s.step.stepX = in.i32();
+    s.step.stepY = in.i32();
+    s.step.stepHeight = in.i32();
+    s.step.stepWidth = in.i32();
+    s.step.stepSpeed = in.i32();
+    s.lineStuck = in.flag();
+    s.colorNumeric = in.flag();
+    if (!in.ok() || !t.fits(s)) return false;
+    t.setState(s);
+    return true;
+}
+
+// Lines of a stack or frame: Name=Value lines and border lines, nothing else.
+bool stackLinesAreSound(const StringList& lines) {
+    return std::all_of(lines.begin(), lines.end(), [](const std::string& line) {
+        return line == CallStack::kBorder || line.empty() || line.find('=') != std::string::npos;
+    });
+}
+
+// FNV-1a, 64 bits: tells contents apart, not a defence against forgery (a forged state is
+// checked like any damaged one).
+uint64_t fnv1a(uint64_t h, std::string_view bytes) {
+    for (char c : bytes) {
+        h ^= static_cast<uint8_t>(c);
+        h *= 0x100000001b3ULL;
+    }
+    return h;
+}
+
+// Everything a state restores, read and checked in full before any of it is applied.
+struct Decoded {
+    Execution::Snapshot run;
+    Screen::RevealProgress progress;
+    Screen::MessageMode messageMode = Screen::MessageMode::Effect;
+    ReaderState reader;
+    Variables::Snapshot variables;
+    MusicControl::Snapshot music;
+    StringList history;
+    std::vector<Layer> layers;
+    Picture base, output;
+    std::vector<std::unique_ptr<DynamicLayerList>> dynamic;  // oldest first
+};
+
+bool decodeRun(const std::string* bytes, ScriptFile& script, Decoded& d) {
+    if (!bytes) return false;
+    In in(*bytes);
+    Execution::Snapshot& r = d.run;
+    r.book = in.str();
+    r.page = in.str();
+    r.nextIndex = in.i32();
+    r.stackLines = in.list();
+    r.frame = in.list();
+    RunState::Snapshot& s = r.state;
+    s.playerMode = static_cast<PlayerMode>(in.choice(static_cast<uint8_t>(PlayerMode::MessageWait)));
+    s.waitTime = in.i32();
+    s.waitElapsed = in.u32();
+    s.halfSecondStarted = in.flag();
+    s.halfSecondElapsed = in.u32();
+    s.timerExpired = in.flag();
+    s.activeClick = in.flag();
+    s.anykeyClick = in.flag();
+    s.timer = in.flag();
+    s.messageSkip = in.flag();
+    s.windowIndex = in.i32();
+    s.layerName = in.str();
+    d.progress.typing = in.flag();
+    d.progress.hurry = in.flag();
+    d.progress.charsSinceWait = in.i32();
+    d.progress.charsBeforeWait = in.i32();
+    d.messageMode = static_cast<Screen::MessageMode>(in.choice(1));
+    d.reader.messagePending = in.flag();
+    if (in.flag()) d.reader.pendingText = in.str();
+    d.reader.lastMessageLayer = in.str();
+    int32_t start, end;
+    return in.done() && r.nextIndex >= 0 && script.findPage(r.book, r.page, start, end) &&
+           stackLinesAreSound(r.stackLines) && stackLinesAreSound(r.frame);
+}
+
+bool decodeVariables(const std::string* bytes, Decoded& d) {
+    if (!bytes) return false;
+    In in(*bytes);
+    Variables::Snapshot& v = d.variables;
+    v.values = in.list();
+    v.texts = in.list();
+    v.setOrder.resize(in.count(5));
+    for (auto& [isText, index] : v.setOrder) {
+        isText = in.flag();
+        index = in.u32();
+    }
+    std::istringstream random(in.str());
+    random >> v.random;
+    v.randomRange = in.i32();
+    v.scriptFileName = in.str();
+    v.playedMs = in.u32();
+    auto named = [](const StringList& lines) {
+        return std::all_of(lines.begin(), lines.end(), [](const std::string& line) {
+            return line.find('=') != std::string::npos;
+        });
+    };
+    return in.done() && !random.fail() && named(v.values) && named(v.texts) &&
+           Variables::isSound(v);
+}
+
+bool decodeMusic(const std::string* bytes, Decoded& d) {
+    if (!bytes) return false;
+    In in(*bytes);
+    MusicControl::Snapshot& m = d.music;
+    m.musicFile = in.str();
+    m.musicPlaying = in.flag();
+    m.musicLoopsLeft = in.i32();
+    m.musicPositionMs = in.u32();
+    m.soundFile = in.str();
+    m.soundPlaying = in.flag();
+    m.soundMode = static_cast<SoundMode>(in.choice(static_cast<uint8_t>(SoundMode::Free)));
+    m.soundPositionMs = in.u32();
+    m.musicVolume = in.i32();
+    m.soundVolume = in.i32();
+    return in.done();
+}
+
+bool decodeLayers(const PlayerState& state, const LayerStack& stack, Decoded& d) {
+    const std::string* bytes = state.find(kLayersEntry);
+    if (!bytes) return false;
+    In in(*bytes);
+    const size_t count = in.count(16);
+    // The layer list comes from the story's head: a state of this story has as many.
+    if (!in.ok() || count != static_cast<size_t>(stack.layerCount())) return false;
+    d.layers.resize(count);
+    for (size_t i = 0; i < count; ++i) {
+        Layer& l = d.layers[i];
+        l.name = in.str();
+        l.fileName = in.str();
+        l.left = in.i32();
+        l.top = in.i32();
+        l.width = in.i32();
+        l.height = in.i32();
+        l.viewLeft = in.i32();
+        l.viewTop = in.i32();
+        l.textOverhang = in.i32();
+        l.visible = in.flag();
+        l.transparent = in.flag();
+        l.translucent = in.flag();
+        Picture picture;
+        if (!getText(in, l.text) || !decodePicture(state.find(layerEntry(i)), picture))
+            return false;
+        l.surface.assignPicture(std::move(picture));
+    }
+    return in.done();
+}
+
+bool decodeScreen(const PlayerState& state, const LayerStack& stack, Decoded& d) {
+    // The composed picture and what the window shows: a message half typed lives only there.
+    for (auto [name, picture] : {std::pair{kBaseEntry, &d.base}, {kOutputEntry, &d.output}})
+        if (!decodePicture(state.find(name), *picture) || picture->width != stack.width() ||
+            picture->height != stack.height() || picture->alphaMode != AlphaMode::None)
+            return false;
+    const std::string* bytes = state.find(kDynamicEntry);
+    if (!bytes) return false;
+    In in(*bytes);
+    d.dynamic.resize(in.count(64));
+    for (size_t i = 0; i < d.dynamic.size(); ++i) {
+        auto l = std::make_unique<DynamicLayerList>();
+        l->attrId = in.i32();
+        l->left = in.i32();
+        l->top = in.i32();
+        l->width = in.i32();
+        l->height = in.i32();
+        l->activeArea = static_cast<DLActiveArea>(in.choice(2));
+        l->activeMode = static_cast<DLActiveMode>(in.choice(2));
+        l->focusBook = in.str();
+        l->focusPage = in.str();
+        l->clickBook = in.str();
+        l->clickPage = in.str();
+        l->pageChange = static_cast<DLPageChange>(in.choice(2));
+        l->button = in.u8();
+        l->autoClear = in.flag();
+        l->cursor = in.flag();
+        l->imageFile = in.str();
+        l->animeCount = in.i32();
+        l->divideCount = in.i32();
+        l->animeType = static_cast<DLAnimeType>(in.choice(3));
+        l->indexDisable = in.i32();
+        l->indexEnable = in.i32();
+        l->indexActive = in.i32();
+        l->indexClick = in.i32();
+        l->text = in.str();
+        l->fontName = in.str();
+        l->fontSize = in.i32();
+        l->fontDpi = in.i32();
+        l->fontColor = in.u32();
+        l->textBold = in.flag();
+        l->textItalic = in.flag();
+        l->status = static_cast<DLStatus>(in.choice(2));
+        l->animeIndex = in.i32();
+        l->rowIndex = in.i32();
+        l->dirty = in.flag();
+        if (in.flag()) {
+            Picture picture;
+            if (!decodePicture(state.find(dynamicEntry(i)), picture)) return false;
+            auto surface = std::make_unique<Surface>();
+            surface->assignPicture(std::move(picture));
+            l->setSurface(std::move(surface));
+        }
+        d.dynamic[i] = std::move(l);
+    }
+    return in.done();
+}
+
+StateRefusal checkIdentity(const PlayerState& state, Story& story) {
+    const StringList info = state.info();
+    if (info.empty()) return StateRefusal::Damaged;
+    if (readListInt(info, "State.Format", 0) != PlayerState::kFormat ||
+        readListString(info, "State.Player", "") != playerVersion())
+        return StateRefusal::OtherPlayer;
+    if (readListString(info, "State.Story", "") != storyIdentity(story))
+        return StateRefusal::OtherStory;
+    return StateRefusal::None;
+}
+
+// A file system of one file in memory: the package writer and reader work on bytes through it.
+class BytesFiles final : public platform::FileSystem {
+  public:
+    std::string bytes;
+
+    bool exists(const std::string&) const override { return true; }
+    bool directoryExists(const std::string&) const override { return false; }
+    bool readFile(const std::string&, std::string& out) const override {
+        out = bytes;
+        return true;
+    }
+    bool makeDirectory(const std::string&) override { return false; }
+    bool listDirectory(const std::string&, std::vector<std::string>&) const override {
+        return false;
+    }
+    std::unique_ptr<platform::ReadableFile> openRead(const std::string&) const override {
+        return std::make_unique<Reader>(bytes);
+    }
+    std::unique_ptr<platform::WritableFile> createFile(const std::string&) override {
+        return std::make_unique<Writer>(bytes);
+    }
+    std::unique_ptr<platform::WritableFile> openForUpdate(const std::string&) override {
+        return nullptr;
+    }
+    bool rename(const std::string&, const std::string&) override { return false; }
+    bool remove(const std::string&) override { return false; }
+    bool copyFile(const std::string&, const std::string&) override { return false; }
+    std::string absolutePath(const std::string& path) const override { return path; }
+
+  private:
+    class Reader final : public platform::ReadableFile {
+      public:
+        explicit Reader(std::string_view bytes) : bytes_(bytes) {}
+        int64_t size() const override { return static_cast<int64_t>(bytes_.size()); }
+        size_t readAt(int64_t offset, void* out, size_t count) const override {
+            if (offset < 0 || static_cast<uint64_t>(offset) >= bytes_.size()) return 0;
+            count = std::min(count, bytes_.size() - static_cast<size_t>(offset));
+            std::memcpy(out, bytes_.data() + offset, count);
+            return count;
+        }
+
+      private:
+        std::string_view bytes_;
+    };
+    class Writer final : public platform::WritableFile {
+      public:
+        explicit Writer(std::string& target) : target_(target) {}
+        bool writeAt(int64_t offset, const void* data, size_t count) override {
+            if (offset < 0) return false;
+            const size_t at = static_cast<size_t>(offset);
+            if (buffer_.size() < at + count) buffer_.resize(at + count);
+            std::memcpy(buffer_.data() + at, data, count);
+            return true;
+        }
+        bool truncate(int64_t size) override {
+            buffer_.resize(static_cast<size_t>(std::max<int64_t>(size, 0)));
+            return true;
+        }
+        bool finish() override {
+            target_ = std::move(buffer_);
+            done_ = true;
+            return true;
+        }
+        void abandon() override {}
+        bool replacedTarget() const override { return done_; }
+
+      private:
+        std::string& target_;
+        std::string buffer_;
+        bool done_ = false;
+    };
+};
+
+}  // namespace
+
+const std::string* PlayerState::find(std::string_view name) const {
+    for (const StateEntry& e : entries_)
+        if (e.name == name) return e.bytes.get();
+    return nullptr;
+}
+
+void PlayerState::put(std::string_view name, std::string bytes) {
+    auto shared = std::make_shared<const std::string>(std::move(bytes));
+    for (StateEntry& e : entries_)
+        if (e.name == name) {
+            e.bytes = std::move(shared);
+            return;
+        }
+    entries_.push_back({std::string(name), std::move(shared)});
+}
+
+void PlayerState::shareWith(const PlayerState& earlier) {
+    for (StateEntry& e : entries_)
+        for (const StateEntry& old : earlier.entries_)
+            if (old.name == e.name && old.bytes != e.bytes && *old.bytes == *e.bytes) {
+                e.bytes = old.bytes;
+                break;
+            }
+}
+
+size_t PlayerState::byteSize() const {
+    size_t n = 0;
+    for (const StateEntry& e : entries_) n += e.bytes->size();
+    return n;
+}
+
+StringList PlayerState::info() const {
+    const std::string* bytes = find(kStateInfoEntry);
+    return bytes ? splitLines(*bytes) : StringList{};
+}
+
+std::string_view playerVersion() {
+    return ZARVO_VERSION;
+}
+
+std::string storyIdentity(Story& story) {
+    uint64_t h = 0xcbf29ce484222325ULL;
+    for (const std::string& line : story.script().lines()) h = fnv1a(fnv1a(h, line), "\n");
+    char hex[17];
+    for (int i = 0; i < 16; ++i) hex[i] = "0123456789abcdef"[(h >> (60 - 4 * i)) & 0xF];
+    return std::string(hex, 16);
+}
+
+PlayerState captureState(const StateParts& parts) {
+    PlayerState state;
+    StringList info;
+    writeListInt(info, "State.Format", PlayerState::kFormat);
+    writeListString(info, "State.Player", playerVersion());
+    writeListString(info, "State.Story", storyIdentity(parts.story));
+    state.put(kStateInfoEntry, joinLines(info));
+
+    Out run;
+    const Execution::Snapshot r = parts.execution.snapshot();
+    run.str(r.book);
+    run.str(r.page);
+    run.i32(r.nextIndex);
+    run.list(r.stackLines);
+    run.list(r.frame);
+    const RunState::Snapshot& s = r.state;
+    run.u8(static_cast<uint8_t>(s.playerMode));
+    run.i32(s.waitTime);
+    run.u32(s.waitElapsed);
+    run.flag(s.halfSecondStarted);
+    run.u32(s.halfSecondElapsed);
+    for (bool b : {s.timerExpired, s.activeClick, s.anykeyClick, s.timer, s.messageSkip})
+        run.flag(b);
+    run.i32(s.windowIndex);
+    run.str(s.layerName);
+    const Screen::RevealProgress p = parts.screen.revealProgress();
+    run.flag(p.typing);
+    run.flag(p.hurry);
+    run.i32(p.charsSinceWait);
+    run.i32(p.charsBeforeWait);
+    run.u8(static_cast<uint8_t>(parts.screen.messageMode));
+    run.flag(parts.reader.messagePending);
+    run.flag(parts.reader.pendingText.has_value());
+    if (parts.reader.pendingText) run.str(*parts.reader.pendingText);
+    run.str(parts.reader.lastMessageLayer);
+    state.put(kRunEntry, run.take());
+
+    Out vars;
+    const Variables::Snapshot v = parts.story.variables().snapshot();
+    vars.list(v.values);
+    vars.list(v.texts);
+    vars.u32(static_cast<uint32_t>(v.setOrder.size()));
+    for (const auto& [isText, index] : v.setOrder) {
+        vars.flag(isText);
+        vars.u32(static_cast<uint32_t>(index));
+    }
+    std::ostringstream random;
+    random << v.random;
+    vars.str(random.str());
+    vars.i32(v.randomRange);
+    vars.str(v.scriptFileName);
+    vars.u32(v.playedMs);
+    state.put(kVariablesEntry, vars.take());
+
+    Out music;
+    const MusicControl::Snapshot m = parts.music.snapshot();
+    music.str(m.musicFile);
+    music.flag(m.musicPlaying);
+    music.i32(m.musicLoopsLeft);
+    music.u32(m.musicPositionMs);
+    music.str(m.soundFile);
+    music.flag(m.soundPlaying);
+    music.u8(static_cast<uint8_t>(m.soundMode));
+    music.u32(m.soundPositionMs);
+    music.i32(m.musicVolume);
+    music.i32(m.soundVolume);
+    state.put(kMusicEntry, music.take());
+
+    Out backlog;
+    backlog.list(parts.history);
+    state.put(kBacklogEntry, backlog.take());
+
+    LayerStack* stack = parts.screen.screen(0);
+    Out layers, dynamic;
+    layers.u32(stack ? static_cast<uint32_t>(stack->layerCount()) : 0);
+    dynamic.u32(stack ? static_cast<uint32_t>(stack->dynamicLayers().count()) : 0);
+    if (stack) {
+        for (int32_t i = 0; i < stack->layerCount(); ++i) {
+            const Layer& l = *stack->layerAt(i);
+            layers.str(l.name);
+            layers.str(l.fileName);
+            for (int32_t n : {l.left, l.top, l.width, l.height, l.viewLeft, l.viewTop,
+                              l.textOverhang})
+                layers.i32(n);
+            for (bool b : {l.visible, l.transparent, l.translucent}) layers.flag(b);
+            putText(layers, l.text);
+            state.put(layerEntry(static_cast<size_t>(i)), encodePicture(l.surface));
+        }
+        state.put(kBaseEntry, encodePicture(stack->base()));
+        state.put(kOutputEntry, encodePicture(stack->output()));
+        DynamicLayer& set = stack->dynamicLayers();
+        for (int32_t i = 0; i < set.count(); ++i) {
+            const DynamicLayerList& l = *set.At(set.count() - 1 - i);  // oldest first
+            for (int32_t n : {l.attrId, l.left, l.top, l.width, l.height}) dynamic.i32(n);
+            dynamic.u8(static_cast<uint8_t>(l.activeArea));
+            dynamic.u8(static_cast<uint8_t>(l.activeMode));
+            for (const std::string* t : {&l.focusBook, &l.focusPage, &l.clickBook, &l.clickPage})
+                dynamic.str(*t);
+            dynamic.u8(static_cast<uint8_t>(l.pageChange));
+            dynamic.u8(l.button);
+            dynamic.flag(l.autoClear);
+            dynamic.flag(l.cursor);
+            dynamic.str(l.imageFile);
+            dynamic.i32(l.animeCount);
+            dynamic.i32(l.divideCount);
+            dynamic.u8(static_cast<uint8_t>(l.animeType));
+            for (int32_t n : {l.indexDisable, l.indexEnable, l.indexActive, l.indexClick})
+                dynamic.i32(n);
+            dynamic.str(l.text);
+            dynamic.str(l.fontName);
+            dynamic.i32(l.fontSize);
+            dynamic.i32(l.fontDpi);
+            dynamic.u32(l.fontColor);
+            dynamic.flag(l.textBold);
+            dynamic.flag(l.textItalic);
+            dynamic.u8(static_cast<uint8_t>(l.status));
+            dynamic.i32(l.animeIndex);
+            dynamic.i32(l.rowIndex);
+            dynamic.flag(l.dirty);
+            dynamic.flag(l.surface() != nullptr);
+            if (l.surface())
+                state.put(dynamicEntry(static_cast<size_t>(i)), encodePicture(*l.surface()));
+        }
+    }
+    state.put(kLayersEntry, layers.take());
+    state.put(kDynamicEntry, dynamic.take());
+    return state;
+}
+
+StateRefusal restoreState(const StateParts& parts, const PlayerState& state) {
+    if (StateRefusal identity = checkIdentity(state, parts.story); identity != StateRefusal::None)
+        return identity;
+    LayerStack* stack = parts.screen.screen(0);
+    Decoded d;
+    if (!stack || !decodeRun(state.find(kRunEntry), parts.story.script(), d) ||
+        !decodeVariables(state.find(kVariablesEntry), d) ||
+        !decodeMusic(state.find(kMusicEntry), d) || !decodeLayers(state, *stack, d) ||
+        !decodeScreen(state, *stack, d))
+        return StateRefusal::Damaged;
+    const std::string* backlog = state.find(kBacklogEntry);
+    if (!backlog) return StateRefusal::Damaged;
+    In in(*backlog);
+    d.history = in.list();
+    if (!in.done()) return StateRefusal::Damaged;
+
+    // Everything fits: from here on nothing can fail.
+    parts.execution.restore(std::move(d.run));
+    parts.story.variables().restore(std::move(d.variables));
+    for (size_t i = 0; i < d.layers.size(); ++i)
+        *stack->layerAt(static_cast<int32_t>(i)) = std::move(d.layers[i]);
+    stack->base().assignPicture(std::move(d.base));
+    stack->output().assignPicture(std::move(d.output));
+    DynamicLayer& set = stack->dynamicLayers();
+    set.clear();
+    for (auto& l : d.dynamic) set.add(std::move(l));
+    parts.screen.setRevealProgress(d.progress);
+    parts.screen.messageMode = d.messageMode;
+    parts.music.restore(d.music);
+    parts.history = std::move(d.history);
+    parts.reader = std::move(d.reader);
+    return StateRefusal::None;
+}
+
+std::string encodeState(const PlayerState& state) {
+    BytesFiles files;
+    return writeStateFile(files, "state", state) ? std::move(files.bytes) : std::string();
+}
+
+bool decodeState(std::string_view bytes, PlayerState& state) {
+    BytesFiles files;
+    files.bytes = bytes;
+    return readStateFile(files, "state", state);
+}
+
+bool writeStateFile(platform::FileSystem& files, const std::string& path,
+                    const PlayerState& state) {
+    PackageWriter writer;
+    initWriter(writer);
+    setMagic(writer, kStateMagic);
+    if (!createPackage(files, writer, path)) return false;
+    for (const StateEntry& e : state.entries()) {
+        // Pictures are deflated already.
+        writer.compressed = e.name.rfind("layer.", 0) != 0 && e.name.rfind("dynamic.", 0) != 0 &&
+                            e.name.rfind("screen.", 0) != 0 && e.name != "thumbnail";
+        if (!writeStreamEntry(writer, *e.bytes, e.name)) return false;
+    }
+    return finishPackage(writer);
+}
+
+bool readStateFile(const platform::FileSystem& files, const std::string& path,
+                   PlayerState& state) {
+    if (!hasMagic(files, path, kStateMagic)) return false;
+    PackageReader reader;
+    if (!openPackage(files, path, reader) || reader.count > kMaxStateEntries) return false;
+    reader.entryLimit = kMaxStateEntry;
+    PlayerState read;
+    for (int i = 0; i < reader.count; ++i) {
+        const PackageEntry* entry = getEntry(reader, i);
+        std::string bytes;
+        if (!entry || read.find(entry->name) ||
+            !readEntryIndexToStream(
+                [&bytes](const char* data, size_t size) {
+                    if (bytes.size() + size > kMaxStateEntry) return false;
+                    bytes.append(data, size);
+                    return true;
+                },
+                i, reader))
+            return false;
+        read.put(entry->name, std::move(bytes));
+    }
+    if (!read.find(kStateInfoEntry)) return false;
+    state = std::move(read);
+    return true;
+}
+
+}  // namespace zarvo
