@@ -11,6 +11,7 @@
 #include "platform/file_system.hpp"
 #include "player/notices.hpp"
 #include "player/player_notice.hpp"
+#include "player/rollback_history.hpp"
 #include "save/save_files.hpp"
 #include "zarvo/texts.hpp"
 
@@ -160,6 +161,7 @@ Player::Player(const Services& services, const std::string& programDir)
         if (onCommand) onCommand(book, page, index, command);
     };
     endingDialogs_->onBox = [this] { setSkipToggle(false); };
+    rollback_ = std::make_unique<MessageRollback>();
 }
 
 Player::~Player() {
@@ -354,6 +356,7 @@ void Player::endProgram(bool fatal) {
 void Player::onMainTimer() {
     tickPlayerKeys();
     runSteps();
+    compressRollback();
 }
 
 void Player::runSteps() {
@@ -409,6 +412,7 @@ bool Player::step() {
     }
     screen_->shortEffects = ctrlSkips_ || skipToggle_;
     const Interpreter::Step ran = interpreter_->step();
+    if (rollback_->snapshotDue) takeRollbackSnapshot();
     if (ran == Interpreter::Step::Idle) return false;
     if (debug_) debug_->refreshDebugInfo();
     return ran == Interpreter::Step::Continue;

@@ -35,7 +35,9 @@ class MediaPlayerFactory;
 }  // namespace platform
 
 class Backlog;
+struct MessageRollback;
 class MusicControl;
+class RollbackHistory;
 class Notices;
 class PlayerNotice;
 class SaveFiles;
@@ -149,6 +151,12 @@ class Player final : public platform::HostClient, private ProgramControl {
     // and auto mode off.
     StateRefusal restoreState(const PlayerState& state);
 
+    // Rollback (player_rollback.cpp): back `messages` messages before the one shown last, the
+    // story's whole state as it was when that one was shown; false when the history does not
+    // reach (a notice says so) or the run cannot go back now.
+    bool rollBack(int messages);
+    const RollbackHistory& rollbackHistory() const;
+
     // True when the story has ended and its last frame waits for the reader (it was skipped or
     // auto-read to its end): an ended story, though the window is still up.
     bool heldAtStoryEnd() const { return storyEndHeld_; }
@@ -229,6 +237,14 @@ class Player final : public platform::HostClient, private ProgramControl {
     bool runAutoMode();
     // True while a skipped message's wait has not yet been shown for a frame.
     bool skipFrameShowing();
+    // Rollback: sees each command (a message's is followed by a snapshot), takes the snapshot,
+    // counts the messages the backlog keeps, deflates a few pieces on a tick, and goes back to
+    // the message a backlog entry shows.
+    void noteRollback(const Command& command);
+    void takeRollbackSnapshot();
+    void rollbackMessageRecorded();
+    void compressRollback();
+    void chooseBacklogEntry(int back);
     // After input: the story moves on at once instead of at the next tick.
     void answerInput();
     // A click, Space or Enter while a run of text types itself out shows the rest of the run.
@@ -276,8 +292,9 @@ class Player final : public platform::HostClient, private ProgramControl {
     bool ctrlChord_ = false;        // another key went down with Ctrl held: no skip for this hold
     uint32_t ctrlDownAt_ = 0;
     std::string lastMessageLayer_;
-    Overlay* hideOverlay_ = nullptr;          // owned by overlays_
-    Backlog* backlog_ = nullptr;              // owned by overlays_
+    Overlay* hideOverlay_ = nullptr;  // owned by overlays_
+    Backlog* backlog_ = nullptr;      // owned by overlays_
+    std::unique_ptr<MessageRollback> rollback_;
     bool messagePending_ = false;             // a message began and is not yet in the backlog
     std::optional<std::string> pendingText_;  // its whole text, before pages took it apart
     bool autoArmed_ = false;                  // the key wait shown now is being timed

@@ -79,6 +79,9 @@ void Player::onKeyDown(int key) {
         case keys::kPageUp:
             openBacklog();
             return;
+        case keys::kBackspace:
+            rollBack(1);
+            return;
         case keys::kF11:
             toggleFullScreen();
             return;

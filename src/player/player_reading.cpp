@@ -145,6 +145,7 @@ void Player::keepReadMessages(const std::string& folder) {
 
 void Player::noteCommand(const std::string& book, const std::string& page, int32_t index,
                          const Command& command) {
+    noteRollback(command);
     if (command.type != CommandType::MessageDraw) return;
     messagePending_ = true;
     pendingText_.reset();
@@ -243,6 +244,7 @@ void Player::messageCompleted() {
     if (messagePending_ && !lastMessageLayer_.empty()) {
         if (const Layer* layer = screen_->findLayer(0, lastMessageLayer_)) {
             Backlog::record(save_->messageHistory(), pendingText_.value_or(layer->text.layoutText));
+            rollbackMessageRecorded();
             messagePending_ = false;
             pendingText_.reset();
         }
@@ -257,6 +259,7 @@ void Player::openBacklog() {
         backlog->onOpenChange = [this](bool open) {
             tellPlayerEvent(open ? "backlog open" : "backlog close");
         };
+        backlog->onChoose = [this](int back) { chooseBacklogEntry(back); };
         backlog_ = backlog.get();
         addOverlay(std::move(backlog));
     }

@@ -87,8 +87,7 @@ class In {
     uint32_t u32() {
         if (!need(4)) return 0;
         uint32_t v = 0;
-        for (int i = 0; i < 4; ++i)
-            v |= uint32_t{static_cast<uint8_t>(bytes_[pos_++])} << (8 * i);
+        for (int i = 0; i < 4; ++i) v |= uint32_t{static_cast<uint8_t>(bytes_[pos_++])} << (8 * i);
         return v;
     }
     int32_t i32() { return static_cast<int32_t>(u32()); }
@@ -196,8 +195,8 @@ bool decodePicture(const std::string* bytes, Picture& picture) {
     picture.pixels.resize(n);
     for (size_t i = 0; i < n; ++i) {
         const auto* p = reinterpret_cast<const uint8_t*>(raw.data()) + i * 4;
-        picture.pixels[i] = (uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16) &
-                            0xFFFFFFu;
+        picture.pixels[i] =
+            (uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16) & 0xFFFFFFu;
     }
     picture.mask.assign(raw.begin() + static_cast<std::ptrdiff_t>(n * 4), raw.end());
     return true;
@@ -323,7 +322,8 @@ bool decodeRun(const std::string* bytes, ScriptFile& script, Decoded& d) {
     r.stackLines = in.list();
     r.frame = in.list();
     RunState::Snapshot& s = r.state;
-    s.playerMode = static_cast<PlayerMode>(in.choice(static_cast<uint8_t>(PlayerMode::MessageWait)));
+    s.playerMode =
+        static_cast<PlayerMode>(in.choice(static_cast<uint8_t>(PlayerMode::MessageWait)));
     s.waitTime = in.i32();
     s.waitElapsed = in.u32();
     s.halfSecondStarted = in.flag();
@@ -571,7 +571,10 @@ const std::string* PlayerState::find(std::string_view name) const {
 }
 
 void PlayerState::put(std::string_view name, std::string bytes) {
-    auto shared = std::make_shared<const std::string>(std::move(bytes));
+    put(name, std::make_shared<const std::string>(std::move(bytes)));
+}
+
+void PlayerState::put(std::string_view name, std::shared_ptr<const std::string> shared) {
     for (StateEntry& e : entries_)
         if (e.name == name) {
             e.bytes = std::move(shared);
@@ -693,8 +696,8 @@ PlayerState captureState(const StateParts& parts) {
             const Layer& l = *stack->layerAt(i);
             layers.str(l.name);
             layers.str(l.fileName);
-            for (int32_t n : {l.left, l.top, l.width, l.height, l.viewLeft, l.viewTop,
-                              l.textOverhang})
+            for (int32_t n :
+                 {l.left, l.top, l.width, l.height, l.viewLeft, l.viewTop, l.textOverhang})
                 layers.i32(n);
             for (bool b : {l.visible, l.transparent, l.translucent}) layers.flag(b);
             putText(layers, l.text);
@@ -801,8 +804,7 @@ bool writeStateFile(platform::FileSystem& files, const std::string& path,
     return finishPackage(writer);
 }
 
-bool readStateFile(const platform::FileSystem& files, const std::string& path,
-                   PlayerState& state) {
+bool readStateFile(const platform::FileSystem& files, const std::string& path, PlayerState& state) {
     if (!hasMagic(files, path, kStateMagic)) return false;
     PackageReader reader;
     if (!openPackage(files, path, reader) || reader.count > kMaxStateEntries) return false;

@@ -51,6 +51,7 @@ class PlayerState {
     const std::string* find(std::string_view name) const;
     // Adds the entry or replaces the one of that name.
     void put(std::string_view name, std::string bytes);
+    void put(std::string_view name, std::shared_ptr<const std::string> bytes);
     // Every entry whose bytes equal those of `earlier`'s entry of the same name shares them.
     void shareWith(const PlayerState& earlier);
     // Bytes of all entries (a shared entry counts in every state holding it).
@@ -105,8 +106,7 @@ std::string encodeState(const PlayerState& state);
 bool decodeState(std::string_view bytes, PlayerState& state);
 // The same through files: written beside `path` and moved over it only when complete, so a
 // failed write keeps the state that was there. False when it could not be written.
-bool writeStateFile(platform::FileSystem& files, const std::string& path,
-                    const PlayerState& state);
+bool writeStateFile(platform::FileSystem& files, const std::string& path, const PlayerState& state);
 // False when the file is missing or is no readable state package.
 bool readStateFile(const platform::FileSystem& files, const std::string& path, PlayerState& state);
 

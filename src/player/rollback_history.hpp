@@ -15,12 +15,11 @@
 #include <unordered_map>
 #include <vector>
 
+#include "player/player_state.hpp"
+
 namespace zarvo {
 
-struct RollbackEntry {
-    std::string name;
-    std::shared_ptr<const std::string> bytes;  // never null
-};
+using RollbackEntry = StateEntry;
 using RollbackSnapshot = std::vector<RollbackEntry>;
 
 class RollbackHistory {
@@ -106,6 +105,15 @@ class RollbackHistory {
     z_stream deflater_{};
     bool deflaterReady_ = false;
     std::string scratch_;
+};
+
+// The player's rollback: the history and where the run stands in it.
+struct MessageRollback {
+    RollbackHistory history;
+    // Messages that went into the backlog in this run, as the story's state now stands: the
+    // snapshot of a message holds the count before it, so a backlog entry finds its snapshot.
+    uint64_t recorded = 0;
+    bool snapshotDue = false;  // a message's command ran: its snapshot is taken after it
 };
 
 }  // namespace zarvo

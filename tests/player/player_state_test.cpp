@@ -85,9 +85,8 @@ Seen watch(TestPlayer& p, uint32_t origin, const std::vector<uint32_t>& looks) {
     Seen seen;
     p.main().onCommand = [&](const std::string& book, const std::string& page, int32_t index,
                              const Command&) {
-        seen.commands.push_back(std::to_string(p.host.elapsed() - origin) + " " +
-                                sjisToUtf8(book) + "/" + sjisToUtf8(page) + "#" +
-                                std::to_string(index));
+        seen.commands.push_back(std::to_string(p.host.elapsed() - origin) + " " + sjisToUtf8(book) +
+                                "/" + sjisToUtf8(page) + "#" + std::to_string(index));
     };
     for (uint32_t look : looks) {
         p.run(origin + look);
@@ -125,7 +124,8 @@ TEST(PlayerState, ARestoredRunGoesOnExactlyAsTheRunItWasTakenFrom) {
         SCOPED_TRACE(point.name);
         std::vector<Input> before, after = point.extra;
         for (uint32_t c : clicks)
-            (c < point.at ? before : after).push_back({c < point.at ? c : c - point.at, "click 5 5"});
+            (c < point.at ? before : after)
+                .push_back({c < point.at ? c : c - point.at, "click 5 5"});
         TestPlayer a(project, s.programDir, eventsFrom(point.at, after, before));
         a.run(point.at);
         const PlayerState taken = a.main().captureState();
