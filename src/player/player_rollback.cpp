@@ -51,7 +51,6 @@ void Player::compressRollback() {
     rollback_->history.compressSome(kPiecesPerTick);
 }
 
-
 bool Player::rollBack(int messages) {
     if (messages < 0 || stepping_) return false;
     RollbackHistory& history = rollback_->history;
