@@ -130,6 +130,7 @@ int runDesktop(const DesktopOptions& options) {
     useReaderSettings(main, options.settings);
     main.open(options.projectPath, options.programDir);
     main.keepReadMessages(options.settings.readFolder);
+    main.keepSaveStates(options.settings.readFolder);
     if (!main.endedByFatalError()) {
         main.show();
         // The window is shown: this is the application's first activation.

@@ -85,6 +85,7 @@ int runHeadless(const HeadlessOptions& options) {
         useReaderSettings(main, options.settings);
         main.open(options.projectPath, options.programDir);
         main.keepReadMessages(options.settings.readFolder);
+        main.keepSaveStates(options.settings.readFolder);
         if (!main.endedByFatalError()) {
             main.show();
             main.activate();

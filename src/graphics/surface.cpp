@@ -274,4 +274,34 @@ void Surface::clearMask() {
     std::fill(mask_.begin(), mask_.end(), uint8_t{0});
 }
 
+Picture shrinkPicture(const Surface& g, int32_t width, int32_t height) {
+    Picture p;
+    p.width = width;
+    p.height = height;
+    p.pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0xFFFFFF);
+    const int64_t sw = g.width(), sh = g.height();
+    if (sw <= 0 || sh <= 0) return p;
+    for (int32_t ty = 0; ty < height; ++ty) {
+        int64_t y0 = ty * sh / height, y1 = std::max((ty + 1) * sh / height, y0 + 1);
+        for (int32_t tx = 0; tx < width; ++tx) {
+            int64_t x0 = tx * sw / width, x1 = std::max((tx + 1) * sw / width, x0 + 1);
+            uint64_t r = 0, gr = 0, b = 0;
+            for (int64_t y = y0; y < y1; ++y) {
+                const uint32_t* row = g.row(static_cast<int32_t>(y));
+                for (int64_t x = x0; x < x1; ++x) {
+                    r += (row[x] >> 16) & 0xFF;
+                    gr += (row[x] >> 8) & 0xFF;
+                    b += row[x] & 0xFF;
+                }
+            }
+            uint64_t n = static_cast<uint64_t>((y1 - y0) * (x1 - x0));
+            p.pixels[static_cast<size_t>(ty) * static_cast<size_t>(width) +
+                     static_cast<size_t>(tx)] =
+                static_cast<uint32_t>(((r + n / 2) / n) << 16 | ((gr + n / 2) / n) << 8 |
+                                      ((b + n / 2) / n));
+        }
+    }
+    return p;
+}
+
 }  // namespace zarvo

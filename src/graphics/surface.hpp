@@ -73,4 +73,7 @@ class Surface {
     AlphaMode alphaMode_ = AlphaMode::None;
 };
 
+// Area average of `g` into a width x height picture: a thumbnail that keeps thin lines.
+Picture shrinkPicture(const Surface& g, int32_t width, int32_t height);
+
 }  // namespace zarvo

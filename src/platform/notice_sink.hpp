@@ -44,6 +44,11 @@ enum class Notice {
     IncompatibleSave,  // Abort refuses the save
     ScreenSaveFailed,
     ScreenLoadFailed,
+    // The reader's save states. Details: the state file's path (write failed, damaged).
+    StateWriteFailed,
+    StateDamaged,
+    StateOtherStory,
+    StateOtherPlayer,
     // Running the story. Details: book and page (PageNotFound); book, page, line number,
     // keyword and the library's own words, possibly empty (CommandFailed); the picture's file
     // name (GraphicDrawFailed); the command as written (UnknownSystemCommand).

@@ -64,6 +64,15 @@ std::string Notices::noteOf(Notice notice, std::initializer_list<std::string_vie
             return std::string(texts::kNoteExtractUnsafeName) + " " + detail(0);
         case Notice::ExtractFailed:
             return std::string(texts::kNoteExtractFailed) + " " + detail(0);
+        // The player's own boxes: in the reader's language whole.
+        case Notice::StateWriteFailed:
+            return std::string(texts::kStateWriteFailedEn) + detail(0);
+        case Notice::StateDamaged:
+            return std::string(texts::kStateDamagedEn) + detail(0);
+        case Notice::StateOtherStory:
+            return std::string(texts::kStateOtherStoryEn);
+        case Notice::StateOtherPlayer:
+            return std::string(texts::kStateOtherPlayerEn);
         default:
             return {};
     }
@@ -80,6 +89,8 @@ BoxKind Notices::kindOf(Notice notice) {
             return BoxKind::WarningYesNo;
         case Notice::IncompatibleSave:
             return BoxKind::WarningAbortIgnore;
+        case Notice::StateOtherStory:
+        case Notice::StateOtherPlayer:
         case Notice::MagDecodeFailed:
         case Notice::StackUnderflow:
         case Notice::LoadValueBadVariable:
@@ -114,6 +125,8 @@ BoxKind Notices::kindOf(Notice notice) {
         case Notice::IfWithoutEndif:
         case Notice::ElseWithoutEndif:
         case Notice::GraphicDrawFailed:
+        case Notice::StateWriteFailed:
+        case Notice::StateDamaged:
             break;
     }
     return BoxKind::ErrorOk;
@@ -223,6 +236,18 @@ std::string Notices::textOf(Notice notice, std::initializer_list<std::string_vie
             break;
         case Notice::ScreenLoadFailed:
             text = "debug error : FScreenControl->LoadInfo()";
+            break;
+        case Notice::StateWriteFailed:
+            text.append(texts::kStateWriteFailed).append(detail(0));
+            break;
+        case Notice::StateDamaged:
+            text.append(texts::kStateDamaged).append(detail(0));
+            break;
+        case Notice::StateOtherStory:
+            text = texts::kStateOtherStory;
+            break;
+        case Notice::StateOtherPlayer:
+            text = texts::kStateOtherPlayer;
             break;
         case Notice::LibraryOpenFailed:
             text = texts::kLibraryOpenFailed;

@@ -12,6 +12,7 @@
 #include "player/notices.hpp"
 #include "player/player_notice.hpp"
 #include "player/rollback_history.hpp"
+#include "player/save_states.hpp"
 #include "save/save_files.hpp"
 #include "zarvo/texts.hpp"
 
@@ -378,6 +379,7 @@ void Player::runSteps() {
         if (!process.canStep() && process.playerMode() != PlayerMode::Message) break;
     }
     stepping_ = false;
+    runPendingState();
     afterSteps();
 }
 

@@ -40,6 +40,7 @@ class MusicControl;
 class RollbackHistory;
 class Notices;
 class PlayerNotice;
+class SaveStates;
 class SaveFiles;
 class SettingsMenu;
 
@@ -145,11 +146,19 @@ class Player final : public platform::HostClient, private ProgramControl {
     std::string fatalReason() const;
     // Save states (player_states.cpp). The whole run as it is now; empty while a command runs
     // (input pumped inside a transition or a sound wait), when no consistent state exists.
-    PlayerState captureState();
+    PlayerState captureState(PictureStorage pictures = PictureStorage::Deflated);
     // Back to a state taken earlier, checked in full first: anything but None leaves the run as
     // it was. The run goes on exactly as it went on from the moment it was taken, with skip
     // and auto mode off.
     StateRefusal restoreState(const PlayerState& state);
+    // The reader's save states of this story go to their folder inside `dataFolder` (the user's
+    // data folder); call after open(). Empty: none are kept and saving says so.
+    void keepSaveStates(const std::string& dataFolder);
+    // Slot 0 is the quick slot (F5, F9), 1 to 24 the overlay's. Asked for while a command runs,
+    // the save or load happens after it. A slot that cannot be written or a state that does
+    // not fit is told in a box, and nothing else changes. Traced "state save N" / "state load N".
+    bool saveState(int slot);
+    bool loadState(int slot);
 
     // Rollback (player_rollback.cpp): back `messages` messages before the one shown last, the
     // story's whole state as it was when that one was shown; false when the history does not
@@ -249,6 +258,10 @@ class Player final : public platform::HostClient, private ProgramControl {
     void answerInput();
     // A click, Space or Enter while a run of text types itself out shows the rest of the run.
     bool hurryTyping();
+    // Save states (player_states.cpp).
+    SaveStates& saveStates();
+    // A save or load asked for while a command ran.
+    void runPendingState();
 
     std::unique_ptr<EndingDialogs> endingDialogs_;
     Services services_;                 // its dialogs only through endingDialogs_
@@ -300,6 +313,7 @@ class Player final : public platform::HostClient, private ProgramControl {
     bool autoArmed_ = false;                  // the key wait shown now is being timed
     uint32_t autoStart_ = 0, autoLength_ = 0;
     bool skipTraced_ = false;
+    std::unique_ptr<SaveStates> states_;  // made at the first use
     ReadMessages read_;
     std::string readPath_;  // empty: not kept
 };

@@ -37,8 +37,10 @@ const RollbackHistory& Player::rollbackHistory() const {
 void Player::takeRollbackSnapshot() {
     rollback_->snapshotDue = false;
     ReaderState reader{messagePending_, pendingText_, lastMessageLayer_};
+    // Pictures raw: the history shares what did not change and deflates the rest when idle.
     PlayerState state = zarvo::captureState(
-        {*story_, *execution_, *screen_, *music_, save_->messageHistory(), reader});
+        {*story_, *execution_, *screen_, *music_, save_->messageHistory(), reader},
+        PictureStorage::Raw);
     if (state.empty()) return;
     rollback_->history.push(state.entries(), rollback_->recorded);
 }

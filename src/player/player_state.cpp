@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <sstream>
 #include <utility>
@@ -139,66 +140,98 @@ class In {
     bool ok_ = true;
 };
 
-// A picture: its size and alpha mode, then its pixels and mask deflated (a layer is mostly
-// flat colour, and a snapshot is kept in memory).
-std::string encodePicture(const Surface& g) {
+// A picture: its size and alpha mode, then its pixels and mask, deflated (a layer is mostly
+// flat colour) or as they are (kRawPicture set in the mode byte).
+constexpr uint8_t kRawPicture = 0x80;
+constexpr size_t kPictureHead = 9;
+
+std::string encodePicture(const Surface& g, PictureStorage storage) {
     const size_t n = static_cast<size_t>(g.width()) * static_cast<size_t>(g.height());
-    std::string raw;
-    raw.resize(n * 4 + (g.hasMask() ? n : 0));
-    size_t at = 0;
-    for (int32_t y = 0; y < g.height(); ++y)
-        for (const uint32_t* p = g.row(y); p != g.row(y) + g.width(); ++p, at += 4)
-            for (int i = 0; i < 4; ++i) raw[at + i] = static_cast<char>(*p >> (8 * i));
-    for (int32_t y = 0; g.hasMask() && y < g.height(); ++y, at += g.width())
-        std::memcpy(raw.data() + at, g.maskRow(y), static_cast<size_t>(g.width()));
+    const bool raw = storage == PictureStorage::Raw;
     Out out;
     out.i32(g.width());
     out.i32(g.height());
-    out.u8(static_cast<uint8_t>(g.alphaMode()));
-    std::string head = out.take();
-    uLongf packed = compressBound(static_cast<uLong>(raw.size()));
-    std::string bytes(head.size() + packed, '\0');
-    std::memcpy(bytes.data(), head.data(), head.size());
-    if (compress2(reinterpret_cast<Bytef*>(bytes.data() + head.size()), &packed,
-                  reinterpret_cast<const Bytef*>(raw.data()), static_cast<uLong>(raw.size()),
+    out.u8(static_cast<uint8_t>(static_cast<uint8_t>(g.alphaMode()) | (raw ? kRawPicture : 0)));
+    std::string bytes = out.take();
+    std::string plain;
+    std::string& pixels = raw ? bytes : plain;
+    const size_t at0 = pixels.size();
+    pixels.resize(at0 + n * 4 + (g.hasMask() ? n : 0));
+    char* at = pixels.data() + at0;
+    for (int32_t y = 0; y < g.height(); ++y) {
+        const uint32_t* row = g.row(y);
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(at, row, static_cast<size_t>(g.width()) * 4);
+            at += static_cast<size_t>(g.width()) * 4;
+        } else {
+            for (const uint32_t* p = row; p != row + g.width(); ++p)
+                for (int i = 0; i < 4; ++i) *at++ = static_cast<char>(*p >> (8 * i));
+        }
+    }
+    for (int32_t y = 0; g.hasMask() && y < g.height(); ++y, at += g.width())
+        std::memcpy(at, g.maskRow(y), static_cast<size_t>(g.width()));
+    if (raw) return bytes;
+    uLongf packed = compressBound(static_cast<uLong>(plain.size()));
+    bytes.resize(kPictureHead + packed);
+    if (compress2(reinterpret_cast<Bytef*>(bytes.data() + kPictureHead), &packed,
+                  reinterpret_cast<const Bytef*>(plain.data()), static_cast<uLong>(plain.size()),
                   Z_BEST_SPEED) != Z_OK)
         return {};
-    bytes.resize(head.size() + packed);
+    bytes.resize(kPictureHead + packed);
     return bytes;
+}
+
+// True for a picture entry whose pixels are deflated already: a package stores it as it is.
+bool deflatedPicture(std::string_view bytes) {
+    return bytes.size() > kPictureHead && !(static_cast<uint8_t>(bytes[8]) & kRawPicture);
 }
 
 bool decodePicture(const std::string* bytes, Picture& picture) {
     if (!bytes) return false;
     In in(*bytes);
     const int32_t w = in.i32(), h = in.i32();
-    const uint8_t mode = in.u8();
+    const uint8_t stored = in.u8();
+    const bool raw = stored & kRawPicture;
+    const uint8_t mode = stored & ~kRawPicture;
     const bool masked = mode == static_cast<uint8_t>(AlphaMode::Mask) ||
                         mode == static_cast<uint8_t>(AlphaMode::Alpha);
     if (!in.ok() || (mode != 0 && !masked) || w < 0 || h < 0 ||
         (w * int64_t{h} > 0 && !pictureSizeAllowed(w, h)))
         return false;
     const size_t n = static_cast<size_t>(w) * static_cast<size_t>(h);
-    const size_t head = 9;
-    // Deflate packs at most about 1032 to 1: a larger claim is damage, refused before the
-    // picture is allocated.
-    if (n * 5 > (bytes->size() - head) * 1032 + 1024) return false;
-    std::string raw(n * 4 + (masked ? n : 0), '\0');
-    uLongf length = static_cast<uLongf>(raw.size());
-    if (uncompress(reinterpret_cast<Bytef*>(raw.data()), &length,
-                   reinterpret_cast<const Bytef*>(bytes->data() + head),
-                   static_cast<uLong>(bytes->size() - head)) != Z_OK ||
-        length != raw.size())
-        return false;
+    const size_t size = n * 4 + (masked ? n : 0);
+    const std::string_view stream = std::string_view(*bytes).substr(kPictureHead);
+    std::string inflated;
+    std::string_view plain = stream;
+    if (raw) {
+        if (stream.size() != size) return false;
+    } else {
+        // Deflate packs at most about 1032 to 1: a larger claim is damage, refused before the
+        // picture is allocated.
+        if (n * 5 > stream.size() * 1032 + 1024) return false;
+        inflated.resize(size);
+        uLongf length = static_cast<uLongf>(size);
+        if (uncompress(reinterpret_cast<Bytef*>(inflated.data()), &length,
+                       reinterpret_cast<const Bytef*>(stream.data()),
+                       static_cast<uLong>(stream.size())) != Z_OK ||
+            length != size)
+            return false;
+        plain = inflated;
+    }
     picture.width = w;
     picture.height = h;
     picture.alphaMode = static_cast<AlphaMode>(mode);
     picture.pixels.resize(n);
-    for (size_t i = 0; i < n; ++i) {
-        const auto* p = reinterpret_cast<const uint8_t*>(raw.data()) + i * 4;
-        picture.pixels[i] =
-            (uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16) & 0xFFFFFFu;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(picture.pixels.data(), plain.data(), n * 4);
+        for (uint32_t& p : picture.pixels) p &= 0xFFFFFFu;
+    } else {
+        for (size_t i = 0; i < n; ++i) {
+            const auto* p = reinterpret_cast<const uint8_t*>(plain.data()) + i * 4;
+            picture.pixels[i] = uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16;
+        }
     }
-    picture.mask.assign(raw.begin() + static_cast<std::ptrdiff_t>(n * 4), raw.end());
+    picture.mask.assign(plain.begin() + static_cast<std::ptrdiff_t>(n * 4), plain.end());
     return true;
 }
 
@@ -478,14 +511,13 @@ bool decodeScreen(const PlayerState& state, const LayerStack& stack, Decoded& d)
     return in.done();
 }
 
-StateRefusal checkIdentity(const PlayerState& state, Story& story) {
+StateRefusal checkIdentity(const PlayerState& state, std::string_view storyId) {
     const StringList info = state.info();
     if (info.empty()) return StateRefusal::Damaged;
     if (readListInt(info, "State.Format", 0) != PlayerState::kFormat ||
         readListString(info, "State.Player", "") != playerVersion())
         return StateRefusal::OtherPlayer;
-    if (readListString(info, "State.Story", "") != storyIdentity(story))
-        return StateRefusal::OtherStory;
+    if (readListString(info, "State.Story", "") != storyId) return StateRefusal::OtherStory;
     return StateRefusal::None;
 }
 
@@ -615,12 +647,12 @@ std::string storyIdentity(Story& story) {
     return std::string(hex, 16);
 }
 
-PlayerState captureState(const StateParts& parts) {
+PlayerState captureState(const StateParts& parts, PictureStorage pictures) {
     PlayerState state;
     StringList info;
     writeListInt(info, "State.Format", PlayerState::kFormat);
     writeListString(info, "State.Player", playerVersion());
-    writeListString(info, "State.Story", storyIdentity(parts.story));
+    writeListString(info, "State.Story", parts.storyId);
     state.put(kStateInfoEntry, joinLines(info));
 
     Out run;
@@ -701,10 +733,10 @@ PlayerState captureState(const StateParts& parts) {
                 layers.i32(n);
             for (bool b : {l.visible, l.transparent, l.translucent}) layers.flag(b);
             putText(layers, l.text);
-            state.put(layerEntry(static_cast<size_t>(i)), encodePicture(l.surface));
+            state.put(layerEntry(static_cast<size_t>(i)), encodePicture(l.surface, pictures));
         }
-        state.put(kBaseEntry, encodePicture(stack->base()));
-        state.put(kOutputEntry, encodePicture(stack->output()));
+        state.put(kBaseEntry, encodePicture(stack->base(), pictures));
+        state.put(kOutputEntry, encodePicture(stack->output(), pictures));
         DynamicLayer& set = stack->dynamicLayers();
         for (int32_t i = 0; i < set.count(); ++i) {
             const DynamicLayerList& l = *set.At(set.count() - 1 - i);  // oldest first
@@ -736,7 +768,8 @@ PlayerState captureState(const StateParts& parts) {
             dynamic.flag(l.dirty);
             dynamic.flag(l.surface() != nullptr);
             if (l.surface())
-                state.put(dynamicEntry(static_cast<size_t>(i)), encodePicture(*l.surface()));
+                state.put(dynamicEntry(static_cast<size_t>(i)),
+                          encodePicture(*l.surface(), pictures));
         }
     }
     state.put(kLayersEntry, layers.take());
@@ -745,7 +778,7 @@ PlayerState captureState(const StateParts& parts) {
 }
 
 StateRefusal restoreState(const StateParts& parts, const PlayerState& state) {
-    if (StateRefusal identity = checkIdentity(state, parts.story); identity != StateRefusal::None)
+    if (StateRefusal identity = checkIdentity(state, parts.storyId); identity != StateRefusal::None)
         return identity;
     LayerStack* stack = parts.screen.screen(0);
     Decoded d;
@@ -778,6 +811,14 @@ StateRefusal restoreState(const StateParts& parts, const PlayerState& state) {
     return StateRefusal::None;
 }
 
+std::string encodeStatePicture(const Surface& picture) {
+    return encodePicture(picture, PictureStorage::Deflated);
+}
+
+bool decodeStatePicture(const std::string* bytes, Picture& picture) {
+    return decodePicture(bytes, picture);
+}
+
 std::string encodeState(const PlayerState& state) {
     BytesFiles files;
     return writeStateFile(files, "state", state) ? std::move(files.bytes) : std::string();
@@ -796,9 +837,10 @@ bool writeStateFile(platform::FileSystem& files, const std::string& path,
     setMagic(writer, kStateMagic);
     if (!createPackage(files, writer, path)) return false;
     for (const StateEntry& e : state.entries()) {
-        // Pictures are deflated already.
-        writer.compressed = e.name.rfind("layer.", 0) != 0 && e.name.rfind("dynamic.", 0) != 0 &&
-                            e.name.rfind("screen.", 0) != 0 && e.name != "thumbnail";
+        // Deflated pictures are stored as they are.
+        const bool picture = e.name.rfind("layer.", 0) == 0 || e.name.rfind("dynamic.", 0) == 0 ||
+                             e.name.rfind("screen.", 0) == 0 || e.name == "thumbnail";
+        writer.compressed = !(picture && deflatedPicture(*e.bytes));
         if (!writeStreamEntry(writer, *e.bytes, e.name)) return false;
     }
     return finishPackage(writer);

@@ -30,6 +30,8 @@ class Execution;
 class MusicControl;
 class Screen;
 class Story;
+class Surface;
+struct Picture;
 
 inline constexpr std::string_view kStateMagic = "QZ7STAT";
 // The entry every state holds first: Name=Value lines of its identity.
@@ -80,6 +82,10 @@ struct ReaderState {
     std::string lastMessageLayer;
 };
 
+// How a state holds its pictures: deflated (files, and memory where size counts) or raw (a
+// history of snapshots taken at every message, which shares and packs them its own way).
+enum class PictureStorage : uint8_t { Deflated, Raw };
+
 // Everything a state is taken from and given back to.
 struct StateParts {
     Story& story;
@@ -88,6 +94,7 @@ struct StateParts {
     MusicControl& music;
     StringList& history;  // the backlog's messages
     ReaderState& reader;
+    std::string_view storyId;  // storyIdentity(story), worked out once
 };
 
 // The player's version as states record it.
@@ -95,13 +102,19 @@ std::string_view playerVersion();
 // What tells one story's contents from another's (its script and the system library's pages).
 std::string storyIdentity(Story& story);
 
-PlayerState captureState(const StateParts& parts);
+PlayerState captureState(const StateParts& parts,
+                         PictureStorage pictures = PictureStorage::Deflated);
 // Checks the whole state against the running story first; None when it was restored. Any
 // other answer leaves every part as it was. The caller shows the screen again.
 StateRefusal restoreState(const StateParts& parts, const PlayerState& state);
 
-// The state as the bytes of a package, and back. Reading takes only well-formed packages
-// whose entries all decode in full and are not larger than a state can be.
+// A picture as a state's entries hold it (deflated), and back; false for bytes that are none.
+std::string encodeStatePicture(const Surface& picture);
+bool decodeStatePicture(const std::string* bytes, Picture& picture);
+
+// The state as the bytes of a package, and back (raw pictures are deflated in the package). Reading
+// takes only well-formed packages whose entries all decode in full and are not larger than a state
+// can be.
 std::string encodeState(const PlayerState& state);
 bool decodeState(std::string_view bytes, PlayerState& state);
 // The same through files: written beside `path` and moved over it only when complete, so a

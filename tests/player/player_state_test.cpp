@@ -7,7 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "base/name_value.hpp"
 #include "base/sjis.hpp"
+#include "player/notices.hpp"
+#include "player/save_states.hpp"
+#include "support/memory_file_system.hpp"
 #include "support/player.hpp"
 #include "support/story.hpp"
 #include "support/test_media.hpp"
@@ -151,6 +155,139 @@ TEST(PlayerState, ARestoredRunGoesOnExactlyAsTheRunItWasTakenFrom) {
             EXPECT_TRUE(restored.frames[i] == original.frames[i]) << "screen at +" << looks[i];
         EXPECT_FALSE(original.commands.empty());
     }
+}
+
+// What a refused state must leave alone.
+struct Look {
+    std::string position;
+    std::vector<std::string> variables;
+    std::vector<uint32_t> frame;
+    bool operator==(const Look&) const = default;
+};
+
+Look lookAt(TestPlayer& p) {
+    Look look{p.position(), {}, p.canvas.frame()};
+    for (const auto& [isText, line] : p.vars().linesInSetOrder()) look.variables.emplace_back(line);
+    return look;
+}
+
+// A state with one entry's bytes replaced.
+PlayerState with(const PlayerState& state, const std::string& name, std::string bytes) {
+    PlayerState changed = state;
+    changed.put(name, std::move(bytes));
+    return changed;
+}
+
+TEST(PlayerState, AStateThatDoesNotFitIsRefusedWithABoxAndNothingElseChanges) {
+    StoryBuilder s;
+    const std::string project = writeStory(s);
+    TestPlayer p(project, s.programDir);
+    p.main().keepSaveStates(s.dir.file("data"));
+    p.run(1000);
+    ASSERT_TRUE(p.main().saveState(1));
+    const PlayerState good = p.main().captureState();
+    // The slot shows when it was saved, the message as far as it had typed, and the screen.
+    SaveStates slots(p.files);
+    slots.useFolder(SaveStates::folderFor(p.files, s.dir.file("data"), project));
+    const SaveStates::Slot slot = slots.slot(1);
+    EXPECT_TRUE(slot.readable);
+    EXPECT_THAT(slot.date, ::testing::MatchesRegex("[0-9]{4}/[0-9]{2}/[0-9]{2} [0-9:]{8}"));
+    EXPECT_THAT(slot.message, ::testing::StartsWith("abcdefghijk"));
+    EXPECT_LT(slot.message.size(), 20u);
+    ASSERT_EQ(slot.thumbnail.width, SaveStates::kThumbnailWidth);
+    EXPECT_EQ(slot.thumbnail.pixels[0], 0x806040u);  // the background, as pixels hold it
+    p.run(4000);
+
+    const std::string path = slots.pathOf(2);
+    const std::string bytes = readFile(slots.pathOf(1));
+    StringList otherPlayer = good.info();
+    writeListString(otherPlayer, "State.Player", "0.0.1");
+    StringList otherStory = good.info();
+    writeListString(otherStory, "State.Story", "0123456789abcdef");
+    std::string runEntry = *good.find("run");
+    runEntry[4] = 'X';  // the page the state resumes at names one the story does not have
+    struct Bad {
+        const char* what;
+        std::string bytes;
+        platform::Notice notice;
+    };
+    std::vector<Bad> bad{
+        {"cut short", bytes.substr(0, bytes.size() / 2), platform::Notice::StateDamaged},
+        {"empty", "", platform::Notice::StateDamaged},
+        {"not a package", "QZ7STAT" + std::string(600, 'x'), platform::Notice::StateDamaged},
+        {"another player's", encodeState(with(good, "state.info", joinLines(otherPlayer))),
+         platform::Notice::StateOtherPlayer},
+        {"another story's", encodeState(with(good, "state.info", joinLines(otherStory))),
+         platform::Notice::StateOtherStory},
+        {"a missing page", encodeState(with(good, "run", runEntry)),
+         platform::Notice::StateDamaged},
+        {"a layer cut short", encodeState(with(good, "layers", good.find("layers")->substr(0, 40))),
+         platform::Notice::StateDamaged},
+        {"a picture claiming a huge size",
+         encodeState(with(good, "layer.0", std::string("\x40\x1f\0\0\x40\x1f\0\0\0xx", 11))),
+         platform::Notice::StateDamaged},
+    };
+    // Bytes changed here and there through the file.
+    for (size_t at = 100; at < bytes.size(); at += bytes.size() / 7) {
+        std::string flipped = bytes;
+        flipped[at] = static_cast<char>(flipped[at] ^ 0x5A);
+        bad.push_back({"a changed byte", flipped, platform::Notice::StateDamaged});
+    }
+    const Look before = lookAt(p);
+    for (const Bad& b : bad) {
+        SCOPED_TRACE(b.what);
+        writeFile(path, b.bytes);
+        p.dialogs.clear();
+        EXPECT_FALSE(p.main().loadState(2));
+        ASSERT_EQ(p.dialogs.shown().size(), 1u);
+        EXPECT_EQ(p.dialogs.shown()[0].text, Notices::textOf(b.notice, {path}));
+        EXPECT_TRUE(lookAt(p) == before);
+    }
+    // The good one still loads.
+    p.dialogs.clear();
+    EXPECT_TRUE(p.main().loadState(1));
+    EXPECT_TRUE(p.dialogs.shown().empty());
+    EXPECT_EQ(p.position(), "スタートブック/スタートページ#5");
+}
+
+TEST(PlayerState, AFailedWriteKeepsTheStateThereOrLeavesTheNewOneWhole) {
+    StoryBuilder s;
+    const std::string project = writeStory(s);
+    TestPlayer p(project, s.programDir);
+    p.run(1000);
+    const PlayerState older = p.main().captureState();
+    p.run(4000);
+    const PlayerState newer = p.main().captureState();
+    MemoryFileSystem files;
+    files.makeDirectory("/states");
+    const std::string path = "/states/slot-01.state";
+    auto entriesOf = [](const PlayerState& state) {
+        std::vector<std::pair<std::string, std::string>> entries;
+        for (const StateEntry& e : state.entries()) entries.emplace_back(e.name, *e.bytes);
+        return entries;
+    };
+    int failures = 0;
+    for (int64_t k = 1;; ++k) {
+        ASSERT_TRUE(writeStateFile(files, path, older));
+        files.failOperation(k, k % 2 == 0);
+        const bool written = writeStateFile(files, path, newer);
+        MemoryFileSystem::Operation kind;
+        const bool failed = files.failed(kind);
+        files.failOperation(0);
+        PlayerState read;
+        ASSERT_TRUE(readStateFile(files, path, read)) << "failure " << k;
+        // A write that failed after the new file took the old one's place (the folder could
+        // not be flushed) leaves the new one, whole.
+        if (written)
+            EXPECT_EQ(entriesOf(read), entriesOf(newer)) << "failure " << k;
+        else
+            EXPECT_TRUE(entriesOf(read) == entriesOf(older) || entriesOf(read) == entriesOf(newer))
+                << "failure " << k;
+        EXPECT_EQ(files.fileNames(), std::set<std::string>{path});
+        if (!failed) break;
+        ++failures;
+    }
+    EXPECT_GT(failures, 3);
 }
 
 }  // namespace
