@@ -82,10 +82,12 @@ inline Picture scenePicture(int index, int width = kSceneWidth, int height = kSc
 }
 
 // The script (UTF-8): the window and the character once, then `messages` messages, each over a
-// new scene "scene_N.bmp", each ending with a short timed wait, so the story plays by itself.
+// new scene "scene_N.bmp", each ending with a short timed wait, so the story plays by itself;
+// then a wait for a click.
 inline std::string pictureStoryScript(int messages) {
     std::string s =
-        "/// rollback benchmark\n<Head=\"Zarvo\">\nFileType=QZ7\nImageWidth=640\nImageHeight=480\n"
+        "/// Game Creative Tool - Zarvo Third -\n/// rollback "
+        "benchmark\n<Head=\"Zarvo\">\nFileType=QZ7\nImageWidth=640\nImageHeight=480\n"
         "<Head End>\n<Head=\"LayerList\">\nLayerCount=3\nLayer.1.LayerName=キャラクター\n"
         "Layer.2.LayerName=ウィンドウ\n<Head End>\n<Book=\"スタートブック\">\n"
         "<Page=\"スタートページ\">\n"
@@ -101,7 +103,7 @@ inline std::string pictureStoryScript(int messages) {
              "MessageDraw.Layer.Move=1\nMessageDraw.Area.Left=40\nMessageDraw.Area.Top=352\n"
              "MessageDraw.Area.Width=560\nMessageDraw.Area.Height=110\n@MessageDraw\n";
     }
-    s += "<Page End>\n<Book End>\n";
+    s += "Wait.InputBreak=1\n@Wait\n<Page End>\n<Book End>\n";
     return s;
 }
 

@@ -9,6 +9,7 @@
 #include "player/player.hpp"
 #include "player/player_state.hpp"
 #include "player/rollback_history.hpp"
+#include "player/save_states.hpp"
 #include "save/save_files.hpp"
 #include "zarvo/texts.hpp"
 
@@ -37,9 +38,11 @@ const RollbackHistory& Player::rollbackHistory() const {
 void Player::takeRollbackSnapshot() {
     rollback_->snapshotDue = false;
     ReaderState reader{messagePending_, pendingText_, lastMessageLayer_};
+    SaveStates& states = saveStates();
+    if (states.storyId.empty()) states.storyId = storyIdentity(*story_);
     // Pictures raw: the history shares what did not change and deflates the rest when idle.
     PlayerState state = zarvo::captureState(
-        {*story_, *execution_, *screen_, *music_, save_->messageHistory(), reader},
+        {*story_, *execution_, *screen_, *music_, save_->messageHistory(), reader, states.storyId},
         PictureStorage::Raw);
     if (state.empty()) return;
     rollback_->history.push(state.entries(), rollback_->recorded);

@@ -50,15 +50,24 @@ uint64_t hashBytes(const char* p, size_t n) {
 }
 
 // Pictures deflate far better as differences from the pixel before: a gradient turns into runs
-// of small numbers. A BMP (how saves keep pictures) says its pixel size; other large entries
-// whose size is a multiple of four are taken for 32-bit pixels; text is left as it is.
+// of small numbers. A raw picture of a state (width, height, a mode byte, then four bytes a
+// pixel and a mask byte a pixel when it has one) and a BMP (how saves keep pictures) are
+// recognised by their sizes; anything else (text) is left as it is.
 unsigned strideFor(const std::string& bytes) {
     if (bytes.size() >= 54 && bytes[0] == 'B' && bytes[1] == 'M') {
         const unsigned bits = static_cast<uint8_t>(bytes[28]) | static_cast<uint8_t>(bytes[29])
                                                                     << 8;
         if (bits == 24 || bits == 32) return bits / 8;
     }
-    return bytes.size() >= 4096 && bytes.size() % 4 == 0 ? 4 : 0;
+    if (bytes.size() < 4096) return 0;
+    auto i32 = [&](size_t at) {
+        uint32_t v = 0;
+        for (size_t i = 0; i < 4; ++i)
+            v |= uint32_t{static_cast<uint8_t>(bytes[at + i])} << (8 * i);
+        return uint64_t{v};
+    };
+    const uint64_t pixels = i32(0) * i32(4), size = bytes.size() - 9;
+    return size == pixels * 4 || size == pixels * 5 ? 4 : 0;
 }
 
 }  // namespace

@@ -42,8 +42,8 @@ bool SaveStates::makeFolders() {
     return true;
 }
 
-bool SaveStates::write(int slot, PlayerState state, const Surface& screen,
-                       const std::string& date, const std::string& message) {
+bool SaveStates::write(int slot, PlayerState state, const Surface& screen, const std::string& date,
+                       const std::string& message) {
     if (!kept() || slot < 0 || slot > kSlots || !makeFolders()) return false;
     StringList info;
     writeListString(info, "Slot.Date", date);

@@ -27,15 +27,14 @@ std::string message(const std::string& text) {
 // number and end on a message.
 std::string choiceStory() {
     const std::string end = "Wait.InputBreak=1\n@Wait\n";
-    return storyScript(
-        "<Book=\"スタートブック\">\n<Page=\"スタートページ\">\n" + message("one<KEY>") +
-        draw("r1") + message("which way?") +
-        "Select.Area.Left=100\nSelect.Area.Top=100\nSelect.Area.Width=200\n"
-        "Select.Text1=A\nSelect.Page1=a\nSelect.Text2=B\nSelect.Page2=b\n@Select\n"
-        "<Page End>\n<Page=\"a\">\n" +
-        set("path", "1") + draw("r2") + message("went A<KEY>") + end +
-        "<Page End>\n<Page=\"b\">\n" + set("path", "2") + draw("r2") + message("went B<KEY>") +
-        end + "<Page End>\n<Book End>\n");
+    return storyScript("<Book=\"スタートブック\">\n<Page=\"スタートページ\">\n" +
+                       message("one<KEY>") + draw("r1") + message("which way?") +
+                       "Select.Area.Left=100\nSelect.Area.Top=100\nSelect.Area.Width=200\n"
+                       "Select.Text1=A\nSelect.Page1=a\nSelect.Text2=B\nSelect.Page2=b\n@Select\n"
+                       "<Page End>\n<Page=\"a\">\n" +
+                       set("path", "1") + draw("r2") + message("went A<KEY>") + end +
+                       "<Page End>\n<Page=\"b\">\n" + set("path", "2") + draw("r2") +
+                       message("went B<KEY>") + end + "<Page End>\n<Book End>\n");
 }
 
 // Choice A lies at (110, 105), B a line lower.
@@ -46,7 +45,8 @@ TEST(RollbackStory, GoingBackBeforeAChoiceLetsTheReaderChooseAgainAndReplaysTheS
     StoryBuilder s;
     const std::string project = s.writeScript(choiceStory());
     const std::string a = std::string("2000 click ") + kChooseA + "\n";
-    const StoryRun plain = s.run(project, "1000 click 1 1\n" + a + "3000 click 1 1\n4000 click 1 1\n");
+    const StoryRun plain =
+        s.run(project, "1000 click 1 1\n" + a + "3000 click 1 1\n4000 click 1 1\n");
     ASSERT_EQ(plain.status, kExitEnded);
     EXPECT_THAT(plain.player, ::testing::IsEmpty());
 
@@ -80,9 +80,10 @@ TEST(RollbackStory, GoingBackBeforeAChoiceLetsTheReaderChooseAgainAndReplaysTheS
 
     // The backlog: the first message chosen with the arrows and Enter (two messages back from the
     // one shown), then B.
-    r = s.run(project, "1000 click 1 1\n" + a +
-                           "2500 wheel up\n2600 key up\n2800 key enter\n3000 click 1 1\n4000 click " +
-                           kChooseB + "\n5000 click 1 1\n6000 click 1 1\n");
+    r = s.run(project,
+              "1000 click 1 1\n" + a +
+                  "2500 wheel up\n2600 key up\n2800 key enter\n3000 click 1 1\n4000 click " +
+                  kChooseB + "\n5000 click 1 1\n6000 click 1 1\n");
     ASSERT_EQ(r.status, kExitEnded);
     EXPECT_THAT(r.player, ElementsAre(EndsWith("backlog open"), "2800 player backlog close",
                                       "2800 player rollback 2"));
