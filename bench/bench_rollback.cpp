@@ -75,10 +75,10 @@ void play(benchmark::State& state, const std::string& project, const std::string
             if (command.type != zarvo::CommandType::MessageDraw) return;
             zarvo::ReaderState reader;
             const auto start = Clock::now();
-            zarvo::PlayerState snapshot = zarvo::captureState(
-                {main.story(), main.execution(), main.screen(), main.music(),
-                 main.saveSystem().messageHistory(), reader, storyId},
-                zarvo::PictureStorage::Raw);
+            zarvo::PlayerState snapshot =
+                zarvo::captureState({main.story(), main.execution(), main.screen(), main.music(),
+                                     main.saveSystem().messageHistory(), reader, storyId},
+                                    zarvo::PictureStorage::Raw);
             const size_t bytes = snapshot.byteSize();
             history.push(snapshot.entries(), taken);
             takeMs.push_back(msSince(start));
@@ -148,14 +148,15 @@ void BM_RollbackPictures(benchmark::State& state) {
     for (int i = 0; i < kMessages; ++i) {
         const fs::path file = dir / ("scene_" + std::to_string(i) + ".bmp");
         if (!fs::exists(file))
-            std::ofstream(file, std::ios::binary) << zarvo::encodeBmp(zarvo::bench::scenePicture(i));
+            std::ofstream(file, std::ios::binary)
+                << zarvo::encodeBmp(zarvo::bench::scenePicture(i));
     }
     std::ofstream(dir / "chara.bmp", std::ios::binary)
         << zarvo::encodeBmp(zarvo::bench::scenePicture(100000, 200, 280));
     std::ofstream(dir / "window.bmp", std::ios::binary)
         << zarvo::encodeBmp(zarvo::bench::scenePicture(100001, 600, 120));
     std::string sjis;
-    zarvo::utf8ToSjis(zarvo::bench::pictureStoryScript(kMessages) , sjis);
+    zarvo::utf8ToSjis(zarvo::bench::pictureStoryScript(kMessages), sjis);
     std::string script;
     for (char c : sjis) script += c == '\n' ? std::string("\r\n") : std::string(1, c);
     std::ofstream((dir / "story.zp7").string(), std::ios::binary) << script;
