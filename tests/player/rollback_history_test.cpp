@@ -11,8 +11,14 @@
 namespace zarvo {
 namespace {
 
-// 32-bit pixels of a gradient with noise, different for every `seed`.
+// A raw picture as a state holds it (width, height, mode, 32-bit pixels): a gradient with
+// noise, different for every `seed`.
 std::string picture(uint32_t seed, int width = 320, int height = 240) {
+    std::string head(9, '\0');
+    for (int i = 0; i < 4; ++i) {
+        head[i] = static_cast<char>((width >> (8 * i)) & 0xFF);
+        head[4 + i] = static_cast<char>((height >> (8 * i)) & 0xFF);
+    }
     std::string bytes(static_cast<size_t>(width) * height * 4, '\0');
     uint32_t s = seed * 2654435761u + 1;
     for (int y = 0; y < height; ++y)
@@ -24,7 +30,7 @@ std::string picture(uint32_t seed, int width = 320, int height = 240) {
             bytes[at + 1] = static_cast<char>((y + noise) & 0xFF);
             bytes[at + 2] = static_cast<char>((x + y) / 4 & 0xFF);
         }
-    return bytes;
+    return head + bytes;
 }
 
 RollbackSnapshot snapshot(uint32_t message) {
