@@ -17,7 +17,8 @@ constexpr int kInset = 16, kPadding = 16, kGap = 14, kPageEntries = 3;
 constexpr int kBarWidth = 4;
 // Pixel words 0x00RRGGBB.
 constexpr uint32_t kPanel = 0x101828, kPanelEdge = 0x5A6478, kBarTrack = 0x384054,
-                   kBarThumb = 0xC8D0E0, kLightHalo = 0xE8E8E8, kDarkShadow = 0x000000;
+                   kBarThumb = 0xC8D0E0, kLightHalo = 0xE8E8E8, kDarkShadow = 0x000000,
+                   kMarked = 0x2C3C5C, kMarkedEdge = 0x6478A0;
 constexpr int kPanelAlpha = 238;  // of 255: the dimmed scene shows faintly through
 
 int channel(uint32_t p, int shift) {
@@ -139,10 +140,12 @@ void Backlog::draw(Surface& frame) {
     const int32_t textTop = top + kPadding / 2, textBottom = bottom - kPadding / 2;
     const int32_t width = right - left - 2 * kPadding;
 
-    // Newest at the bottom, older ones above, each in its own colours, sizes and styles.
+    // Newest at the bottom, older ones above, each in its own colours, sizes and styles. The
+    // lowest one is marked: Enter goes back to it.
     const int count = static_cast<int>(history_.size());
     int32_t y = bottom - kPadding;
     int shown = 0;
+    shown_.clear();
     for (int i = count - 1 - scrolled_; i >= 0 && y > textTop; --i) {
         TextLayout layout;
         layout.font = font_;
@@ -150,7 +153,19 @@ void Backlog::draw(Surface& frame) {
         Surface text;
         layout.drawSized(text, fonts_, width, 0);
         y -= text.height();
+        if (i == count - 1 - scrolled_) {
+            const int32_t markTop = std::max(y - kGap / 2, textTop);
+            const int32_t markBottom = std::min(y + text.height() + kGap / 2, textBottom);
+            if (markBottom > markTop) {
+                frame.fillRect(left + kPadding / 2, markTop, width + kPadding, markBottom - markTop,
+                               pixelToColor(kMarked));
+                frame.fillRect(left + kPadding / 2, markTop, 3, markBottom - markTop,
+                               pixelToColor(kMarkedEdge));
+            }
+        }
         drawText(text, frame, left + kPadding, y, textTop, textBottom);
+        shown_.push_back(
+            {std::max(y - kGap / 2, textTop), y + text.height() + kGap / 2, count - 1 - i});
         y -= kGap;
         ++shown;
     }
@@ -166,6 +181,10 @@ void Backlog::draw(Surface& frame) {
         frame.fillRect(barLeft, trackTop + thumbTop, kBarWidth, std::max(thumbBottom - thumbTop, 6),
                        pixelToColor(kBarThumb));
     }
+}
+
+void Backlog::choose(int back) {
+    if (onChoose && back >= 0 && back < static_cast<int>(history_.size())) onChoose(back);
 }
 
 void Backlog::scroll(int entries) {
@@ -188,16 +207,24 @@ void Backlog::onKeyDown(int key) {
             scroll(-kPageEntries);
             return;
         case keys::kEscape:
-        case keys::kEnter:
             close();
+            return;
+        case keys::kEnter:
+            choose(scrolled_);
             return;
         default:
             return;
     }
 }
 
-void Backlog::onMouseDown(platform::MouseButton button, int, int) {
+void Backlog::onMouseDown(platform::MouseButton button, int, int y) {
     if (button == platform::MouseButton::Right) close();
+    if (button != platform::MouseButton::Left) return;
+    for (const Shown& entry : shown_)
+        if (y >= entry.top && y < entry.bottom) {
+            choose(entry.back);
+            return;
+        }
 }
 
 void Backlog::onWheel(int steps) {
@@ -220,6 +247,9 @@ void Backlog::onPadButton(platform::PadButton button, bool down) {
             return;
         case platform::PadButton::B:
             close();
+            return;
+        case platform::PadButton::A:
+            choose(scrolled_);
             return;
         default:
             return;

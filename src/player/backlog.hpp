@@ -6,6 +6,7 @@
 #pragma once
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "base/string_list.hpp"
 #include "graphics/text_layout.hpp"
@@ -40,15 +41,25 @@ class Backlog final : public Overlay {
     void onPadButton(platform::PadButton button, bool down) override;
 
     std::function<void(bool open)> onOpenChange;
+    // A message chosen, `back` messages before the newest (0: the newest). The backlog stays
+    // open: the player closes it when it goes back.
+    std::function<void(int back)> onChoose;
 
   private:
     void scroll(int entries);
+    void choose(int back);
 
     StringList& history_;
     platform::FontEngine& fonts_;
     FontStatus font_;
     bool open_ = false;
     int scrolled_ = 0;  // messages hidden below the bottom: 0 shows the newest
+    // Where the last picture drew each message, for a click: its top and bottom and how far back.
+    struct Shown {
+        int32_t top, bottom;
+        int back;
+    };
+    std::vector<Shown> shown_;
 };
 
 }  // namespace zarvo

@@ -44,6 +44,7 @@ constexpr KeyBinding kKeyBindings[] = {
     {keys::kF2, Held::Any, PlayerAction::OpenStates},
     {keys::kF5, Held::Any, PlayerAction::QuickSave},
     {keys::kF9, Held::Any, PlayerAction::QuickLoad},
+    {keys::kBackspace, Held::Any, PlayerAction::RollBack},
     {keys::kEnter, Held::Alt, PlayerAction::ToggleFullScreen},
     {keys::kSpace, Held::Any, PlayerAction::Advance},
     {keys::kEnter, Held::Any, PlayerAction::Advance},

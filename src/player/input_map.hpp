@@ -29,6 +29,7 @@ enum class PlayerAction {
     QuickSave,      // the run to the quick save state
     QuickLoad,      //   and back to it
     OpenStates,     // the save-state overlay
+    RollBack,       // back to the message before the one shown
 };
 
 // A key or button that went down, as the player takes it.

@@ -8,6 +8,7 @@
 #include "platform/file_system.hpp"
 #include "player/notices.hpp"
 #include "player/player_notice.hpp"
+#include "player/rollback_history.hpp"
 #include "player/save_states.hpp"
 #include "save/save_files.hpp"
 #include "story/reader_copy_file_system.hpp"
@@ -35,9 +36,13 @@ Player::Player(const Services& services, const std::string& programDir)
                                            int32_t index, const Command& command) {
         // A message the reader has not read stops the skip toggle.
         if (messages_.beginsUnread(book, page, index, command)) modes_.unreadMessage();
+        noteRollback(command);
         if (onCommand) onCommand(book, page, index, command);
     };
     parts_.dialogs->onBox = [this] { modes_.setSkipToggle(false); };
+    rollback_ = std::make_unique<MessageRollback>();
+    messages_.onRecorded = [this] { ++rollback_->recorded; };
+    messages_.onChoose = [this](int back) { chooseBacklogEntry(back); };
 }
 
 Player::~Player() {
@@ -255,6 +260,7 @@ void Player::endProgram(bool fatal) {
 void Player::onMainTimer() {
     tickPlayerKeys();
     runSteps();
+    compressRollback();
 }
 
 void Player::runSteps() {
@@ -304,6 +310,7 @@ bool Player::step() {
     }
     screen.shortEffects = modes_.skipping();
     const Interpreter::Step ran = parts_.interpreter->step();
+    if (rollback_->snapshotDue) takeRollbackSnapshot();
     if (ran == Interpreter::Step::Idle) return false;
     if (parts_.debug) parts_.debug->refreshDebugInfo();
     return ran == Interpreter::Step::Continue;

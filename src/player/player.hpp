@@ -30,6 +30,8 @@ class FontEngine;
 class MediaPlayerFactory;
 }  // namespace platform
 
+class RollbackHistory;
+struct MessageRollback;
 class SaveStates;
 class SettingsMenu;
 
@@ -163,6 +165,12 @@ class Player final : public platform::HostClient, private ProgramControl {
     // F2, the pad's Back and the settings menu's row: the slots over the story.
     void openSaveStates();
 
+    // Rollback (player_rollback.cpp): back `messages` messages before the one shown last, the
+    // story's whole state as it was when that one was shown; false when the history does not
+    // reach (a notice says so) or the run cannot go back now.
+    bool rollBack(int messages);
+    const RollbackHistory& rollbackHistory() const;
+
     // True when the story has ended and its last frame waits for the reader (it was skipped or
     // auto-read to its end): an ended story, though the window is still up.
     bool heldAtStoryEnd() const { return run_.storyEndHeld; }
@@ -238,6 +246,15 @@ class Player final : public platform::HostClient, private ProgramControl {
     void warn(const std::string& utf8);
     // Traces the change; the reader sees a notice of the modes that keys turn on and off.
     void tellPlayerEvent(const std::string& what);
+    // Rollback (player_rollback.cpp): sees each command (a message's is followed by a snapshot),
+    // takes the snapshot, deflates a few pieces on a tick, and goes back to the message a
+    // backlog entry shows. The history is forgotten when the run becomes another one (a state
+    // or a story's save loaded): its messages are not that run's past.
+    void noteRollback(const Command& command);
+    void takeRollbackSnapshot();
+    void compressRollback();
+    void chooseBacklogEntry(int back);
+    void forgetRollback();
     // After input: the story moves on at once instead of at the next tick.
     void answerInput();
     // Save states (player_states.cpp).
@@ -256,6 +273,7 @@ class Player final : public platform::HostClient, private ProgramControl {
     WindowState window_;
     std::string projectPath_;
     std::string picturesFolder_;
+    std::unique_ptr<MessageRollback> rollback_;
     std::unique_ptr<SaveStates> states_;  // made at the first use
     StoryChoice chooser_;
 };

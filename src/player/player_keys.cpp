@@ -91,6 +91,9 @@ void Player::perform(PlayerAction action, int x, int y) {
         case PlayerAction::OpenBacklog:
             messages_.openBacklog();
             return;
+        case PlayerAction::RollBack:
+            rollBack(1);
+            return;
         case PlayerAction::ToggleFullScreen:
             toggleFullScreen();
             return;

@@ -603,7 +603,10 @@ const std::string* PlayerState::find(std::string_view name) const {
 }
 
 void PlayerState::put(std::string_view name, std::string bytes) {
-    auto shared = std::make_shared<const std::string>(std::move(bytes));
+    put(name, std::make_shared<const std::string>(std::move(bytes)));
+}
+
+void PlayerState::put(std::string_view name, std::shared_ptr<const std::string> shared) {
     for (StateEntry& e : entries_)
         if (e.name == name) {
             e.bytes = std::move(shared);

@@ -53,6 +53,7 @@ class PlayerState {
     const std::string* find(std::string_view name) const;
     // Adds the entry or replaces the one of that name.
     void put(std::string_view name, std::string bytes);
+    void put(std::string_view name, std::shared_ptr<const std::string> bytes);
     // Every entry whose bytes equal those of `earlier`'s entry of the same name shares them.
     void shareWith(const PlayerState& earlier);
     // Bytes of all entries (a shared entry counts in every state holding it).

@@ -112,6 +112,7 @@ bool Player::loadState(int slot) {
     StateRefusal refusal = states.read(slot, state) ? restoreState(state) : StateRefusal::Damaged;
     switch (refusal) {
         case StateRefusal::None:
+            forgetRollback();
             tellPlayerEvent("state load " + std::to_string(slot));
             showNotice(texts::kStateLoaded, texts::kStateLoadedEn, std::to_string(slot), false);
             return true;

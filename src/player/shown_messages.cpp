@@ -73,6 +73,7 @@ void ShownMessages::completed() {
                             pendingText_.value_or(layer->text.layoutText));
             pending_ = false;
             pendingText_.reset();
+            if (onRecorded) onRecorded();
         }
     }
     if (services_.settings.copyEachMessage) copy();
@@ -115,6 +116,9 @@ void ShownMessages::openBacklog() {
         backlog->onOpenChange = [this](bool open) {
             tell_(open ? "backlog open" : "backlog close");
         };
+        backlog->onChoose = [this](int back) {
+            if (onChoose) onChoose(back);
+        };
         backlog_ = backlog.get();
         overlays.add(std::move(backlog));
     }
@@ -122,6 +126,10 @@ void ShownMessages::openBacklog() {
     if (const Layer* layer = services_.screen.findLayer(0, layer_)) font = layer->text.font;
     backlog_->open(font);
     overlays.present();
+}
+
+void ShownMessages::closeBacklog() {
+    if (backlog_) backlog_->close();
 }
 
 }  // namespace zarvo

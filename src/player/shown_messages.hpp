@@ -60,6 +60,11 @@ class ShownMessages {
     void copy();
     // Wheel up, Page Up or the pad's B: the last messages over the story.
     void openBacklog();
+    void closeBacklog();
+    // Told when a message goes into the backlog, and when the reader chooses an entry in it
+    // (`back` entries before the newest).
+    std::function<void()> onRecorded;
+    std::function<void(int back)> onChoose;
     // The layer of the last message; empty before the first.
     const std::string& layer() const { return layer_; }
     // What a save state keeps of the messages shown: the one not yet in the backlog, the layer.
