@@ -78,9 +78,11 @@ int runDesktop(const DesktopOptions& options) {
     platform::FreeTypeFontEngine fonts;
     platform::SdlDialogs sdlDialogs(host, fonts);
     platform::ObservedDialogs dialogs(sdlDialogs);
-    platform::LocalFileSystem files;
+    platform::LocalFileSystem localFiles;
+    // An archive's files when the story is in one.
+    platform::FileSystem& files = options.files ? *options.files : localFiles;
     // Without an audio device every open fails and the story plays on silently.
-    platform::SdlMediaPlayerFactory sdlPlayers;
+    platform::SdlMediaPlayerFactory sdlPlayers(files);
     if (!sdlPlayers.audioOpen())
         std::cerr << "zarvoplay: no sound device (" << sdlPlayers.error()
                   << "): the story plays silently\n";

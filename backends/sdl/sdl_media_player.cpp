@@ -14,7 +14,9 @@
 #include <iterator>
 #include <system_error>
 
+#include "base/limits.hpp"
 #include "formats/media_duration.hpp"
+#include "platform/file_system.hpp"
 
 namespace zarvo::platform {
 namespace {
@@ -38,14 +40,11 @@ void chooseSoundFont() {
 // The length of a MIDI sequence in ms, or 0 for any other file. FluidSynth keeps a finished
 // sequence going for about three seconds of silence; a looping track would pause that long, so
 // MIDI ends where its last event is, as the headless players count it.
-uint32_t midiSequenceMs(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes(12, '\0');
-    if (!in.read(bytes.data(), 12)) return 0;
-    if (bytes.compare(0, 4, "MThd") != 0 &&
-        (bytes.compare(0, 4, "RIFF") != 0 || bytes.compare(8, 4, "RMID") != 0))
+uint32_t midiSequenceMs(const std::string& bytes) {
+    if (bytes.size() < 12 ||
+        (bytes.compare(0, 4, "MThd") != 0 &&
+         (bytes.compare(0, 4, "RIFF") != 0 || bytes.compare(8, 4, "RMID") != 0)))
         return 0;
-    bytes.append(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     MediaFormat format;
     double seconds;
     if (!probeMediaDuration(bytes, format, seconds) || format != MediaFormat::Midi) return 0;
@@ -74,20 +73,33 @@ bool validLevel(int32_t level) {
     return level >= kVolumeSilent && level <= kVolumeFull;
 }
 
+// A media file's bytes, read through the story's file system (an archive's entries have no
+// path SDL could open). False when it cannot be read or is beyond any sound's size.
+bool readMedia(const FileSystem& files, const std::string& path, std::string& bytes) {
+    return readFileAtMost(files, path, kMaxEntryBytes, bytes) && !bytes.empty();
+}
+
+SDL_RWops* memoryOf(const std::string& bytes) {
+    return SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
+}
+
 // The one streamed track of SDL_mixer.
 class StreamPlayer final : public MediaPlayer {
   public:
-    StreamPlayer(bool audioOpen, bool& taken) : audioOpen_(audioOpen), taken_(taken) {}
+    StreamPlayer(const FileSystem& files, bool audioOpen, bool& taken)
+        : files_(files), audioOpen_(audioOpen), taken_(taken) {}
     ~StreamPlayer() override {
         release();
         taken_ = false;
     }
     bool open(const std::string& path) override {
         release();
-        if (!audioOpen_) return false;
-        music_ = Mix_LoadMUS(path.c_str());
+        if (!audioOpen_ || !readMedia(files_, path, bytes_)) return false;
+        // The music streams from these bytes while it plays: they live as long as it does.
+        if (SDL_RWops* rw = memoryOf(bytes_)) music_ = Mix_LoadMUS_RW(rw, 1);
         volume_ = MIX_MAX_VOLUME;
-        endMs_ = music_ ? midiSequenceMs(path) : 0;
+        endMs_ = music_ ? midiSequenceMs(bytes_) : 0;
+        if (!music_) std::string().swap(bytes_);
         return music_ != nullptr;
     }
     void play() override {
@@ -136,10 +148,13 @@ class StreamPlayer final : public MediaPlayer {
         stop();
         if (music_) Mix_FreeMusic(music_);
         music_ = nullptr;
+        std::string().swap(bytes_);
     }
 
+    const FileSystem& files_;
     bool audioOpen_;
     bool& taken_;
+    std::string bytes_;  // what music_ streams from
     Mix_Music* music_ = nullptr;
     uint32_t endMs_ = 0;  // MIDI: where the sequence ends
     uint32_t startTicks_ = 0;
@@ -151,15 +166,18 @@ class StreamPlayer final : public MediaPlayer {
 // A file decoded into memory, played on its own mixer channel.
 class ChannelPlayer final : public MediaPlayer {
   public:
-    ChannelPlayer(bool audioOpen, int channel) : audioOpen_(audioOpen), channel_(channel) {}
+    ChannelPlayer(const FileSystem& files, bool audioOpen, int channel)
+        : files_(files), audioOpen_(audioOpen), channel_(channel) {}
     ~ChannelPlayer() override { release(); }
     bool open(const std::string& path) override {
         release();
         if (!audioOpen_ || channel_ >= kChannels) return false;
-        chunk_ = Mix_LoadWAV(path.c_str());
+        std::string bytes;
+        if (!readMedia(files_, path, bytes)) return false;
+        if (SDL_RWops* rw = memoryOf(bytes)) chunk_ = Mix_LoadWAV_RW(rw, 1);  // decoded whole
         volume_ = MIX_MAX_VOLUME;
         if (!chunk_) return false;
-        if (uint32_t ms = midiSequenceMs(path)) cutChunk(ms);
+        if (uint32_t ms = midiSequenceMs(bytes)) cutChunk(ms);
         return true;
     }
     void play() override {
@@ -205,6 +223,7 @@ class ChannelPlayer final : public MediaPlayer {
         running_ = false;
     }
 
+    const FileSystem& files_;
     bool audioOpen_;
     int channel_;
     Mix_Chunk* chunk_ = nullptr;
@@ -221,7 +240,7 @@ int mixerVolumeOf(int32_t level) {
     return std::clamp(static_cast<int>(std::lround(gain * MIX_MAX_VOLUME)), 1, MIX_MAX_VOLUME);
 }
 
-SdlMediaPlayerFactory::SdlMediaPlayerFactory() {
+SdlMediaPlayerFactory::SdlMediaPlayerFactory(const FileSystem& files) : files_(files) {
     QuietAlsa quiet;
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         error_ = SDL_GetError();
@@ -250,9 +269,9 @@ SdlMediaPlayerFactory::~SdlMediaPlayerFactory() {
 std::unique_ptr<MediaPlayer> SdlMediaPlayerFactory::createPlayer(MediaChannel channel) {
     if (channel == MediaChannel::Music && !streamTaken_) {
         streamTaken_ = true;
-        return std::make_unique<StreamPlayer>(audioOpen_, streamTaken_);
+        return std::make_unique<StreamPlayer>(files_, audioOpen_, streamTaken_);
     }
-    return std::make_unique<ChannelPlayer>(audioOpen_, nextChannel_++);
+    return std::make_unique<ChannelPlayer>(files_, audioOpen_, nextChannel_++);
 }
 
 }  // namespace zarvo::platform

@@ -11,6 +11,8 @@
 
 namespace zarvo::platform {
 
+class FileSystem;
+
 // SDL_mixer's 0 .. 128 for a level in hundredths of a decibel: silence only at -10000, every
 // other level stays audible however quiet (at least 1).
 int mixerVolumeOf(int32_t hundredthsOfDecibel);
@@ -18,8 +20,8 @@ int mixerVolumeOf(int32_t hundredthsOfDecibel);
 class SdlMediaPlayerFactory final : public MediaPlayerFactory {
   public:
     // Opens the audio device. Without one every player refuses to open files: the story runs
-    // on in silence.
-    SdlMediaPlayerFactory();
+    // on in silence. Files are read through `files` (the story's: an archive's entries too).
+    explicit SdlMediaPlayerFactory(const FileSystem& files);
     ~SdlMediaPlayerFactory() override;  // after every player it made is gone
     SdlMediaPlayerFactory(const SdlMediaPlayerFactory&) = delete;
     SdlMediaPlayerFactory& operator=(const SdlMediaPlayerFactory&) = delete;
@@ -31,6 +33,7 @@ class SdlMediaPlayerFactory final : public MediaPlayerFactory {
     std::unique_ptr<MediaPlayer> createPlayer(MediaChannel channel) override;
 
   private:
+    const FileSystem& files_;
     bool audioOpen_ = false;
     std::string error_;
     bool streamTaken_ = false;

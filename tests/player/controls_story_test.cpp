@@ -107,11 +107,11 @@ std::string readText(const std::string& path) {
 
 // The menu's rows from the top: text speed, auto delay, auto delay per character, skip read
 // only, copy each message, line breaking, music, music volume, sound, sound volume, full
-// screen, scaling, back. On a 640 x 480 story the rows are 26 pixels high from y = 71 and the
-// values start at x = 376.
+// screen, scaling, saves, back, quit. On a 640 x 480 story the rows are 26 pixels high from
+// y = 58 and the values start at x = 376.
 constexpr int kMusicVolumeRow = 7;
 int rowY(int row) {
-    return 71 + 26 * row + 13;
+    return 58 + 26 * row + 13;
 }
 
 TEST(ControlsStory, MenuHoldsTheStoryAndChangesMusicVolumeAsTheStoryWould) {
@@ -170,6 +170,10 @@ TEST(ControlsStory, ReaderSettingsSurviveARestartAndADamagedFile) {
     EXPECT_EQ(r.status, kExitEnded);
     EXPECT_THAT(r.trace, Contains("1300 player quit"));
     EXPECT_THAT(readText(s.settingsPath()), ::testing::HasSubstr("text-speed=story\n"));
+    // Two rows above it, the saves row closes the menu for the save states.
+    r = s.run(project, timed({"key escape", "key end", "key up", "key up", "key enter"}));
+    EXPECT_THAT(r.trace, Contains("1400 player settings close"));
+    EXPECT_THAT(r.trace, Contains("1400 player states open"));
 
     // A damaged file keeps what it still says and is written back whole, without the damage.
     std::ofstream(s.settingsPath(), std::ios::binary | std::ios::trunc)

@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "backends/posix/local_file_system.hpp"
 #include "backends/sdl/sdl_media_player.hpp"
 #include "support/temp_dir.hpp"
 #include "support/test_media.hpp"
@@ -59,10 +60,11 @@ class SdlPlayers : public ::testing::Test {
   protected:
     static void SetUpTestSuite() { setenv("SDL_AUDIODRIVER", "dummy", 1); }
     TempDir dir;
+    platform::LocalFileSystem files;
 };
 
 TEST_F(SdlPlayers, BothChannelsPlayTheirFilesForAboutTheirLength) {
-    platform::SdlMediaPlayerFactory factory;
+    platform::SdlMediaPlayerFactory factory(files);
     ASSERT_TRUE(factory.audioOpen());
     auto music = factory.createPlayer(MediaChannel::Music);
     auto sound = factory.createPlayer(MediaChannel::Sound);
@@ -102,7 +104,7 @@ TEST_F(SdlPlayers, MidiPlaysThroughTheGeneralMidiSoundFont) {
     if (!std::filesystem::exists("/usr/share/sounds/sf2/default-GM.sf2") &&
         !std::filesystem::exists("/usr/share/sounds/sf2/TimGM6mb.sf2"))
         GTEST_SKIP() << "no General MIDI sound font installed (scripts/setup installs one)";
-    platform::SdlMediaPlayerFactory factory;
+    platform::SdlMediaPlayerFactory factory(files);
     ASSERT_TRUE(factory.audioOpen());
     auto music = factory.createPlayer(MediaChannel::Music);
     auto sound = factory.createPlayer(MediaChannel::Sound);
