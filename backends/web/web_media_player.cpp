@@ -146,7 +146,7 @@ bool WebMediaPlayer::setVolume(int32_t level) {
     return true;
 }
 
-uint32_t WebMediaPlayer::positionMs() const {
+uint32_t WebMediaPlayer::positionMs() {
     if (!open_) return 0;
     double ms = zarvo_audio_position(id_);
     return static_cast<uint32_t>(std::clamp(ms, 0.0, static_cast<double>(durationMs_)));

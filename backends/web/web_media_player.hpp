@@ -35,7 +35,7 @@ class WebMediaPlayer final : public MediaPlayer {
 
     // Milliseconds played since the last start from the beginning (0 while stopped), also before
     // the browser lets anything sound.
-    uint32_t positionMs() const;
+    uint32_t positionMs() override;
     uint32_t durationMs() const { return durationMs_; }
     MediaFormat format() const { return format_; }
 
