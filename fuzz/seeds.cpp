@@ -116,9 +116,19 @@ int main(int argc, char** argv) {
     p.save().saveValue("Comment", "appended");
     if (!p.save().closeSaveFile()) std::abort();
     seed("fuzz_save", "appended", test::readFile(slot));
-    // A whole save state of the same story, and one with raw pictures.
+    // A whole save state of the same story, and one as rollback keeps it: raw pictures, a
+    // layer by its file, the screen by its marks.
     seed("fuzz_state", "whole", encodeState(p.main().captureState()));
-    seed("fuzz_state", "raw-pictures", encodeState(p.main().captureState(PictureStorage::Raw)));
+    {
+        SnapshotPictures shared;
+        ReaderState reader;
+        const std::string storyId = storyIdentity(p.main().story());
+        Player& m = p.main();
+        seed("fuzz_state", "raw-pictures",
+             encodeState(captureState({m.story(), m.execution(), m.screen(), m.music(),
+                                       m.saveSystem().messageHistory(), reader, storyId},
+                                      &shared)));
+    }
 
     // Every archive format, small: code page 932 and Unicode names, a folder, a link, a
     // duplicate, a name leaving its folder, and a zip holding an lzh; then the same files

@@ -48,9 +48,56 @@ void LayerStack::drawWithLower(const Layer* layer, Surface& target) const {
 }
 
 void LayerStack::compose() {
+    composeBase();
+    refreshOutput();
+}
+
+void LayerStack::composeBase(const std::vector<int32_t>& hidden) {
+    std::vector<int32_t> shown;
+    for (int32_t i : hidden)
+        if (Layer* l = layerAt(i); l && l->visible) {
+            l->visible = false;
+            shown.push_back(i);
+        }
     // The bottom layer is opaque and covers the screen, so base is not cleared first.
     drawWithLower(layers_.back().get(), base_);
-    refreshOutput();
+    // Where it does not (hidden, see-through, smaller), base keeps something of what it was
+    // and is no function of the layers alone.
+    const Layer& bottom = *layers_.front();
+    const Surface& g = bottom.surface;
+    const bool covers = bottom.visible && !g.hasMask() && bottom.left <= 0 && bottom.top <= 0 &&
+                        bottom.viewLeft == 0 && bottom.viewTop == 0 &&
+                        g.width() >= width_ - bottom.left && g.height() >= height_ - bottom.top &&
+                        (bottom.width <= 1 || bottom.width >= width_ - bottom.left) &&
+                        (bottom.height <= 1 || bottom.height >= height_ - bottom.top);
+    composedFrom_ = drawn();
+    composedStamp_ = covers ? base_.stamp() : 0;
+    for (int32_t i : shown) layerAt(i)->visible = true;
+}
+
+bool LayerStack::baseIsComposed(std::vector<int32_t>& hidden) const {
+    hidden.clear();
+    if (composedStamp_ == 0 || base_.stamp() != composedStamp_) return false;
+    const std::vector<Drawn> now = drawn();
+    if (now.size() != composedFrom_.size()) return false;
+    for (size_t i = 0; i < now.size(); ++i) {
+        if (now[i] == composedFrom_[i]) continue;
+        if (composedFrom_[i].visible || !now[i].visible) return false;
+        hidden.push_back(static_cast<int32_t>(i));
+    }
+    return true;
+}
+
+std::vector<LayerStack::Drawn> LayerStack::drawn() const {
+    std::vector<Drawn> all;
+    all.reserve(layers_.size());
+    for (const auto& l : layers_)
+        if (l->visible)
+            all.push_back({l->surface.stamp(), l->left, l->top, l->width, l->height, l->viewLeft,
+                           l->viewTop, l->textOverhang, true, !l->fileName.empty()});
+        else  // a hidden layer adds nothing, whatever it holds
+            all.push_back({});
+    return all;
 }
 
 void LayerStack::refreshOutput() {

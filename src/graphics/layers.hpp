@@ -38,6 +38,9 @@ class Layer {
     // Text only: pixels past `width` where punctuation hangs (Japanese line breaking). They are
     // drawn but are no part of the layer's size as the story sees it.
     int32_t textOverhang = 0;
+    // The surface's stamp when `fileName` was loaded into it: while the surface keeps it, it
+    // holds just that file's picture, which can be read again instead of kept.
+    uint64_t fileStamp = 0;
 
     // Copies this layer onto `target` as composition does.
     void drawOnto(Surface& target) const;
@@ -58,7 +61,14 @@ class LayerStack {
     // Copies every visible layer from the bottom up to and including `layer` onto `target`.
     void drawWithLower(const Layer* layer, Surface& target) const;
 
-    void compose();        // base := the visible layers, then RefreshOutput
+    void compose();  // base := the visible layers, then RefreshOutput
+    // base := the visible layers, those of `hidden` (indices) left out.
+    void composeBase(const std::vector<int32_t>& hidden = {});
+    // Whether base holds just what composeBase draws from the layers as they are now (nothing
+    // drawn on it since, every layer as it was) but for the layers shown since, which go into
+    // `hidden`: then base can be composed again instead of kept. A message that types itself
+    // out is shown over a base composed before its layer was shown.
+    bool baseIsComposed(std::vector<int32_t>& hidden) const;
     void refreshOutput();  // output := base, with the dynamic layers over it
     void paint();          // output to the canvas, unless an effect runs
     void drawCell(const Surface& surface, int32_t dx, int32_t dy, int32_t width, int32_t height,
@@ -87,6 +97,18 @@ class LayerStack {
     std::vector<std::unique_ptr<Layer>> layers_;  // bottom first
     DynamicLayer dynamicLayers_;
     bool paintingSuspended_ = false;
+
+    // What each layer was when base was last composed: whatever drawOnto reads.
+    struct Drawn {
+        uint64_t stamp = 0;
+        int32_t left = 0, top = 0, width = 0, height = 0, viewLeft = 0, viewTop = 0;
+        int32_t textOverhang = 0;
+        bool visible = false, picture = false;
+        bool operator==(const Drawn&) const = default;
+    };
+    std::vector<Drawn> drawn() const;
+    std::vector<Drawn> composedFrom_;
+    uint64_t composedStamp_ = 0;  // base's stamp right after; 0: base depends on what was before
 };
 
 }  // namespace zarvo

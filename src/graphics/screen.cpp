@@ -141,19 +141,26 @@ bool Screen::loadLayerImage(int window, std::string_view layer, std::string_view
     l->textOverhang = 0;
     l->transparent = transparent;
     l->translucent = translucent;
-    return loadImage(l->surface, fileName, transparent, translucent);
+    l->fileStamp = 0;
+    if (!loadImage(l->surface, fileName, transparent, translucent)) return false;
+    l->fileStamp = l->surface.stamp();
+    return true;
+}
+
+bool Screen::readImage(Surface& surface, std::string_view fileName, bool transparent,
+                       bool translucent) {
+    if (!services_.loadGraphic || !services_.loadGraphic(fileName, surface)) return false;
+    // A PNG brings its own transparency.
+    if (!hasPngExtension(fileName)) {
+        if (transparent) surface.makeColorKeyTransparent();
+        if (translucent) surface.makeTranslucent();
+    }
+    return true;
 }
 
 bool Screen::loadImage(Surface& surface, std::string_view fileName, bool transparent,
                        bool translucent) {
-    if (services_.loadGraphic && services_.loadGraphic(fileName, surface)) {
-        // A PNG brings its own transparency.
-        if (!hasPngExtension(fileName)) {
-            if (transparent) surface.makeColorKeyTransparent();
-            if (translucent) surface.makeTranslucent();
-        }
-        return true;
-    }
+    if (readImage(surface, fileName, transparent, translucent)) return true;
     if (services_.notices.tell(platform::Notice::ImageLoadFailed, {fileName}) ==
             platform::BoxAnswer::Abort &&
         services_.endApplication)

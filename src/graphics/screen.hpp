@@ -74,6 +74,8 @@ class Screen {
     bool loadLayerImage(int window, std::string_view layer, std::string_view fileName,
                         bool transparent, bool translucent);
     bool loadImage(Surface& surface, std::string_view fileName, bool transparent, bool translucent);
+    // loadImage without telling the reader of a failure: the picture as a layer would show it.
+    bool readImage(Surface& surface, std::string_view fileName, bool transparent, bool translucent);
     bool blankLayer(int window, std::string_view layer);
     bool newLayerSurface(int window, std::string_view layer, int32_t width, int32_t height);
     int32_t drawLayerText(int window, std::string_view layer, std::string_view text);

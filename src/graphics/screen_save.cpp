@@ -192,10 +192,11 @@ bool Screen::loadInfo(SaveContainer& save, bool withBackground) {
             l.transparent = readListBool(block, "Layer.Transparent", false);
             l.translucent = readListBool(block, "Layer.Translucent", false);
             if (l.name.empty()) continue;  // the bottom layer keeps its picture
+            l.fileStamp = 0;
             if (l.fileName.empty())
                 drawLayerText(0, l.name, readListString(block, "Layer.Text", ""));
-            else
-                loadImage(l.surface, l.fileName, l.transparent, l.translucent);
+            else if (loadImage(l.surface, l.fileName, l.transparent, l.translucent))
+                l.fileStamp = l.surface.stamp();
         }
     } else {
         ok = false;

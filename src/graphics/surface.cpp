@@ -4,8 +4,10 @@
 #include "graphics/surface.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "graphics/pixel_kernels.hpp"
 #include "platform/canvas.hpp"
@@ -94,7 +96,38 @@ Surface::Surface() {
     setSize(10, 10);
 }
 
+Surface::Surface(Surface&& other) noexcept
+    : width_(std::exchange(other.width_, 0)),
+      height_(std::exchange(other.height_, 0)),
+      picture_(std::move(other.picture_)),
+      mask_(std::move(other.mask_)),
+      alphaMode_(other.alphaMode_),
+      stamp_(std::exchange(other.stamp_, 0)) {
+    other.picture_.clear();
+    other.mask_.clear();
+}
+
+Surface& Surface::operator=(Surface&& other) noexcept {
+    if (&other == this) return *this;
+    width_ = std::exchange(other.width_, 0);
+    height_ = std::exchange(other.height_, 0);
+    picture_ = std::move(other.picture_);
+    mask_ = std::move(other.mask_);
+    alphaMode_ = other.alphaMode_;
+    stamp_ = std::exchange(other.stamp_, 0);
+    other.picture_.clear();
+    other.mask_.clear();
+    return *this;
+}
+
+uint64_t Surface::stamp() const {
+    static std::atomic<uint64_t> next{1};
+    if (stamp_ == 0) stamp_ = next.fetch_add(1, std::memory_order_relaxed);
+    return stamp_;
+}
+
 void Surface::setSize(int32_t width, int32_t height) {
+    stamp_ = 0;
     int64_t w = std::max<int32_t>(width, 0), h = std::max<int32_t>(height, 0);
     if (w > kMaxSide || h > kMaxSide || w * h > kMaxPixels) w = h = 0;
     try {
@@ -113,6 +146,7 @@ void Surface::setSize(int32_t width, int32_t height) {
 }
 
 void Surface::setAlphaMode(AlphaMode mode) {
+    if (mode != alphaMode_) stamp_ = 0;
     if (mode == AlphaMode::None) {
         mask_.clear();
         mask_.shrink_to_fit();
@@ -136,10 +170,12 @@ void Surface::assign(const Surface& other) {
         mask_ = other.mask_;
         width_ = other.width_;
         height_ = other.height_;
+        stamp_ = other.stamp();  // the same picture
     } catch (const std::bad_alloc&) {
         picture_.clear();
         mask_.clear();
         width_ = height_ = 0;
+        stamp_ = 0;
     }
     alphaMode_ = other.alphaMode_;
 }
@@ -164,6 +200,7 @@ void Surface::assignPicture(Picture&& picture) {
     if (!whole || picture.width > kMaxSide || picture.height > kMaxSide ||
         static_cast<int64_t>(n) > kMaxPixels)
         return assignPicture(static_cast<const Picture&>(picture));
+    stamp_ = 0;
     width_ = picture.width;
     height_ = picture.height;
     picture_ = std::move(picture.pixels);
@@ -257,6 +294,7 @@ void Surface::drawTo(platform::Canvas& canvas) const {
 }
 
 void Surface::makeColorKeyTransparent() {
+    stamp_ = 0;
     if (alphaMode_ == AlphaMode::None) setAlphaMode(AlphaMode::Mask);
     if (width_ <= 0 || height_ <= 0) return;
     const uint32_t key = row(height_ - 1)[0] & 0xFFFFFFu;
@@ -265,11 +303,13 @@ void Surface::makeColorKeyTransparent() {
 }
 
 void Surface::makeTranslucent() {
+    stamp_ = 0;
     setAlphaMode(AlphaMode::Alpha);
     for (uint8_t& m : mask_) m = std::min<uint8_t>(m, 128);
 }
 
 void Surface::clearMask() {
+    stamp_ = 0;
     if (alphaMode_ == AlphaMode::None) setAlphaMode(AlphaMode::Mask);
     std::fill(mask_.begin(), mask_.end(), uint8_t{0});
 }

@@ -28,6 +28,16 @@ inline uint32_t pixelToColor(uint32_t p) {
 class Surface {
   public:
     Surface();  // 10 x 10, white, AlphaMode::None
+    Surface(const Surface&) = default;
+    Surface& operator=(const Surface&) = default;
+    // A moved-from surface is empty, and not taken for the one it was.
+    Surface(Surface&& other) noexcept;
+    Surface& operator=(Surface&& other) noexcept;
+
+    // What the pixels are: two surfaces of one stamp hold the same picture (a copy keeps the
+    // stamp, any change gives another), so a snapshot need not copy or compare a picture it
+    // has kept before. Worked out when asked, so that changes cost nothing.
+    uint64_t stamp() const;
 
     int32_t width() const { return width_; }
     int32_t height() const { return height_; }
@@ -44,11 +54,18 @@ class Surface {
         return {picture_.data(), hasMask() ? mask_.data() : nullptr, width_, height_};
     }
     // Rows of the picture and mask (the mask is empty while the mode is None).
-    uint32_t* row(int32_t y) { return picture_.data() + static_cast<size_t>(y) * width_; }
+    // The writable rows count as a change.
+    uint32_t* row(int32_t y) {
+        stamp_ = 0;
+        return picture_.data() + static_cast<size_t>(y) * width_;
+    }
     const uint32_t* row(int32_t y) const {
         return picture_.data() + static_cast<size_t>(y) * width_;
     }
-    uint8_t* maskRow(int32_t y) { return mask_.data() + static_cast<size_t>(y) * width_; }
+    uint8_t* maskRow(int32_t y) {
+        stamp_ = 0;
+        return mask_.data() + static_cast<size_t>(y) * width_;
+    }
     const uint8_t* maskRow(int32_t y) const {
         return mask_.data() + static_cast<size_t>(y) * width_;
     }
@@ -71,6 +88,7 @@ class Surface {
     std::vector<uint32_t> picture_;
     std::vector<uint8_t> mask_;
     AlphaMode alphaMode_ = AlphaMode::None;
+    mutable uint64_t stamp_ = 0;  // 0: changed since last asked
 };
 
 // Area average of `g` into a width x height picture: a thumbnail that keeps thin lines.

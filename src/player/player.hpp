@@ -149,11 +149,12 @@ class Player final : public platform::HostClient, private ProgramControl {
     std::string fatalReason() const;
     // Save states (player_states.cpp). The whole run as it is now; empty while a command runs
     // (input pumped inside a transition or a sound wait), when no consistent state exists.
-    PlayerState captureState(PictureStorage pictures = PictureStorage::Deflated);
+    PlayerState captureState();
     // Back to a state taken earlier, checked in full first: anything but None leaves the run as
     // it was. The run goes on exactly as it went on from the moment it was taken, with skip
     // and auto mode off.
-    StateRefusal restoreState(const PlayerState& state);
+    // With `shared`, the state is a snapshot of the rollback history, sharing its pictures.
+    StateRefusal restoreState(const PlayerState& state, SnapshotPictures* shared = nullptr);
     // The reader's save states of this story go to their folder inside `dataFolder` (the user's
     // data folder); call after open(). Empty: none are kept and saving says so.
     void keepSaveStates(const std::string& dataFolder);

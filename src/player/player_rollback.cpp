@@ -32,6 +32,7 @@ void Player::noteRollback(const Command& command) {
 
 void Player::forgetRollback() {
     rollback_->history.clear();
+    rollback_->pictures.clear();
     rollback_->recorded = 0;
     rollback_->snapshotDue = false;
 }
@@ -45,13 +46,14 @@ void Player::takeRollbackSnapshot() {
     SaveStates& states = saveStates();
     if (states.storyId.empty()) states.storyId = storyIdentity(*parts_.story);
     // Taken inside the step (Player::captureState refuses there): the message's command has
-    // just run and nothing else has. Pictures raw: the history shares what did not change and
-    // deflates the rest when idle.
+    // just run and nothing else has. Pictures shared with the snapshot before where unchanged,
+    // kept by their files where they can be read again; the history deflates the rest when
+    // idle.
     ReaderState reader = messages_.readerState();
     PlayerState state =
         zarvo::captureState({*parts_.story, *parts_.execution, *parts_.screen, *parts_.music,
                              parts_.save->messageHistory(), reader, states.storyId},
-                            PictureStorage::Raw);
+                            &rollback_->pictures);
     if (state.empty()) return;
     rollback_->history.push(state.entries(), rollback_->recorded);
 }
@@ -73,7 +75,10 @@ bool Player::rollBack(int messages) {
     for (const RollbackEntry& entry : snapshot) state.put(entry.name, entry.bytes);
     messages_.closeBacklog();
     const uint64_t recorded = history.tag(back);
-    if (restoreState(state) != StateRefusal::None) return false;
+    if (restoreState(state, &rollback_->pictures) != StateRefusal::None) {
+        showNotice(texts::kNoticeRollbackTooFar, texts::kNoticeRollbackTooFarEn);
+        return false;
+    }
     history.forgetAfter(back, std::move(snapshot));
     rollback_->recorded = recorded;
     rollback_->snapshotDue = false;

@@ -10,6 +10,7 @@
 
 #include "archive/package.hpp"
 #include "audio/music_control.hpp"
+#include "base/hash.hpp"
 #include "base/limits.hpp"
 #include "base/name_value.hpp"
 #include "base/text.hpp"
@@ -140,19 +141,73 @@ class In {
     bool ok_ = true;
 };
 
-// A picture: its size and alpha mode, then its pixels and mask, deflated (a layer is mostly
-// flat colour) or as they are (kRawPicture set in the mode byte).
+// A picture: its size, then its alpha mode with how it is kept, then its pixels and mask,
+// deflated (a layer is mostly flat colour) or as they are (kRawPicture). Snapshots of a
+// history keep some pictures by what makes them instead: a layer's picture file (kFilePicture:
+// its name and how it was loaded, then the hash of the picture as loaded), the composed
+// layers (kComposedPicture, for base) or base (kSameAsBase, for the output).
 constexpr uint8_t kRawPicture = 0x80;
+constexpr uint8_t kFilePicture = 0x40;
+constexpr uint8_t kComposedPicture = 0x20;
+constexpr uint8_t kSameAsBase = 0x10;
+constexpr uint8_t kKeptBy = kFilePicture | kComposedPicture | kSameAsBase;
 constexpr size_t kPictureHead = 9;
 
-std::string encodePicture(const Surface& g, PictureStorage storage) {
+// How a picture entry is kept: one of the kKeptBy bits, or 0 for pixels.
+uint8_t keptBy(const std::string& bytes) {
+    return bytes.size() >= kPictureHead ? static_cast<uint8_t>(bytes[8]) & kKeptBy : 0;
+}
+
+uint64_t hashPicture(const Surface& g) {
     const size_t n = static_cast<size_t>(g.width()) * static_cast<size_t>(g.height());
-    const bool raw = storage == PictureStorage::Raw;
+    if (n == 0) return hashBytes(nullptr, 0);
+    const uint64_t h = hashBytes(g.row(0), n * 4);
+    return g.hasMask() ? hashBytes(g.maskRow(0), n, h) : h;
+}
+
+std::string pictureHead(const Surface& g, uint8_t keptAs) {
     Out out;
     out.i32(g.width());
     out.i32(g.height());
-    out.u8(static_cast<uint8_t>(static_cast<uint8_t>(g.alphaMode()) | (raw ? kRawPicture : 0)));
-    std::string bytes = out.take();
+    out.u8(static_cast<uint8_t>(static_cast<uint8_t>(g.alphaMode()) | keptAs));
+    return out.take();
+}
+
+std::string filePicture(const Layer& l) {
+    Out out;
+    out.str(l.fileName);
+    out.flag(l.transparent);
+    out.flag(l.translucent);
+    out.u64(hashPicture(l.surface));
+    return pictureHead(l.surface, kFilePicture) + out.take();
+}
+
+// A layer's picture file read again as a file picture entry says, into `out`; false when the
+// entry is damaged or the file no longer gives that picture.
+bool readFilePicture(const std::string& bytes, Screen& screen, Surface& out) {
+    In in(bytes);
+    const int32_t w = in.i32(), h = in.i32();
+    const uint8_t mode = in.u8() & ~kFilePicture;
+    const std::string name = in.str();
+    const bool transparent = in.flag(), translucent = in.flag();
+    const uint64_t hash = in.u64();
+    return in.done() && !name.empty() && screen.readImage(out, name, transparent, translucent) &&
+           out.width() == w && out.height() == h && static_cast<uint8_t>(out.alphaMode()) == mode &&
+           hashPicture(out) == hash;
+}
+
+// Whether a file picture entry names the layer's own file, loaded as the layer loads it.
+bool sameFile(const std::string& bytes, const Layer& l) {
+    In in(std::string_view(bytes).substr(kPictureHead));
+    const std::string name = in.str();
+    const bool transparent = in.flag(), translucent = in.flag();
+    return in.ok() && name == l.fileName && transparent == l.transparent &&
+           translucent == l.translucent;
+}
+
+std::string encodePicture(const Surface& g, bool raw) {
+    const size_t n = static_cast<size_t>(g.width()) * static_cast<size_t>(g.height());
+    std::string bytes = pictureHead(g, raw ? kRawPicture : 0);
     std::string plain;
     std::string& pixels = raw ? bytes : plain;
     const size_t at0 = pixels.size();
@@ -343,7 +398,20 @@ struct Decoded {
     std::vector<Layer> layers;
     Picture base, output;
     std::vector<std::unique_ptr<DynamicLayerList>> dynamic;  // oldest first
+    // Pictures the screen holds already (a snapshot's, unchanged since), kept as they are.
+    std::vector<bool> keepLayer;
+    bool keepBase = false, keepOutput = false;
+    bool composeBase = false, outputIsBase = false;
+    std::vector<int32_t> hidden;  // the layers base is composed without
 };
+
+// Whether `current` holds the picture of `entry` already: the bytes a snapshot took of it.
+bool holds(const SnapshotPictures* shared, const Surface& current,
+           const std::shared_ptr<const std::string>* entry) {
+    if (!shared || !entry) return false;
+    const auto* kept = shared->find(current.stamp());
+    return kept && kept->get() == entry->get();
+}
 
 bool decodeRun(const std::string* bytes, ScriptFile& script, Decoded& d) {
     if (!bytes) return false;
@@ -423,7 +491,8 @@ bool decodeMusic(const std::string* bytes, Decoded& d) {
     return in.done();
 }
 
-bool decodeLayers(const PlayerState& state, const LayerStack& stack, Decoded& d) {
+bool decodeLayers(const PlayerState& state, LayerStack& stack, Screen& screen,
+                  const SnapshotPictures* shared, Decoded& d) {
     const std::string* bytes = state.find(kLayersEntry);
     if (!bytes) return false;
     In in(*bytes);
@@ -431,6 +500,7 @@ bool decodeLayers(const PlayerState& state, const LayerStack& stack, Decoded& d)
     // The layer list comes from the story's head: a state of this story has as many.
     if (!in.ok() || count != static_cast<size_t>(stack.layerCount())) return false;
     d.layers.resize(count);
+    d.keepLayer.assign(count, false);
     for (size_t i = 0; i < count; ++i) {
         Layer& l = d.layers[i];
         l.name = in.str();
@@ -445,20 +515,63 @@ bool decodeLayers(const PlayerState& state, const LayerStack& stack, Decoded& d)
         l.visible = in.flag();
         l.transparent = in.flag();
         l.translucent = in.flag();
-        Picture picture;
-        if (!getText(in, l.text) || !decodePicture(state.find(layerEntry(i)), picture))
-            return false;
-        l.surface.assignPicture(std::move(picture));
+        if (!getText(in, l.text)) return false;
+        const auto* entry = state.findShared(layerEntry(i));
+        if (!entry) return false;
+        if (holds(shared, stack.layerAt(static_cast<int32_t>(i))->surface, entry)) {
+            d.keepLayer[i] = true;
+        } else if (keptBy(**entry) == kFilePicture) {
+            if (!readFilePicture(**entry, screen, l.surface)) return false;
+        } else {
+            Picture picture;
+            if (!decodePicture(entry->get(), picture)) return false;
+            l.surface.assignPicture(std::move(picture));
+        }
     }
     return in.done();
 }
 
-bool decodeScreen(const PlayerState& state, const LayerStack& stack, Decoded& d) {
+// The composed picture or what the window shows, kept as pixels: `keep` when the screen holds
+// it already.
+bool decodeScreenPicture(const std::shared_ptr<const std::string>* entry, const Surface& current,
+                         const LayerStack& stack, const SnapshotPictures* shared, bool& keep,
+                         Picture& picture) {
+    keep = holds(shared, current, entry);
+    if (keep) return true;
+    return entry && decodePicture(entry->get(), picture) && picture.width == stack.width() &&
+           picture.height == stack.height() && picture.alphaMode == AlphaMode::None;
+}
+
+// A mark in place of a screen picture: of the screen's size, as the mark says. The composed
+// base's mark lists the layers it is composed without, into `hidden`.
+bool isMark(const std::shared_ptr<const std::string>* entry, uint8_t mark, const LayerStack& stack,
+            std::vector<int32_t>* hidden = nullptr) {
+    if (!entry || keptBy(**entry) != mark) return false;
+    In in(**entry);
+    const int32_t w = in.i32(), h = in.i32();
+    if (in.u8() != mark || w != stack.width() || h != stack.height()) return false;
+    if (hidden) {
+        hidden->resize(in.count(4));
+        for (int32_t& i : *hidden)
+            if (i = in.i32(); i < 0 || i >= stack.layerCount()) return false;
+    }
+    return in.done();
+}
+
+bool decodeScreen(const PlayerState& state, LayerStack& stack, const SnapshotPictures* shared,
+                  Decoded& d) {
     // The composed picture and what the window shows: a message half typed lives only there.
-    for (auto [name, picture] : {std::pair{kBaseEntry, &d.base}, {kOutputEntry, &d.output}})
-        if (!decodePicture(state.find(name), *picture) || picture->width != stack.width() ||
-            picture->height != stack.height() || picture->alphaMode != AlphaMode::None)
-            return false;
+    const auto* base = state.findShared(kBaseEntry);
+    const auto* output = state.findShared(kOutputEntry);
+    d.composeBase = base && keptBy(**base);
+    d.outputIsBase = output && keptBy(**output);
+    if (d.composeBase ? !isMark(base, kComposedPicture, stack, &d.hidden)
+                      : !decodeScreenPicture(base, stack.base(), stack, shared, d.keepBase, d.base))
+        return false;
+    if (d.outputIsBase
+            ? !isMark(output, kSameAsBase, stack)
+            : !decodeScreenPicture(output, stack.output(), stack, shared, d.keepOutput, d.output))
+        return false;
     const std::string* bytes = state.find(kDynamicEntry);
     if (!bytes) return false;
     In in(*bytes);
@@ -597,9 +710,33 @@ class BytesFiles final : public platform::FileSystem {
 }  // namespace
 
 const std::string* PlayerState::find(std::string_view name) const {
+    const auto* shared = findShared(name);
+    return shared ? shared->get() : nullptr;
+}
+
+const std::shared_ptr<const std::string>* PlayerState::findShared(std::string_view name) const {
     for (const StateEntry& e : entries_)
-        if (e.name == name) return e.bytes.get();
+        if (e.name == name) return &e.bytes;
     return nullptr;
+}
+
+const std::shared_ptr<const std::string>* SnapshotPictures::find(uint64_t stamp) const {
+    auto found = now_.find(stamp);
+    return found != now_.end() ? &found->second : nullptr;
+}
+
+void SnapshotPictures::keep(uint64_t stamp, std::shared_ptr<const std::string> bytes) {
+    next_[stamp] = std::move(bytes);
+}
+
+void SnapshotPictures::settle() {
+    now_ = std::move(next_);
+    next_.clear();
+}
+
+void SnapshotPictures::clear() {
+    now_.clear();
+    next_.clear();
 }
 
 void PlayerState::put(std::string_view name, std::string bytes) {
@@ -647,7 +784,17 @@ std::string storyIdentity(Story& story) {
     return std::string(hex, 16);
 }
 
-PlayerState captureState(const StateParts& parts, PictureStorage pictures) {
+PlayerState captureState(const StateParts& parts, SnapshotPictures* shared) {
+    // A picture entry: deflated, or raw and shared with the snapshot before.
+    auto picture = [shared](const Surface& g, auto encodeRaw) {
+        if (!shared) return std::make_shared<const std::string>(encodePicture(g, false));
+        const uint64_t stamp = g.stamp();
+        const auto* kept = shared->find(stamp);
+        auto bytes = kept ? *kept : std::make_shared<const std::string>(encodeRaw());
+        shared->keep(stamp, bytes);
+        return bytes;
+    };
+    auto raw = [](const Surface& g) { return [p = &g] { return encodePicture(*p, true); }; };
     PlayerState state;
     StringList info;
     writeListInt(info, "State.Format", PlayerState::kFormat);
@@ -733,10 +880,26 @@ PlayerState captureState(const StateParts& parts, PictureStorage pictures) {
                 layers.i32(n);
             for (bool b : {l.visible, l.transparent, l.translucent}) layers.flag(b);
             putText(layers, l.text);
-            state.put(layerEntry(static_cast<size_t>(i)), encodePicture(l.surface, pictures));
+            const bool fromFile = !l.fileName.empty() && l.fileStamp == l.surface.stamp();
+            state.put(layerEntry(static_cast<size_t>(i)), picture(l.surface, [&] {
+                          return fromFile ? filePicture(l) : encodePicture(l.surface, true);
+                      }));
         }
-        state.put(kBaseEntry, encodePicture(stack->base(), pictures));
-        state.put(kOutputEntry, encodePicture(stack->output(), pictures));
+        const Surface& base = stack->base();
+        const Surface& output = stack->output();
+        std::vector<int32_t> hidden;
+        if (shared && stack->baseIsComposed(hidden)) {
+            Out without;
+            without.u32(static_cast<uint32_t>(hidden.size()));
+            for (int32_t i : hidden) without.i32(i);
+            state.put(kBaseEntry, pictureHead(base, kComposedPicture) + without.take());
+        } else {
+            state.put(kBaseEntry, picture(base, raw(base)));
+        }
+        if (shared && output.stamp() == base.stamp())
+            state.put(kOutputEntry, pictureHead(output, kSameAsBase));
+        else
+            state.put(kOutputEntry, picture(output, raw(output)));
         DynamicLayer& set = stack->dynamicLayers();
         for (int32_t i = 0; i < set.count(); ++i) {
             const DynamicLayerList& l = *set.At(set.count() - 1 - i);  // oldest first
@@ -769,23 +932,26 @@ PlayerState captureState(const StateParts& parts, PictureStorage pictures) {
             dynamic.flag(l.surface() != nullptr);
             if (l.surface())
                 state.put(dynamicEntry(static_cast<size_t>(i)),
-                          encodePicture(*l.surface(), pictures));
+                          picture(*l.surface(), raw(*l.surface())));
         }
     }
     state.put(kLayersEntry, layers.take());
     state.put(kDynamicEntry, dynamic.take());
+    if (shared) shared->settle();
     return state;
 }
 
-StateRefusal restoreState(const StateParts& parts, const PlayerState& state) {
+StateRefusal restoreState(const StateParts& parts, const PlayerState& state,
+                          SnapshotPictures* shared) {
     if (StateRefusal identity = checkIdentity(state, parts.storyId); identity != StateRefusal::None)
         return identity;
     LayerStack* stack = parts.screen.screen(0);
     Decoded d;
     if (!stack || !decodeRun(state.find(kRunEntry), parts.story.script(), d) ||
         !decodeVariables(state.find(kVariablesEntry), d) ||
-        !decodeMusic(state.find(kMusicEntry), d) || !decodeLayers(state, *stack, d) ||
-        !decodeScreen(state, *stack, d))
+        !decodeMusic(state.find(kMusicEntry), d) ||
+        !decodeLayers(state, *stack, parts.screen, shared, d) ||
+        !decodeScreen(state, *stack, shared, d))
         return StateRefusal::Damaged;
     const std::string* backlog = state.find(kBacklogEntry);
     if (!backlog) return StateRefusal::Damaged;
@@ -796,13 +962,46 @@ StateRefusal restoreState(const StateParts& parts, const PlayerState& state) {
     // Everything fits: from here on nothing can fail.
     parts.execution.restore(std::move(d.run));
     parts.story.variables().restore(std::move(d.variables));
-    for (size_t i = 0; i < d.layers.size(); ++i)
-        *stack->layerAt(static_cast<int32_t>(i)) = std::move(d.layers[i]);
-    stack->base().assignPicture(std::move(d.base));
-    stack->output().assignPicture(std::move(d.output));
+    for (size_t i = 0; i < d.layers.size(); ++i) {
+        Layer& layer = *stack->layerAt(static_cast<int32_t>(i));
+        if (d.keepLayer[i]) d.layers[i].surface = std::move(layer.surface);
+        layer = std::move(d.layers[i]);
+    }
+    if (d.composeBase)
+        stack->composeBase(d.hidden);
+    else if (!d.keepBase)
+        stack->base().assignPicture(std::move(d.base));
+    if (d.outputIsBase)
+        stack->output().assign(stack->base());
+    else if (!d.keepOutput)
+        stack->output().assignPicture(std::move(d.output));
     DynamicLayer& set = stack->dynamicLayers();
     set.clear();
     for (auto& l : d.dynamic) set.add(std::move(l));
+    // What the screen holds now, for the next snapshot and restore to share.
+    if (shared) {
+        auto keep = [&](const Surface& g, std::string_view name) {
+            if (const auto* entry = state.findShared(name); entry && !keptBy(**entry))
+                shared->keep(g.stamp(), *entry);
+        };
+        for (int32_t i = 0; i < stack->layerCount(); ++i) {
+            Layer& layer = *stack->layerAt(i);
+            const auto* entry = state.findShared(layerEntry(static_cast<size_t>(i)));
+            layer.fileStamp = 0;
+            if (keptBy(**entry) == kFilePicture) {
+                shared->keep(layer.surface.stamp(), *entry);
+                layer.fileStamp = sameFile(**entry, layer) ? layer.surface.stamp() : 0;
+            } else {
+                keep(layer.surface, layerEntry(static_cast<size_t>(i)));
+            }
+        }
+        keep(stack->base(), kBaseEntry);
+        keep(stack->output(), kOutputEntry);
+        for (int32_t i = 0; i < set.count(); ++i)
+            if (const Surface* g = set.At(set.count() - 1 - i)->surface())
+                keep(*g, dynamicEntry(static_cast<size_t>(i)));
+        shared->settle();
+    }
     parts.screen.setRevealProgress(d.progress);
     parts.screen.messageMode = d.messageMode;
     parts.music.restore(d.music);
@@ -812,7 +1011,7 @@ StateRefusal restoreState(const StateParts& parts, const PlayerState& state) {
 }
 
 std::string encodeStatePicture(const Surface& picture) {
-    return encodePicture(picture, PictureStorage::Deflated);
+    return encodePicture(picture, false);
 }
 
 bool decodeStatePicture(const std::string* bytes, Picture& picture) {

@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "base/string_list.hpp"
@@ -51,6 +52,8 @@ class PlayerState {
     bool empty() const { return entries_.empty(); }
     // The bytes of an entry, or null.
     const std::string* find(std::string_view name) const;
+    // The same, shared: null when there is no such entry.
+    const std::shared_ptr<const std::string>* findShared(std::string_view name) const;
     // Adds the entry or replaces the one of that name.
     void put(std::string_view name, std::string bytes);
     void put(std::string_view name, std::shared_ptr<const std::string> bytes);
@@ -82,9 +85,23 @@ struct ReaderState {
     std::string lastMessageLayer;
 };
 
-// How a state holds its pictures: deflated (files, and memory where size counts) or raw (a
-// history of snapshots taken at every message, which shares and packs them its own way).
-enum class PictureStorage : uint8_t { Deflated, Raw };
+// The pictures of the snapshot last taken or restored, by the stamp of the surface each was
+// taken from. A history of snapshots passes it to every capture and restore: a picture that
+// did not change is not copied again (the snapshot shares the bytes), and a restore keeps a
+// surface that already holds the picture it would decode.
+class SnapshotPictures {
+  public:
+    // The bytes kept for a surface of that stamp, or null.
+    const std::shared_ptr<const std::string>* find(uint64_t stamp) const;
+    // Keeps the bytes of a surface for the next snapshot; what was found before goes when
+    // settle is called.
+    void keep(uint64_t stamp, std::shared_ptr<const std::string> bytes);
+    void settle();
+    void clear();
+
+  private:
+    std::unordered_map<uint64_t, std::shared_ptr<const std::string>> now_, next_;
+};
 
 // Everything a state is taken from and given back to.
 struct StateParts {
@@ -102,11 +119,15 @@ std::string_view playerVersion();
 // What tells one story's contents from another's (its script and the system library's pages).
 std::string storyIdentity(Story& story);
 
-PlayerState captureState(const StateParts& parts,
-                         PictureStorage pictures = PictureStorage::Deflated);
+// Without `shared` the pictures are deflated, as files keep them. With it, for a history taken
+// at every message: pictures raw and shared with the snapshot before where unchanged, a layer
+// that holds just its picture file by the file's name (read again on restore, refused if it
+// changed), and a screen that is just its layers composed by a mark.
+PlayerState captureState(const StateParts& parts, SnapshotPictures* shared = nullptr);
 // Checks the whole state against the running story first; None when it was restored. Any
 // other answer leaves every part as it was. The caller shows the screen again.
-StateRefusal restoreState(const StateParts& parts, const PlayerState& state);
+StateRefusal restoreState(const StateParts& parts, const PlayerState& state,
+                          SnapshotPictures* shared = nullptr);
 
 // A picture as a state's entries hold it (deflated), and back; false for bytes that are none.
 std::string encodeStatePicture(const Surface& picture);

@@ -38,17 +38,16 @@ void Player::keepSaveStates(const std::string& dataFolder) {
         SaveStates::folderFor(services_.files, dataFolder, parts_.story->projectPath()));
 }
 
-PlayerState Player::captureState(PictureStorage pictures) {
+PlayerState Player::captureState() {
     if (run_.stepping || !parts_.screen->screen(0)) return {};
     SaveStates& states = saveStates();
     if (states.storyId.empty()) states.storyId = storyIdentity(*parts_.story);
     ReaderState reader = messages_.readerState();
     return zarvo::captureState({*parts_.story, *parts_.execution, *parts_.screen, *parts_.music,
-                                parts_.save->messageHistory(), reader, states.storyId},
-                               pictures);
+                                parts_.save->messageHistory(), reader, states.storyId});
 }
 
-StateRefusal Player::restoreState(const PlayerState& state) {
+StateRefusal Player::restoreState(const PlayerState& state, SnapshotPictures* shared) {
     if (run_.stepping) return StateRefusal::Busy;
     SaveStates& states = saveStates();
     if (states.storyId.empty()) states.storyId = storyIdentity(*parts_.story);
@@ -56,7 +55,7 @@ StateRefusal Player::restoreState(const PlayerState& state) {
     const StateRefusal refusal =
         zarvo::restoreState({*parts_.story, *parts_.execution, *parts_.screen, *parts_.music,
                              parts_.save->messageHistory(), reader, states.storyId},
-                            state);
+                            state, shared);
     if (refusal != StateRefusal::None) return refusal;
     messages_.restore(std::move(reader));
     // The reader goes on reading at their own pace from here.

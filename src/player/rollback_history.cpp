@@ -4,6 +4,8 @@
 #include <cstring>
 #include <utility>
 
+#include "base/hash.hpp"
+
 namespace zarvo {
 
 struct RollbackHistory::Piece {
@@ -33,21 +35,6 @@ struct RollbackHistory::Piece {
 };
 
 namespace {
-
-// A word at a time: hashing runs at memory speed, a snapshot's pieces are hashed every time.
-uint64_t hashBytes(const char* p, size_t n) {
-    uint64_t h = 0x9E3779B97F4A7C15ull ^ n;
-    size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        uint64_t w;
-        std::memcpy(&w, p + i, 8);
-        h = (h ^ w) * 0xFF51AFD7ED558CCDull;
-        h ^= h >> 29;
-    }
-    for (; i < n; ++i) h = (h ^ static_cast<uint8_t>(p[i])) * 0x100000001B3ull;
-    h ^= h >> 33;
-    return h * 0xC4CEB9FE1A85EC53ull;
-}
 
 // Pictures deflate far better as differences from the pixel before: a gradient turns into runs
 // of small numbers. A raw picture of a state (width, height, a mode byte, then four bytes a

@@ -110,6 +110,7 @@ class RollbackHistory {
 // The player's rollback: the history and where the run stands in it.
 struct MessageRollback {
     RollbackHistory history;
+    SnapshotPictures pictures;  // of the newest snapshot, or the one gone back to
     // Messages that went into the backlog in this run, as the story's state now stands: the
     // snapshot of a message holds the count before it, so a backlog entry finds its snapshot.
     uint64_t recorded = 0;

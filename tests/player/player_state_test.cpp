@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -105,6 +106,23 @@ Seen watch(TestPlayer& p, uint32_t origin, const std::vector<uint32_t>& looks) {
     return seen;
 }
 
+// The run's state as rollback takes it at every message: pictures shared through `shared`.
+PlayerState snapshotOf(TestPlayer& p, SnapshotPictures& shared) {
+    ReaderState reader;
+    const std::string storyId = storyIdentity(p.main().story());
+    Player& m = p.main();
+    return captureState({m.story(), m.execution(), m.screen(), m.music(),
+                         m.saveSystem().messageHistory(), reader, storyId},
+                        &shared);
+}
+
+// Whether a snapshot keeps some layer by its picture file, not its pixels.
+bool keepsALayerByItsFile(const PlayerState& state) {
+    return std::any_of(state.entries().begin(), state.entries().end(), [](const StateEntry& e) {
+        return e.name.starts_with("layer.") && e.bytes->size() < 100;
+    });
+}
+
 TEST(PlayerState, ARestoredRunGoesOnExactlyAsTheRunItWasTakenFrom) {
     StoryBuilder s;
     const std::string project = writeStory(s);
@@ -124,37 +142,47 @@ TEST(PlayerState, ARestoredRunGoesOnExactlyAsTheRunItWasTakenFrom) {
         {"while only the animation moves", 11000, {}},
     };
     const std::vector<uint32_t> looks{0, 130, 700, 1500, 2900, 4100};
-    for (const Point& point : points) {
-        SCOPED_TRACE(point.name);
-        std::vector<Input> before, after = point.extra;
-        for (uint32_t c : clicks)
-            (c < point.at ? before : after)
-                .push_back({c < point.at ? c : c - point.at, "click 5 5"});
-        TestPlayer a(project, s.programDir, eventsFrom(point.at, after, before));
-        a.run(point.at);
-        const PlayerState taken = a.main().captureState();
-        ASSERT_FALSE(taken.empty());
-        // Through the bytes of a package, as a state file holds it.
-        PlayerState state;
-        ASSERT_TRUE(decodeState(encodeState(taken), state));
-        const Seen original = watch(a, point.at, looks);
+    // As a state file holds it, and as rollback keeps it in memory (the background by its
+    // file, base by the layers it is composed of).
+    for (const bool asRollback : {false, true})
+        for (const Point& point : points) {
+            SCOPED_TRACE(std::string(point.name) + (asRollback ? ", as rollback keeps it" : ""));
+            std::vector<Input> before, after = point.extra;
+            for (uint32_t c : clicks)
+                (c < point.at ? before : after)
+                    .push_back({c < point.at ? c : c - point.at, "click 5 5"});
+            TestPlayer a(project, s.programDir, eventsFrom(point.at, after, before));
+            a.run(point.at);
+            SnapshotPictures takenShared, restoredShared;
+            PlayerState state;
+            if (asRollback) {
+                state = snapshotOf(a, takenShared);
+                EXPECT_TRUE(keepsALayerByItsFile(state));
+            } else {
+                const PlayerState taken = a.main().captureState();
+                ASSERT_FALSE(taken.empty());
+                // Through the bytes of a package, as a state file holds it.
+                ASSERT_TRUE(decodeState(encodeState(taken), state));
+            }
+            const Seen original = watch(a, point.at, looks);
 
-        // The other run began with another random seed and has gone on 1.2 s past the moment.
-        const uint32_t later = point.at + 1200;
-        TestPlayer b(project, s.programDir, eventsFrom(later, after, before));
-        b.vars().seed(4711);
-        b.run(later);
-        ASSERT_EQ(b.main().restoreState(state), StateRefusal::None);
-        const Seen restored = watch(b, later, looks);
+            // The other run began with another random seed and has gone on 1.2 s past the moment.
+            const uint32_t later = point.at + 1200;
+            TestPlayer b(project, s.programDir, eventsFrom(later, after, before));
+            b.vars().seed(4711);
+            b.run(later);
+            ASSERT_EQ(b.main().restoreState(state, asRollback ? &restoredShared : nullptr),
+                      StateRefusal::None);
+            const Seen restored = watch(b, later, looks);
 
-        EXPECT_EQ(restored.commands, original.commands);
-        EXPECT_EQ(restored.music, original.music);
-        EXPECT_EQ(restored.variables, original.variables);
-        ASSERT_EQ(restored.frames.size(), original.frames.size());
-        for (size_t i = 0; i < looks.size(); ++i)
-            EXPECT_TRUE(restored.frames[i] == original.frames[i]) << "screen at +" << looks[i];
-        EXPECT_FALSE(original.commands.empty());
-    }
+            EXPECT_EQ(restored.commands, original.commands);
+            EXPECT_EQ(restored.music, original.music);
+            EXPECT_EQ(restored.variables, original.variables);
+            ASSERT_EQ(restored.frames.size(), original.frames.size());
+            for (size_t i = 0; i < looks.size(); ++i)
+                EXPECT_TRUE(restored.frames[i] == original.frames[i]) << "screen at +" << looks[i];
+            EXPECT_FALSE(original.commands.empty());
+        }
 }
 
 // What a refused state must leave alone.
@@ -186,6 +214,8 @@ TEST(PlayerState, AStateThatDoesNotFitIsRefusedWithABoxAndNothingElseChanges) {
     p.run(1000);
     ASSERT_TRUE(p.main().saveState(1));
     const PlayerState good = p.main().captureState();
+    SnapshotPictures shared;
+    const PlayerState snapshot = snapshotOf(p, shared);
     // The slot shows when it was saved, the message as far as it had typed, and the screen.
     SaveStates slots(p.files);
     slots.useFolder(SaveStates::folderFor(p.files, s.dir.file("data"), project));
@@ -248,6 +278,14 @@ TEST(PlayerState, AStateThatDoesNotFitIsRefusedWithABoxAndNothingElseChanges) {
     EXPECT_TRUE(p.main().loadState(1));
     EXPECT_TRUE(p.dialogs.shown().empty());
     EXPECT_EQ(p.position(), "スタートブック/スタートページ#5");
+
+    // A snapshot keeps the background by its file: changed on disk since, it is refused.
+    ASSERT_TRUE(keepsALayerByItsFile(snapshot));
+    s.writePicture("bg.png", 640, 480, 0x406081);
+    const Look now = lookAt(p);
+    SnapshotPictures fresh;
+    EXPECT_EQ(p.main().restoreState(snapshot, &fresh), StateRefusal::Damaged);
+    EXPECT_TRUE(lookAt(p) == now);
 }
 
 TEST(PlayerState, AFailedWriteKeepsTheStateThereOrLeavesTheNewOneWhole) {
