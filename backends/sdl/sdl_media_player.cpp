@@ -187,11 +187,19 @@ class ChannelPlayer final : public MediaPlayer {
     void stop() override {
         if (running_) Mix_HaltChannel(channel_);
         running_ = false;
+        startAt_ = 0;
     }
     void seekToStart() override {
         if (running_) start();
     }
     bool isComplete() override { return !chunk_ || (running_ && !Mix_Playing(channel_)); }
+    uint32_t positionMs() override { return running_ ? SDL_GetTicks() - startTicks_ : 0; }
+    bool seekTo(uint32_t ms) override {
+        if (!chunk_) return false;
+        startAt_ = ms;
+        if (running_) start();
+        return true;
+    }
     bool setVolume(int32_t level) override {
         if (!chunk_ || !validLevel(level)) return false;
         volume_ = mixerVolumeOf(level);
@@ -210,23 +218,55 @@ class ChannelPlayer final : public MediaPlayer {
         if (bytes < chunk_->alen) chunk_->alen = static_cast<Uint32>(bytes);
     }
     void start() {
+        Mix_HaltChannel(channel_);  // before the part it may be playing goes
+        freeTail();
         Mix_Volume(channel_, volume_);
-        Mix_PlayChannel(channel_, chunk_, 0);
+        const uint32_t at = startAt_;
+        startAt_ = 0;
+        startTicks_ = SDL_GetTicks() - at;
         running_ = true;
+        if (at == 0) {
+            Mix_PlayChannel(channel_, chunk_, 0);
+            return;
+        }
+        // From `at` on: a chunk over the same samples (the mixer frees only its own struct).
+        // A position past the end plays nothing: the sound had ended there.
+        int rate, channels;
+        Uint16 format;
+        if (!Mix_QuerySpec(&rate, &format, &channels)) return;
+        const uint64_t frame =
+            uint64_t{SDL_AUDIO_BITSIZE(format) / 8u} * static_cast<uint32_t>(channels);
+        const uint64_t offset = uint64_t{at} * static_cast<uint32_t>(rate) / 1000 * frame;
+        if (offset >= chunk_->alen) return;
+        tail_ =
+            Mix_QuickLoad_RAW(chunk_->abuf + offset, static_cast<Uint32>(chunk_->alen - offset));
+        if (tail_) {
+            tail_->volume = chunk_->volume;
+            Mix_PlayChannel(channel_, tail_, 0);
+        }
+    }
+    void freeTail() {
+        if (tail_) Mix_FreeChunk(tail_);
+        tail_ = nullptr;
     }
     void release() {
         if (chunk_) {
             Mix_HaltChannel(channel_);
+            freeTail();
             Mix_FreeChunk(chunk_);
         }
         chunk_ = nullptr;
         running_ = false;
+        startAt_ = 0;
     }
 
     const FileSystem& files_;
     bool audioOpen_;
     int channel_;
     Mix_Chunk* chunk_ = nullptr;
+    Mix_Chunk* tail_ = nullptr;  // the part after a position seeked to, while it plays
+    uint32_t startTicks_ = 0;
+    uint32_t startAt_ = 0;  // where the next start begins
     bool running_ = false;
     int volume_ = MIX_MAX_VOLUME;
 };

@@ -98,6 +98,20 @@ TEST_F(SdlPlayers, BothChannelsPlayTheirFilesForAboutTheirLength) {
     music->stop();
     std::this_thread::sleep_for(std::chrono::milliseconds(400));
     EXPECT_FALSE(music->isComplete());
+
+    // A sound started from a position (a save state taken while it played) plays the rest only,
+    // and says where it is; past its end it plays nothing.
+    writeFile(dir.file("long.wav"), wavFile(22050, 1, 16, 22050 * 15 / 10));  // 1500 ms
+    ASSERT_TRUE(sound->open(dir.file("long.wav")));
+    EXPECT_TRUE(sound->seekTo(1200));
+    sound->play();
+    EXPECT_GE(sound->positionMs(), 1200u);
+    ms = msUntilComplete({sound.get()}, 3000);
+    EXPECT_GE(ms[0], 100);
+    EXPECT_LE(ms[0], 1000);
+    EXPECT_TRUE(sound->seekTo(5000));
+    sound->play();
+    EXPECT_TRUE(msUntilComplete({sound.get()}, 3000)[0] < 100);
 }
 
 TEST_F(SdlPlayers, MidiPlaysThroughTheGeneralMidiSoundFont) {
