@@ -52,6 +52,21 @@ std::string packageOf(bool compressed, bool scrambled, const std::string& magic)
     return test::readFile(path);
 }
 
+// A state with every entry stored as it is rather than deflated: a changed byte then reaches
+// the state's own decoders instead of stopping at the inflater.
+std::string storedState(const PlayerState& state) {
+    test::TempDir dir;
+    PackageWriter w;
+    initWriter(w);
+    setMagic(w, kStateMagic);
+    const std::string path = dir.file("state");
+    if (!createPackage(test::localFiles(), w, path)) std::abort();
+    for (const StateEntry& e : state.entries())
+        if (!writeStreamEntry(w, *e.bytes, e.name)) std::abort();
+    if (!finishPackage(w)) std::abort();
+    return test::readFile(path);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -116,9 +131,10 @@ int main(int argc, char** argv) {
     p.save().saveValue("Comment", "appended");
     if (!p.save().closeSaveFile()) std::abort();
     seed("fuzz_save", "appended", test::readFile(slot));
-    // A whole save state of the same story, and one as rollback keeps it: raw pictures, a
-    // layer by its file, the screen by its marks.
+    // A whole save state of the same story, one stored undeflated, and one as rollback keeps
+    // it: raw pictures, a layer by its file, the screen by its marks.
     seed("fuzz_state", "whole", encodeState(p.main().captureState()));
+    seed("fuzz_state", "stored", storedState(p.main().captureState()));
     {
         SnapshotPictures shared;
         ReaderState reader;

@@ -3,6 +3,8 @@
 // the frame the story shows, so closing it brings back the story's screen exactly, and a
 // screenshot shows what the window shows, overlay included.
 #pragma once
+#include <string>
+
 #include "graphics/surface.hpp"
 #include "platform/host.hpp"
 
@@ -13,6 +15,14 @@ class Overlay {
     virtual ~Overlay() = default;
     virtual bool isOpen() const = 0;
     virtual void draw(Surface& frame) = 0;
+    // The player's notice (`sjisText`) while this is the topmost open overlay: one with a place
+    // of its own for it, clear of its title and controls, draws it there and returns true;
+    // otherwise the notice goes over it at the top left.
+    virtual bool drawNotice(Surface& frame, const std::string& sjisText) {
+        (void)frame;
+        (void)sjisText;
+        return false;
+    }
 
     // Input while open.
     virtual void onKeyDown(int key) { (void)key; }

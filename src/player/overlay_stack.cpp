@@ -13,7 +13,7 @@ namespace zarvo {
 class OverlayStack::ShownCanvas final : public platform::Canvas {
   public:
     ShownCanvas(platform::Canvas& inner, const std::vector<std::unique_ptr<Overlay>>& overlays,
-                Overlay& notice)
+                PlayerNotice& notice)
         : inner_(inner), overlays_(overlays), notice_(notice) {}
 
     void present(const uint32_t* pixels, int width, int height, int stride) override {
@@ -60,14 +60,19 @@ class OverlayStack::ShownCanvas final : public platform::Canvas {
         return false;
     }
     void drawOverlays(Surface& frame, bool notice) const {
+        Overlay* top = nullptr;
         for (const auto& overlay : overlays_)
-            if (overlay->isOpen()) overlay->draw(frame);
-        if (notice && notice_.isOpen()) notice_.draw(frame);
+            if (overlay->isOpen()) {
+                overlay->draw(frame);
+                top = overlay.get();
+            }
+        if (notice && notice_.isOpen() && !(top && top->drawNotice(frame, notice_.text())))
+            notice_.draw(frame);
     }
 
     platform::Canvas& inner_;
     const std::vector<std::unique_ptr<Overlay>>& overlays_;
-    Overlay& notice_;
+    PlayerNotice& notice_;
     Surface story_;
     Surface decorated_;
     bool shown_ = false;

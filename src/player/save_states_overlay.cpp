@@ -207,10 +207,25 @@ void SaveStatesOverlay::draw(Surface& frame) {
             fonts_->draw(small, fitted(*fonts_, small, slot.message, room), x, y + line, kDimText,
                          target);
     }
+    footerLeft_ = left + 12;
+    footerTop_ = top + panelHeight - line - 4;
+    footerWidth_ = panelWidth - 24;
+    line_ = line;
     fonts_->draw(
-        small,
-        fitted(*fonts_, small, text(texts::kStatesHelp, texts::kStatesHelpEn), panelWidth - 24),
-        left + 12, top + panelHeight - line - 4, kDimText, target);
+        small, fitted(*fonts_, small, text(texts::kStatesHelp, texts::kStatesHelpEn), footerWidth_),
+        footerLeft_, footerTop_, kDimText, target);
+}
+
+bool SaveStatesOverlay::drawNotice(Surface& frame, const std::string& sjisText) {
+    if (!fonts_ || footerWidth_ <= 0) return false;
+    // A bar over the help line, which is back when the notice goes.
+    fill(frame, footerLeft_ - 8, footerTop_ - 2, footerWidth_ + 16, line_ + 4, kBar);
+    const platform::FontSpec font{face_, std::max(6, line_ * 3 / 4), false, false};
+    platform::GlyphTarget target{frame.row(0),  frame.width(), nullptr, 0,
+                                 frame.width(), frame.height()};
+    fonts_->draw(font, fitted(*fonts_, font, sjisText, footerWidth_), footerLeft_, footerTop_,
+                 kText, target);
+    return true;
 }
 
 int SaveStatesOverlay::cellAt(int x, int y, int& tab) const {

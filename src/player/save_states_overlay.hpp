@@ -41,6 +41,8 @@ class SaveStatesOverlay final : public Overlay {
     int selectedSlot() const { return page_ * kPerPage + cell_ + 1; }
 
     void draw(Surface& frame) override;
+    // In the footer, over the help line, clear of the title and the tabs.
+    bool drawNotice(Surface& frame, const std::string& sjisText) override;
     void onKeyDown(int key) override;
     void onMouseDown(platform::MouseButton button, int x, int y) override;
     void onMouseMove(int x, int y) override;
@@ -70,6 +72,8 @@ class SaveStatesOverlay final : public Overlay {
     // Where the last frame put the cells and the tabs, for the pointer.
     int gridLeft_ = 0, gridTop_ = 0, cellWidth_ = 1, cellHeight_ = 1;
     int tabsTop_ = 0, tabWidth_ = 1, tabHeight_ = 1, tabsLeft_ = 0;
+    // The help line's place in the last frame, where a notice goes.
+    int footerLeft_ = 0, footerTop_ = 0, footerWidth_ = 0, line_ = 0;
 };
 
 }  // namespace zarvo

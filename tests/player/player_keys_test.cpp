@@ -157,5 +157,44 @@ TEST(PlayerKeys, StorySkippedToItsEndWaitsForTheReaderBeforeClosing) {
     EXPECT_THAT(r.player, Not(Contains(::testing::HasSubstr("has ended"))));
 }
 
+// The save states (F2): saving into a slot says so in the overlay's footer for two seconds,
+// over its help line and clear of its title and tabs, which stay as they were.
+TEST(PlayerKeys, SavingInTheStateOverlayTellsInItsFooterNotOverItsTitle) {
+    StoryBuilder s;
+    s.writePicture("bg.png", 640, 480, 0x00FF00);
+    std::string project =
+        s.writeScript(book("GraphicDraw.FileName=bg.png\n@GraphicDraw\n" + kClickWait));
+    s.settings.readFolder = s.dir.file("data/zarvoplay");
+    s.english = true;
+    const std::string before = s.dir.file("before.png"), saved = s.dir.file("saved.png"),
+                      later = s.dir.file("later.png");
+    // Open, Tab twice to the save mode, Enter on the first slot.
+    StoryRun r = s.run(project, "100 key f2\n200 key tab\n300 key tab\n400 shot " + before +
+                                    "\n500 key enter\n600 shot " + saved + "\n2600 shot " + later +
+                                    "\n3000 key escape\n");
+    EXPECT_THAT(r.player, Contains("500 player state save 1"));
+    Surface b, n, l;
+    ASSERT_TRUE(readPngFile(before, b));
+    ASSERT_TRUE(readPngFile(saved, n));
+    ASSERT_TRUE(readPngFile(later, l));
+    auto differing = [](const Surface& x, const Surface& y, int top, int bottom) {
+        int count = 0;
+        for (int row = top; row < bottom; ++row)
+            for (int col = 0; col < x.width(); ++col)
+                count += x.getPixel(col, row) != y.getPixel(col, row);
+        return count;
+    };
+    // The title row: the same with the notice up, and not empty.
+    EXPECT_EQ(differing(b, n, 0, 50), 0);
+    EXPECT_NE(n.getPixel(8, 8), kNoticeBorder);
+    Surface panel;
+    panel.setSize(640, 480);
+    panel.fillRect(0, 0, 640, 480, b.getPixel(12, 50));
+    EXPECT_GT(differing(b, panel, 14, 42), 500);
+    // The footer: the notice instead of the help, then the help again.
+    EXPECT_GT(differing(b, n, 440, 480), 500);
+    EXPECT_EQ(differing(b, l, 440, 480), 0);
+}
+
 }  // namespace
 }  // namespace zarvo::test

@@ -185,6 +185,70 @@ TEST(PlayerState, ARestoredRunGoesOnExactlyAsTheRunItWasTakenFrom) {
         }
 }
 
+// The reader's own keys on the command line's events: F5, playing on, F9, and the run from the
+// load on is the run that went on from the save: the same trace at the same times after it, the
+// same variables and the same last screen.
+TEST(PlayerState, F5ThenF9OnTheEventsGoesOnAsTheRunDidFromTheSave) {
+    StoryBuilder s;
+    const std::string project = writeStory(s);
+    s.settings.readFolder = s.dir.file("data/zarvoplay");
+    const std::vector<uint32_t> clicks{3000, 6400, 11500, 12500};
+    // What a trace has after the line that ends in `mark`, times from that line's.
+    auto after = [](const StoryRun& r, const std::string& mark) {
+        std::vector<std::string> lines;
+        long origin = -1;
+        for (const std::string& line : r.trace) {
+            const size_t space = line.find(' ');
+            const long at = std::stol(line.substr(0, space));
+            if (origin >= 0)
+                lines.push_back(std::to_string(at - origin) + line.substr(space));
+            else if (line.ends_with(mark))
+                origin = at;
+        }
+        return lines;
+    };
+    struct Point {
+        const char* name;
+        uint32_t at, playedOn;  // the save, and how long the other run goes on before the load
+    };
+    // Waits end on the host's timer ticks: the load comes at the save's place between two ticks,
+    // as a load elsewhere between them ends the waits after it up to a tick apart.
+    constexpr uint32_t kTick = platform::HeadlessHost::kTimerInterval;
+    for (const Point& point : {Point{"while the message types", 1100, 12 * kTick},
+                               Point{"in the timed wait", 4100, 15 * kTick}}) {
+        SCOPED_TRACE(point.name);
+        std::string plain, reloaded;
+        for (uint32_t c : clicks) {
+            const std::string click = " click 5 5\n";
+            plain += std::to_string(c) + click;
+            // Played on, the clicks until the load come as they did; from it, later by as much.
+            if (c < point.at + point.playedOn) reloaded += std::to_string(c) + click;
+            if (c >= point.at) reloaded += std::to_string(c + point.playedOn) + click;
+        }
+        const std::string saved = std::to_string(point.at) + " player state save 0";
+        const std::string loaded =
+            std::to_string(point.at + point.playedOn) + " player state load 0";
+        const StoryRun a = s.run(project, std::to_string(point.at) + " key f5\n" + plain);
+        const StoryRun b =
+            s.run(project, std::to_string(point.at) + " key f5\n" +
+                               std::to_string(point.at + point.playedOn) + " key f9\n" + reloaded);
+        ASSERT_EQ(a.status, kExitEnded);
+        ASSERT_EQ(b.status, kExitEnded);
+        EXPECT_THAT(a.player, ::testing::ElementsAre(saved));
+        EXPECT_THAT(b.player, ::testing::ElementsAre(saved, loaded));
+        const std::vector<std::string> continued = after(a, "player state save 0");
+        EXPECT_THAT(continued, ::testing::Contains(::testing::EndsWith("@MessageDraw")));
+        EXPECT_EQ(after(b, "player state load 0"), continued);
+        EXPECT_EQ(b.userDump(), a.userDump());
+        // The story's background at the end, not a blank screen.
+        EXPECT_EQ(a.shot.getPixel(600, 300), 0x406080u);
+        const auto pixels = [](const Surface& f) {
+            return std::vector<uint32_t>(f.row(0), f.row(0) + f.width() * f.height());
+        };
+        EXPECT_TRUE(pixels(b.shot) == pixels(a.shot)) << "the last screens differ";
+    }
+}
+
 // What a refused state must leave alone.
 struct Look {
     std::string position;
