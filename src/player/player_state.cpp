@@ -1,23 +1,19 @@
 #include "player/player_state.hpp"
 
-#include <zlib.h>
-
 #include <algorithm>
-#include <bit>
-#include <cstring>
+#include <memory>
 #include <sstream>
 #include <utility>
 
-#include "archive/package.hpp"
 #include "audio/music_control.hpp"
-#include "base/hash.hpp"
-#include "base/limits.hpp"
 #include "base/name_value.hpp"
 #include "base/text.hpp"
+#include "formats/picture.hpp"
 #include "graphics/layers.hpp"
 #include "graphics/screen.hpp"
 #include "interp/execution.hpp"
-#include "platform/file_system.hpp"
+#include "player/state_bytes.hpp"
+#include "player/state_pictures.hpp"
 #include "script/script_file.hpp"
 #include "script/variables.hpp"
 #include "story/story.hpp"
@@ -43,251 +39,6 @@ std::string layerEntry(size_t i) {
 }
 std::string dynamicEntry(size_t i) {
     return "dynamic." + std::to_string(i);
-}
-
-// Most a state's text entries and a state package may hold: far above any run, low enough that
-// a hostile file cannot make the player allocate without end.
-constexpr uint64_t kMaxStateEntry = kMaxTextBytes;
-constexpr int kMaxStateEntries = 4096;
-
-// Little-endian fields, strings and lists with their lengths in front.
-class Out {
-  public:
-    void u8(uint8_t v) { bytes_.push_back(static_cast<char>(v)); }
-    void u32(uint32_t v) {
-        for (int i = 0; i < 4; ++i) u8(static_cast<uint8_t>(v >> (8 * i)));
-    }
-    void i32(int32_t v) { u32(static_cast<uint32_t>(v)); }
-    void u64(uint64_t v) {
-        u32(static_cast<uint32_t>(v));
-        u32(static_cast<uint32_t>(v >> 32));
-    }
-    void flag(bool v) { u8(v ? 1 : 0); }
-    void str(std::string_view s) {
-        u32(static_cast<uint32_t>(s.size()));
-        bytes_.append(s);
-    }
-    void list(const StringList& lines) {
-        u32(static_cast<uint32_t>(lines.size()));
-        for (const std::string& line : lines) str(line);
-    }
-    std::string take() { return std::move(bytes_); }
-
-  private:
-    std::string bytes_;
-};
-
-// Reads what Out wrote. Every read checks what is left; after the first failure every read
-// gives zero and ok() is false, so a decoder checks once at the end.
-class In {
-  public:
-    explicit In(std::string_view bytes) : bytes_(bytes) {}
-    uint8_t u8() {
-        if (!need(1)) return 0;
-        return static_cast<uint8_t>(bytes_[pos_++]);
-    }
-    uint32_t u32() {
-        if (!need(4)) return 0;
-        uint32_t v = 0;
-        for (int i = 0; i < 4; ++i) v |= uint32_t{static_cast<uint8_t>(bytes_[pos_++])} << (8 * i);
-        return v;
-    }
-    int32_t i32() { return static_cast<int32_t>(u32()); }
-    uint64_t u64() {
-        uint64_t low = u32();
-        return low | uint64_t{u32()} << 32;
-    }
-    bool flag() {
-        uint8_t v = u8();
-        if (v > 1) ok_ = false;
-        return v == 1;
-    }
-    // A value of an enumeration whose largest value is `last`.
-    uint8_t choice(uint8_t last) {
-        uint8_t v = u8();
-        if (v > last) ok_ = false;
-        return ok_ ? v : 0;
-    }
-    std::string str() {
-        uint32_t n = u32();
-        if (!need(n)) return {};
-        std::string s(bytes_.substr(pos_, n));
-        pos_ += n;
-        return s;
-    }
-    // A count of items each at least `least` bytes long: never more than the bytes left hold.
-    size_t count(size_t least) {
-        uint32_t n = u32();
-        if (least > 0 && n > (bytes_.size() - pos_) / least) ok_ = false;
-        return ok_ ? n : 0;
-    }
-    StringList list() {
-        StringList lines(count(4));
-        for (std::string& line : lines) line = str();
-        return lines;
-    }
-    bool ok() const { return ok_; }
-    // Everything read, nothing left over.
-    bool done() const { return ok_ && pos_ == bytes_.size(); }
-
-  private:
-    bool need(size_t n) {
-        if (ok_ && bytes_.size() - pos_ >= n) return true;
-        ok_ = false;
-        return false;
-    }
-    std::string_view bytes_;
-    size_t pos_ = 0;
-    bool ok_ = true;
-};
-
-// A picture: its size, then its alpha mode with how it is kept, then its pixels and mask,
-// deflated (a layer is mostly flat colour) or as they are (kRawPicture). Snapshots of a
-// history keep some pictures by what makes them instead: a layer's picture file (kFilePicture:
-// its name and how it was loaded, then the hash of the picture as loaded), the composed
-// layers (kComposedPicture, for base) or base (kSameAsBase, for the output).
-constexpr uint8_t kRawPicture = 0x80;
-constexpr uint8_t kFilePicture = 0x40;
-constexpr uint8_t kComposedPicture = 0x20;
-constexpr uint8_t kSameAsBase = 0x10;
-constexpr uint8_t kKeptBy = kFilePicture | kComposedPicture | kSameAsBase;
-constexpr size_t kPictureHead = 9;
-
-// How a picture entry is kept: one of the kKeptBy bits, or 0 for pixels.
-uint8_t keptBy(const std::string& bytes) {
-    return bytes.size() >= kPictureHead ? static_cast<uint8_t>(bytes[8]) & kKeptBy : 0;
-}
-
-uint64_t hashPicture(const Surface& g) {
-    const size_t n = static_cast<size_t>(g.width()) * static_cast<size_t>(g.height());
-    if (n == 0) return hashBytes(nullptr, 0);
-    const uint64_t h = hashBytes(g.row(0), n * 4);
-    return g.hasMask() ? hashBytes(g.maskRow(0), n, h) : h;
-}
-
-std::string pictureHead(const Surface& g, uint8_t keptAs) {
-    Out out;
-    out.i32(g.width());
-    out.i32(g.height());
-    out.u8(static_cast<uint8_t>(static_cast<uint8_t>(g.alphaMode()) | keptAs));
-    return out.take();
-}
-
-std::string filePicture(const Layer& l) {
-    Out out;
-    out.str(l.fileName);
-    out.flag(l.transparent);
-    out.flag(l.translucent);
-    out.u64(hashPicture(l.surface));
-    return pictureHead(l.surface, kFilePicture) + out.take();
-}
-
-// A layer's picture file read again as a file picture entry says, into `out`; false when the
-// entry is damaged or the file no longer gives that picture.
-bool readFilePicture(const std::string& bytes, Screen& screen, Surface& out) {
-    In in(bytes);
-    const int32_t w = in.i32(), h = in.i32();
-    const uint8_t mode = in.u8() & ~kFilePicture;
-    const std::string name = in.str();
-    const bool transparent = in.flag(), translucent = in.flag();
-    const uint64_t hash = in.u64();
-    return in.done() && !name.empty() && screen.readImage(out, name, transparent, translucent) &&
-           out.width() == w && out.height() == h && static_cast<uint8_t>(out.alphaMode()) == mode &&
-           hashPicture(out) == hash;
-}
-
-// Whether a file picture entry names the layer's own file, loaded as the layer loads it.
-bool sameFile(const std::string& bytes, const Layer& l) {
-    In in(std::string_view(bytes).substr(kPictureHead));
-    const std::string name = in.str();
-    const bool transparent = in.flag(), translucent = in.flag();
-    return in.ok() && name == l.fileName && transparent == l.transparent &&
-           translucent == l.translucent;
-}
-
-std::string encodePicture(const Surface& g, bool raw) {
-    const size_t n = static_cast<size_t>(g.width()) * static_cast<size_t>(g.height());
-    std::string bytes = pictureHead(g, raw ? kRawPicture : 0);
-    std::string plain;
-    std::string& pixels = raw ? bytes : plain;
-    const size_t at0 = pixels.size();
-    pixels.resize(at0 + n * 4 + (g.hasMask() ? n : 0));
-    char* at = pixels.data() + at0;
-    for (int32_t y = 0; y < g.height(); ++y) {
-        const uint32_t* row = g.row(y);
-        if constexpr (std::endian::native == std::endian::little) {
-            std::memcpy(at, row, static_cast<size_t>(g.width()) * 4);
-            at += static_cast<size_t>(g.width()) * 4;
-        } else {
-            for (const uint32_t* p = row; p != row + g.width(); ++p)
-                for (int i = 0; i < 4; ++i) *at++ = static_cast<char>(*p >> (8 * i));
-        }
-    }
-    for (int32_t y = 0; g.hasMask() && y < g.height(); ++y, at += g.width())
-        std::memcpy(at, g.maskRow(y), static_cast<size_t>(g.width()));
-    if (raw) return bytes;
-    uLongf packed = compressBound(static_cast<uLong>(plain.size()));
-    bytes.resize(kPictureHead + packed);
-    if (compress2(reinterpret_cast<Bytef*>(bytes.data() + kPictureHead), &packed,
-                  reinterpret_cast<const Bytef*>(plain.data()), static_cast<uLong>(plain.size()),
-                  Z_BEST_SPEED) != Z_OK)
-        return {};
-    bytes.resize(kPictureHead + packed);
-    return bytes;
-}
-
-// True for a picture entry whose pixels are deflated already: a package stores it as it is.
-bool deflatedPicture(std::string_view bytes) {
-    return bytes.size() > kPictureHead && !(static_cast<uint8_t>(bytes[8]) & kRawPicture);
-}
-
-bool decodePicture(const std::string* bytes, Picture& picture) {
-    if (!bytes) return false;
-    In in(*bytes);
-    const int32_t w = in.i32(), h = in.i32();
-    const uint8_t stored = in.u8();
-    const bool raw = stored & kRawPicture;
-    const uint8_t mode = stored & ~kRawPicture;
-    const bool masked = mode == static_cast<uint8_t>(AlphaMode::Mask) ||
-                        mode == static_cast<uint8_t>(AlphaMode::Alpha);
-    if (!in.ok() || (mode != 0 && !masked) || w < 0 || h < 0 ||
-        (w * int64_t{h} > 0 && !pictureSizeAllowed(w, h)))
-        return false;
-    const size_t n = static_cast<size_t>(w) * static_cast<size_t>(h);
-    const size_t size = n * 4 + (masked ? n : 0);
-    const std::string_view stream = std::string_view(*bytes).substr(kPictureHead);
-    std::string inflated;
-    std::string_view plain = stream;
-    if (raw) {
-        if (stream.size() != size) return false;
-    } else {
-        // Deflate packs at most about 1032 to 1: a larger claim is damage, refused before the
-        // picture is allocated.
-        if (n * 5 > stream.size() * 1032 + 1024) return false;
-        inflated.resize(size);
-        uLongf length = static_cast<uLongf>(size);
-        if (uncompress(reinterpret_cast<Bytef*>(inflated.data()), &length,
-                       reinterpret_cast<const Bytef*>(stream.data()),
-                       static_cast<uLong>(stream.size())) != Z_OK ||
-            length != size)
-            return false;
-        plain = inflated;
-    }
-    picture.width = w;
-    picture.height = h;
-    picture.alphaMode = static_cast<AlphaMode>(mode);
-    picture.pixels.resize(n);
-    if constexpr (std::endian::native == std::endian::little) {
-        std::memcpy(picture.pixels.data(), plain.data(), n * 4);
-        for (uint32_t& p : picture.pixels) p &= 0xFFFFFFu;
-    } else {
-        for (size_t i = 0; i < n; ++i) {
-            const auto* p = reinterpret_cast<const uint8_t*>(plain.data()) + i * 4;
-            picture.pixels[i] = uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16;
-        }
-    }
-    picture.mask.assign(plain.begin() + static_cast<std::ptrdiff_t>(n * 4), plain.end());
-    return true;
 }
 
 void putFont(Out& out, const FontStatus& f) {
@@ -405,14 +156,6 @@ struct Decoded {
     std::vector<int32_t> hidden;  // the layers base is composed without
 };
 
-// Whether `current` holds the picture of `entry` already: the bytes a snapshot took of it.
-bool holds(const SnapshotPictures* shared, const Surface& current,
-           const std::shared_ptr<const std::string>* entry) {
-    if (!shared || !entry) return false;
-    const auto* kept = shared->find(current.stamp());
-    return kept && kept->get() == entry->get();
-}
-
 bool decodeRun(const std::string* bytes, ScriptFile& script, Decoded& d) {
     if (!bytes) return false;
     In in(*bytes);
@@ -518,7 +261,7 @@ bool decodeLayers(const PlayerState& state, LayerStack& stack, Screen& screen,
         if (!getText(in, l.text)) return false;
         const auto* entry = state.findShared(layerEntry(i));
         if (!entry) return false;
-        if (holds(shared, stack.layerAt(static_cast<int32_t>(i))->surface, entry)) {
+        if (holdsPicture(shared, stack.layerAt(static_cast<int32_t>(i))->surface, entry)) {
             d.keepLayer[i] = true;
         } else if (keptBy(**entry) == kFilePicture) {
             if (!readFilePicture(**entry, screen, l.surface)) return false;
@@ -527,33 +270,6 @@ bool decodeLayers(const PlayerState& state, LayerStack& stack, Screen& screen,
             if (!decodePicture(entry->get(), picture)) return false;
             l.surface.assignPicture(std::move(picture));
         }
-    }
-    return in.done();
-}
-
-// The composed picture or what the window shows, kept as pixels: `keep` when the screen holds
-// it already.
-bool decodeScreenPicture(const std::shared_ptr<const std::string>* entry, const Surface& current,
-                         const LayerStack& stack, const SnapshotPictures* shared, bool& keep,
-                         Picture& picture) {
-    keep = holds(shared, current, entry);
-    if (keep) return true;
-    return entry && decodePicture(entry->get(), picture) && picture.width == stack.width() &&
-           picture.height == stack.height() && picture.alphaMode == AlphaMode::None;
-}
-
-// A mark in place of a screen picture: of the screen's size, as the mark says. The composed
-// base's mark lists the layers it is composed without, into `hidden`.
-bool isMark(const std::shared_ptr<const std::string>* entry, uint8_t mark, const LayerStack& stack,
-            std::vector<int32_t>* hidden = nullptr) {
-    if (!entry || keptBy(**entry) != mark) return false;
-    In in(**entry);
-    const int32_t w = in.i32(), h = in.i32();
-    if (in.u8() != mark || w != stack.width() || h != stack.height()) return false;
-    if (hidden) {
-        hidden->resize(in.count(4));
-        for (int32_t& i : *hidden)
-            if (i = in.i32(); i < 0 || i >= stack.layerCount()) return false;
     }
     return in.done();
 }
@@ -634,79 +350,6 @@ StateRefusal checkIdentity(const PlayerState& state, std::string_view storyId) {
     return StateRefusal::None;
 }
 
-// A file system of one file in memory: the package writer and reader work on bytes through it.
-class BytesFiles final : public platform::FileSystem {
-  public:
-    std::string bytes;
-
-    bool exists(const std::string&) const override { return true; }
-    bool directoryExists(const std::string&) const override { return false; }
-    bool readFile(const std::string&, std::string& out) const override {
-        out = bytes;
-        return true;
-    }
-    bool makeDirectory(const std::string&) override { return false; }
-    bool listDirectory(const std::string&, std::vector<std::string>&) const override {
-        return false;
-    }
-    std::unique_ptr<platform::ReadableFile> openRead(const std::string&) const override {
-        return std::make_unique<Reader>(bytes);
-    }
-    std::unique_ptr<platform::WritableFile> createFile(const std::string&) override {
-        return std::make_unique<Writer>(bytes);
-    }
-    std::unique_ptr<platform::WritableFile> openForUpdate(const std::string&) override {
-        return nullptr;
-    }
-    bool rename(const std::string&, const std::string&) override { return false; }
-    bool remove(const std::string&) override { return false; }
-    bool copyFile(const std::string&, const std::string&) override { return false; }
-    std::string absolutePath(const std::string& path) const override { return path; }
-
-  private:
-    class Reader final : public platform::ReadableFile {
-      public:
-        explicit Reader(std::string_view bytes) : bytes_(bytes) {}
-        int64_t size() const override { return static_cast<int64_t>(bytes_.size()); }
-        size_t readAt(int64_t offset, void* out, size_t count) const override {
-            if (offset < 0 || static_cast<uint64_t>(offset) >= bytes_.size()) return 0;
-            count = std::min(count, bytes_.size() - static_cast<size_t>(offset));
-            std::memcpy(out, bytes_.data() + offset, count);
-            return count;
-        }
-
-      private:
-        std::string_view bytes_;
-    };
-    class Writer final : public platform::WritableFile {
-      public:
-        explicit Writer(std::string& target) : target_(target) {}
-        bool writeAt(int64_t offset, const void* data, size_t count) override {
-            if (offset < 0) return false;
-            const size_t at = static_cast<size_t>(offset);
-            if (buffer_.size() < at + count) buffer_.resize(at + count);
-            std::memcpy(buffer_.data() + at, data, count);
-            return true;
-        }
-        bool truncate(int64_t size) override {
-            buffer_.resize(static_cast<size_t>(std::max<int64_t>(size, 0)));
-            return true;
-        }
-        bool finish() override {
-            target_ = std::move(buffer_);
-            done_ = true;
-            return true;
-        }
-        void abandon() override {}
-        bool replacedTarget() const override { return done_; }
-
-      private:
-        std::string& target_;
-        std::string buffer_;
-        bool done_ = false;
-    };
-};
-
 }  // namespace
 
 const std::string* PlayerState::find(std::string_view name) const {
@@ -718,25 +361,6 @@ const std::shared_ptr<const std::string>* PlayerState::findShared(std::string_vi
     for (const StateEntry& e : entries_)
         if (e.name == name) return &e.bytes;
     return nullptr;
-}
-
-const std::shared_ptr<const std::string>* SnapshotPictures::find(uint64_t stamp) const {
-    auto found = now_.find(stamp);
-    return found != now_.end() ? &found->second : nullptr;
-}
-
-void SnapshotPictures::keep(uint64_t stamp, std::shared_ptr<const std::string> bytes) {
-    next_[stamp] = std::move(bytes);
-}
-
-void SnapshotPictures::settle() {
-    now_ = std::move(next_);
-    next_.clear();
-}
-
-void SnapshotPictures::clear() {
-    now_.clear();
-    next_.clear();
 }
 
 void PlayerState::put(std::string_view name, std::string bytes) {
@@ -1008,66 +632,6 @@ StateRefusal restoreState(const StateParts& parts, const PlayerState& state,
     parts.history = std::move(d.history);
     parts.reader = std::move(d.reader);
     return StateRefusal::None;
-}
-
-std::string encodeStatePicture(const Surface& picture) {
-    return encodePicture(picture, false);
-}
-
-bool decodeStatePicture(const std::string* bytes, Picture& picture) {
-    return decodePicture(bytes, picture);
-}
-
-std::string encodeState(const PlayerState& state) {
-    BytesFiles files;
-    return writeStateFile(files, "state", state) ? std::move(files.bytes) : std::string();
-}
-
-bool decodeState(std::string_view bytes, PlayerState& state) {
-    BytesFiles files;
-    files.bytes = bytes;
-    return readStateFile(files, "state", state);
-}
-
-bool writeStateFile(platform::FileSystem& files, const std::string& path,
-                    const PlayerState& state) {
-    PackageWriter writer;
-    initWriter(writer);
-    setMagic(writer, kStateMagic);
-    if (!createPackage(files, writer, path)) return false;
-    for (const StateEntry& e : state.entries()) {
-        // Deflated pictures are stored as they are.
-        const bool picture = e.name.rfind("layer.", 0) == 0 || e.name.rfind("dynamic.", 0) == 0 ||
-                             e.name.rfind("screen.", 0) == 0 || e.name == "thumbnail";
-        writer.compressed = !(picture && deflatedPicture(*e.bytes));
-        if (!writeStreamEntry(writer, *e.bytes, e.name)) return false;
-    }
-    return finishPackage(writer);
-}
-
-bool readStateFile(const platform::FileSystem& files, const std::string& path, PlayerState& state) {
-    if (!hasMagic(files, path, kStateMagic)) return false;
-    PackageReader reader;
-    if (!openPackage(files, path, reader) || reader.count > kMaxStateEntries) return false;
-    reader.entryLimit = kMaxStateEntry;
-    PlayerState read;
-    for (int i = 0; i < reader.count; ++i) {
-        const PackageEntry* entry = getEntry(reader, i);
-        std::string bytes;
-        if (!entry || read.find(entry->name) ||
-            !readEntryIndexToStream(
-                [&bytes](const char* data, size_t size) {
-                    if (bytes.size() + size > kMaxStateEntry) return false;
-                    bytes.append(data, size);
-                    return true;
-                },
-                i, reader))
-            return false;
-        read.put(entry->name, std::move(bytes));
-    }
-    if (!read.find(kStateInfoEntry)) return false;
-    state = std::move(read);
-    return true;
 }
 
 }  // namespace zarvo
