@@ -41,7 +41,7 @@ std::string dynamicEntry(size_t i) {
     return "dynamic." + std::to_string(i);
 }
 
-void putFont(Out& out, const FontStatus& f) {
+void putFont(StateOut& out, const FontStatus& f) {
     out.str(f.name);
     out.i32(f.size);
     out.i32(f.dpi);
@@ -50,7 +50,7 @@ void putFont(Out& out, const FontStatus& f) {
     out.flag(f.italic);
 }
 
-FontStatus getFont(In& in) {
+FontStatus getFont(StateIn& in) {
     FontStatus f;
     f.name = in.str();
     f.size = in.i32();
@@ -61,7 +61,7 @@ FontStatus getFont(In& in) {
     return f;
 }
 
-void putText(Out& out, const TextLayout& t) {
+void putText(StateOut& out, const TextLayout& t) {
     out.str(t.text);
     out.str(t.layoutText);
     putFont(out, t.font);
@@ -87,7 +87,7 @@ void putText(Out& out, const TextLayout& t) {
     out.flag(s.colorNumeric);
 }
 
-bool getText(In& in, TextLayout& t) {
+bool getText(StateIn& in, TextLayout& t) {
     t.text = in.str();
     t.layoutText = in.str();
     t.font = getFont(in);
@@ -158,7 +158,7 @@ struct Decoded {
 
 bool decodeRun(const std::string* bytes, ScriptFile& script, Decoded& d) {
     if (!bytes) return false;
-    In in(*bytes);
+    StateIn in(*bytes);
     Execution::Snapshot& r = d.run;
     r.book = in.str();
     r.page = in.str();
@@ -194,7 +194,7 @@ bool decodeRun(const std::string* bytes, ScriptFile& script, Decoded& d) {
 
 bool decodeVariables(const std::string* bytes, Decoded& d) {
     if (!bytes) return false;
-    In in(*bytes);
+    StateIn in(*bytes);
     Variables::Snapshot& v = d.variables;
     v.values = in.list();
     v.texts = in.list();
@@ -219,7 +219,7 @@ bool decodeVariables(const std::string* bytes, Decoded& d) {
 
 bool decodeMusic(const std::string* bytes, Decoded& d) {
     if (!bytes) return false;
-    In in(*bytes);
+    StateIn in(*bytes);
     MusicControl::Snapshot& m = d.music;
     m.musicFile = in.str();
     m.musicPlaying = in.flag();
@@ -238,7 +238,7 @@ bool decodeLayers(const PlayerState& state, LayerStack& stack, Screen& screen,
                   const SnapshotPictures* shared, Decoded& d) {
     const std::string* bytes = state.find(kLayersEntry);
     if (!bytes) return false;
-    In in(*bytes);
+    StateIn in(*bytes);
     const size_t count = in.count(16);
     // The layer list comes from the story's head: a state of this story has as many.
     if (!in.ok() || count != static_cast<size_t>(stack.layerCount())) return false;
@@ -290,7 +290,7 @@ bool decodeScreen(const PlayerState& state, LayerStack& stack, const SnapshotPic
         return false;
     const std::string* bytes = state.find(kDynamicEntry);
     if (!bytes) return false;
-    In in(*bytes);
+    StateIn in(*bytes);
     d.dynamic.resize(in.count(64));
     for (size_t i = 0; i < d.dynamic.size(); ++i) {
         auto l = std::make_unique<DynamicLayerList>();
@@ -426,7 +426,7 @@ PlayerState captureState(const StateParts& parts, SnapshotPictures* shared) {
     writeListString(info, "State.Story", parts.storyId);
     state.put(kStateInfoEntry, joinLines(info));
 
-    Out run;
+    StateOut run;
     const Execution::Snapshot r = parts.execution.snapshot();
     run.str(r.book);
     run.str(r.page);
@@ -455,7 +455,7 @@ PlayerState captureState(const StateParts& parts, SnapshotPictures* shared) {
     run.str(parts.reader.lastMessageLayer);
     state.put(kRunEntry, run.take());
 
-    Out vars;
+    StateOut vars;
     const Variables::Snapshot v = parts.story.variables().snapshot();
     vars.list(v.values);
     vars.list(v.texts);
@@ -472,7 +472,7 @@ PlayerState captureState(const StateParts& parts, SnapshotPictures* shared) {
     vars.u32(v.playedMs);
     state.put(kVariablesEntry, vars.take());
 
-    Out music;
+    StateOut music;
     const MusicControl::Snapshot m = parts.music.snapshot();
     music.str(m.musicFile);
     music.flag(m.musicPlaying);
@@ -486,12 +486,12 @@ PlayerState captureState(const StateParts& parts, SnapshotPictures* shared) {
     music.i32(m.soundVolume);
     state.put(kMusicEntry, music.take());
 
-    Out backlog;
+    StateOut backlog;
     backlog.list(parts.history);
     state.put(kBacklogEntry, backlog.take());
 
     LayerStack* stack = parts.screen.screen(0);
-    Out layers, dynamic;
+    StateOut layers, dynamic;
     layers.u32(stack ? static_cast<uint32_t>(stack->layerCount()) : 0);
     dynamic.u32(stack ? static_cast<uint32_t>(stack->dynamicLayers().count()) : 0);
     if (stack) {
@@ -513,7 +513,7 @@ PlayerState captureState(const StateParts& parts, SnapshotPictures* shared) {
         const Surface& output = stack->output();
         std::vector<int32_t> hidden;
         if (shared && stack->baseIsComposed(hidden)) {
-            Out without;
+            StateOut without;
             without.u32(static_cast<uint32_t>(hidden.size()));
             for (int32_t i : hidden) without.i32(i);
             state.put(kBaseEntry, pictureHead(base, kComposedPicture) + without.take());
@@ -579,7 +579,7 @@ StateRefusal restoreState(const StateParts& parts, const PlayerState& state,
         return StateRefusal::Damaged;
     const std::string* backlog = state.find(kBacklogEntry);
     if (!backlog) return StateRefusal::Damaged;
-    In in(*backlog);
+    StateIn in(*backlog);
     d.history = in.list();
     if (!in.done()) return StateRefusal::Damaged;
 

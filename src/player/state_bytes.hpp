@@ -13,7 +13,7 @@
 namespace zarvo {
 
 // Little-endian fields, strings and lists with their lengths in front.
-class Out {
+class StateOut {
   public:
     void u8(uint8_t v) { bytes_.push_back(static_cast<char>(v)); }
     void u32(uint32_t v) {
@@ -39,11 +39,11 @@ class Out {
     std::string bytes_;
 };
 
-// Reads what Out wrote. Every read checks what is left; after the first failure every read
+// Reads what StateOut wrote. Every read checks what is left; after the first failure every read
 // gives zero and ok() is false, so a decoder checks once at the end.
-class In {
+class StateIn {
   public:
-    explicit In(std::string_view bytes) : bytes_(bytes) {}
+    explicit StateIn(std::string_view bytes) : bytes_(bytes) {}
     uint8_t u8() {
         if (!need(1)) return 0;
         return static_cast<uint8_t>(bytes_[pos_++]);

@@ -33,7 +33,7 @@ uint8_t keptBy(const std::string& bytes) {
 }
 
 std::string pictureHead(const Surface& g, uint8_t keptAs) {
-    Out out;
+    StateOut out;
     out.i32(g.width());
     out.i32(g.height());
     out.u8(static_cast<uint8_t>(static_cast<uint8_t>(g.alphaMode()) | keptAs));
@@ -41,7 +41,7 @@ std::string pictureHead(const Surface& g, uint8_t keptAs) {
 }
 
 std::string filePicture(const Layer& l) {
-    Out out;
+    StateOut out;
     out.str(l.fileName);
     out.flag(l.transparent);
     out.flag(l.translucent);
@@ -50,7 +50,7 @@ std::string filePicture(const Layer& l) {
 }
 
 bool readFilePicture(const std::string& bytes, Screen& screen, Surface& out) {
-    In in(bytes);
+    StateIn in(bytes);
     const int32_t w = in.i32(), h = in.i32();
     const uint8_t mode = in.u8() & ~kFilePicture;
     const std::string name = in.str();
@@ -62,7 +62,7 @@ bool readFilePicture(const std::string& bytes, Screen& screen, Surface& out) {
 }
 
 bool sameFile(const std::string& bytes, const Layer& l) {
-    In in(std::string_view(bytes).substr(kPictureHead));
+    StateIn in(std::string_view(bytes).substr(kPictureHead));
     const std::string name = in.str();
     const bool transparent = in.flag(), translucent = in.flag();
     return in.ok() && name == l.fileName && transparent == l.transparent &&
@@ -106,7 +106,7 @@ bool deflatedPicture(std::string_view bytes) {
 
 bool decodePicture(const std::string* bytes, Picture& picture) {
     if (!bytes) return false;
-    In in(*bytes);
+    StateIn in(*bytes);
     const int32_t w = in.i32(), h = in.i32();
     const uint8_t stored = in.u8();
     const bool raw = stored & kRawPicture;
@@ -172,7 +172,7 @@ bool decodeScreenPicture(const std::shared_ptr<const std::string>* entry, const 
 bool isMark(const std::shared_ptr<const std::string>* entry, uint8_t mark, const LayerStack& stack,
             std::vector<int32_t>* hidden) {
     if (!entry || keptBy(**entry) != mark) return false;
-    In in(**entry);
+    StateIn in(**entry);
     const int32_t w = in.i32(), h = in.i32();
     if (in.u8() != mark || w != stack.width() || h != stack.height()) return false;
     if (hidden) {
