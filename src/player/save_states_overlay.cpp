@@ -197,10 +197,11 @@ void SaveStatesOverlay::draw(Surface& frame) {
                 mode_ == Mode::Save ? text(texts::kStatesAskOverwrite, texts::kStatesAskOverwriteEn)
                                     : text(texts::kStatesAskDelete, texts::kStatesAskDeleteEn);
             fonts_->draw(small, fitted(*fonts_, small, ask, room), x, y, kTitle, target);
-            fonts_->draw(small,
-                         "Enter/Y: " + text(texts::kStatesYes, texts::kStatesYesEn) +
-                             "  Esc/N: " + text(texts::kStatesNo, texts::kStatesNoEn),
-                         x, y + line, kText, target);
+            // The answers a line each: side by side they do not fit a cell in Japanese.
+            const std::string yes = "Enter/Y: " + text(texts::kStatesYes, texts::kStatesYesEn);
+            const std::string no = "Esc/N: " + text(texts::kStatesNo, texts::kStatesNoEn);
+            fonts_->draw(small, fitted(*fonts_, small, yes, room), x, y + line, kText, target);
+            fonts_->draw(small, fitted(*fonts_, small, no, room), x, y + 2 * line, kText, target);
             continue;
         }
         if (slot.readable)
