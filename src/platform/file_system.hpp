@@ -80,6 +80,9 @@ class FileSystem {
     virtual bool copyFile(const std::string& from, const std::string& to) = 0;
     // The path from the root of the host; `path` as given when that cannot be had.
     virtual std::string absolutePath(const std::string& path) const = 0;
+    // Where the file of `path` really is, to tell the reader: a file system that keeps writes
+    // elsewhere names that place.
+    virtual std::string placeOf(const std::string& path) const { return path; }
 
     // Host path of a file name from a script, inside the host folder `base`. A rooted name
     // ("\dir\file") or one with a drive ("C:\dir\file", "C:file"; the drive is dropped) is

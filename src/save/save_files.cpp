@@ -217,18 +217,20 @@ bool SaveFiles::finishWriter() {
 }
 
 void SaveFiles::reportWriteFailure(const std::string& path, bool replaced) {
-    notices_.tell(replaced ? Notice::SaveNotFlushed : Notice::SaveWriteFailed, {forDisplay(path)});
+    notices_.tell(replaced ? Notice::SaveNotFlushed : Notice::SaveWriteFailed,
+                  {forDisplay(services_.files.placeOf(path))});
 }
 
 void SaveFiles::reportDamaged(const std::string& path, std::string_view entry) {
-    notices_.tell(Notice::SaveDamaged, {forDisplay(path), entry});
+    notices_.tell(Notice::SaveDamaged, {forDisplay(services_.files.placeOf(path)), entry});
 }
 
 bool SaveFiles::ensureSaveFolder(const std::string& path) {
     platform::FileSystem& files = services_.files;
     std::string dir = folderOf(path);
     if (dir.empty() || files.directoryExists(dir)) return true;
-    if (notices_.tell(Notice::AskCreateSaveFolder, {forDisplay(dir)}) != BoxAnswer::Yes)
+    if (notices_.tell(Notice::AskCreateSaveFolder, {forDisplay(files.placeOf(dir))}) !=
+        BoxAnswer::Yes)
         return false;
     if (!files.makeDirectory(dir)) {
         notices_.tell(Notice::FolderCreateFailed);
@@ -278,7 +280,8 @@ bool SaveFiles::openSaveFile(const std::string& path, FileMode mode) {
         if (!readable || !appendPackage(services_.files, writer_, appendCopy_)) {
             info_.clear();
             abandonWriter();
-            notices_.tell(Notice::SaveAppendUnreadable, {forDisplay(path)});
+            notices_.tell(Notice::SaveAppendUnreadable,
+                          {forDisplay(services_.files.placeOf(path))});
             return openFailed();
         }
         appendTarget_ = path;

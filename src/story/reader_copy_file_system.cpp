@@ -137,6 +137,14 @@ std::string ReaderCopyFileSystem::absolutePath(const std::string& path) const {
     return files_.absolutePath(path);
 }
 
+std::string ReaderCopyFileSystem::placeOf(const std::string& path) const {
+    // The story's own file where the reader has no copy of it; else the copy, which is also
+    // where a file or folder not there yet will be made.
+    std::string copy;
+    if (!copyOf(path, copy)) return files_.placeOf(path);
+    return !files_.exists(copy) && files_.exists(path) ? files_.placeOf(path) : copy;
+}
+
 bool folderIsWritable(platform::FileSystem& files, const std::string& folder) {
     if (!files.directoryExists(folder)) return false;
     std::unique_ptr<platform::WritableFile> probe =

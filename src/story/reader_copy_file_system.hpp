@@ -35,6 +35,8 @@ class ReaderCopyFileSystem final : public platform::FileSystem {
     bool remove(const std::string& path) override;
     bool copyFile(const std::string& from, const std::string& to) override;
     std::string absolutePath(const std::string& path) const override;
+    // For a path under the story's folder, the reader's copy unless only the story has it.
+    std::string placeOf(const std::string& path) const override;
 
   private:
     // The reader's copy of a path under the story's folder; false for any other path.

@@ -158,7 +158,8 @@ void Story::extractEntries() {
     if (services_.readOnly) return;
     platform::FileSystem& files = services_.files;
     if (!files.directoryExists(dataDir_)) {
-        if (services_.notices.tell(Notice::AskCreateDataFolder, {hostPathForDisplay(dataDir_)}) !=
+        if (services_.notices.tell(Notice::AskCreateDataFolder,
+                                   {hostPathForDisplay(files.placeOf(dataDir_))}) !=
             platform::BoxAnswer::Yes) {
             dataDirDeclined_ = true;
             return;

@@ -97,6 +97,7 @@ TEST(StoryPlace, AReadOnlyFolderSavesInTheReaderFolderAndLoadsThemAgainAfterAMov
     // was, the save and the settings are in the copy.
     ASSERT_EQ(first.boxes.size(), 1u);
     EXPECT_EQ(first.boxes[0].kind, platform::BoxKind::WarningYesNo);
+    EXPECT_THAT(first.boxes[0].text, HasSubstr(mine + "/story"));  // where it is made
     EXPECT_TRUE(files.exists(mine + "/story/slot1.sav"));
     EXPECT_TRUE(files.exists(mine + "/story/c_save00.svi"));
     for (const std::string& path : files.fileNames())
