@@ -71,7 +71,7 @@ const char* extensionOf(ArchiveKind kind) {
 
 TEST(ArchiveStory, TheDemoPlaysFromEveryFormatAsFromItsFolder) {
     TempDir dir;
-    fs::copy(ZARVO_DEMO_DIR, dir.file("plain"));
+    fs::copy(ZARVO_DEMO_DIR, dir.file("plain"), fs::copy_options::recursive);  // as archived
     const Outcome plain = playDemo(dir.file("plain/demo.zp7"), dir.file("out-plain"), nullptr);
     ASSERT_EQ(plain.status, kExitEnded);
     ASSERT_NE(plain.trace.find("スタートブック/効果#"), std::string::npos);
