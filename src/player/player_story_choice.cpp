@@ -19,9 +19,9 @@ constexpr uint32_t kChooserBackground = 0x101420;
 
 void Player::showStoryChooser() {
     std::vector<SettingsMenu::Row> rows;
-    for (size_t i = 0; i < chooser_.stories.size(); ++i)
-        rows.push_back({storyTitle(services_.files, chooser_.stories[i]), nullptr,
-                        [this, i](int) { storyChosen(i); }});
+    const std::vector<std::string> titles = storyTitles(services_.files, chooser_.stories);
+    for (size_t i = 0; i < titles.size(); ++i)
+        rows.push_back({titles[i], nullptr, [this, i](int) { storyChosen(i); }});
     const bool english = settings_.language() == MenuLanguage::English;
     auto chooser = std::make_unique<SettingsMenu>(
         std::string(english ? texts::kMenuChooseStoryEn : texts::kMenuChooseStory), std::move(rows),

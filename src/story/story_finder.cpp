@@ -92,4 +92,19 @@ std::string storyTitle(const platform::FileSystem& files, const std::string& pat
     return utf8ToSjis(name, sjis) ? sjis : name;
 }
 
+std::vector<std::string> storyTitles(const platform::FileSystem& files,
+                                     const std::vector<std::string>& paths) {
+    std::vector<std::string> titles;
+    for (const std::string& path : paths) titles.push_back(storyTitle(files, path));
+    const std::vector<std::string> alone = titles;
+    for (size_t i = 0; i < titles.size(); ++i) {
+        if (std::count(alone.begin(), alone.end(), alone[i]) < 2) continue;
+        const std::string where = platform::joinPath(
+            platform::fileName(platform::parentPath(paths[i])), platform::fileName(paths[i]));
+        std::string sjis;
+        titles[i] += " (" + (utf8ToSjis(where, sjis) ? sjis : where) + ")";
+    }
+    return titles;
+}
+
 }  // namespace zarvo

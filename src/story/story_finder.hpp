@@ -31,5 +31,9 @@ bool isStoryFile(const platform::FileSystem& files, const std::string& path);
 // The story's title from its head (code page 932); its file name (also code page 932 where it
 // has such a form) when it has none or cannot be read.
 std::string storyTitle(const platform::FileSystem& files, const std::string& path);
+// The titles of several stories, for the reader to pick one: stories of one title (two discs of
+// a set, a story and its patched copy) are told apart by their folder and file name.
+std::vector<std::string> storyTitles(const platform::FileSystem& files,
+                                     const std::vector<std::string>& paths);
 
 }  // namespace zarvo

@@ -5,7 +5,9 @@
 #include <stdexcept>
 
 #include "archive/package.hpp"
+#include "backends/posix/local_file_system.hpp"
 #include "base/sjis.hpp"
+#include "story/story_finder.hpp"
 #include "support/player.hpp"
 #include "support/story.hpp"
 
@@ -341,6 +343,20 @@ TEST(StoryOpening, FolderPlaysTheStoryNearestItsTopOrOffersAChoice) {
     r = s.run(s.dir.file("one"), "100 key escape\n");
     EXPECT_EQ(r.status, kExitEnded);
     EXPECT_TRUE(r.commands.empty());
+
+    // Two discs of one title are told apart by their folders; a title of its own stays as it is.
+    const std::string head = "FileType=QZ7\nTitle=物語B\n";
+    std::filesystem::create_directories(s.dir.file("set/disc1"));
+    std::filesystem::create_directories(s.dir.file("set/disc2"));
+    s.writeScript(storyScript(startPage(""), head), "set/disc1/game.zp7");
+    s.writeScript(storyScript(startPage(""), head), "set/disc2/game.zp7");
+    platform::LocalFileSystem local;
+    std::vector<std::string> titles;
+    for (const std::string& title : storyTitles(
+             local, {s.dir.file("set/disc1/game.zp7"), s.dir.file("set/disc2/game.zp7"), story}))
+        titles.push_back(sjisToUtf8(title));
+    EXPECT_THAT(titles,
+                ElementsAre("物語B (disc1/game.zp7)", "物語B (disc2/game.zp7)", "Game.ZP7"));
 }
 
 TEST(StoryOpening, FileTypeAndCommandVersionQuestions) {
